@@ -1,0 +1,39 @@
+#pragma once
+
+#include "TFinderHost.h"
+#include "TMessageReporter.h"
+#include "TRunHost.h"
+
+#include <QList>
+#include <QString>
+
+class QTextStream;
+class TPointFinder;
+
+// The terminal side of a run: progress lines and messages go to standard
+// error; the view hooks show nothing and step dialogs never stop.
+class CliHost : public TRunHost, public TFinderHost, public TMessageReporter
+{
+public:
+    explicit CliHost(QTextStream &err);
+
+    void setFinder(TPointFinder *finder) { m_finder = finder; }
+
+    void SetStatusText(const QString &) override {}
+    void EnableCommands(bool) override {}
+    void ProcessEvents() override;
+    void ImageProcessed(const QString &path, int index) override;
+    void ReportError(const QString &text) override;
+    void ReportMessage(const QString &caption, const QString &text) override;
+
+    // Number of images in which each zone's spot was found, by zone.
+    QList<int> foundPerZone() const;
+
+    // A stop asked for by a signal handler; checked between images.
+    static void requestStop();
+    static bool stopRequested();
+
+private:
+    QTextStream &m_err;
+    TPointFinder *m_finder = nullptr;
+};

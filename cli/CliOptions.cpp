@@ -1,0 +1,96 @@
+#include "CliOptions.h"
+
+#include <QHash>
+
+// The options every command accepts, each followed by a value.
+static const QHash<QString, QStringList> &commandOptions()
+{
+    static const QHash<QString, QStringList> options = {
+        {QStringLiteral("process"), {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out")}},
+    };
+    return options;
+}
+
+CliOptions CliOptions::parse(const QStringList &arguments)
+{
+    CliOptions options;
+    QStringList args = arguments.mid(1);
+    if (args.isEmpty()) {
+        options.error = QStringLiteral("не указана команда");
+        return options;
+    }
+    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
+        return options;
+    if (args.contains(QStringLiteral("--version"))) {
+        options.action = Action::Version;
+        return options;
+    }
+    options.action = Action::Command;
+    options.command = args.takeFirst();
+    if (!commandOptions().contains(options.command)) {
+        options.error = QStringLiteral("неизвестная команда: %1").arg(options.command);
+        return options;
+    }
+    const QStringList accepted = commandOptions().value(options.command);
+    bool onlyPaths = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        if (onlyPaths || !arg.startsWith(QLatin1String("--"))) {
+            options.paths << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            onlyPaths = true;
+            continue;
+        }
+        QString name = arg.mid(2);
+        QString value;
+        const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (eq >= 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+        } else if (i + 1 < args.size()) {
+            value = args.at(++i);
+        } else {
+            options.error = QStringLiteral("у параметра --%1 нет значения").arg(name);
+            return options;
+        }
+        if (!accepted.contains(name)) {
+            options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
+            return options;
+        }
+        if (value.isEmpty()) {
+            options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
+            return options;
+        }
+        QString &target = name == QLatin1String("settings") ? options.settingsFile
+                        : name == QLatin1String("zones")    ? options.zonesFile
+                                                            : options.outBase;
+        target = value;
+    }
+    return options;
+}
+
+QString CliOptions::usage()
+{
+    return QStringLiteral(
+        "Использование:\n"
+        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
+        "\n"
+        "Находит индикаторные точки во всех зонах каждого изображения и записывает\n"
+        "файлы координат BASE_<номер зоны>.crd и журнал BASE_time.log.\n"
+        "\n"
+        "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
+        "                   собственный файл настроек пользователя)\n"
+        "  --zones FILE     файл зон вместо указанного в настройках\n"
+        "  --out BASE       имя набора результатов (по умолчанию следующее\n"
+        "                   свободное имя в рабочей директории)\n"
+        "  PATH             файлы изображений в заданном порядке; каталог дает\n"
+        "                   свои файлы *.bmp по имени без учета регистра\n"
+        "\n"
+        "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
+        "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон.\n"
+        "\n"
+        "  --help           эта справка\n"
+        "  --version        версия программы\n");
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The command line of the headless tool:
+//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
+// plus --help and --version. Parsing never exits; errors come back as text.
+struct CliOptions
+{
+    enum class Action { Help, Version, Command };
+
+    Action action = Action::Help;
+    QString command;        // "process", ...
+    QString settingsFile;   // empty: the user's own settings file
+    QString zonesFile;      // empty: the settings' zone file
+    QString outBase;        // empty: the next free base in the working directory
+    QStringList paths;
+    QString error;          // non-empty when the command line is unusable
+
+    static CliOptions parse(const QStringList &arguments);
+
+    static QString usage();
+};

@@ -1,0 +1,37 @@
+#include "ImageList.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+bool ImageList::lessByName(const QString &a, const QString &b)
+{
+    const int folded = a.compare(b, Qt::CaseInsensitive);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+QStringList ImageList::bitmapsIn(const QString &directory)
+{
+    QDir dir(directory);
+    QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Readable | QDir::Hidden
+                                          | QDir::System);
+    // Name filters match without regard to case, so .BMP and .Bmp are in too.
+    std::sort(names.begin(), names.end(), lessByName);
+    QStringList paths;
+    for (const QString &name : names)
+        paths << dir.filePath(name);
+    return paths;
+}
+
+QStringList ImageList::expand(const QStringList &paths)
+{
+    QStringList images;
+    for (const QString &path : paths) {
+        if (QFileInfo(path).isDir())
+            images << bitmapsIn(path);
+        else
+            images << path;
+    }
+    return images;
+}

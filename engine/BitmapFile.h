@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+// A Windows bitmap (BMP) file opened for measurement.
+//
+// open() reads and validates the headers only; pixel rows are read later, and
+// only the rows a request needs, so measuring a few zones of a large image
+// touches a small part of the file. The brightness of an 8-bit pixel is its
+// stored palette index; of every other pixel the sum of its blue, green and red
+// (channels narrower than 8 bits widened by bit replication) times the 80-bit
+// value nearest to 1/3, rounded to a double.
+//
+// Every failure throws KelvarinError with a Russian message naming the file:
+// not a bitmap, truncated, unsupported variant, absurd or hostile sizes.
+class BitmapFile
+{
+public:
+    BitmapFile();
+    ~BitmapFile();
+    BitmapFile(BitmapFile &&) noexcept;
+    BitmapFile &operator=(BitmapFile &&) noexcept;
+
+    void open(const QString &path);
+    // The same for a file held in memory (tests, fuzzing); `name` is used in messages.
+    void openBytes(const QByteArray &bytes, const QString &name);
+    void close();
+    bool isOpen() const;
+
+    QString path() const;
+    int width() const;
+    int height() const;
+    int bitsPerPixel() const;
+    bool isTopDown() const;
+
+    // Brightness of every pixel of the rectangle x1..x2, y1..y2 (inclusive,
+    // within the image, y counted from the top row as displayed), stored column
+    // by column: out[(x - x1) * (y2 - y1 + 1) + (y - y1)].
+    void readBrightness(int x1, int y1, int x2, int y2, double *out);
+
+    // The whole image as 0xffRRGGBB pixels, top row first, for display; 8-bit
+    // images through their palette. `pixelsPerLine` is the destination stride.
+    void readRgb32(quint32 *pixels, qsizetype pixelsPerLine);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

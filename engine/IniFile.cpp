@@ -1,0 +1,170 @@
+#include "IniFile.h"
+
+#include "AtomicFile.h"
+#include "Cp1251.h"
+#include "LocaleFormat.h"
+
+#include <QFile>
+#include <QStringDecoder>
+
+IniFile::IniFile(const QString &path)
+    : m_path(path)
+{
+}
+
+// Files are written in UTF-8; a file brought over from a Windows station may be
+// in the Cyrillic code page, which shows as invalid UTF-8.
+QStringList IniFile::readLines(const QString &path, bool *ok)
+{
+    *ok = true;
+    QFile file(path);
+    if (!file.exists())
+        return {};
+    if (!file.open(QIODevice::ReadOnly)) {
+        *ok = false;
+        return {};
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *ok = false;
+        return {};
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        text = Cp1251::decode(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+bool IniFile::load()
+{
+    bool ok = false;
+    m_lines = readLines(m_path, &ok);
+    return ok;
+}
+
+int IniFile::findSection(const QStringList &lines, const QString &section)
+{
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))
+            && line.mid(1, line.size() - 2).trimmed().compare(section, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+// Finds the key's line after the section heading; *endOfSection receives the
+// index just after the section's last non-blank line, where a new key goes.
+int IniFile::findKey(const QStringList &lines, int sectionLine, const QString &key, int *endOfSection)
+{
+    int end = sectionLine + 1;
+    for (int i = sectionLine + 1; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            break;
+        if (!line.isEmpty())
+            end = i + 1;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0 && line.left(eq).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
+            *endOfSection = end;
+            return i;
+        }
+    }
+    *endOfSection = end;
+    return -1;
+}
+
+bool IniFile::value(const QString &section, const QString &key, QString *value) const
+{
+    const int sectionLine = findSection(m_lines, section);
+    if (sectionLine < 0)
+        return false;
+    int end = 0;
+    const int keyLine = findKey(m_lines, sectionLine, key, &end);
+    if (keyLine < 0)
+        return false;
+    const QString &line = m_lines.at(keyLine);
+    QString text = line.mid(line.indexOf(QLatin1Char('=')) + 1).trimmed();
+    if (text.size() >= 2 && (text.front() == QLatin1Char('"') || text.front() == QLatin1Char('\''))
+        && text.back() == text.front())
+        text = text.mid(1, text.size() - 2);
+    *value = text.left(MaxTextLength);
+    return true;
+}
+
+QString IniFile::readString(const QString &section, const QString &key, const QString &fallback) const
+{
+    QString text;
+    return value(section, key, &text) ? text : fallback.left(MaxTextLength);
+}
+
+int IniFile::readInteger(const QString &section, const QString &key, int fallback) const
+{
+    QString text;
+    int number = 0;
+    if (value(section, key, &text) && LocaleFormat::parseInteger(text, &number, true))
+        return number;
+    return fallback;
+}
+
+bool IniFile::readBool(const QString &section, const QString &key, bool fallback) const
+{
+    return readInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+double IniFile::readReal(const QString &section, const QString &key, double fallback) const
+{
+    QString text;
+    double number = 0;
+    if (value(section, key, &text) && LocaleFormat::parseReal(text, &number))
+        return number;
+    return fallback;
+}
+
+bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    bool ok = false;
+    QStringList lines = readLines(m_path, &ok);
+    if (!ok)
+        return false;
+    const QString entry = key + QLatin1Char('=') + value;
+    int sectionLine = findSection(lines, section);
+    if (sectionLine < 0) {
+        lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        sectionLine = int(lines.size()) - 1;
+    }
+    int end = 0;
+    const int keyLine = findKey(lines, sectionLine, key, &end);
+    if (keyLine >= 0)
+        lines[keyLine] = entry;
+    else
+        lines.insert(end, entry);
+    const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
+    if (!AtomicFile::write(m_path, bytes))
+        return false;
+    m_lines = lines;
+    return true;
+}
+
+bool IniFile::writeInteger(const QString &section, const QString &key, int value)
+{
+    return writeString(section, key, QString::number(value));
+}
+
+bool IniFile::writeBool(const QString &section, const QString &key, bool value)
+{
+    return writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool IniFile::writeReal(const QString &section, const QString &key, double value)
+{
+    return writeString(section, key, LocaleFormat::formatGeneral(value));
+}

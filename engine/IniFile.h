@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A small ini-style settings file: "[Section]" headings and "Key=Value" lines.
+//
+// Reading looks keys up without regard to case and trims the blanks around a
+// value. Every write reads the file afresh, replaces the key's line where it
+// stands (or appends it at the end of its section, creating the section at the
+// end of the file when it is missing) and replaces the whole file atomically,
+// so other keys, comments and sections survive untouched.
+class IniFile
+{
+public:
+    explicit IniFile(const QString &path);
+
+    const QString &path() const { return m_path; }
+
+    // Reads the file into memory. A missing file reads as empty and succeeds;
+    // a file that exists but cannot be read fails.
+    bool load();
+
+    // Whether the loaded file has the section.
+    bool hasSection(const QString &section) const { return findSection(m_lines, section) >= 0; }
+
+    // Value of a key as loaded; false when the key is absent.
+    bool value(const QString &section, const QString &key, QString *value) const;
+
+    QString readString(const QString &section, const QString &key, const QString &fallback) const;
+    int readInteger(const QString &section, const QString &key, int fallback) const;
+    bool readBool(const QString &section, const QString &key, bool fallback) const;
+    double readReal(const QString &section, const QString &key, double fallback) const;
+
+    // Each write goes to disk at once; false when the file cannot be written.
+    bool writeString(const QString &section, const QString &key, const QString &value);
+    bool writeInteger(const QString &section, const QString &key, int value);
+    bool writeBool(const QString &section, const QString &key, bool value);
+    bool writeReal(const QString &section, const QString &key, double value);
+
+    // The longest text a read returns; longer values are cut.
+    static constexpr int MaxTextLength = 2047;
+
+private:
+    static QStringList readLines(const QString &path, bool *ok);
+    static int findSection(const QStringList &lines, const QString &section);
+    static int findKey(const QStringList &lines, int sectionLine, const QString &key, int *endOfSection);
+
+    QString m_path;
+    QStringList m_lines;
+};

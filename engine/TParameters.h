@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class TMessageReporter;
+
+// The nineteen settings of section "Parameters" of "Kelvarin2.ini", one field
+// per key, initialised with their defaults. The start directory defaults
+// (`WorkDir`, `ZonesFileName`) are filled in by ReadParameters.
+struct TParameters
+{
+    int StartStyle = 3;          // 1 timer, 2 new files in the buffer directory, 3 manual
+    double Koeff_A = 0;          // threshold T = A * M^n + B * M + C
+    double Koeff_n = 0;
+    double Koeff_B = 0.75;
+    double Koeff_C = 0;
+    bool Steps = false;          // stop after every zone with its mask and figures
+    QString WorkDir;
+    QString BufferDir;
+    QString ZonesFileName;
+    bool BMPInputFormat = true;  // only read and written back
+    double AverageYPorog = 200;  // a spot's mean must exceed it
+    int MaxSCount = 3000;        // a spot's area must stay below it
+    int MinSCount = 1000;        // and exceed this
+    double StartDate = 0;        // days since 30 December 1899
+    bool NeedVisualization = true;
+    bool ResAutoSave = true;
+    double GlobalAverageYPercent = 0.75;
+    bool SaveToOneZip = false;
+    bool SaveToManyZip = false;
+
+    // Every field zero, false or empty: what a field holds when its reading step fails.
+    static TParameters zeroed();
+
+    bool operator==(const TParameters &) const = default;
+};
+
+// What reading the settings does beyond filling the record.
+struct TParametersActions
+{
+    QString startDirectory;                                  // default WorkDir and zone file place
+    std::function<void(const QString &)> applyWorkDir;      // throws KelvarinError when it cannot be entered
+    std::function<void(const QString &)> loadZones;         // reads the zone file, reports its own errors
+};
+
+// Reads every setting from `fileName` in the reader's order, running the actions
+// of the working directory and zone file steps. A step that fails reports its
+// own message (caption "Ошибка") and reading goes on; a missing or unreadable
+// value gives the default, a step that did not complete leaves its fields zero.
+void ReadParameters(const QString &fileName, TParameters &params,
+                    const TParametersActions &actions, TMessageReporter &reporter);
+
+// Writes all nineteen keys in the writer's order, each at once; at the first
+// failure the rest are skipped and "Ошибка записи ini-файла!" is reported.
+bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
+
+// The section name of the settings file.
+inline constexpr char ParametersSection[] = "Parameters";

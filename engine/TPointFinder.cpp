@@ -1,0 +1,209 @@
+#include "TPointFinder.h"
+
+#include "AtomicFile.h"
+#include "KelvarinError.h"
+#include "LocaleFormat.h"
+#include "TFinderHost.h"
+#include "TMessageReporter.h"
+#include "TParameters.h"
+#include "ZoneFile.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cmath>
+
+static TFinderHost &nullHost()
+{
+    static TFinderHost host;
+    return host;
+}
+
+TPointFinder::TPointFinder(const TParameters &params, TFinderHost *host, TMessageReporter *reporter)
+    : m_params(params), m_host(host), m_reporter(reporter)
+{
+}
+
+void TPointFinder::LoadImage(const QString &fileName, bool show)
+{
+    if (fileName.isEmpty())
+        return;
+    // Open into a fresh object so a failure leaves the previous image in place.
+    BitmapFile image;
+    image.open(fileName);
+    m_image = std::move(image);
+    m_width = m_image.width();
+    m_height = m_image.height();
+    TFinderHost &host = m_host ? *m_host : nullHost();
+    host.ShowImage(show);
+    m_mask = SpotMask();
+    host.DrawZoneOverlay();
+    m_imagePath = fileName;
+}
+
+QRect TPointFinder::clippedRect(const TZoneInfo &zone) const
+{
+    const int left = std::max(zone.X1, 0);
+    const int right = std::min(zone.X2, m_width - 1);
+    const int top = std::max(zone.Y1, 0);
+    const int bottom = std::min(zone.Y2, m_height - 1);
+    if (left > right || top > bottom)
+        return {};
+    return QRect(QPoint(left, top), QPoint(right, bottom));
+}
+
+void TPointFinder::AllocateRaster()
+{
+    m_rasters.assign(size_t(m_zones.size()), ZoneRaster());
+    m_mask = SpotMask();
+}
+
+void TPointFinder::FillBrightness()
+{
+    // Everything is read before any zone receives a point, so a file that
+    // fails half way leaves every zone's series the same length.
+    for (qsizetype i = 0; i < m_zones.size(); ++i) {
+        ZoneRaster &raster = m_rasters[size_t(i)];
+        raster.rect = clippedRect(m_zones.at(i));
+        if (raster.rect.isEmpty())
+            continue;
+        raster.brightness.resize(size_t(raster.rect.width()) * size_t(raster.rect.height()));
+        m_image.readBrightness(raster.rect.left(), raster.rect.top(), raster.rect.right(),
+                               raster.rect.bottom(), raster.brightness.data());
+    }
+}
+
+void TPointFinder::PaintMask()
+{
+    (m_host ? *m_host : nullHost()).ShowMask();
+}
+
+bool TPointFinder::ReadZoneFile(const QString &fileName)
+{
+    m_zones.clear();
+    if (fileName.isEmpty())
+        return false;
+    QFile file(fileName);
+    ZoneFile::ParseResult parsed;
+    if (file.open(QIODevice::ReadOnly)) {
+        parsed = ZoneFile::parse(file.readAll());
+        if (file.error() != QFileDevice::NoError)
+            parsed.ok = false;
+    } else {
+        parsed.ok = false;
+    }
+    m_zones = parsed.zones;
+    if (!parsed.ok && m_reporter)
+        m_reporter->ReportMessage(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!"));
+    return parsed.ok;
+}
+
+void TPointFinder::WriteZoneFile(const QString &fileName) const
+{
+    if (fileName.isEmpty() || !AtomicFile::write(fileName, ZoneFile::format(m_zones)))
+        throw KelvarinError(QStringLiteral("Ошибка сохранения файла зон!"));
+}
+
+void TPointFinder::ProcessImage(const QString &path)
+{
+    // The first image after start is always shown.
+    LoadImage(path, m_width == 0 ? true : m_params.NeedVisualization);
+    AllocateRaster();
+    FillBrightness();
+    TFinderHost &host = m_host ? *m_host : nullHost();
+    if (!m_params.Steps)
+        host.HideOverlay();
+    for (qsizetype i = 0; i < m_zones.size() && i < qsizetype(m_rasters.size()); ++i) {
+        bool stopped = false;
+        detectZone(m_zones[i], m_rasters[size_t(i)], &stopped);
+        if (stopped)
+            return;
+    }
+    if (m_params.NeedVisualization)
+        host.EndImage();
+}
+
+QString TPointFinder::stepText(double threshold, double maximum, int area)
+{
+    return QStringLiteral("Порог бинаризации: ") + LocaleFormat::formatFixed(threshold, 4)
+        + QStringLiteral("       Максимальная яркость: ") + LocaleFormat::formatFixed(maximum, 4)
+        + QStringLiteral("       Площадь: ") + QString::number(area);
+}
+
+void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stopped)
+{
+    const TParameters &p = m_params;
+    TFinderHost &host = m_host ? *m_host : nullHost();
+    const std::vector<double> &b = raster.brightness;
+    const int columnHeight = raster.rect.height();
+
+    // Every scan runs x outer, y inner, both upwards (the raster is stored
+    // column by column), so sums accumulate in one fixed order.
+    double maximum = 0;
+    for (double v : b) {
+        if (v > maximum)
+            maximum = v;
+    }
+    const double threshold = maximum == 0
+        ? p.Koeff_C
+        : p.Koeff_A * std::pow(maximum, p.Koeff_n) + p.Koeff_B * maximum + p.Koeff_C;
+
+    // Strictly above: a pixel exactly at the threshold is background.
+    m_mask.rect = raster.rect;
+    m_mask.bits.assign(b.size(), 0);
+    int area = 0;
+    double sum = 0;
+    for (size_t i = 0; i < b.size(); ++i) {
+        if (b[i] > threshold) {
+            m_mask.bits[i] = 1;
+            ++area;
+            sum += b[i];
+        }
+    }
+    const double mean = area > 0 ? sum / area : 0.0;
+    SpotMeanSum += mean;
+
+    if (p.Steps) {
+        PaintMask();
+        if (!host.ConfirmStep(stepText(threshold, maximum, area))) {
+            StopRequested = true;
+            *stopped = true;
+            return;
+        }
+    }
+
+    VT_Point point(-1, -1);
+    // All three limits are strict: a spot exactly at a limit is rejected.
+    if (p.AverageYPorog < mean && p.MinSCount < area && area < p.MaxSCount) {
+        double sumX = 0, sumY = 0, weight = 0;
+        size_t i = 0;
+        for (int x = raster.rect.left(); x <= raster.rect.right(); ++x) {
+            for (int y = raster.rect.top(); y < raster.rect.top() + columnHeight; ++y, ++i) {
+                if (!m_mask.bits[i])
+                    continue;
+                sumX += x * b[i];
+                sumY += y * b[i];
+                weight += b[i];
+            }
+        }
+        // Settings that admit an empty or black spot leave no centre of
+        // gravity; such a zone records "not found" rather than a division by zero.
+        if (weight != 0) {
+            point = VT_Point(sumX / weight, sumY / weight);
+            host.MarkPoint(int(point.x), int(point.y));
+        }
+    }
+    zone.points.append(point);
+
+    if (p.Steps) {
+        host.ShowNotice(QStringLiteral("Координаты центра тяжести: ") + LocaleFormat::formatFixed(point.x, 4)
+                        + QStringLiteral("   -   ") + LocaleFormat::formatFixed(point.y, 4));
+    }
+}
+
+int TPointFinder::RecommendThreshold() const
+{
+    if (m_zones.isEmpty())
+        throw KelvarinError(QStringLiteral("Нет ни одной зоны: рекомендуемый порог яркости не определен."));
+    return int(SpotMeanSum / m_zones.size() * m_params.GlobalAverageYPercent);
+}

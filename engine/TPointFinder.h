@@ -1,0 +1,99 @@
+#pragma once
+
+#include "BitmapFile.h"
+#include "TZoneInfo.h"
+
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <vector>
+
+struct TParameters;
+class TFinderHost;
+class TMessageReporter;
+
+// The measurement engine: the current image, its brightness raster, the zone
+// list, and the detection of the bright indicator spot in every zone.
+//
+// The raster covers only what detection looks at: the rectangle of every zone
+// clipped to the image, read from the file when the image is processed. So a
+// large image with a few small zones costs a small part of reading the file.
+class TPointFinder
+{
+public:
+    // The mask of the last zone binarised: a rectangle of the image (empty when
+    // the zone covers no pixel) and its bits column by column.
+    struct SpotMask
+    {
+        QRect rect;
+        std::vector<quint8> bits; // bits[(x - left) * height + (y - top)]
+    };
+
+    TPointFinder(const TParameters &params, TFinderHost *host, TMessageReporter *reporter);
+
+    void setHost(TFinderHost *host) { m_host = host; }
+
+    // Loads an image for viewing or processing; an empty name does nothing.
+    // Throws KelvarinError when the file is no readable bitmap, leaving the
+    // previous image, size and path as they were.
+    void LoadImage(const QString &fileName, bool show);
+    // Prepares the raster of the current image: brightness of every zone's
+    // clipped rectangle, read before any zone is touched.
+    void AllocateRaster();
+    void FillBrightness();
+    // Has the view show the current mask (step-by-step mode).
+    void PaintMask();
+
+    // Replaces the zone list from a zone file; reports "Ошибка чтения файла
+    // координат зон!" and keeps the zones before a bad line. An empty name
+    // gives an empty list and false without a message.
+    bool ReadZoneFile(const QString &fileName);
+    // Writes the zone list (first points as origins); throws KelvarinError
+    // "Ошибка сохранения файла зон!" when the file cannot be written.
+    void WriteZoneFile(const QString &fileName) const;
+
+    // Detection on one image: one point per zone, (-1, -1) when none passed.
+    void ProcessImage(const QString &path);
+
+    // trunc(SpotMeanSum / number of zones x GlobalAverageYPercent); throws
+    // KelvarinError when there are no zones.
+    int RecommendThreshold() const;
+
+    QList<TZoneInfo> &zones() { return m_zones; }
+    const QList<TZoneInfo> &zones() const { return m_zones; }
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    const QString &currentImagePath() const { return m_imagePath; }
+    // The loaded image file, for the view to decode and show.
+    BitmapFile &image() { return m_image; }
+    const SpotMask &mask() const { return m_mask; }
+
+    bool StopRequested = false;
+    double SpotMeanSum = 0;
+
+private:
+    struct ZoneRaster
+    {
+        QRect rect; // clipped to the image; empty when the zone covers no pixel
+        std::vector<double> brightness; // column by column
+    };
+
+    QRect clippedRect(const TZoneInfo &zone) const;
+    void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stop);
+    static QString stepText(double threshold, double maximum, int area);
+
+    const TParameters &m_params;
+    TFinderHost *m_host;
+    TMessageReporter *m_reporter;
+
+    BitmapFile m_image;
+    QString m_imagePath;
+    int m_width = 0;
+    int m_height = 0;
+
+    std::vector<ZoneRaster> m_rasters;
+    SpotMask m_mask;
+    QList<TZoneInfo> m_zones;
+};

@@ -1,0 +1,99 @@
+#include "ZoneFile.h"
+
+#include "AtomicFile.h"
+#include "Cp1251.h"
+#include "LocaleFormat.h"
+
+#include <cmath>
+#include <limits>
+
+QList<QByteArray> ZoneFile::splitLines(const QByteArray &bytes)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c != '\r' && c != '\n')
+            continue;
+        lines << bytes.mid(start, i - start);
+        if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size())
+        lines << bytes.mid(start);
+    return lines;
+}
+
+// A corner is a number truncated toward zero; one that does not fit a 32-bit
+// integer is no corner at all.
+static bool readCorner(const QString &text, int *value)
+{
+    double number = 0;
+    if (!LocaleFormat::parseReal(text, &number))
+        return false;
+    const double truncated = std::trunc(number);
+    if (!(truncated >= std::numeric_limits<int>::min() && truncated <= std::numeric_limits<int>::max()))
+        return false;
+    *value = int(truncated);
+    return true;
+}
+
+bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone)
+{
+    QList<qsizetype> semicolons;
+    for (qsizetype i = line.indexOf(QLatin1Char(';')); i >= 0; i = line.indexOf(QLatin1Char(';'), i + 1))
+        semicolons << i;
+    if (semicolons.size() < 3)
+        return false;
+    auto field = [&](qsizetype from, qsizetype to) { return line.mid(from, to - from); };
+    const qsizetype y2End = semicolons.size() > 3 ? semicolons[3] : line.size();
+    if (!readCorner(field(0, semicolons[0]), &zone->X1)
+        || !readCorner(field(semicolons[0] + 1, semicolons[1]), &zone->Y1)
+        || !readCorner(field(semicolons[1] + 1, semicolons[2]), &zone->X2)
+        || !readCorner(field(semicolons[2] + 1, y2End), &zone->Y2))
+        return false;
+    zone->X0 = -1;
+    zone->Y0 = -1;
+    // The origin needs a fourth and a fifth separator; Y0 is the whole rest of
+    // the line, so a seventh field makes it unreadable and it stays -1.
+    if (semicolons.size() >= 5) {
+        double x0 = 0, y0 = 0;
+        if (LocaleFormat::parseReal(field(semicolons[3] + 1, semicolons[4]), &x0)) {
+            zone->X0 = x0;
+            if (LocaleFormat::parseReal(line.mid(semicolons[4] + 1), &y0))
+                zone->Y0 = y0;
+        }
+    }
+    return true;
+}
+
+ZoneFile::ParseResult ZoneFile::parse(const QByteArray &bytes)
+{
+    ParseResult result;
+    const QList<QByteArray> lines = splitLines(bytes);
+    for (int i = 0; i < lines.size(); ++i) {
+        TZoneInfo zone;
+        if (!parseLine(Cp1251::decode(lines.at(i)), &zone)) {
+            result.ok = false;
+            result.badLine = i + 1;
+            return result;
+        }
+        result.zones << zone;
+    }
+    return result;
+}
+
+QByteArray ZoneFile::format(const QList<TZoneInfo> &zones)
+{
+    auto number = [](double value) { return Cp1251::encode(LocaleFormat::formatFixed(value, 4)); };
+    QList<QByteArray> lines;
+    for (const TZoneInfo &zone : zones) {
+        QList<QByteArray> fields = {number(zone.X1), number(zone.Y1), number(zone.X2), number(zone.Y2)};
+        if (!zone.points.isEmpty()) {
+            fields << number(zone.points.first().x) << number(zone.points.first().y);
+        }
+        lines << fields.join(" ; ");
+    }
+    return AtomicFile::crlfLines(lines);
+}

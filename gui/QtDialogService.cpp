@@ -1,0 +1,86 @@
+#include "QtDialogService.h"
+
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+DialogService::Button QtDialogService::message(QWidget *parent, const QString &caption,
+                                               const QString &text, Buttons buttons, Icon icon)
+{
+    static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Information,
+                                              QMessageBox::Warning, QMessageBox::Critical,
+                                              QMessageBox::Question};
+    QMessageBox box(icons[int(icon)], caption, text, QMessageBox::NoButton, parent);
+    const std::pair<Button, QMessageBox::StandardButton> map[] = {
+        {Ok, QMessageBox::Ok}, {Cancel, QMessageBox::Cancel},
+        {Yes, QMessageBox::Yes}, {No, QMessageBox::No}};
+    for (const auto &[ours, theirs] : map) {
+        if (buttons.testFlag(ours))
+            box.addButton(theirs);
+    }
+    if (buttons == NoButton)
+        box.addButton(QMessageBox::Ok);
+    const int pressed = box.exec();
+    for (const auto &[ours, theirs] : map) {
+        if (pressed == theirs)
+            return ours;
+    }
+    // Closed by Esc or the close box: the "negative" button of the set.
+    return buttons.testFlag(Cancel) ? Cancel : buttons.testFlag(No) ? No : Ok;
+}
+
+bool QtDialogService::inputText(QWidget *parent, const QString &caption, const QString &prompt,
+                                QString *value)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, *value, &ok);
+    if (ok)
+        *value = text;
+    return ok;
+}
+
+QString QtDialogService::saveFileName(QWidget *parent, const QString &caption,
+                                      const QString &directory, const QString &proposedName,
+                                      const QString &filter, const QString &defaultSuffix)
+{
+    QFileDialog dialog(parent, caption, directory, qtFilter(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    // Replacing is confirmed (or not) by the callers themselves.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!proposedName.isEmpty())
+        dialog.selectFile(proposedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+QString QtDialogService::openFileName(QWidget *parent, const QString &caption,
+                                      const QString &directory, const QString &filter)
+{
+    return QFileDialog::getOpenFileName(parent, caption, directory, qtFilter(filter));
+}
+
+bool QtDialogService::chooseFont(QWidget *parent, QFont *font)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, *font, parent);
+    if (ok)
+        *font = chosen;
+    return ok;
+}
+
+QString QtDialogService::qtFilter(const QString &barFilter)
+{
+    const QStringList parts = barFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString pattern = parts.at(i + 1);
+        pattern.replace(QLatin1String("*.*"), QLatin1String("*"));
+        pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
+        filters << parts.at(i) + QLatin1String(" (") + pattern + QLatin1Char(')');
+    }
+    return filters.join(QLatin1String(";;"));
+}

@@ -1,0 +1,101 @@
+#include "ResultFiles.h"
+
+#include "AtomicFile.h"
+#include "Cp1251.h"
+#include "LocaleFormat.h"
+#include "TDateTime.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cmath>
+
+QString ResultFiles::FormatCoordinate(double value)
+{
+    // The coordinate files are exchanged between stations whatever their locale.
+    return LocaleFormat::formatFixed(value, 4, QLatin1Char('.'));
+}
+
+QString ResultFiles::NextResultsBase(const QString &workDir)
+{
+    QString dir = workDir;
+    while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
+        dir.chop(1);
+    const QString last = dir.mid(dir.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString prefix = (dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'))
+                           + last + QLatin1Char('_');
+    for (int n = 1;; ++n) {
+        const QString candidate = prefix + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
+        if (!QFileInfo::exists(candidate + QLatin1String("_1.crd")))
+            return candidate;
+    }
+}
+
+QByteArray ResultFiles::coordinateFileBytes(const TZoneInfo &zone)
+{
+    QList<QByteArray> lines;
+    for (qsizetype i = 0; i < zone.points.size(); ++i) {
+        const VT_Point &p = zone.points.at(i);
+        if (p.isNotFound())
+            continue;
+        lines << QByteArray::number(i + 1) + '\t' + FormatCoordinate(p.x - zone.X0).toLatin1() + '\t'
+                     + FormatCoordinate(p.y - zone.Y0).toLatin1();
+    }
+    return AtomicFile::crlfLines(lines);
+}
+
+void ResultFiles::WriteCoordinateFiles(const QList<TZoneInfo> &zones, const QString &base)
+{
+    for (qsizetype k = 0; k < zones.size(); ++k) {
+        const QString path = base + QLatin1Char('_') + QString::number(k + 1) + QLatin1String(".crd");
+        AtomicFile::writeOrThrow(path, coordinateFileBytes(zones.at(k)));
+    }
+}
+
+QString ResultFiles::DateTimeText(double days)
+{
+    QString text = LocaleFormat::shortDate(TDateTime::datePart(days));
+    if (days - std::trunc(days) != 0)
+        text += QLatin1Char(' ') + LocaleFormat::longTime(TDateTime::timePart(days));
+    return text;
+}
+
+QString ResultFiles::ElapsedText(double days)
+{
+    const qint64 whole = qint64(std::trunc(days));
+    const qint64 dayMs = qint64(TDateTime::MillisecondsPerDay);
+    qint64 ms = std::llround(days * TDateTime::MillisecondsPerDay) % dayMs;
+    if (ms < 0)
+        ms += dayMs;
+    const QString time = QStringLiteral("%1:%2:%3:%4")
+                             .arg(ms / 3600000)
+                             .arg(ms / 60000 % 60)
+                             .arg(ms / 1000 % 60)
+                             .arg(ms % 1000);
+    return whole == 0 ? time : QString::number(whole) + QLatin1String("  ") + time;
+}
+
+QByteArray ResultFiles::logBytes(int fileCount, double elapsed, double end, double start)
+{
+    QStringList lines;
+    lines << QStringLiteral("Дата начала обработки: ") + DateTimeText(start);
+    lines << QStringLiteral("Дата окончания обработки: ") + DateTimeText(end);
+    if (elapsed > 0)
+        lines << QStringLiteral("Время обработки: ") + ElapsedText(elapsed);
+    lines << QStringLiteral("Количество файлов: ") + QString::number(fileCount);
+    QList<QByteArray> encoded;
+    for (const QString &line : lines)
+        encoded << Cp1251::encode(line);
+    return AtomicFile::crlfLines(encoded);
+}
+
+void ResultFiles::WriteProcessingLog(const QString &base, int fileCount, double elapsed,
+                                     double end, double start)
+{
+    AtomicFile::writeOrThrow(base + QLatin1String("_time.log"), logBytes(fileCount, elapsed, end, start));
+}
+
+int ResultFiles::fileCount(const QList<TZoneInfo> &zones)
+{
+    return zones.isEmpty() ? 0 : int(zones.first().points.size());
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "TZoneInfo.h"
+
+#include <QList>
+#include <QString>
+
+// The result set of a run: one coordinate file per zone (base + "_" + zone
+// number + ".crd") and a processing log (base + "_time.log"), all single-byte
+// text with CR LF line ends, each written whole and replaced atomically.
+class ResultFiles
+{
+public:
+    // Fixed notation, four decimals, halves away from zero, always ".".
+    static QString FormatCoordinate(double value);
+
+    // The first base "<dir>/<last component>_NNNN" whose first coordinate
+    // file does not exist yet (four digits up to 9999, then as many as needed).
+    static QString NextResultsBase(const QString &workDir);
+
+    // One file per zone: a line "i TAB x - X0 TAB y - Y0" for every point i
+    // that was found; points at (-1, -1) are skipped but keep their number.
+    // Throws KelvarinError at the first file that cannot be written; the files
+    // before it stay written.
+    static void WriteCoordinateFiles(const QList<TZoneInfo> &zones, const QString &base);
+
+    // The log: start, end, processing time (only when elapsed > 0) and the
+    // number of files, in the Windows Cyrillic code page.
+    static void WriteProcessingLog(const QString &base, int fileCount, double elapsed,
+                                   double end, double start);
+
+    static QByteArray coordinateFileBytes(const TZoneInfo &zone);
+    static QByteArray logBytes(int fileCount, double elapsed, double end, double start);
+
+    // The locale's short date, a blank and its long time; the date alone at midnight.
+    static QString DateTimeText(double days);
+    // "H:M:S:MS", preceded by whole days and two blanks when there are any.
+    static QString ElapsedText(double days);
+
+    // Number of points of the first zone: the images processed.
+    static int fileCount(const QList<TZoneInfo> &zones);
+};

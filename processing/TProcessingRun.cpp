@@ -1,0 +1,88 @@
+#include "TProcessingRun.h"
+
+#include "KelvarinError.h"
+#include "ResultFiles.h"
+#include "TParameters.h"
+#include "TPointFinder.h"
+#include "TRunHost.h"
+
+TProcessingRun::TProcessingRun(TPointFinder &finder, const TParameters &params, TRunHost &host,
+                               TRunTimes &times)
+    : m_finder(finder), m_params(params), m_host(host), m_times(times)
+{
+}
+
+TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
+{
+    Outcome outcome;
+    m_times.RunStart = TClock::instance().nowDays();
+    m_host.EnableCommands(false);
+    m_finder.StopRequested = false;
+    // Reading the zone file empties every series: a run starts from nothing.
+    if (!m_finder.ReadZoneFile(m_params.ZonesFileName)) {
+        m_host.EnableCommands(true);
+        return outcome;
+    }
+    outcome.ran = true;
+    m_host.BeginBusy();
+    m_host.SetStatusText(QStringLiteral(" Подождите... Идет счет..."));
+    processImages(imagePaths, outcome);
+    finish(outcome);
+    m_host.EndBusy();
+    if (!outcome.imageError.isEmpty())
+        m_host.ReportError(outcome.imageError);
+    if (!outcome.saveError.isEmpty())
+        m_host.ReportError(outcome.saveError);
+    return outcome;
+}
+
+void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outcome)
+{
+    try {
+        for (const QString &path : imagePaths) {
+            // The stop button and Esc are seen only here, before an image; the
+            // flag is tested after it, so a stop lets the next image finish.
+            m_host.ProcessEvents();
+            m_finder.ProcessImage(path);
+            m_host.ImageProcessed(path, outcome.imagesProcessed++);
+            if (m_finder.StopRequested) {
+                outcome.stopped = true;
+                m_finder.LoadImage(path, true);
+                m_host.SetStatusText(m_params.ResAutoSave ? QStringLiteral(" Работа прервана. Результаты сохранены.")
+                                                          : QStringLiteral(" Работа прервана."));
+                break;
+            }
+        }
+    } catch (const KelvarinError &error) {
+        outcome.imageError = error.message();
+    } catch (const std::exception &error) {
+        outcome.imageError = QString::fromLocal8Bit(error.what());
+    }
+}
+
+void TProcessingRun::finish(Outcome &outcome)
+{
+    m_times.RunEnd = TClock::instance().nowDays();
+    m_times.RunElapsed = m_times.RunEnd - m_times.RunStart;
+    try {
+        if (m_params.ResAutoSave) {
+            const QString base = m_fixedBase.isEmpty() ? ResultFiles::NextResultsBase(m_params.WorkDir) : m_fixedBase;
+            ResultFiles::WriteCoordinateFiles(m_finder.zones(), base);
+            ResultFiles::WriteProcessingLog(base, ResultFiles::fileCount(m_finder.zones()), m_times.RunElapsed,
+                                            m_times.RunEnd, m_times.RunStart);
+            outcome.resultsBase = base;
+        }
+    } catch (const KelvarinError &error) {
+        outcome.saveError = error.message();
+    }
+    if (!outcome.saveError.isEmpty()) {
+        // Never claim the results were saved when they were not.
+        m_host.SetStatusText(QStringLiteral(" Результаты не сохранены."));
+    } else if (!m_finder.StopRequested) {
+        m_host.SetStatusText(m_params.ResAutoSave ? QStringLiteral(" Результаты получены и сохранены.")
+                                                  : QStringLiteral(" Результат получен."));
+    }
+    m_finder.StopRequested = false;
+    m_host.EnableCommands(true);
+    m_host.ShowOverlay();
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "TDateTime.h"
+
+#include <QString>
+#include <QStringList>
+
+struct TParameters;
+class TPointFinder;
+class TRunHost;
+
+// A run over chosen images: detection on each in the given order, then the
+// result set saved under the next free base name when automatic saving is on.
+// The same run serves the main window's "Найти координаты", the scheduled
+// start and the headless tool.
+class TProcessingRun
+{
+public:
+    struct Outcome
+    {
+        bool ran = false;       // false when the zone file could not be read
+        bool stopped = false;   // the user stopped it
+        int imagesProcessed = 0;
+        QString resultsBase;    // where the results went; empty when not saved
+        QString imageError;     // the error that ended the loop, if any
+        QString saveError;      // the error that stopped the saving, if any
+    };
+
+    TProcessingRun(TPointFinder &finder, const TParameters &params, TRunHost &host, TRunTimes &times);
+
+    // The base name to save under instead of the next free one in WorkDir.
+    void setResultsBase(const QString &base) { m_fixedBase = base; }
+
+    Outcome Run(const QStringList &imagePaths);
+
+private:
+    void processImages(const QStringList &imagePaths, Outcome &outcome);
+    void finish(Outcome &outcome);
+
+    TPointFinder &m_finder;
+    const TParameters &m_params;
+    TRunHost &m_host;
+    TRunTimes &m_times;
+    QString m_fixedBase;
+};

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// What a run needs from the program that drives it: the main window shows the
+// status texts, locks its commands and processes events between images; the
+// headless tool prints progress and errors instead.
+class TRunHost
+{
+public:
+    virtual ~TRunHost() = default;
+
+    // Status line text; the texts begin with one blank.
+    virtual void SetStatusText(const QString &text) = 0;
+    // Lock or unlock the window's commands as one group (only "stop" usable while locked).
+    virtual void EnableCommands(bool on) = 0;
+    // Let pending events through: the stop button and Esc are seen here.
+    virtual void ProcessEvents() = 0;
+    // The found-point overlay is visible again at the end of a run.
+    virtual void ShowOverlay() {}
+    // An image was processed (its position in the run, from 0).
+    virtual void ImageProcessed(const QString &path, int index) { Q_UNUSED(path); Q_UNUSED(index); }
+    // An error that ended the run or the saving of its results.
+    virtual void ReportError(const QString &text) = 0;
+    // Busy indication around the whole run (the wait cursor of the window).
+    virtual void BeginBusy() {}
+    virtual void EndBusy() {}
+};
