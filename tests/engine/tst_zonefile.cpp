@@ -1,0 +1,233 @@
+#include "OverlayGeometry.h"
+#include "TMessageReporter.h"
+#include "TParameters.h"
+#include "TPointFinder.h"
+#include "TestSupport.h"
+#include "ZoneFile.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct RecordingReporter : TMessageReporter
+{
+    QStringList messages;
+    void ReportMessage(const QString &caption, const QString &text) override
+    {
+        messages << caption + QLatin1Char('|') + text;
+    }
+};
+
+// The zone's fields as text, for compact comparisons.
+QString describe(const TZoneInfo &z)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5 %6").arg(z.X1).arg(z.Y1).arg(z.X2).arg(z.Y2).arg(z.X0).arg(z.Y0);
+}
+
+QStringList describeAll(const QList<TZoneInfo> &zones)
+{
+    QStringList list;
+    for (const TZoneInfo &z : zones)
+        list << describe(z);
+    return list;
+}
+
+} // namespace
+
+// The zone file: reading rules, writing format, and the overlay geometry.
+class TestZoneFile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void parse_data();
+    void parse();
+    void lineEnds_data();
+    void lineEnds();
+    void format();
+    void formatUnderComma();
+    void readThroughFinder();
+    void writeThroughFinder();
+    void overlayGeometry();
+    void dragMakesZone_data();
+    void dragMakesZone();
+};
+
+void TestZoneFile::parse_data()
+{
+    QTest::addColumn<QChar>("separator");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QStringList>("zones");
+    const QChar dot('.'), comma(',');
+    QTest::newRow("four fields") << dot << QByteArray("100;50;140;90") << true << QStringList{"100 50 140 90 -1 -1"};
+    QTest::newRow("origin comma") << comma << QByteArray("100;50;140;90; 120,5000 ; 70,2500") << true
+                                  << QStringList{"100 50 140 90 120.5 70.25"};
+    QTest::newRow("origin exponent") << dot << QByteArray("1;2;3;4;7.25E1;1e-3") << true
+                                     << QStringList{"1 2 3 4 72.5 0.001"};
+    QTest::newRow("five fields") << dot << QByteArray("1;2;3;4;5") << true << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("seven fields") << dot << QByteArray("1;2;3;4;5;6;7") << true << QStringList{"1 2 3 4 5 -1"};
+    QTest::newRow("bad origin x") << dot << QByteArray("1;2;3;4;x;6") << true << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("truncated corners") << comma << QByteArray("12,9;-0,5;-3,7;4") << true
+                                       << QStringList{"12 0 -3 4 -1 -1"};
+    QTest::newRow("swapped corners") << dot << QByteArray("140;90;100;50") << true
+                                     << QStringList{"140 90 100 50 -1 -1"};
+    QTest::newRow("blanks") << dot << QByteArray(" 1 ; 2 ;3 ; 4 ") << true << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("empty file") << dot << QByteArray() << true << QStringList{};
+    QTest::newRow("three fields") << dot << QByteArray("1;2;3;4\r\n5;6;7\r\n8;9;10;11\r\n") << false
+                                  << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("blank last line") << dot << QByteArray("1;2;3;4\r\n\r\n") << false
+                                     << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("letter in corner") << dot << QByteArray("1;2;x;4") << false << QStringList{};
+    QTest::newRow("tab in number") << dot << QByteArray("1;2;3;\t4") << false << QStringList{};
+    QTest::newRow("wrong separator") << dot << QByteArray("1,5;2;3;4") << false << QStringList{};
+    QTest::newRow("corner too large") << dot << QByteArray("1e10;2;3;4") << false << QStringList{};
+    QTest::newRow("garbage") << dot << QByteArray("\x00\xff\x13;;;\x01", 7) << false << QStringList{};
+}
+
+void TestZoneFile::parse()
+{
+    QFETCH(QChar, separator);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, ok);
+    QFETCH(QStringList, zones);
+    LocaleGuard guard(separator);
+    const ZoneFile::ParseResult result = ZoneFile::parse(text);
+    QCOMPARE(result.ok, ok);
+    QCOMPARE(describeAll(result.zones), zones);
+}
+
+void TestZoneFile::lineEnds_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("crlf") << QByteArray("1;2;3;4\r\n5;6;7;8\r\n");
+    QTest::newRow("lf") << QByteArray("1;2;3;4\n5;6;7;8\n");
+    QTest::newRow("cr") << QByteArray("1;2;3;4\r5;6;7;8\r");
+    QTest::newRow("no final break") << QByteArray("1;2;3;4\r\n5;6;7;8");
+}
+
+void TestZoneFile::lineEnds()
+{
+    QFETCH(QByteArray, text);
+    const ZoneFile::ParseResult result = ZoneFile::parse(text);
+    QVERIFY(result.ok);
+    QCOMPARE(describeAll(result.zones), (QStringList{"1 2 3 4 -1 -1", "5 6 7 8 -1 -1"}));
+}
+
+void TestZoneFile::format()
+{
+    LocaleGuard guard(QLatin1Char('.'));
+    TZoneInfo withPoints(100, 50, 140, 90, 3, 4);
+    withPoints.points << VT_Point(120.25, 70.03125) << VT_Point(1, 1);
+    TZoneInfo originOnly(1, 2, 3, 4, 5, 6);
+    TZoneInfo notFound(-1, 0, 10, 10);
+    notFound.points << VT_Point(-1, -1);
+    QCOMPARE(ZoneFile::format({withPoints, originOnly, notFound}),
+             QByteArray("100.0000 ; 50.0000 ; 140.0000 ; 90.0000 ; 120.2500 ; 70.0313\r\n"
+                        "1.0000 ; 2.0000 ; 3.0000 ; 4.0000\r\n"
+                        "-1.0000 ; 0.0000 ; 10.0000 ; 10.0000 ; -1.0000 ; -1.0000\r\n"));
+    // A not-found first point writes the origin -1, -1: it reads back without origin.
+    const ZoneFile::ParseResult back = ZoneFile::parse(ZoneFile::format({notFound}));
+    QVERIFY(back.ok);
+    QVERIFY(!back.zones.first().hasOrigin());
+}
+
+void TestZoneFile::formatUnderComma()
+{
+    LocaleGuard guard(QLatin1Char(','));
+    QCOMPARE(ZoneFile::format({TZoneInfo(120, 0, 1, 2)}), QByteArray("120,0000 ; 0,0000 ; 1,0000 ; 2,0000\r\n"));
+    TZoneInfo z(1, 2, 3, 4);
+    z.points << VT_Point(10.5, 20.25);
+    const ZoneFile::ParseResult back = ZoneFile::parse(ZoneFile::format({z}));
+    QVERIFY(back.ok);
+    QCOMPARE(describe(back.zones.first()), QStringLiteral("1 2 3 4 10.5 20.25"));
+}
+
+void TestZoneFile::readThroughFinder()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("z.zon"));
+    TestSupport::writeFile(path, "1;2;3;4\r\n5;6;7\r\n");
+    TParameters params;
+    RecordingReporter reporter;
+    TPointFinder finder(params, nullptr, &reporter);
+    finder.zones() << TZoneInfo(9, 9, 9, 9);
+    QVERIFY(!finder.ReadZoneFile(path));
+    QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!"});
+    QCOMPARE(finder.zones().size(), 1);
+
+    reporter.messages.clear();
+    QVERIFY(!finder.ReadZoneFile(QString()));
+    QVERIFY(finder.zones().isEmpty());
+    QVERIFY(reporter.messages.isEmpty());
+
+    QVERIFY(!finder.ReadZoneFile(dir.filePath(QStringLiteral("missing.zon"))));
+    QCOMPARE(reporter.messages.size(), 1);
+}
+
+void TestZoneFile::writeThroughFinder()
+{
+    QTemporaryDir dir;
+    TParameters params;
+    RecordingReporter reporter;
+    TPointFinder finder(params, nullptr, &reporter);
+    finder.zones() << TZoneInfo(1, 2, 3, 4);
+    const QString path = dir.filePath(QStringLiteral("out.zon"));
+    finder.WriteZoneFile(path);
+    QVERIFY(QFile::exists(path));
+    QVERIFY_THROWS_EXCEPTION(KelvarinError, finder.WriteZoneFile(dir.filePath(QStringLiteral("no/dir/z.zon"))));
+    try {
+        finder.WriteZoneFile(dir.filePath(QStringLiteral("no/dir/z.zon")));
+    } catch (const KelvarinError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Ошибка сохранения файла зон!"));
+    }
+}
+
+void TestZoneFile::overlayGeometry()
+{
+    const auto outline = OverlayGeometry::zoneOutline(TZoneInfo(1, 2, 3, 4));
+    QCOMPARE(outline[0], QPoint(1, 2));
+    QCOMPARE(outline[1], QPoint(1, 4));
+    QCOMPARE(outline[2], QPoint(3, 4));
+    QCOMPARE(outline[3], QPoint(3, 2));
+    QCOMPARE(outline[4], QPoint(1, 2));
+    QCOMPARE(OverlayGeometry::penWidth(100), 1);
+    QCOMPARE(OverlayGeometry::penWidth(75), 2);
+    const auto cross = OverlayGeometry::cross(50, 60);
+    QCOMPARE(cross[0], QLine(40, 60, 60, 60));
+    QCOMPARE(cross[1], QLine(50, 70, 50, 50));
+    // Truncated, not rounded.
+    QCOMPARE(OverlayGeometry::viewToImage(QPoint(101, 57), 200), QPoint(50, 28));
+    QCOMPARE(OverlayGeometry::viewToImage(QPoint(101, 57), 75), QPoint(134, 76));
+    QCOMPARE(OverlayGeometry::viewSize(QSize(101, 51), 50), QSize(50, 25));
+    // Origins count only strictly above -1.
+    QVERIFY(!TZoneInfo(0, 0, 1, 1, -1, 5).hasOrigin());
+    QVERIFY(TZoneInfo(0, 0, 1, 1, -0.5, 0).hasOrigin());
+}
+
+void TestZoneFile::dragMakesZone_data()
+{
+    QTest::addColumn<QPoint>("centre");
+    QTest::addColumn<QPoint>("release");
+    QTest::addColumn<QRect>("zone");
+    QTest::newRow("symmetric") << QPoint(50, 50) << QPoint(60, 45) << QRect(QPoint(40, 45), QPoint(60, 55));
+    QTest::newRow("up left") << QPoint(50, 50) << QPoint(40, 40) << QRect(QPoint(40, 40), QPoint(60, 60));
+    QTest::newRow("too narrow") << QPoint(50, 50) << QPoint(51, 60) << QRect();
+    QTest::newRow("width 4 is enough") << QPoint(50, 50) << QPoint(52, 60) << QRect(QPoint(48, 40), QPoint(52, 60));
+    QTest::newRow("too flat") << QPoint(50, 50) << QPoint(70, 49) << QRect();
+}
+
+void TestZoneFile::dragMakesZone()
+{
+    QFETCH(QPoint, centre);
+    QFETCH(QPoint, release);
+    QFETCH(QRect, zone);
+    QCOMPARE(OverlayGeometry::zoneFromDrag(centre, release), zone);
+    const auto band = OverlayGeometry::rubberBand(centre, release);
+    QCOMPARE(band[2], release);
+    QCOMPARE(band[0], band[4]);
+}
+
+QTEST_GUILESS_MAIN(TestZoneFile)
+#include "tst_zonefile.moc"
