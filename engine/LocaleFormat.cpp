@@ -60,6 +60,23 @@ static Digits exactDigits(double magnitude)
     return {all.substr(lead), pointPos};
 }
 
+// The same digits taken from a scientific expansion to 41 significant digits:
+// a fixed expansion to 40 places keeps too few digits of a very small magnitude
+// (below 1E-40 none at all), so the scientific range of the general form uses this.
+static Digits exactSignificantDigits(double magnitude)
+{
+    char buf[80];
+    auto res = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 40);
+    const std::string text(buf, res.ptr);
+    const auto e = text.find('e');
+    const char *expBegin = text.data() + e + 1;
+    if (*expBegin == '+')
+        ++expBegin;
+    int exponent = 0;
+    std::from_chars(expBegin, text.data() + text.size(), exponent);
+    return {text.substr(0, 1) + text.substr(2, e - 2), exponent + 1};
+}
+
 // Rounds to `keep` digits (keep may be 0 or negative: the value rounds to 0 or 1 unit).
 static Digits roundDigits(Digits d, int keep)
 {
@@ -123,7 +140,8 @@ QString LocaleFormat::formatGeneral(double value)
         return QStringLiteral("0");
     if (!std::isfinite(value))
         return QString::number(value);
-    Digits d = roundDigits(exactDigits(std::fabs(value)), 15);
+    const double magnitude = std::fabs(value);
+    Digits d = roundDigits(magnitude < 1e-4 ? exactSignificantDigits(magnitude) : exactDigits(magnitude), 15);
     while (d.digits.size() > 1 && d.digits.back() == '0')
         d.digits.pop_back();
     const int exponent = d.pointPos - 1; // value = d.ddd x 10^exponent

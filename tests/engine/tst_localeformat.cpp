@@ -78,6 +78,9 @@ void TestLocaleFormat::formatGeneral_data()
     QTest::newRow("85 and thirds") << 256.0 / 3.0 << "85.3333333333333";
     QTest::newRow("date") << 46000.5 << "46000.5";
     QTest::newRow("negative scientific") << -1.5e-7 << "-1.5E-7";
+    QTest::newRow("tiny keeps 15 digits") << 1.23456789012345e-30 << "1.23456789012345E-30";
+    QTest::newRow("below 1E-40") << -1.5e-45 << "-1.5E-45";
+    QTest::newRow("smallest denormal") << 5e-324 << "4.94065645841247E-324";
     QTest::newRow("colour") << 16711680.0 << "16711680";
 }
 
