@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs to build, run and test.
+# Uses sudo when not run as root; does nothing when everything is installed.
+set -euo pipefail
+packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev
+          qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

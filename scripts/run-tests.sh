@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test (also a short fuzzing
+# run of the file readers when clang is available).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
+if [ -x "$root/tests/fuzz/run_fuzz.sh" ] && command -v clang++ >/dev/null; then
+    "$root/tests/fuzz/run_fuzz.sh" "${KELVARIN_FUZZ_SECONDS:-20}"
+fi
