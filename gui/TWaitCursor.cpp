@@ -1,5 +1,6 @@
 #include "TWaitCursor.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 TWaitCursor::TWaitCursor()
