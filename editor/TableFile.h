@@ -1,0 +1,71 @@
+#pragma once
+
+#include "TableMode.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// Reading, validating and writing the editor's six file kinds.
+//
+// Files are 8-bit text (the camera and orientation comments in CP1251), one
+// record per line; reading accepts CR LF, LF and CR, writing ends every line,
+// the last one included, with CR LF and separates fields by " ; ". Numbers
+// follow TableNumber, so a file is read back only under the separator it was
+// written with.
+class TableFile
+{
+public:
+    // A file's table. List kinds fill `rows`, one per line: zone 6 numbers
+    // (a missing zero point is -1, -1), scene coordinates 3, image coordinates
+    // 2, point list 1 whole number. Camera and orientation files fill `values`
+    // with the value texts of their first 8 or 21 lines.
+    struct Content
+    {
+        QList<QList<double>> rows;
+        QStringList values;
+    };
+
+    // The file lines of a table, or the message for its first invalid row.
+    struct Lines
+    {
+        QStringList lines;
+        QString error;
+        bool ok() const { return error.isEmpty(); }
+    };
+
+    // Reads the whole file; nothing at all when it cannot be read or any line
+    // breaks its kind's rule (or a camera or orientation file is short).
+    static std::optional<Content> ReadTableFile(TableKind kind, const QString &path);
+    static std::optional<Content> parse(TableKind kind, const QByteArray &bytes);
+
+    // The grid's texts for a file's table: list kinds one row per record, its
+    // numbers in the number form; camera and orientation one row per value.
+    static QList<QStringList> cellTexts(TableKind kind, const Content &content);
+
+    // Validates the editor's data cells and turns them into file lines. List
+    // kinds: one row of data cells per record, row 1 first. Camera and
+    // orientation: one row per parameter holding its value cell, row 0 first.
+    static Lines FormatTableLines(TableKind kind, const QList<QStringList> &cells);
+
+    // The bytes of a file with these lines: CP1251, CR LF after every line.
+    static QByteArray encode(const QStringList &lines);
+    // Writes the file whole, replacing it; throws KelvarinError naming the file.
+    static void write(const QString &path, const QStringList &lines);
+
+    // Values per line of a list kind; lines of a camera or orientation file.
+    static int valueCount(TableKind kind);
+    // The comments written after the values of a camera or orientation file.
+    static QStringList comments(TableKind kind);
+    // The message for an invalid table; `row` counts from 1 and is named only
+    // by the list kinds.
+    static QString invalidTableMessage(TableKind kind, int row);
+
+private:
+    static bool parseListLine(TableKind kind, const QString &line, QList<double> *values);
+    static QString formatListRow(TableKind kind, const QStringList &cells, bool *ok);
+    static Lines formatParameters(TableKind kind, const QList<QStringList> &cells);
+};
