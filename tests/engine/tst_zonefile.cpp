@@ -1,3 +1,4 @@
+#include "KelvarinError.h"
 #include "OverlayGeometry.h"
 #include "TMessageReporter.h"
 #include "TParameters.h"
