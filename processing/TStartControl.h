@@ -1,0 +1,141 @@
+#pragma once
+
+#include "ImageReadiness.h"
+#include "TDateTime.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+struct TParameters;
+class TPointFinder;
+class TRunHost;
+class TStartHost;
+
+// The three ways processing starts and the 100 ms timer behind styles 1 and 2:
+// 1 runs once over the chosen directory at the set date and time, 2 watches
+// the buffer directory and handles every new image as it arrives, 3 is the
+// manual start. The main window and the headless tool's `watch` both drive
+// their watch through this one class.
+//
+// A watched image goes, one per tick in name order, through detection and is
+// then packed by the external archiver "zip" (one archive per watch, or one
+// per image) or copied into the working directory and deleted. The result set
+// is rewritten after every image under the base name fixed when the watch
+// began. An image that cannot be handled does not block the ones after it: it
+// is moved into the subdirectory "Отложенные" of the buffer directory (never
+// deleted, never overwriting) and the status line says so.
+class TStartControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What became of one image given to HandleNewFile.
+    enum class Disposal {
+        Archived,  // packed by the archiver, gone from the buffer
+        Moved,     // copied into the working directory and deleted from the buffer
+        SetAside,  // moved into "Отложенные"
+        Retry,     // left in the buffer for another attempt; its points were taken back
+        Skipped    // could not even be set aside; left in place and passed over from now on
+    };
+
+    static constexpr int TimerInterval = 100;            // ms
+    // Less than two seconds, in days: the scheduled start's window on either side.
+    static constexpr double ScheduleWindow = 0.000023148;
+    static constexpr int DefaultArchiverTimeout = 60000; // ms
+    // Attempts at an image whose detection or copy fails before it is set aside.
+    static constexpr int MaxAttempts = 3;
+    // Ticks a complete image may stay unopenable for reading and writing
+    // (read-only) before it is set aside; about a minute.
+    static constexpr int DefaultNotOpenableTicks = 600;
+
+    TStartControl(TPointFinder &finder, TParameters &params, TRunTimes &times, TRunHost &runHost,
+                  TStartHost &startHost, QObject *parent = nullptr);
+
+    // Switches to a style (any value but 1 and 2 is the manual style 3).
+    // Style 2 throws KelvarinError, changing nothing, when the buffer directory
+    // does not exist or is the working directory.
+    void SetStartStyle(int style);
+
+    // The start-up variant: switches to the stored StartStyle; when that is
+    // impossible (style 2 without its buffer directory) it switches to the
+    // manual style instead, puts the reason into the status line and returns
+    // false. StartStyle then reads 3 in memory only; the settings file keeps
+    // the stored style until it is next written.
+    bool StartStoredStyle();
+
+    // One tick of the timer; public so that tests can tick without waiting.
+    void TimerTimer();
+
+    // Processes one image of the buffer directory and disposes of it.
+    Disposal HandleNewFile(const QString &path);
+
+    int startStyle() const { return m_style; }
+    const QString &ResultsBase() const { return m_resultsBase; }
+    bool timerActive() const { return m_timer.isActive(); }
+    // True while an archiver started by HandleNewFile runs.
+    bool waitingForArchiver() const { return m_waitingForArchiver; }
+    // The notices shown before the waiting text: a failure to write the
+    // results (until a later writing succeeds) and the last problem with an
+    // image (until an image is handled without one). Empty when all went well.
+    QString notice() const;
+
+    // The archiver program, found on the PATH; "zip" unless a test says otherwise.
+    void setArchiver(const QString &program) { m_archiver = program; }
+    void setArchiverTimeout(int milliseconds) { m_archiverTimeout = milliseconds; }
+    void setNotOpenableTicks(int ticks) { m_notOpenableLimit = ticks; }
+
+    static QString setAsideDirectoryName();
+
+Q_SIGNALS:
+    // Emitted after every SetStartStyle with the style now in force.
+    void startStyleChanged(int style);
+
+private:
+    void checkBufferDirectory() const;
+    void scheduleTick();
+    void watchTick();
+    void lookAtBuffer();
+    void waitForImage(const QString &path, ImageReadiness::State state);
+    void endWatch();
+    bool saveResults();
+
+    Disposal archive(const QString &path);
+    QString runArchiver(const QString &archive, const QString &path);
+    Disposal moveToWorkDir(const QString &path, const QList<qsizetype> &pointsBefore);
+    Disposal failedAttempt(const QString &path, const QString &reason, const QList<qsizetype> &pointsBefore);
+    Disposal setAside(const QString &path, const QString &reason);
+
+    QList<qsizetype> pointCounts() const;
+    void takeBackPoints(const QList<qsizetype> &counts);
+    void setNotice(QString *slot, const QString &text);
+    QString waitingText() const;
+
+    TPointFinder &m_finder;
+    TParameters &m_params;
+    TRunTimes &m_times;
+    TRunHost &m_runHost;
+    TStartHost &m_startHost;
+
+    QTimer m_timer;
+    int m_style = 3;
+    QString m_resultsBase;
+    bool m_scheduledRunStarted = false;
+
+    ImageReadiness m_readiness;
+    QHash<QString, int> m_attempts;  // failed attempts by image path
+    QSet<QString> m_skipped;         // images that could not be set aside
+    QString m_notOpenablePath;       // the first image while it stays unopenable
+    int m_notOpenableTicks = 0;
+    int m_imagesHandled = 0;
+    QString m_saveFailure;
+    QString m_imageNotice;
+
+    QString m_archiver = QStringLiteral("zip");
+    int m_archiverTimeout = DefaultArchiverTimeout;
+    int m_notOpenableLimit = DefaultNotOpenableTicks;
+    bool m_waitingForArchiver = false;
+};
