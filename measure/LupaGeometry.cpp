@@ -1,0 +1,48 @@
+#include "LupaGeometry.h"
+
+#include <algorithm>
+
+bool LupaGeometry::setZoom(int zoom)
+{
+    if (zoom < MinZoom || zoom > MaxZoom || zoom == m_zoom)
+        return false;
+    // Integer division truncates toward zero, as the rescale requires.
+    m_offsetX = m_offsetX * zoom / m_zoom;
+    m_offsetY = m_offsetY * zoom / m_zoom;
+    m_zoom = zoom;
+    return true;
+}
+
+bool LupaGeometry::setArea(int area)
+{
+    if (area < MinArea || area > MaxArea || area == m_area)
+        return false;
+    m_area = area;
+    const int bound = m_zoom * m_area;
+    m_offsetX = std::clamp(m_offsetX, -bound, bound);
+    m_offsetY = std::clamp(m_offsetY, -bound, bound);
+    return true;
+}
+
+bool LupaGeometry::moveCrosshair(int dx, int dy)
+{
+    const int nx = m_offsetX + dx;
+    const int ny = m_offsetY + dy;
+    const int bound = m_zoom * m_area;
+    if (nx < -bound || nx > bound || ny < -bound || ny > bound)
+        return false;
+    if (nx == m_offsetX && ny == m_offsetY)
+        return false;
+    m_offsetX = nx;
+    m_offsetY = ny;
+    return true;
+}
+
+bool LupaGeometry::resetCrosshair()
+{
+    if (m_offsetX == 0 && m_offsetY == 0)
+        return false;
+    m_offsetX = 0;
+    m_offsetY = 0;
+    return true;
+}

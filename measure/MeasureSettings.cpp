@@ -1,0 +1,56 @@
+#include "MeasureSettings.h"
+
+#include "IniFile.h"
+
+#include <cmath>
+#include <limits>
+
+// Colours are stored as reals; a value beyond any integer keeps the default.
+static int readColor(const IniFile &ini, const QString &key, int fallback)
+{
+    const double value = std::trunc(ini.readReal(MeasureSettings::section(), key, fallback));
+    if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
+        return fallback;
+    return int(value);
+}
+
+bool MeasureSettings::read(IniFile &ini)
+{
+    if (!ini.load())
+        return false;
+    const QString s = section();
+    lupaSize = ini.readInteger(s, QStringLiteral("LupaSize"), lupaSize);
+    lupaScale = ini.readInteger(s, QStringLiteral("LupaScale"), lupaScale);
+    lupaVisible = ini.readBool(s, QStringLiteral("LupaVisible"), lupaVisible);
+    crossSize = ini.readInteger(s, QStringLiteral("Cross_size"), crossSize);
+    activeColor = readColor(ini, QStringLiteral("Active_color"), activeColor);
+    passiveColor = readColor(ini, QStringLiteral("Passive_color"), passiveColor);
+    fontName = ini.readString(s, QStringLiteral("FontName"), fontName);
+    fontSize = ini.readInteger(s, QStringLiteral("FontSize"), fontSize);
+    fontColor = readColor(ini, QStringLiteral("FontColor"), fontColor);
+    fontBold = ini.readBool(s, QStringLiteral("FontStyleBold"), fontBold);
+    fontItalic = ini.readBool(s, QStringLiteral("FontStyleItalic"), fontItalic);
+    fontUnderline = ini.readBool(s, QStringLiteral("FontStyleUndeline"), fontUnderline);
+    fontStrikeOut = ini.readBool(s, QStringLiteral("FontStyleStrikeout"), fontStrikeOut);
+    workDir = ini.readString(s, QStringLiteral("WorkDir"), workDir);
+    return true;
+}
+
+bool MeasureSettings::write(IniFile &ini) const
+{
+    const QString s = section();
+    return ini.writeInteger(s, QStringLiteral("LupaSize"), lupaSize)
+        && ini.writeInteger(s, QStringLiteral("LupaScale"), lupaScale)
+        && ini.writeBool(s, QStringLiteral("LupaVisible"), lupaVisible)
+        && ini.writeInteger(s, QStringLiteral("Cross_size"), crossSize)
+        && ini.writeReal(s, QStringLiteral("Active_color"), activeColor)
+        && ini.writeReal(s, QStringLiteral("Passive_color"), passiveColor)
+        && ini.writeString(s, QStringLiteral("FontName"), fontName)
+        && ini.writeInteger(s, QStringLiteral("FontSize"), fontSize)
+        && ini.writeReal(s, QStringLiteral("FontColor"), fontColor)
+        && ini.writeBool(s, QStringLiteral("FontStyleBold"), fontBold)
+        && ini.writeBool(s, QStringLiteral("FontStyleItalic"), fontItalic)
+        && ini.writeBool(s, QStringLiteral("FontStyleUndeline"), fontUnderline)
+        && ini.writeBool(s, QStringLiteral("FontStyleStrikeout"), fontStrikeOut)
+        && ini.writeString(s, QStringLiteral("WorkDir"), workDir);
+}
