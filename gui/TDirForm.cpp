@@ -1,0 +1,150 @@
+#include "TDirForm.h"
+
+#include "AboutBox.h"
+#include "DialogService.h"
+#include "KelvarinError.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QStyle>
+
+static const QString upEntry = QStringLiteral("..");
+
+TDirForm::TDirForm(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("TDirForm"));
+    setWindowTitle(QStringLiteral("Выбор директории"));
+    setWindowIcon(AboutBox::resourcePicture(QStringLiteral("directory.png")));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setFixedSize(452, 368);
+
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setTextFormat(Qt::PlainText);
+    Label1->setWordWrap(true);
+
+    DirectoryListBox1 = new QListWidget(this);
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    connect(DirectoryListBox1, &QListWidget::itemActivated, this, &TDirForm::enter);
+
+    DriveComboBox1 = new QComboBox(this);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    connect(DriveComboBox1, &QComboBox::activated, this, &TDirForm::DriveComboBox1Change);
+
+    Button1 = new QPushButton(QStringLiteral("OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &TDirForm::Button1Click);
+    Button2 = new QPushButton(QStringLiteral("Отмена"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    connect(Button2, &QPushButton::clicked, this, &TDirForm::Button2Click);
+
+    auto *layout = new QGridLayout(this);
+    layout->addWidget(Label1, 0, 0, 1, 2);
+    layout->addWidget(DirectoryListBox1, 1, 0, 2, 1);
+    layout->addWidget(DriveComboBox1, 2, 1, Qt::AlignBottom);
+    layout->setColumnStretch(0, 3);
+    layout->setColumnStretch(1, 2);
+    layout->setRowStretch(1, 1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+    layout->addLayout(buttons, 3, 0, 1, 2);
+
+    fillDrives();
+    moveReporting(QDir::currentPath());
+}
+
+void TDirForm::setDirectory(const QString &path)
+{
+    if (path.isEmpty())
+        return;
+    const QFileInfo info(path);
+    if (!info.isDir() || !QDir(path).isReadable())
+        throw KelvarinError(QStringLiteral("Не удается открыть директорию %1")
+                                .arg(QDir::toNativeSeparators(path)));
+    m_current = QDir::cleanPath(info.absoluteFilePath());
+    m_volumeDirectory.insert(QStorageInfo(m_current).rootPath(), m_current);
+    fillList();
+}
+
+void TDirForm::moveReporting(const QString &path)
+{
+    try {
+        setDirectory(path);
+    } catch (const KelvarinError &e) {
+        DialogService::instance().error(this, e.message());
+    }
+}
+
+void TDirForm::fillDrives()
+{
+    QStringList roots;
+    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
+        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()))
+            roots << volume.rootPath();
+    }
+    roots.sort();
+    DriveComboBox1->clear();
+    DriveComboBox1->addItems(roots);
+}
+
+void TDirForm::fillList()
+{
+    Label1->setText(QDir::toNativeSeparators(m_current));
+    DirectoryListBox1->clear();
+    const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
+    const QDir dir(m_current);
+    if (!dir.isRoot())
+        DirectoryListBox1->addItem(new QListWidgetItem(folder, upEntry));
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                            QDir::Name | QDir::IgnoreCase);
+    for (const QString &name : names)
+        DirectoryListBox1->addItem(new QListWidgetItem(folder, name));
+    const int volume = DriveComboBox1->findText(QStorageInfo(m_current).rootPath());
+    if (volume >= 0)
+        DriveComboBox1->setCurrentIndex(volume);
+}
+
+void TDirForm::enter(QListWidgetItem *item)
+{
+    if (!item)
+        return;
+    QDir dir(m_current);
+    const QString target = item->text() == upEntry ? QFileInfo(m_current).path()
+                                                   : dir.filePath(item->text());
+    moveReporting(target);
+}
+
+void TDirForm::showEvent(QShowEvent *event)
+{
+    DirectoryResult.clear();
+    QDialog::showEvent(event);
+}
+
+void TDirForm::Button1Click()
+{
+    DirectoryResult = m_current;
+    accept();
+}
+
+void TDirForm::Button2Click()
+{
+    reject();
+}
+
+void TDirForm::DriveComboBox1Change(int index)
+{
+    const QString root = DriveComboBox1->itemText(index);
+    moveReporting(m_volumeDirectory.value(root, root));
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QDialog>
+#include <QHash>
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+
+// The directory chooser, shared by the settings dialog and the measurement
+// windows. The callers' protocol:
+//
+//     form->setWindowTitle(caption);
+//     form->setDirectory(start);   // throws KelvarinError when it does not exist
+//     form->exec();
+//     const QString chosen = form->DirectoryResult;   // empty: nothing chosen
+//
+// DirectoryResult is cleared at every showing and set only by "OK".
+class TDirForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TDirForm(QWidget *parent = nullptr);
+
+    QString DirectoryResult;
+
+    // Moves the directory list to a directory; an empty text leaves it where
+    // it is. Throws KelvarinError with the text to show when the directory
+    // does not exist or cannot be listed; the list then stays where it was.
+    void setDirectory(const QString &path);
+    QString directory() const { return m_current; }
+
+    QLabel *Label1 = nullptr;
+    QListWidget *DirectoryListBox1 = nullptr;
+    QComboBox *DriveComboBox1 = nullptr;
+    QPushButton *Button1 = nullptr;
+    QPushButton *Button2 = nullptr;
+
+public Q_SLOTS:
+    void Button1Click();
+    void Button2Click();
+    void DriveComboBox1Change(int index);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void enter(QListWidgetItem *item);
+    void fillDrives();
+    void fillList();
+    // Moves the list, reporting a failure in a message box instead of throwing.
+    void moveReporting(const QString &path);
+
+    QString m_current;
+    // The last directory visited on every volume, so that choosing a volume
+    // in the drive box returns to where the list was on it.
+    QHash<QString, QString> m_volumeDirectory;
+};
