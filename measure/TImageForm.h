@@ -1,0 +1,162 @@
+#pragma once
+
+#include "PlacementHost.h"
+#include "PointMarkers.h"
+#include "PointPlacement.h"
+
+#include <QFont>
+#include <QMainWindow>
+#include <QPointer>
+
+class ImageView;
+class MarkerOverlay;
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QStatusBar;
+class TDirForm;
+class TLupa;
+class TZymAboutBox;
+
+// The manual measurement window: one bitmap at its natural size with numbered
+// point markers on a transparent overlay, a magnifier of its own, menus,
+// Ctrl shortcuts and a four-panel status bar. It keeps its settings in
+// "ZymKelvarin.ini", section "ZymParameters", read at construction and written
+// at closing. Several windows may be open at once; each deletes itself when
+// closed.
+//
+// The main window hands its image and last found points over like this:
+//
+//     auto *form = new TImageForm(environment);
+//     if (!form->OpenImage(imagePath)) {   // failures are already reported
+//         delete form;                      // never shown
+//         return;
+//     }
+//     const QString file = HandOffFile::write(zones, imagePath); // throws KelvarinError
+//     form->LoadPoints(file);
+//     form->show();
+//     QFile::remove(file);
+//
+// (When the hand-off file cannot be written, report the error and delete the
+// window, which has not been shown.)
+class TImageForm : public QMainWindow, private PlacementHost
+{
+    Q_OBJECT
+
+public:
+    struct Environment
+    {
+        QString startDirectory;            // the program's start directory
+        QString workDirectory;             // the main program's working directory
+        TDirForm *dirForm = nullptr;       // shared chooser; one of its own when null
+        TZymAboutBox *aboutBox = nullptr;  // shared about box; one of its own when null
+        QString settingsPath;              // empty: the per-user "ZymKelvarin.ini"
+    };
+
+    explicit TImageForm(const Environment &environment, QWidget *parent = nullptr);
+    ~TImageForm() override;
+
+    // Opens a bitmap; an empty or missing path asks for one. False (nothing
+    // changed, the reason already shown) when no image was opened.
+    bool OpenImage(const QString &path);
+    // Replaces the points by those of a points file; a bad line keeps the
+    // points before it. Reports its own errors.
+    void LoadPoints(const QString &path);
+
+    PointMarkers &markers() { return m_markers; }
+    const PointPlacement &placement() const { return m_placement; }
+    TLupa *lupa() const { return m_lupa; }
+    MarkerOverlay *crossImage() const { return m_crossImage; }
+    ImageView *image() const { return m_image; }
+    QString statusText(int panel) const;
+    bool lupaShown() const { return m_lupaOn; }
+    bool unsavedPoints() const;
+    QString workDirectory() const { return m_workDirectory; }
+    QString lastImagePath() const { return m_lastImagePath; }
+    bool imageOpened() const { return m_imageOpened; }
+    QString settingsPath() const { return m_settingsPath; }
+
+public Q_SLOTS:
+    void N2Click();  // "Открыть изображение"
+    void N3Click();  // "Загрузить точки"
+    bool N4Click();  // "Сохранить точки"; true when the points were saved
+    void N6Click();  // "Рабочая директория"
+    void N7Click();  // "Выход"
+    void N10Click(); // "Шрифт индексов"
+    void N11Click(); // "Цвет и размер маркеров"
+    void N12Click(); // "Включена": magnifier on and off
+    void N16Click(); // "О программе"
+    void N17Click(); // "Справка"
+    void zoomClick(int zoom);
+    void areaClick(int halfSide);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    // PlacementHost
+    void setStatus(int panel, const QString &text) override;
+    void enableSave() override;
+    bool magnifierShown() const override { return m_lupaOn; }
+    void grabArea(int x, int y) override;
+    void runMagnifierModal() override;
+    QPointF fineOffset() const override;
+    bool askNewNumber(int currentNumber, QString *answer) override;
+    void refuseNumber() override;
+
+    void buildView();
+    void buildStatusBar();
+    void buildMenus();
+    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
+    void ReadMeasureSettings();
+    void WriteMeasureSettings();
+    void setLupaOn(bool on);
+    void checkZoomItem();
+    void checkAreaItem();
+    void showImage(const QImage &image, const QString &path);
+    void handleMouse(QEvent *event);
+    TDirForm *dirForm();
+
+    Environment m_environment;
+    QString m_settingsPath;
+    QString m_startDirectory;
+    QString m_workDirectory;
+    QString m_lastImagePath;
+    QString m_pointsFileName = QStringLiteral("Res.crd");
+    bool m_imageOpened = false;
+    bool m_lupaOn = false;
+    int m_fontColor = 0;
+
+    PointMarkers m_markers;
+    PointPlacement m_placement{m_markers, *this};
+    TLupa *m_lupa = nullptr;
+    QPointer<TDirForm> m_ownDirForm;
+    QPointer<TZymAboutBox> m_ownAboutBox;
+
+    QWidget *m_imagePanel = nullptr;
+    QScrollArea *m_imageBox = nullptr;
+    QWidget *m_canvas = nullptr;
+    ImageView *m_image = nullptr;
+    MarkerOverlay *m_crossImage = nullptr;
+    QLabel *m_splash = nullptr;
+    QStatusBar *m_status = nullptr;
+    QLabel *m_panels[4] = {};
+
+    QAction *N2 = nullptr;
+    QAction *N3 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *N7 = nullptr;
+    QAction *N12 = nullptr;
+    QAction *N10 = nullptr;
+    QAction *N11 = nullptr;
+    QAction *N6 = nullptr;
+    QAction *N17 = nullptr;
+    QAction *N16 = nullptr;
+    QList<QAction *> m_zoomItems;
+    QList<QAction *> m_areaItems;
+};
