@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "ImageList.h"
 #include "KelvarinError.h"
+#include "LocaleFormat.h"
 #include "ResultFiles.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
@@ -262,7 +263,7 @@ TStartControl::Disposal TStartControl::archive(const QString &path)
     const QString failure = runArchiver(archive + QStringLiteral(".zip"), path);
     if (!QFileInfo::exists(path))
         return Disposal::Archived;
-    return setAside(path, QStringLiteral("Архиватор не упаковал файл: ")
+    return setAside(path, QStringLiteral("Файл не заархивирован: ")
                               + sentence(failure.isEmpty() ? QStringLiteral("файл остался на месте") : failure));
 }
 
@@ -291,7 +292,8 @@ QString TStartControl::runArchiver(const QString &archive, const QString &path)
         if (deadline.hasExpired() && zip.state() != QProcess::NotRunning) {
             zip.kill();
             zip.waitForFinished();
-            return QStringLiteral("архиватор не закончил работу за %1 с").arg(m_archiverTimeout / 1000.0);
+            return QStringLiteral("архиватор не закончил работу за %1 с")
+                .arg(LocaleFormat::formatGeneral(m_archiverTimeout / 1000.0));
         }
     }
     if (zip.exitStatus() != QProcess::NormalExit)
