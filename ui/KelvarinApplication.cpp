@@ -1,0 +1,43 @@
+#include "KelvarinApplication.h"
+
+#include "DialogService.h"
+#include "KelvarinError.h"
+
+#include <QLibraryInfo>
+#include <QTranslator>
+
+KelvarinApplication::KelvarinApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(DialogService::applicationTitle());
+    setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
+    setDesktopFileName(QStringLiteral("kelvarin2"));
+    installRussianTranslation(this);
+}
+
+bool KelvarinApplication::installRussianTranslation(QCoreApplication *app)
+{
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
+
+void KelvarinApplication::showError(const QString &text)
+{
+    DialogService::instance().error(QApplication::activeWindow(), text);
+}
+
+bool KelvarinApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const KelvarinError &error) {
+        showError(error.message());
+    } catch (const std::exception &error) {
+        showError(QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}

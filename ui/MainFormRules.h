@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QList>
+#include <QPoint>
+#include <QRgb>
+#include <QString>
+#include <QStringList>
+
+// The main window's small rules that need no widget: what a run processes,
+// the results base of "Сохранить координаты", the texts of the mouse
+// read-outs and the zoom steps. Kept apart so that they are tested directly.
+class MainFormRules
+{
+public:
+    // The zoom steps of the image area's context menu, in percent.
+    static QList<int> zoomSteps() { return {50, 75, 100, 200, 300, 400}; }
+
+    // The images of a run in list order: the selected ones, or all of them when
+    // the run is the scheduled one over a whole directory (start style 1).
+    static QStringList runImages(const QStringList &all, const QStringList &selected, int startStyle);
+
+    // The results base for a path chosen in the save dialog: the file name cut
+    // at its first "." ("run.2024.crd" gives "run"). Only the file name is cut,
+    // never a directory of the path: "/data/v1.2/res.crd" gives "/data/v1.2/res".
+    static QString resultsBaseFromChosenPath(const QString &path);
+
+    // Status panel 1 while the mouse moves over the image: " X= 50;  Y= 28 ".
+    static QString positionText(QPoint imagePoint);
+
+    // The brightness (red + green + blue) / 3 of a pixel in the general
+    // notation of the locale, up to 15 significant digits: 85, 85,3333333333333.
+    static QString brightnessText(QRgb colour);
+};

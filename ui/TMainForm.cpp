@@ -1,0 +1,690 @@
+#include "TMainForm.h"
+
+#include "BitmapPicture.h"
+#include "DialogService.h"
+#include "DirectoryListBox.h"
+#include "DriveComboBox.h"
+#include "FileListBox.h"
+#include "KelvarinError.h"
+#include "MainFormPictures.h"
+#include "MainFormRules.h"
+#include "OverlayGeometry.h"
+#include "PictureBox.h"
+#include "ResultFiles.h"
+#include "SettingsLocation.h"
+#include "THelpWindow.h"
+#include "TKelvarinAboutBox.h"
+#include "TProcessingRun.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+static const int BrowserPanelWidth = 280;
+static const int PositionPanelWidth = 200;
+static const int SplashMilliseconds = 5000;
+
+TMainForm::TMainForm(QWidget *parent)
+    : QMainWindow(parent), Finder(Parameters, this, this)
+{
+    setObjectName(QStringLiteral("TMainForm"));
+    setWindowTitle(QStringLiteral("Kelvarin-2. Программа определения координат индикаторных точек"));
+    setWindowIcon(MainFormPictures::windowIcon());
+    resize(857, 611);
+    setMinimumSize(160, 31);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    StartDirectory = QDir::currentPath();
+    Timer = new QTimer(this);
+    Timer->setInterval(100);
+    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+    PreviewImageTimer = new QTimer(this);
+    PreviewImageTimer->setSingleShot(true);
+    PreviewImageTimer->setInterval(SplashMilliseconds);
+    connect(PreviewImageTimer, &QTimer::timeout, this, &TMainForm::PreviewImageTimerTimer);
+
+    createMenus();
+    createToolBars();
+    createWorkArea();
+    createStatusBar();
+    // The window sees every key before its controls do (Enter runs, Esc stops).
+    qApp->installEventFilter(this);
+
+    readSettings();
+    PreviewImageTimer->start();
+    SetStartStyle(Parameters.StartStyle);
+}
+
+TMainForm::~TMainForm()
+{
+    qApp->removeEventFilter(this);
+    // A hand-off file the measurement window did not take is not left behind.
+    if (!HandOffFileName.isEmpty() && QFile::exists(HandOffFileName))
+        QFile::remove(HandOffFileName);
+}
+
+void TMainForm::createMenus()
+{
+    auto picture = [](int index) { return QIcon(MainFormPictures::picture(index)); };
+    auto item = [this](QMenu *menu, const char *name, const QString &caption, const QIcon &icon) {
+        QAction *action = menu->addAction(icon, caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    File1 = menuBar()->addMenu(QStringLiteral("&Файл"));
+    File1->setObjectName(QStringLiteral("File1"));
+    N26 = item(File1, "N26", QStringLiteral("Сохранить координаты"), picture(MainFormPictures::SaveCoordinates));
+    N5 = item(File1, "N5", QStringLiteral("Уточнить и сохранить зоны"), picture(MainFormPictures::RefineZones));
+    File1->addSeparator();
+    Exit1 = item(File1, "Exit1", QStringLiteral("&Выход"), picture(MainFormPictures::Exit));
+    connect(N26, &QAction::triggered, this, &TMainForm::N26Click);
+    connect(N5, &QAction::triggered, this, &TMainForm::ToolButton3Click);
+    connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
+
+    // The menu title itself is the command.
+    N6 = menuBar()->addAction(QStringLiteral("Настройка"));
+    N6->setObjectName(QStringLiteral("N6"));
+    connect(N6, &QAction::triggered, this, &TMainForm::N6Click);
+
+    N1 = menuBar()->addMenu(QStringLiteral("Действия"));
+    N1->setObjectName(QStringLiteral("N1"));
+    N4 = item(N1, "N4", QStringLiteral("Найти координаты"), picture(MainFormPictures::FindCoordinates));
+    N3 = item(N1, "N3", QStringLiteral("Калибровать"), picture(MainFormPictures::Calibrate));
+    connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
+    connect(N3, &QAction::triggered, this, &TMainForm::ToolButton1Click);
+
+    N2 = menuBar()->addMenu(QStringLiteral("Помощь"));
+    N2->setObjectName(QStringLiteral("N2"));
+    N20 = item(N2, "N20", QStringLiteral("Справка"), picture(MainFormPictures::Help));
+    N21 = item(N2, "N21", QStringLiteral("О программе"), picture(MainFormPictures::About));
+    connect(N20, &QAction::triggered, this, &TMainForm::N20Click);
+    connect(N21, &QAction::triggered, this, &TMainForm::N21Click);
+}
+
+void TMainForm::createToolBars()
+{
+    auto button = [this](QToolBar *bar, const char *name, int picture, const QString &hint,
+                         void (TMainForm::*handler)()) {
+        auto *b = new QToolButton(bar);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setIcon(MainFormPictures::picture(picture));
+        b->setIconSize(QSize(MainFormPictures::PictureSize, MainFormPictures::PictureSize));
+        b->setToolTip(hint);
+        b->setAutoRaise(true);
+        bar->addWidget(b);
+        connect(b, &QToolButton::clicked, this, handler);
+        return b;
+    };
+    auto group = [this](const char *name) {
+        QToolBar *bar = addToolBar(QString::fromLatin1(name));
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->setIconSize(QSize(MainFormPictures::PictureSize, MainFormPictures::PictureSize));
+        return bar;
+    };
+    QToolBar *files = group("ToolBar1");
+    ToolButton10 = button(files, "ToolButton10", MainFormPictures::Exit, QStringLiteral("Выход"),
+                          &TMainForm::ToolButton10Click);
+    ToolButton9 = button(files, "ToolButton9", MainFormPictures::SaveCoordinates,
+                         QStringLiteral("Сохранить координаты"), &TMainForm::ToolButton9Click);
+    QToolBar *manual = group("ToolBar2");
+    ToolButton2 = button(manual, "ToolButton2", MainFormPictures::ManualMeasurement,
+                         QStringLiteral("Ручное определение координат точек"), &TMainForm::ToolButton2Click);
+    QToolBar *run = group("ToolBar3");
+    ToolButton4 = button(run, "ToolButton4", MainFormPictures::FindCoordinates,
+                         QStringLiteral("Определить координаты индикаторной точки"), &TMainForm::ToolButton4Click);
+    ToolButton5 = button(run, "ToolButton5", MainFormPictures::Stop, QStringLiteral("Остановить"),
+                         &TMainForm::ToolButton5Click);
+    ToolButton5->setEnabled(false);
+    QToolBar *zones = group("ToolBar4");
+    ToolButton1 = button(zones, "ToolButton1", MainFormPictures::Calibrate, QStringLiteral("Калибровать"),
+                         &TMainForm::ToolButton1Click);
+    ToolButton3 = button(zones, "ToolButton3", MainFormPictures::RefineZones,
+                         QStringLiteral("Уточнить и сохранить зоны"), &TMainForm::ToolButton3Click);
+    ToolButton6 = button(zones, "ToolButton6", MainFormPictures::CalibrateThreshold,
+                         QStringLiteral("Калибровать порог яркости"), &TMainForm::ToolButton6Click);
+}
+
+void TMainForm::createWorkArea()
+{
+    ScrollBox3 = new QScrollArea;
+    ScrollBox3->setObjectName(QStringLiteral("ScrollBox3"));
+    ScrollBox3->setWidgetResizable(false);
+    ScrollBox3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ScrollBox3->setContextMenuPolicy(Qt::CustomContextMenu);
+    auto *canvas = new QWidget;
+    canvas->setObjectName(QStringLiteral("ImageCanvas"));
+    canvas->resize(0, 0);
+    Image1 = new PictureBox(canvas);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    CrossImage1 = new PictureBox(canvas);
+    CrossImage1->setObjectName(QStringLiteral("CrossImage1"));
+    CrossImage1->setMouseTracking(true);
+    const QCursor cross = MainFormPictures::crossCursor();
+    Image1->setCursor(cross);
+    CrossImage1->setCursor(cross);
+    ScrollBox3->setWidget(canvas);
+    connect(CrossImage1, &PictureBox::mousePressed, this, &TMainForm::Image1MouseDown);
+    connect(CrossImage1, &PictureBox::mouseMoved, this, &TMainForm::CrossImage1MouseMove);
+    connect(CrossImage1, &PictureBox::mouseReleased, this, &TMainForm::CrossImage1MouseUp);
+
+    ScalePopupMenu1 = new QMenu(this);
+    ScalePopupMenu1->setObjectName(QStringLiteral("ScalePopupMenu1"));
+    for (int percent : MainFormRules::zoomSteps()) {
+        QAction *zoom = ScalePopupMenu1->addAction(QString::number(percent) + QLatin1Char('%'));
+        zoom->setObjectName(QStringLiteral("N%1").arg(percent) + QStringLiteral("1"));
+        zoom->setData(percent);
+        zoom->setCheckable(true);
+        zoom->setChecked(percent == ZoomPercent);
+        connect(zoom, &QAction::triggered, this, [this, zoom] { N501Click(zoom); });
+        m_zoomItems << zoom;
+    }
+    connect(ScrollBox3, &QWidget::customContextMenuRequested, this,
+            [this](QPoint pos) { ScalePopupMenu1->popup(ScrollBox3->mapToGlobal(pos)); });
+
+    // The splash covers the image area (not the scrolled picture) until it ends.
+    PreviewImage = new PictureBox(ScrollBox3);
+    PreviewImage->setObjectName(QStringLiteral("PreviewImage"));
+    PreviewImage->setFit(PictureBox::Fit::Cover);
+    PreviewImage->setPicture(MainFormPictures::splash());
+    PreviewImage->setCursor(Qt::PointingHandCursor);
+    PreviewImage->raise();
+    ScrollBox3->installEventFilter(this);
+    connect(PreviewImage, &PictureBox::mousePressed, this, &TMainForm::PreviewImageTimerTimer);
+
+    WorkSplitter = new QSplitter(Qt::Horizontal);
+    WorkSplitter->setObjectName(QStringLiteral("Splitter1"));
+    WorkSplitter->addWidget(ScrollBox3);
+    WorkSplitter->addWidget(createBrowserPanel());
+    WorkSplitter->setStretchFactor(0, 1);
+    WorkSplitter->setStretchFactor(1, 0);
+    WorkSplitter->setCollapsible(0, false);
+    // The browser appears when the splash ends.
+    WorkSplitter->setSizes({width(), 0});
+    setCentralWidget(WorkSplitter);
+}
+
+QWidget *TMainForm::createBrowserPanel()
+{
+    Panel3 = new QWidget;
+    Panel3->setObjectName(QStringLiteral("Panel3"));
+    DriveComboBox1 = new DriveComboBox(Panel3);
+    DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
+    DirectoryListBox1 = new DirectoryListBox;
+    DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
+    FileListBox1 = new FileListBox;
+    FileListBox1->setObjectName(QStringLiteral("FileListBox1"));
+
+    auto *lists = new QSplitter(Qt::Vertical);
+    lists->setObjectName(QStringLiteral("Splitter2"));
+    lists->addWidget(DirectoryListBox1);
+    lists->addWidget(FileListBox1);
+    lists->setStretchFactor(0, 0);
+    lists->setStretchFactor(1, 1);
+    lists->setSizes({240, 300});
+
+    auto *layout = new QVBoxLayout(Panel3);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(DriveComboBox1, 0, Qt::AlignRight);
+    layout->addWidget(lists, 1);
+
+    connect(DirectoryListBox1, &DirectoryListBox::directoryChanged, this, [this](const QString &dir) {
+        FileListBox1->setDirectory(dir);
+        DriveComboBox1->follow(dir);
+    });
+    connect(DriveComboBox1, &QComboBox::activated, this, &TMainForm::DriveComboBox1Change);
+    connect(FileListBox1, &QListWidget::itemDoubleClicked, this, &TMainForm::FileListBox1DblClick);
+    // The browser starts in the start directory; the working directory, when
+    // it can be entered, replaces it while the settings are read.
+    guarded([this] { DirectoryListBox1->setDirectory(StartDirectory); });
+    return Panel3;
+}
+
+void TMainForm::createStatusBar()
+{
+    QFont font(QStringLiteral("Tahoma"));
+    if (QFontInfo(font).family() != QLatin1String("Tahoma"))
+        font = QApplication::font();
+    font.setBold(true);
+    StatusPanel0 = new QLabel;
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFont(font);
+    StatusPanel0->setTextFormat(Qt::PlainText);
+    StatusPanel0->setMinimumWidth(1);
+    StatusPanel1 = new QLabel;
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFont(font);
+    StatusPanel1->setTextFormat(Qt::PlainText);
+    StatusPanel1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The position panel keeps its width whatever the window's; the status
+    // panel takes the rest.
+    StatusPanel1->setFixedWidth(PositionPanelWidth);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->addWidget(StatusPanel0, 1);
+    statusBar()->addPermanentWidget(StatusPanel1);
+}
+
+void TMainForm::readSettings()
+{
+    SettingsFileName = SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"));
+    TParametersActions actions;
+    actions.startDirectory = StartDirectory;
+    actions.applyWorkDir = [this](const QString &dir) { applyWorkDir(dir); };
+    actions.loadZones = [this](const QString &file) { Finder.ReadZoneFile(file); };
+    ReadParameters(SettingsFileName, Parameters, actions, *this);
+}
+
+void TMainForm::applyWorkDir(const QString &dir)
+{
+    DirectoryListBox1->setDirectory(dir);
+    m_saveDirectory = DirectoryListBox1->directory();
+}
+
+template<typename Command>
+void TMainForm::guarded(Command command)
+{
+    try {
+        command();
+    } catch (const KelvarinError &error) {
+        DialogService::instance().error(this, error.message());
+    } catch (const std::exception &error) {
+        DialogService::instance().error(this, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void TMainForm::SetStartStyle(int style)
+{
+    Q_UNUSED(style);
+    setStatusText(QString());
+    EnableCommands(true);
+    DirectoryListBox1->setEnabled(true);
+    FileListBox1->setEnabled(true);
+    Timer->stop();
+}
+
+void TMainForm::setStatusText(const QString &text)
+{
+    StatusPanel0->setText(text);
+    StatusPanel0->repaint();
+}
+
+QString TMainForm::statusText(int panel) const
+{
+    return panel == 0 ? StatusPanel0->text() : StatusPanel1->text();
+}
+
+void TMainForm::EnableCommands(bool on)
+{
+    m_commandsEnabled = on;
+    for (QWidget *command : {static_cast<QWidget *>(DirectoryListBox1), static_cast<QWidget *>(FileListBox1),
+                             static_cast<QWidget *>(ToolButton10), static_cast<QWidget *>(ToolButton9),
+                             static_cast<QWidget *>(ToolButton2), static_cast<QWidget *>(ToolButton4),
+                             static_cast<QWidget *>(ToolButton1), static_cast<QWidget *>(ToolButton3),
+                             static_cast<QWidget *>(ToolButton6)})
+        command->setEnabled(on);
+    // The stop button is the one command usable while the others are locked.
+    ToolButton5->setEnabled(!on);
+    N1->menuAction()->setEnabled(on);
+    N2->menuAction()->setEnabled(on);
+    N6->setEnabled(on);
+    File1->menuAction()->setEnabled(on);
+}
+
+void TMainForm::ProcessEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TMainForm::ShowOverlay()
+{
+    CrossImage1->setVisible(true);
+}
+
+void TMainForm::ImageProcessed(const QString &path, int index)
+{
+    Q_EMIT imageProcessed(path, index);
+}
+
+void TMainForm::ReportError(const QString &text)
+{
+    DialogService::instance().error(this, text);
+}
+
+void TMainForm::BeginBusy()
+{
+    m_busy.emplace();
+}
+
+void TMainForm::EndBusy()
+{
+    m_busy.reset();
+}
+
+void TMainForm::ReportMessage(const QString &caption, const QString &text)
+{
+    DialogService::instance().message(this, caption, text, DialogService::Ok, DialogService::Icon::None);
+}
+
+// ---- the view of the engine -------------------------------------------------
+
+QImage TMainForm::decodedPicture()
+{
+    return BitmapPicture::toImage(Finder.image());
+}
+
+void TMainForm::sizeView()
+{
+    const QSize view = OverlayGeometry::viewSize(QSize(Finder.width(), Finder.height()), ZoomPercent);
+    ScrollBox3->widget()->resize(view);
+    Image1->setGeometry(QRect(QPoint(0, 0), view));
+    CrossImage1->setGeometry(QRect(QPoint(0, 0), view));
+}
+
+void TMainForm::checkZoomItem()
+{
+    for (QAction *zoom : std::as_const(m_zoomItems))
+        zoom->setChecked(zoom->data().toInt() == ZoomPercent);
+}
+
+void TMainForm::ShowImage(bool show)
+{
+    // A newly loaded image ends any hand-off made for the previous one.
+    HandOffFileName.clear();
+    // The overlay is transparent where nothing is drawn: the image shows through.
+    QImage overlay(Finder.width(), Finder.height(), QImage::Format_ARGB32_Premultiplied);
+    overlay.fill(Qt::transparent);
+    CrossImage1->setPicture(overlay);
+    m_loadedPicture = show ? decodedPicture() : QImage();
+    Image1->setPicture(m_loadedPicture);
+    sizeView();
+    checkZoomItem();
+}
+
+void TMainForm::HideOverlay()
+{
+    CrossImage1->setVisible(false);
+}
+
+void TMainForm::ShowMask()
+{
+    const TPointFinder::SpotMask &mask = Finder.mask();
+    QImage picture(Finder.width(), Finder.height(), QImage::Format_RGB32);
+    picture.fill(Qt::black);
+    const int columnHeight = mask.rect.height();
+    size_t i = 0;
+    for (int x = mask.rect.left(); !mask.rect.isEmpty() && x <= mask.rect.right(); ++x) {
+        for (int y = 0; y < columnHeight; ++y, ++i) {
+            if (mask.bits[i])
+                picture.setPixel(x, mask.rect.top() + y, qRgb(255, 255, 255));
+        }
+    }
+    Image1->setPicture(picture);
+    Image1->repaint();
+}
+
+bool TMainForm::ConfirmStep(const QString &text)
+{
+    return DialogService::instance().message(this, QStringLiteral("Сообщение"), text,
+                                             DialogService::Ok | DialogService::Cancel,
+                                             DialogService::Icon::None)
+        == DialogService::Ok;
+}
+
+void TMainForm::ShowNotice(const QString &text)
+{
+    DialogService::instance().notice(this, text);
+}
+
+void TMainForm::MarkPoint(int x, int y)
+{
+    DrawOverlayCross(Qt::red, x, y);
+    CrossImage1->repaint();
+}
+
+void TMainForm::EndImage()
+{
+    CrossImage1->setVisible(true);
+    if (m_loadedPicture.isNull())
+        m_loadedPicture = decodedPicture();
+    Image1->setPicture(m_loadedPicture);
+    Image1->repaint();
+    CrossImage1->repaint();
+}
+
+void TMainForm::DrawZoneOverlay()
+{
+    QImage &overlay = CrossImage1->picture();
+    if (overlay.isNull())
+        return;
+    overlay.fill(Qt::transparent);
+    QPainter painter(&overlay);
+    painter.setPen(QPen(Qt::red, OverlayGeometry::penWidth(ZoomPercent)));
+    for (const TZoneInfo &zone : Finder.zones()) {
+        const auto outline = OverlayGeometry::zoneOutline(zone);
+        painter.drawPolyline(outline.data(), int(outline.size()));
+    }
+    painter.end();
+    for (const TZoneInfo &zone : Finder.zones()) {
+        if (zone.hasOrigin())
+            DrawOverlayCross(Qt::blue, int(zone.X0), int(zone.Y0));
+    }
+    CrossImage1->update();
+}
+
+void TMainForm::DrawOverlayCross(const QColor &colour, int x, int y)
+{
+    QImage &overlay = CrossImage1->picture();
+    if (overlay.isNull())
+        return;
+    QPainter painter(&overlay);
+    painter.setPen(QPen(colour, OverlayGeometry::penWidth(ZoomPercent)));
+    for (const QLine &line : OverlayGeometry::cross(x, y))
+        painter.drawLine(line);
+}
+
+// ---- commands --------------------------------------------------------------
+
+void TMainForm::N4Click()
+{
+    // A run started from inside a run (the scheduled start, a second key) would
+    // read the zone file again and throw away the points gathered so far.
+    if (m_running)
+        return;
+    m_running = true;
+    const auto done = qScopeGuard([this] { m_running = false; });
+    const QStringList images = MainFormRules::runImages(FileListBox1->allPaths(), FileListBox1->selectedPaths(),
+                                                        Parameters.StartStyle);
+    TProcessingRun run(Finder, Parameters, *this, RunTimes);
+    run.Run(images);
+}
+
+void TMainForm::ToolButton5Click()
+{
+    Finder.StopRequested = true;
+}
+
+void TMainForm::N26Click()
+{
+    const QString chosen = DialogService::instance().saveFileName(
+        this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
+        QStringLiteral("Coordinate Files (*.crd)|*.crd"), QStringLiteral("crd"));
+    if (chosen.isEmpty())
+        return;
+    guarded([&] {
+        const QString base = MainFormRules::resultsBaseFromChosenPath(chosen);
+        {
+            TWaitCursor wait;
+            ResultFiles::WriteCoordinateFiles(Finder.zones(), base);
+            ResultFiles::WriteProcessingLog(base, ResultFiles::fileCount(Finder.zones()), RunTimes.RunElapsed,
+                                            RunTimes.RunEnd, RunTimes.RunStart);
+        }
+        setStatusText(QStringLiteral(" Результаты сохранены."));
+        // The saved series are done with: the next run or save starts from nothing.
+        Finder.ReadZoneFile(Parameters.ZonesFileName);
+    });
+}
+
+void TMainForm::ToolButton2Click()
+{
+    // The measurement window is not part of the program yet.
+}
+
+void TMainForm::N20Click()
+{
+    if (!m_helpWindow)
+        m_helpWindow = new THelpWindow(this);
+    m_helpWindow->showContents();
+}
+
+void TMainForm::N21Click()
+{
+    if (!m_aboutBox)
+        m_aboutBox = new TKelvarinAboutBox(this);
+    m_aboutBox->exec();
+}
+
+void TMainForm::PreviewImageTimerTimer()
+{
+    if (!PreviewImage->isVisible() && !PreviewImageTimer->isActive())
+        return;
+    PreviewImageTimer->stop();
+    const int total = WorkSplitter->width() - WorkSplitter->handleWidth();
+    WorkSplitter->setSizes({std::max(0, total - BrowserPanelWidth), BrowserPanelWidth});
+    PreviewImage->hide();
+}
+
+void TMainForm::FileListBox1DblClick()
+{
+    QListWidgetItem *focused = FileListBox1->currentItem();
+    if (!focused || !focused->isSelected())
+        return;
+    guarded([&] { Finder.LoadImage(FileListBox1->pathOf(focused), true); });
+}
+
+void TMainForm::DriveComboBox1Change(int index)
+{
+    const QString previous = DirectoryListBox1->directory();
+    guarded([&] { DirectoryListBox1->setDirectory(DriveComboBox1->directoryFor(index)); });
+    if (DirectoryListBox1->directory() == previous)
+        DriveComboBox1->follow(previous);
+    if (DirectoryListBox1->isEnabled())
+        DirectoryListBox1->setFocus();
+}
+
+void TMainForm::N501Click(QAction *item)
+{
+    if (!item || !m_zoomItems.contains(item))
+        return;
+    ZoomPercent = item->data().toInt();
+    checkZoomItem();
+    sizeView();
+    // Zones and origins only: the crosses of found points are not redrawn.
+    DrawZoneOverlay();
+}
+
+void TMainForm::Image1MouseDown(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
+{
+    Q_UNUSED(button);
+    if (Finder.width() == 0)
+        return;
+    const QPoint point = OverlayGeometry::viewToImage(pos, ZoomPercent);
+    if (modifiers.testFlag(Qt::ShiftModifier)) {
+        const QImage picture = m_loadedPicture.isNull() ? decodedPicture() : m_loadedPicture;
+        if (!picture.valid(point))
+            return;
+        DialogService::instance().notice(this, MainFormRules::brightnessText(picture.pixel(point)));
+    } else if (CalibrateMode) {
+        setStatusText(QStringLiteral(" Укажите зону"));
+        Dragging = true;
+        DragCentre = point;
+    }
+}
+
+void TMainForm::CrossImage1MouseMove(QPoint pos)
+{
+    const QPoint point = OverlayGeometry::viewToImage(pos, ZoomPercent);
+    StatusPanel1->setText(MainFormRules::positionText(point));
+    if (!CalibrateMode || !Dragging)
+        return;
+    DrawZoneOverlay();
+    QImage &overlay = CrossImage1->picture();
+    if (overlay.isNull())
+        return;
+    QPainter painter(&overlay);
+    painter.setPen(QPen(Qt::red, OverlayGeometry::penWidth(ZoomPercent)));
+    const auto band = OverlayGeometry::rubberBand(DragCentre, point);
+    painter.drawPolyline(band.data(), int(band.size()));
+    painter.end();
+    CrossImage1->update();
+}
+
+void TMainForm::CrossImage1MouseUp(QPoint pos, Qt::MouseButton button)
+{
+    Q_UNUSED(button);
+    if (!CalibrateMode || !Dragging)
+        return;
+    Dragging = false;
+    const QRect zone = OverlayGeometry::zoneFromDrag(DragCentre, OverlayGeometry::viewToImage(pos, ZoomPercent));
+    // A band under 3 pixels either way makes no zone; the last band stays
+    // drawn as the new zone's outline.
+    if (zone.isValid())
+        Finder.zones().append(TZoneInfo(zone.left(), zone.top(), zone.right(), zone.bottom()));
+}
+
+void TMainForm::FormKeyDown(int key)
+{
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // While the commands are locked (a run, a wait for the start time or
+        // for new files) Enter is ignored: a run started from inside another
+        // would discard the points gathered so far.
+        if (!m_commandsEnabled || m_running)
+            return;
+        if (CalibrateMode)
+            ToolButton3Click();
+        else
+            N4Click();
+    } else if (key == Qt::Key_Escape) {
+        Finder.StopRequested = true;
+    }
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    // The menu bar keeps its own keys: Enter there opens the chosen menu.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && !qobject_cast<QMenuBar *>(watched)
+        && static_cast<QWidget *>(watched)->window() == this) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
+            FormKeyDown(key);
+            return true;
+        }
+    } else if (watched == ScrollBox3 && event->type() == QEvent::Resize) {
+        PreviewImage->setGeometry(ScrollBox3->rect());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    // Closing during a run stops it after the image in hand; the results
+    // gathered so far are still saved before the program ends.
+    if (m_running)
+        Finder.StopRequested = true;
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,195 @@
+#pragma once
+
+#include "TDateTime.h"
+#include "TFinderHost.h"
+#include "TMessageReporter.h"
+#include "TParameters.h"
+#include "TPointFinder.h"
+#include "TRunHost.h"
+#include "TWaitCursor.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPoint>
+
+#include <optional>
+
+class DirectoryListBox;
+class DriveComboBox;
+class FileListBox;
+class PictureBox;
+class QAction;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QWidget;
+class THelpWindow;
+class TKelvarinAboutBox;
+
+// The program's main window: the file browser, the image with its overlay of
+// zones and found points, the menus and tool buttons that start every
+// operation. It owns the measurement engine and is its view (TFinderHost), the
+// host of its runs (TRunHost) and the place where the engine's messages are
+// shown (TMessageReporter). Controls and handlers bear the names the rest of
+// the program knows them by (ToolButton4, N4Click, ...).
+class TMainForm : public QMainWindow, public TFinderHost, public TRunHost, public TMessageReporter
+{
+    Q_OBJECT
+
+public:
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // The about box created at start; without one the window makes its own.
+    void setAboutBox(TKelvarinAboutBox *box) { m_aboutBox = box; }
+
+    // Switches to a start style. Only the manual style is built so far: every
+    // style leaves the window unlocked, with the timer stopped and an empty status.
+    void SetStartStyle(int style);
+
+    // Status panel 0; the texts begin with one blank.
+    void setStatusText(const QString &text);
+    QString statusText(int panel) const;
+
+    // Draws a cross of the program's size at an image point on the overlay.
+    void DrawOverlayCross(const QColor &colour, int x, int y);
+
+    // TFinderHost: the view while the engine loads and processes an image.
+    void ShowImage(bool show) override;
+    void HideOverlay() override;
+    void ShowMask() override;
+    bool ConfirmStep(const QString &text) override;
+    void ShowNotice(const QString &text) override;
+    void MarkPoint(int x, int y) override;
+    void EndImage() override;
+    void DrawZoneOverlay() override;
+
+    // TRunHost: the window's side of a run.
+    void SetStatusText(const QString &text) override { setStatusText(text); }
+    void EnableCommands(bool on) override;
+    void ProcessEvents() override;
+    void ShowOverlay() override;
+    void ImageProcessed(const QString &path, int index) override;
+    void ReportError(const QString &text) override;
+    void BeginBusy() override;
+    void EndBusy() override;
+
+    // TMessageReporter: failures the engine handles itself.
+    void ReportMessage(const QString &caption, const QString &text) override;
+
+    bool isRunning() const { return m_running; }
+    bool commandsEnabled() const { return m_commandsEnabled; }
+    // The picture of the loaded image as the view shows it (null when not shown).
+    const QImage &loadedPicture() const { return m_loadedPicture; }
+
+    TParameters Parameters;
+    TPointFinder Finder;
+    TRunTimes RunTimes;
+    QString SettingsFileName;
+    QString StartDirectory;
+    QString HandOffFileName;
+    int ZoomPercent = 100;
+    bool CalibrateMode = false;
+    QPoint DragCentre;
+    bool Dragging = false;
+
+    QTimer *Timer = nullptr;
+    QTimer *PreviewImageTimer = nullptr;
+
+    QMenu *File1 = nullptr;
+    QAction *N26 = nullptr;
+    QAction *N5 = nullptr;
+    QAction *Exit1 = nullptr;
+    QAction *N6 = nullptr;
+    QMenu *N1 = nullptr;
+    QAction *N4 = nullptr;
+    QAction *N3 = nullptr;
+    QMenu *N2 = nullptr;
+    QAction *N20 = nullptr;
+    QAction *N21 = nullptr;
+    QMenu *ScalePopupMenu1 = nullptr;
+
+    QToolButton *ToolButton10 = nullptr;
+    QToolButton *ToolButton9 = nullptr;
+    QToolButton *ToolButton2 = nullptr;
+    QToolButton *ToolButton4 = nullptr;
+    QToolButton *ToolButton5 = nullptr;
+    QToolButton *ToolButton1 = nullptr;
+    QToolButton *ToolButton3 = nullptr;
+    QToolButton *ToolButton6 = nullptr;
+
+    QSplitter *WorkSplitter = nullptr;
+    QScrollArea *ScrollBox3 = nullptr;
+    PictureBox *Image1 = nullptr;
+    PictureBox *CrossImage1 = nullptr;
+    PictureBox *PreviewImage = nullptr;
+    QWidget *Panel3 = nullptr;
+    DriveComboBox *DriveComboBox1 = nullptr;
+    DirectoryListBox *DirectoryListBox1 = nullptr;
+    FileListBox *FileListBox1 = nullptr;
+    QLabel *StatusPanel0 = nullptr;
+    QLabel *StatusPanel1 = nullptr;
+
+Q_SIGNALS:
+    // An image of a run was processed (its position in the run, from 0).
+    void imageProcessed(const QString &path, int index);
+
+public Q_SLOTS:
+    void N4Click();
+    void ToolButton4Click() { N4Click(); }
+    void ToolButton5Click();
+    void N26Click();
+    void ToolButton9Click() { N26Click(); }
+    void ToolButton2Click();
+    void N20Click();
+    void N21Click();
+    void Exit1Click() { close(); }
+    void ToolButton10Click() { close(); }
+    void PreviewImageTimerTimer();
+    void FileListBox1DblClick();
+    void DriveComboBox1Change(int index);
+    void N501Click(QAction *item);
+    void Image1MouseDown(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+    void CrossImage1MouseMove(QPoint pos);
+    void CrossImage1MouseUp(QPoint pos, Qt::MouseButton button);
+    void FormKeyDown(int key);
+
+    // Not built yet: the calibration mode, zone refinement, the brightness
+    // threshold calibration, the settings dialog and the scheduled and
+    // watched runs. They do nothing so far.
+    void ToolButton1Click() {}
+    void ToolButton3Click() {}
+    void ToolButton6Click() {}
+    void N6Click() {}
+    void TimerTimer() {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolBars();
+    void createWorkArea();
+    QWidget *createBrowserPanel();
+    void createStatusBar();
+    void readSettings();
+    void applyWorkDir(const QString &dir);
+    void sizeView();
+    void checkZoomItem();
+    QImage decodedPicture();
+    // Runs a command, showing an error that ends it as the top level would.
+    template<typename Command> void guarded(Command command);
+
+    QImage m_loadedPicture;
+    QString m_saveDirectory;
+    bool m_running = false;
+    bool m_commandsEnabled = true;
+    std::optional<TWaitCursor> m_busy;
+    QList<QAction *> m_zoomItems;
+    THelpWindow *m_helpWindow = nullptr;
+    TKelvarinAboutBox *m_aboutBox = nullptr;
+};
