@@ -1,0 +1,128 @@
+#include "LupaGeometry.h"
+
+#include <QtTest>
+
+// The magnifier's arithmetic: centre and side, bounds of zoom, area and
+// crosshair steps, and how the offsets follow zoom and area changes.
+class TestLupaGeometry : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initialAndWorkedNumbers();
+    void outOfRangeIgnored();
+    void crosshairStopsAtBound();
+    void zoomRescalesOffsets_data();
+    void zoomRescalesOffsets();
+    void areaKeepsOrClampsOffsets();
+};
+
+void TestLupaGeometry::initialAndWorkedNumbers()
+{
+    LupaGeometry g;
+    QCOMPARE(g.area(), 30);
+    QCOMPARE(g.zoom(), 5);
+    QCOMPARE(g.centre(), 153);
+    QCOMPARE(g.side(), 300);
+
+    QVERIFY(g.setArea(20));
+    QCOMPARE(g.side(), 200);
+    QCOMPARE(g.centre(), 103);
+    QCOMPARE(g.labelPosition(), QPoint(25, 2));
+    QCOMPARE(g.labelPointSize(), 13);
+    // The mouse pixel (source column a) fills magnified columns 100..104.
+    QCOMPARE(g.sourceRect(50, 60), QRect(30, 40, 40, 40));
+    QCOMPARE(g.shiftX(), 0.0);
+    QVERIFY(g.moveCrosshair(1, 0));
+    QVERIFY(g.moveCrosshair(1, -1));
+    QCOMPARE(g.shiftX(), 0.4);
+    QCOMPARE(g.shiftY(), -0.2);
+    QCOMPARE(g.crosshairColumn(), 105);
+    QCOMPARE(g.crosshairRow(), 102);
+    QVERIFY(g.resetCrosshair());
+    QVERIFY(!g.resetCrosshair());
+}
+
+void TestLupaGeometry::outOfRangeIgnored()
+{
+    LupaGeometry g;
+    QVERIFY(!g.setZoom(9));
+    QVERIFY(!g.setZoom(1));
+    QVERIFY(!g.setZoom(5));
+    QVERIFY(!g.setArea(14));
+    QVERIFY(!g.setArea(41));
+    QVERIFY(!g.setArea(30));
+    QCOMPARE(g.zoom(), 5);
+    QCOMPARE(g.area(), 30);
+    QVERIFY(g.setZoom(2) && g.setZoom(8) && g.setArea(15) && g.setArea(40));
+    QCOMPARE(g.side(), 640);
+}
+
+void TestLupaGeometry::crosshairStopsAtBound()
+{
+    LupaGeometry g;
+    g.setArea(20);
+    for (int i = 0; i < 100; ++i)
+        QVERIFY(g.moveCrosshair(1, 0));
+    QCOMPARE(g.fineOffsetX(), 100);
+    QVERIFY(!g.moveCrosshair(1, 0)); // the 101st press
+    QCOMPARE(g.fineOffsetX(), 100);
+    QCOMPARE(g.shiftX(), 20.0);
+    // A diagonal step beyond one bound is ignored on both axes.
+    QVERIFY(!g.moveCrosshair(1, 1));
+    QCOMPARE(g.fineOffsetY(), 0);
+    for (int i = 0; i < 100; ++i)
+        g.moveCrosshair(0, -1);
+    QVERIFY(!g.moveCrosshair(0, -1));
+    QCOMPARE(g.fineOffsetY(), -100);
+}
+
+void TestLupaGeometry::zoomRescalesOffsets_data()
+{
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("expected");
+
+    QTest::newRow("5 to 2, 7") << 5 << 2 << 7 << 2;    // 2.8 truncated
+    QTest::newRow("5 to 2, -7") << 5 << 2 << -7 << -2; // toward zero
+    QTest::newRow("2 to 5, 3") << 2 << 5 << 3 << 7;    // 7.5 truncated
+    QTest::newRow("8 to 3, -13") << 8 << 3 << -13 << -4;
+}
+
+void TestLupaGeometry::zoomRescalesOffsets()
+{
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, offset);
+    QFETCH(int, expected);
+    LupaGeometry g;
+    g.setZoom(from);
+    for (int i = 0; i < std::abs(offset); ++i)
+        g.moveCrosshair(offset > 0 ? 1 : -1, offset > 0 ? -1 : 1);
+    QVERIFY(g.setZoom(to));
+    QCOMPARE(g.fineOffsetX(), expected);
+    QCOMPARE(g.fineOffsetY(), -expected);
+}
+
+void TestLupaGeometry::areaKeepsOrClampsOffsets()
+{
+    LupaGeometry g; // a = 30, z = 5: offsets up to 150
+    for (int i = 0; i < 120; ++i)
+        g.moveCrosshair(1, -1);
+    for (int i = 0; i < 30; ++i)
+        g.moveCrosshair(1, 0);
+    QCOMPARE(g.fineOffsetX(), 150);
+    QVERIFY(g.setArea(25)); // bound 125: both kept where they fit
+    QCOMPARE(g.fineOffsetX(), 125);
+    QCOMPARE(g.fineOffsetY(), -120);
+    QVERIFY(g.setArea(40)); // a larger area never moves the crosshair
+    QCOMPARE(g.fineOffsetX(), 125);
+    QCOMPARE(g.fineOffsetY(), -120);
+    QVERIFY(g.setArea(15));
+    QCOMPARE(g.fineOffsetX(), 75);
+    QCOMPARE(g.fineOffsetY(), -75);
+}
+
+QTEST_GUILESS_MAIN(TestLupaGeometry)
+#include "tst_lupageometry.moc"
