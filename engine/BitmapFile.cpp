@@ -11,6 +11,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -33,8 +34,13 @@ static constexpr qint64 kMaxRlePixels = qint64(1) << 26;
 // rarely span more than a few megabytes; past this the cache starts afresh.
 static constexpr qint64 kCacheBudget = qint64(8) << 20;
 // Rows whose unused part is shorter than this are read whole, in one read per
-// run of rows: copying a few kilobytes costs less than another system call.
+// run of rows: a system call costs about as much as copying a few kilobytes.
+// Other rows are read one by one, only the part a request needs: reading whole
+// rows would fill several times the memory, and touching fresh memory costs
+// more than the system calls saved.
 static constexpr qint64 kSmallGap = 4096;
+// Cached and requested parts of a row this close are read as one.
+static constexpr qint64 kJoinGap = 256;
 // Rows read at a time for display.
 static constexpr qint64 kDisplayBand = qint64(1) << 20;
 
@@ -73,10 +79,12 @@ struct Channel
     quint32 value(quint32 pixel) const { return widen[(pixel >> shift) & mask]; }
 };
 
-// A cached part [lo, hi) of one pixel row of the file.
+// A cached part [lo, hi) of one pixel row of the file. Rows read together in
+// one run share the run's block.
 struct CachedRow
 {
-    std::unique_ptr<quint8[]> data;
+    std::shared_ptr<quint8[]> block;
+    const quint8 *data = nullptr;
     qint64 lo = 0;
     qint64 hi = 0;
 };
@@ -201,8 +209,6 @@ struct BitmapFile::Private
 
     void clearCache();
     void ensureRows(int r0, int r1, qint64 lo, qint64 hi);
-    void readRowRun(int r0, int r1);
-    void readRowSpan(int r, qint64 lo, qint64 hi);
     const quint8 *rowBytes(int r, qint64 lo) const;
 
     void brightnessOfRow(const quint8 *p, qint64 lo, int x1, int x2, double *out, qint64 step);
@@ -573,7 +579,10 @@ void BitmapFile::Private::clearCache()
 
 // Makes bytes [lo, hi) of file rows r0..r1 available through rowBytes(). Rows
 // whose unused part is small are read whole, a run of them in one read; others
-// one read a row, of the requested part joined with what the cache already holds.
+// one read a row, of the requested part joined with what the cache already
+// holds. The rows read by one call share one block, which stays alive while any
+// of them is cached; every block counts in full against the budget from its
+// allocation until the cache starts afresh, so the budget bounds the memory held.
 void BitmapFile::Private::ensureRows(int r0, int r1, qint64 lo, qint64 hi)
 {
     if (fd < 0 || isRle())
@@ -581,60 +590,49 @@ void BitmapFile::Private::ensureRows(int r0, int r1, qint64 lo, qint64 hi)
     if (cache.empty())
         cache.resize(size_t(height));
     const bool wholeRows = stride - (hi - lo) <= kSmallGap;
-
     auto covered = [&](int r) { const CachedRow &c = cache[r]; return c.data && c.lo <= lo && hi <= c.hi; };
-    // An upper bound of what the reads below add: a partly cached row is read
-    // again as the union of both parts.
+    // A part that overlaps or nearly touches the cached one is read as their
+    // union, so overlapping zones keep each other's bytes; a distant part (a zone
+    // beside another) replaces it rather than drag in everything between them.
+    auto joins = [&](int r) {
+        const CachedRow &c = cache[r];
+        return c.data && std::max(c.lo, lo) - std::min(c.hi, hi) <= kJoinGap;
+    };
+    auto spanLo = [&](int r) { return wholeRows ? 0 : joins(r) ? std::min(cache[r].lo, lo) : lo; };
+    auto spanHi = [&](int r) { return wholeRows ? stride : joins(r) ? std::max(cache[r].hi, hi) : hi; };
+
     qint64 needed = 0;
     for (int r = r0; r <= r1; ++r) {
         if (!covered(r))
-            needed += wholeRows ? stride : std::max(cache[r].hi, hi) - std::min(cache[r].lo, lo);
+            needed += spanHi(r) - spanLo(r);
     }
-    if (cachedBytes + needed > kCacheBudget)
+    if (needed == 0)
+        return;
+    if (cachedBytes + needed > kCacheBudget) {
         clearCache();
-
+        needed = (r1 - r0 + 1) * (wholeRows ? stride : hi - lo);
+    }
+    std::shared_ptr<quint8[]> block(new quint8[size_t(needed)]);
+    cachedBytes += needed;
+    quint8 *at = block.get();
     for (int r = r0; r <= r1; ++r) {
         if (covered(r))
             continue;
         if (!wholeRows) {
-            readRowSpan(r, lo, hi);
+            const qint64 newLo = spanLo(r), newHi = spanHi(r);
+            readExact(pixelOffset + r * stride + newLo, at, newHi - newLo);
+            cache[r] = CachedRow{block, at, newLo, newHi};
+            at += newHi - newLo;
             continue;
         }
         int end = r;
         while (end < r1 && !covered(end + 1))
             ++end;
-        readRowRun(r, end);
+        readExact(pixelOffset + r * stride, at, (end - r + 1) * stride);
+        for (; r <= end; ++r, at += stride)
+            cache[r] = CachedRow{block, at, 0, stride};
         r = end;
     }
-}
-
-void BitmapFile::Private::readRowRun(int r0, int r1)
-{
-    const qint64 rows = r1 - r0 + 1;
-    std::vector<quint8> run(size_t(rows * stride));
-    readExact(pixelOffset + r0 * stride, run.data(), rows * stride);
-    for (int r = r0; r <= r1; ++r) {
-        CachedRow &c = cache[r];
-        cachedBytes -= c.hi - c.lo;
-        c.data.reset(new quint8[size_t(stride)]);
-        std::memcpy(c.data.get(), run.data() + (r - r0) * stride, size_t(stride));
-        c.lo = 0;
-        c.hi = stride;
-        cachedBytes += stride;
-    }
-}
-
-void BitmapFile::Private::readRowSpan(int r, qint64 lo, qint64 hi)
-{
-    CachedRow &c = cache[r];
-    const qint64 newLo = c.data ? std::min(c.lo, lo) : lo;
-    const qint64 newHi = c.data ? std::max(c.hi, hi) : hi;
-    std::unique_ptr<quint8[]> data(new quint8[size_t(newHi - newLo)]);
-    readExact(pixelOffset + r * stride + newLo, data.get(), newHi - newLo);
-    cachedBytes += (newHi - newLo) - (c.hi - c.lo);
-    c.data = std::move(data);
-    c.lo = newLo;
-    c.hi = newHi;
 }
 
 // The byte at offset lo of file row r (after ensureRows for that row and span).
@@ -645,7 +643,7 @@ const quint8 *BitmapFile::Private::rowBytes(int r, qint64 lo) const
     if (fd < 0)
         return reinterpret_cast<const quint8 *>(bytes.constData()) + pixelOffset + r * stride + lo;
     const CachedRow &c = cache[r];
-    return c.data.get() + (lo - c.lo);
+    return c.data + (lo - c.lo);
 }
 
 // --- Pixels ---------------------------------------------------------------
