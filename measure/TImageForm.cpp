@@ -169,7 +169,7 @@ void TImageForm::buildMenus()
     area->setObjectName(QStringLiteral("N14"));
     for (int half : areaHalfSides) {
         const int side = 2 * half;
-        QAction *item = addItem(area, QStringLiteral("N%1x%11").arg(side), QStringLiteral("%1x%1").arg(side));
+        QAction *item = addItem(area, QStringLiteral("N%1x%1").arg(side) + QLatin1Char('1'), QStringLiteral("%1x%1").arg(side));
         item->setCheckable(true);
         connect(item, &QAction::triggered, this, [this, half] { areaClick(half); });
         m_areaItems << item;
