@@ -79,8 +79,8 @@ struct Channel
     quint32 value(quint32 pixel) const { return widen[(pixel >> shift) & mask]; }
 };
 
-// A cached part [lo, hi) of one pixel row of the file. Rows read together in
-// one run share the run's block.
+// A cached part [lo, hi) of one pixel row of the file. The rows read by one
+// request share one block.
 struct CachedRow
 {
     std::shared_ptr<quint8[]> block;
@@ -93,8 +93,9 @@ quint16 le16(const quint8 *p) { return quint16(p[0] | (p[1] << 8)); }
 quint32 le32(const quint8 *p) { return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24; }
 
 // The brightness of every possible sum B + G + R: the sum times the 80-bit value
-// nearest to 1/3, rounded to a double. This is not the same as sum / 3.0 for
-// every sum, and detection thresholds compare against these exact values.
+// nearest to 1/3, rounded to a double. For sums up to 765 this equals sum / 3.0
+// rounded once; the product is kept because it is how brightness is defined, and
+// detection compares pixels against thresholds exactly.
 const std::array<double, 766> &thirds()
 {
     static const std::array<double, 766> table = [] {
@@ -240,7 +241,7 @@ void BitmapFile::Private::changed() const
 void BitmapFile::Private::tooLarge(qint64 w, qint64 h) const
 {
     throw KelvarinError(QStringLiteral("Изображение в файле %1 слишком велико: %2 x %3 точек.")
-                            .arg(name).arg(w).arg(h));
+                            .arg(name, QString::number(w), QString::number(h)));
 }
 
 // --- Reading the source ---------------------------------------------------
@@ -323,7 +324,7 @@ void BitmapFile::Private::parseHeaders()
     case 12: case 40: case 52: case 56: case 108: case 124:
         break;
     default:
-        unsupported(QStringLiteral("заголовок длиной %1 байт").arg(headerSize));
+        unsupported(QStringLiteral("размер заголовка %1").arg(headerSize));
     }
     const QByteArray header = readHeaderBytes(14, headerSize);
     const auto *h = reinterpret_cast<const quint8 *>(header.constData());
@@ -351,7 +352,7 @@ void BitmapFile::Private::parseCoreHeader(const quint8 *h)
     setSize(le16(h + 4), le16(h + 6));
     bpp = le16(h + 10);
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24)
-        unsupported(QStringLiteral("%1 бит на точку").arg(bpp));
+        unsupported(QStringLiteral("число бит на точку %1").arg(bpp));
     compression = BiRgb;
 }
 
@@ -365,7 +366,7 @@ void BitmapFile::Private::parseInfoHeader(const quint8 *h)
     bpp = le16(h + 14);
     compression = le32(h + 16);
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
-        unsupported(QStringLiteral("%1 бит на точку").arg(bpp));
+        unsupported(QStringLiteral("число бит на точку %1").arg(bpp));
 
     switch (compression) {
     case BiRgb:

@@ -571,12 +571,13 @@ void TestBitmapFile::hostile()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
 
-    const QString path = m_dir.filePath(QStringLiteral("hostile файл.bmp"));
+    // Placeholders in the name must reach the message as they stand.
+    const QString path = m_dir.filePath(QStringLiteral("hostile %1 %2 файл.bmp"));
     TestSupport::writeFile(path, bytes);
     struct Way { QString name; std::function<void(BitmapFile &)> open; };
     const QList<Way> ways = {
         {QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), [&](BitmapFile &f) { f.open(path); }},
-        {QStringLiteral("образ.bmp"), [&](BitmapFile &f) { f.openBytes(bytes, QStringLiteral("образ.bmp")); }},
+        {QStringLiteral("образ %2.bmp"), [&](BitmapFile &f) { f.openBytes(bytes, QStringLiteral("образ %2.bmp")); }},
     };
     for (const Way &way : ways) {
         BitmapFile file;

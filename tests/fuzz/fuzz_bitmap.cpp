@@ -1,13 +1,18 @@
 // Feeds arbitrary bytes to the bitmap reader: headers, palettes, masks and
 // run-length streams. Any input must either be refused with KelvarinError or
 // read in full; a crash, a sanitizer report or an exception of another type is
-// a finding.
+// a finding. Every input that opens is also read as a file (through its row
+// cache) and must give exactly the values read from memory.
 #include "BitmapFile.h"
 #include "KelvarinError.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 // Inputs past this size add nothing that a smaller one cannot reach.
 static constexpr size_t kMaxInput = 1 << 20;
@@ -15,10 +20,50 @@ static constexpr size_t kMaxInput = 1 << 20;
 // down; their headers have been checked by then.
 static constexpr qint64 kMaxPixels = qint64(1) << 16;
 
-static void readRectangle(BitmapFile &file, int x1, int y1, int x2, int y2)
+struct Rect
 {
-    std::vector<double> values(size_t(x2 - x1 + 1) * size_t(y2 - y1 + 1));
-    file.readBrightness(x1, y1, x2, y2, values.data());
+    int x1, y1, x2, y2;
+};
+
+// The whole image, rectangles that start and end inside a byte of packed
+// pixels, and overlapping and side-by-side ones as zones are read.
+static std::vector<Rect> rectangles(int w, int h)
+{
+    return {{0, 0, w - 1, h - 1},         {w / 3, h / 2, w - 1 - w / 5, h - 1}, {w - 1, 0, w - 1, h / 3},
+            {w / 4, h / 4, w / 2, h / 2}, {w / 3, h / 3, w - 1, h / 2},         {0, h / 4, w / 8, h - 1},
+            {w / 4, h / 4, w / 2, h / 2}};
+}
+
+// Brightness of every rectangle, one after another, or an empty list when the
+// reader refused the image.
+static std::vector<double> readAll(BitmapFile &file)
+{
+    std::vector<double> all;
+    try {
+        for (const Rect &r : rectangles(file.width(), file.height())) {
+            std::vector<double> values(size_t(r.x2 - r.x1 + 1) * size_t(r.y2 - r.y1 + 1));
+            file.readBrightness(r.x1, r.y1, r.x2, r.y2, values.data());
+            all.insert(all.end(), values.begin(), values.end());
+        }
+        std::vector<quint32> pixels(size_t(file.width() + 1) * size_t(file.height()));
+        file.readRgb32(pixels.data(), file.width() + 1);
+        for (quint32 p : pixels)
+            all.push_back(p);
+    } catch (const KelvarinError &) {
+        all.clear();
+    }
+    return all;
+}
+
+// The same bytes as a file, through a descriptor that lives as long as the process.
+static std::vector<double> readAsFile(const uint8_t *data, size_t size)
+{
+    static const int fd = memfd_create("fuzz.bmp", 0);
+    if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
+        abort();
+    BitmapFile file;
+    file.open(QStringLiteral("/proc/self/fd/%1").arg(fd));
+    return readAll(file);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -34,18 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const KelvarinError &) {
         return 0;
     }
-    const int w = file.width();
-    const int h = file.height();
-    if (w <= 0 || h <= 0 || qint64(w) * h > kMaxPixels)
+    if (file.width() <= 0 || file.height() <= 0 || qint64(file.width()) * file.height() > kMaxPixels)
         return 0;
-    try {
-        readRectangle(file, 0, 0, w - 1, h - 1);
-        // Rectangles that start and end inside a byte of packed pixels.
-        readRectangle(file, w / 3, h / 2, w - 1 - w / 5, h - 1);
-        readRectangle(file, w - 1, 0, w - 1, h / 3);
-        std::vector<quint32> pixels(size_t(w + 1) * size_t(h));
-        file.readRgb32(pixels.data(), w + 1);
-    } catch (const KelvarinError &) {
-    }
+    const std::vector<double> fromMemory = readAll(file);
+    if (readAsFile(data, size) != fromMemory)
+        abort();  // the file and memory readers disagree
     return 0;
 }
