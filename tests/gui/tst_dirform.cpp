@@ -1,0 +1,123 @@
+#include "KelvarinError.h"
+#include "ScriptedDialogs.h"
+#include "TDirForm.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The directory chooser: the callers' protocol, the list and the drive box.
+class TestDirForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void layoutAndTexts();
+    void missingDirectoryThrows();
+    void resultClearedAtEveryShowing();
+    void listEntersAndGoesUp();
+    void driveBoxReturnsToVolumeDirectory();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestDirForm::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("b/inner")));
+    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("A")));
+}
+
+void TestDirForm::layoutAndTexts()
+{
+    TDirForm form;
+    QCOMPARE(form.windowTitle(), QStringLiteral("Выбор директории"));
+    QCOMPARE(form.size(), QSize(452, 368));
+    QCOMPARE(form.Button1->text(), QStringLiteral("OK"));
+    QCOMPARE(form.Button2->text(), QStringLiteral("Отмена"));
+    QVERIFY(!form.windowIcon().isNull());
+    QVERIFY(form.DriveComboBox1->findText(QStringLiteral("/")) >= 0);
+    form.setDirectory(m_dir->path());
+    QCOMPARE(form.Label1->text(), m_dir->path());
+    form.setDirectory(QString()); // an empty text leaves the list where it was
+    QCOMPARE(form.directory(), m_dir->path());
+}
+
+void TestDirForm::missingDirectoryThrows()
+{
+    TDirForm form;
+    form.setDirectory(m_dir->path());
+    const QString missing = m_dir->filePath(QStringLiteral("gone"));
+    try {
+        form.setDirectory(missing);
+        QFAIL("no error");
+    } catch (const KelvarinError &e) {
+        QCOMPARE(e.message(), QStringLiteral("Не удается открыть директорию ") + missing);
+    }
+    QCOMPARE(form.directory(), m_dir->path());
+}
+
+void TestDirForm::resultClearedAtEveryShowing()
+{
+    TDirForm form;
+    form.setWindowTitle(QStringLiteral("Выбор рабочей директории"));
+    form.setDirectory(m_dir->path());
+    QTimer::singleShot(0, form.Button1, &QPushButton::click);
+    form.exec();
+    QCOMPARE(form.DirectoryResult, m_dir->path());
+    QTimer::singleShot(0, form.Button2, &QPushButton::click);
+    form.exec();
+    QCOMPARE(form.DirectoryResult, QString());
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    form.DirectoryResult = QStringLiteral("stale");
+    form.exec();
+    QCOMPARE(form.DirectoryResult, QString());
+}
+
+void TestDirForm::listEntersAndGoesUp()
+{
+    TDirForm form;
+    form.setDirectory(m_dir->path());
+    QStringList entries;
+    for (int i = 0; i < form.DirectoryListBox1->count(); ++i)
+        entries << form.DirectoryListBox1->item(i)->text();
+    QCOMPARE(entries, (QStringList{"..", "A", "b"}));
+    Q_EMIT form.DirectoryListBox1->itemActivated(form.DirectoryListBox1->item(2));
+    QCOMPARE(form.directory(), m_dir->filePath(QStringLiteral("b")));
+    QCOMPARE(form.Label1->text(), m_dir->filePath(QStringLiteral("b")));
+    Q_EMIT form.DirectoryListBox1->itemActivated(form.DirectoryListBox1->item(0));
+    QCOMPARE(form.directory(), m_dir->path());
+
+    form.setDirectory(QStringLiteral("/"));
+    QVERIFY(form.DirectoryListBox1->count() == 0
+            || form.DirectoryListBox1->item(0)->text() != QStringLiteral(".."));
+}
+
+void TestDirForm::driveBoxReturnsToVolumeDirectory()
+{
+    ScriptedDialogs dialogs;
+    TDirForm form;
+    const QString inner = m_dir->filePath(QStringLiteral("b/inner"));
+    form.setDirectory(inner);
+    const QString root = QStorageInfo(inner).rootPath();
+    const int index = form.DriveComboBox1->findText(root);
+    QVERIFY(index >= 0);
+    QCOMPARE(form.DriveComboBox1->currentIndex(), index);
+    form.setDirectory(QStringLiteral("/"));
+    form.DriveComboBox1Change(index);
+    QCOMPARE(form.directory(), root == QStringLiteral("/") ? QStringLiteral("/") : inner);
+    QTimer::singleShot(0, form.Button1, &QPushButton::click);
+    form.exec();
+    QCOMPARE(form.DirectoryResult, form.directory());
+    QVERIFY(dialogs.calls.isEmpty());
+}
+
+QTEST_MAIN(TestDirForm)
+#include "tst_dirform.moc"

@@ -1,0 +1,119 @@
+#include "TColorSet.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+// The marker colour and size dialog: selection from values, picking names,
+// the preview cross and its colours.
+class TestColorSet : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void selectsNamesOfGivenColours();
+    void pickedNameGivesValue();
+    void unnamedColourKeptUntouched();
+    void previewShowsActiveWhileHeld();
+    void sizeOutsideRange();
+    void captionsAndLists();
+
+private:
+    static QColor previewPixel(TColorSet &dialog, QPoint offsetFromCentre);
+};
+
+QColor TestColorSet::previewPixel(TColorSet &dialog, QPoint offsetFromCentre)
+{
+    const QImage image = dialog.PaintBox1->grab().toImage();
+    const QPoint centre(dialog.PaintBox1->width() / 2, dialog.PaintBox1->height() / 2);
+    return image.pixelColor(centre + offsetFromCentre);
+}
+
+void TestColorSet::selectsNamesOfGivenColours()
+{
+    TColorSet dialog(255, 16711680, 8);
+    QCOMPARE(dialog.ComboBox2->currentText(), QStringLiteral("Red"));
+    QCOMPARE(dialog.ComboBox1->currentText(), QStringLiteral("Blue"));
+    QCOMPARE(dialog.TrackBar1->value(), 8);
+}
+
+void TestColorSet::pickedNameGivesValue()
+{
+    TColorSet dialog(255, 16711680, 8);
+    const int gray = dialog.ComboBox1->findText(QStringLiteral("Gray"));
+    dialog.ComboBox1->setCurrentIndex(gray);
+    dialog.ComboBox1Change(gray);
+    QCOMPARE(dialog.passiveColor(), 8421504);
+    QCOMPARE(dialog.activeColor(), 255);
+    // The next opening names the value by its first name.
+    TColorSet next(dialog.activeColor(), dialog.passiveColor(), 8);
+    QCOMPARE(next.ComboBox1->currentText(), QStringLiteral("Dark gray"));
+}
+
+void TestColorSet::unnamedColourKeptUntouched()
+{
+    TColorSet dialog(255, 12345, 10);
+    QCOMPARE(dialog.ComboBox1->currentIndex(), -1);
+    QTimer::singleShot(0, dialog.OkBtn, &QPushButton::click);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(dialog.passiveColor(), 12345);
+    QCOMPARE(dialog.size(), 10);
+}
+
+void TestColorSet::previewShowsActiveWhileHeld()
+{
+    TColorSet dialog(65280, 255, 12);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Arms: left 12 pixels, right 11; the end pixel is left out.
+    QCOMPARE(previewPixel(dialog, QPoint(-12, 0)), QColor(255, 0, 0));
+    QCOMPARE(previewPixel(dialog, QPoint(11, 0)), QColor(255, 0, 0));
+    QCOMPARE(previewPixel(dialog, QPoint(12, 0)), QColor(Qt::white));
+    QCOMPARE(previewPixel(dialog, QPoint(0, -12)), QColor(255, 0, 0));
+    QCOMPARE(previewPixel(dialog, QPoint(0, 12)), QColor(Qt::white));
+
+    QTest::mousePress(dialog.PaintBox1, Qt::LeftButton);
+    QVERIFY(dialog.previewActive());
+    QCOMPARE(previewPixel(dialog, QPoint(-5, 0)), QColor(0, 255, 0));
+    QTest::mouseRelease(dialog.PaintBox1, Qt::LeftButton);
+    QVERIFY(!dialog.previewActive());
+    QCOMPARE(previewPixel(dialog, QPoint(-5, 0)), QColor(255, 0, 0));
+
+    dialog.TrackBar1->setValue(20);
+    QCOMPARE(dialog.size(), 20);
+    QCOMPARE(previewPixel(dialog, QPoint(-20, 0)), QColor(255, 0, 0));
+}
+
+void TestColorSet::sizeOutsideRange()
+{
+    TColorSet big(255, 0, 30);
+    QCOMPARE(big.TrackBar1->value(), 20);
+    QCOMPARE(big.size(), 30);
+    TColorSet small(255, 0, 3);
+    QCOMPARE(small.TrackBar1->value(), 8);
+    small.TrackBar1->setValue(9);
+    QCOMPARE(small.size(), 9);
+}
+
+void TestColorSet::captionsAndLists()
+{
+    TColorSet dialog(255, 0, 8);
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Изменение цвета и размера"));
+    QCOMPARE(dialog.ComboBox1->count(), 18);
+    QCOMPARE(dialog.ComboBox1->itemText(0), QStringLiteral("Aqua"));
+    QVERIFY(!dialog.ComboBox1->isEditable());
+    QCOMPARE(dialog.TrackBar1->minimum(), 8);
+    QCOMPARE(dialog.TrackBar1->maximum(), 20);
+    QCOMPARE(dialog.OkBtn->text(), QStringLiteral("OK"));
+    QCOMPARE(dialog.CancelBtn->text(), QStringLiteral("Отмена"));
+    for (const char *label : {"Label1", "Label3", "Label5"})
+        QVERIFY2(dialog.findChild<QWidget *>(label), label);
+    // Closing through the frame counts as Cancel.
+    dialog.show();
+    dialog.close();
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+QTEST_MAIN(TestColorSet)
+#include "tst_colorset.moc"
