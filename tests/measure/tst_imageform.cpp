@@ -1,3 +1,4 @@
+#include "HandOffFile.h"
 #include "IniFile.h"
 #include "MarkerOverlay.h"
 #include "ScriptedDialogs.h"
@@ -73,6 +74,9 @@ private Q_SLOTS:
     void editsRepaintOnlyChangedRegions();
     void magnifierCopiesPhotographOnly();
     void twoWindowsAreIndependent();
+    void openingAnotherImage();
+    void handOffSequence();
+    void magnifierKeysAndDragging();
 
 private:
     std::unique_ptr<TImageForm> newForm();
@@ -643,6 +647,115 @@ void TestImageForm::twoWindowsAreIndependent()
     QCOMPARE(second->markers().Count(), 0);
     first->zoomClick(2);
     QCOMPARE(second->lupa()->zoom(), 5);
+}
+
+void TestImageForm::openingAnotherImage()
+{
+    QVERIFY(openForm());
+    move(QPoint(30, 30));
+    click(QPoint(30, 30));
+    const QString second = m_dir->filePath(QStringLiteral("second.bmp"));
+    QVERIFY(sampleImage(200, 100).save(second, "BMP"));
+
+    // Yes, then the save dialog cancelled: the points stay and no image is asked for.
+    m_dialogs->clear();
+    m_dialogs->answerMessage(DialogService::Yes);
+    QTest::keyClick(m_form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->calls.size(), 2);
+    QCOMPARE(m_dialogs->calls.at(0).text, QStringLiteral("Сохранить отмеченные точки?"));
+    QCOMPARE(m_dialogs->calls.at(1).kind, QStringLiteral("save"));
+    QCOMPARE(m_form->markers().Count(), 1);
+
+    // No: the new image replaces the points; "Сохранить точки" stays enabled.
+    m_dialogs->clear();
+    m_dialogs->answerMessage(DialogService::No);
+    m_dialogs->answerFile(second);
+    QTest::keyClick(m_form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->calls.at(1).kind, QStringLiteral("open"));
+    QCOMPARE(m_dialogs->calls.at(1).directory, m_imagePath);
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Изображение: second.bmp"));
+    QCOMPARE(m_form->markers().Count(), 0);
+    QCOMPARE(m_form->markers().ActiveIndex(), -1);
+    QVERIFY(m_form->unsavedPoints());
+    m_dialogs->clear();
+    m_form->N4Click();
+    QCOMPARE(m_dialogs->calls.first().proposedName, QStringLiteral("second.crd"));
+
+    // Nothing unsaved: no question at all.
+    const QString saved = m_dir->filePath(QStringLiteral("s.crd"));
+    m_dialogs->answerFile(saved);
+    m_form->N4Click();
+    QVERIFY(!m_form->unsavedPoints());
+    m_dialogs->clear();
+    QTest::keyClick(m_form, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->calls.size(), 1);
+    QCOMPARE(m_dialogs->calls.first().kind, QStringLiteral("open"));
+}
+
+void TestImageForm::handOffSequence()
+{
+    LocaleGuard locale(QChar(','));
+    TZoneInfo first(0, 0, 50, 50);
+    first.points = {VT_Point(10, 11), VT_Point(12.5, 13.75)};
+    TZoneInfo lost(60, 60, 90, 90);
+    lost.points = {VT_Point(70, 71), VT_Point(-1, -1)};
+    TZoneInfo none(100, 100, 120, 120);
+
+    // The main window's sequence.
+    m_form = newForm().release();
+    QVERIFY(m_form->OpenImage(m_imagePath));
+    const QString file = HandOffFile::write({first, none, lost}, m_imagePath);
+    QCOMPARE(file, m_dir->filePath(QStringLiteral("shot$tmp.crd")));
+    m_form->LoadPoints(file);
+    m_form->show();
+    QVERIFY(QFile::remove(file));
+
+    QVERIFY(m_dialogs->calls.isEmpty());
+    QCOMPARE(m_form->markers().Count(), 2);
+    QCOMPARE(m_form->markers().point(0).x, 12.5);
+    QCOMPARE(m_form->markers().point(0).y, 13.75);
+    QCOMPARE(m_form->markers().point(1).x, -1.0);
+    QCOMPARE(m_form->markers().ActiveIndex(), -1);
+    QVERIFY(!m_form->unsavedPoints());
+
+    // No image to show: the open dialog is cancelled and the window is never shown.
+    auto hidden = newForm();
+    m_dialogs->clear();
+    QVERIFY(!hidden->OpenImage(QString()));
+    QVERIFY(!hidden->isVisible());
+    QVERIFY(!hidden->lupa()->isVisible());
+}
+
+void TestImageForm::magnifierKeysAndDragging()
+{
+    QVERIFY(openForm());
+    TLupa *lupa = m_form->lupa();
+    m_form->N12Click();
+    QVERIFY(QTest::qWaitForWindowExposed(lupa));
+    // The right edge at the screen's right edge, the top 50 pixels down.
+    const QRect screen = lupa->screen()->geometry();
+    QCOMPARE(lupa->x() + lupa->width(), screen.right() + 1);
+    QCOMPARE(lupa->y(), screen.top() + 50);
+
+    QTest::keyClick(lupa, Qt::Key_Left);
+    QTest::keyClick(lupa, Qt::Key_Up);
+    QTest::keyClick(lupa, Qt::Key_Up);
+    QCOMPARE(lupa->shift(), QPointF(-0.2, -0.4));
+    QTest::keyClick(lupa, Qt::Key_Down);
+    QCOMPARE(lupa->shift(), QPointF(-0.2, -0.2));
+    QTest::keyClick(lupa, Qt::Key_Return); // not modal: nothing
+    QTest::keyClick(lupa, Qt::Key_Clear);
+    QCOMPARE(lupa->shift(), QPointF(0, 0));
+
+    // Dragged by its frame: the window follows the mouse.
+    const QPoint before = lupa->pos();
+    QTest::mousePress(lupa, Qt::LeftButton, {}, QPoint(5, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(25, 15), lupa->mapToGlobal(QPointF(25, 15)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(lupa, &drag);
+    QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(25, 15));
+    QCOMPARE(lupa->pos(), before + QPoint(20, 10));
+    QCOMPARE(lupa->size(), QSize(200, 200));
 }
 
 QTEST_MAIN(TestImageForm)
