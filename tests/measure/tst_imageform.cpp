@@ -77,6 +77,7 @@ private Q_SLOTS:
     void openingAnotherImage();
     void handOffSequence();
     void magnifierKeysAndDragging();
+    void settingsAndPointsFilesThatFail();
 
 private:
     std::unique_ptr<TImageForm> newForm();
@@ -756,6 +757,47 @@ void TestImageForm::magnifierKeysAndDragging()
     QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(25, 15));
     QCOMPARE(lupa->pos(), before + QPoint(20, 10));
     QCOMPARE(lupa->size(), QSize(200, 200));
+}
+
+void TestImageForm::settingsAndPointsFilesThatFail()
+{
+    // A settings "file" that is a directory can be neither read nor written.
+    const QString settings = m_dir->filePath(QStringLiteral("settings-dir"));
+    QVERIFY(QDir().mkpath(settings));
+    TImageForm::Environment environment;
+    environment.startDirectory = m_dir->path();
+    environment.workDirectory = m_dir->path();
+    environment.settingsPath = settings;
+    m_form = new TImageForm(environment);
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Ошибка"));
+    QCOMPARE(m_dialogs->messages().first().text, QStringLiteral("Ошибка чтения ini-файла!"));
+    QCOMPARE(m_form->lupa()->area(), 20); // built-in values
+    QVERIFY(m_form->OpenImage(m_imagePath));
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+
+    // A points file that cannot be written: the error with the program's
+    // title, the points stay unsaved.
+    move(QPoint(30, 30));
+    click(QPoint(30, 30));
+    m_dialogs->clear();
+    m_dialogs->answerFile(m_dir->filePath(QStringLiteral("missing/points.crd")));
+    QTest::keyClick(m_form, Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Kelvarin2"));
+    QVERIFY(m_dialogs->messages().first().text.contains(QStringLiteral("points.crd")));
+    QVERIFY(m_form->unsavedPoints());
+
+    // Closing: the settings cannot be written, then the question, answered No.
+    m_dialogs->clear();
+    m_dialogs->answerMessage(DialogService::Ok);
+    m_dialogs->answerMessage(DialogService::No);
+    QVERIFY(m_form->close());
+    QCOMPARE(m_dialogs->messageTexts(),
+             (QStringList{QStringLiteral("Ошибка записи ini-файла!"), QStringLiteral("Сохранить отмеченные точки?")}));
+    QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Ошибка"));
+    QTRY_VERIFY(!m_form);
 }
 
 QTEST_MAIN(TestImageForm)
