@@ -25,6 +25,10 @@ public:
 Q_SIGNALS:
     void directoryChanged(const QString &path);
 
+protected:
+    // The chain is always open: no expand arrows that would do nothing.
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
+
 private:
     void enter(QTreeWidgetItem *item);
     void fill();

@@ -1,12 +1,16 @@
 #include "DriveComboBox.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStorageInfo>
 
 DriveComboBox::DriveComboBox(QWidget *parent)
     : QComboBox(parent)
 {
-    setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Mount points can be long; the box keeps a drive box's modest width and
+    // shows the whole path in its drop-down list.
+    setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    setMinimumContentsLength(12);
     fillVolumes();
 }
 
@@ -14,7 +18,9 @@ void DriveComboBox::fillVolumes()
 {
     QStringList roots;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()))
+        // Files mounted in place (a container's /etc/hosts) are no volumes to browse.
+        if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir()
+            && !roots.contains(volume.rootPath()))
             roots << volume.rootPath();
     }
     roots.sort();

@@ -1,0 +1,950 @@
+// The main window driven as a user drives it: files selected in the browser,
+// runs started by menu, button and Enter, stopped by button and Esc, results
+// saved, images shown and zoomed. Message boxes are answered by ScriptedDialogs
+// and the result files are compared with what the headless tool writes.
+
+#include "BitmapFile.h"
+#include "Cp1251.h"
+#include "DirectoryListBox.h"
+#include "DriveComboBox.h"
+#include "FileListBox.h"
+#include "KelvarinError.h"
+#include "PictureBox.h"
+#include "ScriptedDialogs.h"
+#include "SettingsLocation.h"
+#include "TDateTime.h"
+#include "THelpWindow.h"
+#include "TKelvarinAboutBox.h"
+#include "TMainForm.h"
+#include "TMessageReporter.h"
+#include "TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+const int ImageWidth = 160;
+const int ImageHeight = 120;
+// Name order without regard to case; the names' cases are mixed on purpose.
+const QStringList ImageNames = {QStringLiteral("img_a.bmp"), QStringLiteral("IMG_B.bmp"),
+                                QStringLiteral("img_c.bmp"), QStringLiteral("Img_d.BMP"),
+                                QStringLiteral("img_e.bmp")};
+// Zone 1 without origin, zone 2 with its origin at (115, 55).
+const QByteArray ZoneFileText = "20;20;60;60\r\n90;30;140;80;115;55\r\n";
+
+struct QuietReporter : TMessageReporter
+{
+    void ReportMessage(const QString &, const QString &) override {}
+};
+
+// A disc of radius 5 (81 pixels) symmetric about its centre, so that its
+// centre of gravity is the centre exactly.
+void disc(QImage &image, QPoint centre, int grey)
+{
+    for (int y = -5; y <= 5; ++y) {
+        for (int x = -5; x <= 5; ++x) {
+            if (x * x + y * y <= 25)
+                image.setPixel(centre + QPoint(x, y), qRgb(grey, grey, grey));
+        }
+    }
+}
+
+// A dark image with one bright disc per zone; the discs drift from image to
+// image. In image 2 the second disc is too dim to pass the mean filter.
+QImage sceneImage(int index)
+{
+    QImage image(ImageWidth, ImageHeight, QImage::Format_RGB32);
+    image.fill(qRgb(20, 20, 20));
+    disc(image, QPoint(40 + index, 40), 250);
+    disc(image, QPoint(115, 52 + index), index == 2 ? 150 : 250);
+    return image;
+}
+
+// A mouse move with no button held, as the window system sends it.
+void moveMouse(QWidget *widget, QPoint pos)
+{
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+class TestMainForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startUp();
+    void startUpMessages_data();
+    void startUpMessages();
+    void splashEndsOnClick();
+    void runMatchesHeadlessTool_data();
+    void runMatchesHeadlessTool();
+    void commandsLockedDuringRun();
+    void allFilesWithScheduledStyle();
+    void stop_data();
+    void stop();
+    void escWhileIdleDoesNotStopNextRun();
+    void enterDuringRunIgnored();
+    void closeDuringRunSavesResults();
+    void damagedImageEndsRun();
+    void unreadableZoneFileNoRun();
+    void stepByStep();
+    void saveCoordinates();
+    void saveCoordinatesCancelledOrFailing();
+    void doubleClickShowsImageWithZones();
+    void zoomSizesView_data();
+    void zoomSizesView();
+    void zoomRemovesFoundCrosses();
+    void mouseReadOuts();
+    void zoneDrawnInCalibrateMode();
+    void statusPanelKeepsWidth();
+    void helpAndAboutBox();
+    void closingDeletesHandOffFile();
+    void screenshot();
+
+private:
+    struct Settings
+    {
+        bool steps = false;
+        bool autoSave = true;
+        bool visualize = true;
+        int startStyle = 3;
+        QString workDir;
+        QString zoneFile;
+    };
+
+    void writeSettings(const Settings &settings);
+    std::unique_ptr<TMainForm> openForm();
+    void select(TMainForm &form, const QList<int> &rows);
+    QString imagePath(int row) const { return m_work + QLatin1Char('/') + ImageNames.at(row); }
+    QString resultsBase(int n) const;
+    QString runHeadless(const QStringList &images);
+    static QByteArray read(const QString &path) { return TestSupport::readFile(path); }
+    static QString logText(const QString &base) { return Cp1251::decode(read(base + QLatin1String("_time.log"))); }
+    static QRgb overlayPixel(TMainForm &form, int x, int y) { return form.CrossImage1->picture().pixel(x, y); }
+
+    QTemporaryDir m_config;
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<ScriptedDialogs> m_dialogs;
+    QString m_work;
+    QString m_zones;
+};
+
+void TestMainForm::initTestCase()
+{
+    // Whatever the environment says, the user's own settings stay untouched.
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+}
+
+void TestMainForm::init()
+{
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    // The window records the current directory as its start directory.
+    QDir::setCurrent(m_root->path());
+    m_work = m_root->path() + QLatin1String("/work");
+    QVERIFY(QDir().mkpath(m_work + QLatin1String("/sub")));
+    for (int i = 0; i < ImageNames.size(); ++i)
+        QVERIFY(sceneImage(i).save(imagePath(i), "BMP"));
+    TestSupport::writeFile(m_work + QLatin1String("/notes.txt"), "not an image");
+    m_zones = m_root->path() + QLatin1String("/zones.zon");
+    TestSupport::writeFile(m_zones, ZoneFileText);
+    writeSettings(Settings());
+    m_dialogs = std::make_unique<ScriptedDialogs>();
+}
+
+void TestMainForm::cleanup()
+{
+    m_dialogs.reset();
+    QDir::setCurrent(QDir::tempPath());
+    m_root.reset();
+}
+
+void TestMainForm::writeSettings(const Settings &s)
+{
+    TParameters params;
+    params.WorkDir = s.workDir.isNull() ? m_work : s.workDir;
+    params.ZonesFileName = s.zoneFile.isNull() ? m_zones : s.zoneFile;
+    params.MinSCount = 20;
+    params.MaxSCount = 500;
+    params.Steps = s.steps;
+    params.ResAutoSave = s.autoSave;
+    params.NeedVisualization = s.visualize;
+    params.StartStyle = s.startStyle;
+    QuietReporter reporter;
+    const QString file = SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"));
+    QFile::remove(file);
+    QVERIFY(WriteParameters(file, params, reporter));
+}
+
+std::unique_ptr<TMainForm> TestMainForm::openForm()
+{
+    auto form = std::make_unique<TMainForm>();
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    return form;
+}
+
+void TestMainForm::select(TMainForm &form, const QList<int> &rows)
+{
+    form.FileListBox1->clearSelection();
+    for (int row : rows)
+        form.FileListBox1->item(row)->setSelected(true);
+}
+
+QString TestMainForm::resultsBase(int n) const
+{
+    return m_work + QLatin1Char('/') + QStringLiteral("work_%1").arg(n, 4, 10, QLatin1Char('0'));
+}
+
+// Runs the headless tool on the same images with the same settings and
+// returns the base it wrote under.
+QString TestMainForm::runHeadless(const QStringList &images)
+{
+    const QString base = m_root->path() + QLatin1String("/headless/cli");
+    QDir().mkpath(m_root->path() + QLatin1String("/headless"));
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QStringLiteral(KELVARIN_BINARY_DIR "/kelvarin2-cli"),
+               QStringList{QStringLiteral("process"), QStringLiteral("--settings"),
+                           SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini")), QStringLiteral("--out"), base}
+                   + images);
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        qWarning("kelvarin2-cli: %s", tool.readAll().constData());
+        return QString();
+    }
+    return base;
+}
+
+void TestMainForm::startUp()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    QVERIFY(m_dialogs->calls.isEmpty());
+    QCOMPARE(form->windowTitle(), QStringLiteral("Kelvarin-2. Программа определения координат индикаторных точек"));
+    QCOMPARE(form->minimumSize(), QSize(160, 31));
+    QVERIFY(!form->windowIcon().isNull());
+
+    // The browser is in the working directory, which is also the current one.
+    QCOMPARE(form->DirectoryListBox1->directory(), m_work);
+    QCOMPARE(QDir::currentPath(), m_work);
+    QStringList names;
+    for (int i = 0; i < form->FileListBox1->count(); ++i)
+        names << form->FileListBox1->item(i)->text();
+    QCOMPARE(names, ImageNames);
+    QCOMPARE(form->FileListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(form->Finder.zones().size(), 2);
+
+    // Menus and their items, with their captions.
+    QCOMPARE(form->File1->title(), QStringLiteral("&Файл"));
+    QCOMPARE(form->N26->text(), QStringLiteral("Сохранить координаты"));
+    QCOMPARE(form->N5->text(), QStringLiteral("Уточнить и сохранить зоны"));
+    QCOMPARE(form->Exit1->text(), QStringLiteral("&Выход"));
+    QCOMPARE(form->N6->text(), QStringLiteral("Настройка"));
+    QCOMPARE(form->N1->title(), QStringLiteral("Действия"));
+    QCOMPARE(form->N4->text(), QStringLiteral("Найти координаты"));
+    QCOMPARE(form->N3->text(), QStringLiteral("Калибровать"));
+    QCOMPARE(form->N2->title(), QStringLiteral("Помощь"));
+    QCOMPARE(form->N20->text(), QStringLiteral("Справка"));
+    QCOMPARE(form->N21->text(), QStringLiteral("О программе"));
+    QStringList zoomItems;
+    for (QAction *item : form->ScalePopupMenu1->actions()) {
+        zoomItems << item->text();
+        QCOMPARE(item->isChecked(), item->text() == QLatin1String("100%"));
+    }
+    QCOMPARE(zoomItems, (QStringList{"50%", "75%", "100%", "200%", "300%", "400%"}));
+
+    // Tool buttons with their hints, pictures and states; only "stop" is off.
+    const QList<std::pair<QToolButton *, QString>> hints = {
+        {form->ToolButton10, QStringLiteral("Выход")},
+        {form->ToolButton9, QStringLiteral("Сохранить координаты")},
+        {form->ToolButton2, QStringLiteral("Ручное определение координат точек")},
+        {form->ToolButton4, QStringLiteral("Определить координаты индикаторной точки")},
+        {form->ToolButton5, QStringLiteral("Остановить")},
+        {form->ToolButton1, QStringLiteral("Калибровать")},
+        {form->ToolButton3, QStringLiteral("Уточнить и сохранить зоны")},
+        {form->ToolButton6, QStringLiteral("Калибровать порог яркости")}};
+    for (const auto &[button, hint] : hints) {
+        QCOMPARE(button->toolTip(), hint);
+        QVERIFY(!button->icon().isNull());
+        QCOMPARE(button->iconSize(), QSize(22, 22));
+        QCOMPARE(button->isEnabled(), button != form->ToolButton5);
+    }
+
+    // The splash covers the image area; the browser waits for it to end.
+    QVERIFY(form->PreviewImage->isVisible());
+    QVERIFY(!form->PreviewImage->picture().isNull());
+    QCOMPARE(form->PreviewImage->geometry(), form->ScrollBox3->rect());
+    QCOMPARE(form->Panel3->width(), 0);
+    QVERIFY(form->PreviewImageTimer->isActive());
+    QCOMPARE(form->PreviewImageTimer->interval(), 5000);
+    QVERIFY(!form->Timer->isActive());
+    QCOMPARE(form->Timer->interval(), 100);
+    QCOMPARE(form->statusText(0), QString());
+    QCOMPARE(form->ZoomPercent, 100);
+    QVERIFY(form->StatusPanel0->font().bold());
+}
+
+void TestMainForm::startUpMessages_data()
+{
+    QTest::addColumn<bool>("missingWorkDir");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("missing working directory") << true << QStringLiteral("Ошибка")
+                                               << QStringLiteral("Ошибка чтения имени рабочей директории из ini-файла!");
+    QTest::newRow("missing zone file") << false << QStringLiteral("Ошибка!")
+                                       << QStringLiteral("Ошибка чтения файла координат зон!");
+}
+
+void TestMainForm::startUpMessages()
+{
+    QFETCH(bool, missingWorkDir);
+    QFETCH(QString, caption);
+    QFETCH(QString, text);
+    Settings settings;
+    if (missingWorkDir)
+        settings.workDir = m_root->path() + QLatin1String("/gone");
+    else
+        settings.zoneFile = m_root->path() + QLatin1String("/gone.zon");
+    writeSettings(settings);
+    auto form = openForm();
+    QVERIFY(form);
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages().at(0).caption, caption);
+    QCOMPARE(m_dialogs->messages().at(0).text, text);
+    QCOMPARE(m_dialogs->messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
+    // A working directory that cannot be entered leaves the browser where the program started.
+    QCOMPARE(form->DirectoryListBox1->directory(), missingWorkDir ? m_root->path() : m_work);
+    QCOMPARE(form->Parameters.WorkDir, settings.workDir.isNull() ? m_work : settings.workDir);
+}
+
+void TestMainForm::splashEndsOnClick()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    QTest::mouseClick(form->PreviewImage, Qt::LeftButton);
+    QVERIFY(!form->PreviewImage->isVisible());
+    QVERIFY(!form->PreviewImageTimer->isActive());
+    QCOMPARE(form->Panel3->width(), 280);
+    // The drive box sits at the browser's top right corner.
+    const QRect drive = form->DriveComboBox1->geometry();
+    QCOMPARE(drive.right(), form->Panel3->width() - 1);
+    QCOMPARE(drive.top(), 0);
+}
+
+void TestMainForm::runMatchesHeadlessTool_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("menu") << QStringLiteral("menu");
+    QTest::newRow("tool button") << QStringLiteral("button");
+    QTest::newRow("Enter") << QStringLiteral("enter");
+}
+
+void TestMainForm::runMatchesHeadlessTool()
+{
+    QFETCH(QString, trigger);
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    // Three of five, selected out of order: they are processed in name order.
+    select(*form, {3, 0, 2});
+    if (trigger == QLatin1String("menu"))
+        form->N4->trigger();
+    else if (trigger == QLatin1String("button"))
+        QTest::mouseClick(form->ToolButton4, Qt::LeftButton);
+    else
+        QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+
+    QCOMPARE(m_dialogs->calls.size(), 0);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY(form->commandsEnabled());
+    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(form->CrossImage1->isVisible());
+    QCOMPARE(form->Finder.currentImagePath(), imagePath(3));
+
+    const QString cli = runHeadless({imagePath(0), imagePath(2), imagePath(3)});
+    QVERIFY(!cli.isEmpty());
+    const QString base = resultsBase(1);
+    for (int zone = 1; zone <= 2; ++zone) {
+        const QString suffix = QStringLiteral("_%1.crd").arg(zone);
+        QVERIFY2(QFile::exists(base + suffix), qPrintable(base + suffix));
+        QCOMPARE(read(base + suffix), read(cli + suffix));
+    }
+    // Zone 1 has no origin (x + 1, y + 1); image 2 gave no spot in zone 2.
+    QCOMPARE(read(base + QLatin1String("_1.crd")),
+             QByteArray("1\t41.0000\t41.0000\r\n2\t43.0000\t41.0000\r\n3\t44.0000\t41.0000\r\n"));
+    QCOMPARE(read(base + QLatin1String("_2.crd")), QByteArray("1\t0.0000\t-3.0000\r\n3\t0.0000\t0.0000\r\n"));
+    const QString log = logText(base);
+    QVERIFY2(log.contains(QStringLiteral("Количество файлов: 3\r\n")), qPrintable(log));
+    QVERIFY(log.startsWith(QStringLiteral("Дата начала обработки: ")));
+    QVERIFY(form->RunTimes.RunEnd >= form->RunTimes.RunStart);
+    QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
+}
+
+void TestMainForm::commandsLockedDuringRun()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    select(*form, {0, 1});
+    int checked = 0;
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int) {
+        ++checked;
+        QCOMPARE(form->statusText(0), QStringLiteral(" Подождите... Идет счет..."));
+        QVERIFY(QGuiApplication::overrideCursor());
+        QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        for (QWidget *locked : {static_cast<QWidget *>(form->DirectoryListBox1),
+                                static_cast<QWidget *>(form->FileListBox1), static_cast<QWidget *>(form->ToolButton10),
+                                static_cast<QWidget *>(form->ToolButton9), static_cast<QWidget *>(form->ToolButton2),
+                                static_cast<QWidget *>(form->ToolButton4), static_cast<QWidget *>(form->ToolButton1),
+                                static_cast<QWidget *>(form->ToolButton3), static_cast<QWidget *>(form->ToolButton6)})
+            QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
+        QVERIFY(form->ToolButton5->isEnabled());
+        QVERIFY(!form->N1->menuAction()->isEnabled());
+        QVERIFY(!form->N2->menuAction()->isEnabled());
+        QVERIFY(!form->N6->isEnabled());
+        QVERIFY(!form->File1->menuAction()->isEnabled());
+        // Outside the group: the drive box and the zoom menu.
+        QVERIFY(form->DriveComboBox1->isEnabled());
+        QVERIFY(form->ScalePopupMenu1->actions().at(0)->isEnabled());
+        // With visualisation on, the overlay is back once an image is done.
+        QVERIFY(form->CrossImage1->isVisible());
+    });
+    form->N4Click();
+    QCOMPARE(checked, 2);
+    QVERIFY(!QGuiApplication::overrideCursor());
+    for (QWidget *unlocked : {static_cast<QWidget *>(form->DirectoryListBox1), static_cast<QWidget *>(form->FileListBox1),
+                              static_cast<QWidget *>(form->ToolButton4), static_cast<QWidget *>(form->ToolButton9)})
+        QVERIFY(unlocked->isEnabled());
+    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(form->N1->menuAction()->isEnabled());
+    QVERIFY(form->File1->menuAction()->isEnabled());
+    QVERIFY(form->N6->isEnabled());
+}
+
+void TestMainForm::allFilesWithScheduledStyle()
+{
+    Settings settings;
+    settings.startStyle = 1;
+    writeSettings(settings);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {1});
+    QStringList processed;
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int) { processed << path; });
+    form->N4Click();
+    QCOMPARE(processed, (QStringList{imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)}));
+}
+
+void TestMainForm::stop_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::addColumn<bool>("autoSave");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("stop button") << false << true << QStringLiteral(" Работа прервана. Результаты сохранены.");
+    QTest::newRow("Esc") << true << true << QStringLiteral(" Работа прервана. Результаты сохранены.");
+    QTest::newRow("Esc, no saving") << true << false << QStringLiteral(" Работа прервана.");
+}
+
+void TestMainForm::stop()
+{
+    QFETCH(bool, escape);
+    QFETCH(bool, autoSave);
+    QFETCH(QString, status);
+    Settings settings;
+    settings.autoSave = autoSave;
+    writeSettings(settings);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1, 2, 3});
+    // The stop given while the second image is processed is seen in the event
+    // processing before the third, which is still processed in full.
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int index) {
+        if (index != 0)
+            return;
+        QTimer::singleShot(0, form.get(), [&] {
+            QTimer::singleShot(0, form.get(), [&] {
+                if (escape)
+                    QTest::keyClick(form.get(), Qt::Key_Escape);
+                else
+                    QTest::mouseClick(form->ToolButton5, Qt::LeftButton);
+            });
+        });
+    });
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    form->N4Click();
+    QCOMPARE(processed.size(), 3);
+    QCOMPARE(form->statusText(0), status);
+    QVERIFY(!form->Finder.StopRequested);
+    QVERIFY(form->commandsEnabled());
+    // The view shows the last image processed, with its zones.
+    QCOMPARE(form->Finder.currentImagePath(), imagePath(2));
+    QVERIFY(!form->loadedPicture().isNull());
+    QCOMPARE(form->Finder.zones().at(0).points.size(), 3);
+    QCOMPARE(QFile::exists(resultsBase(1) + QLatin1String("_1.crd")), autoSave);
+    if (autoSave)
+        QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 3);
+}
+
+void TestMainForm::escWhileIdleDoesNotStopNextRun()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    QTest::keyClick(form.get(), Qt::Key_Escape);
+    QVERIFY(form->Finder.StopRequested);
+    select(*form, {0, 1, 2});
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    QTest::keyClick(form->FileListBox1, Qt::Key_Enter);
+    QCOMPARE(processed.size(), 3);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+}
+
+void TestMainForm::enterDuringRunIgnored()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1, 2});
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int index) {
+        if (index == 0) {
+            QTest::keyClick(form.get(), Qt::Key_Return);
+            QTest::keyClick(form->FileListBox1, Qt::Key_Enter);
+        }
+    });
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    // One run of three images, one result set.
+    QCOMPARE(processed.size(), 3);
+    QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 3);
+    QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
+    // Once the commands are free again, Enter runs again.
+    disconnect(form.get(), &TMainForm::imageProcessed, this, nullptr);
+    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    QCOMPARE(processed.size(), 6);
+    QVERIFY(QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
+}
+
+void TestMainForm::closeDuringRunSavesResults()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1, 2, 3});
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int index) {
+        if (index == 0)
+            QTimer::singleShot(0, form.get(), &QWidget::close);
+    });
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    form->N4Click();
+    QVERIFY(!form->isVisible());
+    QCOMPARE(processed.size(), 2);
+    QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 2);
+}
+
+void TestMainForm::damagedImageEndsRun()
+{
+    const QString damaged = m_work + QLatin1String("/img_b2.bmp");
+    TestSupport::writeFile(damaged, "BM this is no bitmap");
+    QString expected;
+    try {
+        BitmapFile file;
+        file.open(damaged);
+    } catch (const KelvarinError &error) {
+        expected = error.message();
+    }
+    QVERIFY(!expected.isEmpty());
+
+    auto form = openForm();
+    QVERIFY(form);
+    QCOMPARE(form->FileListBox1->item(2)->text(), QStringLiteral("img_b2.bmp"));
+    select(*form, {0, 2, 3});
+    bool savedBeforeMessage = false;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Call &) {
+        savedBeforeMessage = QFile::exists(resultsBase(1) + QLatin1String("_1.crd")) && form->commandsEnabled();
+    };
+    form->N4Click();
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    const ScriptedDialogs::Call message = m_dialogs->messages().at(0);
+    QCOMPARE(message.caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(message.text, expected);
+    QCOMPARE(message.icon, DialogService::Icon::Error);
+    QVERIFY(savedBeforeMessage);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
+    QVERIFY(logText(resultsBase(1)).contains(QStringLiteral("Количество файлов: 1\r\n")));
+    QVERIFY(!QGuiApplication::overrideCursor());
+}
+
+void TestMainForm::unreadableZoneFileNoRun()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->setStatusText(QStringLiteral(" earlier"));
+    QFile::remove(m_zones);
+    select(*form, {0});
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    QCOMPARE(processed.size(), 0);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла координат зон!")});
+    QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Ошибка!"));
+    QCOMPARE(form->statusText(0), QStringLiteral(" earlier"));
+    QVERIFY(form->commandsEnabled());
+    QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+}
+
+void TestMainForm::stepByStep()
+{
+    Settings settings;
+    settings.steps = true;
+    writeSettings(settings);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1});
+    // Zone 1: OK, then its notice; zone 2: Cancel ends the run at this zone.
+    m_dialogs->answerMessage(DialogService::Ok);
+    m_dialogs->answerMessage(DialogService::Ok);
+    m_dialogs->answerMessage(DialogService::Cancel);
+    QImage firstMask;
+    m_dialogs->onMessage = [&](const ScriptedDialogs::Call &call) {
+        if (firstMask.isNull() && call.caption == QStringLiteral("Сообщение"))
+            firstMask = form->Image1->picture().copy();
+    };
+    form->N4Click();
+
+    const QList<ScriptedDialogs::Call> messages = m_dialogs->messages();
+    QCOMPARE(messages.size(), 3);
+    for (int i : {0, 2}) {
+        QCOMPARE(messages.at(i).caption, QStringLiteral("Сообщение"));
+        QCOMPARE(messages.at(i).buttons, DialogService::Ok | DialogService::Cancel);
+        QCOMPARE(messages.at(i).icon, DialogService::Icon::None);
+    }
+    QCOMPARE(messages.at(0).text, QStringLiteral("Порог бинаризации: 187.5000       Максимальная яркость: 250.0000"
+                                                 "       Площадь: 81"));
+    QCOMPARE(messages.at(1).caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(messages.at(1).buttons, DialogService::Buttons(DialogService::Ok));
+    QCOMPARE(messages.at(1).text, QStringLiteral("Координаты центра тяжести: 40.0000   -   40.0000"));
+
+    // The mask of zone 1 alone: its spot white, everything else black.
+    QCOMPARE(firstMask.size(), QSize(ImageWidth, ImageHeight));
+    QCOMPARE(firstMask.pixel(40, 40), qRgb(255, 255, 255));
+    QCOMPARE(firstMask.pixel(30, 40), qRgb(0, 0, 0));
+    QCOMPARE(firstMask.pixel(115, 52), qRgb(0, 0, 0));
+
+    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
+    QCOMPARE(read(resultsBase(1) + QLatin1String("_2.crd")), QByteArray());
+}
+
+void TestMainForm::saveCoordinates()
+{
+    Settings settings;
+    settings.autoSave = false;
+    writeSettings(settings);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1, 2});
+    form->N4Click();
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результат получен."));
+    QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+
+    // A directory with a dot in its name: only the file name is cut.
+    const QString dir = m_root->path() + QLatin1String("/run.2024");
+    QDir().mkpath(dir);
+    m_dialogs->answerFile(dir + QLatin1String("/res.v2.crd"));
+    QTest::mouseClick(form->ToolButton9, Qt::LeftButton);
+    QCOMPARE(m_dialogs->calls.size(), 1);
+    const ScriptedDialogs::Call call = m_dialogs->calls.at(0);
+    QCOMPARE(call.kind, QStringLiteral("save"));
+    QCOMPARE(call.directory, m_work);
+    QCOMPARE(call.proposedName, QString());
+    QCOMPARE(call.filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(call.defaultSuffix, QStringLiteral("crd"));
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты сохранены."));
+
+    const QString base = dir + QLatin1String("/res");
+    const QString cli = runHeadless({imagePath(0), imagePath(1), imagePath(2)});
+    QVERIFY(!cli.isEmpty());
+    for (const char *suffix : {"_1.crd", "_2.crd"})
+        QCOMPARE(read(base + QLatin1String(suffix)), read(cli + QLatin1String(suffix)));
+    QVERIFY(logText(base).contains(QStringLiteral("Время обработки: ")));
+    QVERIFY(logText(base).contains(QStringLiteral("Количество файлов: 3\r\n")));
+
+    // The save reloaded the zones: a second one writes empty series.
+    m_dialogs->answerFile(dir + QLatin1String("/again.crd"));
+    form->N26->trigger();
+    QCOMPARE(read(dir + QLatin1String("/again_1.crd")), QByteArray());
+    QCOMPARE(read(dir + QLatin1String("/again_2.crd")), QByteArray());
+    QVERIFY(logText(dir + QLatin1String("/again")).contains(QStringLiteral("Количество файлов: 0\r\n")));
+    QCOMPARE(m_dialogs->messages().size(), 0);
+}
+
+void TestMainForm::saveCoordinatesCancelledOrFailing()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1});
+    form->N4Click();
+    form->setStatusText(QStringLiteral(" before"));
+    // Cancelled: nothing at all.
+    form->N26Click();
+    QCOMPARE(form->statusText(0), QStringLiteral(" before"));
+    QCOMPARE(m_dialogs->calls.size(), 1);
+    QCOMPARE(QDir(m_work).entryList({QStringLiteral("*.crd")}).size(), 2);
+
+    // A directory that does not exist: the error's own text; the points stay
+    // for a save elsewhere.
+    m_dialogs->answerFile(m_root->path() + QLatin1String("/missing/res.crd"));
+    form->N26Click();
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(m_dialogs->messages().at(0).icon, DialogService::Icon::Error);
+    QVERIFY(m_dialogs->messages().at(0).text.contains(QStringLiteral("res_1.crd")));
+    QCOMPARE(form->statusText(0), QStringLiteral(" before"));
+    m_dialogs->answerFile(m_root->path() + QLatin1String("/res.crd"));
+    form->N26Click();
+    QCOMPARE(read(m_root->path() + QLatin1String("/res_1.crd")).count('\n'), 2);
+}
+
+void TestMainForm::doubleClickShowsImageWithZones()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    // The focused file is not selected: nothing happens.
+    form->FileListBox1->setCurrentItem(form->FileListBox1->item(1), QItemSelectionModel::NoUpdate);
+    form->FileListBox1->clearSelection();
+    form->FileListBox1DblClick();
+    QVERIFY(form->Finder.currentImagePath().isEmpty());
+
+    const QRect itemRect = form->FileListBox1->visualItemRect(form->FileListBox1->item(1));
+    QTest::mousePress(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseDClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseRelease(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QCOMPARE(form->Finder.currentImagePath(), imagePath(1));
+    QCOMPARE(form->Image1->picture(), sceneImage(1));
+    QCOMPARE(form->Image1->size(), QSize(ImageWidth, ImageHeight));
+    QCOMPARE(form->CrossImage1->geometry(), form->Image1->geometry());
+    // Zones red, the origin of zone 2 a blue cross, transparent elsewhere.
+    QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
+    QCOMPARE(overlayPixel(*form, 140, 50), qRgb(255, 0, 0));
+    QCOMPARE(overlayPixel(*form, 120, 55), qRgb(0, 0, 255));
+    QCOMPARE(overlayPixel(*form, 115, 45), qRgb(0, 0, 255));
+    QCOMPARE(qAlpha(overlayPixel(*form, 40, 40)), 0);
+    QVERIFY(m_dialogs->calls.isEmpty());
+}
+
+void TestMainForm::zoomSizesView_data()
+{
+    QTest::addColumn<int>("percent");
+    QTest::addColumn<QSize>("view");
+    QTest::newRow("50") << 50 << QSize(80, 60);
+    QTest::newRow("75") << 75 << QSize(120, 90);
+    QTest::newRow("100") << 100 << QSize(160, 120);
+    QTest::newRow("200") << 200 << QSize(320, 240);
+    QTest::newRow("300") << 300 << QSize(480, 360);
+    QTest::newRow("400") << 400 << QSize(640, 480);
+}
+
+void TestMainForm::zoomSizesView()
+{
+    QFETCH(int, percent);
+    QFETCH(QSize, view);
+    auto form = openForm();
+    QVERIFY(form);
+    form->Finder.LoadImage(imagePath(0), true);
+    QAction *item = nullptr;
+    for (QAction *zoom : form->ScalePopupMenu1->actions()) {
+        if (zoom->data().toInt() == percent)
+            item = zoom;
+    }
+    QVERIFY(item);
+    item->trigger();
+    QCOMPARE(form->ZoomPercent, percent);
+    QCOMPARE(form->Image1->size(), view);
+    QCOMPARE(form->CrossImage1->size(), view);
+    QCOMPARE(form->ScrollBox3->widget()->size(), view);
+    for (QAction *zoom : form->ScalePopupMenu1->actions())
+        QCOMPARE(zoom->isChecked(), zoom == item);
+    // Lines twice as wide below 100 %, so that they survive the shrinking.
+    const QRgb red = qRgb(255, 0, 0);
+    QCOMPARE(overlayPixel(*form, 20, 35), red);
+    const int beside = int(overlayPixel(*form, 19, 35) == red) + int(overlayPixel(*form, 21, 35) == red);
+    QCOMPARE(beside, percent < 100 ? 1 : 0);
+    // A newly loaded image keeps the zoom.
+    form->Finder.LoadImage(imagePath(1), true);
+    QCOMPARE(form->Image1->size(), view);
+}
+
+void TestMainForm::zoomRemovesFoundCrosses()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0});
+    form->N4Click();
+    // The found point of zone 1 is at (40, 40): its cross reaches (30, 40).
+    QCOMPARE(overlayPixel(*form, 30, 40), qRgb(255, 0, 0));
+    form->ScalePopupMenu1->actions().at(3)->trigger();
+    QCOMPARE(qAlpha(overlayPixel(*form, 30, 40)), 0);
+    QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
+    QCOMPARE(overlayPixel(*form, 120, 55), qRgb(0, 0, 255));
+}
+
+void TestMainForm::mouseReadOuts()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    // Before any image the mouse reads out nothing.
+    form->Image1MouseDown(QPoint(5, 5), Qt::LeftButton, Qt::ShiftModifier);
+    QVERIFY(m_dialogs->calls.isEmpty());
+
+    form->Finder.LoadImage(imagePath(0), true);
+    form->ScalePopupMenu1->actions().at(3)->trigger();
+    moveMouse(form->CrossImage1, QPoint(101, 57));
+    QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
+    QCOMPARE(form->StatusPanel1->alignment() & Qt::AlignRight, Qt::AlignRight);
+    // Shift-click: the brightness of the pixel whose position is shown.
+    QTest::mouseClick(form->CrossImage1, Qt::LeftButton, Qt::ShiftModifier, QPoint(101, 57));
+    QTest::mouseClick(form->CrossImage1, Qt::RightButton, Qt::ShiftModifier, QPoint(81, 81));
+    QCOMPARE(m_dialogs->messageTexts(), (QStringList{QStringLiteral("20"), QStringLiteral("250")}));
+    QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
+    // Without Shift, and outside the zone-drawing mode, a click does nothing.
+    QTest::mouseClick(form->CrossImage1, Qt::LeftButton, {}, QPoint(81, 81));
+    QCOMPARE(m_dialogs->calls.size(), 2);
+    QCOMPARE(form->Finder.zones().size(), 2);
+}
+
+void TestMainForm::zoneDrawnInCalibrateMode()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->Finder.LoadImage(imagePath(0), true);
+    form->CalibrateMode = true;
+    // A band symmetric about the press point, drawn while the mouse moves.
+    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(100, 100));
+    QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
+    QTest::mouseMove(form->CrossImage1, QPoint(110, 106));
+    QTRY_COMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0));
+    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(110, 106));
+    QCOMPARE(form->Finder.zones().size(), 3);
+    const TZoneInfo &zone = form->Finder.zones().at(2);
+    QCOMPARE(QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2)), QRect(QPoint(90, 94), QPoint(110, 106)));
+    QVERIFY(!zone.hasOrigin());
+    // Two pixels wide is no zone.
+    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(51, 60));
+    QCOMPARE(form->Finder.zones().size(), 3);
+}
+
+void TestMainForm::statusPanelKeepsWidth()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    for (int width : {420, 857, 1300}) {
+        form->resize(width, 500);
+        QTRY_COMPARE(form->width(), width);
+        QTRY_COMPARE(form->StatusPanel1->width(), 200);
+        QVERIFY(form->StatusPanel0->width() > width - 200 - 60);
+    }
+}
+
+void TestMainForm::helpAndAboutBox()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->N20->trigger();
+    auto *help = form->findChild<THelpWindow *>();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QCOMPARE(help->Browser->source(), THelpWindow::contentsUrl());
+    const QString text = help->Browser->toPlainText();
+    QVERIFY(text.contains(QStringLiteral("Содержание")));
+    QVERIFY(text.contains(QStringLiteral("Файлы результатов")));
+    QVERIFY(text.contains(QStringLiteral("kelvarin2-cli process")));
+    // A second call brings the same window back at its contents.
+    QScrollBar *scroll = help->Browser->verticalScrollBar();
+    scroll->setValue(scroll->maximum());
+    form->N20Click();
+    QCOMPARE(form->findChildren<THelpWindow *>().size(), 1);
+    QVERIFY(scroll->maximum() == 0 || scroll->value() < scroll->maximum());
+
+    QString shownTitle;
+    QTimer::singleShot(0, this, [&] {
+        if (auto *box = qobject_cast<TKelvarinAboutBox *>(QApplication::activeModalWidget())) {
+            shownTitle = box->windowTitle() + QLatin1Char('|') + box->ProductName->text();
+            box->OKButton->click();
+        }
+    });
+    form->N21->trigger();
+    QCOMPARE(shownTitle, QStringLiteral("О программе|Kelvarin-2"));
+}
+
+void TestMainForm::closingDeletesHandOffFile()
+{
+    const QString leftover = m_work + QLatin1String("/img_a$tmp.crd");
+    TestSupport::writeFile(leftover, "1 ; 2\r\n");
+    auto form = openForm();
+    QVERIFY(form);
+    form->HandOffFileName = leftover;
+    form->close();
+    form.reset();
+    QVERIFY(!QFile::exists(leftover));
+    // Loading an image forgets the hand-off of the previous one.
+    TestSupport::writeFile(leftover, "1 ; 2\r\n");
+    form = openForm();
+    form->HandOffFileName = leftover;
+    form->Finder.LoadImage(imagePath(0), true);
+    QVERIFY(form->HandOffFileName.isEmpty());
+    form.reset();
+    QVERIFY(QFile::exists(leftover));
+}
+
+// Not a check: with KELVARIN_SCREENSHOT set to a file name, runs the window on
+// the bundled sample data and saves a picture of it there.
+void TestMainForm::screenshot()
+{
+    const QString target = qEnvironmentVariable("KELVARIN_SCREENSHOT");
+    if (target.isEmpty())
+        QSKIP("KELVARIN_SCREENSHOT names the picture to save");
+    const QString sample = m_root->path() + QLatin1String("/sample");
+    QCOMPARE(QProcess::execute(QStringLiteral(KELVARIN_BINARY_DIR "/kelvarin2-samples"), {sample}), 0);
+    qputenv("XDG_CONFIG_HOME", (sample + QLatin1String("/config")).toLocal8Bit());
+    auto form = openForm();
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    QVERIFY(form);
+    form->resize(1120, 790);
+    form->PreviewImageTimerTimer();
+    form->FileListBox1->selectAll();
+    form->N4Click();
+    moveMouse(form->CrossImage1, QPoint(300, 200));
+    QTest::qWait(200);
+    QVERIFY(form->grab().save(target));
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"
