@@ -7,6 +7,8 @@ static const QHash<QString, QStringList> &commandOptions()
 {
     static const QHash<QString, QStringList> options = {
         {QStringLiteral("process"), {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out")}},
+        {QStringLiteral("watch"), {QStringLiteral("settings"), QStringLiteral("zones")}},
+        {QStringLiteral("calibrate"), {QStringLiteral("settings"), QStringLiteral("zones")}},
     };
     return options;
 }
@@ -76,9 +78,23 @@ QString CliOptions::usage()
     return QStringLiteral(
         "Использование:\n"
         "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
+        "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
+        "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
         "\n"
-        "Находит индикаторные точки во всех зонах каждого изображения и записывает\n"
-        "файлы координат BASE_<номер зоны>.crd и журнал BASE_time.log.\n"
+        "process   находит индикаторные точки во всех зонах каждого изображения и\n"
+        "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
+        "          BASE_time.log.\n"
+        "watch     следит за буферной директорией BUFFERDIR: каждое новое изображение\n"
+        "          *.bmp (по одному, по имени, когда его запись окончена)\n"
+        "          обрабатывается, затем упаковывается программой zip или\n"
+        "          переносится в рабочую директорию, как указано в настройках, и\n"
+        "          набор результатов (следующее свободное имя в рабочей директории)\n"
+        "          переписывается. Изображение, которое не удается обработать,\n"
+        "          откладывается в BUFFERDIR/Отложенные. На каждое изображение -\n"
+        "          строка в stderr; Ctrl+C (SIGINT) или SIGTERM завершает работу,\n"
+        "          записав результаты.\n"
+        "calibrate обрабатывает изображение IMAGE и печатает рекомендуемый порог\n"
+        "          яркости (AverageYPorog); настройки не изменяются.\n"
         "\n"
         "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
         "                   собственный файл настроек пользователя)\n"
@@ -89,7 +105,8 @@ QString CliOptions::usage()
         "                   свои файлы *.bmp по имени без учета регистра\n"
         "\n"
         "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
-        "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон.\n"
+        "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон,\n"
+        "нет буферной или рабочей директории, нет ни одной зоны.\n"
         "\n"
         "  --help           эта справка\n"
         "  --version        версия программы\n");

@@ -5,13 +5,15 @@
 
 // The command line of the headless tool:
 //   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
+//   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
+//   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
 // plus --help and --version. Parsing never exits; errors come back as text.
 struct CliOptions
 {
     enum class Action { Help, Version, Command };
 
     Action action = Action::Help;
-    QString command;        // "process", ...
+    QString command;        // "process", "watch" or "calibrate"
     QString settingsFile;   // empty: the user's own settings file
     QString zonesFile;      // empty: the settings' zone file
     QString outBase;        // empty: the next free base in the working directory

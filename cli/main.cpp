@@ -1,6 +1,8 @@
+#include "CalibrateCommand.h"
 #include "CliHost.h"
 #include "CliOptions.h"
 #include "ProcessCommand.h"
+#include "WatchCommand.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -18,7 +20,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kelvarin2-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
-    // A stop between images still writes the results gathered so far.
+    // A stop between images (or between a watch's ticks) still writes the results gathered so far.
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
 
@@ -39,5 +41,9 @@ int main(int argc, char *argv[])
     case CliOptions::Action::Command:
         break;
     }
+    if (options.command == QLatin1String("watch"))
+        return WatchCommand(options, out, err).execute();
+    if (options.command == QLatin1String("calibrate"))
+        return CalibrateCommand(options, out, err).execute();
     return ProcessCommand(options, out, err).execute();
 }

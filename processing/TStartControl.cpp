@@ -217,6 +217,7 @@ void TStartControl::endWatch()
 // a later writing succeeds.
 bool TStartControl::saveResults()
 {
+    m_resultsWritten = true;
     if (!m_params.ResAutoSave)
         return true;
     try {
@@ -224,6 +225,7 @@ bool TStartControl::saveResults()
         ResultFiles::WriteProcessingLog(m_resultsBase, ResultFiles::fileCount(m_finder.zones()), 0,
                                         m_times.RunEnd, m_times.RunStart);
     } catch (const KelvarinError &error) {
+        m_resultsWritten = false;
         setNotice(&m_saveFailure, QStringLiteral("Результаты не записаны: ") + sentence(error.message()));
         return false;
     }

@@ -76,6 +76,8 @@ public:
     int startStyle() const { return m_style; }
     const QString &ResultsBase() const { return m_resultsBase; }
     bool timerActive() const { return m_timer.isActive(); }
+    // Whether the latest writing of the watch's result set succeeded (true before any).
+    bool resultsWritten() const { return m_resultsWritten; }
     // True while an archiver started by HandleNewFile runs.
     bool waitingForArchiver() const { return m_waitingForArchiver; }
     // The notices shown before the waiting text: a failure to write the
@@ -138,4 +140,5 @@ private:
     int m_archiverTimeout = DefaultArchiverTimeout;
     int m_notOpenableLimit = DefaultNotOpenableTicks;
     bool m_waitingForArchiver = false;
+    bool m_resultsWritten = true;
 };
