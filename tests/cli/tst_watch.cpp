@@ -1,0 +1,169 @@
+#include "WatchStation.h"
+
+#include <QtTest>
+
+#include <csignal>
+
+// The tool's watch and calibrate commands, run as a separate process.
+class TestWatch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusesBadInput_data();
+    void refusesBadInput();
+    void calibratePrintsThreshold();
+    void calibrateUnreadableImage();
+    void watchMovesImagesAndStopsOnSignal_data();
+    void watchMovesImagesAndStopsOnSignal();
+    void watchArchivesPerImage();
+
+private:
+    static int run(const QStringList &arguments, QByteArray *out, QByteArray *err);
+};
+
+int TestWatch::run(const QStringList &arguments, QByteArray *out, QByteArray *err)
+{
+    QProcess tool;
+    tool.start(WatchStation::tool(), arguments);
+    if (!tool.waitForFinished(60000))
+        return -1;
+    *out = tool.readAllStandardOutput();
+    *err = tool.readAllStandardError();
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
+void TestWatch::refusesBadInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    // Arguments: "$S" is the settings file, "$B" the buffer, "$W" the working
+    // directory, "$D" the station's directory.
+    QTest::newRow("watch without directory") << QStringList{"watch", "--settings", "$S"}
+                                             << "укажите одну буферную директорию";
+    QTest::newRow("watch with two directories") << QStringList{"watch", "--settings", "$S", "$B", "$W"}
+                                                << "укажите одну буферную директорию";
+    QTest::newRow("missing buffer") << QStringList{"watch", "--settings", "$S", "$D/none"}
+                                    << "Буферная директория $D/none не существует.";
+    QTest::newRow("buffer is the working directory") << QStringList{"watch", "--settings", "$S", "$W"}
+                                                     << "Буферная директория не может совпадать с рабочей!";
+    QTest::newRow("missing settings") << QStringList{"watch", "--settings", "$D/none.ini", "$B"}
+                                      << "файл настроек $D/none.ini не найден";
+    QTest::newRow("unreadable zones") << QStringList{"watch", "--settings", "$S", "--zones", "$D/none.zon", "$B"}
+                                      << "файл зон: $D/none.zon";
+    QTest::newRow("option of another command") << QStringList{"watch", "--out", "x", "$B"}
+                                               << "неизвестный параметр: --out";
+    QTest::newRow("calibrate without image") << QStringList{"calibrate", "--settings", "$S"}
+                                             << "укажите одно изображение";
+    QTest::newRow("calibrate without zones") << QStringList{"calibrate", "--settings", "$S", "--zones", "$D/empty.zon",
+                                                            "$B/a.bmp"}
+                                             << "Нет ни одной зоны: рекомендуемый порог яркости не определен.";
+}
+
+void TestWatch::refusesBadInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    WatchStation station;
+    TestSupport::writeFile(station.dir.filePath("empty.zon"), "");
+    TestSupport::writeFile(QDir(station.buffer).filePath("a.bmp"), WatchStation::image(1, 1));
+    auto expand = [&](QString text) {
+        return text.replace("$S", station.settings)
+            .replace("$B", station.buffer)
+            .replace("$W", station.work)
+            .replace("$D", station.dir.path());
+    };
+    for (QString &argument : arguments)
+        argument = expand(argument);
+    QByteArray out, err;
+    QCOMPARE(run(arguments, &out, &err), 2);
+    QVERIFY2(QString::fromUtf8(err).contains(expand(message)), err.constData());
+    // Nothing was started: no result set, the image still in the buffer.
+    QCOMPARE(QDir(station.work).entryList(QDir::Files), QStringList());
+    QCOMPARE(station.bufferFiles(), QStringList{"a.bmp"});
+}
+
+void TestWatch::calibratePrintsThreshold()
+{
+    WatchStation station;
+    const QString image = station.dir.filePath("reference.bmp");
+    TestSupport::writeFile(image, WatchStation::image(4, 5));
+    QByteArray out, err;
+    QCOMPARE(run({"calibrate", "--settings", station.settings, image}, &out, &err), 0);
+    // Both spots have the mean 200: 400 / 2 zones x 0.75.
+    QCOMPARE(QString::fromUtf8(out), QString("Рекомендуемый порог яркости:  150\n"));
+    QVERIFY(QDir(station.work).entryList(QDir::Files).isEmpty());
+}
+
+void TestWatch::calibrateUnreadableImage()
+{
+    WatchStation station;
+    const QString image = station.dir.filePath("bad.bmp");
+    TestSupport::writeFile(image, "BM");
+    QByteArray out, err;
+    QCOMPARE(run({"calibrate", "--settings", station.settings, image}, &out, &err), 1);
+    QVERIFY(out.isEmpty());
+    QVERIFY2(err.contains("bad.bmp"), err.constData());
+}
+
+void TestWatch::watchMovesImagesAndStopsOnSignal_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+}
+
+void TestWatch::watchMovesImagesAndStopsOnSignal()
+{
+    QFETCH(int, signal);
+    WatchStation station;
+    QProcess tool;
+    tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, station.buffer});
+    QVERIFY(tool.waitForStarted());
+    QByteArray started; // read piecewise: the check may run again after the line came
+    QTRY_VERIFY_WITH_TIMEOUT((started += tool.readAllStandardError()).startsWith("Наблюдение за "), 20000);
+    for (int i = 0; i < 3; ++i)
+        TestSupport::writeFile(QDir(station.buffer).filePath(QString("img%1.bmp").arg(i)), WatchStation::image(1 + i, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList(), 30000);
+    ::kill(pid_t(tool.processId()), signal);
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(tool.exitCode(), 0);
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QCOMPARE(err, QString("img0.bmp: найдено точек 2 из 2\nimg1.bmp: найдено точек 2 из 2\n"
+                          "img2.bmp: найдено точек 2 из 2\n"));
+    QCOMPARE(QString::fromUtf8(tool.readAllStandardOutput()),
+             QString("Результаты: %1_<зона>.crd, %1_time.log\nИзображений: 3\n").arg(station.base()));
+    QCOMPARE(station.crdLines(1),
+             QList<QByteArray>({"1\t3.0000\t3.0000\r", "2\t4.0000\t3.0000\r", "3\t5.0000\t3.0000\r"}));
+    QCOMPARE(station.crdLines(2).size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(TestSupport::readFile(QDir(station.work).filePath(QString("img%1.bmp").arg(i))),
+                 WatchStation::image(1 + i, 1));
+    }
+}
+
+void TestWatch::watchArchivesPerImage()
+{
+    if (!WatchStation::haveZip())
+        QSKIP("zip and unzip are not installed");
+    WatchStation station("SaveToManyZip=1\r\n");
+    TestSupport::writeFile(QDir(station.buffer).filePath("cam.1.bmp"), WatchStation::image(2, 2));
+    TestSupport::writeFile(QDir(station.buffer).filePath("damaged.bmp"), "BM");
+    QProcess tool;
+    tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, station.buffer});
+    QVERIFY(tool.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList(), 30000);
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    QCOMPARE(WatchStation::archiveEntries(station.base() + "_cam.zip"), QStringList{"cam.1.bmp"});
+    QCOMPARE(TestSupport::readFile(QDir(station.buffer).filePath("Отложенные/damaged.bmp")), QByteArray("BM"));
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    QVERIFY2(err.contains("kelvarin2-cli: Изображение damaged.bmp отложено в папку \"Отложенные\""),
+             qPrintable(err));
+    QCOMPARE(station.crdLines(1).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestWatch)
+#include "tst_watch.moc"
