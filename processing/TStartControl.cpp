@@ -185,8 +185,7 @@ void TStartControl::lookAtBuffer()
 void TStartControl::waitForImage(const QString &path, ImageReadiness::State state)
 {
     if (state != ImageReadiness::NotOpenable) {
-        if (state != ImageReadiness::Changing || path != m_notOpenablePath)
-            m_notOpenableTicks = 0;
+        m_notOpenableTicks = 0;
         return;
     }
     if (path != m_notOpenablePath) {
