@@ -22,7 +22,10 @@ int main(int argc, char *argv[])
         const auto dirForm = std::make_unique<TDirForm>();
         const auto kelvarinAboutBox = std::make_unique<TKelvarinAboutBox>(&mainForm);
         const auto zymAboutBox = std::make_unique<TZymAboutBox>();
-        mainForm.setAboutBox(kelvarinAboutBox.get());
+        mainForm.setDialogs(kelvarinAboutBox.get(), dirForm.get(), zymAboutBox.get());
+        // Closing the main window ends the program, also while measurement
+        // windows are open (they were closed first).
+        QObject::connect(&mainForm, &TMainForm::windowClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
         mainForm.show();
         return app.exec();
     } catch (const KelvarinError &error) {

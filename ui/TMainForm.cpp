@@ -5,6 +5,7 @@
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
 #include "FileListBox.h"
+#include "HandOffFile.h"
 #include "KelvarinError.h"
 #include "MainFormPictures.h"
 #include "MainFormRules.h"
@@ -13,6 +14,7 @@
 #include "ResultFiles.h"
 #include "SettingsLocation.h"
 #include "THelpWindow.h"
+#include "TImageForm.h"
 #include "TKelvarinAboutBox.h"
 #include "TProcessingRun.h"
 
@@ -540,9 +542,39 @@ void TMainForm::N26Click()
     });
 }
 
+void TMainForm::setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox)
+{
+    m_aboutBox = aboutBox;
+    m_dirForm = dirForm;
+    m_zymAboutBox = zymAboutBox;
+}
+
 void TMainForm::ToolButton2Click()
 {
-    // The measurement window is not part of the program yet.
+    TImageForm::Environment environment;
+    environment.startDirectory = StartDirectory;
+    environment.workDirectory = Parameters.WorkDir;
+    environment.dirForm = m_dirForm;
+    environment.aboutBox = m_zymAboutBox;
+    // Every click opens another window, which lives on its own until closed.
+    auto *form = new TImageForm(environment);
+    const QString image = Finder.currentImagePath();
+    if (!form->OpenImage(image)) {
+        delete form;
+        return;
+    }
+    HandOffFileName = HandOffFile::fileName(image);
+    try {
+        HandOffFile::write(Finder.zones(), image);
+    } catch (const KelvarinError &error) {
+        delete form;
+        DialogService::instance().error(this, error.message());
+        return;
+    }
+    form->LoadPoints(HandOffFileName);
+    form->show();
+    m_measureWindows << form;
+    QFile::remove(HandOffFileName);
 }
 
 void TMainForm::N20Click()
@@ -682,9 +714,20 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
+    // The measurement windows close with the program, each asking about its
+    // unsaved points; one kept open (a save that did not happen) keeps the
+    // program running, so that no points are lost.
+    for (const QPointer<TImageForm> &form : std::as_const(m_measureWindows)) {
+        if (form && form->isVisible() && !form->close()) {
+            event->ignore();
+            return;
+        }
+    }
+    m_measureWindows.clear();
     // Closing during a run stops it after the image in hand; the results
     // gathered so far are still saved before the program ends.
     if (m_running)
         Finder.StopRequested = true;
     QMainWindow::closeEvent(event);
+    Q_EMIT windowClosed();
 }

@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPoint>
+#include <QPointer>
 
 #include <optional>
 
@@ -26,8 +27,11 @@ class QSplitter;
 class QTimer;
 class QToolButton;
 class QWidget;
+class TDirForm;
 class THelpWindow;
+class TImageForm;
 class TKelvarinAboutBox;
+class TZymAboutBox;
 
 // The program's main window: the file browser, the image with its overlay of
 // zones and found points, the menus and tool buttons that start every
@@ -43,8 +47,10 @@ public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // The about box created at start; without one the window makes its own.
-    void setAboutBox(TKelvarinAboutBox *box) { m_aboutBox = box; }
+    // The dialogs created once at start: the about box of "О программе", and
+    // the directory chooser and about box the measurement windows share.
+    // Without them the windows make their own.
+    void setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox);
 
     // Switches to a start style. Only the manual style is built so far: every
     // style leaves the window unlocked, with the timer stopped and an empty status.
@@ -136,6 +142,8 @@ public:
 Q_SIGNALS:
     // An image of a run was processed (its position in the run, from 0).
     void imageProcessed(const QString &path, int index);
+    // The window was closed: the program ends.
+    void windowClosed();
 
 public Q_SLOTS:
     void N4Click();
@@ -192,4 +200,7 @@ private:
     QList<QAction *> m_zoomItems;
     THelpWindow *m_helpWindow = nullptr;
     TKelvarinAboutBox *m_aboutBox = nullptr;
+    TDirForm *m_dirForm = nullptr;
+    TZymAboutBox *m_zymAboutBox = nullptr;
+    QList<QPointer<TImageForm>> m_measureWindows;
 };

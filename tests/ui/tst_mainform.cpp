@@ -15,6 +15,7 @@
 #include "TDateTime.h"
 #include "THelpWindow.h"
 #include "TKelvarinAboutBox.h"
+#include "TImageForm.h"
 #include "TMainForm.h"
 #include "TMessageReporter.h"
 #include "TestSupport.h"
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -125,6 +127,8 @@ private Q_SLOTS:
     void statusPanelKeepsWidth();
     void helpAndAboutBox();
     void closingDeletesHandOffFile();
+    void handOffToMeasurementWindow();
+    void handOffFailures();
     void screenshot();
 
 private:
@@ -181,6 +185,13 @@ void TestMainForm::init()
 
 void TestMainForm::cleanup()
 {
+    // Measurement windows left open live on their own; they go with the test.
+    QList<QPointer<TImageForm>> measureWindows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *measure = qobject_cast<TImageForm *>(window))
+            measureWindows << measure;
+    }
+    qDeleteAll(measureWindows);
     m_dialogs.reset();
     QDir::setCurrent(QDir::tempPath());
     m_root.reset();
@@ -922,6 +933,82 @@ void TestMainForm::closingDeletesHandOffFile()
     QVERIFY(form->HandOffFileName.isEmpty());
     form.reset();
     QVERIFY(QFile::exists(leftover));
+}
+
+void TestMainForm::handOffToMeasurementWindow()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {0, 1, 2});
+    form->N4Click();
+    QVERIFY(m_dialogs->calls.isEmpty());
+    QTest::mouseClick(form->ToolButton2, Qt::LeftButton);
+    QVERIFY2(m_dialogs->calls.isEmpty(), qPrintable(m_dialogs->messageTexts().join(QLatin1Char('|'))));
+    QList<TImageForm *> windows;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *measure = qobject_cast<TImageForm *>(window))
+            windows << measure;
+    }
+    QCOMPARE(windows.size(), 1);
+    TImageForm *measure = windows.at(0);
+    QVERIFY(measure->isVisible());
+    QCOMPARE(measure->lastImagePath(), imagePath(2));
+    // The last point of every zone, numbered by zone; zone 2 gave no spot in
+    // the last image.
+    QCOMPARE(measure->markers().Count(), 2);
+    QCOMPARE(measure->markers().point(0).x, 42.0);
+    QCOMPARE(measure->markers().point(0).y, 40.0);
+    QCOMPARE(measure->markers().point(1).x, -1.0);
+    QCOMPARE(measure->markers().point(1).y, -1.0);
+    QCOMPARE(form->HandOffFileName, m_work + QLatin1String("/img_c$tmp.crd"));
+    QVERIFY(!QFile::exists(form->HandOffFileName));
+
+    // Every click opens another window; the first stays open.
+    form->ToolButton2Click();
+    int open = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        open += qobject_cast<TImageForm *>(window) && window->isVisible() ? 1 : 0;
+    QCOMPARE(open, 2);
+    QVERIFY(measure->isVisible());
+}
+
+void TestMainForm::handOffFailures()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    // No image yet: the measurement window asks for one; cancelled, no window.
+    form->ToolButton2Click();
+    QCOMPARE(m_dialogs->calls.size(), 1);
+    QCOMPARE(m_dialogs->calls.at(0).kind, QStringLiteral("open"));
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<TImageForm *>(window));
+
+    // An image whose extension is in capitals hands off through "$tmp.crd" in
+    // the current directory; before any run the window gets no points.
+    form->Finder.LoadImage(imagePath(3), true);
+    form->ToolButton2Click();
+    QCOMPARE(form->HandOffFileName, QDir::current().absoluteFilePath(QStringLiteral("$tmp.crd")));
+    QCOMPARE(QDir::currentPath(), m_work);
+    TImageForm *measure = nullptr;
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *candidate = qobject_cast<TImageForm *>(window))
+            measure = candidate;
+    }
+    QVERIFY(measure);
+    QCOMPARE(measure->markers().Count(), 0);
+
+    // A hand-off file that cannot be written: the error, and no new window.
+    form->Finder.LoadImage(imagePath(0), true);
+    QVERIFY(QDir().mkpath(m_work + QLatin1String("/img_a$tmp.crd")));
+    m_dialogs->clear();
+    form->ToolButton2Click();
+    QCOMPARE(m_dialogs->messages().size(), 1);
+    QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(m_dialogs->messages().at(0).icon, DialogService::Icon::Error);
+    int windows = 0;
+    for (QWidget *window : QApplication::topLevelWidgets())
+        windows += qobject_cast<TImageForm *>(window) ? 1 : 0;
+    QCOMPARE(windows, 1);
 }
 
 // Not a check: with KELVARIN_SCREENSHOT set to a file name, runs the window on
