@@ -41,6 +41,12 @@ static constexpr qint64 kCacheBudget = qint64(8) << 20;
 static constexpr qint64 kSmallGap = 4096;
 // Cached and requested parts of a row this close are read as one.
 static constexpr qint64 kJoinGap = 256;
+// The largest band of rows a batch of rectangles reads at once; the buffer is
+// kept for the next image, so after the first one no fresh memory is touched.
+static constexpr qint64 kMaxBand = qint64(16) << 20;
+// Rows between two rectangles' rows that are read along rather than skipped:
+// one read of a little more costs less than two reads.
+static constexpr qint64 kBandJoinBytes = qint64(64) << 10;
 // Rows read at a time for display.
 static constexpr qint64 kDisplayBand = qint64(1) << 20;
 
@@ -180,6 +186,7 @@ struct BitmapFile::Private
     std::vector<CachedRow> cache;
     qint64 cachedBytes = 0;
     std::vector<quint8> decoded;  // an RLE image, one byte a pixel, in file row order
+    std::vector<quint8> band;     // rows of a batch read, reused from image to image
 
     bool isRle() const { return compression == BiRle8 || compression == BiRle4; }
     int fileRow(int y) const { return topDown ? y : height - 1 - y; }
@@ -213,6 +220,8 @@ struct BitmapFile::Private
     const quint8 *rowBytes(int r, qint64 lo) const;
 
     void brightnessOfRow(const quint8 *p, qint64 lo, int x1, int x2, double *out, qint64 step);
+    void checkRect(int x1, int y1, int x2, int y2) const;
+    void readBand(const std::vector<BitmapFile::BrightnessRequest> &requests, int r0, int r1, qint64 lo, qint64 hi);
     void colourOfRow(const quint8 *p, quint32 *out) const;
 };
 
@@ -785,13 +794,81 @@ int BitmapFile::height() const { return d ? d->height : 0; }
 int BitmapFile::bitsPerPixel() const { return d ? d->bpp : 0; }
 bool BitmapFile::isTopDown() const { return d && d->topDown; }
 
+void BitmapFile::Private::checkRect(int x1, int y1, int x2, int y2) const
+{
+    if (x1 < 0 || y1 < 0 || x1 > x2 || y1 > y2 || x2 >= width || y2 >= height)
+        throw KelvarinError(QStringLiteral("Область (%1, %2) - (%3, %4) выходит за пределы изображения %5.")
+                                .arg(x1).arg(y1).arg(x2).arg(y2).arg(name));
+}
+
+// Reads file rows r0..r1, bytes lo..hi of each (one read, the bytes between
+// rows included), and fills every request's part of those rows.
+void BitmapFile::Private::readBand(const std::vector<BitmapFile::BrightnessRequest> &requests, int r0, int r1,
+                                   qint64 lo, qint64 hi)
+{
+    const qint64 size = qint64(r1 - r0) * stride + (hi - lo);
+    if (qint64(band.size()) < size)
+        band.resize(size_t(size));
+    readExact(pixelOffset + qint64(r0) * stride + lo, band.data(), size);
+    for (const BitmapFile::BrightnessRequest &q : requests) {
+        const int first = std::max(r0, std::min(fileRow(q.y1), fileRow(q.y2)));
+        const int last = std::min(r1, std::max(fileRow(q.y1), fileRow(q.y2)));
+        const qint64 qlo = qint64(q.x1) * bpp / 8;
+        const qint64 column = qint64(q.y2) - q.y1 + 1;
+        for (int r = first; r <= last; ++r) {
+            const int y = fileRow(r); // the mapping is its own inverse
+            brightnessOfRow(band.data() + qint64(r - r0) * stride + (qlo - lo), qlo, q.x1, q.x2,
+                            q.out + (y - q.y1), column);
+        }
+    }
+}
+
+void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
+{
+    if (!isOpen())
+        throw KelvarinError(QStringLiteral("Изображение не открыто."));
+    for (const BrightnessRequest &q : requests)
+        d->checkRect(q.x1, q.y1, q.x2, q.y2);
+    if (d->isRle() || d->fd < 0) {
+        for (const BrightnessRequest &q : requests)
+            readBrightness(q.x1, q.y1, q.x2, q.y2, q.out);
+        return;
+    }
+    // Row spans of the requests in file order, merged into bands.
+    struct Span { int r0, r1; qint64 lo, hi; };
+    std::vector<Span> spans;
+    for (const BrightnessRequest &q : requests) {
+        spans.push_back({std::min(d->fileRow(q.y1), d->fileRow(q.y2)), std::max(d->fileRow(q.y1), d->fileRow(q.y2)),
+                         qint64(q.x1) * d->bpp / 8, (qint64(q.x2 + 1) * d->bpp + 7) / 8});
+    }
+    std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.r0 < b.r0; });
+    const qint64 joinRows = std::max<qint64>(1, kBandJoinBytes / std::max<qint64>(d->stride, 1));
+    const qint64 bandRows = std::max<qint64>(1, kMaxBand / std::max<qint64>(d->stride, 1));
+    try {
+        for (size_t i = 0; i < spans.size();) {
+            Span band = spans[i++];
+            while (i < spans.size() && spans[i].r0 <= band.r1 + joinRows
+                   && qint64(std::max(band.r1, spans[i].r1) - band.r0 + 1) <= bandRows) {
+                band.r1 = std::max(band.r1, spans[i].r1);
+                band.lo = std::min(band.lo, spans[i].lo);
+                band.hi = std::max(band.hi, spans[i].hi);
+                ++i;
+            }
+            // A single rectangle taller than a band is read in slices.
+            for (qint64 r = band.r0; r <= band.r1; r += bandRows)
+                d->readBand(requests, int(r), int(std::min<qint64>(band.r1, r + bandRows - 1)), band.lo, band.hi);
+        }
+    } catch (const std::bad_alloc &) {
+        d->band = std::vector<quint8>();
+        d->fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
+    }
+}
+
 void BitmapFile::readBrightness(int x1, int y1, int x2, int y2, double *out)
 {
     if (!isOpen())
         throw KelvarinError(QStringLiteral("Изображение не открыто."));
-    if (x1 < 0 || y1 < 0 || x1 > x2 || y1 > y2 || x2 >= d->width || y2 >= d->height)
-        throw KelvarinError(QStringLiteral("Область (%1, %2) - (%3, %4) выходит за пределы изображения %5.")
-                                .arg(x1).arg(y1).arg(x2).arg(y2).arg(d->name));
+    d->checkRect(x1, y1, x2, y2);
     if (d->isRle())
         d->ensureDecoded();
 

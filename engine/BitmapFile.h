@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 // A Windows bitmap (BMP) file opened for measurement.
 //
@@ -40,6 +41,18 @@ public:
     // within the image, y counted from the top row as displayed), stored column
     // by column: out[(x - x1) * (y2 - y1 + 1) + (y - y1)].
     void readBrightness(int x1, int y1, int x2, int y2, double *out);
+
+    // One rectangle of a batch and where its brightness goes, laid out as above.
+    struct BrightnessRequest
+    {
+        int x1, y1, x2, y2;
+        double *out;
+    };
+    // Several rectangles at once, as detection needs them for all zones of an
+    // image: the file rows any of them needs are read in bands, one read per
+    // band, so a few zones spread over a large image cost a few reads instead
+    // of one per zone row.
+    void readBrightness(const std::vector<BrightnessRequest> &requests);
 
     // The whole image as 0xffRRGGBB pixels, top row first, for display; 8-bit
     // images through their palette. `pixelsPerLine` is the destination stride.

@@ -61,16 +61,20 @@ void TPointFinder::AllocateRaster()
 void TPointFinder::FillBrightness()
 {
     // Everything is read before any zone receives a point, so a file that
-    // fails half way leaves every zone's series the same length.
+    // fails half way leaves every zone's series the same length. All zones go
+    // in one batch, which reads the rows they share once.
+    std::vector<BitmapFile::BrightnessRequest> requests;
     for (qsizetype i = 0; i < m_zones.size(); ++i) {
         ZoneRaster &raster = m_rasters[size_t(i)];
         raster.rect = clippedRect(m_zones.at(i));
         if (raster.rect.isEmpty())
             continue;
         raster.brightness.resize(size_t(raster.rect.width()) * size_t(raster.rect.height()));
-        m_image.readBrightness(raster.rect.left(), raster.rect.top(), raster.rect.right(),
-                               raster.rect.bottom(), raster.brightness.data());
+        requests.push_back({raster.rect.left(), raster.rect.top(), raster.rect.right(), raster.rect.bottom(),
+                            raster.brightness.data()});
     }
+    if (!requests.empty())
+        m_image.readBrightness(requests);
 }
 
 void TPointFinder::PaintMask()

@@ -144,6 +144,8 @@ private Q_SLOTS:
     void rleStreams_data();
     void rleStreams();
     void fileMatchesMemoryAcrossOverlappingReads();
+    void batchMatchesSingleReads_data();
+    void batchMatchesSingleReads();
     void hostile_data();
     void hostile();
     void missingFileAndDirectory();
@@ -467,6 +469,59 @@ void TestBitmapFile::fileMatchesMemoryAcrossOverlappingReads()
                                   third(channelSum(image.pixels[image.pixels.size() - 1]))};
     QCOMPARE(readAll(file, 0, 0, 0, 0)[0], corner[0]);
     QCOMPARE(readAll(file, 1499, 2099, 1499, 2099)[0], corner[1]);
+}
+
+void TestBitmapFile::batchMatchesSingleReads_data()
+{
+    QTest::addColumn<int>("bitsPerPixel");
+    QTest::addColumn<bool>("topDown");
+    QTest::newRow("24 bottom-up") << 24 << false;
+    QTest::newRow("24 top-down") << 24 << true;
+    QTest::newRow("4 bottom-up") << 4 << false;
+    QTest::newRow("16 top-down") << 16 << true;
+}
+
+void TestBitmapFile::batchMatchesSingleReads()
+{
+    QFETCH(int, bitsPerPixel);
+    QFETCH(bool, topDown);
+    Image image;
+    image.width = 333;
+    image.height = 3000; // tall enough that rows far apart land in separate bands
+    image.bitsPerPixel = bitsPerPixel;
+    image.topDown = topDown;
+    image.pixels.resize(qsizetype(image.width) * image.height);
+    for (qsizetype i = 0; i < image.pixels.size(); ++i)
+        image.pixels[i] = bitsPerPixel == 4 ? quint32(i * 7 % 16) : quint32((i * 2654435761u) >> 8) & 0xffffff;
+    if (bitsPerPixel == 4)
+        image.palette = colourPalette(16);
+    const QString path = m_dir.filePath(QStringLiteral("batch.bmp"));
+    BmpWriter::write(path, image);
+    BitmapFile file;
+    file.open(path);
+    // Overlapping, side by side, far apart, single pixels, odd nibble edges.
+    const QList<QRect> rects = {QRect(10, 10, 40, 40),  QRect(30, 30, 40, 40),   QRect(200, 15, 133, 20),
+                                QRect(0, 2990, 333, 10), QRect(101, 1500, 1, 1),  QRect(5, 2000, 7, 600),
+                                QRect(3, 11, 1, 90),     QRect(332, 0, 1, 3000)};
+    std::vector<std::vector<double>> batch(size_t(rects.size()));
+    std::vector<BitmapFile::BrightnessRequest> requests;
+    for (int i = 0; i < rects.size(); ++i) {
+        const QRect &r = rects[i];
+        batch[size_t(i)].assign(size_t(r.width()) * size_t(r.height()), -1.0);
+        requests.push_back({r.left(), r.top(), r.right(), r.bottom(), batch[size_t(i)].data()});
+    }
+    file.readBrightness(requests);
+    BitmapFile single;
+    single.open(path);
+    for (int i = 0; i < rects.size(); ++i) {
+        const QRect &r = rects[i];
+        QVERIFY2(batch[size_t(i)] == readAll(single, r.left(), r.top(), r.right(), r.bottom()),
+                 qPrintable(QStringLiteral("rectangle %1").arg(i)));
+    }
+    // A rectangle outside the image refuses the whole batch.
+    double spare = 0;
+    QVERIFY_THROWS_EXCEPTION(KelvarinError, file.readBrightness(std::vector<BitmapFile::BrightnessRequest>{
+                                                {0, 0, 0, 0, &spare}, {0, 0, 333, 0, &spare}}));
 }
 
 // Damaged, hostile and unsupported files: each is refused with KelvarinError

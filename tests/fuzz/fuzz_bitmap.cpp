@@ -2,7 +2,7 @@
 // run-length streams. Any input must either be refused with KelvarinError or
 // read in full; a crash, a sanitizer report or an exception of another type is
 // a finding. Every input that opens is also read as a file (through its row
-// cache) and must give exactly the values read from memory.
+// cache, and in one batch of bands) and must give exactly the values read from memory.
 #include "BitmapFile.h"
 #include "KelvarinError.h"
 
@@ -34,17 +34,27 @@ static std::vector<Rect> rectangles(int w, int h)
             {w / 4, h / 4, w / 2, h / 2}};
 }
 
-// Brightness of every rectangle, one after another, or an empty list when the
-// reader refused the image.
-static std::vector<double> readAll(BitmapFile &file)
+// Brightness of every rectangle, one after another (or all in one batch, as
+// detection reads its zones), or an empty list when the reader refused the image.
+static std::vector<double> readAll(BitmapFile &file, bool batch)
 {
     std::vector<double> all;
     try {
-        for (const Rect &r : rectangles(file.width(), file.height())) {
-            std::vector<double> values(size_t(r.x2 - r.x1 + 1) * size_t(r.y2 - r.y1 + 1));
-            file.readBrightness(r.x1, r.y1, r.x2, r.y2, values.data());
-            all.insert(all.end(), values.begin(), values.end());
+        const std::vector<Rect> rects = rectangles(file.width(), file.height());
+        std::vector<std::vector<double>> values;
+        std::vector<BitmapFile::BrightnessRequest> requests;
+        for (const Rect &r : rects) {
+            values.emplace_back(size_t(r.x2 - r.x1 + 1) * size_t(r.y2 - r.y1 + 1));
+            requests.push_back({r.x1, r.y1, r.x2, r.y2, values.back().data()});
         }
+        if (batch) {
+            file.readBrightness(requests);
+        } else {
+            for (const BitmapFile::BrightnessRequest &q : requests)
+                file.readBrightness(q.x1, q.y1, q.x2, q.y2, q.out);
+        }
+        for (const std::vector<double> &v : values)
+            all.insert(all.end(), v.begin(), v.end());
         std::vector<quint32> pixels(size_t(file.width() + 1) * size_t(file.height()));
         file.readRgb32(pixels.data(), file.width() + 1);
         for (quint32 p : pixels)
@@ -56,14 +66,14 @@ static std::vector<double> readAll(BitmapFile &file)
 }
 
 // The same bytes as a file, through a descriptor that lives as long as the process.
-static std::vector<double> readAsFile(const uint8_t *data, size_t size)
+static std::vector<double> readAsFile(const uint8_t *data, size_t size, bool batch)
 {
     static const int fd = memfd_create("fuzz.bmp", 0);
     if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != ssize_t(size))
         abort();
     BitmapFile file;
     file.open(QStringLiteral("/proc/self/fd/%1").arg(fd));
-    return readAll(file);
+    return readAll(file, batch);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -81,8 +91,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (file.width() <= 0 || file.height() <= 0 || qint64(file.width()) * file.height() > kMaxPixels)
         return 0;
-    const std::vector<double> fromMemory = readAll(file);
-    if (readAsFile(data, size) != fromMemory)
+    const std::vector<double> fromMemory = readAll(file, false);
+    if (readAsFile(data, size, false) != fromMemory || readAsFile(data, size, true) != fromMemory)
         abort();  // the file and memory readers disagree
     return 0;
 }
