@@ -56,6 +56,13 @@ public:
     // style leaves the window unlocked, with the timer stopped and an empty status.
     void SetStartStyle(int style);
 
+    // Points the file browser at the working directory, which also becomes
+    // the process's current directory and where the save dialogs start; at
+    // start-up and after the settings are confirmed. Throws KelvarinError when
+    // the directory cannot be entered, leaving the browser where it was.
+    void applyWorkDir(const QString &dir);
+    const QString &saveDirectory() const { return m_saveDirectory; }
+
     // Status panel 0; the texts begin with one blank.
     void setStatusText(const QString &text);
     QString statusText(int panel) const;
@@ -185,7 +192,6 @@ private:
     QWidget *createBrowserPanel();
     void createStatusBar();
     void readSettings();
-    void applyWorkDir(const QString &dir);
     void sizeView();
     void checkZoomItem();
     QImage decodedPicture();

@@ -1025,6 +1025,9 @@ void TestMainForm::screenshot()
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
     QVERIFY(form);
     form->resize(1120, 790);
+    QTest::qWait(200);
+    // The window as it starts, with the splash, beside the one after the run.
+    QVERIFY(form->grab().save(QFileInfo(target).path() + QLatin1String("/start-") + QFileInfo(target).fileName()));
     form->PreviewImageTimerTimer();
     form->FileListBox1->selectAll();
     form->N4Click();
