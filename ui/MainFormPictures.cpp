@@ -16,10 +16,11 @@ static void registerResources()
 QPixmap MainFormPictures::picture(int index)
 {
     registerResources();
-    static const QPixmap list(QStringLiteral(":/kelvarin-ui/images/toolpictures.png"));
+    // Kept as an image: a pixmap must not outlive the application object.
+    static const QImage list(QStringLiteral(":/kelvarin-ui/images/toolpictures.png"));
     if (index < 0 || index >= Count || list.isNull())
         return {};
-    return list.copy(index * PictureSize, 0, PictureSize, PictureSize);
+    return QPixmap::fromImage(list.copy(index * PictureSize, 0, PictureSize, PictureSize));
 }
 
 QIcon MainFormPictures::windowIcon()
