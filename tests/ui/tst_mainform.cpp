@@ -9,6 +9,7 @@
 #include "DriveComboBox.h"
 #include "FileListBox.h"
 #include "KelvarinError.h"
+#include "LocaleFormat.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
 #include "SettingsLocation.h"
@@ -654,11 +655,15 @@ void TestMainForm::stepByStep()
         QCOMPARE(messages.at(i).buttons, DialogService::Ok | DialogService::Cancel);
         QCOMPARE(messages.at(i).icon, DialogService::Icon::None);
     }
-    QCOMPARE(messages.at(0).text, QStringLiteral("Порог бинаризации: 187.5000       Максимальная яркость: 250.0000"
-                                                 "       Площадь: 81"));
+    // Numbers in the locale's notation.
+    const QChar point = LocaleFormat::decimalSeparator();
+    QCOMPARE(messages.at(0).text, QStringLiteral("Порог бинаризации: 187") + point
+                                      + QStringLiteral("5000       Максимальная яркость: 250") + point
+                                      + QStringLiteral("0000       Площадь: 81"));
     QCOMPARE(messages.at(1).caption, QStringLiteral("Kelvarin2"));
     QCOMPARE(messages.at(1).buttons, DialogService::Buttons(DialogService::Ok));
-    QCOMPARE(messages.at(1).text, QStringLiteral("Координаты центра тяжести: 40.0000   -   40.0000"));
+    QCOMPARE(messages.at(1).text, QStringLiteral("Координаты центра тяжести: 40") + point
+                                      + QStringLiteral("0000   -   40") + point + QStringLiteral("0000"));
 
     // The mask of zone 1 alone: its spot white, everything else black.
     QCOMPARE(firstMask.size(), QSize(ImageWidth, ImageHeight));
