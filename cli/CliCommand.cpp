@@ -1,0 +1,45 @@
+#include "CliCommand.h"
+
+#include "CliSettings.h"
+
+#include <QTextStream>
+
+CliCommand::CliCommand(const CliOptions &options, QTextStream &out, QTextStream &err)
+    : m_options(options), m_out(out), m_err(err), m_host(err), m_finder(m_params, &m_host, &m_host)
+{
+    m_host.setFinder(&m_finder);
+}
+
+bool CliCommand::loadSettings()
+{
+    QString error;
+    if (!CliSettings::load(m_options.settingsFile, m_options.zonesFile, &m_params, m_host, &error)) {
+        fail(error);
+        return false;
+    }
+    // Nobody answers step dialogs in a terminal.
+    m_params.Steps = false;
+    return true;
+}
+
+bool CliCommand::readZones()
+{
+    if (m_finder.ReadZoneFile(m_params.ZonesFileName))
+        return true;
+    fail(QStringLiteral("файл зон: %1")
+             .arg(m_params.ZonesFileName.isEmpty() ? QStringLiteral("(не задан)") : m_params.ZonesFileName));
+    return false;
+}
+
+bool CliCommand::expectPaths(int count, const QString &what)
+{
+    if (m_options.paths.size() == count || (count < 0 && !m_options.paths.isEmpty()))
+        return true;
+    m_err << QStringLiteral("kelvarin2-cli: ") << what << Qt::endl << CliOptions::usage();
+    return false;
+}
+
+void CliCommand::fail(const QString &text)
+{
+    m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
+}
