@@ -1,0 +1,421 @@
+#include "TPropertysForm.h"
+
+#include "DialogService.h"
+#include "KelvarinError.h"
+#include "LocaleFormat.h"
+#include "TDirForm.h"
+#include "TParameters.h"
+#include "TPropertysHost.h"
+#include "TRedForm.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+static const QString zoneFilter = QStringLiteral("Zone Files|*.zon|All Files|*.*");
+
+// Every control carries the name the rest of the program knows it by.
+template<typename Widget>
+static Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+// The locale's short date, always with a four-digit year: a two-digit year
+// could not tell 1899, the start of the day count, from 1999.
+static QString dateFormat()
+{
+    QString format = LocaleFormat::locale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(QLatin1String("yyyy")))
+        format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
+    return format;
+}
+
+TPropertysForm::TPropertysForm(TPropertysHost &host, QWidget *parent)
+    : QDialog(parent), m_host(host)
+{
+    setObjectName(QStringLiteral("TPropertysForm"));
+    setWindowTitle(QStringLiteral("Настройки"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    resize(664, 338);
+    setMinimumSize(660, 330);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    PageControl1 = named(new QTabWidget(this), "PageControl1");
+    PageControl1->addTab(createGeneralTab(), QStringLiteral("Общие"));
+    PageControl1->addTab(createStartTab(), QStringLiteral("Запуск"));
+    PageControl1->addTab(createFilterTab(), QStringLiteral("Фильтр промахов"));
+
+    Button1 = named(new QPushButton(QStringLiteral("OK")), "Button1");
+    Button1->setDefault(true);
+    Button2 = named(new QPushButton(QStringLiteral("Отмена")), "Button2");
+    connect(Button1, &QPushButton::clicked, this, &TPropertysForm::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TPropertysForm::Button2Click);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Button1);
+    buttons->addWidget(Button2);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(PageControl1, 1);
+    layout->addLayout(buttons);
+}
+
+QWidget *TPropertysForm::createGeneralTab()
+{
+    auto *page = named(new QWidget, "TabSheet1");
+
+    ModeGroupBox = named(new QGroupBox(QStringLiteral("Режим работы")), "ModeGroupBox");
+    AllRadioButton = named(new QRadioButton(QStringLiteral("В целом")), "AllRadioButton");
+    StepsRadioButton = named(new QRadioButton(QStringLiteral("По шагам")), "StepsRadioButton");
+    auto *mode = new QVBoxLayout(ModeGroupBox);
+    mode->addWidget(AllRadioButton);
+    mode->addWidget(StepsRadioButton);
+    mode->addStretch();
+
+    VisCheckBox = named(new QCheckBox(QStringLiteral("Визуализация при работе")), "VisCheckBox");
+    AutoSaveCheckBox = named(new QCheckBox(QStringLiteral("Автосохранение")), "AutoSaveCheckBox");
+    auto *checks = new QVBoxLayout;
+    checks->addWidget(VisCheckBox);
+    checks->addWidget(AutoSaveCheckBox);
+    checks->addStretch();
+
+    PorogGroupBox = named(new QGroupBox(QStringLiteral("Порог")), "PorogGroupBox");
+    FormulaLabel = named(new QLabel(QStringLiteral("B *J + C")), "FormulaLabel");
+    QFont formulaFont = FormulaLabel->font();
+    formulaFont.setBold(true);
+    formulaFont.setPointSizeF(formulaFont.pointSizeF() * 1.5);
+    FormulaLabel->setFont(formulaFont);
+    FormulaLabel->setAlignment(Qt::AlignCenter);
+    BEdit = named(new QLineEdit, "BEdit");
+    CEdit = named(new QLineEdit, "CEdit");
+    for (QLineEdit *edit : {BEdit, CEdit})
+        edit->setMaximumWidth(80);
+    auto *porog = new QGridLayout(PorogGroupBox);
+    porog->addWidget(FormulaLabel, 0, 0, 1, 2);
+    porog->addWidget(BEdit, 1, 0);
+    porog->addWidget(CEdit, 1, 1);
+
+    WorkDirLabel = named(new QLabel(QStringLiteral("Рабочая директория:")), "WorkDirLabel");
+    WorkDirEdit = named(new QLineEdit, "WorkDirEdit");
+    Button3 = named(new QPushButton(QStringLiteral("...")), "Button3");
+    ZonesLabel = named(new QLabel(QStringLiteral("Зоны:")), "ZonesLabel");
+    ZonesEdit = named(new QLineEdit, "ZonesEdit");
+    ZonesEdit->setToolTip(QStringLiteral("Двойной щелчок открывает файл зон в редакторе таблиц"));
+    ZonesEdit->installEventFilter(this);
+    ZoneButton = named(new QPushButton(QStringLiteral("...")), "ZoneButton");
+    for (QPushButton *button : {Button3, ZoneButton})
+        button->setFixedWidth(32);
+    connect(Button3, &QPushButton::clicked, this, &TPropertysForm::Button3Click);
+    connect(ZoneButton, &QPushButton::clicked, this, &TPropertysForm::ZoneButtonClick);
+
+    auto *layout = new QGridLayout(page);
+    auto *top = new QHBoxLayout;
+    top->addWidget(ModeGroupBox);
+    top->addLayout(checks);
+    top->addWidget(PorogGroupBox);
+    layout->addLayout(top, 0, 0, 1, 3);
+    layout->addWidget(WorkDirLabel, 1, 0);
+    layout->addWidget(WorkDirEdit, 1, 1);
+    layout->addWidget(Button3, 1, 2);
+    layout->addWidget(ZonesLabel, 2, 0);
+    layout->addWidget(ZonesEdit, 2, 1);
+    layout->addWidget(ZoneButton, 2, 2);
+    layout->setRowStretch(3, 1);
+    return page;
+}
+
+QWidget *TPropertysForm::createStartTab()
+{
+    auto *page = named(new QWidget, "TabSheet2");
+    StartGroupBox = named(new QGroupBox(QStringLiteral("Запуск обработки")), "StartGroupBox");
+
+    TimerRadioButton = named(new QRadioButton(QStringLiteral("По сигналу таймера")), "TimerRadioButton");
+    DatePicker = named(new QDateEdit, "DatePicker");
+    DatePicker->setCalendarPopup(true);
+    TimePicker = named(new QTimeEdit, "TimePicker");
+    TimePicker->setDisplayFormat(QStringLiteral("HH:mm"));
+    FilesRadioButton = named(new QRadioButton(QStringLiteral("По новым файлам в директории")), "FilesRadioButton");
+    BufferDirEdit = named(new QLineEdit, "BufferDirEdit");
+    Button6 = named(new QPushButton(QStringLiteral("...")), "Button6");
+    Button6->setFixedWidth(32);
+    SaveToOneZipCheckBox = named(new QCheckBox(QStringLiteral("Архивировать файлы изображений в единый архив")),
+                                 "SaveToOneZipCheckBox");
+    SaveToManyZipCheckBox = named(
+        new QCheckBox(QStringLiteral("Архивировать файлы изображений в отдельные архивы")), "SaveToManyZipCheckBox");
+    ManualRadioButton = named(new QRadioButton(QStringLiteral("По клавише \"Enter\" или пусковой кнопке")),
+                              "ManualRadioButton");
+
+    for (QRadioButton *style : {TimerRadioButton, FilesRadioButton, ManualRadioButton})
+        connect(style, &QRadioButton::toggled, this, &TPropertysForm::TimerRadioButtonClick);
+    connect(Button6, &QPushButton::clicked, this, &TPropertysForm::Button6Click);
+    // toggled, not clicked: filling the dialog obeys the exclusion too.
+    connect(SaveToOneZipCheckBox, &QCheckBox::toggled, this, &TPropertysForm::SaveToOneZipCheckBoxClick);
+    connect(SaveToManyZipCheckBox, &QCheckBox::toggled, this, &TPropertysForm::SaveToManyZipCheckBoxClick);
+
+    auto *timer = new QHBoxLayout;
+    timer->addWidget(DatePicker);
+    timer->addWidget(TimePicker);
+    timer->addStretch();
+    auto *grid = new QGridLayout(StartGroupBox);
+    grid->setColumnMinimumWidth(0, 20);
+    grid->addWidget(TimerRadioButton, 0, 0, 1, 2);
+    grid->addLayout(timer, 0, 2, 1, 2);
+    grid->addWidget(FilesRadioButton, 1, 0, 1, 2);
+    grid->addWidget(BufferDirEdit, 1, 2);
+    grid->addWidget(Button6, 1, 3);
+    grid->addWidget(SaveToOneZipCheckBox, 2, 1, 1, 3);
+    grid->addWidget(SaveToManyZipCheckBox, 3, 1, 1, 3);
+    grid->addWidget(ManualRadioButton, 4, 0, 1, 4);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(5, 1);
+
+    auto *layout = new QVBoxLayout(page);
+    layout->addWidget(StartGroupBox);
+    return page;
+}
+
+QWidget *TPropertysForm::createFilterTab()
+{
+    auto *page = named(new QWidget, "TabSheet3");
+    MinSLabel = named(new QLabel(QStringLiteral("Минимальная площадь:")), "MinSLabel");
+    MinSEdit = named(new QLineEdit, "MinSEdit");
+    MaxSLabel = named(new QLabel(QStringLiteral("Максимальная площадь:")), "MaxSLabel");
+    MaxSEdit = named(new QLineEdit, "MaxSEdit");
+    PercentLabel = named(new QLabel(QStringLiteral("Средняя яркость области (в % от калибровочного):")),
+                         "PercentLabel");
+    AverageYPorogPercentEdit = named(new QLineEdit, "AverageYPorogPercentEdit");
+    PorogLabel = named(new QLabel(QStringLiteral("(в единицах яркости):")), "PorogLabel");
+    PorogLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    AverageYPorogEdit = named(new QLineEdit, "AverageYPorogEdit");
+    for (QLineEdit *edit : {MinSEdit, MaxSEdit, AverageYPorogPercentEdit, AverageYPorogEdit})
+        edit->setFixedWidth(100);
+
+    auto *grid = new QGridLayout(page);
+    grid->addWidget(MinSLabel, 0, 0);
+    grid->addWidget(MinSEdit, 0, 1);
+    grid->addWidget(MaxSLabel, 1, 0);
+    grid->addWidget(MaxSEdit, 1, 1);
+    grid->addWidget(PercentLabel, 2, 0);
+    grid->addWidget(AverageYPorogPercentEdit, 2, 1);
+    grid->addWidget(PorogLabel, 3, 0);
+    grid->addWidget(AverageYPorogEdit, 3, 1);
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(4, 1);
+    return page;
+}
+
+void TPropertysForm::fill()
+{
+    const PropertysValues v = PropertysValues::fromSettings(m_host.settings());
+    // The style first: its dependent controls are set by the radio buttons.
+    (v.startStyle == 1 ? TimerRadioButton : v.startStyle == 2 ? FilesRadioButton : ManualRadioButton)
+        ->setChecked(true);
+    TimerRadioButtonClick();
+    (v.steps ? StepsRadioButton : AllRadioButton)->setChecked(true);
+    VisCheckBox->setChecked(v.visualization);
+    AutoSaveCheckBox->setChecked(v.autoSave);
+    BEdit->setText(v.koeffB);
+    CEdit->setText(v.koeffC);
+    WorkDirEdit->setText(v.workDir);
+    ZonesEdit->setText(v.zonesFile);
+    DatePicker->setLocale(LocaleFormat::locale());
+    DatePicker->setDisplayFormat(dateFormat());
+    DatePicker->setDate(v.date);
+    TimePicker->setTime(v.time);
+    BufferDirEdit->setText(v.bufferDir);
+    // Both on (an edited settings file) ends with the separate archives only.
+    SaveToOneZipCheckBox->setChecked(v.oneZip);
+    SaveToManyZipCheckBox->setChecked(v.manyZip);
+    MinSEdit->setText(v.minS);
+    MaxSEdit->setText(v.maxS);
+    AverageYPorogPercentEdit->setText(v.percent);
+    AverageYPorogEdit->setText(v.porog);
+    // As the controls hold them: a date out of the picker's range is what it shows.
+    m_shown = values();
+}
+
+int TPropertysForm::showSettings()
+{
+    fill();
+    PageControl1->setCurrentIndex(0);
+    return exec();
+}
+
+PropertysValues TPropertysForm::values() const
+{
+    PropertysValues v;
+    v.steps = StepsRadioButton->isChecked();
+    v.visualization = VisCheckBox->isChecked();
+    v.autoSave = AutoSaveCheckBox->isChecked();
+    v.koeffB = BEdit->text();
+    v.koeffC = CEdit->text();
+    v.workDir = WorkDirEdit->text();
+    v.zonesFile = ZonesEdit->text();
+    v.startStyle = checkedStartStyle();
+    v.date = DatePicker->date();
+    v.time = TimePicker->time();
+    v.bufferDir = BufferDirEdit->text();
+    v.oneZip = SaveToOneZipCheckBox->isChecked();
+    v.manyZip = SaveToManyZipCheckBox->isChecked();
+    v.minS = MinSEdit->text();
+    v.maxS = MaxSEdit->text();
+    v.percent = AverageYPorogPercentEdit->text();
+    v.porog = AverageYPorogEdit->text();
+    return v;
+}
+
+int TPropertysForm::checkedStartStyle() const
+{
+    return TimerRadioButton->isChecked() ? 1 : FilesRadioButton->isChecked() ? 2 : 3;
+}
+
+// OK. A value that cannot be converted is reported and ends taking over, but
+// the settings are still written and the dialog closes. A start style that
+// cannot be switched keeps the dialog open with nothing taken over, so that
+// the user can mend the buffer directory or cancel.
+void TPropertysForm::Button1Click()
+{
+    TParameters &params = m_host.settings();
+    const TParameters before = params;
+    const PropertysValues edited = values();
+    const PropertysValues::Group failed =
+        edited.takeOver(m_shown, params, [this](const QString &dir) { m_host.applyWorkDir(dir); });
+    if (failed != PropertysValues::AllTakenOver) {
+        DialogService::instance().notice(this, QStringLiteral("Ошибка!"));
+    } else {
+        try {
+            m_host.SetStartStyle(edited.startStyle);
+        } catch (const KelvarinError &error) {
+            params = before;
+            if (edited.workDir != before.WorkDir) {
+                try {
+                    m_host.applyWorkDir(before.WorkDir);
+                } catch (const KelvarinError &) {
+                    // The former working directory could not be entered at start either.
+                }
+            }
+            DialogService::instance().error(this, error.message());
+            return;
+        }
+    }
+    m_host.settingsTakenOver();
+    accept();
+}
+
+void TPropertysForm::Button2Click()
+{
+    reject();
+}
+
+void TPropertysForm::Button3Click()
+{
+    chooseDirectory(QStringLiteral("Выбор рабочей директории"), WorkDirEdit, BufferDirEdit,
+                    QStringLiteral("Рабочая директория не может совпадать с буферной!"));
+}
+
+void TPropertysForm::Button6Click()
+{
+    chooseDirectory(QStringLiteral("Выбор буферной директории"), BufferDirEdit, WorkDirEdit,
+                    QStringLiteral("Буферная директория не может совпадать с рабочей!"));
+}
+
+// The watch copies images from the buffer into the working directory and
+// deletes them from the buffer: the chooser never lets the two be one.
+void TPropertysForm::chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
+                                     const QString &refusal)
+{
+    TDirForm *chooser = dirForm();
+    chooser->setWindowTitle(caption);
+    try {
+        chooser->setDirectory(target->text());
+    } catch (const KelvarinError &error) {
+        DialogService::instance().error(this, error.message());
+        return;
+    }
+    chooser->exec();
+    const QString chosen = chooser->DirectoryResult;
+    if (chosen.isEmpty())
+        return;
+    if (PropertysValues::sameDirectory(chosen, other->text())) {
+        DialogService::instance().message(this, QStringLiteral("Ошибка"), refusal);
+        return;
+    }
+    target->setText(chosen);
+}
+
+TDirForm *TPropertysForm::dirForm()
+{
+    if (m_dirForm)
+        return m_dirForm;
+    if (!m_ownDirForm)
+        m_ownDirForm = new TDirForm(this);
+    return m_ownDirForm;
+}
+
+void TPropertysForm::ZoneButtonClick()
+{
+    const QFileInfo current(ZonesEdit->text());
+    const QString start = !ZonesEdit->text().isEmpty() && current.absoluteDir().exists() ? current.absolutePath()
+                                                                                         : WorkDirEdit->text();
+    const QString chosen = DialogService::instance().openFileName(this, QStringLiteral("Открыть"), start, zoneFilter);
+    if (!chosen.isEmpty())
+        ZonesEdit->setText(QFileInfo(chosen).absoluteFilePath());
+}
+
+void TPropertysForm::ZonesEditDblClick()
+{
+    // The editor deletes itself when it closes, also when opening fails.
+    auto *editor = new TRedForm(this);
+    if (editor->OpenTable(ZonesEdit->text(), 11))
+        editor->showModal();
+}
+
+void TPropertysForm::TimerRadioButtonClick()
+{
+    const bool files = FilesRadioButton->isChecked();
+    const bool timer = TimerRadioButton->isChecked();
+    for (QWidget *control : {static_cast<QWidget *>(BufferDirEdit), static_cast<QWidget *>(SaveToOneZipCheckBox),
+                             static_cast<QWidget *>(SaveToManyZipCheckBox), static_cast<QWidget *>(Button6)})
+        control->setEnabled(files);
+    DatePicker->setEnabled(timer);
+    TimePicker->setEnabled(timer);
+}
+
+void TPropertysForm::SaveToOneZipCheckBoxClick()
+{
+    if (SaveToOneZipCheckBox->isChecked())
+        SaveToManyZipCheckBox->setChecked(false);
+}
+
+void TPropertysForm::SaveToManyZipCheckBoxClick()
+{
+    if (SaveToManyZipCheckBox->isChecked())
+        SaveToOneZipCheckBox->setChecked(false);
+}
+
+bool TPropertysForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ZonesEdit && event->type() == QEvent::MouseButtonDblClick) {
+        ZonesEditDblClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "PropertysValues.h"
+
+#include <QDialog>
+
+class QCheckBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QTimeEdit;
+class TDirForm;
+class TPropertysHost;
+
+// The settings dialog ("Настройки"): three tabs that edit the settings of the
+// main program. Created once at start and reused; every opening fills it anew
+// from the settings in force, so a cancelled edit is forgotten. OK takes the
+// values over in a fixed order, switches the start style, writes the settings
+// file and reads the zone file again; it also leads to the directory chooser
+// and to the table editor on the zone file.
+class TPropertysForm : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TPropertysForm(TPropertysHost &host, QWidget *parent = nullptr);
+
+    // The directory chooser shared with the rest of the program; without it
+    // the dialog makes its own.
+    void setDirForm(TDirForm *dirForm) { m_dirForm = dirForm; }
+
+    // Fills every control from the settings in force (opening without showing).
+    void fill();
+    // The opening: fills the dialog and shows it modally.
+    int showSettings();
+    // The controls' values as they stand.
+    PropertysValues values() const;
+
+    QTabWidget *PageControl1 = nullptr;
+    QPushButton *Button1 = nullptr; // "OK"
+    QPushButton *Button2 = nullptr; // "Отмена"
+
+    // "Общие"
+    QGroupBox *ModeGroupBox = nullptr;
+    QRadioButton *AllRadioButton = nullptr;
+    QRadioButton *StepsRadioButton = nullptr;
+    QCheckBox *VisCheckBox = nullptr;
+    QCheckBox *AutoSaveCheckBox = nullptr;
+    QGroupBox *PorogGroupBox = nullptr;
+    QLabel *FormulaLabel = nullptr;
+    QLineEdit *BEdit = nullptr;
+    QLineEdit *CEdit = nullptr;
+    QLabel *WorkDirLabel = nullptr;
+    QLineEdit *WorkDirEdit = nullptr;
+    QPushButton *Button3 = nullptr;
+    QLabel *ZonesLabel = nullptr;
+    QLineEdit *ZonesEdit = nullptr;
+    QPushButton *ZoneButton = nullptr;
+
+    // "Запуск"
+    QGroupBox *StartGroupBox = nullptr;
+    QRadioButton *TimerRadioButton = nullptr;
+    QDateEdit *DatePicker = nullptr;
+    QTimeEdit *TimePicker = nullptr;
+    QRadioButton *FilesRadioButton = nullptr;
+    QLineEdit *BufferDirEdit = nullptr;
+    QPushButton *Button6 = nullptr;
+    QCheckBox *SaveToOneZipCheckBox = nullptr;
+    QCheckBox *SaveToManyZipCheckBox = nullptr;
+    QRadioButton *ManualRadioButton = nullptr;
+
+    // "Фильтр промахов"
+    QLabel *MinSLabel = nullptr;
+    QLineEdit *MinSEdit = nullptr;
+    QLabel *MaxSLabel = nullptr;
+    QLineEdit *MaxSEdit = nullptr;
+    QLabel *PercentLabel = nullptr;
+    QLineEdit *AverageYPorogPercentEdit = nullptr;
+    QLabel *PorogLabel = nullptr;
+    QLineEdit *AverageYPorogEdit = nullptr;
+
+public Q_SLOTS:
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button6Click();
+    void ZoneButtonClick();
+    void ZonesEditDblClick();
+    void TimerRadioButtonClick();
+    void SaveToOneZipCheckBoxClick();
+    void SaveToManyZipCheckBoxClick();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QWidget *createGeneralTab();
+    QWidget *createStartTab();
+    QWidget *createFilterTab();
+    int checkedStartStyle() const;
+    void chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
+                         const QString &refusal);
+    TDirForm *dirForm();
+
+    TPropertysHost &m_host;
+    TDirForm *m_dirForm = nullptr;
+    TDirForm *m_ownDirForm = nullptr;
+    // The values the dialog was filled with, as its controls hold them.
+    PropertysValues m_shown;
+};
