@@ -6,6 +6,7 @@
 #include "TDirForm.h"
 #include "TKelvarinAboutBox.h"
 #include "TMainForm.h"
+#include "TPropertysForm.h"
 #include "TZymAboutBox.h"
 
 #include <memory>
@@ -17,12 +18,13 @@ int main(int argc, char *argv[])
     // program cannot go on without them.
     try {
         TMainForm mainForm;
-        // Created hidden once and reused: the directory chooser and the about
-        // boxes. The settings dialog joins them when it is built.
+        // Created hidden once and reused: the settings dialog, the directory
+        // chooser and the about boxes.
+        const auto propertysForm = std::make_unique<TPropertysForm>(mainForm);
         const auto dirForm = std::make_unique<TDirForm>();
         const auto kelvarinAboutBox = std::make_unique<TKelvarinAboutBox>(&mainForm);
         const auto zymAboutBox = std::make_unique<TZymAboutBox>();
-        mainForm.setDialogs(kelvarinAboutBox.get(), dirForm.get(), zymAboutBox.get());
+        mainForm.setDialogs(kelvarinAboutBox.get(), dirForm.get(), zymAboutBox.get(), propertysForm.get());
         // Closing the main window ends the program, also while measurement
         // windows are open (they were closed first).
         QObject::connect(&mainForm, &TMainForm::windowClosed, &app, &QCoreApplication::quit, Qt::QueuedConnection);

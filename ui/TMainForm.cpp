@@ -6,6 +6,7 @@
 #include "DriveComboBox.h"
 #include "FileListBox.h"
 #include "HandOffFile.h"
+#include "ImageList.h"
 #include "KelvarinError.h"
 #include "MainFormPictures.h"
 #include "MainFormRules.h"
@@ -17,6 +18,8 @@
 #include "TImageForm.h"
 #include "TKelvarinAboutBox.h"
 #include "TProcessingRun.h"
+#include "TPropertysForm.h"
+#include "TStartControl.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,9 +56,7 @@ TMainForm::TMainForm(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 
     StartDirectory = QDir::currentPath();
-    Timer = new QTimer(this);
-    Timer->setInterval(100);
-    connect(Timer, &QTimer::timeout, this, &TMainForm::TimerTimer);
+    StartControl = new TStartControl(Finder, Parameters, RunTimes, *this, *this, this);
     PreviewImageTimer = new QTimer(this);
     PreviewImageTimer->setSingleShot(true);
     PreviewImageTimer->setInterval(SplashMilliseconds);
@@ -70,7 +71,9 @@ TMainForm::TMainForm(QWidget *parent)
 
     readSettings();
     PreviewImageTimer->start();
-    SetStartStyle(Parameters.StartStyle);
+    // Style 2 whose buffer directory is gone falls back to the manual style
+    // and says so in the status line.
+    StartControl->StartStoredStyle();
 }
 
 TMainForm::~TMainForm()
@@ -96,7 +99,7 @@ void TMainForm::createMenus()
     File1->addSeparator();
     Exit1 = item(File1, "Exit1", QStringLiteral("&Выход"), picture(MainFormPictures::Exit));
     connect(N26, &QAction::triggered, this, &TMainForm::N26Click);
-    connect(N5, &QAction::triggered, this, &TMainForm::ToolButton3Click);
+    connect(N5, &QAction::triggered, this, &TMainForm::N5Click);
     connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
 
     // The menu title itself is the command.
@@ -109,7 +112,7 @@ void TMainForm::createMenus()
     N4 = item(N1, "N4", QStringLiteral("Найти координаты"), picture(MainFormPictures::FindCoordinates));
     N3 = item(N1, "N3", QStringLiteral("Калибровать"), picture(MainFormPictures::Calibrate));
     connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
-    connect(N3, &QAction::triggered, this, &TMainForm::ToolButton1Click);
+    connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
 
     N2 = menuBar()->addMenu(QStringLiteral("Помощь"));
     N2->setObjectName(QStringLiteral("N2"));
@@ -156,6 +159,8 @@ void TMainForm::createToolBars()
     QToolBar *zones = group("ToolBar4");
     ToolButton1 = button(zones, "ToolButton1", MainFormPictures::Calibrate, QStringLiteral("Калибровать"),
                          &TMainForm::ToolButton1Click);
+    // Shown pressed while the calibration mode is on.
+    ToolButton1->setCheckable(true);
     ToolButton3 = button(zones, "ToolButton3", MainFormPictures::RefineZones,
                          QStringLiteral("Уточнить и сохранить зоны"), &TMainForm::ToolButton3Click);
     ToolButton6 = button(zones, "ToolButton6", MainFormPictures::CalibrateThreshold,
@@ -312,18 +317,59 @@ void TMainForm::guarded(Command command)
 
 void TMainForm::SetStartStyle(int style)
 {
-    Q_UNUSED(style);
-    setStatusText(QString());
-    EnableCommands(true);
-    DirectoryListBox1->setEnabled(true);
-    FileListBox1->setEnabled(true);
-    Timer->stop();
+    StartControl->SetStartStyle(style);
+}
+
+void TMainForm::TimerTimer()
+{
+    StartControl->TimerTimer();
 }
 
 void TMainForm::setStatusText(const QString &text)
 {
     StatusPanel0->setText(text);
     StatusPanel0->repaint();
+}
+
+void TMainForm::SetStatusText(const QString &text)
+{
+    setStatusText(text);
+    // A watch ends every tick with its status text: the file list then shows
+    // the buffer directory as it is now.
+    if (StartControl && StartControl->startStyle() == 2)
+        refreshFileList();
+}
+
+void TMainForm::refreshFileList()
+{
+    const QString dir = FileListBox1->directory();
+    const QStringList listed = ImageList::bitmapsIn(dir);
+    bool same = listed.size() == FileListBox1->count();
+    for (int i = 0; same && i < listed.size(); ++i)
+        same = FileListBox1->pathOf(FileListBox1->item(i)) == listed.at(i);
+    if (!same)
+        FileListBox1->setDirectory(dir);
+}
+
+void TMainForm::EnableFileLists(bool on)
+{
+    DirectoryListBox1->setEnabled(on);
+    FileListBox1->setEnabled(on);
+}
+
+void TMainForm::ShowDirectory(const QString &directory)
+{
+    DirectoryListBox1->setDirectory(directory);
+}
+
+void TMainForm::StartScheduledRun()
+{
+    N4Click();
+}
+
+void TMainForm::WatchNotice(const QString &text)
+{
+    setStatusText(QLatin1Char(' ') + text);
 }
 
 QString TMainForm::statusText(int panel) const
@@ -542,11 +588,169 @@ void TMainForm::N26Click()
     });
 }
 
-void TMainForm::setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox)
+void TMainForm::setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox,
+                           TPropertysForm *propertysForm)
 {
     m_aboutBox = aboutBox;
     m_dirForm = dirForm;
     m_zymAboutBox = zymAboutBox;
+    m_propertysForm = propertysForm;
+    if (m_propertysForm)
+        m_propertysForm->setDirForm(m_dirForm);
+}
+
+TPropertysForm *TMainForm::propertysForm()
+{
+    if (!m_propertysForm) {
+        m_propertysForm = new TPropertysForm(*this, this);
+        m_propertysForm->setDirForm(m_dirForm);
+    }
+    return m_propertysForm;
+}
+
+void TMainForm::N6Click()
+{
+    propertysForm()->showSettings();
+}
+
+void TMainForm::settingsTakenOver()
+{
+    WriteParameters(SettingsFileName, Parameters, *this);
+    // The zone list is replaced, and with it every point gathered so far.
+    if (Finder.ReadZoneFile(Parameters.ZonesFileName))
+        DrawZoneOverlay();
+}
+
+// ---- calibration -----------------------------------------------------------
+
+void TMainForm::ToolButton1Click()
+{
+    // The button toggles itself when clicked; it shows the mode, whatever happens.
+    const auto showMode = qScopeGuard([this] { ToolButton1->setChecked(CalibrateMode); });
+    if (Finder.width() == 0 || m_running)
+        return;
+    CalibrateMode = !CalibrateMode;
+    Dragging = false;
+    if (CalibrateMode) {
+        // New zones are drawn on the bare image.
+        Finder.zones().clear();
+        QImage &overlay = CrossImage1->picture();
+        if (!overlay.isNull())
+            overlay.fill(Qt::transparent);
+        CrossImage1->repaint();
+        EnableCommands(false);
+        ToolButton5->setEnabled(false);
+        for (QToolButton *button : {ToolButton1, ToolButton3, ToolButton6})
+            button->setEnabled(true);
+        repaint();
+    } else {
+        // The zones drawn are dropped; the overlay is redrawn whether or not the file was read.
+        Finder.ReadZoneFile(Parameters.ZonesFileName);
+        DrawZoneOverlay();
+        EnableCommands(true);
+    }
+}
+
+template<typename Command>
+void TMainForm::calibrationCommand(Command command)
+{
+    if (m_running)
+        return;
+    m_running = true;
+    EnableCommands(false);
+    Finder.StopRequested = false;
+    QString error;
+    {
+        const auto closing = qScopeGuard([this] {
+            Finder.StopRequested = false;
+            EnableCommands(true);
+            CalibrateMode = false;
+            Dragging = false;
+            ToolButton1->setChecked(false);
+            // Processing without visualisation hides the overlay; the zones are shown again.
+            ShowOverlay();
+            m_running = false;
+        });
+        try {
+            command();
+        } catch (const KelvarinError &e) {
+            error = e.message();
+        } catch (const std::exception &e) {
+            error = QString::fromLocal8Bit(e.what());
+        }
+    }
+    if (!error.isEmpty())
+        DialogService::instance().error(this, error);
+}
+
+// The reference image: the first selected file in list order, if any.
+void TMainForm::processFirstSelected()
+{
+    const QStringList selected = FileListBox1->selectedPaths();
+    if (selected.isEmpty())
+        return;
+    TWaitCursor wait;
+    Finder.ProcessImage(selected.first());
+}
+
+void TMainForm::ToolButton6Click()
+{
+    calibrationCommand([this] {
+        Finder.SpotMeanSum = 0;
+        setStatusText(QStringLiteral(" Идет калибровка..."));
+        repaint();
+        processFirstSelected();
+        // Without zones there is no threshold to propose: the error ends the command.
+        const int recommended = Finder.RecommendThreshold();
+        const DialogService::Button answer = DialogService::instance().message(
+            this, QStringLiteral("Калибровка порога яркости"),
+            QStringLiteral("Рекомендуемый порог яркости:  ") + QString::number(recommended),
+            DialogService::Ok | DialogService::Cancel, DialogService::Icon::None);
+        if (answer != DialogService::Ok) {
+            setStatusText(QStringLiteral(" Калибровка прервана."));
+            return;
+        }
+        Parameters.AverageYPorog = recommended;
+        WriteParameters(SettingsFileName, Parameters, *this);
+        repaint();
+        setStatusText(QStringLiteral(" Калибровка произведена."));
+    });
+}
+
+void TMainForm::ToolButton3Click()
+{
+    calibrationCommand([this] {
+        setStatusText(QStringLiteral(" Идет калибровка..."));
+        repaint();
+        processFirstSelected();
+        saveRefinedZones();
+        // Also after a cancelled or failed save: the settings hold the zone file in force.
+        WriteParameters(SettingsFileName, Parameters, *this);
+        repaint();
+        setStatusText(QStringLiteral(" Калибровка произведена."));
+    });
+}
+
+// Inside the calibration mode the zones go to a new file chosen by the user,
+// outside it they replace the zone file in force. Every zone is saved with the
+// first point of its list as origin, and the file is read back.
+void TMainForm::saveRefinedZones()
+{
+    try {
+        const QString target = CalibrateMode
+            ? DialogService::instance().saveFileName(this, QStringLiteral("Сохранить как"), m_saveDirectory,
+                                                     QString(), QStringLiteral("Zone Files|*.zon|All Files|*.*"),
+                                                     QStringLiteral("zon"))
+            : Parameters.ZonesFileName;
+        if (target.isEmpty())
+            return;
+        Finder.WriteZoneFile(target);
+        Parameters.ZonesFileName = target;
+        if (Finder.ReadZoneFile(target))
+            DrawZoneOverlay();
+    } catch (const KelvarinError &) {
+        ReportMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка сохранения файла зон!"));
+    }
 }
 
 void TMainForm::ToolButton2Click()
@@ -682,14 +886,18 @@ void TMainForm::CrossImage1MouseUp(QPoint pos, Qt::MouseButton button)
 void TMainForm::FormKeyDown(int key)
 {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        // While the commands are locked (a run, a wait for the start time or
-        // for new files) Enter is ignored: a run started from inside another
-        // would discard the points gathered so far.
-        if (!m_commandsEnabled || m_running)
+        if (m_running)
             return;
-        if (CalibrateMode)
+        // The calibration mode locks the commands but for its own three, and
+        // Enter saves the zones drawn.
+        if (CalibrateMode) {
             ToolButton3Click();
-        else
+            return;
+        }
+        // While the commands are locked (a wait for the start time or for new
+        // files) Enter is ignored: a run started from inside another would
+        // discard the points gathered so far.
+        if (m_commandsEnabled)
             N4Click();
     } else if (key == Qt::Key_Escape) {
         Finder.StopRequested = true;

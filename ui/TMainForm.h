@@ -5,7 +5,9 @@
 #include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
+#include "TPropertysHost.h"
 #include "TRunHost.h"
+#include "TStartHost.h"
 #include "TWaitCursor.h"
 
 #include <QImage>
@@ -31,15 +33,24 @@ class TDirForm;
 class THelpWindow;
 class TImageForm;
 class TKelvarinAboutBox;
+class TPropertysForm;
+class TStartControl;
 class TZymAboutBox;
 
 // The program's main window: the file browser, the image with its overlay of
 // zones and found points, the menus and tool buttons that start every
 // operation. It owns the measurement engine and is its view (TFinderHost), the
 // host of its runs (TRunHost) and the place where the engine's messages are
-// shown (TMessageReporter). Controls and handlers bear the names the rest of
-// the program knows them by (ToolButton4, N4Click, ...).
-class TMainForm : public QMainWindow, public TFinderHost, public TRunHost, public TMessageReporter
+// shown (TMessageReporter). It drives the start styles through its
+// TStartControl (TStartHost) and is what the settings dialog edits
+// (TPropertysHost). Controls and handlers bear the names the rest of the
+// program knows them by (ToolButton4, N4Click, ...).
+class TMainForm : public QMainWindow,
+                  public TFinderHost,
+                  public TRunHost,
+                  public TStartHost,
+                  public TMessageReporter,
+                  public TPropertysHost
 {
     Q_OBJECT
 
@@ -47,20 +58,25 @@ public:
     explicit TMainForm(QWidget *parent = nullptr);
     ~TMainForm() override;
 
-    // The dialogs created once at start: the about box of "О программе", and
-    // the directory chooser and about box the measurement windows share.
-    // Without them the windows make their own.
-    void setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox);
+    // The dialogs created once at start: the about box of "О программе", the
+    // settings dialog, and the directory chooser and about box the settings
+    // dialog and the measurement windows share. Without them the windows make
+    // their own.
+    void setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox,
+                    TPropertysForm *propertysForm = nullptr);
+    TPropertysForm *propertysForm();
 
-    // Switches to a start style. Only the manual style is built so far: every
-    // style leaves the window unlocked, with the timer stopped and an empty status.
-    void SetStartStyle(int style);
+    // Switches to a start style (1 at the set time, 2 on new files in the
+    // buffer directory, 3 manual): status text, command lock, lists and timer.
+    // Throws KelvarinError, changing nothing, when style 2 cannot watch its
+    // buffer directory.
+    void SetStartStyle(int style) override;
 
     // Points the file browser at the working directory, which also becomes
     // the process's current directory and where the save dialogs start; at
     // start-up and after the settings are confirmed. Throws KelvarinError when
     // the directory cannot be entered, leaving the browser where it was.
-    void applyWorkDir(const QString &dir);
+    void applyWorkDir(const QString &dir) override;
     const QString &saveDirectory() const { return m_saveDirectory; }
 
     // Status panel 0; the texts begin with one blank.
@@ -81,7 +97,7 @@ public:
     void DrawZoneOverlay() override;
 
     // TRunHost: the window's side of a run.
-    void SetStatusText(const QString &text) override { setStatusText(text); }
+    void SetStatusText(const QString &text) override;
     void EnableCommands(bool on) override;
     void ProcessEvents() override;
     void ShowOverlay() override;
@@ -90,9 +106,20 @@ public:
     void BeginBusy() override;
     void EndBusy() override;
 
+    // TStartHost: the lists and the scheduled run of the start styles.
+    void EnableFileLists(bool on) override;
+    void ShowDirectory(const QString &directory) override;
+    void StartScheduledRun() override;
+    void WatchNotice(const QString &text) override;
+
     // TMessageReporter: failures the engine handles itself.
     void ReportMessage(const QString &caption, const QString &text) override;
 
+    // TPropertysHost: the settings dialog's side of the window.
+    TParameters &settings() override { return Parameters; }
+    void settingsTakenOver() override;
+
+    // A run, a threshold calibration or a zone refinement is in progress.
     bool isRunning() const { return m_running; }
     bool commandsEnabled() const { return m_commandsEnabled; }
     // The picture of the loaded image as the view shows it (null when not shown).
@@ -109,7 +136,8 @@ public:
     QPoint DragCentre;
     bool Dragging = false;
 
-    QTimer *Timer = nullptr;
+    // The start styles with their 100 ms timer.
+    TStartControl *StartControl = nullptr;
     QTimer *PreviewImageTimer = nullptr;
 
     QMenu *File1 = nullptr;
@@ -172,14 +200,18 @@ public Q_SLOTS:
     void CrossImage1MouseUp(QPoint pos, Qt::MouseButton button);
     void FormKeyDown(int key);
 
-    // Not built yet: the calibration mode, zone refinement, the brightness
-    // threshold calibration, the settings dialog and the scheduled and
-    // watched runs. They do nothing so far.
-    void ToolButton1Click() {}
-    void ToolButton3Click() {}
-    void ToolButton6Click() {}
-    void N6Click() {}
-    void TimerTimer() {}
+    // The calibration mode, on and off (also the menu's N3Click).
+    void ToolButton1Click();
+    void N3Click() { ToolButton1Click(); }
+    // Zone refinement (also the menu's N5Click and Enter in the calibration mode).
+    void ToolButton3Click();
+    void N5Click() { ToolButton3Click(); }
+    // The brightness threshold calibration.
+    void ToolButton6Click();
+    // The settings dialog.
+    void N6Click();
+    // One tick of the start styles' timer.
+    void TimerTimer();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -197,6 +229,14 @@ private:
     QImage decodedPicture();
     // Runs a command, showing an error that ends it as the top level would.
     template<typename Command> void guarded(Command command);
+    // Runs a calibration command between its opening steps (commands locked,
+    // stop cleared) and its closing steps (stop cleared, commands unlocked,
+    // calibration mode off), which follow however it ends; an error that
+    // ended it is shown after them.
+    template<typename Command> void calibrationCommand(Command command);
+    void processFirstSelected();
+    void saveRefinedZones();
+    void refreshFileList();
 
     QImage m_loadedPicture;
     QString m_saveDirectory;
@@ -208,5 +248,6 @@ private:
     TKelvarinAboutBox *m_aboutBox = nullptr;
     TDirForm *m_dirForm = nullptr;
     TZymAboutBox *m_zymAboutBox = nullptr;
+    TPropertysForm *m_propertysForm = nullptr;
     QList<QPointer<TImageForm>> m_measureWindows;
 };

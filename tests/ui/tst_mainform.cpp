@@ -18,6 +18,7 @@
 #include "TKelvarinAboutBox.h"
 #include "TImageForm.h"
 #include "TMainForm.h"
+#include "TStartControl.h"
 #include "TMessageReporter.h"
 #include "TestSupport.h"
 
@@ -317,8 +318,8 @@ void TestMainForm::startUp()
     QCOMPARE(form->Panel3->width(), 0);
     QVERIFY(form->PreviewImageTimer->isActive());
     QCOMPARE(form->PreviewImageTimer->interval(), 5000);
-    QVERIFY(!form->Timer->isActive());
-    QCOMPARE(form->Timer->interval(), 100);
+    QVERIFY(!form->StartControl->timerActive());
+    QCOMPARE(form->StartControl->startStyle(), 3);
     QCOMPARE(form->statusText(0), QString());
     QCOMPARE(form->ZoomPercent, 100);
     QVERIFY(form->StatusPanel0->font().bold());
