@@ -1,0 +1,719 @@
+// The settings dialog: its layout and captions, filling and taking over,
+// the "Ошибка!" path, the directory choosers with their refusals, the archive
+// check boxes, the start style's dependent controls, the zone file buttons,
+// and, through the main window, the start styles it switches to.
+
+#include "DirectoryListBox.h"
+#include "DriveComboBox.h"
+#include "KelvarinError.h"
+#include "LocaleFormat.h"
+#include "MainFormSetup.h"
+#include "TDateTime.h"
+#include "TDirForm.h"
+#include "TPropertysForm.h"
+#include "TPropertysHost.h"
+#include "TRedForm.h"
+#include "TStartControl.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+namespace {
+
+// The dialog's host without a main window.
+struct FakeHost : TPropertysHost
+{
+    TParameters params;
+    QStringList workDirs;
+    QList<int> styles;
+    int takenOver = 0;
+    TParameters &settings() override { return params; }
+    void applyWorkDir(const QString &dir) override
+    {
+        if (!QFileInfo(dir).isDir())
+            throw KelvarinError(QStringLiteral("Не удается открыть директорию ") + dir);
+        workDirs << dir;
+    }
+    void SetStartStyle(int style) override { styles << style; }
+    void settingsTakenOver() override { ++takenOver; }
+};
+
+struct FixedClock : TClock
+{
+    QDateTime time;
+    QDateTime now() const override { return time; }
+};
+
+QString tabText(const TPropertysForm &form, int index)
+{
+    return form.PageControl1->tabText(index);
+}
+
+} // namespace
+
+class TestPropertysForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+
+    // The dialog on its own.
+    void layoutAndCaptions();
+    void fillArchiveBoxesExclusive();
+    void archiveBoxesExcludeEachOther();
+    void dependentControls_data();
+    void dependentControls();
+    void directoryChooser_data();
+    void directoryChooser();
+    void chooserStartsNowhere();
+    void zoneButton();
+    void zonesEditOpensTableEditor();
+    void cancelTakesNothing();
+
+    // Through the main window.
+    void okWithoutChanges();
+    void abcInCEdit();
+    void percentShownAgain();
+    void okMovesBrowserAndRedrawsZones();
+    void watchMissingBufferKeepsDialogOpen();
+    void watchStartsAndStops_data();
+    void watchStartsAndStops();
+    void scheduledStart();
+    void startUpFallback();
+    void screenshot();
+
+private:
+    // Opens the dialog from the main window's menu and runs `act` while it is
+    // shown; a dialog still open afterwards is cancelled (and reported).
+    bool whileShown(TMainForm &form, const std::function<void(TPropertysForm &)> &act);
+    QTemporaryDir m_config;
+};
+
+void TestPropertysForm::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+}
+
+bool TestPropertysForm::whileShown(TMainForm &form, const std::function<void(TPropertysForm &)> &act)
+{
+    TPropertysForm *dialog = form.propertysForm();
+    bool stillOpen = false;
+    QTimer::singleShot(0, dialog, [&] {
+        act(*dialog);
+        stillOpen = dialog->isVisible();
+        if (stillOpen)
+            dialog->reject();
+    });
+    form.N6->trigger();
+    return stillOpen;
+}
+
+void TestPropertysForm::layoutAndCaptions()
+{
+    FakeHost host;
+    TPropertysForm form(host);
+    form.fill();
+    QCOMPARE(form.windowTitle(), QStringLiteral("Настройки"));
+    QCOMPARE(form.size(), QSize(664, 338));
+    QCOMPARE(form.minimumSize(), QSize(660, 330));
+    QVERIFY(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form.PageControl1->count(), 3);
+    QCOMPARE(tabText(form, 0), QStringLiteral("Общие"));
+    QCOMPARE(tabText(form, 1), QStringLiteral("Запуск"));
+    QCOMPARE(tabText(form, 2), QStringLiteral("Фильтр промахов"));
+    QCOMPARE(form.Button1->text(), QStringLiteral("OK"));
+    QCOMPARE(form.Button2->text(), QStringLiteral("Отмена"));
+
+    const QList<std::pair<QString, QString>> captions = {
+        {form.ModeGroupBox->title(), QStringLiteral("Режим работы")},
+        {form.AllRadioButton->text(), QStringLiteral("В целом")},
+        {form.StepsRadioButton->text(), QStringLiteral("По шагам")},
+        {form.VisCheckBox->text(), QStringLiteral("Визуализация при работе")},
+        {form.AutoSaveCheckBox->text(), QStringLiteral("Автосохранение")},
+        {form.PorogGroupBox->title(), QStringLiteral("Порог")},
+        {form.FormulaLabel->text(), QStringLiteral("B *J + C")},
+        {form.WorkDirLabel->text(), QStringLiteral("Рабочая директория:")},
+        {form.Button3->text(), QStringLiteral("...")},
+        {form.ZonesLabel->text(), QStringLiteral("Зоны:")},
+        {form.ZoneButton->text(), QStringLiteral("...")},
+        {form.StartGroupBox->title(), QStringLiteral("Запуск обработки")},
+        {form.TimerRadioButton->text(), QStringLiteral("По сигналу таймера")},
+        {form.FilesRadioButton->text(), QStringLiteral("По новым файлам в директории")},
+        {form.Button6->text(), QStringLiteral("...")},
+        {form.SaveToOneZipCheckBox->text(), QStringLiteral("Архивировать файлы изображений в единый архив")},
+        {form.SaveToManyZipCheckBox->text(), QStringLiteral("Архивировать файлы изображений в отдельные архивы")},
+        {form.ManualRadioButton->text(), QStringLiteral("По клавише \"Enter\" или пусковой кнопке")},
+        {form.MinSLabel->text(), QStringLiteral("Минимальная площадь:")},
+        {form.MaxSLabel->text(), QStringLiteral("Максимальная площадь:")},
+        {form.PercentLabel->text(), QStringLiteral("Средняя яркость области (в % от калибровочного):")},
+        {form.PorogLabel->text(), QStringLiteral("(в единицах яркости):")}};
+    for (const auto &[shown, expected] : captions)
+        QCOMPARE(shown, expected);
+    QVERIFY(form.FormulaLabel->font().bold());
+    QVERIFY(form.FormulaLabel->font().pointSizeF() > form.BEdit->font().pointSizeF());
+    QCOMPARE(form.TimePicker->displayFormat(), QStringLiteral("HH:mm"));
+    QVERIFY(form.DatePicker->calendarPopup());
+    QVERIFY(form.DatePicker->displayFormat().contains(QLatin1String("yyyy")));
+
+    // The defaults as shown, in the locale's notation.
+    QVERIFY(form.AllRadioButton->isChecked());
+    QVERIFY(form.ManualRadioButton->isChecked());
+    QCOMPARE(form.BEdit->text(), LocaleFormat::formatGeneral(0.75));
+    QCOMPARE(form.AverageYPorogPercentEdit->text(), QStringLiteral("75"));
+    QCOMPARE(form.AverageYPorogEdit->text(), QStringLiteral("200"));
+    QCOMPARE(form.MinSEdit->text(), QStringLiteral("1000"));
+    QCOMPARE(form.MaxSEdit->text(), QStringLiteral("3000"));
+    QCOMPARE(form.DatePicker->date(), QDate(1899, 12, 30));
+    QCOMPARE(form.TimePicker->time(), QTime(0, 0));
+}
+
+void TestPropertysForm::fillArchiveBoxesExclusive()
+{
+    FakeHost host;
+    host.params.SaveToOneZip = true;
+    host.params.SaveToManyZip = true;
+    TPropertysForm form(host);
+    form.fill();
+    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
+    QVERIFY(form.SaveToManyZipCheckBox->isChecked());
+    host.params.SaveToManyZip = false;
+    form.fill();
+    QVERIFY(form.SaveToOneZipCheckBox->isChecked());
+    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+}
+
+void TestPropertysForm::archiveBoxesExcludeEachOther()
+{
+    FakeHost host;
+    host.params.StartStyle = 2;
+    host.params.SaveToOneZip = true;
+    TPropertysForm form(host);
+    form.fill();
+    form.show();
+    QTest::mouseClick(form.SaveToManyZipCheckBox, Qt::LeftButton);
+    QVERIFY(form.SaveToManyZipCheckBox->isChecked());
+    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
+    QTest::mouseClick(form.SaveToOneZipCheckBox, Qt::LeftButton);
+    QVERIFY(form.SaveToOneZipCheckBox->isChecked());
+    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+    // Clearing one leaves the other as it is.
+    QTest::mouseClick(form.SaveToOneZipCheckBox, Qt::LeftButton);
+    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
+    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+}
+
+void TestPropertysForm::dependentControls_data()
+{
+    QTest::addColumn<int>("storedStyle");
+    QTest::addColumn<int>("clicked");
+    QTest::addColumn<bool>("timerControls");
+    QTest::addColumn<bool>("bufferControls");
+    QTest::newRow("stored 1") << 1 << 0 << true << false;
+    QTest::newRow("stored 2") << 2 << 0 << false << true;
+    QTest::newRow("stored 3") << 3 << 0 << false << false;
+    QTest::newRow("timer clicked") << 3 << 1 << true << false;
+    QTest::newRow("files clicked") << 1 << 2 << false << true;
+    QTest::newRow("manual clicked") << 2 << 3 << false << false;
+}
+
+void TestPropertysForm::dependentControls()
+{
+    QFETCH(int, storedStyle);
+    QFETCH(int, clicked);
+    QFETCH(bool, timerControls);
+    QFETCH(bool, bufferControls);
+    FakeHost host;
+    host.params.StartStyle = storedStyle;
+    TPropertysForm form(host);
+    form.fill();
+    form.show();
+    form.PageControl1->setCurrentIndex(1);
+    if (clicked) {
+        QRadioButton *button = clicked == 1 ? form.TimerRadioButton
+                             : clicked == 2 ? form.FilesRadioButton
+                                            : form.ManualRadioButton;
+        // On the indicator: a button spanning the group is wider than its text.
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+        QVERIFY(button->isChecked());
+    }
+    QCOMPARE(form.DatePicker->isEnabled(), timerControls);
+    QCOMPARE(form.TimePicker->isEnabled(), timerControls);
+    for (QWidget *control : {static_cast<QWidget *>(form.BufferDirEdit), static_cast<QWidget *>(form.Button6),
+                             static_cast<QWidget *>(form.SaveToOneZipCheckBox),
+                             static_cast<QWidget *>(form.SaveToManyZipCheckBox)})
+        QCOMPARE(control->isEnabled(), bufferControls);
+    QCOMPARE(form.values().startStyle, clicked ? clicked : storedStyle);
+}
+
+void TestPropertysForm::directoryChooser_data()
+{
+    QTest::addColumn<bool>("buffer");
+    QTest::addColumn<QString>("choice"); // "other", "same" as the other edit, "cancel"
+    QTest::newRow("working: another") << false << "other";
+    QTest::newRow("working: the buffer") << false << "same";
+    QTest::newRow("working: cancelled") << false << "cancel";
+    QTest::newRow("buffer: another") << true << "other";
+    QTest::newRow("buffer: the working one") << true << "same";
+    QTest::newRow("buffer: cancelled") << true << "cancel";
+}
+
+void TestPropertysForm::directoryChooser()
+{
+    QFETCH(bool, buffer);
+    QFETCH(QString, choice);
+    QTemporaryDir dir;
+    const QString work = dir.filePath(QStringLiteral("work"));
+    const QString buf = dir.filePath(QStringLiteral("buffer"));
+    const QString other = dir.filePath(QStringLiteral("other"));
+    for (const QString &d : {work, buf, other})
+        QVERIFY(QDir().mkpath(d));
+    ScriptedDialogs dialogs;
+    FakeHost host;
+    host.params.StartStyle = 2;
+    host.params.WorkDir = work;
+    host.params.BufferDir = buf;
+    TPropertysForm form(host);
+    TDirForm chooser;
+    form.setDirForm(&chooser);
+    form.fill();
+
+    QString title, startedAt;
+    QTimer::singleShot(0, &chooser, [&] {
+        title = chooser.windowTitle();
+        startedAt = chooser.directory();
+        if (choice == QLatin1String("cancel")) {
+            chooser.Button2->click();
+            return;
+        }
+        // The other directory with a trailing separator is the same directory.
+        chooser.setDirectory(choice == QLatin1String("other") ? other : buffer ? work : buf + QLatin1Char('/'));
+        chooser.Button1->click();
+    });
+    if (buffer)
+        QTest::mouseClick(form.Button6, Qt::LeftButton);
+    else
+        form.Button3Click();
+
+    QCOMPARE(title, buffer ? QStringLiteral("Выбор буферной директории") : QStringLiteral("Выбор рабочей директории"));
+    QCOMPARE(startedAt, buffer ? buf : work);
+    QLineEdit *target = buffer ? form.BufferDirEdit : form.WorkDirEdit;
+    QCOMPARE(target->text(), choice == QLatin1String("other") ? other : buffer ? buf : work);
+    QCOMPARE((buffer ? form.WorkDirEdit : form.BufferDirEdit)->text(), buffer ? work : buf);
+    if (choice == QLatin1String("same")) {
+        QCOMPARE(dialogs.messages().size(), 1);
+        QCOMPARE(dialogs.messages().at(0).caption, QStringLiteral("Ошибка"));
+        QCOMPARE(dialogs.messages().at(0).text, buffer ? QStringLiteral("Буферная директория не может совпадать с рабочей!")
+                                                       : QStringLiteral("Рабочая директория не может совпадать с буферной!"));
+        QCOMPARE(dialogs.messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
+    } else {
+        QVERIFY(dialogs.calls.isEmpty());
+    }
+    // Choosing takes nothing over by itself.
+    QCOMPARE(host.params.WorkDir, work);
+    QCOMPARE(host.params.BufferDir, buf);
+}
+
+void TestPropertysForm::chooserStartsNowhere()
+{
+    ScriptedDialogs dialogs;
+    FakeHost host;
+    host.params.WorkDir = QStringLiteral("/nowhere/work");
+    TPropertysForm form(host);
+    TDirForm chooser;
+    form.setDirForm(&chooser);
+    form.fill();
+    QSignalSpy shown(&chooser, &QDialog::finished);
+    form.Button3Click();
+    QCOMPARE(shown.size(), 0);
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(dialogs.messages().at(0).caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(dialogs.messages().at(0).text, QStringLiteral("Не удается открыть директорию /nowhere/work"));
+    QCOMPARE(dialogs.messages().at(0).icon, DialogService::Icon::Error);
+    QCOMPARE(form.WorkDirEdit->text(), QStringLiteral("/nowhere/work"));
+}
+
+void TestPropertysForm::zoneButton()
+{
+    QTemporaryDir dir;
+    const QString zones = dir.filePath(QStringLiteral("z1.zon"));
+    TestSupport::writeFile(zones, "1;2;3;4\r\n");
+    ScriptedDialogs dialogs;
+    FakeHost host;
+    host.params.ZonesFileName = zones;
+    TPropertysForm form(host);
+    form.fill();
+    dialogs.answerFile(dir.filePath(QStringLiteral("z2.zon")));
+    QTest::mouseClick(form.ZoneButton, Qt::LeftButton);
+    QCOMPARE(dialogs.calls.size(), 1);
+    QCOMPARE(dialogs.calls.at(0).kind, QStringLiteral("open"));
+    QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(dialogs.calls.at(0).directory, dir.path());
+    QCOMPARE(form.ZonesEdit->text(), dir.filePath(QStringLiteral("z2.zon")));
+    // Cancelled: the field stays.
+    form.ZoneButtonClick();
+    QCOMPARE(form.ZonesEdit->text(), dir.filePath(QStringLiteral("z2.zon")));
+    QCOMPARE(host.params.ZonesFileName, zones);
+}
+
+void TestPropertysForm::zonesEditOpensTableEditor()
+{
+    QTemporaryDir dir;
+    const QString zones = dir.filePath(QStringLiteral("z1.zon"));
+    TestSupport::writeFile(zones, "1;2;3;4\r\n");
+    ScriptedDialogs dialogs;
+    FakeHost host;
+    host.params.ZonesFileName = zones;
+    TPropertysForm form(host);
+    form.fill();
+    form.show();
+    int mode = 0;
+    QString table;
+    QTimer::singleShot(0, this, [&] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            auto *editor = qobject_cast<TRedForm *>(window);
+            if (editor && editor->isVisible()) {
+                mode = editor->Mode();
+                table = editor->TableFileName();
+                editor->close();
+            }
+        }
+    });
+    QTest::mouseDClick(form.ZonesEdit, Qt::LeftButton);
+    QCOMPARE(mode, 11);
+    QCOMPARE(table, zones);
+    QVERIFY(dialogs.calls.isEmpty());
+}
+
+void TestPropertysForm::cancelTakesNothing()
+{
+    FakeHost host;
+    host.params.WorkDir = QDir::tempPath();
+    const TParameters before = host.params;
+    TPropertysForm form(host);
+    form.fill();
+    form.BEdit->setText(QStringLiteral("5"));
+    form.TimerRadioButton->setChecked(true);
+    form.Button2Click();
+    QVERIFY(host.params == before);
+    QVERIFY(host.styles.isEmpty());
+    QCOMPARE(host.takenOver, 0);
+    // The next opening forgets the cancelled edit.
+    form.fill();
+    QCOMPARE(form.BEdit->text(), LocaleFormat::formatGeneral(0.75));
+    QVERIFY(form.ManualRadioButton->isChecked());
+}
+
+void TestPropertysForm::okWithoutChanges()
+{
+    MainFormSetup s;
+    // Values a text of the dialog would not give back bit for bit.
+    s.params.Koeff_B = 0.333333333333333;
+    s.params.GlobalAverageYPercent = 0.123456789;
+    s.params.StartDate = TDateTime::fromDateAndTime(QDate(2024, 3, 1), QTime(10, 15, 37, 250));
+    s.params.SaveToOneZip = true;
+    s.params.Steps = true;
+    s.params.BufferDir = s.root.path() + QLatin1String("/buffer");
+    s.writeSettings();
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    const TParameters before = form->Parameters;
+    const QByteArray bytes = s.settingsBytes();
+    QFile::remove(s.settingsFile());
+    QVERIFY(!whileShown(*form, [](TPropertysForm &dialog) { dialog.Button1->click(); }));
+    QVERIFY(form->Parameters == before);
+    QCOMPARE(s.settingsBytes(), bytes);
+    QVERIFY(s.dialogs.calls.isEmpty());
+    QVERIFY(form->commandsEnabled());
+}
+
+void TestPropertysForm::abcInCEdit()
+{
+    MainFormSetup s;
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    const TParameters before = form->Parameters;
+    QVERIFY(!whileShown(*form, [](TPropertysForm &dialog) {
+        dialog.StepsRadioButton->setChecked(true);
+        dialog.BEdit->setText(QStringLiteral("0") + LocaleFormat::decimalSeparator() + QStringLiteral("5"));
+        dialog.CEdit->setText(QStringLiteral("abc"));
+        dialog.AverageYPorogEdit->setText(QStringLiteral("150"));
+        dialog.MinSEdit->setText(QStringLiteral("5"));
+        dialog.VisCheckBox->setChecked(false);
+        dialog.Button1->click();
+    }));
+    QCOMPARE(s.dialogs.messages().size(), 1);
+    const ScriptedDialogs::Call error = s.dialogs.messages().at(0);
+    QCOMPARE(error.caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(error.text, QStringLiteral("Ошибка!"));
+    QCOMPARE(error.buttons, DialogService::Buttons(DialogService::Ok));
+    QCOMPARE(error.icon, DialogService::Icon::None);
+
+    // Koeff_B and what comes before it are taken over, Koeff_C and the rest not.
+    QVERIFY(form->Parameters.Steps);
+    QCOMPARE(form->Parameters.Koeff_B, 0.5);
+    QCOMPARE(form->Parameters.Koeff_C, before.Koeff_C);
+    QCOMPARE(form->Parameters.AverageYPorog, before.AverageYPorog);
+    QCOMPARE(form->Parameters.MinSCount, before.MinSCount);
+    QCOMPARE(form->Parameters.NeedVisualization, before.NeedVisualization);
+    // Written all the same, and the dialog closed.
+    const TParameters stored = s.storedSettings();
+    QCOMPARE(stored.Koeff_B, 0.5);
+    QVERIFY(stored.Steps);
+    QCOMPARE(stored.AverageYPorog, before.AverageYPorog);
+    QVERIFY(!form->propertysForm()->isVisible());
+}
+
+void TestPropertysForm::percentShownAgain()
+{
+    MainFormSetup s;
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    whileShown(*form, [](TPropertysForm &dialog) {
+        dialog.AverageYPorogPercentEdit->setText(QStringLiteral("80"));
+        dialog.Button1->click();
+    });
+    QCOMPARE(form->Parameters.GlobalAverageYPercent, 0.8);
+    QCOMPARE(s.storedSettings().GlobalAverageYPercent, 0.8);
+    QString shownAgain;
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        shownAgain = dialog.AverageYPorogPercentEdit->text();
+        dialog.Button2->click();
+    });
+    QCOMPARE(shownAgain, QStringLiteral("80"));
+    QVERIFY(s.dialogs.calls.isEmpty());
+}
+
+void TestPropertysForm::okMovesBrowserAndRedrawsZones()
+{
+    MainFormSetup s;
+    const QString other = s.root.path() + QLatin1String("/other");
+    QVERIFY(QDir().mkpath(other));
+    const QString zones = s.root.path() + QLatin1String("/one.zon");
+    TestSupport::writeFile(zones, "5;5;30;30\r\n");
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    s.select({0});
+    form->N4Click();
+    QCOMPARE(form->Finder.zones().at(0).points.size(), 1);
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        dialog.WorkDirEdit->setText(other);
+        dialog.ZonesEdit->setText(zones);
+        dialog.Button1->click();
+    });
+    QCOMPARE(form->DirectoryListBox1->directory(), other);
+    QCOMPARE(form->saveDirectory(), other);
+    QCOMPARE(QDir::currentPath(), other);
+    // The zone file read again: its zone drawn, the earlier ones and the points gone.
+    QCOMPARE(form->Finder.zones().size(), 1);
+    QVERIFY(form->Finder.zones().at(0).points.isEmpty());
+    QCOMPARE(s.overlayPixel(5, 20), qRgb(255, 0, 0));
+    QCOMPARE(qAlpha(s.overlayPixel(20, 35)), 0);
+    QCOMPARE(s.storedSettings().WorkDir, other);
+    QCOMPARE(s.storedSettings().ZonesFileName, zones);
+}
+
+// Nothing is taken over when the style cannot be switched: the user may mend
+// the buffer directory or cancel.
+void TestPropertysForm::watchMissingBufferKeepsDialogOpen()
+{
+    MainFormSetup s;
+    const QString other = s.root.path() + QLatin1String("/other");
+    QVERIFY(QDir().mkpath(other));
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    form->setStatusText(QStringLiteral(" before"));
+    const TParameters before = form->Parameters;
+    const QByteArray bytes = s.settingsBytes();
+    const QString missing = s.root.path() + QLatin1String("/missing");
+    bool visibleAfterOk = false;
+    const bool stillOpen = whileShown(*form, [&](TPropertysForm &dialog) {
+        dialog.WorkDirEdit->setText(other);
+        dialog.BEdit->setText(QStringLiteral("2"));
+        dialog.FilesRadioButton->click();
+        dialog.BufferDirEdit->setText(missing);
+        dialog.Button1->click();
+        visibleAfterOk = dialog.isVisible();
+    });
+    QVERIFY(stillOpen);
+    QVERIFY(visibleAfterOk);
+    QCOMPARE(s.dialogs.messages().size(), 1);
+    QCOMPARE(s.dialogs.messages().at(0).caption, QStringLiteral("Kelvarin2"));
+    QCOMPARE(s.dialogs.messages().at(0).icon, DialogService::Icon::Error);
+    QCOMPARE(s.dialogs.messages().at(0).text, QStringLiteral("Буферная директория ") + missing
+                                                  + QStringLiteral(" не существует."));
+    QVERIFY(form->Parameters == before);
+    QCOMPARE(s.settingsBytes(), bytes);
+    QCOMPARE(form->DirectoryListBox1->directory(), s.work);
+    QCOMPARE(form->StartControl->startStyle(), 3);
+    QCOMPARE(form->statusText(0), QStringLiteral(" before"));
+    QVERIFY(form->commandsEnabled());
+}
+
+void TestPropertysForm::watchStartsAndStops_data()
+{
+    QTest::addColumn<bool>("escape");
+    QTest::newRow("stop button") << false;
+    QTest::newRow("Esc") << true;
+}
+
+void TestPropertysForm::watchStartsAndStops()
+{
+    QFETCH(bool, escape);
+    MainFormSetup s;
+    const QString buffer = s.root.path() + QLatin1String("/buffer");
+    QVERIFY(QDir().mkpath(buffer));
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        dialog.FilesRadioButton->click();
+        dialog.BufferDirEdit->setText(buffer);
+        dialog.Button1->click();
+    });
+    QVERIFY(s.dialogs.calls.isEmpty());
+    QCOMPARE(form->StartControl->startStyle(), 2);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
+    QVERIFY(form->StartControl->timerActive());
+    QCOMPARE(form->DirectoryListBox1->directory(), buffer);
+    QVERIFY(!form->DirectoryListBox1->isEnabled());
+    QVERIFY(!form->FileListBox1->isEnabled());
+    QVERIFY(form->DriveComboBox1->isEnabled());
+    QVERIFY(form->ToolButton5->isEnabled());
+    QVERIFY(!form->ToolButton4->isEnabled());
+    QVERIFY(!form->N6->isEnabled());
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+    QCOMPARE(s.storedSettings().BufferDir, buffer);
+
+    // An image dropped into the buffer is handled on the timer and moved into
+    // the working directory; the file list follows the buffer.
+    QSignalSpy processed(form, &TMainForm::imageProcessed);
+    QVERIFY(QFile::copy(s.imagePath(0), buffer + QLatin1String("/cam_1.bmp")));
+    QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 1, 10000);
+    QTRY_VERIFY(QFile::exists(s.work + QLatin1String("/cam_1.bmp")));
+    QTRY_COMPARE(form->FileListBox1->count(), 0);
+    QTRY_COMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
+    QCOMPARE(TestSupport::readFile(s.work + QLatin1String("/work_0001_1.crd")).count('\n'), 1);
+
+    if (escape)
+        QTest::keyClick(form, Qt::Key_Escape);
+    else
+        QTest::mouseClick(form->ToolButton5, Qt::LeftButton);
+    QTRY_COMPARE(form->StartControl->startStyle(), 3);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    QVERIFY(!form->StartControl->timerActive());
+    QVERIFY(form->commandsEnabled());
+    QVERIFY(form->FileListBox1->isEnabled());
+    QVERIFY(!form->ToolButton5->isEnabled());
+    // Only in memory: a restart watches again until the settings are next written.
+    QCOMPARE(form->Parameters.StartStyle, 3);
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+}
+
+void TestPropertysForm::scheduledStart()
+{
+    FixedClock clock;
+    // Far from the set time while the style is switched: the timer runs for real.
+    clock.time = QDateTime(QDate(2024, 3, 1), QTime(9, 59, 50));
+    TClock::setInstance(&clock);
+    const auto restore = qScopeGuard([] { TClock::setInstance(nullptr); });
+    MainFormSetup s;
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    s.select({1});
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        dialog.TimerRadioButton->click();
+        dialog.DatePicker->setDate(QDate(2024, 3, 1));
+        dialog.TimePicker->setTime(QTime(10, 0));
+        dialog.Button1->click();
+    });
+    QCOMPARE(form->Parameters.StartDate, TDateTime::fromDateAndTime(QDate(2024, 3, 1), QTime(10, 0)));
+    QCOMPARE(form->StartControl->startStyle(), 1);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание времени запуска..."));
+    // The directory to process may still be chosen; everything else waits.
+    QVERIFY(form->FileListBox1->isEnabled());
+    QVERIFY(form->DirectoryListBox1->isEnabled());
+    QVERIFY(!form->ToolButton4->isEnabled());
+    QVERIFY(form->ToolButton5->isEnabled());
+    QVERIFY(!form->N6->isEnabled());
+
+    // Within two seconds of the set time: every file of the list, selected or not.
+    QSignalSpy processed(form, &TMainForm::imageProcessed);
+    clock.time = QDateTime(QDate(2024, 3, 1), QTime(9, 59, 59));
+    form->TimerTimer();
+    QTRY_COMPARE(processed.size(), 3);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY(form->commandsEnabled());
+    QVERIFY(!form->StartControl->timerActive());
+    QCOMPARE(form->StartControl->startStyle(), 1);
+}
+
+void TestPropertysForm::startUpFallback()
+{
+    MainFormSetup s;
+    const QString missing = s.root.path() + QLatin1String("/missing");
+    s.params.StartStyle = 2;
+    s.params.BufferDir = missing;
+    s.writeSettings();
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    QVERIFY(s.dialogs.calls.isEmpty());
+    QCOMPARE(form->statusText(0), QStringLiteral(" Буферная директория ") + missing
+                                      + QStringLiteral(" не существует. Включен запуск по клавише \"Enter\" или "
+                                                       "пусковой кнопке."));
+    QCOMPARE(form->StartControl->startStyle(), 3);
+    QCOMPARE(form->Parameters.StartStyle, 3);
+    QVERIFY(form->commandsEnabled());
+    QVERIFY(!form->StartControl->timerActive());
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+
+    // With the buffer there, the stored watch starts with the program.
+    QVERIFY(QDir().mkpath(missing));
+    s.openForm();
+    QCOMPARE(s.form->StartControl->startStyle(), 2);
+    QCOMPARE(s.form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
+    QVERIFY(!s.form->FileListBox1->isEnabled());
+}
+
+// Not a check: with KELVARIN_SETTINGS_SCREENSHOTS naming a directory, saves a
+// picture of every tab of the dialog there.
+void TestPropertysForm::screenshot()
+{
+    const QString target = qEnvironmentVariable("KELVARIN_SETTINGS_SCREENSHOTS");
+    if (target.isEmpty())
+        QSKIP("KELVARIN_SETTINGS_SCREENSHOTS names the directory for the pictures");
+    MainFormSetup s;
+    s.params.StartStyle = 1;
+    s.params.StartDate = TDateTime::fromDateAndTime(QDate(2024, 3, 1), QTime(10, 30));
+    s.params.BufferDir = s.root.path() + QLatin1String("/buffer");
+    s.params.SaveToManyZip = true;
+    s.writeSettings();
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        for (int tab = 0; tab < dialog.PageControl1->count(); ++tab) {
+            dialog.PageControl1->setCurrentIndex(tab);
+            QTest::qWait(100);
+            dialog.grab().save(target + QStringLiteral("/settings-%1.png").arg(tab + 1));
+        }
+        dialog.Button2->click();
+    });
+}
+
+QTEST_MAIN(TestPropertysForm)
+#include "tst_propertysform.moc"
