@@ -108,10 +108,13 @@ QWidget *TPropertysForm::createGeneralTab()
     CEdit = named(new QLineEdit, "CEdit");
     for (QLineEdit *edit : {BEdit, CEdit})
         edit->setMaximumWidth(80);
+    // The two edits side by side under the formula, B under B and C under C.
     auto *porog = new QGridLayout(PorogGroupBox);
-    porog->addWidget(FormulaLabel, 0, 0, 1, 2);
-    porog->addWidget(BEdit, 1, 0);
-    porog->addWidget(CEdit, 1, 1);
+    porog->addWidget(FormulaLabel, 0, 1, 1, 2);
+    porog->addWidget(BEdit, 1, 1);
+    porog->addWidget(CEdit, 1, 2);
+    porog->setColumnStretch(0, 1);
+    porog->setColumnStretch(3, 1);
 
     WorkDirLabel = named(new QLabel(QStringLiteral("Рабочая директория:")), "WorkDirLabel");
     WorkDirEdit = named(new QLineEdit, "WorkDirEdit");
