@@ -610,6 +610,13 @@ void TestPropertysForm::watchStartsAndStops()
     QTRY_COMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QCOMPARE(TestSupport::readFile(s.work + QLatin1String("/work_0001_1.crd")).count('\n'), 1);
 
+    // The watch's notices reach the status line: a damaged image is set aside.
+    TestSupport::writeFile(buffer + QLatin1String("/bad.bmp"), "BM not a bitmap");
+    QTRY_VERIFY_WITH_TIMEOUT(form->statusText(0).startsWith(QStringLiteral(" Изображение bad.bmp отложено")), 10000);
+    QVERIFY(form->statusText(0).endsWith(QStringLiteral(" Ожидание новых файлов...")));
+    QVERIFY(QFile::exists(buffer + QStringLiteral("/Отложенные/bad.bmp")));
+    QCOMPARE(processed.size(), 1);
+
     if (escape)
         QTest::keyClick(form, Qt::Key_Escape);
     else
