@@ -34,6 +34,18 @@ struct WatchStation
 
     static QString tool() { return QStringLiteral(KELVARIN_BINARY_DIR "/kelvarin2-cli"); }
 
+    // Runs the tool to its end; its exit code, or -1 when it crashed or hung.
+    static int run(const QStringList &arguments, QByteArray *out, QByteArray *err)
+    {
+        QProcess process;
+        process.start(tool(), arguments);
+        if (!process.waitForFinished(60000))
+            return -1;
+        *out = process.readAllStandardOutput();
+        *err = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
     static bool haveZip()
     {
         return !QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty()

@@ -15,21 +15,7 @@ private Q_SLOTS:
     void badImageKeepsEarlierResults();
     void defaultBaseInWorkingDirectory();
     void helpAndVersion();
-
-private:
-    static int run(const QStringList &arguments, QByteArray *out, QByteArray *err);
 };
-
-int TestProcess::run(const QStringList &arguments, QByteArray *out, QByteArray *err)
-{
-    QProcess tool;
-    tool.start(WatchStation::tool(), arguments);
-    if (!tool.waitForFinished(60000))
-        return -1;
-    *out = tool.readAllStandardOutput();
-    *err = tool.readAllStandardError();
-    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-}
 
 void TestProcess::refusesBadInput_data()
 {
@@ -64,7 +50,7 @@ void TestProcess::refusesBadInput()
     for (QString &argument : arguments)
         argument = expand(argument);
     QByteArray out, err;
-    QCOMPARE(run(arguments, &out, &err), 2);
+    QCOMPARE(WatchStation::run(arguments, &out, &err), 2);
     QVERIFY2(QString::fromUtf8(err).contains(expand(message)), err.constData());
     // Nothing was written anywhere.
     QCOMPARE(QDir(station.work).entryList(QDir::Files), QStringList());
@@ -80,7 +66,7 @@ void TestProcess::directoryInNameOrderAndSummary()
     const QString base = station.dir.filePath("out/res");
     QDir().mkpath(station.dir.filePath("out"));
     QByteArray out, err;
-    QCOMPARE(run({"process", "--settings", station.settings, "--out", base, station.buffer}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--out", base, station.buffer}, &out, &err), 0);
     QCOMPARE(TestSupport::readFile(base + "_1.crd"),
              QByteArray("1\t3.0000\t3.0000\r\n2\t4.0000\t3.0000\r\n3\t5.0000\t3.0000\r\n"));
     QVERIFY(QFile::exists(base + "_time.log"));
@@ -103,7 +89,7 @@ void TestProcess::badImageKeepsEarlierResults()
     TestSupport::writeFile(bad, WatchStation::image(1, 1).left(100)); // truncated
     const QString base = station.dir.filePath("res");
     QByteArray out, err;
-    QCOMPARE(run({"process", "--settings", station.settings, "--out", base, good, bad, good}, &out, &err), 1);
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--out", base, good, bad, good}, &out, &err), 1);
     QVERIFY2(QString::fromUtf8(err).contains(bad), err.constData());
     // The image before the bad one is in the results; the one after it is not.
     QCOMPARE(TestSupport::readFile(base + "_1.crd"), QByteArray("1\t3.0000\t3.0000\r\n"));
@@ -116,8 +102,8 @@ void TestProcess::defaultBaseInWorkingDirectory()
     const QString image = QDir(station.buffer).filePath("a.bmp");
     TestSupport::writeFile(image, WatchStation::image(1, 1));
     QByteArray out, err;
-    QCOMPARE(run({"process", "--settings", station.settings, image}, &out, &err), 0);
-    QCOMPARE(run({"process", "--settings", station.settings, image}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, image}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, image}, &out, &err), 0);
     QVERIFY(QFile::exists(station.work + "/work_0001_1.crd"));
     QVERIFY(QFile::exists(station.work + "/work_0002_2.crd"));
 }
@@ -125,9 +111,9 @@ void TestProcess::defaultBaseInWorkingDirectory()
 void TestProcess::helpAndVersion()
 {
     QByteArray out, err;
-    QCOMPARE(run({"--help"}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"--help"}, &out, &err), 0);
     QVERIFY(QString::fromUtf8(out).contains("kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH..."));
-    QCOMPARE(run({"--version"}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"--version"}, &out, &err), 0);
     QCOMPARE(out, QByteArray("kelvarin2-cli 1.0.0\n"));
 }
 

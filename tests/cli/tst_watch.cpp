@@ -17,21 +17,7 @@ private Q_SLOTS:
     void watchMovesImagesAndStopsOnSignal_data();
     void watchMovesImagesAndStopsOnSignal();
     void watchArchivesPerImage();
-
-private:
-    static int run(const QStringList &arguments, QByteArray *out, QByteArray *err);
 };
-
-int TestWatch::run(const QStringList &arguments, QByteArray *out, QByteArray *err)
-{
-    QProcess tool;
-    tool.start(WatchStation::tool(), arguments);
-    if (!tool.waitForFinished(60000))
-        return -1;
-    *out = tool.readAllStandardOutput();
-    *err = tool.readAllStandardError();
-    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
-}
 
 void TestWatch::refusesBadInput_data()
 {
@@ -76,7 +62,7 @@ void TestWatch::refusesBadInput()
     for (QString &argument : arguments)
         argument = expand(argument);
     QByteArray out, err;
-    QCOMPARE(run(arguments, &out, &err), 2);
+    QCOMPARE(WatchStation::run(arguments, &out, &err), 2);
     QVERIFY2(QString::fromUtf8(err).contains(expand(message)), err.constData());
     // Nothing was started: no result set, the image still in the buffer.
     QCOMPARE(QDir(station.work).entryList(QDir::Files), QStringList());
@@ -89,7 +75,7 @@ void TestWatch::calibratePrintsThreshold()
     const QString image = station.dir.filePath("reference.bmp");
     TestSupport::writeFile(image, WatchStation::image(4, 5));
     QByteArray out, err;
-    QCOMPARE(run({"calibrate", "--settings", station.settings, image}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"calibrate", "--settings", station.settings, image}, &out, &err), 0);
     // Both spots have the mean 200: 400 / 2 zones x 0.75.
     QCOMPARE(QString::fromUtf8(out), QString("Рекомендуемый порог яркости:  150\n"));
     QVERIFY(QDir(station.work).entryList(QDir::Files).isEmpty());
@@ -101,7 +87,7 @@ void TestWatch::calibrateUnreadableImage()
     const QString image = station.dir.filePath("bad.bmp");
     TestSupport::writeFile(image, "BM");
     QByteArray out, err;
-    QCOMPARE(run({"calibrate", "--settings", station.settings, image}, &out, &err), 1);
+    QCOMPARE(WatchStation::run({"calibrate", "--settings", station.settings, image}, &out, &err), 1);
     QVERIFY(out.isEmpty());
     QVERIFY2(err.contains("bad.bmp"), err.constData());
 }

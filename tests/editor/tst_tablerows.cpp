@@ -5,10 +5,10 @@
 using Rows = QList<QStringList>;
 
 // Rows "a1 a2", "b1 b2", ... of two columns, written compactly as "a|b|c".
-static Rows rows(const QString &spec)
+static Rows rows(const QString &names)
 {
     Rows result;
-    for (const QString &name : spec.split(QLatin1Char('|'))) {
+    for (const QString &name : names.split(QLatin1Char('|'))) {
         if (name == QLatin1String("_"))
             result << QStringList{QString(), QString()};
         else
