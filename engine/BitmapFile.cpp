@@ -835,28 +835,32 @@ void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
         return;
     }
     // Row spans of the requests in file order, merged into bands.
-    struct Span { int r0, r1; qint64 lo, hi; };
+    struct Span { int r0, r1; qint64 lo, hi; const BrightnessRequest *request; };
     std::vector<Span> spans;
     for (const BrightnessRequest &q : requests) {
         spans.push_back({std::min(d->fileRow(q.y1), d->fileRow(q.y2)), std::max(d->fileRow(q.y1), d->fileRow(q.y2)),
-                         qint64(q.x1) * d->bpp / 8, (qint64(q.x2 + 1) * d->bpp + 7) / 8});
+                         qint64(q.x1) * d->bpp / 8, (qint64(q.x2 + 1) * d->bpp + 7) / 8, &q});
     }
     std::sort(spans.begin(), spans.end(), [](const Span &a, const Span &b) { return a.r0 < b.r0; });
     const qint64 joinRows = std::max<qint64>(1, kBandJoinBytes / std::max<qint64>(d->stride, 1));
     const qint64 bandRows = std::max<qint64>(1, kMaxBand / std::max<qint64>(d->stride, 1));
     try {
         for (size_t i = 0; i < spans.size();) {
-            Span band = spans[i++];
+            Span band = spans[i];
+            // Only the rectangles merged into a band are filled from it: another
+            // one whose rows overlap it (kept out by the band's size) may lie in
+            // columns the band never read.
+            std::vector<BrightnessRequest> members{*spans[i++].request};
             while (i < spans.size() && spans[i].r0 <= band.r1 + joinRows
                    && qint64(std::max(band.r1, spans[i].r1) - band.r0 + 1) <= bandRows) {
                 band.r1 = std::max(band.r1, spans[i].r1);
                 band.lo = std::min(band.lo, spans[i].lo);
                 band.hi = std::max(band.hi, spans[i].hi);
-                ++i;
+                members.push_back(*spans[i++].request);
             }
             // A single rectangle taller than a band is read in slices.
             for (qint64 r = band.r0; r <= band.r1; r += bandRows)
-                d->readBand(requests, int(r), int(std::min<qint64>(band.r1, r + bandRows - 1)), band.lo, band.hi);
+                d->readBand(members, int(r), int(std::min<qint64>(band.r1, r + bandRows - 1)), band.lo, band.hi);
         }
     } catch (const std::bad_alloc &) {
         d->band = std::vector<quint8>();

@@ -475,19 +475,34 @@ void TestBitmapFile::batchMatchesSingleReads_data()
 {
     QTest::addColumn<int>("bitsPerPixel");
     QTest::addColumn<bool>("topDown");
-    QTest::newRow("24 bottom-up") << 24 << false;
-    QTest::newRow("24 top-down") << 24 << true;
-    QTest::newRow("4 bottom-up") << 4 << false;
-    QTest::newRow("16 top-down") << 16 << true;
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QList<QRect>>("rects");
+    // Overlapping, side by side, far apart, single pixels, odd nibble edges;
+    // tall enough that rows far apart land in separate bands.
+    const QList<QRect> mixed = {QRect(10, 10, 40, 40),  QRect(30, 30, 40, 40),   QRect(200, 15, 133, 20),
+                                QRect(0, 2990, 333, 10), QRect(101, 1500, 1, 1),  QRect(5, 2000, 7, 600),
+                                QRect(3, 11, 1, 90),     QRect(332, 0, 1, 3000)};
+    QTest::newRow("24 bottom-up") << 24 << false << 333 << 3000 << mixed;
+    QTest::newRow("24 top-down") << 24 << true << 333 << 3000 << mixed;
+    QTest::newRow("4 bottom-up") << 4 << false << 333 << 3000 << mixed;
+    QTest::newRow("16 top-down") << 16 << true << 333 << 3000 << mixed;
+    // Rows of 64 kB: a band holds 256 of them, so neither rectangle joins the
+    // other's band although their rows overlap.
+    QTest::newRow("32 rows overlapping past a band") << 32 << true << 16384 << 301
+                                                     << QList<QRect>{QRect(1000, 0, 10, 261), QRect(0, 5, 10, 296)};
 }
 
 void TestBitmapFile::batchMatchesSingleReads()
 {
     QFETCH(int, bitsPerPixel);
     QFETCH(bool, topDown);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QList<QRect>, rects);
     Image image;
-    image.width = 333;
-    image.height = 3000; // tall enough that rows far apart land in separate bands
+    image.width = width;
+    image.height = height;
     image.bitsPerPixel = bitsPerPixel;
     image.topDown = topDown;
     image.pixels.resize(qsizetype(image.width) * image.height);
@@ -499,10 +514,6 @@ void TestBitmapFile::batchMatchesSingleReads()
     BmpWriter::write(path, image);
     BitmapFile file;
     file.open(path);
-    // Overlapping, side by side, far apart, single pixels, odd nibble edges.
-    const QList<QRect> rects = {QRect(10, 10, 40, 40),  QRect(30, 30, 40, 40),   QRect(200, 15, 133, 20),
-                                QRect(0, 2990, 333, 10), QRect(101, 1500, 1, 1),  QRect(5, 2000, 7, 600),
-                                QRect(3, 11, 1, 90),     QRect(332, 0, 1, 3000)};
     std::vector<std::vector<double>> batch(size_t(rects.size()));
     std::vector<BitmapFile::BrightnessRequest> requests;
     for (int i = 0; i < rects.size(); ++i) {
@@ -521,7 +532,7 @@ void TestBitmapFile::batchMatchesSingleReads()
     // A rectangle outside the image refuses the whole batch.
     double spare = 0;
     QVERIFY_THROWS_EXCEPTION(KelvarinError, file.readBrightness(std::vector<BitmapFile::BrightnessRequest>{
-                                                {0, 0, 0, 0, &spare}, {0, 0, 333, 0, &spare}}));
+                                                {0, 0, 0, 0, &spare}, {0, 0, width, 0, &spare}}));
 }
 
 // Damaged, hostile and unsupported files: each is refused with KelvarinError
