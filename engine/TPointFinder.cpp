@@ -63,15 +63,41 @@ void TPointFinder::FillBrightness()
     // Everything is read before any zone receives a point, so a file that
     // fails half way leaves every zone's series the same length. All zones go
     // in one batch, which reads the rows they share once.
-    std::vector<BitmapFile::BrightnessRequest> requests;
+    qint64 total = 0;
+    QRect around;
     for (qsizetype i = 0; i < m_zones.size(); ++i) {
         ZoneRaster &raster = m_rasters[size_t(i)];
         raster.rect = clippedRect(m_zones.at(i));
         if (raster.rect.isEmpty())
             continue;
-        raster.brightness.resize(size_t(raster.rect.width()) * size_t(raster.rect.height()));
-        requests.push_back({raster.rect.left(), raster.rect.top(), raster.rect.right(), raster.rect.bottom(),
-                            raster.brightness.data()});
+        total += qint64(raster.rect.width()) * raster.rect.height();
+        around |= raster.rect;
+    }
+    // Each zone has its own rectangle of brightness, unless the zones overlap
+    // so much that they cover more than the rectangle around them all: then
+    // they share that one, and no zone file can make the raster larger than
+    // the image.
+    const qint64 aroundArea = qint64(around.width()) * around.height();
+    const bool shared = total > aroundArea;
+    m_brightness.resize(size_t(shared ? aroundArea : total));
+    std::vector<BitmapFile::BrightnessRequest> requests;
+    if (shared)
+        requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_brightness.data()});
+    double *next = m_brightness.data();
+    for (ZoneRaster &raster : m_rasters) {
+        const QRect &r = raster.rect;
+        if (r.isEmpty())
+            continue;
+        if (shared) {
+            raster.brightness = m_brightness.data() + qsizetype(r.left() - around.left()) * around.height()
+                                + (r.top() - around.top());
+            raster.columnStride = around.height();
+        } else {
+            raster.brightness = next;
+            raster.columnStride = r.height();
+            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next});
+            next += qsizetype(r.width()) * r.height();
+        }
     }
     if (!requests.empty())
         m_image.readBrightness(requests);
@@ -138,30 +164,40 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *s
 {
     const TParameters &p = m_params;
     TFinderHost &host = m_host ? *m_host : nullHost();
-    const std::vector<double> &b = raster.brightness;
-    const int columnHeight = raster.rect.height();
+    const QRect &r = raster.rect;
+    const int columnHeight = r.height();
+    auto column = [&raster](int x) {
+        return raster.brightness + qsizetype(x - raster.rect.left()) * raster.columnStride;
+    };
 
     // Every scan runs x outer, y inner, both upwards (the raster is stored
     // column by column), so sums accumulate in one fixed order.
     double maximum = 0;
-    for (double v : b) {
-        if (v > maximum)
-            maximum = v;
+    for (int x = r.left(); x <= r.right(); ++x) {
+        const double *b = column(x);
+        for (int j = 0; j < columnHeight; ++j) {
+            if (b[j] > maximum)
+                maximum = b[j];
+        }
     }
     const double threshold = maximum == 0
         ? p.Koeff_C
         : p.Koeff_A * std::pow(maximum, p.Koeff_n) + p.Koeff_B * maximum + p.Koeff_C;
 
     // Strictly above: a pixel exactly at the threshold is background.
-    m_mask.rect = raster.rect;
-    m_mask.bits.assign(b.size(), 0);
+    m_mask.rect = r;
+    m_mask.bits.assign(size_t(r.width()) * size_t(columnHeight), 0);
     int area = 0;
     double sum = 0;
-    for (size_t i = 0; i < b.size(); ++i) {
-        if (b[i] > threshold) {
-            m_mask.bits[i] = 1;
-            ++area;
-            sum += b[i];
+    size_t i = 0;
+    for (int x = r.left(); x <= r.right(); ++x) {
+        const double *b = column(x);
+        for (int j = 0; j < columnHeight; ++j, ++i) {
+            if (b[j] > threshold) {
+                m_mask.bits[i] = 1;
+                ++area;
+                sum += b[j];
+            }
         }
     }
     const double mean = area > 0 ? sum / area : 0.0;
@@ -180,14 +216,16 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *s
     // All three limits are strict: a spot exactly at a limit is rejected.
     if (p.AverageYPorog < mean && p.MinSCount < area && area < p.MaxSCount) {
         double sumX = 0, sumY = 0, weight = 0;
-        size_t i = 0;
-        for (int x = raster.rect.left(); x <= raster.rect.right(); ++x) {
-            for (int y = raster.rect.top(); y < raster.rect.top() + columnHeight; ++y, ++i) {
+        i = 0;
+        for (int x = r.left(); x <= r.right(); ++x) {
+            const double *b = column(x);
+            for (int j = 0; j < columnHeight; ++j, ++i) {
                 if (!m_mask.bits[i])
                     continue;
-                sumX += x * b[i];
-                sumY += y * b[i];
-                weight += b[i];
+                const int y = r.top() + j;
+                sumX += x * b[j];
+                sumY += y * b[j];
+                weight += b[j];
             }
         }
         // Settings that admit an empty or black spot leave no centre of

@@ -17,8 +17,9 @@ class TMessageReporter;
 // list, and the detection of the bright indicator spot in every zone.
 //
 // The raster covers only what detection looks at: the rectangle of every zone
-// clipped to the image, read from the file when the image is processed. So a
-// large image with a few small zones costs a small part of reading the file.
+// clipped to the image, read from the file when the image is processed (zones
+// that overlap heavily share the rectangle around them all). So a large image
+// with a few small zones costs a small part of reading the file.
 class TPointFinder
 {
 public:
@@ -77,7 +78,9 @@ private:
     struct ZoneRaster
     {
         QRect rect; // clipped to the image; empty when the zone covers no pixel
-        std::vector<double> brightness; // column by column
+        // Column by column: column x starts at brightness + (x - left) * columnStride.
+        const double *brightness = nullptr;
+        qsizetype columnStride = 0;
     };
 
     QRect clippedRect(const TZoneInfo &zone) const;
@@ -94,6 +97,7 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
+    std::vector<double> m_brightness; // what the zone rasters point into
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
 };

@@ -82,6 +82,7 @@ private Q_SLOTS:
     void threeQuartersOf24BitIsBackground();
     void powerThreshold();
     void clippingAndEmptyZones();
+    void overlappingZonesShareTheirRaster();
     void zeroWeightSpotIsNotFound();
     void hooksInOrder();
     void stepByStepCancel();
@@ -226,6 +227,28 @@ void TestPointFinder::clippingAndEmptyZones()
     QCOMPARE(finder.zones()[0].points.first().y, 37.0);
     for (int i = 1; i < 4; ++i)
         QVERIFY(finder.zones()[i].points.first().isNotFound());
+}
+
+void TestPointFinder::overlappingZonesShareTheirRaster()
+{
+    // The zones cover more pixels than the rectangle around them, so they are
+    // read once into that rectangle and each scans its own part of it.
+    GreyImage image(50, 40, 0);
+    image.fill(45, 35, 49, 39, 200);
+    image.fill(2, 3, 4, 5, 220);
+    image.save(path("overlap.bmp"));
+    TPointFinder finder(m_params, nullptr, &m_reporter);
+    finder.zones() << TZoneInfo(0, 0, 49, 39) << TZoneInfo(40, 30, 80, 70) << TZoneInfo(-5, -5, 20, 20)
+                   << TZoneInfo(44, 34, 49, 39) << TZoneInfo(60, 0, 70, 10);
+    finder.ProcessImage(path("overlap.bmp"));
+    // The whole image: both spots are above three quarters of 220.
+    const double weight = 9 * 220 + 25 * 200;
+    const QList<QPointF> expected = {{(3.0 * 9 * 220 + 47.0 * 25 * 200) / weight, (4.0 * 9 * 220 + 37.0 * 25 * 200) / weight},
+                                     {47, 37}, {3, 4}, {47, 37}, {-1, -1}};
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(finder.zones()[i].points.first().x, expected[i].x());
+        QCOMPARE(finder.zones()[i].points.first().y, expected[i].y());
+    }
 }
 
 void TestPointFinder::zeroWeightSpotIsNotFound()
