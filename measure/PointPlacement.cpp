@@ -120,11 +120,12 @@ void PointPlacement::renumber()
     int number = 0;
     if (!LocaleFormat::parseInteger(answer, &number, true))
         throw KelvarinError(QStringLiteral("'%1' не является целым числом").arg(answer));
-    const int target = number - 1;
-    if (number <= 0 || target >= m_markers.Count()) {
+    // Compared before subtracting: the lowest integer has no predecessor.
+    if (number < 1 || number > m_markers.Count()) {
         m_host.refuseNumber();
         return;
     }
+    const int target = number - 1;
     m_markers.MovePoint(hover, target);
     m_markers.setHoverIndex(target);
 }
