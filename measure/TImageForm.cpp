@@ -211,6 +211,12 @@ void TImageForm::ReadMeasureSettings()
     if (!settings.read(ini)) {
         DialogService::instance().message(this, QStringLiteral("Ошибка"),
                                           QStringLiteral("Ошибка чтения ini-файла!"));
+        // Nothing was read, so the magnifier stays as it was built: its own
+        // area and zoom, and on. The keys' defaults apply only to a file
+        // that was read.
+        settings.lupaSize = m_lupa->area();
+        settings.lupaScale = m_lupa->zoom();
+        settings.lupaVisible = true;
     }
     m_lupa->SetArea(settings.lupaSize);
     checkAreaItem();

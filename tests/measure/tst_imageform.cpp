@@ -772,10 +772,17 @@ void TestImageForm::settingsAndPointsFilesThatFail()
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Ошибка"));
     QCOMPARE(m_dialogs->messages().first().text, QStringLiteral("Ошибка чтения ini-файла!"));
-    QCOMPARE(m_form->lupa()->area(), 20); // built-in values
+    // Nothing read: the magnifier as it was built, 60x60, 5x and on.
+    QCOMPARE(m_form->lupa()->area(), 30);
+    QVERIFY(m_form->findChild<QAction *>("N60x601")->isChecked());
+    QVERIFY(m_form->findChild<QAction *>("N5x1")->isChecked());
+    QVERIFY(m_form->lupaShown());
+    QVERIFY(m_form->findChild<QAction *>("N12")->isChecked());
+    QCOMPARE(m_form->markers().crossSize(), 8);
     QVERIFY(m_form->OpenImage(m_imagePath));
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    m_form->N12Click(); // off, so that a click places a point at once
 
     // A points file that cannot be written: the error with the program's
     // title, the points stay unsaved.
