@@ -568,19 +568,23 @@ void TImageForm::N3Click()
         LoadPoints(file);
 }
 
+// Asks about unsaved points before they go. Answering Yes means the points
+// must not be lost: false when the save then does not happen (dialog
+// cancelled, overwrite refused, write failed), and the caller keeps them.
+bool TImageForm::askToSavePoints()
+{
+    if (!N4->isEnabled())
+        return true;
+    const DialogService::Button answer = DialogService::instance().message(
+        this, QStringLiteral("Сохранение"), QStringLiteral("Сохранить отмеченные точки?"),
+        DialogService::Yes | DialogService::No, DialogService::Icon::Question);
+    return answer != DialogService::Yes || N4Click();
+}
+
 void TImageForm::N2Click()
 {
-    // Answering Yes means the points must not be lost: when the save does not
-    // happen (dialog cancelled, overwrite refused, write failed) no other image
-    // replaces them.
-    if (N4->isEnabled()
-        && DialogService::instance().message(this, QStringLiteral("Сохранение"),
-                                             QStringLiteral("Сохранить отмеченные точки?"),
-                                             DialogService::Yes | DialogService::No,
-                                             DialogService::Icon::Question) == DialogService::Yes
-        && !N4Click())
-        return;
-    OpenImage(QString());
+    if (askToSavePoints())
+        OpenImage(QString());
 }
 
 void TImageForm::N6Click()
@@ -676,14 +680,7 @@ void TImageForm::keyPressEvent(QKeyEvent *event)
 void TImageForm::closeEvent(QCloseEvent *event)
 {
     WriteMeasureSettings();
-    // Yes must not lose the points: a save that does not happen keeps the
-    // window open.
-    if (N4->isEnabled()
-        && DialogService::instance().message(this, QStringLiteral("Сохранение"),
-                                             QStringLiteral("Сохранить отмеченные точки?"),
-                                             DialogService::Yes | DialogService::No,
-                                             DialogService::Icon::Question) == DialogService::Yes
-        && !N4Click()) {
+    if (!askToSavePoints()) {
         event->ignore();
         return;
     }

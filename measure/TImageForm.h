@@ -119,6 +119,7 @@ private:
     void checkZoomItem();
     void checkAreaItem();
     void showImage(const QImage &image, const QString &path);
+    bool askToSavePoints();
     void handleMouse(QEvent *event);
     TDirForm *dirForm();
 
