@@ -2,10 +2,10 @@
 
 #include "AboutBox.h"
 #include "DialogService.h"
+#include "DriveComboBox.h"
 #include "KelvarinError.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStorageInfo>
 #include <QStyle>
 
 static const QString upEntry = QStringLiteral("..");
@@ -36,7 +35,7 @@ TDirForm::TDirForm(QWidget *parent)
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     connect(DirectoryListBox1, &QListWidget::itemActivated, this, &TDirForm::enter);
 
-    DriveComboBox1 = new QComboBox(this);
+    DriveComboBox1 = new DriveComboBox(this);
     DriveComboBox1->setObjectName(QStringLiteral("DriveComboBox1"));
     connect(DriveComboBox1, &QComboBox::activated, this, &TDirForm::DriveComboBox1Change);
 
@@ -61,7 +60,6 @@ TDirForm::TDirForm(QWidget *parent)
     buttons->addWidget(Button2);
     layout->addLayout(buttons, 3, 0, 1, 2);
 
-    fillDrives();
     moveReporting(QDir::currentPath());
 }
 
@@ -74,7 +72,7 @@ void TDirForm::setDirectory(const QString &path)
         throw KelvarinError(QStringLiteral("Не удается открыть директорию %1")
                                 .arg(QDir::toNativeSeparators(path)));
     m_current = QDir::cleanPath(info.absoluteFilePath());
-    m_volumeDirectory.insert(QStorageInfo(m_current).rootPath(), m_current);
+    DriveComboBox1->follow(m_current);
     fillList();
 }
 
@@ -85,18 +83,6 @@ void TDirForm::moveReporting(const QString &path)
     } catch (const KelvarinError &e) {
         DialogService::instance().error(this, e.message());
     }
-}
-
-void TDirForm::fillDrives()
-{
-    QStringList roots;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        if (volume.isValid() && volume.isReady() && !roots.contains(volume.rootPath()))
-            roots << volume.rootPath();
-    }
-    roots.sort();
-    DriveComboBox1->clear();
-    DriveComboBox1->addItems(roots);
 }
 
 void TDirForm::fillList()
@@ -111,9 +97,6 @@ void TDirForm::fillList()
                                             QDir::Name | QDir::IgnoreCase);
     for (const QString &name : names)
         DirectoryListBox1->addItem(new QListWidgetItem(folder, name));
-    const int volume = DriveComboBox1->findText(QStorageInfo(m_current).rootPath());
-    if (volume >= 0)
-        DriveComboBox1->setCurrentIndex(volume);
 }
 
 void TDirForm::enter(QListWidgetItem *item)
@@ -145,6 +128,9 @@ void TDirForm::Button2Click()
 
 void TDirForm::DriveComboBox1Change(int index)
 {
-    const QString root = DriveComboBox1->itemText(index);
-    moveReporting(m_volumeDirectory.value(root, root));
+    const QString previous = m_current;
+    moveReporting(DriveComboBox1->directoryFor(index));
+    // A volume that could not be entered: the box shows the list's volume again.
+    if (m_current == previous)
+        DriveComboBox1->follow(previous);
 }

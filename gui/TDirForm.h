@@ -1,9 +1,8 @@
 #pragma once
 
 #include <QDialog>
-#include <QHash>
 
-class QComboBox;
+class DriveComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -35,7 +34,7 @@ public:
 
     QLabel *Label1 = nullptr;
     QListWidget *DirectoryListBox1 = nullptr;
-    QComboBox *DriveComboBox1 = nullptr;
+    DriveComboBox *DriveComboBox1 = nullptr;
     QPushButton *Button1 = nullptr;
     QPushButton *Button2 = nullptr;
 
@@ -49,13 +48,9 @@ protected:
 
 private:
     void enter(QListWidgetItem *item);
-    void fillDrives();
     void fillList();
     // Moves the list, reporting a failure in a message box instead of throwing.
     void moveReporting(const QString &path);
 
     QString m_current;
-    // The last directory visited on every volume, so that choosing a volume
-    // in the drive box returns to where the list was on it.
-    QHash<QString, QString> m_volumeDirectory;
 };

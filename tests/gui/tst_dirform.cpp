@@ -1,8 +1,8 @@
+#include "DriveComboBox.h"
 #include "KelvarinError.h"
 #include "ScriptedDialogs.h"
 #include "TDirForm.h"
 
-#include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>

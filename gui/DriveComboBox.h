@@ -3,9 +3,10 @@
 #include <QComboBox>
 #include <QHash>
 
-// The drive box of the file browser: the mounted volumes by their mount
-// points. It follows the directory list, and remembers the last directory the
-// list showed on every volume, so that choosing a volume returns there.
+// The drive box of the main window's file browser and of the directory
+// chooser: the mounted volumes by their mount points. It follows the
+// directory list, and remembers the last directory the list showed on every
+// volume, so that choosing a volume returns there.
 class DriveComboBox : public QComboBox
 {
     Q_OBJECT
