@@ -355,6 +355,9 @@ void TMainForm::EnableFileLists(bool on)
 {
     DirectoryListBox1->setEnabled(on);
     FileListBox1->setEnabled(on);
+    // The watch stays on the buffer directory: the drive box must not move the
+    // lists away from it, where they would show images that are not watched.
+    DriveComboBox1->setEnabled(on);
 }
 
 void TMainForm::ShowDirectory(const QString &directory)

@@ -593,7 +593,7 @@ void TestPropertysForm::watchStartsAndStops()
     QCOMPARE(form->DirectoryListBox1->directory(), buffer);
     QVERIFY(!form->DirectoryListBox1->isEnabled());
     QVERIFY(!form->FileListBox1->isEnabled());
-    QVERIFY(form->DriveComboBox1->isEnabled());
+    QVERIFY(!form->DriveComboBox1->isEnabled());
     QVERIFY(form->ToolButton5->isEnabled());
     QVERIFY(!form->ToolButton4->isEnabled());
     QVERIFY(!form->N6->isEnabled());
@@ -626,6 +626,7 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(!form->StartControl->timerActive());
     QVERIFY(form->commandsEnabled());
     QVERIFY(form->FileListBox1->isEnabled());
+    QVERIFY(form->DriveComboBox1->isEnabled());
     QVERIFY(!form->ToolButton5->isEnabled());
     // Only in memory: a restart watches again until the settings are next written.
     QCOMPARE(form->Parameters.StartStyle, 3);
@@ -655,6 +656,7 @@ void TestPropertysForm::scheduledStart()
     // The directory to process may still be chosen; everything else waits.
     QVERIFY(form->FileListBox1->isEnabled());
     QVERIFY(form->DirectoryListBox1->isEnabled());
+    QVERIFY(form->DriveComboBox1->isEnabled());
     QVERIFY(!form->ToolButton4->isEnabled());
     QVERIFY(form->ToolButton5->isEnabled());
     QVERIFY(!form->N6->isEnabled());
