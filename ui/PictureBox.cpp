@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QtMath>
 
 PictureBox::PictureBox(QWidget *parent)
     : QWidget(parent)
@@ -33,17 +34,24 @@ void PictureBox::paintEvent(QPaintEvent *event)
     painter.drawImage(QPointF(0, 0), m_picture);
 }
 
+// The pixel the mouse is on. Under a fractional scale factor the position
+// lies between two device pixels; it is cut, as rounding would name the next pixel.
+static QPoint pixelAt(const QMouseEvent *event)
+{
+    return QPoint(qFloor(event->position().x()), qFloor(event->position().y()));
+}
+
 void PictureBox::mousePressEvent(QMouseEvent *event)
 {
-    Q_EMIT mousePressed(event->position().toPoint(), event->button(), event->modifiers());
+    Q_EMIT mousePressed(pixelAt(event), event->button(), event->modifiers());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent *event)
 {
-    Q_EMIT mouseMoved(event->position().toPoint());
+    Q_EMIT mouseMoved(pixelAt(event));
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
-    Q_EMIT mouseReleased(event->position().toPoint(), event->button());
+    Q_EMIT mouseReleased(pixelAt(event), event->button());
 }

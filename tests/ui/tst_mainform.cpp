@@ -85,7 +85,7 @@ QImage sceneImage(int index)
 }
 
 // A mouse move with no button held, as the window system sends it.
-void moveMouse(QWidget *widget, QPoint pos)
+void moveMouse(QWidget *widget, QPointF pos)
 {
     QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
@@ -843,6 +843,10 @@ void TestMainForm::mouseReadOuts()
     form->Finder.LoadImage(imagePath(0), true);
     form->ScalePopupMenu1->actions().at(3)->trigger();
     moveMouse(form->CrossImage1, QPoint(101, 57));
+    QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
+    // Under a fractional scale factor the mouse lies between device pixels:
+    // still the pixel it is on, not the next one.
+    moveMouse(form->CrossImage1, QPointF(101.5, 57.75));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
     QCOMPARE(form->StatusPanel1->alignment() & Qt::AlignRight, Qt::AlignRight);
     // Shift-click: the brightness of the pixel whose position is shown.
