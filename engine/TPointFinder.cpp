@@ -9,6 +9,7 @@
 #include "ZoneFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cmath>
@@ -115,7 +116,9 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
         return false;
     QFile file(fileName);
     ZoneFile::ParseResult parsed;
-    if (file.open(QIODevice::ReadOnly)) {
+    // Only a regular file: opening a named pipe would block, and reading a
+    // device such as /dev/zero would never end.
+    if (QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly)) {
         parsed = ZoneFile::parse(file.readAll());
         if (file.error() != QFileDevice::NoError)
             parsed.ok = false;

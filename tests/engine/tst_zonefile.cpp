@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct RecordingReporter : TMessageReporter
@@ -165,6 +167,15 @@ void TestZoneFile::readThroughFinder()
 
     QVERIFY(!finder.ReadZoneFile(dir.filePath(QStringLiteral("missing.zon"))));
     QCOMPARE(reporter.messages.size(), 1);
+
+    // No zone file at all: a named pipe would block, an endless device fill memory.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.zon"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString &name : {pipe, QStringLiteral("/dev/zero"), dir.path()}) {
+        reporter.messages.clear();
+        QVERIFY(!finder.ReadZoneFile(name));
+        QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!"});
+    }
 }
 
 void TestZoneFile::writeThroughFinder()
