@@ -12,6 +12,8 @@ DialogService::Button QtDialogService::message(QWidget *parent, const QString &c
                                               QMessageBox::Warning, QMessageBox::Critical,
                                               QMessageBox::Question};
     QMessageBox box(icons[int(icon)], caption, text, QMessageBox::NoButton, parent);
+    // Texts name files and directories; a name that looks like markup is shown as it stands.
+    box.setTextFormat(Qt::PlainText);
     const std::pair<Button, QMessageBox::StandardButton> map[] = {
         {Ok, QMessageBox::Ok}, {Cancel, QMessageBox::Cancel},
         {Yes, QMessageBox::Yes}, {No, QMessageBox::No}};

@@ -1,0 +1,36 @@
+#include "QtDialogService.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+// The real message boxes behind the dialog interface.
+class TestQtDialogService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void textShownAsItStands();
+};
+
+// A file name that looks like markup is shown as it stands, not as markup.
+void TestQtDialogService::textShownAsItStands()
+{
+    const QString text = QStringLiteral("Не удается открыть директорию /data/<b>cam</b>");
+    Qt::TextFormat format = Qt::AutoText;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        format = box->textFormat();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QtDialogService service;
+    QCOMPARE(service.message(nullptr, QStringLiteral("Kelvarin2"), text, DialogService::Ok, DialogService::Icon::Error),
+             DialogService::Ok);
+    QCOMPARE(format, Qt::PlainText);
+}
+
+QTEST_MAIN(TestQtDialogService)
+#include "tst_qtdialogservice.moc"
