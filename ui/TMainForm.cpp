@@ -662,8 +662,8 @@ void TMainForm::calibrationCommand(Command command)
     m_running = true;
     EnableCommands(false);
     Finder.StopRequested = false;
-    QString error;
-    {
+    // The closing steps run as an error unwinds, before guarded shows it.
+    guarded([&] {
         const auto closing = qScopeGuard([this] {
             Finder.StopRequested = false;
             EnableCommands(true);
@@ -674,16 +674,8 @@ void TMainForm::calibrationCommand(Command command)
             ShowOverlay();
             m_running = false;
         });
-        try {
-            command();
-        } catch (const KelvarinError &e) {
-            error = e.message();
-        } catch (const std::exception &e) {
-            error = QString::fromLocal8Bit(e.what());
-        }
-    }
-    if (!error.isEmpty())
-        DialogService::instance().error(this, error);
+        command();
+    });
 }
 
 // The reference image: the first selected file in list order, if any.
