@@ -772,6 +772,8 @@ void TMainForm::ToolButton2Click()
     }
     form->LoadPoints(HandOffFileName);
     form->show();
+    // Closed windows delete themselves; only the open ones are kept.
+    m_measureWindows.removeIf([](const QPointer<TImageForm> &open) { return open.isNull(); });
     m_measureWindows << form;
     QFile::remove(HandOffFileName);
 }
