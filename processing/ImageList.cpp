@@ -14,8 +14,9 @@ bool ImageList::lessByName(const QString &a, const QString &b)
 QStringList ImageList::bitmapsIn(const QString &directory)
 {
     QDir dir(directory);
-    QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Readable | QDir::Hidden
-                                          | QDir::System);
+    // Unreadable files are listed too: left out, they would be passed over in
+    // silence, where reading them reports the failure.
+    QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System);
     // Name filters match without regard to case, so .BMP and .Bmp are in too.
     std::sort(names.begin(), names.end(), lessByName);
     QStringList paths;
