@@ -52,14 +52,15 @@ bool ImageReadiness::canOpenReadWrite(const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat st;
-    if (::stat(name.constData(), &st) != 0 || !(st.st_mode & S_IWUSR))
+    // Only regular files are opened: opening a device for writing may act on it.
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || !(st.st_mode & S_IWUSR))
         return false;
-    // Non-blocking, so that a named pipe dropped into the buffer cannot hang the watch.
+    // Non-blocking, so that a file replaced by a named pipe meanwhile cannot hang the watch.
     const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return false;
     ::close(fd);
-    return S_ISREG(st.st_mode);
+    return true;
 }
 
 // Whether descriptor `fd` of process `pid` is open for writing: the access mode
