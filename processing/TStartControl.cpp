@@ -274,9 +274,10 @@ QString TStartControl::runArchiver(const QString &archive, const QString &path)
 {
     QProcess zip;
     zip.setProgram(m_archiver);
-    // -nw: names are taken as they are, never as the archiver's own wildcards.
+    // -nw: names are taken as they are, never as the archiver's own wildcards;
+    // absolute paths, so that no name (a relative working directory) reads as an option.
     zip.setArguments({QStringLiteral("-m"), QStringLiteral("-j"), QStringLiteral("-q"), QStringLiteral("-nw"),
-                      archive, path});
+                      QFileInfo(archive).absoluteFilePath(), QFileInfo(path).absoluteFilePath()});
     zip.setStandardInputFile(QProcess::nullDevice());
     zip.setProcessChannelMode(QProcess::MergedChannels);
     // Its own process group: Ctrl+C in the tool's terminal stops the watch
