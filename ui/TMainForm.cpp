@@ -136,10 +136,14 @@ void TMainForm::createToolBars()
         connect(b, &QToolButton::clicked, this, handler);
         return b;
     };
+    // The four groups stay in their row: they cannot be dragged away, and
+    // no menu of the window hides them.
+    setContextMenuPolicy(Qt::NoContextMenu);
     auto group = [this](const char *name) {
         QToolBar *bar = addToolBar(QString::fromLatin1(name));
         bar->setObjectName(QString::fromLatin1(name));
         bar->setIconSize(QSize(MainFormPictures::PictureSize, MainFormPictures::PictureSize));
+        bar->setMovable(false);
         return bar;
     };
     QToolBar *files = group("ToolBar1");

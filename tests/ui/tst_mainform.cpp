@@ -24,6 +24,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -825,7 +826,12 @@ void TestMainForm::zoomRemovesFoundCrosses()
     form->N4Click();
     // The found point of zone 1 is at (40, 40): its cross reaches (30, 40).
     QCOMPARE(overlayPixel(*form, 30, 40), qRgb(255, 0, 0));
+    // The zoom menu is the context menu of the image.
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), form->CrossImage1->mapToGlobal(QPoint(30, 40)));
+    QApplication::sendEvent(form->CrossImage1, &click);
+    QVERIFY(form->ScalePopupMenu1->isVisible());
     form->ScalePopupMenu1->actions().at(3)->trigger();
+    form->ScalePopupMenu1->close();
     QCOMPARE(qAlpha(overlayPixel(*form, 30, 40)), 0);
     QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
     QCOMPARE(overlayPixel(*form, 120, 55), qRgb(0, 0, 255));
