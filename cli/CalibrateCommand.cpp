@@ -16,12 +16,14 @@ int CalibrateCommand::execute()
         return BadInput;
     }
     m_finder.SpotMeanSum = 0;
+    int recommended = 0;
     try {
         m_finder.ProcessImage(m_options.paths.first());
+        recommended = m_finder.RecommendThreshold();
     } catch (const KelvarinError &failure) {
         fail(failure.message());
         return WorkFailed;
     }
-    m_out << QStringLiteral("Рекомендуемый порог яркости:  ") << m_finder.RecommendThreshold() << Qt::endl;
+    m_out << QStringLiteral("Рекомендуемый порог яркости:  ") << recommended << Qt::endl;
     return Success;
 }

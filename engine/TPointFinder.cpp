@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 static TFinderHost &nullHost()
 {
@@ -250,5 +251,10 @@ int TPointFinder::RecommendThreshold() const
 {
     if (m_zones.isEmpty())
         throw KelvarinError(QStringLiteral("Нет ни одной зоны: рекомендуемый порог яркости не определен."));
-    return int(SpotMeanSum / m_zones.size() * m_params.GlobalAverageYPercent);
+    const double value = std::trunc(SpotMeanSum / m_zones.size() * m_params.GlobalAverageYPercent);
+    // A percentage edited by hand into the settings file may give a value no threshold can hold.
+    if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
+        throw KelvarinError(QStringLiteral("Рекомендуемый порог яркости %1 вне допустимых пределов.")
+                                .arg(LocaleFormat::formatGeneral(value)));
+    return int(value);
 }

@@ -337,6 +337,9 @@ void TestPointFinder::recommendThreshold()
     m_params.GlobalAverageYPercent = 0.75;
     // trunc(230 * 0.75) = 172, not 173.
     QCOMPARE(finder.RecommendThreshold(), 172);
+    // A percentage no integer threshold can follow is refused, not wrapped.
+    m_params.GlobalAverageYPercent = 1e300;
+    QVERIFY_THROWS_EXCEPTION(KelvarinError, finder.RecommendThreshold());
 }
 
 QTEST_GUILESS_MAIN(TestPointFinder)
