@@ -40,7 +40,6 @@ int writeSamples(const QString &root)
                          scene.image(i, bits));
     }
     const QString zoneFile = root + QLatin1String("/zones.zon");
-    AtomicFile::writeOrThrow(zoneFile, ZoneFile::format(scene.zones(45, false)));
     // Origins at the first image's target centres make the series readable as displacements.
     QList<TZoneInfo> refined = scene.zones(45, true);
     for (TZoneInfo &z : refined)
