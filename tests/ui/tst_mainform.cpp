@@ -10,6 +10,7 @@
 #include "FileListBox.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "MainFormSetup.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
 #include "SettingsLocation.h"
@@ -48,8 +49,8 @@
 
 namespace {
 
-const int ImageWidth = 160;
-const int ImageHeight = 120;
+const int ImageWidth = MainFormSetup::ImageWidth;
+const int ImageHeight = MainFormSetup::ImageHeight;
 // Name order without regard to case; the names' cases are mixed on purpose.
 const QStringList ImageNames = {QStringLiteral("img_a.bmp"), QStringLiteral("IMG_B.bmp"),
                                 QStringLiteral("img_c.bmp"), QStringLiteral("Img_d.BMP"),
@@ -57,31 +58,14 @@ const QStringList ImageNames = {QStringLiteral("img_a.bmp"), QStringLiteral("IMG
 // Zone 1 without origin, zone 2 with its origin at (115, 55).
 const QByteArray ZoneFileText = "20;20;60;60\r\n90;30;140;80;115;55\r\n";
 
-struct QuietReporter : TMessageReporter
-{
-    void ReportMessage(const QString &, const QString &) override {}
-};
-
-// A disc of radius 5 (81 pixels) symmetric about its centre, so that its
-// centre of gravity is the centre exactly.
-void disc(QImage &image, QPoint centre, int grey)
-{
-    for (int y = -5; y <= 5; ++y) {
-        for (int x = -5; x <= 5; ++x) {
-            if (x * x + y * y <= 25)
-                image.setPixel(centre + QPoint(x, y), qRgb(grey, grey, grey));
-        }
-    }
-}
-
 // A dark image with one bright disc per zone; the discs drift from image to
 // image. In image 2 the second disc is too dim to pass the mean filter.
 QImage sceneImage(int index)
 {
     QImage image(ImageWidth, ImageHeight, QImage::Format_RGB32);
     image.fill(qRgb(20, 20, 20));
-    disc(image, QPoint(40 + index, 40), 250);
-    disc(image, QPoint(115, 52 + index), index == 2 ? 150 : 250);
+    MainFormSetup::disc(image, QPoint(40 + index, 40), 250);
+    MainFormSetup::disc(image, QPoint(115, 52 + index), index == 2 ? 150 : 250);
     return image;
 }
 
