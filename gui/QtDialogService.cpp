@@ -82,7 +82,9 @@ QString QtDialogService::qtFilter(const QString &barFilter)
         QString pattern = parts.at(i + 1);
         pattern.replace(QLatin1String("*.*"), QLatin1String("*"));
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        filters << parts.at(i) + QLatin1String(" (") + pattern + QLatin1Char(')');
+        // A description that already names its pattern ("Coordinate Files (*.crd)") gets it once.
+        const QString named = QLatin1String(" (") + pattern + QLatin1Char(')');
+        filters << (parts.at(i).endsWith(named) ? parts.at(i) : parts.at(i) + named);
     }
     return filters.join(QLatin1String(";;"));
 }

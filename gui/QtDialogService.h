@@ -17,6 +17,7 @@ public:
                          const QString &filter) override;
     bool chooseFont(QWidget *parent, QFont *font) override;
 
-    // "Zone Files|*.zon|All Files|*.*" becomes "Zone Files (*.zon);;All Files (*)".
+    // "Zone Files|*.zon|All Files|*.*" becomes "Zone Files (*.zon);;All Files (*)";
+    // "Coordinate Files (*.crd)|*.crd" stays "Coordinate Files (*.crd)".
     static QString qtFilter(const QString &barFilter);
 };

@@ -13,6 +13,8 @@ class TestQtDialogService : public QObject
 
 private Q_SLOTS:
     void textShownAsItStands();
+    void filters_data();
+    void filters();
 };
 
 // A file name that looks like markup is shown as it stands, not as markup.
@@ -30,6 +32,26 @@ void TestQtDialogService::textShownAsItStands()
     QCOMPARE(service.message(nullptr, QStringLiteral("Kelvarin2"), text, DialogService::Ok, DialogService::Icon::Error),
              DialogService::Ok);
     QCOMPARE(format, Qt::PlainText);
+}
+
+void TestQtDialogService::filters_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("qt");
+    QTest::newRow("zones") << QStringLiteral("Zone Files|*.zon|All Files|*.*")
+                           << QStringLiteral("Zone Files (*.zon);;All Files (*)");
+    QTest::newRow("pattern named in the description")
+        << QStringLiteral("Coordinate Files (*.crd)|*.crd") << QStringLiteral("Coordinate Files (*.crd)");
+    QTest::newRow("several patterns") << QStringLiteral("Tables|*.crd;*.lst")
+                                      << QStringLiteral("Tables (*.crd *.lst)");
+}
+
+// The program's bar-separated filters as the file dialog lists them.
+void TestQtDialogService::filters()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, qt);
+    QCOMPARE(QtDialogService::qtFilter(program), qt);
 }
 
 QTEST_MAIN(TestQtDialogService)
