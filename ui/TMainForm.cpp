@@ -682,7 +682,8 @@ void TMainForm::calibrationCommand(Command command)
     });
 }
 
-// The reference image: the first selected file in list order, if any.
+// The reference image: the first selected file in list order, if any. The
+// busy cursor covers the processing only; the dialogs after it wait for the user.
 void TMainForm::processFirstSelected()
 {
     const QStringList selected = FileListBox1->selectedPaths();
