@@ -206,7 +206,7 @@ void TMainForm::createWorkArea()
         m_zoomItems << zoom;
     }
     connect(ScrollBox3, &QWidget::customContextMenuRequested, this,
-            [this](QPoint pos) { ScalePopupMenu1->popup(ScrollBox3->mapToGlobal(pos)); });
+            [this](QPoint pos) { ScalePopupMenu1->popup(ScrollBox3->viewport()->mapToGlobal(pos)); });
 
     // The splash covers the image area (not the scrolled picture) until it ends.
     PreviewImage = new PictureBox(ScrollBox3);

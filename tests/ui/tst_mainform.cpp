@@ -814,6 +814,7 @@ void TestMainForm::zoomRemovesFoundCrosses()
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), form->CrossImage1->mapToGlobal(QPoint(30, 40)));
     QApplication::sendEvent(form->CrossImage1, &click);
     QVERIFY(form->ScalePopupMenu1->isVisible());
+    QCOMPARE(form->ScalePopupMenu1->pos(), click.globalPos());
     form->ScalePopupMenu1->actions().at(3)->trigger();
     form->ScalePopupMenu1->close();
     QCOMPARE(qAlpha(overlayPixel(*form, 30, 40)), 0);
