@@ -30,17 +30,6 @@ static constexpr qint64 kMaxSide = 65535 * 4;
 static constexpr qint64 kMaxPixels = qint64(1) << 28;
 static constexpr qint64 kMaxRlePixels = qint64(1) << 26;
 
-// Bytes of pixel rows kept between requests of one open file. Zones of one image
-// rarely span more than a few megabytes; past this the cache starts afresh.
-static constexpr qint64 kCacheBudget = qint64(8) << 20;
-// Rows whose unused part is shorter than this are read whole, in one read per
-// run of rows: a system call costs about as much as copying a few kilobytes.
-// Other rows are read one by one, only the part a request needs: reading whole
-// rows would fill several times the memory, and touching fresh memory costs
-// more than the system calls saved.
-static constexpr qint64 kSmallGap = 4096;
-// Cached and requested parts of a row this close are read as one.
-static constexpr qint64 kJoinGap = 256;
 // The largest band of rows a batch of rectangles reads at once; the buffer is
 // kept for the next image, so after the first one no fresh memory is touched.
 static constexpr qint64 kMaxBand = qint64(16) << 20;
@@ -83,16 +72,6 @@ struct Channel
     std::array<quint8, 256> widen{};
 
     quint32 value(quint32 pixel) const { return widen[(pixel >> shift) & mask]; }
-};
-
-// A cached part [lo, hi) of one pixel row of the file. The rows read by one
-// request share one block.
-struct CachedRow
-{
-    std::shared_ptr<quint8[]> block;
-    const quint8 *data = nullptr;
-    qint64 lo = 0;
-    qint64 hi = 0;
 };
 
 quint16 le16(const quint8 *p) { return quint16(p[0] | (p[1] << 8)); }
@@ -183,8 +162,6 @@ struct BitmapFile::Private
     bool standardMasks32 = false;
     std::vector<quint16> sums16;                  // B + G + R of every 16-bit pixel, built on first use
 
-    std::vector<CachedRow> cache;
-    qint64 cachedBytes = 0;
     std::vector<quint8> decoded;  // an RLE image, one byte a pixel, in file row order
     std::vector<quint8> band;     // rows of a batch read, reused from image to image
 
@@ -215,13 +192,12 @@ struct BitmapFile::Private
     void ensureDecoded();
     void decodeRle(const quint8 *src, qint64 size);
 
-    void clearCache();
-    void ensureRows(int r0, int r1, qint64 lo, qint64 hi);
     const quint8 *rowBytes(int r, qint64 lo) const;
 
     void brightnessOfRow(const quint8 *p, qint64 lo, int x1, int x2, double *out, qint64 step);
     void checkRect(int x1, int y1, int x2, int y2) const;
     void readBand(const std::vector<BitmapFile::BrightnessRequest> &requests, int r0, int r1, qint64 lo, qint64 hi);
+    void readHeld(const BitmapFile::BrightnessRequest &request);
     void colourOfRow(const quint8 *p, quint32 *out) const;
 };
 
@@ -578,82 +554,13 @@ void BitmapFile::Private::decodeRle(const quint8 *src, qint64 size)
     }
 }
 
-// --- Row cache ------------------------------------------------------------
-
-void BitmapFile::Private::clearCache()
-{
-    for (CachedRow &row : cache)
-        row = CachedRow{};
-    cachedBytes = 0;
-}
-
-// Makes bytes [lo, hi) of file rows r0..r1 available through rowBytes(). Rows
-// whose unused part is small are read whole, a run of them in one read; others
-// one read a row, of the requested part joined with what the cache already
-// holds. The rows read by one call share one block, which stays alive while any
-// of them is cached; every block counts in full against the budget from its
-// allocation until the cache starts afresh, so the budget bounds the memory held.
-void BitmapFile::Private::ensureRows(int r0, int r1, qint64 lo, qint64 hi)
-{
-    if (fd < 0 || isRle())
-        return;
-    if (cache.empty())
-        cache.resize(size_t(height));
-    const bool wholeRows = stride - (hi - lo) <= kSmallGap;
-    auto covered = [&](int r) { const CachedRow &c = cache[r]; return c.data && c.lo <= lo && hi <= c.hi; };
-    // A part that overlaps or nearly touches the cached one is read as their
-    // union, so overlapping zones keep each other's bytes; a distant part (a zone
-    // beside another) replaces it rather than drag in everything between them.
-    auto joins = [&](int r) {
-        const CachedRow &c = cache[r];
-        return c.data && std::max(c.lo, lo) - std::min(c.hi, hi) <= kJoinGap;
-    };
-    auto spanLo = [&](int r) { return wholeRows ? 0 : joins(r) ? std::min(cache[r].lo, lo) : lo; };
-    auto spanHi = [&](int r) { return wholeRows ? stride : joins(r) ? std::max(cache[r].hi, hi) : hi; };
-
-    qint64 needed = 0;
-    for (int r = r0; r <= r1; ++r) {
-        if (!covered(r))
-            needed += spanHi(r) - spanLo(r);
-    }
-    if (needed == 0)
-        return;
-    if (cachedBytes + needed > kCacheBudget) {
-        clearCache();
-        needed = (r1 - r0 + 1) * (wholeRows ? stride : hi - lo);
-    }
-    std::shared_ptr<quint8[]> block(new quint8[size_t(needed)]);
-    cachedBytes += needed;
-    quint8 *at = block.get();
-    for (int r = r0; r <= r1; ++r) {
-        if (covered(r))
-            continue;
-        if (!wholeRows) {
-            const qint64 newLo = spanLo(r), newHi = spanHi(r);
-            readExact(pixelOffset + r * stride + newLo, at, newHi - newLo);
-            cache[r] = CachedRow{block, at, newLo, newHi};
-            at += newHi - newLo;
-            continue;
-        }
-        int end = r;
-        while (end < r1 && !covered(end + 1))
-            ++end;
-        readExact(pixelOffset + r * stride, at, (end - r + 1) * stride);
-        for (; r <= end; ++r, at += stride)
-            cache[r] = CachedRow{block, at, 0, stride};
-        r = end;
-    }
-}
-
-// The byte at offset lo of file row r (after ensureRows for that row and span).
+// The byte at offset lo of file row r of an image held in memory: a decoded
+// RLE image, or a file opened from bytes.
 const quint8 *BitmapFile::Private::rowBytes(int r, qint64 lo) const
 {
     if (isRle())
         return decoded.data() + qint64(r) * width + lo;
-    if (fd < 0)
-        return reinterpret_cast<const quint8 *>(bytes.constData()) + pixelOffset + r * stride + lo;
-    const CachedRow &c = cache[r];
-    return c.data + (lo - c.lo);
+    return reinterpret_cast<const quint8 *>(bytes.constData()) + pixelOffset + r * stride + lo;
 }
 
 // --- Pixels ---------------------------------------------------------------
@@ -823,6 +730,15 @@ void BitmapFile::Private::readBand(const std::vector<BitmapFile::BrightnessReque
     }
 }
 
+// One rectangle of an image held in memory (after ensureDecoded for RLE).
+void BitmapFile::Private::readHeld(const BitmapFile::BrightnessRequest &q)
+{
+    const qint64 lo = qint64(q.x1) * (isRle() ? 8 : bpp) / 8;
+    const qint64 column = qint64(q.y2) - q.y1 + 1;
+    for (int y = q.y1; y <= q.y2; ++y)
+        brightnessOfRow(rowBytes(fileRow(y), lo), lo, q.x1, q.x2, q.out + (y - q.y1), column);
+}
+
 void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
 {
     if (!isOpen())
@@ -830,8 +746,10 @@ void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
     for (const BrightnessRequest &q : requests)
         d->checkRect(q.x1, q.y1, q.x2, q.y2);
     if (d->isRle() || d->fd < 0) {
+        if (d->isRle())
+            d->ensureDecoded();
         for (const BrightnessRequest &q : requests)
-            readBrightness(q.x1, q.y1, q.x2, q.y2, q.out);
+            d->readHeld(q);
         return;
     }
     // Row spans of the requests in file order, merged into bands.
@@ -870,33 +788,7 @@ void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
 
 void BitmapFile::readBrightness(int x1, int y1, int x2, int y2, double *out)
 {
-    if (!isOpen())
-        throw KelvarinError(QStringLiteral("Изображение не открыто."));
-    d->checkRect(x1, y1, x2, y2);
-    if (d->isRle())
-        d->ensureDecoded();
-
-    const qint64 bitsPerStoredPixel = d->isRle() ? 8 : d->bpp;
-    const qint64 lo = qint64(x1) * bitsPerStoredPixel / 8;
-    const qint64 hi = (qint64(x2 + 1) * bitsPerStoredPixel + 7) / 8;
-    const qint64 column = qint64(y2) - y1 + 1;
-    // File rows in file order, in slices that the cache can hold at once.
-    const int first = std::min(d->fileRow(y1), d->fileRow(y2));
-    const int last = std::max(d->fileRow(y1), d->fileRow(y2));
-    const int slice = int(std::max<qint64>(1, kCacheBudget / 2 / std::max<qint64>(d->stride, 1)));
-    try {
-        for (int r0 = first; r0 <= last; r0 += slice) {
-            const int r1 = int(std::min<qint64>(last, qint64(r0) + slice - 1));
-            d->ensureRows(r0, r1, lo, hi);
-            for (int r = r0; r <= r1; ++r) {
-                const int y = d->fileRow(r);  // the mapping is its own inverse
-                d->brightnessOfRow(d->rowBytes(r, lo), lo, x1, x2, out + (y - y1), column);
-            }
-        }
-    } catch (const std::bad_alloc &) {
-        d->clearCache();
-        d->fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
-    }
+    readBrightness(std::vector<BrightnessRequest>{{x1, y1, x2, y2, out}});
 }
 
 void BitmapFile::readRgb32(quint32 *pixels, qsizetype pixelsPerLine)
@@ -912,7 +804,7 @@ void BitmapFile::readRgb32(quint32 *pixels, qsizetype pixelsPerLine)
             d->colourOfRow(d->rowBytes(r, 0), pixels + qsizetype(d->fileRow(r)) * pixelsPerLine);
         return;
     }
-    // Straight from the file in bands, past the cache: display needs every row once.
+    // Straight from the file in bands: display needs every row once.
     const int band = int(std::max<qint64>(1, kDisplayBand / d->stride));
     try {
         std::vector<quint8> buffer(size_t(std::min<qint64>(band, d->height) * d->stride));

@@ -435,9 +435,8 @@ void TestBitmapFile::rleStreams()
     }
 }
 
-// A file larger than the row cache, read as many overlapping zones would be read
-// (narrow rectangles read row by row, wide ones in runs of whole rows), gives the
-// same values as the same bytes held in memory.
+// A large file, read as many overlapping zones would be read (narrow and wide
+// rectangles, one at a time), gives the same values as the same bytes held in memory.
 void TestBitmapFile::fileMatchesMemoryAcrossOverlappingReads()
 {
     Image image;
@@ -457,7 +456,7 @@ void TestBitmapFile::fileMatchesMemoryAcrossOverlappingReads()
     const QList<QRect> rects = {
         QRect(100, 100, 40, 40), QRect(120, 120, 40, 40), QRect(90, 130, 80, 10),
         QRect(1400, 100, 50, 60), QRect(0, 0, 1500, 700), QRect(10, 650, 1480, 900),
-        QRect(700, 0, 30, 2100), QRect(0, 2000, 1500, 100), QRect(0, 1000, 1500, 1100), // past the cache
+        QRect(700, 0, 30, 2100), QRect(0, 2000, 1500, 100), QRect(0, 1000, 1500, 1100),
         QRect(110, 110, 5, 5), QRect(705, 10, 30, 30), QRect(1499, 2099, 1, 1),
     };
     for (const QRect &r : rects) {

@@ -1,8 +1,8 @@
 // Feeds arbitrary bytes to the bitmap reader: headers, palettes, masks and
 // run-length streams. Any input must either be refused with KelvarinError or
 // read in full; a crash, a sanitizer report or an exception of another type is
-// a finding. Every input that opens is also read as a file (through its row
-// cache, and in one batch of bands) and must give exactly the values read from memory.
+// a finding. Every input that opens is also read as a file (one rectangle at a
+// time, and all in one batch of bands) and must give exactly the values read from memory.
 #include "BitmapFile.h"
 #include "KelvarinError.h"
 
