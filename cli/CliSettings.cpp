@@ -46,6 +46,10 @@ bool CliSettings::load(const QString &settingsFile, const QString &zonesFile, TP
             throw KelvarinError(dir);
     };
     ReadParameters(file, *params, actions, reporter);
+    // Result names come from the working directory's last component, which a
+    // relative "." does not have.
+    if (!params->WorkDir.isEmpty())
+        params->WorkDir = QDir(params->WorkDir).absolutePath();
     if (!zonesFile.isEmpty())
         params->ZonesFileName = zonesFile;
     return true;

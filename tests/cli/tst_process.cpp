@@ -106,6 +106,16 @@ void TestProcess::defaultBaseInWorkingDirectory()
     QCOMPARE(WatchStation::run({"process", "--settings", station.settings, image}, &out, &err), 0);
     QVERIFY(QFile::exists(station.work + "/work_0001_1.crd"));
     QVERIFY(QFile::exists(station.work + "/work_0002_2.crd"));
+
+    // A relative working directory is taken from where the tool runs.
+    const QString relative = station.dir.filePath("relative.ini");
+    TestSupport::writeFile(relative, "[Parameters]\nWorkDir=.\nZonesFileName=" + station.zones.toUtf8() + "\n");
+    QProcess tool;
+    tool.setWorkingDirectory(station.work);
+    tool.start(WatchStation::tool(), {"process", "--settings", relative, image});
+    QVERIFY(tool.waitForFinished(60000));
+    QCOMPARE(tool.exitCode(), 0);
+    QVERIFY(QFile::exists(station.work + "/work_0003_1.crd"));
 }
 
 void TestProcess::helpAndVersion()
