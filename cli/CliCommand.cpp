@@ -26,9 +26,14 @@ bool CliCommand::readZones()
 {
     if (m_finder.ReadZoneFile(m_params.ZonesFileName))
         return true;
+    failZones();
+    return false;
+}
+
+void CliCommand::failZones()
+{
     fail(QStringLiteral("файл зон: %1")
              .arg(m_params.ZonesFileName.isEmpty() ? QStringLiteral("(не задан)") : m_params.ZonesFileName));
-    return false;
 }
 
 bool CliCommand::expectPaths(int count, const QString &what)

@@ -25,6 +25,8 @@ protected:
     bool loadSettings();
     // Reads the zone file into the engine; false once the reason is printed.
     bool readZones();
+    // Prints which zone file could not be read.
+    void failZones();
     // Exactly `count` paths were given; otherwise prints `what` is wanted.
     bool expectPaths(int count, const QString &what);
     // "kelvarin2-cli: <text>" on standard error.

@@ -13,8 +13,6 @@ int ProcessCommand::execute()
         return BadInput;
     // A headless run exists to write its results.
     m_params.ResAutoSave = true;
-    if (!readZones())
-        return BadInput;
     if (m_options.outBase.isEmpty() && !QFileInfo(m_params.WorkDir).isDir()) {
         fail(QStringLiteral("рабочая директория %1 не существует; укажите --out").arg(m_params.WorkDir));
         return BadInput;
@@ -25,7 +23,12 @@ int ProcessCommand::execute()
     if (!m_options.outBase.isEmpty())
         run.setResultsBase(QFileInfo(m_options.outBase).absoluteFilePath());
     const QStringList images = ImageList::expand(m_options.paths);
+    // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
+    if (!outcome.ran) {
+        failZones();
+        return BadInput;
+    }
 
     printSummary(outcome, m_host.foundPerZone());
     return outcome.imageError.isEmpty() && outcome.saveError.isEmpty() ? Success : WorkFailed;
