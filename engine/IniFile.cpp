@@ -131,6 +131,10 @@ double IniFile::readReal(const QString &section, const QString &key, double fall
 
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
+    // A line break would end the entry and start lines of its own: such a
+    // value cannot be stored, and is refused rather than written in pieces.
+    if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
+        return false;
     bool ok = false;
     QStringList lines = readLines(m_path, &ok);
     if (!ok)

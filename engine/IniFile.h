@@ -32,7 +32,8 @@ public:
     bool readBool(const QString &section, const QString &key, bool fallback) const;
     double readReal(const QString &section, const QString &key, double fallback) const;
 
-    // Each write goes to disk at once; false when the file cannot be written.
+    // Each write goes to disk at once; false when the file cannot be written
+    // or the value holds a line break.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
     bool writeBool(const QString &section, const QString &key, bool value);

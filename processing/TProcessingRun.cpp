@@ -74,6 +74,9 @@ void TProcessingRun::finish(Outcome &outcome)
         }
     } catch (const KelvarinError &error) {
         outcome.saveError = error.message();
+    } catch (const std::exception &error) {
+        // Out of memory while formatting, say: the end steps must still run.
+        outcome.saveError = QString::fromLocal8Bit(error.what());
     }
     if (!outcome.saveError.isEmpty()) {
         // Never claim the results were saved when they were not.

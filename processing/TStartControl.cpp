@@ -223,9 +223,11 @@ bool TStartControl::saveResults()
         ResultFiles::WriteCoordinateFiles(m_finder.zones(), m_resultsBase);
         ResultFiles::WriteProcessingLog(m_resultsBase, ResultFiles::fileCount(m_finder.zones()), 0,
                                         m_times.RunEnd, m_times.RunStart);
-    } catch (const KelvarinError &error) {
+    } catch (const std::exception &error) {
+        const auto *ours = dynamic_cast<const KelvarinError *>(&error);
         m_resultsWritten = false;
-        setNotice(&m_saveFailure, QStringLiteral("Результаты не записаны: ") + sentence(error.message()));
+        setNotice(&m_saveFailure, QStringLiteral("Результаты не записаны: ")
+                                      + sentence(ours ? ours->message() : QString::fromLocal8Bit(error.what())));
         return false;
     }
     m_saveFailure.clear();

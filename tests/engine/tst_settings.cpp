@@ -230,6 +230,16 @@ void TestSettings::failedWriteReportsOnce()
     QCOMPARE(reporter.texts, QStringList{"Ошибка записи ini-файла!"});
     QCOMPARE(reporter.captions, QStringList{"Ошибка"});
     QVERIFY(!QFile::exists(path));
+
+    // A line break in a text would smuggle keys of its own into the file.
+    const QString injected = m_dir.filePath(QStringLiteral("injected.ini"));
+    p.WorkDir = QStringLiteral("/data\nMinSCount=1");
+    reporter.texts.clear();
+    QVERIFY(!WriteParameters(injected, p, reporter));
+    QCOMPARE(reporter.texts, QStringList{"Ошибка записи ini-файла!"});
+    IniFile ini(injected);
+    QVERIFY(ini.load());
+    QCOMPARE(ini.readInteger(QStringLiteral("Parameters"), QStringLiteral("MinSCount"), -7), -7);
 }
 
 void TestSettings::iniReadsCaseInsensitiveAndTrims()
