@@ -80,32 +80,25 @@ QString TableFile::invalidTableMessage(TableKind kind, int row)
     return {};
 }
 
-// The zone line: four corner fields that must convert, then a zero point that
-// falls back to -1, -1. Y2 runs to the fourth ";" or the line's end; Y0 is the
-// whole rest after the fifth, so a seventh field makes it fail and stay -1.
+// The zone line, split as the engine splits it: four corner fields that must
+// convert, then a zero point that falls back to -1, -1. Unlike the engine, the
+// editor keeps the corners as the numbers written, not truncated.
 static bool parseZoneLine(const QString &line, QList<double> *values)
 {
-    QList<qsizetype> semicolons;
-    for (qsizetype i = line.indexOf(QLatin1Char(';')); i >= 0; i = line.indexOf(QLatin1Char(';'), i + 1))
-        semicolons << i;
-    if (semicolons.size() < 3)
+    ZoneFile::LineFields fields;
+    if (!ZoneFile::splitFields(line, &fields))
         return false;
-    auto field = [&line](qsizetype from, qsizetype to) { return line.mid(from, to - from); };
-    const qsizetype y2End = semicolons.size() > 3 ? semicolons[3] : line.size();
-    const QString corners[4] = {field(0, semicolons[0]), field(semicolons[0] + 1, semicolons[1]),
-                                field(semicolons[1] + 1, semicolons[2]), field(semicolons[2] + 1, y2End)};
     values->resize(6);
     for (int i = 0; i < 4; ++i) {
-        if (!TableNumber::read(corners[i], &(*values)[i]))
+        if (!TableNumber::read(fields.corners[i], &(*values)[i]))
             return false;
     }
     (*values)[4] = -1;
     (*values)[5] = -1;
     double x0 = 0, y0 = 0;
-    const QString x0Text = semicolons.size() >= 5 ? field(semicolons[3] + 1, semicolons[4]) : QString();
-    if (TableNumber::read(x0Text, &x0)) {
+    if (TableNumber::read(fields.x0, &x0)) {
         (*values)[4] = x0;
-        if (TableNumber::read(line.mid(semicolons[4] + 1), &y0))
+        if (TableNumber::read(fields.y0, &y0))
             (*values)[5] = y0;
     }
     return true;

@@ -39,7 +39,7 @@ static bool readCorner(const QString &text, int *value)
     return true;
 }
 
-bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone)
+bool ZoneFile::splitFields(const QString &line, LineFields *fields)
 {
     QList<qsizetype> semicolons;
     for (qsizetype i = line.indexOf(QLatin1Char(';')); i >= 0; i = line.indexOf(QLatin1Char(';'), i + 1))
@@ -48,22 +48,35 @@ bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone)
         return false;
     auto field = [&](qsizetype from, qsizetype to) { return line.mid(from, to - from); };
     const qsizetype y2End = semicolons.size() > 3 ? semicolons[3] : line.size();
-    if (!readCorner(field(0, semicolons[0]), &zone->X1)
-        || !readCorner(field(semicolons[0] + 1, semicolons[1]), &zone->Y1)
-        || !readCorner(field(semicolons[1] + 1, semicolons[2]), &zone->X2)
-        || !readCorner(field(semicolons[2] + 1, y2End), &zone->Y2))
+    fields->corners[0] = field(0, semicolons[0]);
+    fields->corners[1] = field(semicolons[0] + 1, semicolons[1]);
+    fields->corners[2] = field(semicolons[1] + 1, semicolons[2]);
+    fields->corners[3] = field(semicolons[2] + 1, y2End);
+    fields->x0.clear();
+    fields->y0.clear();
+    if (semicolons.size() >= 5) {
+        fields->x0 = field(semicolons[3] + 1, semicolons[4]);
+        fields->y0 = line.mid(semicolons[4] + 1);
+    }
+    return true;
+}
+
+bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone)
+{
+    LineFields fields;
+    if (!splitFields(line, &fields) || !readCorner(fields.corners[0], &zone->X1)
+        || !readCorner(fields.corners[1], &zone->Y1) || !readCorner(fields.corners[2], &zone->X2)
+        || !readCorner(fields.corners[3], &zone->Y2))
         return false;
     zone->X0 = -1;
     zone->Y0 = -1;
-    // The origin needs a fourth and a fifth separator; Y0 is the whole rest of
-    // the line, so a seventh field makes it unreadable and it stays -1.
-    if (semicolons.size() >= 5) {
-        double x0 = 0, y0 = 0;
-        if (LocaleFormat::parseReal(field(semicolons[3] + 1, semicolons[4]), &x0)) {
-            zone->X0 = x0;
-            if (LocaleFormat::parseReal(line.mid(semicolons[4] + 1), &y0))
-                zone->Y0 = y0;
-        }
+    // Reading stops at the first origin value that cannot be read; what was
+    // not read stays -1 (an absent origin has empty texts, which never read).
+    double x0 = 0, y0 = 0;
+    if (LocaleFormat::parseReal(fields.x0, &x0)) {
+        zone->X0 = x0;
+        if (LocaleFormat::parseReal(fields.y0, &y0))
+            zone->Y0 = y0;
     }
     return true;
 }

@@ -31,6 +31,18 @@ public:
     // CR each end a line, and a final line break does not start another line.
     static QList<QByteArray> splitLines(const QByteArray &bytes);
 
+    // The texts of a zone line's fields, split as the family reads them: Y2
+    // runs to the fourth ";" or the line's end; the origin texts exist only
+    // with a fourth and a fifth ";", and Y0 is the whole rest after the fifth
+    // (so a seventh field makes it unreadable). False with fewer than three ";".
+    struct LineFields
+    {
+        QString corners[4];
+        QString x0;
+        QString y0;
+    };
+    static bool splitFields(const QString &line, LineFields *fields);
+
 private:
     static bool parseLine(const QString &line, TZoneInfo *zone);
 };
