@@ -15,10 +15,11 @@
 #include <cmath>
 #include <limits>
 
-static TFinderHost &nullHost()
+// Without a view (the headless tool may pass none) the hooks do nothing.
+TFinderHost &TPointFinder::host() const
 {
-    static TFinderHost host;
-    return host;
+    static TFinderHost none;
+    return m_host ? *m_host : none;
 }
 
 TPointFinder::TPointFinder(const TParameters &params, TFinderHost *host, TMessageReporter *reporter)
@@ -36,7 +37,7 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
     m_image = std::move(image);
     m_width = m_image.width();
     m_height = m_image.height();
-    TFinderHost &host = m_host ? *m_host : nullHost();
+    TFinderHost &host = this->host();
     host.ShowImage(show);
     m_mask = SpotMask();
     host.DrawZoneOverlay();
@@ -107,7 +108,7 @@ void TPointFinder::FillBrightness()
 
 void TPointFinder::PaintMask()
 {
-    (m_host ? *m_host : nullHost()).ShowMask();
+    host().ShowMask();
 }
 
 bool TPointFinder::ReadZoneFile(const QString &fileName)
@@ -144,7 +145,7 @@ void TPointFinder::ProcessImage(const QString &path)
     LoadImage(path, m_width == 0 ? true : m_params.NeedVisualization);
     AllocateRaster();
     FillBrightness();
-    TFinderHost &host = m_host ? *m_host : nullHost();
+    TFinderHost &host = this->host();
     if (!m_params.Steps)
         host.HideOverlay();
     for (qsizetype i = 0; i < m_zones.size() && i < qsizetype(m_rasters.size()); ++i) {
@@ -167,7 +168,7 @@ QString TPointFinder::stepText(double threshold, double maximum, int area)
 void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stopped)
 {
     const TParameters &p = m_params;
-    TFinderHost &host = m_host ? *m_host : nullHost();
+    TFinderHost &host = this->host();
     const QRect &r = raster.rect;
     const int columnHeight = r.height();
     auto column = [&raster](int x) {

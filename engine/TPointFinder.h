@@ -75,6 +75,7 @@ public:
     double SpotMeanSum = 0;
 
 private:
+    TFinderHost &host() const;
     struct ZoneRaster
     {
         QRect rect; // clipped to the image; empty when the zone covers no pixel
