@@ -148,6 +148,7 @@ void TPointFinder::ProcessImage(const QString &path)
     TFinderHost &host = this->host();
     if (!m_params.Steps)
         host.HideOverlay();
+    m_measurements.clear();
     for (qsizetype i = 0; i < m_zones.size() && i < qsizetype(m_rasters.size()); ++i) {
         bool stopped = false;
         detectZone(m_zones[i], m_rasters[size_t(i)], &stopped);
@@ -217,9 +218,15 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *s
         }
     }
 
+    TZoneMeasurement measured;
+    measured.maximum = maximum;
+    measured.threshold = threshold;
+    measured.area = area;
+    measured.mean = mean;
+    measured.rejection = rejectionOf(p, mean, area);
+
     VT_Point point(-1, -1);
-    // All three limits are strict: a spot exactly at a limit is rejected.
-    if (p.AverageYPorog < mean && p.MinSCount < area && area < p.MaxSCount) {
+    if (measured.rejection == TZoneMeasurement::Rejection::None) {
         double sumX = 0, sumY = 0, weight = 0;
         i = 0;
         for (int x = r.left(); x <= r.right(); ++x) {
@@ -238,14 +245,33 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *s
         if (weight != 0) {
             point = VT_Point(sumX / weight, sumY / weight);
             host.MarkPoint(int(point.x), int(point.y));
+        } else {
+            measured.rejection = TZoneMeasurement::Rejection::NoWeight;
         }
     }
     zone.points.append(point);
+    measured.found = measured.rejection == TZoneMeasurement::Rejection::None;
+    measured.x = point.x;
+    measured.y = point.y;
+    m_measurements.append(measured);
 
     if (p.Steps) {
         host.ShowNotice(QStringLiteral("Координаты центра тяжести: ") + LocaleFormat::formatFixed(point.x, 4)
                         + QStringLiteral("   -   ") + LocaleFormat::formatFixed(point.y, 4));
     }
+}
+
+// All three limits are strict: a spot exactly at a limit is rejected. The mean
+// is judged first, then the smallest and the largest area.
+TZoneMeasurement::Rejection TPointFinder::rejectionOf(const TParameters &p, double mean, int area)
+{
+    if (!(p.AverageYPorog < mean))
+        return TZoneMeasurement::Rejection::Mean;
+    if (!(p.MinSCount < area))
+        return TZoneMeasurement::Rejection::MinArea;
+    if (!(area < p.MaxSCount))
+        return TZoneMeasurement::Rejection::MaxArea;
+    return TZoneMeasurement::Rejection::None;
 }
 
 int TPointFinder::RecommendThreshold() const

@@ -2,6 +2,7 @@
 
 #include "BitmapFile.h"
 #include "TZoneInfo.h"
+#include "TZoneMeasurement.h"
 
 #include <QList>
 #include <QRect>
@@ -70,6 +71,8 @@ public:
     // The loaded image file, for the view to decode and show.
     BitmapFile &image() { return m_image; }
     const SpotMask &mask() const { return m_mask; }
+    // The details of the last processed image, one per zone in zone order.
+    const QList<TZoneMeasurement> &lastMeasurements() const { return m_measurements; }
 
     bool StopRequested = false;
     double SpotMeanSum = 0;
@@ -87,6 +90,7 @@ private:
     QRect clippedRect(const TZoneInfo &zone) const;
     void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stop);
     static QString stepText(double threshold, double maximum, int area);
+    static TZoneMeasurement::Rejection rejectionOf(const TParameters &p, double mean, int area);
 
     const TParameters &m_params;
     TFinderHost *m_host;
@@ -101,4 +105,5 @@ private:
     std::vector<double> m_brightness; // what the zone rasters point into
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
+    QList<TZoneMeasurement> m_measurements;
 };

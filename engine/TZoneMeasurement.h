@@ -1,0 +1,18 @@
+#pragma once
+
+// What detection saw in one zone of one image, beyond the point it records:
+// the figures a journal keeps so a result can be judged later.
+struct TZoneMeasurement
+{
+    // Which test a spot failed; None when it passed or no spot was judged.
+    enum class Rejection { None, Mean, MinArea, MaxArea, NoWeight };
+
+    bool found = false;
+    double x = -1;          // the centre in image pixels, -1 when not found
+    double y = -1;
+    double maximum = 0;     // the zone's brightest pixel M
+    double threshold = 0;   // the binarisation threshold T
+    int area = 0;           // pixels strictly above T (the spot area S)
+    double mean = 0;        // mean brightness of those pixels
+    Rejection rejection = Rejection::None;
+};
