@@ -13,6 +13,16 @@ static const QHash<QString, QStringList> &commandOptions()
     return options;
 }
 
+static bool isHelp(const QString &arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
+
+static bool isHelpOrVersion(const QString &arg)
+{
+    return isHelp(arg) || arg == QLatin1String("--version");
+}
+
 CliOptions CliOptions::parse(const QStringList &arguments)
 {
     CliOptions options;
@@ -21,9 +31,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         options.error = QStringLiteral("не указана команда");
         return options;
     }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
+    // Help and version count only where options stand: before the command or
+    // among its options, never after "--" or the first path (an image may be named "-h").
+    const QString &first = args.first();
+    if (isHelp(first))
         return options;
-    if (args.contains(QStringLiteral("--version"))) {
+    if (first == QLatin1String("--version")) {
         options.action = Action::Version;
         return options;
     }
@@ -37,7 +50,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     bool onlyPaths = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        if (onlyPaths || !arg.startsWith(QLatin1String("--"))) {
+        const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
+        if (!optionsEnded && (isHelp(arg) || arg == QLatin1String("--version"))) {
+            CliOptions shown;
+            shown.action = isHelp(arg) ? Action::Help : Action::Version;
+            return shown;
+        }
+        if (onlyPaths || !arg.startsWith(QLatin1String("--")) || (optionsEnded && isHelpOrVersion(arg))) {
             options.paths << arg;
             continue;
         }
@@ -103,10 +122,15 @@ QString CliOptions::usage()
         "                   свободное имя в рабочей директории)\n"
         "  PATH             файлы изображений в заданном порядке; каталог дает\n"
         "                   свои файлы *.bmp по имени без учета регистра\n"
+        "  --               конец параметров: все следующие аргументы - пути\n"
+        "                   (так обрабатывается изображение с именем \"-h\")\n"
         "\n"
         "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
         "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон,\n"
-        "нет буферной или рабочей директории, нет ни одной зоны.\n"
+        "нет буферной или рабочей директории, нет ни одной зоны; process,\n"
+        "прерванный сигналом, записывает полученные результаты и возвращает\n"
+        "130 (SIGINT, Ctrl+C) или 143 (SIGTERM); watch, остановленный сигналом,\n"
+        "возвращает 0, если результаты записаны.\n"
         "\n"
         "  --help           эта справка\n"
         "  --version        версия программы\n");
