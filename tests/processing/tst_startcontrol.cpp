@@ -653,6 +653,7 @@ void TestStartControl::reusedNamesKeepBothImages_data()
     QTest::newRow("archive per image") << "many" << "dup.bmp" << "dup.bmp";
     QTest::newRow("archive per image, same stem") << "many" << "a.1.bmp" << "a.2.bmp";
     QTest::newRow("moved") << "move" << "dup.bmp" << "dup.bmp";
+    QTest::newRow("moved, a link at the name") << "link" << "dup.bmp" << "dup.bmp";
 }
 
 // Nothing archived or moved is ever replaced: the newcomer gets "~2".
@@ -666,6 +667,10 @@ void TestStartControl::reusedNamesKeepBothImages()
     Station s;
     s.params.SaveToOneZip = mode == "one";
     s.params.SaveToManyZip = mode == "many";
+    QTemporaryDir elsewhere;
+    // A link where the first image would go is never written through.
+    if (mode == "link")
+        QVERIFY(QFile::link(elsewhere.filePath("img.bmp"), QDir(s.work).filePath("dup.bmp")));
     s.watch();
     s.drop(first, 1);
     const QByteArray firstBytes = TestSupport::readFile(s.image(first));
@@ -681,9 +686,13 @@ void TestStartControl::reusedNamesKeepBothImages()
     } else if (mode == "many") {
         QCOMPARE(archiveEntries(s.base() + "_" + first.section('.', 0, 0) + ".zip"), QStringList{first});
         QCOMPARE(archiveEntries(s.base() + "_" + first.section('.', 0, 0) + "~2.zip"), QStringList{second});
-    } else {
+    } else if (mode == "move") {
         QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup.bmp")), firstBytes);
         QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~2.bmp")), secondBytes);
+    } else {
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~2.bmp")), firstBytes);
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~3.bmp")), secondBytes);
     }
     QVERIFY(s.runHost.notices.isEmpty());
 }
