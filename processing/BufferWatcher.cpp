@@ -17,6 +17,7 @@ void BufferWatcher::clear()
     m_attempts.clear();
     m_pending.clear();
     m_notOpenableLooks.clear();
+    m_notOpenableSince.clear();
     m_skipped.clear();
 }
 
@@ -37,12 +38,18 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
         const ImageReadiness::State state = m_readiness.check(path);
         if (state == ImageReadiness::Ready) {
             m_notOpenableLooks.remove(path);
+            m_notOpenableSince.remove(path);
             next = {Work::Process, path, {}};
             break;
         }
-        if (state == ImageReadiness::NotOpenable && ++m_notOpenableLooks[path] >= m_notOpenableLimit) {
-            next = {Work::SetAside, path, {}};
-            break;
+        if (state == ImageReadiness::NotOpenable) {
+            // About a minute either way: by looks when the watch is idle, by time when it is busy.
+            const qint64 since = m_notOpenableSince.value(path, nowMs);
+            m_notOpenableSince.insert(path, since);
+            if (++m_notOpenableLooks[path] >= m_notOpenableLimit || nowMs - since >= NotOpenableMs) {
+                next = {Work::SetAside, path, {}};
+                break;
+            }
         }
         // Still being written: the images after it wait, so the series keeps the name order.
         if (state == ImageReadiness::Changing)
@@ -72,6 +79,7 @@ void BufferWatcher::forget(const QString &path)
     m_attempts.remove(path);
     m_pending.remove(path);
     m_notOpenableLooks.remove(path);
+    m_notOpenableSince.remove(path);
 }
 
 QString BufferWatcher::setAsideDirectoryName()

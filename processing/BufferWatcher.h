@@ -35,6 +35,7 @@ public:
     static constexpr int MaxAttempts = 3;
     // Looks at which a complete image may stay read-only before it is set aside; about a minute.
     static constexpr int DefaultNotOpenableLooks = 600;
+    static constexpr qint64 NotOpenableMs = 60000;
     // The pause before another try at archiving or moving doubles from one second up to a minute.
     static constexpr qint64 FirstPauseMs = 1000;
     static constexpr qint64 LongestPauseMs = 60000;
@@ -76,6 +77,7 @@ private:
     QHash<QString, int> m_attempts;
     QHash<QString, Pending> m_pending;
     QHash<QString, int> m_notOpenableLooks;
+    QHash<QString, qint64> m_notOpenableSince;
     QSet<QString> m_skipped;
     int m_notOpenableLimit = DefaultNotOpenableLooks;
 };
