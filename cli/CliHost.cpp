@@ -1,5 +1,6 @@
 #include "CliHost.h"
 
+#include "TIssue.h"
 #include "TPointFinder.h"
 
 #include <QFileInfo>
@@ -39,6 +40,8 @@ void CliHost::ImageProcessed(const QString &path, int index)
 void CliHost::ReportError(const QString &text)
 {
     m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
+    if (m_issues)
+        m_issues->report({TIssue::Severity::Error, TIssue::Source::Run, QString(), text});
 }
 
 void CliHost::ReportMessage(const QString &caption, const QString &text)

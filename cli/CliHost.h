@@ -8,6 +8,7 @@
 #include <QString>
 
 class QTextStream;
+class TIssueSink;
 class TPointFinder;
 
 // The terminal side of a run: progress lines and messages go to standard
@@ -18,6 +19,8 @@ public:
     explicit CliHost(QTextStream &err);
 
     void setFinder(TPointFinder *finder) { m_finder = finder; }
+    // Where the errors printed also go (the journal's events).
+    void setIssueSink(TIssueSink *sink) { m_issues = sink; }
 
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
@@ -36,4 +39,5 @@ public:
 private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
+    TIssueSink *m_issues = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "ProcessCommand.h"
 
 #include "ImageList.h"
+#include "TJournalRecorder.h"
 #include "TProcessingRun.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@ int ProcessCommand::execute()
     TProcessingRun run(m_finder, m_params, m_host, times);
     if (!m_options.outBase.isEmpty())
         run.setResultsBase(QFileInfo(m_options.outBase).absoluteFilePath());
+    run.setRecorder(journalRecorder(), QStringLiteral("cli"));
     const QStringList images = ImageList::expand(m_options.paths);
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
@@ -31,7 +33,7 @@ int ProcessCommand::execute()
     }
 
     printSummary(outcome, m_host.foundPerZone());
-    return outcome.imageError.isEmpty() && outcome.saveError.isEmpty() ? Success : WorkFailed;
+    return withJournal(outcome.imageError.isEmpty() && outcome.saveError.isEmpty() ? Success : WorkFailed);
 }
 
 void ProcessCommand::printSummary(const TProcessingRun::Outcome &outcome, const QList<int> &found)

@@ -75,6 +75,8 @@ void TStartControl::SetStartStyle(int style)
         m_startHost.ShowDirectory(m_params.BufferDir);
     }
     m_timer.stop();
+    if (m_recorder && m_style == 2)
+        m_recorder->endRun(m_resultsBase);
     m_style = style;
     m_params.StartStyle = style;
     m_finder.StopRequested = false;
@@ -96,6 +98,8 @@ void TStartControl::SetStartStyle(int style)
     // While waiting for the start time the user may still choose the directory to process.
     m_startHost.EnableFileLists(style != 2);
     m_resultsBase = style == 2 ? ResultFiles::NextResultsBase(m_params.WorkDir) : QString();
+    if (m_recorder && style == 2)
+        m_recorder->beginRun(QStringLiteral("watch"), m_resultsBase, m_params, m_finder.zones());
     if (style != 3)
         m_timer.start();
     Q_EMIT startStyleChanged(style);
@@ -194,7 +198,8 @@ void TStartControl::waitForImage(const QString &path, ImageReadiness::State stat
     }
     if (++m_notOpenableTicks >= m_notOpenableLimit) {
         m_notOpenableTicks = 0;
-        setAside(path, QStringLiteral("Файл не открывается для чтения и записи."));
+        m_record = TRecordedImage::of(path);
+        record(setAside(path, QStringLiteral("Файл не открывается для чтения и записи.")));
     }
 }
 
@@ -239,6 +244,29 @@ bool TStartControl::saveResults()
 // points back, so every image counts once in the result set.
 TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
 {
+    m_record = TRecordedImage::of(path);
+    const Disposal disposal = disposeOf(path);
+    record(disposal);
+    return disposal;
+}
+
+// An image is recorded once, when it has left the buffer or is passed over for
+// good; an attempt left for later is not.
+void TStartControl::record(Disposal disposal)
+{
+    if (!m_recorder || disposal == Disposal::Retry)
+        return;
+    switch (disposal) {
+    case Disposal::Archived: m_record.fate = TRecordedImage::Fate::Archived; break;
+    case Disposal::Moved: m_record.fate = TRecordedImage::Fate::Moved; break;
+    case Disposal::SetAside: m_record.fate = TRecordedImage::Fate::SetAside; break;
+    default: m_record.fate = TRecordedImage::Fate::Processed; break;
+    }
+    m_recorder->recordImage(m_record);
+}
+
+TStartControl::Disposal TStartControl::disposeOf(const QString &path)
+{
     const QList<qsizetype> pointsBefore = pointCounts();
     try {
         m_finder.ProcessImage(path);
@@ -247,6 +275,9 @@ TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
     } catch (const std::exception &error) {
         return failedAttempt(path, QString::fromLocal8Bit(error.what()), pointsBefore);
     }
+    m_record.processedAt = QDateTime::currentDateTime();
+    m_record.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
+    m_record.zones = m_finder.lastMeasurements();
     m_runHost.ImageProcessed(path, m_imagesHandled++);
     // Both archive options on (an edited settings file): one archive.
     if (m_params.SaveToOneZip || m_params.SaveToManyZip)
@@ -264,8 +295,11 @@ TStartControl::Disposal TStartControl::archive(const QString &path)
         archive += QLatin1Char('_') + name.left(name.indexOf(QLatin1Char('.')));
     }
     const QString failure = runArchiver(archive + QStringLiteral(".zip"), path);
-    if (!QFileInfo::exists(path))
+    if (!QFileInfo::exists(path)) {
+        m_record.storedAs = QFileInfo(archive + QStringLiteral(".zip")).absoluteFilePath() + QLatin1Char(':')
+                          + QFileInfo(path).fileName();
         return Disposal::Archived;
+    }
     return setAside(path, QStringLiteral("Файл не заархивирован: ")
                               + sentence(failure.isEmpty() ? QStringLiteral("файл остался на месте") : failure));
 }
@@ -335,8 +369,10 @@ TStartControl::Disposal TStartControl::moveToWorkDir(const QString &path, const 
                                  .arg(nativeName(m_params.WorkDir), error),
                              pointsBefore);
     }
-    if (QFile::remove(path))
+    if (QFile::remove(path)) {
+        m_record.storedAs = QFileInfo(target).absoluteFilePath();
         return Disposal::Moved;
+    }
     // Left in the buffer it would be processed again: the copy stays, the image goes aside.
     return setAside(path, QStringLiteral("Скопирован в рабочую директорию, но не удален из буферной."));
 }
@@ -369,6 +405,8 @@ TStartControl::Disposal TStartControl::setAside(const QString &path, const QStri
             const QString name = n == 0 ? image.fileName()
                                         : image.completeBaseName() + QLatin1Char('_') + QString::number(n) + suffix;
             if (QFile::rename(path, aside.filePath(name))) {
+                m_record.storedAs = QFileInfo(aside.filePath(name)).absoluteFilePath();
+                m_record.detail = reason;
                 setNotice(&m_imageNotice, QStringLiteral("Изображение %1 отложено в папку \"%2\" под именем %3: %4")
                                               .arg(image.fileName(), setAsideDirectoryName(), name, sentence(reason)));
                 return Disposal::SetAside;
@@ -376,6 +414,7 @@ TStartControl::Disposal TStartControl::setAside(const QString &path, const QStri
         }
     }
     m_skipped.insert(path);
+    m_record.detail = reason;
     setNotice(&m_imageNotice, QStringLiteral("Изображение %1 не удалось отложить в папку \"%2\"; оно оставлено в "
                                              "буферной директории и больше не обрабатывается: %3")
                                   .arg(image.fileName(), setAsideDirectoryName(), sentence(reason)));

@@ -2,6 +2,7 @@
 
 #include "ImageReadiness.h"
 #include "TDateTime.h"
+#include "TMeasurementRecorder.h"
 
 #include <QHash>
 #include <QList>
@@ -89,6 +90,8 @@ public:
     void setArchiver(const QString &program) { m_archiver = program; }
     void setArchiverTimeout(int milliseconds) { m_archiverTimeout = milliseconds; }
     void setNotOpenableTicks(int ticks) { m_notOpenableLimit = ticks; }
+    // Where every handled image goes as well (the journal); a watch is one run.
+    void setRecorder(TMeasurementRecorder *recorder) { m_recorder = recorder; }
 
     static QString setAsideDirectoryName();
 
@@ -105,6 +108,8 @@ private:
     void endWatch();
     bool saveResults();
 
+    Disposal disposeOf(const QString &path);
+    void record(Disposal disposal);
     Disposal archive(const QString &path);
     QString runArchiver(const QString &archive, const QString &path);
     Disposal moveToWorkDir(const QString &path, const QList<qsizetype> &pointsBefore);
@@ -141,4 +146,7 @@ private:
     int m_notOpenableLimit = DefaultNotOpenableTicks;
     bool m_waitingForArchiver = false;
     bool m_resultsWritten = true;
+
+    TMeasurementRecorder *m_recorder = nullptr;
+    TRecordedImage m_record;  // the image in hand, as the recorder will get it
 };
