@@ -3,13 +3,15 @@
 #include "TStartHost.h"
 
 class QTextStream;
+class TIssueSink;
 
 // The terminal side of a watch: there are no lists to move or lock, and the
 // watch's notices (an image set aside, results not written) are printed.
 class CliStartHost : public TStartHost
 {
 public:
-    explicit CliStartHost(QTextStream &err);
+    // issues: where the notices also go (the journal's events); may be null.
+    explicit CliStartHost(QTextStream &err, TIssueSink *issues = nullptr);
 
     void EnableFileLists(bool) override {}
     void ShowDirectory(const QString &) override {}
@@ -19,4 +21,5 @@ public:
 
 private:
     QTextStream &m_err;
+    TIssueSink *m_issues;
 };

@@ -25,7 +25,7 @@ int WatchCommand::execute()
     if (!readZones())
         return BadInput;
 
-    CliStartHost startHost(m_err);
+    CliStartHost startHost(m_err, journalRecorder());
     TRunTimes times;
     TStartControl control(m_finder, m_params, times, m_host, startHost);
     control.setRecorder(journalRecorder());

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QRect>
 #include <QString>
 
 #include <functional>

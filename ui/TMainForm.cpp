@@ -19,6 +19,7 @@
 #include "TKelvarinAboutBox.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
+#include "TIssue.h"
 #include "TJournal.h"
 #include "TJournalRecorder.h"
 #include "TProcessingRun.h"
@@ -406,6 +407,7 @@ void TMainForm::StartScheduledRun()
 void TMainForm::WatchNotice(const QString &text)
 {
     setStatusText(QLatin1Char(' ') + text);
+    m_journal->report({TIssue::Severity::Warning, TIssue::Source::Watch, QString(), text});
 }
 
 QString TMainForm::statusText(int panel) const
@@ -447,6 +449,7 @@ void TMainForm::ImageProcessed(const QString &path, int index)
 
 void TMainForm::ReportError(const QString &text)
 {
+    m_journal->report({TIssue::Severity::Error, TIssue::Source::Run, QString(), text});
     DialogService::instance().error(this, text);
 }
 

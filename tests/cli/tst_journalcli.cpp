@@ -2,6 +2,7 @@
 #include "TJournal.h"
 #include "WatchStation.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void processRunsAndExportMatchCoordinateFiles();
     void noJournalWritesNone();
     void unwritableJournalExitsOneWithResultsIntact();
+    void watchRecordsWhatBecameOfEachImage();
     void killedRunLeavesWholeImages();
     void twoToolsAtOnceLoseNothing();
     void russianLocaleExportsWithPoint();
@@ -186,6 +188,66 @@ void TestJournalCli::unwritableJournalExitsOneWithResultsIntact()
                  TestSupport::readFile(station.dir.filePath("plain_%1.crd").arg(zone)));
     }
     QVERIFY(out.contains("Результаты: "));
+}
+
+void TestJournalCli::watchRecordsWhatBecameOfEachImage()
+{
+    if (!WatchStation::haveZip())
+        QSKIP("zip and unzip are not installed");
+    WatchStation station("SaveToOneZip=1\r\n");
+    TestSupport::writeFile(QDir(station.buffer).filePath("a.bmp"), WatchStation::image(2, 2));
+    TestSupport::writeFile(QDir(station.buffer).filePath("b.bmp"), WatchStation::image(3, 2));
+    TestSupport::writeFile(QDir(station.buffer).filePath("damaged.bmp"), "BM");
+    QProcess tool;
+    tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, station.buffer});
+    QVERIFY(tool.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList(), 30000);
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+
+    const QString journal = QDir(station.work).filePath("kelvarin2-journal.sqlite");
+    TJournal reader(journal);
+    const QList<TJournalRun> runs = reader.runs();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().kind, QStringLiteral("watch"));
+    QCOMPARE(runs.first().base, station.base());
+    QVERIFY(runs.first().end.isValid());
+    QCOMPARE(runs.first().images, 3);  // the damaged one too, with no measurements
+    const QList<TJournalRow> rows = reader.rows(runs.first().id);
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows.at(0).image, QStringLiteral("work_0001.zip:a.bmp"));
+    QCOMPARE(rows.at(2).image, QStringLiteral("work_0001.zip:b.bmp"));
+    QCOMPARE(rows.at(2).number, 2);
+
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "fates");
+    db.setDatabaseName(journal);
+    QVERIFY(db.open());
+    {
+        QSqlQuery query(db);
+        QVERIFY(query.exec("SELECT path, fate, stored_as, detail, number FROM images ORDER BY id"));
+        QStringList fates;
+        while (query.next()) {
+            fates << QFileInfo(query.value(0).toString()).fileName() + ' ' + query.value(1).toString() + ' '
+                         + QFileInfo(query.value(2).toString()).fileName() + ' ' + query.value(4).toString();
+            if (query.value(1).toString() == "set_aside")
+                QVERIFY(!query.value(3).toString().isEmpty());
+        }
+        QCOMPARE(fates, (QStringList{"a.bmp archived work_0001.zip:a.bmp 1", "b.bmp archived work_0001.zip:b.bmp 2",
+                                     "damaged.bmp set_aside damaged.bmp 0"}));
+        // The watch's notices are the run's events.
+        QVERIFY(query.exec("SELECT run_id, severity, source, text FROM events ORDER BY id"));
+        QStringList events;
+        while (query.next()) {
+            QCOMPARE(query.value(0).toLongLong(), runs.first().id);
+            events << query.value(1).toString() + ' ' + query.value(2).toString() + ' ' + query.value(3).toString();
+        }
+        QVERIFY2(events.size() >= 1 && events.last().startsWith("warning watch Изображение damaged.bmp отложено"),
+                 qPrintable(events.join('\n')));
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase("fates");
 }
 
 void TestJournalCli::killedRunLeavesWholeImages()

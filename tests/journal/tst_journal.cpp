@@ -127,7 +127,7 @@ void TestJournal::init()
     QDir().mkpath(m_params.WorkDir);
     m_params.ZonesFileName = m_dir.filePath(QStringLiteral("z.zon"));
     // Zone 1 without an origin, zone 2 with one.
-    TestSupport::writeFile(m_params.ZonesFileName, "0;0;19;29\r\n20;0;39;29;21.5;11.25\r\n");
+    TestSupport::writeFile(m_params.ZonesFileName, "0;0;19;29\r\n20;0;39;29;21;11\r\n");
 }
 
 QString TestJournal::location(const QString &kind) const
