@@ -23,6 +23,13 @@ public:
     static QByteArray csvHeader();
     static QByteArray csvRow(const TJournalRow &row);
     static QByteArray jsonObject(const TJournalRow &row);
+    // The parts of a row: what is the same for every zone of an image (up to
+    // the zone, with its comma), and the rest. A row is the two together.
+    static QByteArray csvImagePart(const TJournalRow &row);
+    static QByteArray csvZonePart(const TJournalRow &row);
+    static void appendCsvZonePart(QByteArray &out, const TJournalRow &row);
+    static QByteArray jsonImagePart(const TJournalRow &row);
+    static QByteArray jsonZonePart(const TJournalRow &row);
 
     // Writes the whole export of a run in pieces to `sink` (false from it
     // stops the export). False with `error` set when the journal cannot be read
@@ -37,5 +44,9 @@ public:
     // a comma, a quote, a line break or leading or trailing blanks.
     static QByteArray csvField(const QString &text);
     // The shortest text that reads back as the same double, without exponent.
-    static QString exactNumber(double value);
+    static QByteArray exactNumber(double value);
+    // Fixed notation with "." as LocaleFormat::formatFixed writes it (halves
+    // away from zero on the exact binary value), without its cost where no
+    // half is in question.
+    static QByteArray fixedNumber(double value, int decimals);
 };

@@ -5,6 +5,7 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QHash>
 #include <QRect>
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -441,49 +442,71 @@ bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalR
 {
     if (!open())
         return false;
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    TJournalRow row;
+    row.runId = runId;
+    // What is the same for every zone of the run and of an image is read once:
+    // the run's base and origins, then each image; the measurements alone are
+    // read row by row.
+    QSqlQuery query(db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT r.base, i.number, i.name, i.modified_at, i.processed_at, m.zone, m.found, m.x, m.y, m.dx, m.dy, "
-        "m.area, m.mean, m.maximum, m.threshold, z.x0, z.y0 "
-        "FROM images i JOIN runs r ON r.id = i.run_id JOIN measurements m ON m.image_id = i.id "
-        "LEFT JOIN run_zones z ON z.run_id = i.run_id AND z.zone = m.zone "
-        "WHERE i.run_id = ? ORDER BY i.id, m.zone"));
+    query.prepare(QStringLiteral("SELECT base FROM runs WHERE id = ?"));
     query.addBindValue(runId);
     if (!query.exec())
         return fail(QStringLiteral("не читается"), query.lastError().text());
-    TJournalRow row;
-    row.runId = runId;
-    QString imageTimeText;
-    QString processedText;
+    if (query.next())
+        row.base = query.value(0).toString();
+    QHash<int, bool> origins;
+    query.prepare(QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    while (query.next())
+        origins.insert(query.value(0).toInt(), query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
+    struct Image
+    {
+        int number;
+        QString name;
+        QDateTime modified;
+        QDateTime processed;
+    };
+    QHash<qint64, Image> images;
+    query.prepare(QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
     while (query.next()) {
-        // Texts repeated from row to row are parsed once and shared.
-        const QString base = query.value(0).toString();
-        if (base != row.base)
-            row.base = base;
-        row.number = query.value(1).toInt();
-        row.image = query.value(2).toString();
-        const QString imageTime = query.value(3).toString();
-        if (imageTime != imageTimeText) {
-            imageTimeText = imageTime;
-            row.imageTime = parseTime(query.value(3));
+        images.insert(query.value(0).toLongLong(), Image{query.value(1).toInt(), query.value(2).toString(),
+                                                         parseTime(query.value(3)), parseTime(query.value(4))});
+    }
+    query.prepare(QStringLiteral(
+        "SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, m.threshold "
+        "FROM measurements m JOIN images i ON i.id = m.image_id WHERE i.run_id = ? ORDER BY m.image_id, m.zone"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    qint64 imageId = -1;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        if (id != imageId) {
+            imageId = id;
+            const Image image = images.value(id);
+            row.number = image.number;
+            row.image = image.name;
+            row.imageTime = image.modified;
+            row.processedAt = image.processed;
         }
-        const QString processed = query.value(4).toString();
-        if (processed != processedText) {
-            processedText = processed;
-            row.processedAt = parseTime(query.value(4));
-        }
-        row.zone = query.value(5).toInt();
-        row.found = query.value(6).toInt() != 0;
-        row.x = row.found ? query.value(7).toDouble() : -1;
-        row.y = row.found ? query.value(8).toDouble() : -1;
-        row.dx = row.found ? query.value(9).toDouble() : 0;
-        row.dy = row.found ? query.value(10).toDouble() : 0;
-        row.area = query.value(11).toInt();
-        row.mean = query.value(12).toDouble();
-        row.maximum = query.value(13).toDouble();
-        row.threshold = query.value(14).toDouble();
-        row.hasOrigin = !query.value(15).isNull() && query.value(15).toDouble() > -1 && query.value(16).toDouble() > -1;
+        row.zone = query.value(1).toInt();
+        row.found = query.value(2).toInt() != 0;
+        row.x = row.found ? query.value(3).toDouble() : -1;
+        row.y = row.found ? query.value(4).toDouble() : -1;
+        row.dx = row.found ? query.value(5).toDouble() : 0;
+        row.dy = row.found ? query.value(6).toDouble() : 0;
+        row.area = query.value(7).toInt();
+        row.mean = query.value(8).toDouble();
+        row.maximum = query.value(9).toDouble();
+        row.threshold = query.value(10).toDouble();
+        row.hasOrigin = origins.value(row.zone, false);
         visit(row);
     }
     if (query.lastError().isValid())

@@ -1,6 +1,7 @@
 #include "BmpWriter.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
+#include "LocaleFormat.h"
 #include "PostgresForTests.h"
 #include "ResultFiles.h"
 #include "TJournal.h"
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void rowsEqualCoordinateFiles();
     void exportCsvWhateverTheLocale();
     void exportJson();
+    void exportNumbersAsTheCoordinateFiles();
     void twoWritersLoseNothing_data();
     void twoWritersLoseNothing();
     void unwritableJournalWarnsAndRunGoesOn_data();
@@ -322,6 +324,33 @@ void TestJournal::exportJson()
     QVERIFY(JournalExport::write(journal, 999999, JournalExport::Format::Json,
                                  [&empty](const QByteArray &piece) { empty += piece; return true; }, &error));
     QCOMPARE(QJsonDocument::fromJson(empty).array().size(), 0);
+}
+
+void TestJournal::exportNumbersAsTheCoordinateFiles()
+{
+    // The export's fast formatting must give the coordinate files' text for
+    // every value: exact halves (away from zero), negatives rounding to zero,
+    // large values, and many ordinary ones.
+    QList<double> values = {0.0, -0.0, 0.00005, -0.00005, 0.00015, 2.5e-5, 1.03125, -1.03125, 100.03125,
+                            0.000049999, -0.00004, 123456.78905, 1e15, -2.5e16, 0.5, 1.99995, -1.99995};
+    quint32 seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double scale = (seed >> 28) < 8 ? 1.0 : 3000.0;
+        values << (double(seed) / 4294967296.0 - 0.5) * scale;
+        // Exact sixteenths and thirty-seconds hit halves at the fourth and sixth decimal.
+        values << double(int(seed % 200000) - 100000) / 32.0 << double(int(seed % 2000000) - 1000000) / 128.0;
+    }
+    for (const double value : values) {
+        QCOMPARE(JournalExport::fixedNumber(value, 4), ResultFiles::FormatCoordinate(value).toLatin1());
+        QCOMPARE(JournalExport::fixedNumber(value, 6), LocaleFormat::formatFixed(value, 6, QLatin1Char('.')).toLatin1());
+    }
+    // Mean, maximum and threshold: the shortest text that reads back exactly, never an exponent.
+    for (const double value : {214.82830626450115, 247.0, 1e-7, 3e20, 0.1}) {
+        const QByteArray text = JournalExport::exactNumber(value);
+        QVERIFY2(!text.contains('e'), text.constData());
+        QCOMPARE(text.toDouble(), value);
+    }
 }
 
 void TestJournal::twoWritersLoseNothing_data()
