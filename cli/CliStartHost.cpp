@@ -1,17 +1,8 @@
 #include "CliStartHost.h"
 
-#include "TIssue.h"
-
 #include <QTextStream>
 
-CliStartHost::CliStartHost(QTextStream &err, TIssueSink *issues)
-    : m_err(err), m_issues(issues)
+CliStartHost::CliStartHost(QTextStream &err)
+    : m_err(err)
 {
-}
-
-void CliStartHost::WatchNotice(const QString &text)
-{
-    m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
-    if (m_issues)
-        m_issues->report({TIssue::Severity::Warning, TIssue::Source::Watch, QString(), text});
 }

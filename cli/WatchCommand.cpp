@@ -25,7 +25,7 @@ int WatchCommand::execute()
     if (!readZones())
         return BadInput;
 
-    CliStartHost startHost(m_err, journalRecorder());
+    CliStartHost startHost(m_err);
     TRunTimes times;
     TStartControl control(m_finder, m_params, times, m_host, startHost);
     control.setRecorder(journalRecorder());
@@ -49,7 +49,10 @@ int WatchCommand::execute()
     });
     loop.exec();
 
-    m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
+    if (control.endedWithNothingProcessed())
+        m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
+    else
+        m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
     m_out << QStringLiteral("Изображений: %1").arg(ResultFiles::fileCount(m_finder.zones())) << Qt::endl;
     return withJournal(control.resultsWritten() ? Success : WorkFailed);
 }

@@ -97,8 +97,9 @@ void TJournalRecorder::report(const TIssue &issue)
 {
     // A failure of the journal itself comes back here through the event
     // channel: it is not written into the journal that just failed.
-    // A journal that could not even be opened is not tried again for every event.
-    if (m_reporting || (failed() && !m_journal->isOpen()))
+    // Events go into a journal a run has opened; one that is not open (no run
+    // yet, or it could not be opened) is not tried for every event.
+    if (m_reporting || !m_journal->isOpen())
         return;
     m_reporting = true;
     if (!m_journal->recordEvent(m_runId, issue))

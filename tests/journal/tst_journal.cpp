@@ -4,6 +4,7 @@
 #include "LocaleFormat.h"
 #include "PostgresForTests.h"
 #include "ResultFiles.h"
+#include "TIssue.h"
 #include "TJournal.h"
 #include "TJournalRecorder.h"
 #include "TMessageReporter.h"
@@ -35,7 +36,7 @@ struct QuietHost : TRunHost, TMessageReporter
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
     void ProcessEvents() override {}
-    void ReportError(const QString &text) override { errors << text; }
+    void report(const TIssue &issue) override { errors << issue.text; }
     void ReportMessage(const QString &, const QString &text) override { errors << text; }
 };
 
