@@ -1,6 +1,7 @@
 #include "CalibrateCommand.h"
 
 #include "KelvarinError.h"
+#include "TJournalRecorder.h"
 
 #include <QTextStream>
 
@@ -17,13 +18,28 @@ int CalibrateCommand::execute()
     }
     m_finder.SpotMeanSum = 0;
     int recommended = 0;
+    // The calibration is a run of one image in the journal, without results.
+    TJournalRecorder *journal = journalRecorder();
+    if (journal)
+        journal->beginRun(QStringLiteral("calibrate"), QString(), m_params, m_finder.zones());
+    const TRecordedImage before = TRecordedImage::of(m_options.paths.first());
     try {
         m_finder.ProcessImage(m_options.paths.first());
         recommended = m_finder.RecommendThreshold();
     } catch (const KelvarinError &failure) {
         fail(failure.message());
+        if (journal)
+            journal->endRun(QString());
         return WorkFailed;
     }
+    if (journal) {
+        TRecordedImage image = before;
+        image.processedAt = QDateTime::currentDateTime();
+        image.number = 1;
+        image.zones = m_finder.lastMeasurements();
+        journal->recordImage(image);
+        journal->endRun(QString());
+    }
     m_out << QStringLiteral("Рекомендуемый порог яркости:  ") << recommended << Qt::endl;
-    return Success;
+    return withJournal(Success);
 }

@@ -1,6 +1,8 @@
 #include "CliCommand.h"
 
 #include "CliSettings.h"
+#include "JournalLocation.h"
+#include "TJournalRecorder.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -9,6 +11,32 @@ CliCommand::CliCommand(const CliOptions &options, QTextStream &out, QTextStream 
     : m_options(options), m_out(out), m_err(err), m_host(err), m_finder(m_params, &m_host, &m_host)
 {
     m_host.setFinder(&m_finder);
+}
+
+CliCommand::~CliCommand() = default;
+
+QString CliCommand::journalLocation() const
+{
+    return m_options.journal.isEmpty() ? JournalLocation::fromSettings(m_params) : m_options.journal;
+}
+
+TJournalRecorder *CliCommand::journalRecorder()
+{
+    if (m_options.noJournal)
+        return nullptr;
+    if (!m_journal) {
+        m_journal = std::make_unique<TJournalRecorder>(journalLocation());
+        m_journal->setFailureHandler([this](const QString &text) {
+            m_err << QStringLiteral("kelvarin2-cli: предупреждение: ") << text << Qt::endl;
+        });
+        m_host.setIssueSink(m_journal.get());
+    }
+    return m_journal.get();
+}
+
+int CliCommand::withJournal(int code) const
+{
+    return code == Success && m_journal && m_journal->failed() ? WorkFailed : code;
 }
 
 bool CliCommand::loadSettings()

@@ -5,6 +5,10 @@
 #include "TParameters.h"
 #include "TPointFinder.h"
 
+#include <memory>
+
+class TJournalRecorder;
+
 class QTextStream;
 
 // What every command of the tool starts from: its options, the terminal, the
@@ -16,7 +20,7 @@ public:
     enum ExitCode { Success = 0, WorkFailed = 1, BadInput = 2 };
 
     CliCommand(const CliOptions &options, QTextStream &out, QTextStream &err);
-    virtual ~CliCommand() = default;
+    virtual ~CliCommand();
     virtual int execute() = 0;
 
 protected:
@@ -33,10 +37,19 @@ protected:
     // "kelvarin2-cli: <text>" on standard error.
     void fail(const QString &text);
 
+    // The journal the run writes (--journal, else the settings'), none with
+    // --no-journal. Its failures are printed as warnings when they happen.
+    TJournalRecorder *journalRecorder();
+    // The journal's location, --journal or the settings'.
+    QString journalLocation() const;
+    // Success turns into WorkFailed when the journal could not be written.
+    int withJournal(int code) const;
+
     const CliOptions &m_options;
     QTextStream &m_out;
     QTextStream &m_err;
     CliHost m_host;
     TParameters m_params;
     TPointFinder m_finder;
+    std::unique_ptr<TJournalRecorder> m_journal;
 };

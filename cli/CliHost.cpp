@@ -1,5 +1,6 @@
 #include "CliHost.h"
 
+#include "TIssue.h"
 #include "TPointFinder.h"
 
 #include <QFileInfo>
@@ -45,6 +46,9 @@ void CliHost::report(const TIssue &issue)
                      .arg(m_events.path(), m_events.lastFailure())
               << Qt::endl;
     }
+    // The measurement journal keeps the run's events too.
+    if (m_issues)
+        m_issues->report(issue);
 }
 
 // The engine's own messages (settings, zone file) are errors of the settings.

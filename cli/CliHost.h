@@ -9,6 +9,7 @@
 #include <QString>
 
 class QTextStream;
+class TIssueSink;
 class TPointFinder;
 
 // The terminal side of a run: progress lines and every reported issue go to
@@ -20,6 +21,8 @@ public:
     explicit CliHost(QTextStream &err);
 
     void setFinder(TPointFinder *finder) { m_finder = finder; }
+    // Where the errors printed also go (the journal's events).
+    void setIssueSink(TIssueSink *sink) { m_issues = sink; }
 
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
@@ -45,4 +48,5 @@ private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
     EventLog m_events;
+    TIssueSink *m_issues = nullptr;
 };

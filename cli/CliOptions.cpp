@@ -5,12 +5,25 @@
 // The options every command accepts, each followed by a value.
 static const QHash<QString, QStringList> &commandOptions()
 {
+    static const QString settings = QStringLiteral("settings");
+    static const QString zones = QStringLiteral("zones");
+    static const QString journal = QStringLiteral("journal");
+    static const QString noJournal = QStringLiteral("no-journal");
     static const QHash<QString, QStringList> options = {
-        {QStringLiteral("process"), {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out")}},
-        {QStringLiteral("watch"), {QStringLiteral("settings"), QStringLiteral("zones")}},
-        {QStringLiteral("calibrate"), {QStringLiteral("settings"), QStringLiteral("zones")}},
+        {QStringLiteral("process"), {settings, zones, QStringLiteral("out"), journal, noJournal}},
+        {QStringLiteral("watch"), {settings, zones, journal, noJournal}},
+        {QStringLiteral("calibrate"), {settings, zones, journal, noJournal}},
+        {QStringLiteral("runs"), {settings, journal}},
+        {QStringLiteral("export"), {settings, journal, QStringLiteral("run"), QStringLiteral("base"),
+                                    QStringLiteral("format"), QStringLiteral("out")}},
     };
     return options;
+}
+
+// Options that take no value.
+static bool isFlag(const QString &name)
+{
+    return name == QLatin1String("no-journal");
 }
 
 static bool isHelp(const QString &arg)
@@ -67,6 +80,14 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         QString name = arg.mid(2);
         QString value;
         const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (isFlag(name)) {
+            if (!accepted.contains(name)) {
+                options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
+                return options;
+            }
+            options.noJournal = true;
+            continue;
+        }
         if (eq >= 0) {
             value = name.mid(eq + 1);
             name = name.left(eq);
@@ -86,9 +107,19 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         }
         QString &target = name == QLatin1String("settings") ? options.settingsFile
                         : name == QLatin1String("zones")    ? options.zonesFile
+                        : name == QLatin1String("journal")  ? options.journal
+                        : name == QLatin1String("run")      ? options.runId
+                        : name == QLatin1String("base")     ? options.base
+                        : name == QLatin1String("format")   ? options.format
                                                             : options.outBase;
         target = value;
     }
+    if (options.noJournal && !options.journal.isEmpty())
+        options.error = QStringLiteral("--journal и --no-journal вместе");
+    else if (!options.runId.isEmpty() && !options.base.isEmpty())
+        options.error = QStringLiteral("--run и --base вместе");
+    else if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
+        options.error = QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
     return options;
 }
 
@@ -99,6 +130,9 @@ QString CliOptions::usage()
         "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
         "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
         "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
+        "  kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]\n"
+        "  kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]\n"
+        "                       [--format csv|json] [--out FILE]\n"
         "\n"
         "process   находит индикаторные точки во всех зонах каждого изображения и\n"
         "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
@@ -122,6 +156,11 @@ QString CliOptions::usage()
 
         "calibrate обрабатывает изображение IMAGE и печатает рекомендуемый порог\n"
         "          яркости (AverageYPorog); настройки не изменяются.\n"
+        "runs      перечисляет прогоны журнала измерений: номер, вид, имя набора\n"
+        "          результатов, начало, конец, число изображений.\n"
+        "export    выгружает измерения прогона (по умолчанию последнего) по строке\n"
+        "          на изображение и зону, CSV (по умолчанию) или JSON, в стандартный\n"
+        "          вывод или в файл --out; десятичный разделитель всегда \".\".\n"
         "\n"
         "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
         "                   собственный файл настроек пользователя)\n"
@@ -130,12 +169,21 @@ QString CliOptions::usage()
         "                   свободное имя в рабочей директории)\n"
         "  PATH             файлы изображений в заданном порядке; каталог дает\n"
         "                   свои файлы *.bmp по имени без учета регистра\n"
+        "  --journal FILE|URL  журнал измерений: файл SQLite или адрес\n"
+        "                   postgresql://пользователь@сервер:порт/база (по умолчанию\n"
+        "                   JournalUrl, JournalFile из настроек или\n"
+        "                   kelvarin2-journal.sqlite в рабочей директории)\n"
+        "  --no-journal     не вести журнал измерений\n"
+        "  --run ID, --base BASE  прогон для выгрузки: по номеру или последний\n"
+        "                   прогон с этим набором результатов\n"
+        "  --format csv|json, --out FILE  формат и файл выгрузки\n"
         "  --               конец параметров: все следующие аргументы - пути\n"
         "                   (так обрабатывается изображение с именем \"-h\")\n"
         "\n"
-        "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
-        "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон,\n"
-        "нет буферной или рабочей директории, нет ни одной зоны; process,\n"
+        "Коды возврата: 0 - успех, 1 - изображение не прочитано, результаты\n"
+        "не записаны или журнал измерений не записан (файлы .crd записаны),\n"
+        "2 - ошибка в командной строке, файле настроек или файле зон, нет\n"
+        "буферной или рабочей директории, нет ни одной зоны, нет журнала; process,\n"
         "прерванный сигналом, записывает полученные результаты и возвращает\n"
         "130 (SIGINT, Ctrl+C) или 143 (SIGTERM); watch, остановленный сигналом,\n"
         "возвращает 0, если результаты записаны.\n"

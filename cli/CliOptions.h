@@ -7,6 +7,10 @@
 //   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
 //   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
 //   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
+//   kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]
+//   kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]
+//                        [--format csv|json] [--out FILE]
+// (process, watch and calibrate also take --journal FILE|URL and --no-journal)
 // plus --help and --version. Parsing never exits; errors come back as text.
 struct CliOptions
 {
@@ -16,7 +20,12 @@ struct CliOptions
     QString command;        // "process", "watch" or "calibrate"
     QString settingsFile;   // empty: the user's own settings file
     QString zonesFile;      // empty: the settings' zone file
-    QString outBase;        // empty: the next free base in the working directory
+    QString outBase;        // empty: the next free base in the working directory (export: the file)
+    QString journal;        // empty: the journal the settings name
+    bool noJournal = false;
+    QString runId;          // export: the run; empty: the last one
+    QString base;           // export: the last run of this base
+    QString format;         // export: "csv" (empty) or "json"
     QStringList paths;
     QString error;          // non-empty when the command line is unusable
 

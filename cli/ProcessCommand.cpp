@@ -1,6 +1,7 @@
 #include "ProcessCommand.h"
 
 #include "ImageList.h"
+#include "TJournalRecorder.h"
 #include "TProcessingRun.h"
 
 #include <QDir>
@@ -27,6 +28,7 @@ int ProcessCommand::execute()
         if (!QFileInfo(m_params.WorkDir).isDir())
             m_host.setEventLogDirectory(out.path());
     }
+    run.setRecorder(journalRecorder(), QStringLiteral("cli"));
     const QStringList images = ImageList::expand(m_options.paths);
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
@@ -41,7 +43,7 @@ int ProcessCommand::execute()
     // Stopped by a signal: the results so far are written, but the run is not whole.
     if (outcome.stopped && CliHost::interruptedStatus() != 0)
         return CliHost::interruptedStatus();
-    return Success;
+    return withJournal(Success);
 }
 
 void ProcessCommand::printSummary(const TProcessingRun::Outcome &outcome, const QList<int> &found)

@@ -3,6 +3,7 @@
 #include "CliStartHost.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
+#include "TJournalRecorder.h"
 #include "TStartControl.h"
 
 #include <QDir>
@@ -27,6 +28,7 @@ int WatchCommand::execute()
     CliStartHost startHost(m_err);
     TRunTimes times;
     TStartControl control(m_finder, m_params, times, m_host, startHost);
+    control.setRecorder(journalRecorder());
     try {
         control.SetStartStyle(2);
     } catch (const KelvarinError &failure) {
@@ -52,5 +54,5 @@ int WatchCommand::execute()
     else
         m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
     m_out << QStringLiteral("Изображений: %1").arg(ResultFiles::fileCount(m_finder.zones())) << Qt::endl;
-    return control.resultsWritten() ? Success : WorkFailed;
+    return withJournal(control.resultsWritten() ? Success : WorkFailed);
 }

@@ -1,6 +1,7 @@
 #include "CalibrateCommand.h"
 #include "CliHost.h"
 #include "CliOptions.h"
+#include "JournalCommands.h"
 #include "ProcessCommand.h"
 #include "WatchCommand.h"
 
@@ -43,6 +44,10 @@ int main(int argc, char *argv[])
     }
     if (options.command == QLatin1String("watch"))
         return WatchCommand(options, out, err).execute();
+    if (options.command == QLatin1String("runs"))
+        return RunsCommand(options, out, err).execute();
+    if (options.command == QLatin1String("export"))
+        return ExportCommand(options, out, err).execute();
     if (options.command == QLatin1String("calibrate"))
         return CalibrateCommand(options, out, err).execute();
     return ProcessCommand(options, out, err).execute();

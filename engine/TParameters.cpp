@@ -100,6 +100,12 @@ void ReadParameters(const QString &fileName, TParameters &params,
          [&](const IniFile &f) { params.SaveToOneZip = readBool(f, "SaveToOneZip", defaults.SaveToOneZip); }},
         {"Ошибка чтения флага сохранения в zip-файл из ini-файла!",
          [&](const IniFile &f) { params.SaveToManyZip = readBool(f, "SaveToManyZip", defaults.SaveToManyZip); }},
+        // The journal's keys; missing in older files, which then keep the default journal.
+        {"Ошибка чтения места журнала измерений из ini-файла!",
+         [&](const IniFile &f) {
+             params.JournalFile = readText(f, "JournalFile", QString());
+             params.JournalUrl = readText(f, "JournalUrl", QString());
+         }},
     };
     for (const ReadStep &step : steps) {
         try {
@@ -134,7 +140,10 @@ bool WriteParameters(const QString &fileName, const TParameters &p, TMessageRepo
         && ini.writeBool(s, key("ResAutoSave"), p.ResAutoSave)
         && ini.writeReal(s, key("GlobalAverageYPercent"), p.GlobalAverageYPercent)
         && ini.writeBool(s, key("SaveToOneZip"), p.SaveToOneZip)
-        && ini.writeBool(s, key("SaveToManyZip"), p.SaveToManyZip);
+        && ini.writeBool(s, key("SaveToManyZip"), p.SaveToManyZip)
+        // The journal's keys.
+        && ini.writeString(s, key("JournalFile"), p.JournalFile)
+        && ini.writeString(s, key("JournalUrl"), p.JournalUrl);
     if (!ok)
         reporter.ReportMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи ini-файла!"));
     return ok;

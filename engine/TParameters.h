@@ -31,6 +31,11 @@ struct TParameters
     bool SaveToOneZip = false;
     bool SaveToManyZip = false;
 
+    // The measurement journal, beyond the nineteen: a file (SQLite) or a
+    // postgresql:// address; both empty = "kelvarin2-journal.sqlite" in WorkDir.
+    QString JournalFile;
+    QString JournalUrl;
+
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
 
@@ -52,7 +57,7 @@ struct TParametersActions
 void ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TMessageReporter &reporter);
 
-// Writes all nineteen keys in the writer's order, each at once; at the first
+// Writes all the keys (the nineteen, then the journal's) in the writer's order, each at once; at the first
 // failure the rest are skipped and "Ошибка записи ini-файла!" is reported.
 bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
 

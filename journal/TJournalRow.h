@@ -12,6 +12,7 @@ struct TJournalRun
     QDateTime start;
     QDateTime end;       // invalid while the run is still going
     int images = 0;
+    QString station;     // the host name of the computer that ran it
 };
 
 // One zone of one image of a run: what the export writes as a row and what the

@@ -3,6 +3,7 @@
 #include "KelvarinError.h"
 #include "ResultFiles.h"
 #include "ResultSetWriter.h"
+#include "TMeasurementRecorder.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TRunHost.h"
@@ -26,6 +27,8 @@ TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
         return outcome;
     }
     outcome.ran = true;
+    if (m_recorder)
+        m_recorder->beginRun(m_kind, m_fixedBase, m_params, m_finder.zones());
     m_host.BeginBusy();
     m_host.SetStatusText(QStringLiteral(" Подождите... Идет счет..."));
     processImages(imagePaths, outcome);
@@ -46,7 +49,15 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
             // The stop button and Esc are seen only here, before an image; the
             // flag is tested after it, so a stop lets the next image finish.
             m_host.ProcessEvents();
+            const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
             m_finder.ProcessImage(path);
+            if (m_recorder) {
+                TRecordedImage image = before;
+                image.processedAt = QDateTime::currentDateTime();
+                image.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
+                image.zones = m_finder.lastMeasurements();
+                m_recorder->recordImage(image);
+            }
             m_host.ImageProcessed(path, outcome.imagesProcessed++);
             if (m_finder.StopRequested) {
                 outcome.stopped = true;
@@ -97,6 +108,8 @@ void TProcessingRun::finish(Outcome &outcome)
         // Out of memory while formatting, say: the end steps must still run.
         outcome.saveError = QString::fromLocal8Bit(error.what());
     }
+    if (m_recorder)
+        m_recorder->endRun(outcome.resultsBase);
     const QString status = finalStatus(outcome);
     if (!status.isEmpty())
         m_host.SetStatusText(status);

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 struct TParameters;
+class TMeasurementRecorder;
 class TPointFinder;
 class TRunHost;
 
@@ -33,6 +34,14 @@ public:
     // The base name to save under instead of the next free one in WorkDir.
     void setResultsBase(const QString &base) { m_fixedBase = base; }
 
+    // Where every image's measurements go as well (the journal), and the kind
+    // of run it records ("manual", "scheduled", "cli"); none by default.
+    void setRecorder(TMeasurementRecorder *recorder, const QString &kind)
+    {
+        m_recorder = recorder;
+        m_kind = kind;
+    }
+
     Outcome Run(const QStringList &imagePaths);
 
 private:
@@ -45,4 +54,6 @@ private:
     TRunHost &m_host;
     TRunTimes &m_times;
     QString m_fixedBase;
+    TMeasurementRecorder *m_recorder = nullptr;
+    QString m_kind;
 };

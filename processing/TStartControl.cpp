@@ -67,6 +67,8 @@ void TStartControl::SetStartStyle(int style)
         m_startHost.ShowDirectory(m_params.BufferDir);
     }
     m_timer.stop();
+    if (m_recorder && m_style == 2)
+        m_recorder->endRun(m_resultsBase);
     m_style = style;
     m_params.StartStyle = style;
     m_finder.StopRequested = false;
@@ -87,6 +89,8 @@ void TStartControl::SetStartStyle(int style)
     m_startHost.EnableFileLists(style != 2);
     m_resultsBase = style == 2 ? ResultFiles::NextResultsBase(m_params.WorkDir) : QString();
     m_disposal.begin(m_resultsBase);
+    if (m_recorder && style == 2)
+        m_recorder->beginRun(QStringLiteral("watch"), m_resultsBase, m_params, m_finder.zones());
     if (style != 3)
         m_timer.start();
     Q_EMIT startStyleChanged(style);
@@ -159,7 +163,9 @@ void TStartControl::lookAtBuffer()
     case BufferWatcher::Work::Process: disposal = HandleNewFile(next.path); break;
     case BufferWatcher::Work::DisposeOnly: disposal = disposeOnly(next); break;
     case BufferWatcher::Work::SetAside:
+        m_record = TRecordedImage::of(next.path);
         disposal = setAside(next.path, QStringLiteral("Файл не открывается для чтения и записи."));
+        record(disposal);
         break;
     case BufferWatcher::Work::None: break;
     }
@@ -219,6 +225,29 @@ bool TStartControl::saveResults()
 // image counts once in the result set.
 TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
 {
+    m_record = TRecordedImage::of(path);
+    const Disposal disposal = processAndDispose(path);
+    record(disposal);
+    return disposal;
+}
+
+// An image is recorded once, when it was processed or set aside; an attempt
+// left for later is not, nor a later retry of its archiving or moving.
+void TStartControl::record(Disposal disposal)
+{
+    if (!m_recorder || disposal == Disposal::Retry)
+        return;
+    switch (disposal) {
+    case Disposal::Archived: m_record.fate = TRecordedImage::Fate::Archived; break;
+    case Disposal::Moved: m_record.fate = TRecordedImage::Fate::Moved; break;
+    case Disposal::SetAside: m_record.fate = TRecordedImage::Fate::SetAside; break;
+    default: m_record.fate = TRecordedImage::Fate::Processed; break;
+    }
+    m_recorder->recordImage(m_record);
+}
+
+TStartControl::Disposal TStartControl::processAndDispose(const QString &path)
+{
     const QList<qsizetype> pointsBefore = pointCounts();
     try {
         m_finder.ProcessImage(path);
@@ -227,6 +256,9 @@ TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
     } catch (const std::exception &error) {
         return failedAttempt(path, QString::fromLocal8Bit(error.what()), pointsBefore);
     }
+    m_record.processedAt = QDateTime::currentDateTime();
+    m_record.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
+    m_record.zones = m_finder.lastMeasurements();
     m_runHost.ImageProcessed(path, m_imagesHandled++);
     return dispose(path);
 }
@@ -249,9 +281,12 @@ TStartControl::Disposal TStartControl::disposalOutcome(const QString &path, cons
     switch (result.outcome) {
     case ImageDisposal::Outcome::Archived:
         m_watcher.forget(path);
+        m_record.storedAs = QFileInfo(result.storedAs).absoluteFilePath() + QLatin1Char(':')
+                          + QFileInfo(result.imagePath).fileName();
         return Disposal::Archived;
     case ImageDisposal::Outcome::Moved:
         m_watcher.forget(path);
+        m_record.storedAs = QFileInfo(result.storedAs).absoluteFilePath();
         return Disposal::Moved;
     case ImageDisposal::Outcome::Failed:
     case ImageDisposal::Outcome::CopiedNotRemoved:
@@ -261,6 +296,7 @@ TStartControl::Disposal TStartControl::disposalOutcome(const QString &path, cons
     if (result.imagePath != path)
         m_watcher.forget(path);
     const bool copied = result.outcome == ImageDisposal::Outcome::CopiedNotRemoved;
+    m_record.detail = result.reason;
     m_watcher.disposalFailed(result.imagePath, nowMs(), copied ? result.storedAs : QString());
     const QString what = m_params.SaveToOneZip || m_params.SaveToManyZip ? QStringLiteral("Файл не заархивирован: ")
                                                                          : QString();
@@ -293,7 +329,9 @@ TStartControl::Disposal TStartControl::setAside(const QString &path, const QStri
     const QString fileName = QFileInfo(path).fileName();
     QString failure;
     const QString name = BufferWatcher::moveAside(path, &failure);
+    m_record.detail = reason;
     if (!name.isEmpty()) {
+        m_record.storedAs = QFileInfo(path).dir().filePath(setAsideDirectoryName() + QLatin1Char('/') + name);
         setNotice(&m_imageNotice, QStringLiteral("Изображение %1 отложено в папку \"%2\" под именем %3: %4")
                                       .arg(fileName, setAsideDirectoryName(), name, sentence(reason)),
                   path);

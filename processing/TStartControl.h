@@ -4,6 +4,7 @@
 #include "ImageDisposal.h"
 #include "TDateTime.h"
 #include "TIssue.h"
+#include "TMeasurementRecorder.h"
 #include "ZipArchiver.h"
 
 #include <QList>
@@ -92,6 +93,8 @@ public:
     void setArchiverTimeout(int milliseconds) { m_zip.setTimeout(milliseconds); }
     // Ticks a complete image may stay unopenable for reading and writing (read-only) before it is set aside.
     void setNotOpenableTicks(int ticks) { m_watcher.setNotOpenableLooks(ticks); }
+    // Where every handled image goes as well (the journal); a watch is one run.
+    void setRecorder(TMeasurementRecorder *recorder) { m_recorder = recorder; }
 
     static QString setAsideDirectoryName() { return BufferWatcher::setAsideDirectoryName(); }
 
@@ -107,6 +110,8 @@ private:
     void endWatch();
     bool saveResults();
 
+    Disposal processAndDispose(const QString &path);
+    void record(Disposal disposal);
     Disposal dispose(const QString &path);
     Disposal disposeOnly(const BufferWatcher::Next &next);
     Disposal disposalOutcome(const QString &path, const ImageDisposal::Result &result);
@@ -138,5 +143,8 @@ private:
     QString m_saveFailure;
     QString m_imageNotice;
     bool m_resultsWritten = true;
+
+    TMeasurementRecorder *m_recorder = nullptr;
+    TRecordedImage m_record;  // the image in hand, as the recorder will get it
     bool m_nothingProcessed = false;
 };

@@ -5,6 +5,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" "$root/build"
+# The journal's tests against a real PostgreSQL server: a cluster of our own,
+# stopped when this script ends.
+. "$root/scripts/test-postgres.sh"
 ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
 if [ -x "$root/tests/fuzz/run_fuzz.sh" ] && command -v clang++ >/dev/null; then
     "$root/tests/fuzz/run_fuzz.sh" "${KELVARIN_FUZZ_SECONDS:-20}"

@@ -29,6 +29,8 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.maxS = QString::number(p.MaxSCount);
     v.percent = LocaleFormat::formatGeneral(p.GlobalAverageYPercent * 100);
     v.porog = LocaleFormat::formatGeneral(p.AverageYPorog);
+    v.journalFile = p.JournalFile;
+    v.journalUrl = p.JournalUrl;
     return v;
 }
 
@@ -80,6 +82,8 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
     p.SaveToManyZip = manyZip;
     p.StartDate = startDate(shown, p.StartDate);
     p.BufferDir = bufferDir;
+    p.JournalFile = journalFile.trimmed();
+    p.JournalUrl = journalUrl.trimmed();
     return AllTakenOver;
 }
 

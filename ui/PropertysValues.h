@@ -39,6 +39,9 @@ public:
     QString maxS;
     QString percent; // GlobalAverageYPercent x 100
     QString porog;
+    // The measurement journal: a file and a PostgreSQL address, empty = the default.
+    QString journalFile;
+    QString journalUrl;
 
     bool operator==(const PropertysValues &) const = default;
 

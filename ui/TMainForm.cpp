@@ -18,6 +18,11 @@
 #include "THelpWindow.h"
 #include "TImageForm.h"
 #include "TKelvarinAboutBox.h"
+#include "JournalExport.h"
+#include "JournalLocation.h"
+#include "TIssue.h"
+#include "TJournal.h"
+#include "TJournalRecorder.h"
 #include "TProcessingRun.h"
 #include "TPropertysForm.h"
 #include "TStartControl.h"
@@ -26,6 +31,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontInfo>
@@ -60,6 +66,8 @@ TMainForm::TMainForm(QWidget *parent)
 
     StartDirectory = QDir::currentPath();
     StartControl = new TStartControl(Finder, Parameters, RunTimes, *this, *this, this);
+    m_journal = std::make_unique<TJournalRecorder>();
+    StartControl->setRecorder(m_journal.get());
     PreviewImageTimer = new QTimer(this);
     PreviewImageTimer->setSingleShot(true);
     PreviewImageTimer->setInterval(SplashMilliseconds);
@@ -73,6 +81,13 @@ TMainForm::TMainForm(QWidget *parent)
     qApp->installEventFilter(this);
 
     readSettings();
+    // A journal that fails is told in the journal panel and the status line; the run goes on.
+    m_journal->setFailureHandler([this](const QString &text) {
+        JournalPanel->setText(QStringLiteral(" Журнал не записан! "));
+        JournalPanel->setToolTip(text);
+        setStatusText(QLatin1Char(' ') + text);
+    });
+    showJournalLocation();
     PreviewImageTimer->start();
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
@@ -99,6 +114,8 @@ void TMainForm::createMenus()
     File1->setObjectName(QStringLiteral("File1"));
     N26 = item(File1, "N26", QStringLiteral("Сохранить координаты"), picture(MainFormPictures::SaveCoordinates));
     N5 = item(File1, "N5", QStringLiteral("Уточнить и сохранить зоны"), picture(MainFormPictures::RefineZones));
+    ExportMeasurements = item(File1, "ExportMeasurements", QStringLiteral("Экспорт измерений..."), QIcon());
+    connect(ExportMeasurements, &QAction::triggered, this, &TMainForm::ExportMeasurementsClick);
     File1->addSeparator();
     Exit1 = item(File1, "Exit1", QStringLiteral("&Выход"), picture(MainFormPictures::Exit));
     connect(N26, &QAction::triggered, this, &TMainForm::N26Click);
@@ -293,7 +310,20 @@ void TMainForm::createStatusBar()
     statusBar()->addWidget(StatusPanel0, 1);
     m_warnings = new WarningIndicator(this);
     statusBar()->addPermanentWidget(m_warnings);
+    JournalPanel = new QLabel;
+    JournalPanel->setObjectName(QStringLiteral("JournalPanel"));
+    JournalPanel->setTextFormat(Qt::PlainText);
+    statusBar()->addPermanentWidget(JournalPanel);
     statusBar()->addPermanentWidget(StatusPanel1);
+}
+
+void TMainForm::showJournalLocation()
+{
+    const JournalLocation location = JournalLocation::parse(JournalLocation::fromSettings(Parameters));
+    // A file by its name (the tooltip has the path), a server by its address.
+    JournalPanel->setText(QStringLiteral(" Журнал: %1 ")
+                              .arg(location.postgres ? location.display() : QFileInfo(location.file).fileName()));
+    JournalPanel->setToolTip(QStringLiteral("Журнал измерений: %1").arg(location.display()));
 }
 
 void TMainForm::readSettings()
@@ -419,6 +449,8 @@ void TMainForm::ImageProcessed(const QString &path, int index)
 
 void TMainForm::report(const TIssue &issue)
 {
+    // The measurement journal keeps the run's events too.
+    m_journal->report(issue);
     m_events.setDirectory(QFileInfo(Parameters.WorkDir).isDir() ? Parameters.WorkDir : QString());
     m_events.report(issue);
     m_warnings->noteIssue(issue, m_events.path());
@@ -577,7 +609,12 @@ void TMainForm::N4Click()
     const QStringList images = MainFormRules::runImages(FileListBox1->allPaths(), FileListBox1->selectedPaths(),
                                                         Parameters.StartStyle);
     TProcessingRun run(Finder, Parameters, *this, RunTimes);
+    showJournalLocation();
+    run.setRecorder(m_journal.get(), Parameters.StartStyle == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
     run.Run(images);
+    // The run's last status text does not hide that its journal was not written.
+    if (m_journal->failed())
+        setStatusText(StatusPanel0->text() + QLatin1Char(' ') + m_journal->failure());
 }
 
 void TMainForm::ToolButton5Click()
@@ -602,6 +639,59 @@ void TMainForm::N26Click()
         // The saved series are done with: the next run or save starts from nothing.
         Finder.ReadZoneFile(Parameters.ZonesFileName);
     });
+}
+
+void TMainForm::ExportMeasurementsClick()
+{
+    const QString caption = QStringLiteral("Экспорт измерений");
+    const QString location = JournalLocation::fromSettings(Parameters);
+    DialogService &dialogs = DialogService::instance();
+    if (!JournalLocation::isUrl(location) && !QFileInfo(location).isFile()) {
+        dialogs.notice(this, QStringLiteral("Журнал измерений %1 еще не создан.").arg(QDir::toNativeSeparators(location)));
+        return;
+    }
+    TJournal journal(location);
+    const QList<TJournalRun> runs = journal.runs();
+    if (!journal.errorString().isEmpty()) {
+        dialogs.error(this, journal.errorString());
+        return;
+    }
+    if (runs.isEmpty()) {
+        dialogs.notice(this, QStringLiteral("В журнале измерений %1 нет прогонов.").arg(journal.displayLocation()));
+        return;
+    }
+    // The last run unless another is asked for by its number (as "kelvarin2-cli runs" lists them).
+    QString number = QString::number(runs.last().id);
+    if (!dialogs.inputText(this, caption,
+                           QStringLiteral("Номер прогона (последний - %1, первый - %2):")
+                               .arg(runs.last().id)
+                               .arg(runs.first().id),
+                           &number))
+        return;
+    const auto chosen = std::find_if(runs.cbegin(), runs.cend(),
+                                     [&](const TJournalRun &run) { return QString::number(run.id) == number.trimmed(); });
+    if (chosen == runs.cend()) {
+        dialogs.error(this, QStringLiteral("В журнале измерений нет прогона %1.").arg(number.trimmed()));
+        return;
+    }
+    const QString proposed = (chosen->base.isEmpty() ? QStringLiteral("run_%1").arg(chosen->id)
+                                                     : QFileInfo(chosen->base).fileName())
+                           + QStringLiteral(".csv");
+    const QString file = dialogs.saveFileName(this, caption, m_saveDirectory, proposed,
+                                              QStringLiteral("CSV (*.csv)|*.csv"), QStringLiteral("csv"));
+    if (file.isEmpty())
+        return;
+    QString error;
+    bool written = false;
+    {
+        TWaitCursor wait;
+        written = JournalExport::writeFile(journal, chosen->id, JournalExport::Format::Csv, file, &error);
+    }
+    if (!written) {
+        dialogs.error(this, error);
+        return;
+    }
+    setStatusText(QStringLiteral(" Измерения прогона %1 выгружены в %2.").arg(chosen->id).arg(QDir::toNativeSeparators(file)));
 }
 
 void TMainForm::setDialogs(TKelvarinAboutBox *aboutBox, TDirForm *dirForm, TZymAboutBox *zymAboutBox,
@@ -632,6 +722,7 @@ void TMainForm::N6Click()
 void TMainForm::settingsTakenOver()
 {
     WriteParameters(SettingsFileName, Parameters, *this);
+    showJournalLocation();
     // The zone list is replaced, and with it every point gathered so far.
     if (Finder.ReadZoneFile(Parameters.ZonesFileName))
         DrawZoneOverlay();

@@ -16,6 +16,7 @@
 #include <QPoint>
 #include <QPointer>
 
+#include <memory>
 #include <optional>
 
 class DirectoryListBox;
@@ -31,6 +32,7 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class TDirForm;
+class TJournalRecorder;
 class WarningIndicator;
 class THelpWindow;
 class TImageForm;
@@ -146,6 +148,7 @@ public:
     QMenu *File1 = nullptr;
     QAction *N26 = nullptr;
     QAction *N5 = nullptr;
+    QAction *ExportMeasurements = nullptr;
     QAction *Exit1 = nullptr;
     QAction *N6 = nullptr;
     QMenu *N1 = nullptr;
@@ -176,6 +179,7 @@ public:
     FileListBox *FileListBox1 = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
+    QLabel *JournalPanel = nullptr;  // where the measurement journal is, or why it is not written
     WarningIndicator *m_warnings = nullptr;
 
 Q_SIGNALS:
@@ -189,6 +193,8 @@ public Q_SLOTS:
     void ToolButton4Click() { N4Click(); }
     void ToolButton5Click();
     void N26Click();
+    // "Файл -> Экспорт измерений...": the CSV of a run of the journal (the last by default).
+    void ExportMeasurementsClick();
     void ToolButton9Click() { N26Click(); }
     void ToolButton2Click();
     void N20Click();
@@ -227,6 +233,8 @@ private:
     void createWorkArea();
     QWidget *createBrowserPanel();
     void createStatusBar();
+    // The journal panel: where the journal of the next run lies.
+    void showJournalLocation();
     void readSettings();
     void sizeView();
     void checkZoomItem();
@@ -255,4 +263,6 @@ private:
     TZymAboutBox *m_zymAboutBox = nullptr;
     TPropertysForm *m_propertysForm = nullptr;
     QList<QPointer<TImageForm>> m_measureWindows;
+    // Every run, scheduled start and watch writes the journal the settings name.
+    std::unique_ptr<TJournalRecorder> m_journal;
 };

@@ -141,7 +141,18 @@ QWidget *TPropertysForm::createGeneralTab()
     layout->addWidget(ZonesLabel, 2, 0);
     layout->addWidget(ZonesEdit, 2, 1);
     layout->addWidget(ZoneButton, 2, 2);
-    layout->setRowStretch(3, 1);
+    JournalFileLabel = named(new QLabel(QStringLiteral("Журнал измерений:")), "JournalFileLabel");
+    JournalFileEdit = named(new QLineEdit, "JournalFileEdit");
+    JournalFileEdit->setPlaceholderText(QStringLiteral("kelvarin2-journal.sqlite в рабочей директории"));
+    JournalUrlLabel = named(new QLabel(QStringLiteral("Сервер журнала:")), "JournalUrlLabel");
+    JournalUrlEdit = named(new QLineEdit, "JournalUrlEdit");
+    JournalUrlEdit->setPlaceholderText(QStringLiteral("postgresql://пользователь@сервер:порт/база"));
+    JournalUrlEdit->setToolTip(QStringLiteral("Общая база PostgreSQL станций; если задана, файл журнала не ведется"));
+    layout->addWidget(JournalFileLabel, 3, 0);
+    layout->addWidget(JournalFileEdit, 3, 1, 1, 2);
+    layout->addWidget(JournalUrlLabel, 4, 0);
+    layout->addWidget(JournalUrlEdit, 4, 1, 1, 2);
+    layout->setRowStretch(5, 1);
     return page;
 }
 
@@ -251,6 +262,8 @@ void TPropertysForm::fill()
     MaxSEdit->setText(v.maxS);
     AverageYPorogPercentEdit->setText(v.percent);
     AverageYPorogEdit->setText(v.porog);
+    JournalFileEdit->setText(v.journalFile);
+    JournalUrlEdit->setText(v.journalUrl);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -282,6 +295,8 @@ PropertysValues TPropertysForm::values() const
     v.maxS = MaxSEdit->text();
     v.percent = AverageYPorogPercentEdit->text();
     v.porog = AverageYPorogEdit->text();
+    v.journalFile = JournalFileEdit->text();
+    v.journalUrl = JournalUrlEdit->text();
     return v;
 }
 

@@ -59,6 +59,10 @@ public:
     QPushButton *Button3 = nullptr;
     QLabel *ZonesLabel = nullptr;
     QLineEdit *ZonesEdit = nullptr;
+    QLabel *JournalFileLabel = nullptr;
+    QLineEdit *JournalFileEdit = nullptr;
+    QLabel *JournalUrlLabel = nullptr;
+    QLineEdit *JournalUrlEdit = nullptr;
     QPushButton *ZoneButton = nullptr;
 
     // "Запуск"

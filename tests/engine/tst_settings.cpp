@@ -167,7 +167,9 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             "WorkDir=/data/Мост\nBufferDir=\nSteps=0\nZonesFileName=/data/z1.zon\n"
                             "BMPInputFormat=1\nAverageYPorog=200\nMinSCount=1000\nMaxSCount=3000\n"
                             "StartDate=0\nNeedVisualization=1\nResAutoSave=1\nGlobalAverageYPercent=0,75\n"
-                            "SaveToOneZip=0\nSaveToManyZip=0\n"));
+                            "SaveToOneZip=0\nSaveToManyZip=0\n"
+                            // The journal's keys, after the nineteen.
+                            "JournalFile=\nJournalUrl=\n"));
 }
 
 void TestSettings::existingKeysReplacedInPlace()
@@ -212,6 +214,8 @@ void TestSettings::roundTripUnderBothSeparators()
         p.GlobalAverageYPercent = 0.8;
         p.SaveToOneZip = true;
         p.SaveToManyZip = true;
+        p.JournalFile = QStringLiteral("/j/Журнал.sqlite");
+        p.JournalUrl = QStringLiteral("postgresql://kel@db:5432/fleet");
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
         QVERIFY(WriteParameters(path, p, reporter));

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "TJournalRow.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class TJournal;
+
+// The rows of a run as a table for spreadsheets and scripts: one row per image
+// and zone. "." is the decimal separator whatever the locale; dx and dy are
+// written exactly as in the coordinate files so the two can be compared; x and
+// y with six decimals; times in ISO 8601 with the UTC offset; the coordinate
+// fields are empty (null in JSON) where no spot was found. CSV follows
+// RFC 4180: CR LF line ends, fields quoted where they need it.
+class JournalExport
+{
+public:
+    enum class Format { Csv, Json };
+
+    static QByteArray csvHeader();
+    static QByteArray csvRow(const TJournalRow &row);
+    static QByteArray jsonObject(const TJournalRow &row);
+    // The parts of a row: what is the same for every zone of an image (up to
+    // the zone, with its comma), and the rest. A row is the two together.
+    static QByteArray csvImagePart(const TJournalRow &row);
+    static QByteArray csvZonePart(const TJournalRow &row);
+    static void appendCsvZonePart(QByteArray &out, const TJournalRow &row);
+    static QByteArray jsonImagePart(const TJournalRow &row);
+    static QByteArray jsonZonePart(const TJournalRow &row);
+
+    // Writes the whole export of a run in pieces to `sink` (false from it
+    // stops the export). False with `error` set when the journal cannot be read
+    // or the sink refused.
+    static bool write(TJournal &journal, qint64 runId, Format format,
+                      const std::function<bool(const QByteArray &)> &sink, QString *error);
+
+    // The same into a file, written whole and replaced at once.
+    static bool writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error);
+
+    // A field as RFC 4180 wants it: quoted, with quotes doubled, when it holds
+    // a comma, a quote, a line break or leading or trailing blanks.
+    static QByteArray csvField(const QString &text);
+    // The shortest text that reads back as the same double, without exponent.
+    static QByteArray exactNumber(double value);
+    // Fixed notation with "." as LocaleFormat::formatFixed writes it (halves
+    // away from zero on the exact binary value), without its cost where no
+    // half is in question.
+    static QByteArray fixedNumber(double value, int decimals);
+};

@@ -1,0 +1,515 @@
+#include "TJournal.h"
+
+#include "TIssue.h"
+#include "TMeasurementRecorder.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QHash>
+#include <QRect>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt connectionCounter;
+
+// SQLite waits this long for another writer before it gives up (ms).
+constexpr int BusyTimeout = 30000;
+
+// Every migration brings the schema from the version before it to its own;
+// a journal is migrated one step after another, never rebuilt.
+struct Migration
+{
+    int version;
+    QStringList statements;  // "%ID%" stands for the dialect's identity column
+};
+
+const QList<Migration> &migrations()
+{
+    static const QList<Migration> list = {
+        {1,
+         {QStringLiteral("CREATE TABLE runs (id %ID%, kind TEXT NOT NULL, base TEXT NOT NULL DEFAULT '', "
+                         "station TEXT NOT NULL DEFAULT '', started_at TEXT NOT NULL, ended_at TEXT, "
+                         "settings TEXT NOT NULL DEFAULT '', zones_file TEXT NOT NULL DEFAULT '', "
+                         "zones_text TEXT NOT NULL DEFAULT '')"),
+          QStringLiteral("CREATE TABLE run_zones (run_id BIGINT NOT NULL REFERENCES runs(id), zone INTEGER NOT NULL, "
+                         "x1 INTEGER NOT NULL, y1 INTEGER NOT NULL, x2 INTEGER NOT NULL, y2 INTEGER NOT NULL, "
+                         "x0 DOUBLE PRECISION NOT NULL, y0 DOUBLE PRECISION NOT NULL, PRIMARY KEY (run_id, zone))"),
+          QStringLiteral("CREATE TABLE images (id %ID%, run_id BIGINT NOT NULL REFERENCES runs(id), "
+                         "number INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL, modified_at TEXT, "
+                         "size BIGINT, processed_at TEXT NOT NULL, fate TEXT NOT NULL, "
+                         "stored_as TEXT NOT NULL DEFAULT '', detail TEXT NOT NULL DEFAULT '')"),
+          QStringLiteral("CREATE INDEX images_run ON images (run_id, id)"),
+          QStringLiteral("CREATE TABLE measurements (image_id BIGINT NOT NULL REFERENCES images(id), "
+                         "zone INTEGER NOT NULL, found INTEGER NOT NULL, x DOUBLE PRECISION, y DOUBLE PRECISION, "
+                         "dx DOUBLE PRECISION, dy DOUBLE PRECISION, maximum DOUBLE PRECISION NOT NULL, "
+                         "threshold DOUBLE PRECISION NOT NULL, area INTEGER NOT NULL, mean DOUBLE PRECISION NOT NULL, "
+                         "rejection TEXT NOT NULL DEFAULT '', PRIMARY KEY (image_id, zone))"),
+          QStringLiteral("CREATE TABLE events (id %ID%, run_id BIGINT REFERENCES runs(id), at TEXT NOT NULL, "
+                         "station TEXT NOT NULL DEFAULT '', severity TEXT NOT NULL, source TEXT NOT NULL, "
+                         "file TEXT NOT NULL DEFAULT '', text TEXT NOT NULL)")}},
+    };
+    return list;
+}
+
+QString fateName(TRecordedImage::Fate fate)
+{
+    switch (fate) {
+    case TRecordedImage::Fate::Processed: return QStringLiteral("processed");
+    case TRecordedImage::Fate::Archived: return QStringLiteral("archived");
+    case TRecordedImage::Fate::Moved: return QStringLiteral("moved");
+    case TRecordedImage::Fate::SetAside: return QStringLiteral("set_aside");
+    }
+    return {};
+}
+
+QString rejectionName(TZoneMeasurement::Rejection rejection)
+{
+    switch (rejection) {
+    case TZoneMeasurement::Rejection::None: return {};
+    case TZoneMeasurement::Rejection::Mean: return QStringLiteral("mean");
+    case TZoneMeasurement::Rejection::MinArea: return QStringLiteral("min_area");
+    case TZoneMeasurement::Rejection::MaxArea: return QStringLiteral("max_area");
+    case TZoneMeasurement::Rejection::NoWeight: return QStringLiteral("no_weight");
+    }
+    return {};
+}
+
+// The name an image has in the export: its file name, or "archive.zip:entry"
+// once it went into an archive.
+QString imageName(const TRecordedImage &image)
+{
+    const QString name = QFileInfo(image.path).fileName();
+    const qsizetype zip = image.storedAs.lastIndexOf(QLatin1String(".zip:"));
+    if (image.fate != TRecordedImage::Fate::Archived || zip < 0)
+        return name;
+    return QFileInfo(image.storedAs.left(zip + 4)).fileName() + QLatin1Char(':') + image.storedAs.mid(zip + 5);
+}
+
+// A text column: an empty text, never NULL (Qt binds a null QString as NULL).
+QVariant text(const QString &value)
+{
+    return QVariant(value.isNull() ? QStringLiteral("") : value);
+}
+
+QVariant nullable(bool present, double value)
+{
+    return present ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QDateTime parseTime(const QVariant &value)
+{
+    return value.isNull() ? QDateTime() : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+}
+
+} // namespace
+
+TJournal::TJournal(const QString &location)
+    : m_location(JournalLocation::parse(location)),
+      m_connection(QStringLiteral("kelvarin_journal_%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+TJournal::~TJournal()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isValid())
+            db.close();
+    }
+    if (QSqlDatabase::contains(m_connection))
+        QSqlDatabase::removeDatabase(m_connection);
+}
+
+QString TJournal::isoTime(const QDateTime &time)
+{
+    if (!time.isValid())
+        return {};
+    const int offset = time.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char(offset < 0 ? '-' : '+')
+         + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool TJournal::fail(const QString &what, const QString &reason)
+{
+    m_error = QStringLiteral("Журнал измерений %1: %2").arg(displayLocation(), what);
+    if (!reason.trimmed().isEmpty())
+        m_error += QStringLiteral(": ") + reason.trimmed();
+    return false;
+}
+
+QString TJournal::idColumn() const
+{
+    return m_location.postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
+                               : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+}
+
+bool TJournal::open()
+{
+    if (m_open)
+        return true;
+    if (!m_location.error.isEmpty())
+        return fail(QStringLiteral("не открывается"), m_location.error);
+    if (!connect() || !migrate()) {
+        QSqlDatabase::database(m_connection, false).close();
+        return false;
+    }
+    m_open = true;
+    return true;
+}
+
+bool TJournal::connect()
+{
+    const QString driver = m_location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        return fail(QStringLiteral("не открывается"),
+                    QStringLiteral("нет драйвера Qt SQL %1 (пакет %2)")
+                        .arg(driver, m_location.postgres ? QStringLiteral("libqt6sql6-psql")
+                                                         : QStringLiteral("libqt6sql6-sqlite")));
+    }
+    QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
+                                                           : QSqlDatabase::addDatabase(driver, m_connection);
+    if (m_location.postgres) {
+        db.setHostName(m_location.host);
+        if (m_location.port > 0)
+            db.setPort(m_location.port);
+        db.setUserName(m_location.user);
+        db.setPassword(m_location.password);
+        db.setDatabaseName(m_location.database);
+        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    } else {
+        const QFileInfo dir(QFileInfo(m_location.file).absolutePath());
+        if (!dir.isDir())
+            return fail(QStringLiteral("не открывается"), QStringLiteral("нет папки %1").arg(dir.filePath()));
+        db.setDatabaseName(m_location.file);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout));
+    }
+    if (!db.open())
+        return fail(QStringLiteral("не открывается"), db.lastError().text());
+    if (m_location.postgres) {
+        // The server's notices ("already exists, skipping") are no news for the user.
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SET client_min_messages TO WARNING")))
+            return fail(QStringLiteral("не открывается"), query.lastError().text());
+    } else {
+        // WAL: readers never wait for the writer, and a crash leaves every
+        // committed image; FULL makes each commit durable before the next image.
+        QSqlQuery query(db);
+        for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+            if (!query.exec(QString::fromLatin1(pragma)))
+                return fail(QStringLiteral("не открывается"), query.lastError().text());
+        }
+    }
+    return true;
+}
+
+bool TJournal::migrate()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery query(db);
+    // One writer migrates at a time; the others find the schema done.
+    const bool begun = m_location.postgres
+                           ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
+                           : query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (!begun)
+        return fail(QStringLiteral("схема не проверена"), query.lastError().text());
+    auto rollback = [&](const QString &what, const QString &reason) {
+        const QString error = reason;
+        if (m_location.postgres)
+            db.rollback();
+        else
+            query.exec(QStringLiteral("ROLLBACK"));
+        return fail(what, error);
+    };
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))
+        || !query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
+        return rollback(QStringLiteral("схема не проверена"), query.lastError().text());
+    const int version = query.value(0).isNull() ? 0 : query.value(0).toInt();
+    if (version > SchemaVersion) {
+        return rollback(QStringLiteral("не открывается"),
+                        QStringLiteral("он записан более новой версией программы (схема %1, программа знает до %2)")
+                            .arg(version)
+                            .arg(SchemaVersion));
+    }
+    for (const Migration &migration : migrations()) {
+        if (migration.version <= version)
+            continue;
+        for (QString statement : migration.statements) {
+            statement.replace(QLatin1String("%ID%"), idColumn());
+            if (!query.exec(statement))
+                return rollback(QStringLiteral("схема не создана"), query.lastError().text());
+        }
+        if (!query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(migration.version)))
+            return rollback(QStringLiteral("схема не создана"), query.lastError().text());
+    }
+    const bool committed = m_location.postgres ? db.commit() : query.exec(QStringLiteral("COMMIT"));
+    if (!committed)
+        return rollback(QStringLiteral("схема не записана"), db.lastError().text() + query.lastError().text());
+    return true;
+}
+
+int TJournal::schemaVersion()
+{
+    if (!open())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+qint64 TJournal::beginRun(const RunStart &run)
+{
+    if (!open())
+        return 0;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.transaction())
+        return fail(QStringLiteral("прогон не записан"), db.lastError().text()), 0;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO runs (kind, base, station, started_at, settings, zones_file, zones_text) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    for (const QVariant &value : {text(run.kind), text(run.base), text(QSysInfo::machineHostName()),
+                                  text(isoTime(QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
+                                  text(run.zonesText)})
+        query.addBindValue(value);
+    qint64 id = 0;
+    bool ok = query.exec() && query.next();
+    if (ok)
+        id = query.value(0).toLongLong();
+    query.finish();
+    QSqlQuery zone(db);
+    zone.prepare(QStringLiteral("INSERT INTO run_zones (run_id, zone, x1, y1, x2, y2, x0, y0) "
+                                "VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (qsizetype k = 0; ok && k < run.zones.size(); ++k) {
+        const QRect &rect = run.zones.at(k);
+        const QPointF origin = k < run.origins.size() ? run.origins.at(k) : QPointF(-1, -1);
+        for (const QVariant &value : {QVariant(id), QVariant(int(k + 1)), QVariant(rect.left()), QVariant(rect.top()),
+                                      QVariant(rect.right()), QVariant(rect.bottom()), QVariant(origin.x()),
+                                      QVariant(origin.y())})
+            zone.addBindValue(value);
+        ok = zone.exec();
+    }
+    const QString reason = query.lastError().text() + zone.lastError().text();
+    if (!ok || !db.commit()) {
+        const QString commitError = db.lastError().text();
+        db.rollback();
+        fail(QStringLiteral("прогон не записан"), reason.trimmed().isEmpty() ? commitError : reason);
+        return 0;
+    }
+    return id;
+}
+
+bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins)
+{
+    if (!open())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QString what = QStringLiteral("изображение %1 не записано").arg(QFileInfo(image.path).fileName());
+    if (!db.transaction())
+        return fail(what, db.lastError().text());
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("INSERT INTO images (run_id, number, path, name, modified_at, size, processed_at, "
+                                 "fate, stored_as, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    for (const QVariant &value :
+         {QVariant(runId), QVariant(image.number), text(image.path), text(imageName(image)),
+          image.modified.isValid() ? QVariant(isoTime(image.modified)) : QVariant(QMetaType(QMetaType::QString)),
+          image.size >= 0 ? QVariant(image.size) : QVariant(QMetaType(QMetaType::LongLong)),
+          text(isoTime(image.processedAt)), text(fateName(image.fate)), text(image.storedAs),
+          text(image.detail)})
+        query.addBindValue(value);
+    bool ok = query.exec() && query.next();
+    const qint64 imageId = ok ? query.value(0).toLongLong() : 0;
+    query.finish();
+    QSqlQuery zone(db);
+    zone.prepare(QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, threshold, "
+                                "area, mean, rejection) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    for (qsizetype k = 0; ok && k < image.zones.size(); ++k) {
+        const TZoneMeasurement &m = image.zones.at(k);
+        const QPointF origin = k < origins.size() ? origins.at(k) : QPointF(-1, -1);
+        for (const QVariant &value :
+             {QVariant(imageId), QVariant(int(k + 1)), QVariant(m.found ? 1 : 0), nullable(m.found, m.x),
+              nullable(m.found, m.y), nullable(m.found, m.x - origin.x()), nullable(m.found, m.y - origin.y()),
+              QVariant(m.maximum), QVariant(m.threshold), QVariant(m.area), QVariant(m.mean),
+              text(rejectionName(m.rejection))})
+            zone.addBindValue(value);
+        ok = zone.exec();
+    }
+    const QString reason = query.lastError().text() + zone.lastError().text();
+    if (!ok || !db.commit()) {
+        const QString commitError = db.lastError().text();
+        db.rollback();
+        return fail(what, reason.trimmed().isEmpty() ? commitError : reason);
+    }
+    return true;
+}
+
+bool TJournal::endRun(qint64 runId, const QString &base)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(base.isEmpty() ? QStringLiteral("UPDATE runs SET ended_at = ? WHERE id = ?")
+                                 : QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
+    query.addBindValue(text(isoTime(QDateTime::currentDateTime())));
+    if (!base.isEmpty())
+        query.addBindValue(base);
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("конец прогона не записан"), query.lastError().text());
+    return true;
+}
+
+bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("INSERT INTO events (run_id, at, station, severity, source, file, text) "
+                                 "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (const QVariant &value :
+         {runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong)), text(isoTime(issue.time)),
+          text(QSysInfo::machineHostName()), text(TIssue::severityName(issue.severity)),
+          text(TIssue::sourceName(issue.source)), text(issue.file), text(issue.text)})
+        query.addBindValue(value);
+    if (!query.exec())
+        return fail(QStringLiteral("событие не записано"), query.lastError().text());
+    return true;
+}
+
+QList<TJournalRun> TJournal::runs()
+{
+    QList<TJournalRun> list;
+    if (!open())
+        return list;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT r.id, r.kind, r.base, r.started_at, r.ended_at, r.station, "
+                                   "(SELECT COUNT(*) FROM images i WHERE i.run_id = r.id) FROM runs r ORDER BY r.id"))) {
+        fail(QStringLiteral("не читается"), query.lastError().text());
+        return list;
+    }
+    while (query.next()) {
+        TJournalRun run;
+        run.id = query.value(0).toLongLong();
+        run.kind = query.value(1).toString();
+        run.base = query.value(2).toString();
+        run.start = parseTime(query.value(3));
+        run.end = parseTime(query.value(4));
+        run.station = query.value(5).toString();
+        run.images = query.value(6).toInt();
+        list << run;
+    }
+    return list;
+}
+
+qint64 TJournal::lastRunId()
+{
+    if (!open())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT MAX(id) FROM runs")) || !query.next()) {
+        fail(QStringLiteral("не читается"), query.lastError().text());
+        return 0;
+    }
+    return query.value(0).toLongLong();
+}
+
+qint64 TJournal::lastRunIdOfBase(const QString &base)
+{
+    const QString full = QFileInfo(base).absoluteFilePath();
+    qint64 found = 0;
+    for (const TJournalRun &run : runs()) {
+        if (run.base == base || run.base == full || QFileInfo(run.base).fileName() == base)
+            found = run.id;
+    }
+    return found;
+}
+
+QList<TJournalRow> TJournal::rows(qint64 runId)
+{
+    QList<TJournalRow> list;
+    forEachRow(runId, [&list](const TJournalRow &row) { list << row; });
+    return list;
+}
+
+bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
+{
+    if (!open())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    TJournalRow row;
+    row.runId = runId;
+    // What is the same for every zone of the run and of an image is read once:
+    // the run's base and origins, then each image; the measurements alone are
+    // read row by row.
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT base FROM runs WHERE id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    if (query.next())
+        row.base = query.value(0).toString();
+    QHash<int, bool> origins;
+    query.prepare(QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    while (query.next())
+        origins.insert(query.value(0).toInt(), query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
+    struct Image
+    {
+        int number;
+        QString name;
+        QDateTime modified;
+        QDateTime processed;
+    };
+    QHash<qint64, Image> images;
+    query.prepare(QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    while (query.next()) {
+        images.insert(query.value(0).toLongLong(), Image{query.value(1).toInt(), query.value(2).toString(),
+                                                         parseTime(query.value(3)), parseTime(query.value(4))});
+    }
+    query.prepare(QStringLiteral(
+        "SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, m.threshold "
+        "FROM measurements m JOIN images i ON i.id = m.image_id WHERE i.run_id = ? ORDER BY m.image_id, m.zone"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    qint64 imageId = -1;
+    while (query.next()) {
+        const qint64 id = query.value(0).toLongLong();
+        if (id != imageId) {
+            imageId = id;
+            const Image image = images.value(id);
+            row.number = image.number;
+            row.image = image.name;
+            row.imageTime = image.modified;
+            row.processedAt = image.processed;
+        }
+        row.zone = query.value(1).toInt();
+        row.found = query.value(2).toInt() != 0;
+        row.x = row.found ? query.value(3).toDouble() : -1;
+        row.y = row.found ? query.value(4).toDouble() : -1;
+        row.dx = row.found ? query.value(5).toDouble() : 0;
+        row.dy = row.found ? query.value(6).toDouble() : 0;
+        row.area = query.value(7).toInt();
+        row.mean = query.value(8).toDouble();
+        row.maximum = query.value(9).toDouble();
+        row.threshold = query.value(10).toDouble();
+        row.hasOrigin = origins.value(row.zone, false);
+        visit(row);
+    }
+    if (query.lastError().isValid())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    return true;
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "JournalLocation.h"
+#include "TJournalRow.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+
+struct TIssue;
+struct TRecordedImage;
+
+// The measurement journal: one database (a SQLite file, or a PostgreSQL
+// database a fleet shares) of runs, their images and what detection saw in
+// every zone of every image, and the events of the runs. Every image is one
+// transaction, so a journal never holds half an image. Several writers may
+// use one journal at once.
+//
+// Nothing here throws: an operation that fails returns false (or nothing)
+// and errorString() says why, naming the journal.
+class TJournal
+{
+public:
+    // The newest schema this program writes; older journals are migrated on open.
+    static constexpr int SchemaVersion = 1;
+
+    // location: a file path or a postgresql:// address.
+    explicit TJournal(const QString &location);
+    ~TJournal();
+    TJournal(const TJournal &) = delete;
+    TJournal &operator=(const TJournal &) = delete;
+
+    // Connects, and creates or migrates the schema; false with errorString() set.
+    bool open();
+    bool isOpen() const { return m_open; }
+    QString errorString() const { return m_error; }
+    // Where it lies, for the user (no password).
+    QString displayLocation() const { return m_location.display(); }
+    int schemaVersion();
+
+    // Writing. A run's origins (X0, Y0 per zone, in zone order) give each
+    // measurement its x - X0, y - Y0.
+    struct RunStart
+    {
+        QString kind;
+        QString base;
+        QString settings;   // the settings in force, as "Key=Value" lines
+        QString zonesText;  // the zone file as it was read
+        QString zonesFile;
+        QList<QRect> zones;
+        QList<QPointF> origins;
+    };
+    qint64 beginRun(const RunStart &run);   // the run's id, 0 on failure
+    bool recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins);
+    bool endRun(qint64 runId, const QString &base);
+    bool recordEvent(qint64 runId, const TIssue &issue);
+
+    // Reading.
+    QList<TJournalRun> runs();
+    qint64 lastRunId();
+    // The last run whose base is `base` (a full base or its file name); 0 when none.
+    qint64 lastRunIdOfBase(const QString &base);
+    QList<TJournalRow> rows(qint64 runId);
+    // The rows of a run one by one, image by image and zone by zone, without
+    // holding them all; false when the journal cannot be read.
+    bool forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit);
+
+    // ISO 8601 with milliseconds and the UTC offset: 2026-03-01T12:00:05.250+03:00
+    static QString isoTime(const QDateTime &time);
+
+private:
+    bool connect();
+    bool migrate();
+    bool fail(const QString &what, const QString &reason);
+    QString idColumn() const;
+
+    JournalLocation m_location;
+    QString m_connection;
+    bool m_open = false;
+    QString m_error;
+};

@@ -1,0 +1,481 @@
+#include "BmpWriter.h"
+#include "JournalExport.h"
+#include "JournalLocation.h"
+#include "LocaleFormat.h"
+#include "PostgresForTests.h"
+#include "ResultFiles.h"
+#include "TIssue.h"
+#include "TJournal.h"
+#include "TJournalRecorder.h"
+#include "TMessageReporter.h"
+#include "TParameters.h"
+#include "TPointFinder.h"
+#include "TProcessingRun.h"
+#include "TRunHost.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct QuietHost : TRunHost, TMessageReporter
+{
+    QStringList errors;
+    void SetStatusText(const QString &) override {}
+    void EnableCommands(bool) override {}
+    void ProcessEvents() override {}
+    void report(const TIssue &issue) override { errors << issue.text; }
+    void ReportMessage(const QString &, const QString &text) override { errors << text; }
+};
+
+constexpr int Width = 40;
+constexpr int Height = 30;
+
+// An 8-bit image with a 3 x 3 spot at (x1, y1) in the left zone (none when x1 < 0)
+// and another at (x2, y2) in the right one.
+void writeImage(const QString &path, int x1, int y1, int x2, int y2)
+{
+    BmpWriter::Image image;
+    image.width = Width;
+    image.height = Height;
+    image.bitsPerPixel = 8;
+    image.pixels = QList<quint32>(Width * Height, 5);
+    for (int dy = 0; dy < 3; ++dy) {
+        for (int dx = 0; dx < 3; ++dx) {
+            if (x1 >= 0)
+                image.pixels[(y1 + dy) * Width + x1 + dx] = 200;
+            image.pixels[(y2 + dy) * Width + x2 + dx] = 180 + dx * 10;
+        }
+    }
+    for (quint32 g = 0; g < 256; ++g)
+        image.palette << (g << 16 | g << 8 | g);
+    BmpWriter::write(path, image);
+}
+
+// A measurement of every zone, as detection would hand it over.
+TRecordedImage fakeImage(const QString &name, int number, int zones)
+{
+    TRecordedImage image;
+    image.path = QStringLiteral("/station/buffer/") + name;
+    image.number = number;
+    image.modified = QDateTime::currentDateTime();
+    image.size = 1234;
+    for (int k = 0; k < zones; ++k) {
+        TZoneMeasurement m;
+        m.found = k % 3 != 2;
+        m.x = m.found ? 100.125 + k + number / 7.0 : -1;
+        m.y = m.found ? 50.5 - k : -1;
+        m.maximum = 250;
+        m.threshold = 187.5;
+        m.area = 9 + k;
+        m.mean = 201.25;
+        image.zones << m;
+    }
+    return image;
+}
+
+} // namespace
+
+// The measurement journal: what a run leaves in it, on SQLite and on a real
+// PostgreSQL server, its export, and what happens when it cannot be written.
+class TestJournal : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void locations_data();
+    void locations();
+    void rowsEqualCoordinateFiles_data();
+    void rowsEqualCoordinateFiles();
+    void exportCsvWhateverTheLocale();
+    void exportJson();
+    void exportNumbersAsTheCoordinateFiles();
+    void twoWritersLoseNothing_data();
+    void twoWritersLoseNothing();
+    void unwritableJournalWarnsAndRunGoesOn_data();
+    void unwritableJournalWarnsAndRunGoesOn();
+    void newerSchemaIsRefused();
+
+private:
+    QString location(const QString &kind) const;
+    // One run over five images; the third has no spot in zone 1.
+    qint64 runOver(const QString &journal, const QString &base, QStringList *images = nullptr);
+
+    QTemporaryDir m_dir;
+    TParameters m_params;
+    int m_testNumber = 0;
+};
+
+void TestJournal::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_params = TParameters();
+    m_params.MinSCount = 0;
+    m_params.MaxSCount = 100;
+    m_params.AverageYPorog = 100;
+    m_params.WorkDir = m_dir.filePath(QStringLiteral("work%1").arg(++m_testNumber));
+    QDir().mkpath(m_params.WorkDir);
+    m_params.ZonesFileName = m_dir.filePath(QStringLiteral("z.zon"));
+    // Zone 1 without an origin, zone 2 with one.
+    TestSupport::writeFile(m_params.ZonesFileName, "0;0;19;29\r\n20;0;39;29;21;11\r\n");
+}
+
+QString TestJournal::location(const QString &kind) const
+{
+    if (kind == QLatin1String("postgresql"))
+        return testPostgres();
+    return QDir(m_params.WorkDir).filePath(QStringLiteral("kelvarin2-journal.sqlite"));
+}
+
+qint64 TestJournal::runOver(const QString &journal, const QString &base, QStringList *images)
+{
+    QStringList paths;
+    for (int i = 0; i < 5; ++i) {
+        paths << QDir(m_params.WorkDir).filePath(QStringLiteral("img%1.bmp").arg(i));
+        writeImage(paths.last(), i == 2 ? -1 : 3 + i, 10, 22 + 2 * i, 5 + i);
+    }
+    if (images)
+        *images = paths;
+    QuietHost host;
+    TPointFinder finder(m_params, nullptr, &host);
+    TRunTimes times;
+    TJournalRecorder recorder(journal);
+    TProcessingRun run(finder, m_params, host, times);
+    run.setResultsBase(base);
+    run.setRecorder(&recorder, QStringLiteral("cli"));
+    const TProcessingRun::Outcome outcome = run.Run(paths);
+    if (!outcome.saveError.isEmpty() || recorder.failed())
+        qWarning() << outcome.saveError << recorder.failure();
+    return recorder.failed() ? 0 : recorder.lastRunId();
+}
+
+void TestJournal::locations_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("file") << "/data/j.sqlite" << false << "" << -1 << "" << "" << true;
+    QTest::newRow("server") << "postgresql://kel@db.example:5433/fleet" << true << "db.example" << 5433 << "kel"
+                            << "fleet" << true;
+    QTest::newRow("short scheme") << "postgres://kel@db/fleet" << true << "db" << -1 << "kel" << "fleet" << true;
+    QTest::newRow("socket") << "postgresql://postgres@/j?host=/tmp/pg%20dir" << true << "/tmp/pg dir" << -1
+                            << "postgres" << "j" << true;
+    QTest::newRow("no database") << "postgresql://kel@db:5432/" << true << "db" << 5432 << "kel" << "" << false;
+    QTest::newRow("empty") << "" << false << "" << -1 << "" << "" << false;
+}
+
+void TestJournal::locations()
+{
+    QFETCH(QString, text);
+    const JournalLocation location = JournalLocation::parse(text);
+    QTEST(location.postgres, "postgres");
+    QTEST(location.host, "host");
+    QTEST(location.port, "port");
+    QTEST(location.user, "user");
+    QTEST(location.database, "database");
+    QTEST(location.error.isEmpty(), "usable");
+    // The password never reaches the screen.
+    QVERIFY(!JournalLocation::parse("postgresql://kel:secret@db/fleet").display().contains("secret"));
+}
+
+void TestJournal::rowsEqualCoordinateFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
+}
+
+void TestJournal::rowsEqualCoordinateFiles()
+{
+    QFETCH(QString, kind);
+    const QString journalLocation = location(kind);
+    KELVARIN_NEED_SERVER(journalLocation);
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
+    QStringList images;
+    const qint64 runId = runOver(journalLocation, base, &images);
+    QVERIFY(runId > 0);
+
+    TJournal journal(journalLocation);
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QVERIFY2(journal.errorString().isEmpty(), qPrintable(journal.errorString()));
+    QCOMPARE(rows.size(), images.size() * 2);
+    for (int zone = 1; zone <= 2; ++zone) {
+        // Every found row is a line of the zone's file, and every line has its row.
+        QStringList fromJournal;
+        for (const TJournalRow &row : rows) {
+            if (row.zone == zone && row.found) {
+                fromJournal << QStringLiteral("%1\t%2\t%3").arg(row.number).arg(ResultFiles::FormatCoordinate(row.dx),
+                                                                                 ResultFiles::FormatCoordinate(row.dy));
+            }
+        }
+        const QString crd = QString::fromLatin1(TestSupport::readFile(base + QStringLiteral("_%1.crd").arg(zone)));
+        QCOMPARE(fromJournal, crd.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts));
+    }
+    QCOMPARE(rows.at(4).found, false);  // image 3, zone 1
+    QCOMPARE(rows.at(4).number, 3);
+    QVERIFY(rows.at(5).found);
+    QVERIFY(!rows.at(0).hasOrigin);
+    QVERIFY(rows.at(1).hasOrigin);
+    for (int i = 0; i < rows.size(); ++i) {
+        const TJournalRow &row = rows.at(i);
+        QCOMPARE(row.base, base);
+        QCOMPARE(row.image, QFileInfo(images.at(i / 2)).fileName());
+        QCOMPARE(row.imageTime.toMSecsSinceEpoch(), QFileInfo(images.at(i / 2)).lastModified().toMSecsSinceEpoch());
+        QVERIFY(row.processedAt.isValid());
+        QVERIFY(row.maximum >= row.threshold || !row.found);
+    }
+    const QList<TJournalRun> runs = journal.runs();
+    const auto run = std::find_if(runs.cbegin(), runs.cend(), [&](const TJournalRun &r) { return r.id == runId; });
+    QVERIFY(run != runs.cend());
+    QCOMPARE(run->kind, QStringLiteral("cli"));
+    QCOMPARE(run->base, base);
+    QCOMPARE(run->images, images.size());
+    QVERIFY(run->end.isValid() && run->end >= run->start);
+    QCOMPARE(journal.schemaVersion(), TJournal::SchemaVersion);
+}
+
+void TestJournal::exportCsvWhateverTheLocale()
+{
+    // The run and the export under a "," locale, a base that needs quoting.
+    LocaleGuard russian(QLatin1Char(','));
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res, \"north\""));
+    const qint64 runId = runOver(location(QStringLiteral("sqlite")), base);
+    QVERIFY(runId > 0);
+    TJournal journal(location(QStringLiteral("sqlite")));
+    QByteArray csv;
+    QString error;
+    QVERIFY(JournalExport::write(journal, runId, JournalExport::Format::Csv,
+                                 [&csv](const QByteArray &piece) { csv += piece; return true; }, &error));
+    const QList<QByteArray> lines = csv.split('\n');
+    QCOMPARE(lines.first(), QByteArray("base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,"
+                                       "maximum,threshold\r"));
+    QCOMPARE(lines.size(), 1 + 10 + 1);
+    QVERIFY(lines.last().isEmpty());
+    const QByteArray quotedBase = '"' + base.toUtf8().replace("\"", "\"\"") + "\",";
+    const QList<TJournalRow> rows = journal.rows(runId);
+    for (int i = 1; i <= 10; ++i) {
+        QVERIFY2(lines.at(i).startsWith(quotedBase), lines.at(i).constData());
+        QVERIFY(lines.at(i).endsWith('\r'));
+        // After the quoted base: exactly the 14 other fields, "." inside numbers.
+        const QList<QByteArray> fields = lines.at(i).mid(quotedBase.size()).chopped(1).split(',');
+        QCOMPARE(fields.size(), 14);
+        const TJournalRow &row = rows.at(i - 1);
+        QCOMPARE(fields.at(0), QByteArray::number(row.number));
+        QVERIFY(QDateTime::fromString(QString::fromLatin1(fields.at(2)), Qt::ISODateWithMs).isValid());
+        QVERIFY2(fields.at(2).contains('T') && (fields.at(2).contains('+') || fields.at(2).count('-') == 3),
+                 fields.at(2).constData());
+        QCOMPARE(fields.at(5), row.found ? QByteArray("1") : QByteArray("0"));
+        if (row.found) {
+            QCOMPARE(fields.at(6), QString::number(row.x, 'f', 6).toLatin1());
+            QCOMPARE(fields.at(8), ResultFiles::FormatCoordinate(row.dx).toLatin1());
+            QVERIFY(fields.at(8).contains('.'));
+        } else {
+            for (int f = 6; f <= 9; ++f)
+                QVERIFY(fields.at(f).isEmpty());
+        }
+        QCOMPARE(fields.at(11).toDouble(), row.mean);
+    }
+}
+
+void TestJournal::exportJson()
+{
+    const qint64 runId = runOver(location(QStringLiteral("sqlite")), QDir(m_params.WorkDir).filePath("res"));
+    QVERIFY(runId > 0);
+    TJournal journal(location(QStringLiteral("sqlite")));
+    QByteArray json;
+    QString error;
+    QVERIFY(JournalExport::write(journal, runId, JournalExport::Format::Json,
+                                 [&json](const QByteArray &piece) { json += piece; return true; }, &error));
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(parseError.errorString()));
+    const QJsonArray array = document.array();
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 10);
+    QCOMPARE(array.size(), rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        const QJsonObject object = array.at(i).toObject();
+        QCOMPARE(object.keys().size(), 15);
+        QCOMPARE(object.value("zone").toInt(), rows.at(i).zone);
+        QCOMPARE(object.value("image").toString(), rows.at(i).image);
+        if (rows.at(i).found)
+            QCOMPARE(object.value("dx").toDouble(), ResultFiles::FormatCoordinate(rows.at(i).dx).toDouble());
+        else
+            QVERIFY(object.value("x").isNull() && object.value("dy").isNull());
+    }
+    // An empty run is an empty array.
+    QByteArray empty;
+    QVERIFY(JournalExport::write(journal, 999999, JournalExport::Format::Json,
+                                 [&empty](const QByteArray &piece) { empty += piece; return true; }, &error));
+    QCOMPARE(QJsonDocument::fromJson(empty).array().size(), 0);
+}
+
+void TestJournal::exportNumbersAsTheCoordinateFiles()
+{
+    // The export's fast formatting must give the coordinate files' text for
+    // every value: exact halves (away from zero), negatives rounding to zero,
+    // large values, and many ordinary ones.
+    QList<double> values = {0.0, -0.0, 0.00005, -0.00005, 0.00015, 2.5e-5, 1.03125, -1.03125, 100.03125,
+                            0.000049999, -0.00004, 123456.78905, 1e15, -2.5e16, 0.5, 1.99995, -1.99995};
+    quint32 seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const double scale = (seed >> 28) < 8 ? 1.0 : 3000.0;
+        values << (double(seed) / 4294967296.0 - 0.5) * scale;
+        // Exact sixteenths and thirty-seconds hit halves at the fourth and sixth decimal.
+        values << double(int(seed % 200000) - 100000) / 32.0 << double(int(seed % 2000000) - 1000000) / 128.0;
+    }
+    for (const double value : values) {
+        QCOMPARE(JournalExport::fixedNumber(value, 4), ResultFiles::FormatCoordinate(value).toLatin1());
+        QCOMPARE(JournalExport::fixedNumber(value, 6), LocaleFormat::formatFixed(value, 6, QLatin1Char('.')).toLatin1());
+    }
+    // Mean, maximum and threshold: the shortest text that reads back exactly, never an exponent.
+    for (const double value : {214.82830626450115, 247.0, 1e-7, 3e20, 0.1}) {
+        const QByteArray text = JournalExport::exactNumber(value);
+        QVERIFY2(!text.contains('e'), text.constData());
+        QCOMPARE(text.toDouble(), value);
+    }
+}
+
+void TestJournal::twoWritersLoseNothing_data()
+{
+    rowsEqualCoordinateFiles_data();
+}
+
+void TestJournal::twoWritersLoseNothing()
+{
+    QFETCH(QString, kind);
+    const QString journalLocation = location(kind);
+    KELVARIN_NEED_SERVER(journalLocation);
+    constexpr int Images = 150;
+    constexpr int Zones = 4;
+    // Two writers, each with its own connection, as the window and a watch are.
+    struct Writer : QThread
+    {
+        QString location;
+        qint64 runId = 0;
+        QString error;
+        void run() override
+        {
+            TJournal journal(location);
+            TJournal::RunStart start;
+            start.kind = QStringLiteral("watch");
+            runId = journal.beginRun(start);
+            for (int i = 1; runId && i <= Images && error.isEmpty(); ++i) {
+                if (!journal.recordImage(runId, fakeImage(QStringLiteral("f%1.bmp").arg(i), i, Zones), {}))
+                    error = journal.errorString();
+            }
+            if (runId == 0 || !journal.endRun(runId, QStringLiteral("/w/base")))
+                error = journal.errorString();
+        }
+    };
+    Writer first, second;
+    first.location = second.location = journalLocation;
+    first.start();
+    second.start();
+    QVERIFY(first.wait(300000) && second.wait(300000));
+    QVERIFY2(first.error.isEmpty(), qPrintable(first.error));
+    QVERIFY2(second.error.isEmpty(), qPrintable(second.error));
+    TJournal journal(journalLocation);
+    for (const Writer *writer : {&first, &second}) {
+        const QList<TJournalRow> rows = journal.rows(writer->runId);
+        QCOMPARE(rows.size(), Images * Zones);
+        QSet<int> numbers;
+        for (const TJournalRow &row : rows)
+            numbers.insert(row.number);
+        QCOMPARE(numbers.size(), Images);
+    }
+}
+
+void TestJournal::unwritableJournalWarnsAndRunGoesOn_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("no such folder") << "folder";
+    QTest::newRow("a directory") << "directory";
+    QTest::newRow("not a database") << "garbage";
+    QTest::newRow("server unreachable") << "server";
+}
+
+void TestJournal::unwritableJournalWarnsAndRunGoesOn()
+{
+    QFETCH(QString, what);
+    QString journalLocation = QDir(m_params.WorkDir).filePath(QStringLiteral("j.sqlite"));
+    if (what == QLatin1String("folder"))
+        journalLocation = m_dir.filePath(QStringLiteral("none/j.sqlite"));
+    else if (what == QLatin1String("directory"))
+        QDir().mkpath(journalLocation);
+    else if (what == QLatin1String("garbage"))
+        TestSupport::writeFile(journalLocation, QByteArray(4096, 'x'));
+    else
+        journalLocation = QStringLiteral("postgresql://nobody@/none?host=") + m_dir.filePath(QStringLiteral("nosocket"));
+
+    QStringList warnings;
+    QuietHost host;
+    TPointFinder finder(m_params, nullptr, &host);
+    TRunTimes times;
+    TJournalRecorder recorder(journalLocation);
+    recorder.setFailureHandler([&warnings](const QString &text) { warnings << text; });
+    TProcessingRun run(finder, m_params, host, times);
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
+    run.setResultsBase(base);
+    run.setRecorder(&recorder, QStringLiteral("cli"));
+    const QString image = QDir(m_params.WorkDir).filePath(QStringLiteral("a.bmp"));
+    writeImage(image, 3, 3, 25, 8);
+    const TProcessingRun::Outcome outcome = run.Run({image, image});
+    // The results are written as always; the failure is told once, naming the journal.
+    QVERIFY(outcome.saveError.isEmpty());
+    QCOMPARE(TestSupport::readFile(base + "_1.crd"), QByteArray("1\t5.0000\t5.0000\r\n2\t5.0000\t5.0000\r\n"));
+    QVERIFY(recorder.failed());
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().startsWith(QStringLiteral("Журнал измерений ") + JournalLocation::parse(journalLocation).display()),
+             qPrintable(warnings.first()));
+    if (what == QLatin1String("garbage"))
+        QCOMPARE(TestSupport::readFile(journalLocation), QByteArray(4096, 'x'));
+}
+
+void TestJournal::newerSchemaIsRefused()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    {
+        TJournal journal(file);
+        QVERIFY(journal.open());
+        QCOMPARE(journal.schemaVersion(), 1);
+    }
+    {
+        // Reopening migrates nothing and loses nothing.
+        TJournal journal(file);
+        QVERIFY(journal.open());
+        QCOMPARE(journal.schemaVersion(), 1);
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("direct"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (7)")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("direct"));
+    TJournal journal(file);
+    QVERIFY(!journal.open());
+    QVERIFY2(journal.errorString().contains(QStringLiteral("более новой версией")), qPrintable(journal.errorString()));
+}
+
+QTEST_GUILESS_MAIN(TestJournal)
+#include "tst_journal.moc"
