@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class EditorGrid;
 class GridCellDelegate;
 class QAction;
 class QEventLoop;
@@ -72,8 +73,9 @@ private:
     void buildToolBars();
     QToolButton *addButton(QToolBar *bar, QAction *action, const char *name);
 
-    int failOpening();
+    int failOpening(const QString &problem);
     void applyLayout(const TableMode &mode);
+    void fitParameterRows(int rowHeight);
     void fillGrid(const QList<QStringList> &cells);
     int dataColumnCount() const;
     QList<QStringList> gridCells() const;
@@ -85,7 +87,7 @@ private:
     SaveOutcome saveTable();
     bool FormClose();
 
-    QTableWidget *StringGrid1 = nullptr;
+    EditorGrid *StringGrid1 = nullptr;
     GridCellDelegate *m_delegate = nullptr;
     QAction *N3 = nullptr;
     QAction *N6 = nullptr;
