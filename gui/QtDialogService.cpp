@@ -1,7 +1,8 @@
 #include "QtDialogService.h"
 
+#include "FontChoiceDialog.h"
+
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -67,11 +68,11 @@ QString QtDialogService::openFileName(QWidget *parent, const QString &caption,
 
 bool QtDialogService::chooseFont(QWidget *parent, QFont *font)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, *font, parent);
-    if (ok)
-        *font = chosen;
-    return ok;
+    FontChoiceDialog dialog(*font, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *font = dialog.chosenFont();
+    return true;
 }
 
 QString QtDialogService::qtFilter(const QString &barFilter)

@@ -38,6 +38,11 @@ public:
     QPoint labelPosition() const { return QPoint(side() / 8, 2); }
     int labelPointSize() const { return m_zoom + 8; }
 
+    // Where a window of this size goes so that it lies wholly on `screen`:
+    // `window` moved by as little as needed (to the screen's top-left
+    // corner where it is larger than the screen).
+    static QPoint placeOnScreen(const QRect &window, const QRect &screen);
+
     // Each returns whether anything changed. An out-of-range or unchanged
     // value, or a step beyond the bounds, is ignored.
     // A zoom change rescales the offsets (truncated toward zero) so that the

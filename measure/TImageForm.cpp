@@ -332,11 +332,15 @@ void TImageForm::grabArea(int x, int y)
     m_lupa->GrabArea(x, y);
 }
 
-void TImageForm::runMagnifierModal()
+// The status line says what the magnifier waits for while it has the keyboard.
+bool TImageForm::runMagnifierModal()
 {
-    m_lupa->runModal();
+    setStatus(3, TLupa::modalHint());
+    const bool placed = m_lupa->runModal();
+    setStatus(3, QString());
     activateWindow();
     setFocus();
+    return placed;
 }
 
 QPointF TImageForm::fineOffset() const
@@ -557,9 +561,11 @@ bool TImageForm::N4Click()
     return true;
 }
 
+// "Загрузить точки" replaces the points: unsaved ones are asked about first,
+// as before opening another image.
 void TImageForm::N3Click()
 {
-    if (!N3->isEnabled())
+    if (!N3->isEnabled() || !askToSavePoints())
         return;
     const QString file = DialogService::instance().openFileName(
         this, QStringLiteral("Загрузить точки"), QDir(m_workDirectory).filePath(m_pointsFileName),

@@ -104,7 +104,7 @@ private:
     void enableSave() override;
     bool magnifierShown() const override { return m_lupaOn; }
     void grabArea(int x, int y) override;
-    void runMagnifierModal() override;
+    bool runMagnifierModal() override;
     QPointF fineOffset() const override;
     bool askNewNumber(int currentNumber, QString *answer) override;
     void refuseNumber() override;
