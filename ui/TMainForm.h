@@ -19,6 +19,7 @@
 
 class DirectoryListBox;
 class DriveComboBox;
+class ElidedLabel;
 class FileListBox;
 class PictureBox;
 class QAction;
@@ -171,7 +172,7 @@ public:
     DriveComboBox *DriveComboBox1 = nullptr;
     DirectoryListBox *DirectoryListBox1 = nullptr;
     FileListBox *FileListBox1 = nullptr;
-    QLabel *StatusPanel0 = nullptr;
+    ElidedLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
 
 Q_SIGNALS:
