@@ -1,6 +1,7 @@
 #include "TPropertysForm.h"
 
 #include "DialogService.h"
+#include "KelvarinApplication.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "TDirForm.h"
@@ -36,11 +37,11 @@ static Widget *named(Widget *widget, const char *name)
     return widget;
 }
 
-// The locale's short date, always with a four-digit year: a two-digit year
+// The interface's short date, always with a four-digit year: a two-digit year
 // could not tell 1899, the start of the day count, from 1999.
 static QString dateFormat()
 {
-    QString format = LocaleFormat::locale().dateFormat(QLocale::ShortFormat);
+    QString format = KelvarinApplication::interfaceLocale().dateFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1String("yyyy")))
         format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
     return format;
@@ -239,7 +240,7 @@ void TPropertysForm::fill()
     CEdit->setText(v.koeffC);
     WorkDirEdit->setText(v.workDir);
     ZonesEdit->setText(v.zonesFile);
-    DatePicker->setLocale(LocaleFormat::locale());
+    DatePicker->setLocale(KelvarinApplication::interfaceLocale());
     DatePicker->setDisplayFormat(dateFormat());
     DatePicker->setDate(v.date);
     TimePicker->setTime(v.time);
