@@ -154,6 +154,7 @@ private Q_SLOTS:
     void exitMenuPrompts();
     void showModalReturnsOnClose();
     void largeTable();
+    void screenshots();
 
 private:
     QString writeTemp(const QString &name, const QByteArray &bytes);
@@ -778,6 +779,34 @@ void TestTRedForm::largeTable()
     dialogs.answerFile(target);
     editor.menuItem("N3")->trigger();
     QCOMPARE(TestSupport::readFile(target), expected);
+}
+
+// Pictures of the editor for a person to look at: KELVARIN_SHOTS names the
+// directory (run under a real X server).
+void TestTRedForm::screenshots()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    LocaleGuard guard(QLatin1Char(','));
+    ScriptedDialogs dialogs;
+    Editor orientation;
+    QCOMPARE(orientation->OpenTable(QString(), 7), 1);
+    orientation.showActive();
+    QTest::qWait(300);
+    QVERIFY(orientation->grab().save(shots + QLatin1String("/editor-mode7.png")));
+    Editor zones;
+    QCOMPARE(zones->OpenTable(writeTemp(QStringLiteral("zones.zon"),
+                                        "10;20;110;120\r\n71;20;90;40;80,5;30\r\n1,5;2;3;4\r\n100;1;2;3\r\n"),
+                              11),
+             1);
+    zones.showActive();
+    zones.clickCell(2, 0);
+    zones.keys(QStringLiteral("12"));
+    QTest::qWait(300);
+    QVERIFY(zones->grab().save(shots + QLatin1String("/editor-mode11.png")));
+    zones.key(Qt::Key_Escape);
+    dialogs.answerMessage(DialogService::No);
 }
 
 QTEST_MAIN(TestTRedForm)

@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QScreen>
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
@@ -20,6 +21,7 @@ private Q_SLOTS:
     void previewShowsActiveWhileHeld();
     void sizeOutsideRange();
     void captionsAndLists();
+    void screenshot();
 
 private:
     static QColor previewPixel(TColorSet &dialog, QPoint offsetFromCentre);
@@ -134,6 +136,23 @@ void TestColorSet::captionsAndLists()
     dialog.show();
     dialog.close();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+// A picture of the dialog for a person to look at, with its list open.
+void TestColorSet::screenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    TColorSet dialog(255, 16711680, 20);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(300);
+    QVERIFY(dialog.grab().save(shots + QLatin1String("/colour-dialog.png")));
+    dialog.ComboBox2->showPopup();
+    QTest::qWait(400);
+    QVERIFY(dialog.screen()->grabWindow(0).save(shots + QLatin1String("/colour-dialog-list.png")));
+    dialog.ComboBox2->hidePopup();
 }
 
 QTEST_MAIN(TestColorSet)

@@ -15,6 +15,9 @@
 #include <QFontComboBox>
 #include <QSpinBox>
 #include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleHints>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -90,6 +93,7 @@ private Q_SLOTS:
     void magnifierCrosshairOnDarkAndBright();
     void draggedMagnifierGivesKeysBack();
     void pointNotFoundIsNotDrawn();
+    void screenshot();
 
 private:
     std::unique_ptr<TImageForm> newForm();
@@ -1033,6 +1037,44 @@ void TestImageForm::pointNotFoundIsNotDrawn()
             QVERIFY2(c != QColor(255, 0, 0) && c != QColor(0, 0, 255), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
         }
     QCOMPARE(shown.pixelColor(55, 60), QColor(0, 0, 255)); // the found point is drawn
+}
+
+// A picture of the whole screen for a person to look at: the measurement
+// window on a bright image and the magnifier at 8x near the right edge, in its
+// modal phase.
+void TestImageForm::screenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    QImage bright(900, 600, QImage::Format_RGB32);
+    bright.fill(QColor(245, 245, 240));
+    {
+        QPainter painter(&bright);
+        painter.setPen(QPen(QColor(40, 40, 40), 3));
+        for (int x = 50; x < 900; x += 120)
+            painter.drawEllipse(QPoint(x, 300), 12, 12);
+    }
+    QVERIFY(bright.save(m_imagePath, "BMP"));
+    QVERIFY(openForm());
+    m_form->move(40, 40);
+    m_form->resize(1000, 700);
+    move(QPoint(290, 300));
+    click(QPoint(290, 300));
+    m_form->N12Click();
+    m_form->findChild<QAction *>(QStringLiteral("N80x801"))->trigger();
+    m_form->findChild<QAction *>(QStringLiteral("N8x1"))->trigger();
+    QTest::qWait(300);
+    connect(m_form->lupa(), &TLupa::modalPhaseStarted, this, [this, shots] {
+        QTimer::singleShot(400, this, [this, shots] {
+            m_form->screen()->grabWindow(0).save(shots + QLatin1String("/magnifier-8x.png"));
+            QTest::keyClick(m_form->lupa(), Qt::Key_Escape);
+        });
+    });
+    // The modal phase as a click starts it, over the second target.
+    m_form->lupa()->GrabArea(410, 300);
+    m_form->lupa()->runModal();
+    QVERIFY(QFile::exists(shots + QLatin1String("/magnifier-8x.png")));
 }
 
 QTEST_MAIN(TestImageForm)

@@ -35,6 +35,9 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolTip>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QScrollArea>
@@ -116,6 +119,7 @@ private Q_SLOTS:
     void calibrateModeLeftClearsRequest();
     void longStatusElided();
     void readOutFollowsZoom();
+    void statusBarScreenshot();
     void helpAndAboutBox();
     void closingDeletesHandOffFile();
     void handOffToMeasurementWindow();
@@ -1100,6 +1104,28 @@ void TestMainForm::screenshot()
     moveMouse(form->CrossImage1, QPoint(300, 200));
     QTest::qWait(200);
     QVERIFY(form->grab().save(target));
+}
+
+// A picture of the main window's status bar with a long warning, for a
+// person to look at, and one with its tool tip shown.
+void TestMainForm::statusBarScreenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    auto form = openForm();
+    QVERIFY(form);
+    form->resize(900, 600);
+    form->PreviewImageTimerTimer();
+    form->setStatusText(QStringLiteral(" Внимание: изображение /srv/station/buffer/2026-12-09/cam_0005.bmp не читается "
+                                       "(файл поврежден), обработаны 4 изображения из 14, остальные 10 не обработаны."));
+    QTest::qWait(300);
+    QVERIFY(form->grab().save(shots + QLatin1String("/mainwindow-status.png")));
+    QVERIFY(form->statusBar()->grab().save(shots + QLatin1String("/statusbar.png")));
+    QToolTip::showText(form->StatusPanel0->mapToGlobal(QPoint(20, 0)), form->StatusPanel0->toolTip(),
+                       form->StatusPanel0);
+    QTest::qWait(500);
+    QVERIFY(form->screen()->grabWindow(0).save(shots + QLatin1String("/statusbar-tooltip.png")));
 }
 
 QTEST_MAIN(TestMainForm)
