@@ -12,7 +12,7 @@
 class EditorFileArguments
 {
 public:
-    struct Request
+    struct Request final
     {
         QString file;
         int mode = 0;

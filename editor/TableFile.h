@@ -23,14 +23,14 @@ public:
     // (a missing zero point is -1, -1), scene coordinates 3, image coordinates
     // 2, point list 1 whole number. Camera and orientation files fill `values`
     // with the value texts of their first 8 or 21 lines.
-    struct Content
+    struct Content final
     {
         QList<QList<double>> rows;
         QStringList values;
     };
 
     // The file lines of a table, or the message for its first invalid row.
-    struct Lines
+    struct Lines final
     {
         QStringList lines;
         QString error;

@@ -7,7 +7,7 @@
 // pixels), zoom z (2 to 8), and the crosshair offsets from the centre in
 // magnified pixels, each within -z*a to z*a. An offset step is 1/z of an image
 // pixel; offset / z is the shift added to every measured position.
-class LupaGeometry
+class LupaGeometry final
 {
 public:
     static constexpr int MinZoom = 2;
