@@ -266,38 +266,52 @@ void TRedForm::runRowCommand(Command command)
     m_modified = true;
 }
 
-void TRedForm::ToolButton3Click()
+// Inserts an empty row above the current one.
+void TRedForm::insertRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int current) {
         return TableRows::insertRow(rows, current, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton5Click()
+// Appends an empty row after the last one.
+void TRedForm::appendRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int) {
         return TableRows::appendRow(rows, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton1Click()
+// Deletes the current row (the only row is emptied instead).
+void TRedForm::deleteRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int current) {
         return TableRows::deleteRow(rows, current, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton8Click()
+// Leaves one empty row.
+void TRedForm::clearTable()
 {
     runRowCommand([this](QList<QStringList> &rows, int) {
         return TableRows::clear(rows, dataColumnCount());
     });
 }
 
-void TRedForm::StringGrid1KeyDown()
+// Any key counts as a change, also one that changes nothing.
+void TRedForm::markModified()
 {
     m_modified = true;
 }
+
+void TRedForm::ToolButton3Click() { insertRow(); }
+void TRedForm::ToolButton5Click() { appendRow(); }
+void TRedForm::ToolButton1Click() { deleteRow(); }
+void TRedForm::ToolButton8Click() { clearTable(); }
+void TRedForm::StringGrid1KeyDown() { markModified(); }
+void TRedForm::N3Click() { saveTable(); }
+void TRedForm::ToolButton10Click() { saveTable(); }
+void TRedForm::N6Click() { close(); }
 
 bool TRedForm::eventFilter(QObject *watched, QEvent *event)
 {
@@ -306,21 +320,6 @@ bool TRedForm::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress)
         StringGrid1KeyDown();
     return QMainWindow::eventFilter(watched, event);
-}
-
-void TRedForm::N3Click()
-{
-    saveTable();
-}
-
-void TRedForm::ToolButton10Click()
-{
-    saveTable();
-}
-
-void TRedForm::N6Click()
-{
-    close();
 }
 
 // The save command. Only a file written clears the modified mark: after an

@@ -52,7 +52,8 @@ public:
     // Unsaved changes: set by any key in the grid and by every row command.
     bool Modified() const { return m_modified; }
 
-    // The commands, each bound to its menu item or tool button.
+    // The handlers of the menu items and tool buttons: each calls the
+    // command named for what it does.
     void N3Click();           // menu "Сохранить"
     void ToolButton10Click(); // button "Сохранить"
     void N6Click();           // menu "Выход"
@@ -68,6 +69,12 @@ protected:
 
 private:
     enum class SaveOutcome { Written, Invalid, Cancelled, Failed };
+
+    void insertRow();
+    void appendRow();
+    void deleteRow();
+    void clearTable();
+    void markModified();
 
     void buildMenu();
     void buildToolBars();

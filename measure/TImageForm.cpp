@@ -299,7 +299,7 @@ void TImageForm::hideEvent(QHideEvent *event)
     QMainWindow::hideEvent(event);
 }
 
-void TImageForm::N12Click()
+void TImageForm::toggleMagnifier()
 {
     if (m_lupaOn) {
         setLupaOn(false);
@@ -530,7 +530,7 @@ void TImageForm::LoadPoints(const QString &path)
     m_markers.DrawAll();
 }
 
-bool TImageForm::N4Click()
+bool TImageForm::savePoints()
 {
     DialogService &dialogs = DialogService::instance();
     const QString file = dialogs.saveFileName(this, QStringLiteral("Сохранить как"), m_workDirectory,
@@ -563,7 +563,7 @@ bool TImageForm::N4Click()
 
 // "Загрузить точки" replaces the points: unsaved ones are asked about first,
 // as before opening another image.
-void TImageForm::N3Click()
+void TImageForm::loadPointsFromFile()
 {
     if (!N3->isEnabled() || !askToSavePoints())
         return;
@@ -584,16 +584,16 @@ bool TImageForm::askToSavePoints()
     const DialogService::Button answer = DialogService::instance().message(
         this, QStringLiteral("Сохранение"), QStringLiteral("Сохранить отмеченные точки?"),
         DialogService::Yes | DialogService::No, DialogService::Icon::Question);
-    return answer != DialogService::Yes || N4Click();
+    return answer != DialogService::Yes || savePoints();
 }
 
-void TImageForm::N2Click()
+void TImageForm::openAnotherImage()
 {
     if (askToSavePoints())
         OpenImage(QString());
 }
 
-void TImageForm::N6Click()
+void TImageForm::chooseWorkDirectory()
 {
     TDirForm *chooser = dirForm();
     chooser->setWindowTitle(QStringLiteral("Выбор рабочей директории"));
@@ -625,7 +625,7 @@ void TImageForm::N7Click()
     close();
 }
 
-void TImageForm::N10Click()
+void TImageForm::chooseIndexFont()
 {
     QFont font = m_crossImage->indexFont();
     if (!DialogService::instance().chooseFont(this, &font))
@@ -639,14 +639,14 @@ void TImageForm::N10Click()
     m_markers.DrawLabels();
 }
 
-void TImageForm::N11Click()
+void TImageForm::chooseMarkerStyle()
 {
     TColorSet dialog(m_markers.activeColor(), m_markers.passiveColor(), m_markers.crossSize(), this);
     if (dialog.exec() == QDialog::Accepted)
         m_markers.SetStyle(dialog.activeColor(), dialog.passiveColor(), dialog.size());
 }
 
-void TImageForm::N16Click()
+void TImageForm::showAboutBox()
 {
     if (m_environment.aboutBox) {
         m_environment.aboutBox->exec();
@@ -691,4 +691,46 @@ void TImageForm::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+}
+
+// ---- the handlers of the menu items: each calls its command
+
+void TImageForm::N12Click()
+{
+    toggleMagnifier();
+}
+
+bool TImageForm::N4Click()
+{
+    return savePoints();
+}
+
+void TImageForm::N3Click()
+{
+    loadPointsFromFile();
+}
+
+void TImageForm::N2Click()
+{
+    openAnotherImage();
+}
+
+void TImageForm::N6Click()
+{
+    chooseWorkDirectory();
+}
+
+void TImageForm::N10Click()
+{
+    chooseIndexFont();
+}
+
+void TImageForm::N11Click()
+{
+    chooseMarkerStyle();
+}
+
+void TImageForm::N16Click()
+{
+    showAboutBox();
 }
