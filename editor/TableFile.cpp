@@ -1,5 +1,7 @@
 #include "TableFile.h"
 
+#include "RegularFile.h"
+
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "TableNumber.h"
@@ -208,16 +210,12 @@ std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteAr
 
 std::optional<TableFile::Content> TableFile::ReadTableFile(TableKind kind, const QString &path, QString *problem)
 {
-    if (QFileInfo(path).isDir())
-        return refuse(problem, QStringLiteral("это папка, а не файл: ") + path);
-    QFile file(path);
-    if (!file.exists())
-        return refuse(problem, QStringLiteral("файл не найден: ") + path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(problem, QStringLiteral("файл не открывается: ") + path);
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return refuse(problem, QStringLiteral("файл не читается: ") + path);
+    // Only a regular file of bounded size: a pipe would block, a device never end.
+    QByteArray bytes;
+    QString error;
+    const RegularFile::Status status = RegularFile::read(path, &bytes, &error);
+    if (status != RegularFile::Status::Ok)
+        return refuse(problem, error.isEmpty() ? RegularFile::describe(status, path) : error);
     return parse(kind, bytes, problem);
 }
 

@@ -4,7 +4,7 @@
 struct VT_Point final
 {
     VT_Point() = default;
-    VT_Point(double x, double y) : x(x), y(y) {}
+    VT_Point(double px, double py) : x(px), y(py) {}
 
     bool isNotFound() const { return x == -1 && y == -1; }
 

@@ -312,7 +312,7 @@ void TestTRedForm::openFailures_data()
                                        << "строка 2: меньше четырёх значений";
     QTest::newRow("zone X2 not a number") << 11 << QByteArray("1;2;3;4\r\n1;2;x;4\r\n") << true
                                           << "строка 2: X2 не является числом";
-    QTest::newRow("missing file") << 11 << QByteArray() << false << "файл не найден: ";
+    QTest::newRow("missing file") << 11 << QByteArray() << false << "Файл ";
     QTest::newRow("scene four fields") << 1 << QByteArray("1;2;3\r\n1;2;3;4\r\n") << true
                                        << "строка 2: значений через \";\": 4, нужно 3";
     QTest::newRow("image y not a number") << 9 << QByteArray("1;2\r\n3;4\r\n5;y\r\n") << true
