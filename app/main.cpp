@@ -1,19 +1,44 @@
 // The desktop program: the application object, the main window and the
-// dialogs created once at start.
+// dialogs created once at start; or, given a file, the table editor on it.
 
+#include "EditorFileArguments.h"
 #include "KelvarinApplication.h"
 #include "KelvarinError.h"
 #include "TDirForm.h"
 #include "TKelvarinAboutBox.h"
 #include "TMainForm.h"
 #include "TPropertysForm.h"
+#include "TRedForm.h"
 #include "TZymAboutBox.h"
 
+#include <QTextStream>
+
 #include <memory>
+
+// `kelvarin2 FILE`: the table editor alone, without the splash and the main
+// window. 0 once it has closed; 1 when the file could not be read (the
+// editor has said why); 2 for a command line it does not understand.
+static int runEditor(const EditorFileArguments::Request &request, const QString &error)
+{
+    if (request.mode == 0) {
+        QTextStream(stderr) << "kelvarin2: " << error << '\n' << EditorFileArguments::usage() << '\n';
+        return 2;
+    }
+    auto *editor = new TRedForm;
+    if (!editor->OpenTable(request.file, request.mode))
+        return 1;
+    editor->showModal();
+    return 0;
+}
 
 int main(int argc, char *argv[])
 {
     KelvarinApplication app(argc, argv);
+    QString error;
+    const std::optional<EditorFileArguments::Request> request =
+        EditorFileArguments::parse(QCoreApplication::arguments().mid(1), &error);
+    if (request)
+        return runEditor(*request, error);
     // An error while the windows are created is shown like any other; the
     // program cannot go on without them.
     try {

@@ -1,5 +1,7 @@
 #include "EditorIcons.h"
 
+#include "DiskettePicture.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -73,27 +75,10 @@ static void drawBadge(QPainter &p, Badge badge, QPointF centre)
 QIcon EditorIcons::save()
 {
     return drawn([](QPainter &p) {
-        // A diskette: dark body, metal shutter at the top, white label below.
-        QPainterPath body;
-        body.moveTo(3, 3);
-        body.lineTo(18, 3);
-        body.lineTo(21, 6);
-        body.lineTo(21, 21);
-        body.lineTo(3, 21);
-        body.closeSubpath();
-        p.setPen(QPen(QColor(0x1f, 0x3a, 0x68), 1));
-        p.setBrush(QColor(0x2f, 0x5b, 0xa3));
-        p.drawPath(body);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0xd8, 0xdd, 0xe4));
-        p.drawRect(QRectF(7, 3.5, 9, 6));
-        p.setBrush(QColor(0x2f, 0x5b, 0xa3));
-        p.drawRect(QRectF(12.5, 4.5, 2, 4));
-        p.setBrush(Qt::white);
-        p.drawRoundedRect(QRectF(6, 12, 12, 8), 1, 1);
+        const QRectF label = DiskettePicture::draw(p);
         p.setPen(QPen(kLines, 1));
-        p.drawLine(QPointF(8, 15), QPointF(16, 15));
-        p.drawLine(QPointF(8, 17.5), QPointF(16, 17.5));
+        p.drawLine(QPointF(label.left() + 2, label.top() + 3), QPointF(label.right() - 2, label.top() + 3));
+        p.drawLine(QPointF(label.left() + 2, label.top() + 5.5), QPointF(label.right() - 2, label.top() + 5.5));
     });
 }
 

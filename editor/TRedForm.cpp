@@ -1,6 +1,7 @@
 #include "TRedForm.h"
 
 #include "DialogService.h"
+#include "EditorGrid.h"
 #include "EditorIcons.h"
 #include "GridCellDelegate.h"
 #include "KelvarinError.h"
@@ -30,11 +31,9 @@ TRedForm::TRedForm(QWidget *parent)
     setMinimumSize(300, 200);
     resize(710, 434);
 
-    StringGrid1 = new QTableWidget(1, 4, this);
+    StringGrid1 = new EditorGrid(1, 4, this);
     StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
     StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
-    StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked
-                                 | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     StringGrid1->setShowGrid(true);
     StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     StringGrid1->horizontalHeader()->setHighlightSections(false);
@@ -115,7 +114,7 @@ int TRedForm::OpenTable(const QString &fileName, int mode)
     m_modified = false;
     m_tableMode = TableMode::fromNumber(mode);
     if (!m_tableMode)
-        return failOpening();
+        return failOpening(QStringLiteral("неизвестный режим ") + QString::number(mode));
     applyLayout(*m_tableMode);
     const TableKind kind = m_tableMode->kind();
     if (fileName.isEmpty()) {
@@ -123,21 +122,28 @@ int TRedForm::OpenTable(const QString &fileName, int mode)
         fillGrid(QList<QStringList>(rows, TableRows::emptyRow(dataColumnCount())));
         return 1;
     }
-    TWaitCursor wait;
-    const std::optional<TableFile::Content> content = TableFile::ReadTableFile(kind, fileName);
+    QString problem;
+    const std::optional<TableFile::Content> content = [&] {
+        TWaitCursor wait;
+        return TableFile::ReadTableFile(kind, fileName, &problem);
+    }();
     // The grid is filled only from a file read whole, so a bad line never
     // leaves a partly filled table behind.
     if (!content)
-        return failOpening();
+        return failOpening(problem);
     fillGrid(TableFile::cellTexts(kind, *content));
     return 1;
 }
 
-int TRedForm::failOpening()
+// The internal error of the family's editors, with a second line saying what
+// is wrong and where, so the user can mend the file.
+int TRedForm::failOpening(const QString &problem)
 {
-    DialogService::instance().message(this, QStringLiteral("Ошибка!"),
-                                      QStringLiteral("Внутренняя ошибка. Обратитесь к разработчику."),
-                                      DialogService::Ok, DialogService::Icon::None);
+    QString text = QStringLiteral("Внутренняя ошибка. Обратитесь к разработчику.");
+    if (!problem.isEmpty())
+        text += QLatin1Char('\n') + problem;
+    DialogService::instance().message(this, QStringLiteral("Ошибка!"), text, DialogService::Ok,
+                                      DialogService::Icon::None);
     close();
     return 0;
 }
@@ -166,10 +172,25 @@ void TRedForm::applyLayout(const TableMode &mode)
         rowHeader->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         for (QAction *action : {m_insertAction, m_appendAction, m_deleteAction, m_clearAction})
             action->setEnabled(false);
+        fitParameterRows(mode.rowHeight());
     } else {
         StringGrid1->horizontalHeader()->show();
         StringGrid1->setHorizontalHeaderLabels(mode.headerTexts().mid(1));
     }
+}
+
+// A parameter layout has a fixed number of rows: the window grows to show
+// them all (the orientation's 21 rows do not fit its nominal 500 pixels).
+void TRedForm::fitParameterRows(int rowHeight)
+{
+    int chrome = menuBar()->sizeHint().height() + 2 * StringGrid1->frameWidth();
+    int toolBarHeight = 0;
+    for (const QToolBar *bar : findChildren<QToolBar *>())
+        toolBarHeight = qMax(toolBarHeight, bar->sizeHint().height());
+    chrome += toolBarHeight;
+    const int needed = chrome + StringGrid1->rowCount() * rowHeight;
+    if (height() < needed)
+        resize(width(), needed);
 }
 
 int TRedForm::dataColumnCount() const
@@ -245,38 +266,52 @@ void TRedForm::runRowCommand(Command command)
     m_modified = true;
 }
 
-void TRedForm::ToolButton3Click()
+// Inserts an empty row above the current one.
+void TRedForm::insertRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int current) {
         return TableRows::insertRow(rows, current, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton5Click()
+// Appends an empty row after the last one.
+void TRedForm::appendRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int) {
         return TableRows::appendRow(rows, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton1Click()
+// Deletes the current row (the only row is emptied instead).
+void TRedForm::deleteRow()
 {
     runRowCommand([this](QList<QStringList> &rows, int current) {
         return TableRows::deleteRow(rows, current, dataColumnCount());
     });
 }
 
-void TRedForm::ToolButton8Click()
+// Leaves one empty row.
+void TRedForm::clearTable()
 {
     runRowCommand([this](QList<QStringList> &rows, int) {
         return TableRows::clear(rows, dataColumnCount());
     });
 }
 
-void TRedForm::StringGrid1KeyDown()
+// Any key counts as a change, also one that changes nothing.
+void TRedForm::markModified()
 {
     m_modified = true;
 }
+
+void TRedForm::ToolButton3Click() { insertRow(); }
+void TRedForm::ToolButton5Click() { appendRow(); }
+void TRedForm::ToolButton1Click() { deleteRow(); }
+void TRedForm::ToolButton8Click() { clearTable(); }
+void TRedForm::StringGrid1KeyDown() { markModified(); }
+void TRedForm::N3Click() { saveTable(); }
+void TRedForm::ToolButton10Click() { saveTable(); }
+void TRedForm::N6Click() { close(); }
 
 bool TRedForm::eventFilter(QObject *watched, QEvent *event)
 {
@@ -287,23 +322,9 @@ bool TRedForm::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TRedForm::N3Click()
-{
-    saveTable();
-}
-
-void TRedForm::ToolButton10Click()
-{
-    saveTable();
-}
-
-void TRedForm::N6Click()
-{
-    close();
-}
-
-// The save command. The modified mark is cleared whatever the outcome, except
-// when the write itself failed: then the table is still unsaved.
+// The save command. Only a file written clears the modified mark: after an
+// invalid table, a cancelled dialog or a failed write the edits are still
+// unsaved, and closing the window asks about them.
 TRedForm::SaveOutcome TRedForm::saveTable()
 {
     if (!m_tableMode)
@@ -334,7 +355,8 @@ TRedForm::SaveOutcome TRedForm::saveTable()
             }
         }
     }
-    m_modified = false;
+    if (outcome == SaveOutcome::Written)
+        m_modified = false;
     return outcome;
 }
 

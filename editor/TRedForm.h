@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class EditorGrid;
 class GridCellDelegate;
 class QAction;
 class QEventLoop;
@@ -51,7 +52,8 @@ public:
     // Unsaved changes: set by any key in the grid and by every row command.
     bool Modified() const { return m_modified; }
 
-    // The commands, each bound to its menu item or tool button.
+    // The handlers of the menu items and tool buttons: each calls the
+    // command named for what it does.
     void N3Click();           // menu "Сохранить"
     void ToolButton10Click(); // button "Сохранить"
     void N6Click();           // menu "Выход"
@@ -68,12 +70,19 @@ protected:
 private:
     enum class SaveOutcome { Written, Invalid, Cancelled, Failed };
 
+    void insertRow();
+    void appendRow();
+    void deleteRow();
+    void clearTable();
+    void markModified();
+
     void buildMenu();
     void buildToolBars();
     QToolButton *addButton(QToolBar *bar, QAction *action, const char *name);
 
-    int failOpening();
+    int failOpening(const QString &problem);
     void applyLayout(const TableMode &mode);
+    void fitParameterRows(int rowHeight);
     void fillGrid(const QList<QStringList> &cells);
     int dataColumnCount() const;
     QList<QStringList> gridCells() const;
@@ -85,7 +94,7 @@ private:
     SaveOutcome saveTable();
     bool FormClose();
 
-    QTableWidget *StringGrid1 = nullptr;
+    EditorGrid *StringGrid1 = nullptr;
     GridCellDelegate *m_delegate = nullptr;
     QAction *N3 = nullptr;
     QAction *N6 = nullptr;

@@ -66,6 +66,13 @@ QStringList TableFile::comments(TableKind kind)
 QString TableFile::invalidTableMessage(TableKind kind, int row)
 {
     const QString n = QString::number(row);
+    // The parameter the camera and orientation messages point to.
+    auto parameterLine = [&]() -> QString {
+        const QStringList captions = TableMode::fromNumber(kind == TableKind::Camera ? 5 : 7)->captions();
+        const QString caption = row >= 1 && row <= captions.size() ? captions.at(row - 1) : QString();
+        return QStringLiteral("\nСтрока ") + n + QStringLiteral(" (") + caption
+             + QStringLiteral("): не является числом");
+    };
     switch (kind) {
     case TableKind::Zone:
     case TableKind::PointList:
@@ -75,25 +82,45 @@ QString TableFile::invalidTableMessage(TableKind kind, int row)
     case TableKind::ImageCoordinates:
         return QStringLiteral("Ошибка в ") + n + QStringLiteral("-й строке координат изображения!");
     case TableKind::Camera:
-        return QStringLiteral("Ошибка в калибровочных данных!");
+        return QStringLiteral("Ошибка в калибровочных данных!") + parameterLine();
     case TableKind::Orientation:
-        return QStringLiteral("Ошибка в параметрах внешней геометрии!");
+        return QStringLiteral("Ошибка в параметрах внешней геометрии!") + parameterLine();
     }
     return {};
+}
+
+QStringList TableFile::fieldNames(TableKind kind)
+{
+    switch (kind) {
+    case TableKind::Zone:
+        return {QStringLiteral("X1"), QStringLiteral("Y1"), QStringLiteral("X2"), QStringLiteral("Y2"),
+                QStringLiteral("X0"), QStringLiteral("Y0")};
+    case TableKind::SceneCoordinates: return {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
+    case TableKind::ImageCoordinates: return {QStringLiteral("x"), QStringLiteral("y")};
+    case TableKind::PointList: return {QStringLiteral("номер")};
+    default: return {};
+    }
+}
+
+static QString notANumber(const QString &field)
+{
+    return field + QStringLiteral(" не является числом");
 }
 
 // The zone line, split as the engine splits it: four corner fields that must
 // convert, then a zero point that falls back to -1, -1. Unlike the engine, the
 // editor keeps the corners as the numbers written, not truncated.
-static bool parseZoneLine(const QString &line, QList<double> *values)
+static QString parseZoneLine(const QString &line, QList<double> *values)
 {
     ZoneFile::LineFields fields;
     if (!ZoneFile::splitFields(line, &fields))
-        return false;
+        return line.trimmed().isEmpty() ? QStringLiteral("пустая строка")
+                                         : QStringLiteral("меньше четырёх значений через \";\"");
+    const QStringList names = TableFile::fieldNames(TableKind::Zone);
     values->resize(6);
     for (int i = 0; i < 4; ++i) {
         if (!TableNumber::read(fields.corners[i], &(*values)[i]))
-            return false;
+            return notANumber(names.at(i));
     }
     (*values)[4] = -1;
     (*values)[5] = -1;
@@ -103,31 +130,34 @@ static bool parseZoneLine(const QString &line, QList<double> *values)
         if (TableNumber::read(fields.y0, &y0))
             (*values)[5] = y0;
     }
-    return true;
+    return {};
 }
 
-bool TableFile::parseListLine(TableKind kind, const QString &line, QList<double> *values)
+QString TableFile::parseListLine(TableKind kind, const QString &line, QList<double> *values)
 {
     if (kind == TableKind::Zone)
         return parseZoneLine(line, values);
     if (kind == TableKind::PointList) {
         int whole = 0;
         if (!TableNumber::readWhole(line, &whole))
-            return false;
+            return QStringLiteral("номер не является целым числом");
         *values = {double(whole)};
-        return true;
+        return {};
     }
     // Coordinates: the last field is all the text after the previous ";", so a
     // line with one field too many fails on the ";" its last field then holds.
     const QStringList fields = line.split(QLatin1Char(';'));
-    if (fields.size() != valueCount(kind))
-        return false;
+    if (fields.size() != valueCount(kind)) {
+        return QStringLiteral("значений через \";\": ") + QString::number(fields.size())
+             + QStringLiteral(", нужно ") + QString::number(valueCount(kind));
+    }
+    const QStringList names = fieldNames(kind);
     values->resize(fields.size());
     for (int i = 0; i < fields.size(); ++i) {
         if (!TableNumber::read(fields.at(i), &(*values)[i]))
-            return false;
+            return notANumber(names.at(i));
     }
-    return true;
+    return {};
 }
 
 // The value text of a camera or orientation line: the text before its first
@@ -146,35 +176,47 @@ static QString parameterValue(const QString &line)
     return value;
 }
 
-std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteArray &bytes)
+static std::nullopt_t refuse(QString *problem, const QString &text)
+{
+    if (problem)
+        *problem = text;
+    return std::nullopt;
+}
+
+std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteArray &bytes, QString *problem)
 {
     const QList<QByteArray> lines = ZoneFile::splitLines(bytes);
     Content content;
     if (isParameterKind(kind)) {
         const int count = valueCount(kind);
-        if (lines.size() < count)
-            return std::nullopt;
+        if (lines.size() < count) {
+            return refuse(problem, QStringLiteral("в файле строк: ") + QString::number(lines.size())
+                                       + QStringLiteral(", нужно ") + QString::number(count));
+        }
         for (int r = 0; r < count; ++r)
             content.values << parameterValue(Cp1251::decode(lines.at(r)));
         return content;
     }
     content.rows.reserve(lines.size());
-    for (const QByteArray &line : lines) {
+    for (int i = 0; i < lines.size(); ++i) {
         QList<double> values;
-        if (!parseListLine(kind, Cp1251::decode(line), &values))
-            return std::nullopt;
+        const QString reason = parseListLine(kind, Cp1251::decode(lines.at(i)), &values);
+        if (!reason.isEmpty())
+            return refuse(problem, QStringLiteral("строка ") + QString::number(i + 1) + QStringLiteral(": ") + reason);
         content.rows << values;
     }
     return content;
 }
 
-std::optional<TableFile::Content> TableFile::ReadTableFile(TableKind kind, const QString &path)
+std::optional<TableFile::Content> TableFile::ReadTableFile(TableKind kind, const QString &path, QString *problem)
 {
     // Only a regular file of bounded size: a pipe would block, a device never end.
     QByteArray bytes;
-    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok)
-        return std::nullopt;
-    return parse(kind, bytes);
+    QString error;
+    const RegularFile::Status status = RegularFile::read(path, &bytes, &error);
+    if (status != RegularFile::Status::Ok)
+        return refuse(problem, error.isEmpty() ? RegularFile::describe(status, path) : error);
+    return parse(kind, bytes, problem);
 }
 
 QList<QStringList> TableFile::cellTexts(TableKind kind, const Content &content)

@@ -23,14 +23,14 @@ public:
     // (a missing zero point is -1, -1), scene coordinates 3, image coordinates
     // 2, point list 1 whole number. Camera and orientation files fill `values`
     // with the value texts of their first 8 or 21 lines.
-    struct Content
+    struct Content final
     {
         QList<QList<double>> rows;
         QStringList values;
     };
 
     // The file lines of a table, or the message for its first invalid row.
-    struct Lines
+    struct Lines final
     {
         QStringList lines;
         QString error;
@@ -38,9 +38,13 @@ public:
     };
 
     // Reads the whole file; nothing at all when it cannot be read or any line
-    // breaks its kind's rule (or a camera or orientation file is short).
-    static std::optional<Content> ReadTableFile(TableKind kind, const QString &path);
-    static std::optional<Content> parse(TableKind kind, const QByteArray &bytes);
+    // breaks its kind's rule (or a camera or orientation file is short). Then
+    // `problem`, when given, says what is wrong and where, in the user's words
+    // ("строка 17: X2 не является числом").
+    static std::optional<Content> ReadTableFile(TableKind kind, const QString &path,
+                                                QString *problem = nullptr);
+    static std::optional<Content> parse(TableKind kind, const QByteArray &bytes,
+                                        QString *problem = nullptr);
 
     // The grid's texts for a file's table: list kinds one row per record, its
     // numbers in the number form; camera and orientation one row per value.
@@ -60,12 +64,17 @@ public:
     static int valueCount(TableKind kind);
     // The comments written after the values of a camera or orientation file.
     static QStringList comments(TableKind kind);
-    // The message for an invalid table; `row` counts from 1 and is named only
-    // by the list kinds.
+    // The message for an invalid table; `row` counts from 1. The list kinds
+    // name it in their message; the camera and orientation messages get a
+    // second line naming the parameter.
     static QString invalidTableMessage(TableKind kind, int row);
 
+    // The names of a list kind's values, as its header shows them in short.
+    static QStringList fieldNames(TableKind kind);
+
 private:
-    static bool parseListLine(TableKind kind, const QString &line, QList<double> *values);
+    // The reason a line is refused, or an empty text when it was read.
+    static QString parseListLine(TableKind kind, const QString &line, QList<double> *values);
     static QString formatListRow(TableKind kind, const QStringList &cells, bool *ok);
     static Lines formatParameters(TableKind kind, const QList<QStringList> &cells);
 };

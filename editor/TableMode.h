@@ -17,7 +17,7 @@ enum class TableKind { Zone, SceneCoordinates, ImageCoordinates, PointList, Came
 // The grid is described as the user sees it: column 0 is the fixed numbering
 // column of the list layouts or the caption column of the parameter layouts,
 // and the list layouts have a fixed header row above the data rows.
-class TableMode
+class TableMode final
 {
 public:
     // The mode with this number, or nothing for a number outside 1 to 11.

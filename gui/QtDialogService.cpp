@@ -1,8 +1,11 @@
 #include "QtDialogService.h"
 
+#include "FontChoiceDialog.h"
+
 #include <QFileDialog>
-#include <QFontDialog>
 #include <QInputDialog>
+#include <QLabel>
+#include <QScreen>
 #include <QMessageBox>
 
 DialogService::Button QtDialogService::message(QWidget *parent, const QString &caption,
@@ -14,6 +17,7 @@ DialogService::Button QtDialogService::message(QWidget *parent, const QString &c
     QMessageBox box(icons[int(icon)], caption, text, QMessageBox::NoButton, parent);
     // Texts name files and directories; a name that looks like markup is shown as it stands.
     box.setTextFormat(Qt::PlainText);
+    keepLinesWhole(box, text);
     const std::pair<Button, QMessageBox::StandardButton> map[] = {
         {Ok, QMessageBox::Ok}, {Cancel, QMessageBox::Cancel},
         {Yes, QMessageBox::Yes}, {No, QMessageBox::No}};
@@ -30,6 +34,26 @@ DialogService::Button QtDialogService::message(QWidget *parent, const QString &c
     }
     // Closed by Esc or the close box: the "negative" button of the set.
     return buttons.testFlag(Cancel) ? Cancel : buttons.testFlag(No) ? No : Ok;
+}
+
+// A message box wraps a text wider than a fixed share of the screen, so one
+// line of figures such as the step mode's "... Площадь: 1724" broke in two.
+// Lines that fit on the screen are kept whole; longer ones still wrap.
+void QtDialogService::keepLinesWhole(QMessageBox &box, const QString &text)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const QScreen *screen = box.screen();
+    const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 1000;
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    if (widest <= room) {
+        label->setWordWrap(false);
+        // A few pixels to spare: a wrapping label breaks a line of exactly its width.
+        label->setMinimumWidth(widest + label->fontMetrics().averageCharWidth());
+    }
 }
 
 bool QtDialogService::inputText(QWidget *parent, const QString &caption, const QString &prompt,
@@ -67,11 +91,11 @@ QString QtDialogService::openFileName(QWidget *parent, const QString &caption,
 
 bool QtDialogService::chooseFont(QWidget *parent, QFont *font)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, *font, parent);
-    if (ok)
-        *font = chosen;
-    return ok;
+    FontChoiceDialog dialog(*font, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    *font = dialog.chosenFont();
+    return true;
 }
 
 QString QtDialogService::qtFilter(const QString &barFilter)

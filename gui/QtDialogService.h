@@ -2,7 +2,10 @@
 
 #include "DialogService.h"
 
-// The real dialogs: QMessageBox, QInputDialog, QFileDialog and QFontDialog.
+class QMessageBox;
+
+// The real dialogs: QMessageBox, QInputDialog, QFileDialog and the program's
+// font dialog.
 class QtDialogService : public DialogService
 {
 public:
@@ -20,4 +23,7 @@ public:
     // "Zone Files|*.zon|All Files|*.*" becomes "Zone Files (*.zon);;All Files (*)";
     // "Coordinate Files (*.crd)|*.crd" stays "Coordinate Files (*.crd)".
     static QString qtFilter(const QString &barFilter);
+
+private:
+    static void keepLinesWhole(QMessageBox &box, const QString &text);
 };

@@ -60,7 +60,18 @@ TDirForm::TDirForm(QWidget *parent)
     buttons->addWidget(Button2);
     layout->addLayout(buttons, 3, 0, 1, 2);
 
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
+        if (path == m_current && QFileInfo(path).isDir())
+            fillList();
+    });
     moveReporting(QDir::currentPath());
+}
+
+void TDirForm::watchCurrent()
+{
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    m_watcher.addPath(m_current);
 }
 
 void TDirForm::setDirectory(const QString &path)
@@ -73,6 +84,7 @@ void TDirForm::setDirectory(const QString &path)
                                 .arg(QDir::toNativeSeparators(path)));
     m_current = QDir::cleanPath(info.absoluteFilePath());
     DriveComboBox1->follow(m_current);
+    watchCurrent();
     fillList();
 }
 
@@ -88,6 +100,8 @@ void TDirForm::moveReporting(const QString &path)
 void TDirForm::fillList()
 {
     Label1->setText(QDir::toNativeSeparators(m_current));
+    // A refill keeps the entry the user had selected.
+    const QString selected = DirectoryListBox1->currentItem() ? DirectoryListBox1->currentItem()->text() : QString();
     DirectoryListBox1->clear();
     const QIcon folder = style()->standardIcon(QStyle::SP_DirIcon);
     const QDir dir(m_current);
@@ -97,6 +111,9 @@ void TDirForm::fillList()
                                             QDir::Name | QDir::IgnoreCase);
     for (const QString &name : names)
         DirectoryListBox1->addItem(new QListWidgetItem(folder, name));
+    const QList<QListWidgetItem *> again = DirectoryListBox1->findItems(selected, Qt::MatchExactly);
+    if (!selected.isEmpty() && !again.isEmpty())
+        DirectoryListBox1->setCurrentItem(again.first());
 }
 
 void TDirForm::enter(QListWidgetItem *item)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFileSystemWatcher>
 
 class DriveComboBox;
 class QLabel;
@@ -49,8 +50,12 @@ protected:
 private:
     void enter(QListWidgetItem *item);
     void fillList();
+    void watchCurrent();
     // Moves the list, reporting a failure in a message box instead of throwing.
     void moveReporting(const QString &path);
 
     QString m_current;
+    // Directories created or removed while the chooser is open appear and go
+    // at once.
+    QFileSystemWatcher m_watcher;
 };

@@ -46,3 +46,14 @@ bool LupaGeometry::resetCrosshair()
     m_offsetY = 0;
     return true;
 }
+
+QPoint LupaGeometry::placeOnScreen(const QRect &window, const QRect &screen)
+{
+    int x = window.x();
+    int y = window.y();
+    if (x + window.width() > screen.x() + screen.width())
+        x = screen.x() + screen.width() - window.width();
+    if (y + window.height() > screen.y() + screen.height())
+        y = screen.y() + screen.height() - window.height();
+    return QPoint(qMax(x, screen.x()), qMax(y, screen.y()));
+}

@@ -7,7 +7,7 @@
 // pixels), zoom z (2 to 8), and the crosshair offsets from the centre in
 // magnified pixels, each within -z*a to z*a. An offset step is 1/z of an image
 // pixel; offset / z is the shift added to every measured position.
-class LupaGeometry
+class LupaGeometry final
 {
 public:
     static constexpr int MinZoom = 2;
@@ -37,6 +37,11 @@ public:
     // The zoom label ("5x"): top-left at (s/8, 2), z + 8 points.
     QPoint labelPosition() const { return QPoint(side() / 8, 2); }
     int labelPointSize() const { return m_zoom + 8; }
+
+    // Where a window of this size goes so that it lies wholly on `screen`:
+    // `window` moved by as little as needed (to the screen's top-left
+    // corner where it is larger than the screen).
+    static QPoint placeOnScreen(const QRect &window, const QRect &screen);
 
     // Each returns whether anything changed. An out-of-range or unchanged
     // value, or a step beyond the bounds, is ignored.

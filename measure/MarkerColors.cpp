@@ -7,29 +7,30 @@ struct NamedColor
 {
     const char *name;
     int value;
+    const char *shownName; // what the colour lists show
 };
 
 // Table order is the order of the lists; where two names share a value the
 // first of them is the one given back.
 constexpr std::array<NamedColor, 18> table = {{
-    {"Aqua", 16776960},
-    {"Black", 0},
-    {"Blue", 16711680},
-    {"Dark gray", 8421504},
-    {"Fuchsia", 16711935},
-    {"Gray", 8421504},
-    {"Green", 32768},
-    {"Lime green", 65280},
-    {"Light gray", 12632256},
-    {"Maroon", 128},
-    {"Navy blue", 8388608},
-    {"Olive green", 32896},
-    {"Purple", 8388736},
-    {"Red", 255},
-    {"Silver", 12632256},
-    {"Teal", 8421376},
-    {"White", 16777215},
-    {"Yellow", 65535},
+    {"Aqua", 16776960, "Голубой"},
+    {"Black", 0, "Чёрный"},
+    {"Blue", 16711680, "Синий"},
+    {"Dark gray", 8421504, "Тёмно-серый"},
+    {"Fuchsia", 16711935, "Фуксия"},
+    {"Gray", 8421504, "Серый"},
+    {"Green", 32768, "Зелёный"},
+    {"Lime green", 65280, "Ярко-зелёный"},
+    {"Light gray", 12632256, "Светло-серый"},
+    {"Maroon", 128, "Тёмно-красный"},
+    {"Navy blue", 8388608, "Тёмно-синий"},
+    {"Olive green", 32896, "Оливковый"},
+    {"Purple", 8388736, "Пурпурный"},
+    {"Red", 255, "Красный"},
+    {"Silver", 12632256, "Серебристый"},
+    {"Teal", 8421376, "Сине-зелёный"},
+    {"White", 16777215, "Белый"},
+    {"Yellow", 65535, "Жёлтый"},
 }};
 }
 
@@ -39,6 +40,15 @@ QStringList MarkerColors::names()
     for (const NamedColor &c : table)
         result << QLatin1String(c.name);
     return result;
+}
+
+QString MarkerColors::shownName(const QString &name)
+{
+    for (const NamedColor &c : table) {
+        if (name == QLatin1String(c.name))
+            return QString::fromUtf8(c.shownName);
+    }
+    return name;
 }
 
 int MarkerColors::NameToColor(const QString &name)

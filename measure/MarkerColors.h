@@ -12,6 +12,10 @@ public:
     // The names in the order the colour lists show them.
     static QStringList names();
 
+    // The Russian name the lists show for one of the names; the settings and
+    // every comparison keep the names above.
+    static QString shownName(const QString &name);
+
     // The value of the name written exactly so (case and blanks); any other
     // text gives 0 (black).
     static int NameToColor(const QString &name);

@@ -124,6 +124,10 @@ void MarkerOverlay::paintEvent(QPaintEvent *event)
     const int size = m_markers.crossSize();
     for (int i = 0; i < count; ++i) {
         const TPoint2 &p = m_markers.point(i);
+        // A point the detection did not find comes as (-1, -1): it keeps its
+        // number in the list but has no place on the image.
+        if (p.x == -1 && p.y == -1)
+            continue;
         const QRect cross = MarkerGeometry::crossRect(p.x, p.y, size);
         const QRect label = labelRect(i);
         const bool drawCross = bounds.intersects(cross) && region.intersects(cross);

@@ -10,7 +10,7 @@ class IniFile;
 // colours and the font colour as reals in the locale's notation (read back
 // truncated toward zero), texts as they are. A missing or unreadable value
 // gives the field's built-in value.
-struct MeasureSettings
+struct MeasureSettings final
 {
     static QString fileName() { return QStringLiteral("ZymKelvarin.ini"); }
     static QString section() { return QStringLiteral("ZymParameters"); }

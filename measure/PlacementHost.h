@@ -17,8 +17,8 @@ public:
     virtual bool magnifierShown() const = 0;
     virtual void grabArea(int x, int y) = 0;
     // The magnifier's modal phase; returns when the operator has finished
-    // adjusting the crosshair.
-    virtual void runMagnifierModal() = 0;
+    // adjusting the crosshair: true to place the point, false when cancelled.
+    virtual bool runMagnifierModal() = 0;
     // The magnifier's shift in image pixels; (0, 0) while it is hidden.
     virtual QPointF fineOffset() const = 0;
 

@@ -91,8 +91,11 @@ void PointPlacement::releasePress(bool ctrl, int x, int y)
 {
     if (m_markers.HoverIndex() == -1) {
         ctrl = false;
-        if (m_host.magnifierShown())
-            m_host.runMagnifierModal();
+        // Esc in the magnifier cancels: no point, nothing changes.
+        if (m_host.magnifierShown() && !m_host.runMagnifierModal()) {
+            m_host.setStatus(3, QString());
+            return;
+        }
         const QPointF at = measured(x, y);
         m_markers.setHoverIndex(m_markers.AddPoint(at.x(), at.y()));
     }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSlider>
 #include <QVBoxLayout>
@@ -20,7 +21,17 @@ static QComboBox *colourList(const QString &name)
     list->setObjectName(name);
     list->setEditable(false);
     list->setFont(QFont(QStringLiteral("Tahoma")));
-    list->addItems(MarkerColors::names());
+    // Each colour shows a swatch and its Russian name; the item keeps the
+    // name the settings know it by.
+    for (const QString &name : MarkerColors::names()) {
+        QPixmap swatch(16, 16);
+        swatch.fill(MarkerColors::toQColor(MarkerColors::NameToColor(name)));
+        QPainter frame(&swatch);
+        frame.setPen(Qt::darkGray);
+        frame.drawRect(0, 0, 15, 15);
+        frame.end();
+        list->addItem(QIcon(swatch), MarkerColors::shownName(name), name);
+    }
     return list;
 }
 
@@ -28,7 +39,12 @@ static QComboBox *colourList(const QString &name)
 static void selectColour(QComboBox *list, int colour)
 {
     const QString name = MarkerColors::ColorToName(colour);
-    list->setCurrentIndex(name.isEmpty() ? -1 : list->findText(name));
+    list->setCurrentIndex(name.isEmpty() ? -1 : list->findData(name));
+}
+
+static QString sizeText(int size)
+{
+    return QStringLiteral("Размер: ") + QString::number(size);
 }
 
 TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner)
@@ -63,6 +79,10 @@ TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner
     TrackBar1->setTickPosition(QSlider::TicksAbove);
     TrackBar1->setValue(std::clamp(m_size, 8, 20));
     connect(TrackBar1, &QSlider::valueChanged, this, &TColorSet::TrackBar1Change);
+    // The size as a number beside the bar, away from the preview's cross.
+    m_sizeValue = new QLabel(sizeText(TrackBar1->value()));
+    m_sizeValue->setObjectName(QStringLiteral("SizeValue"));
+    m_sizeValue->setMinimumWidth(m_sizeValue->fontMetrics().horizontalAdvance(sizeText(20)) + 4);
 
     OkBtn = new QPushButton(QStringLiteral("OK"));
     OkBtn->setObjectName(QStringLiteral("OkBtn"));
@@ -83,7 +103,10 @@ TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner
     buttons->addWidget(CancelBtn);
     auto *sizeLayout = new QVBoxLayout(sizePanel);
     sizeLayout->addWidget(sizeLabel);
-    sizeLayout->addWidget(TrackBar1);
+    auto *sizeRow = new QHBoxLayout;
+    sizeRow->addWidget(TrackBar1, 1);
+    sizeRow->addWidget(m_sizeValue);
+    sizeLayout->addLayout(sizeRow);
     sizeLayout->addStretch();
     sizeLayout->addLayout(buttons);
 
@@ -116,19 +139,20 @@ QWidget *TColorSet::colourPanel(const QString &name, const QString &labelName, c
 
 void TColorSet::ComboBox1Change(int)
 {
-    m_passiveColor = MarkerColors::NameToColor(ComboBox1->currentText());
+    m_passiveColor = MarkerColors::NameToColor(ComboBox1->currentData().toString());
     PaintBox1->update();
 }
 
 void TColorSet::ComboBox2Change(int)
 {
-    m_activeColor = MarkerColors::NameToColor(ComboBox2->currentText());
+    m_activeColor = MarkerColors::NameToColor(ComboBox2->currentData().toString());
     PaintBox1->update();
 }
 
 void TColorSet::TrackBar1Change(int position)
 {
     m_size = position;
+    m_sizeValue->setText(sizeText(position));
     PaintBox1->update();
 }
 

@@ -46,6 +46,7 @@ private:
                          QComboBox *list);
     void paintPreview();
 
+    QLabel *m_sizeValue = nullptr;
     int m_activeColor;
     int m_passiveColor;
     int m_size;

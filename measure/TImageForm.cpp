@@ -301,7 +301,7 @@ void TImageForm::hideEvent(QHideEvent *event)
     QMainWindow::hideEvent(event);
 }
 
-void TImageForm::N12Click()
+void TImageForm::toggleMagnifier()
 {
     if (m_lupaOn) {
         setLupaOn(false);
@@ -334,11 +334,15 @@ void TImageForm::grabArea(int x, int y)
     m_lupa->GrabArea(x, y);
 }
 
-void TImageForm::runMagnifierModal()
+// The status line says what the magnifier waits for while it has the keyboard.
+bool TImageForm::runMagnifierModal()
 {
-    m_lupa->runModal();
+    setStatus(3, TLupa::modalHint());
+    const bool placed = m_lupa->runModal();
+    setStatus(3, QString());
     activateWindow();
     setFocus();
+    return placed;
 }
 
 QPointF TImageForm::fineOffset() const
@@ -523,7 +527,7 @@ void TImageForm::LoadPoints(const QString &path)
     m_markers.DrawAll();
 }
 
-bool TImageForm::N4Click()
+bool TImageForm::savePoints()
 {
     DialogService &dialogs = DialogService::instance();
     const QString file = dialogs.saveFileName(this, QStringLiteral("Сохранить как"), m_workDirectory,
@@ -554,9 +558,11 @@ bool TImageForm::N4Click()
     return true;
 }
 
-void TImageForm::N3Click()
+// "Загрузить точки" replaces the points: unsaved ones are asked about first,
+// as before opening another image.
+void TImageForm::loadPointsFromFile()
 {
-    if (!N3->isEnabled())
+    if (!N3->isEnabled() || !askToSavePoints())
         return;
     const QString file = DialogService::instance().openFileName(
         this, QStringLiteral("Загрузить точки"), QDir(m_workDirectory).filePath(m_pointsFileName),
@@ -575,16 +581,16 @@ bool TImageForm::askToSavePoints()
     const DialogService::Button answer = DialogService::instance().message(
         this, QStringLiteral("Сохранение"), QStringLiteral("Сохранить отмеченные точки?"),
         DialogService::Yes | DialogService::No, DialogService::Icon::Question);
-    return answer != DialogService::Yes || N4Click();
+    return answer != DialogService::Yes || savePoints();
 }
 
-void TImageForm::N2Click()
+void TImageForm::openAnotherImage()
 {
     if (askToSavePoints())
         OpenImage(QString());
 }
 
-void TImageForm::N6Click()
+void TImageForm::chooseWorkDirectory()
 {
     TDirForm *chooser = dirForm();
     chooser->setWindowTitle(QStringLiteral("Выбор рабочей директории"));
@@ -616,7 +622,7 @@ void TImageForm::N7Click()
     close();
 }
 
-void TImageForm::N10Click()
+void TImageForm::chooseIndexFont()
 {
     QFont font = m_crossImage->indexFont();
     if (!DialogService::instance().chooseFont(this, &font))
@@ -630,14 +636,14 @@ void TImageForm::N10Click()
     m_markers.DrawLabels();
 }
 
-void TImageForm::N11Click()
+void TImageForm::chooseMarkerStyle()
 {
     TColorSet dialog(m_markers.activeColor(), m_markers.passiveColor(), m_markers.crossSize(), this);
     if (dialog.exec() == QDialog::Accepted)
         m_markers.SetStyle(dialog.activeColor(), dialog.passiveColor(), dialog.size());
 }
 
-void TImageForm::N16Click()
+void TImageForm::showAboutBox()
 {
     if (m_environment.aboutBox) {
         m_environment.aboutBox->exec();
@@ -682,4 +688,46 @@ void TImageForm::closeEvent(QCloseEvent *event)
         return;
     }
     event->accept();
+}
+
+// ---- the handlers of the menu items: each calls its command
+
+void TImageForm::N12Click()
+{
+    toggleMagnifier();
+}
+
+bool TImageForm::N4Click()
+{
+    return savePoints();
+}
+
+void TImageForm::N3Click()
+{
+    loadPointsFromFile();
+}
+
+void TImageForm::N2Click()
+{
+    openAnotherImage();
+}
+
+void TImageForm::N6Click()
+{
+    chooseWorkDirectory();
+}
+
+void TImageForm::N10Click()
+{
+    chooseIndexFont();
+}
+
+void TImageForm::N11Click()
+{
+    chooseMarkerStyle();
+}
+
+void TImageForm::N16Click()
+{
+    showAboutBox();
 }

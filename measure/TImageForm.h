@@ -78,6 +78,8 @@ public:
     QString settingsPath() const { return m_settingsPath; }
 
 public Q_SLOTS:
+    // Handlers of the menu items and shortcuts; each only calls the command
+    // named for what it does.
     void N2Click();  // "Открыть изображение"
     void N3Click();  // "Загрузить точки"
     bool N4Click();  // "Сохранить точки"; true when the points were saved
@@ -104,11 +106,27 @@ private:
     void enableSave() override;
     bool magnifierShown() const override { return m_lupaOn; }
     void grabArea(int x, int y) override;
-    void runMagnifierModal() override;
+    bool runMagnifierModal() override;
     QPointF fineOffset() const override;
     bool askNewNumber(int currentNumber, QString *answer) override;
     void refuseNumber() override;
 
+    // Turns the magnifier on and off.
+    void toggleMagnifier();
+    // Saves the points; true when they were saved.
+    bool savePoints();
+    // Replaces the points by those of a points file the user picks.
+    void loadPointsFromFile();
+    // Opens another image, asking about unsaved points first.
+    void openAnotherImage();
+    // Lets the user choose the working directory.
+    void chooseWorkDirectory();
+    // Lets the user choose the font of the point numbers.
+    void chooseIndexFont();
+    // Lets the user choose the marker colours and size.
+    void chooseMarkerStyle();
+    // Shows the about box.
+    void showAboutBox();
     void buildView();
     void buildStatusBar();
     void buildMenus();

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 
 static const QColor crosshairColour = MarkerColors::toQColor(16711680);
 
@@ -44,7 +45,27 @@ void TLupa::applySize()
         path.addRoundedRect(QRectF(1, 1, s - 1, s - 1), s / 8.0, s / 8.0);
         setMask(QRegion(path.toFillPolygon().toPolygon()));
     }
+    // A larger zoom or area grows the window to the right and down; it is
+    // moved back onto its screen.
+    keepOnScreen();
     update();
+}
+
+void TLupa::keepOnScreen()
+{
+    QScreen *screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen)
+        screen = this->screen();
+    if (!screen)
+        return;
+    const QPoint place = LupaGeometry::placeOnScreen(geometry(), screen->geometry());
+    if (place != pos())
+        move(place);
+}
+
+QString TLupa::modalHint()
+{
+    return QStringLiteral("Enter — поставить точку, Esc — отменить");
 }
 
 void TLupa::setPhotograph(const QImage &photograph)
@@ -89,7 +110,7 @@ void TLupa::SetArea(int area)
         applySize();
 }
 
-void TLupa::runModal()
+bool TLupa::runModal()
 {
     hide();
     setWindowModality(Qt::ApplicationModal);
@@ -100,11 +121,19 @@ void TLupa::runModal()
     QEventLoop loop;
     m_loop = &loop;
     Q_EMIT modalPhaseStarted();
-    loop.exec(QEventLoop::DialogExec);
+    update();
+    const bool placed = loop.exec(QEventLoop::DialogExec) == 0;
     m_loop = nullptr;
     hide();
     setWindowModality(Qt::NonModal);
     show();
+    return placed;
+}
+
+void TLupa::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    keepOnScreen();
 }
 
 void TLupa::paintEvent(QPaintEvent *)
@@ -112,16 +141,29 @@ void TLupa::paintEvent(QPaintEvent *)
     const int s = m_geometry.side();
     QPainter painter(this);
     painter.drawImage(QRect(0, 0, s, s), m_picture);
-    painter.fillRect(QRect(m_geometry.crosshairColumn(), 0, 1, s), crosshairColour);
-    painter.fillRect(QRect(0, m_geometry.crosshairRow(), s, 1), crosshairColour);
+    // The one-pixel lines lie on white bands three pixels wide: the band
+    // shows on dark images, the blue line on bright ones.
+    const int column = m_geometry.crosshairColumn();
+    const int row = m_geometry.crosshairRow();
+    painter.fillRect(QRect(column - 1, 0, 3, s), Qt::white);
+    painter.fillRect(QRect(0, row - 1, s, 3), Qt::white);
+    painter.fillRect(QRect(column, 0, 1, s), crosshairColour);
+    painter.fillRect(QRect(0, row, s, 1), crosshairColour);
 
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSize(m_geometry.labelPointSize());
     painter.setFont(font);
-    painter.setPen(crosshairColour);
     const QPoint at = m_geometry.labelPosition();
-    painter.drawText(QRect(at, QSize(s, s)), Qt::AlignLeft | Qt::AlignTop,
-                     QString::number(m_geometry.zoom()) + QLatin1Char('x'));
+    drawOutlinedText(painter, QRect(at, QSize(s, s)), Qt::AlignLeft | Qt::AlignTop,
+                     QString::number(m_geometry.zoom()) + QLatin1Char('x'), crosshairColour);
+    if (m_loop) {
+        QFont hintFont(QStringLiteral("Tahoma"));
+        hintFont.setPointSize(9);
+        hintFont.setBold(true);
+        painter.setFont(hintFont);
+        drawOutlinedText(painter, QRect(0, 0, s, s - 8), Qt::AlignHCenter | Qt::AlignBottom | Qt::TextWordWrap,
+                         modalHint(), Qt::black);
+    }
 
     // The frame shows whether the magnifier has the keyboard.
     const QColor frame = isActiveWindow() ? palette().color(QPalette::Active, QPalette::Highlight)
@@ -130,6 +172,21 @@ void TLupa::paintEvent(QPaintEvent *)
     painter.setPen(QPen(frame, 3));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(QRectF(1.5, 1.5, s - 3, s - 3), s / 8.0, s / 8.0);
+}
+
+// Text in `colour` inside a white outline two pixels wide.
+void TLupa::drawOutlinedText(QPainter &painter, const QRect &box, int flags, const QString &text,
+                             const QColor &colour)
+{
+    painter.save();
+    painter.setPen(Qt::white);
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            if (dx != 0 || dy != 0)
+                painter.drawText(box.translated(dx, dy), flags, text);
+    painter.setPen(colour);
+    painter.drawText(box, flags, text);
+    painter.restore();
 }
 
 void TLupa::keyPressEvent(QKeyEvent *event)
@@ -144,6 +201,10 @@ void TLupa::keyPressEvent(QKeyEvent *event)
     case Qt::Key_Enter:
         if (m_loop)
             m_loop->exit(0);
+        break;
+    case Qt::Key_Escape:
+        if (m_loop)
+            m_loop->exit(1);
         break;
     default:
         QWidget::keyPressEvent(event);
@@ -164,8 +225,22 @@ void TLupa::mouseMoveEvent(QMouseEvent *event)
     if (!(event->buttons() & Qt::LeftButton))
         return;
     const QPoint delta = event->position().toPoint() - m_dragAnchor;
-    if (!delta.isNull())
+    if (!delta.isNull()) {
         move(pos() + delta);
+        keepOnScreen();
+    }
+}
+
+// After a drag the keyboard goes back to the measurement window, whose
+// shortcuts then work again; in the modal phase the magnifier keeps it.
+void TLupa::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || m_loop)
+        return;
+    if (QWidget *owner = parentWidget()) {
+        owner->activateWindow();
+        owner->setFocus();
+    }
 }
 
 void TLupa::changeEvent(QEvent *event)

@@ -13,7 +13,9 @@ class QEventLoop;
 // magnified pixel (1/zoom of an image pixel). It copies from the photograph
 // only, so it never shows point markers. Where the window system can shape
 // windows it is a rounded square; elsewhere (offscreen) a square tool window
-// with the same contents.
+// with the same contents. The crosshair and the texts have a white outline,
+// so they stay visible on dark and on bright images, and the window never
+// leaves its screen.
 class TLupa : public QWidget
 {
     Q_OBJECT
@@ -39,9 +41,16 @@ public:
     void SetZoom(int zoom);
     void SetArea(int area);
 
-    // The modal phase of placing a point: the magnifier becomes modal until
-    // Enter (or it is closed), then is shown non-modally again.
-    void runModal();
+    // The modal phase of placing a point: the magnifier becomes modal and
+    // says what it expects until Enter (or it is closed), which returns true,
+    // or Esc, which returns false; then it is shown non-modally again.
+    bool runModal();
+    // What the magnifier shows during its modal phase.
+    static QString modalHint();
+
+    // Moves the window by as little as needed to lie wholly on the screen
+    // that holds its centre.
+    void keepOnScreen();
     bool inModalPhase() const { return m_loop != nullptr; }
 
     // Whether this platform gives the magnifier its rounded shape.
@@ -55,11 +64,15 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void applySize();
+    void drawOutlinedText(QPainter &painter, const QRect &box, int flags, const QString &text,
+                          const QColor &colour);
 
     LupaGeometry m_geometry;
     QImage m_photograph;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStyle>
+#include <QTreeWidgetItemIterator>
 
 DirectoryListBox::DirectoryListBox(QWidget *parent)
     : QTreeWidget(parent)
@@ -17,6 +18,24 @@ DirectoryListBox::DirectoryListBox(QWidget *parent)
     setIndentation(12);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemActivated, this, &DirectoryListBox::enter);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &DirectoryListBox::refresh);
+}
+
+// The current directory changed on disk: its subdirectories are listed
+// anew, the selected one kept. A directory that has gone stays shown until
+// the user moves; entering it then says so.
+void DirectoryListBox::refresh(const QString &changed)
+{
+    if (changed != m_directory || !QFileInfo(m_directory).isDir())
+        return;
+    const QString selected = currentItem() ? currentItem()->data(0, Qt::UserRole).toString() : QString();
+    fill();
+    for (QTreeWidgetItemIterator it(this); *it; ++it) {
+        if ((*it)->data(0, Qt::UserRole).toString() == selected) {
+            setCurrentItem(*it);
+            break;
+        }
+    }
 }
 
 QStringList DirectoryListBox::chain(const QString &path)
@@ -42,6 +61,9 @@ void DirectoryListBox::setDirectory(const QString &path)
     if (!QDir::setCurrent(clean))
         throw KelvarinError(QStringLiteral("Не удается открыть директорию %1").arg(QDir::toNativeSeparators(path)));
     m_directory = clean;
+    if (!m_watcher.directories().isEmpty())
+        m_watcher.removePaths(m_watcher.directories());
+    m_watcher.addPath(m_directory);
     fill();
     Q_EMIT directoryChanged(m_directory);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
+#include <QFileSystemWatcher>
 #include <QTreeWidget>
 
 // The directory list of the file browser: the chain of directories from the
 // volume's root down to the current directory, and the current directory's
 // subdirectories below it. A double click (or activation) enters a directory.
 // Moving the list also makes the directory the process's current directory,
-// as the file browser of this program always has.
+// as the file browser of this program always has. Subdirectories created or
+// removed while the list shows their parent appear and go at once.
 class DirectoryListBox : public QTreeWidget
 {
     Q_OBJECT
@@ -33,5 +35,8 @@ private:
     void enter(QTreeWidgetItem *item);
     void fill();
 
+    void refresh(const QString &changed);
+
     QString m_directory;
+    QFileSystemWatcher m_watcher;
 };

@@ -12,7 +12,15 @@ KelvarinApplication::KelvarinApplication(int &argc, char **argv)
     setApplicationName(DialogService::applicationTitle());
     setApplicationVersion(QStringLiteral(KELVARIN_VERSION));
     setDesktopFileName(QStringLiteral("kelvarin2"));
+    // Widgets, Qt's dialogs and the names of file types take the default
+    // locale; numbers and dates in files take the system one through LocaleFormat.
+    QLocale::setDefault(interfaceLocale());
     installRussianTranslation(this);
+}
+
+QLocale KelvarinApplication::interfaceLocale()
+{
+    return QLocale(QLocale::Russian, QLocale::Russia);
 }
 
 bool KelvarinApplication::installRussianTranslation(QCoreApplication *app)

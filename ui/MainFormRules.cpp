@@ -21,7 +21,8 @@ QString MainFormRules::positionText(QPoint imagePoint)
         + QString::number(imagePoint.y()) + QLatin1Char(' ');
 }
 
-QString MainFormRules::brightnessText(QRgb colour)
+QString MainFormRules::brightnessText(unsigned int argb)
 {
-    return LocaleFormat::formatGeneral((qRed(colour) + qGreen(colour) + qBlue(colour)) / 3.0);
+    const unsigned int red = (argb >> 16) & 0xff, green = (argb >> 8) & 0xff, blue = argb & 0xff;
+    return LocaleFormat::formatGeneral((red + green + blue) / 3.0);
 }

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QPoint>
-#include <QRgb>
 #include <QString>
 #include <QStringList>
 
@@ -29,5 +28,5 @@ public:
 
     // The brightness (red + green + blue) / 3 of a pixel in the general
     // notation of the locale, up to 15 significant digits: 85, 85,3333333333333.
-    static QString brightnessText(QRgb colour);
+    static QString brightnessText(unsigned int argb);
 };

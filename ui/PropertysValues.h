@@ -14,7 +14,7 @@ struct TParameters;
 // Filling the dialog and taking its values over are done here, without
 // widgets, so that the order of the conversions and their failures are tested
 // directly.
-class PropertysValues
+class PropertysValues final
 {
 public:
     // The first five groups of taking over, in their order; a value that

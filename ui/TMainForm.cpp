@@ -4,6 +4,7 @@
 #include "DialogService.h"
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
+#include "ElidedLabel.h"
 #include "FileListBox.h"
 #include "HandOffFile.h"
 #include "ImageList.h"
@@ -293,11 +294,10 @@ void TMainForm::createStatusBar()
     if (QFontInfo(font).family() != QLatin1String("Tahoma"))
         font = QApplication::font();
     font.setBold(true);
-    StatusPanel0 = new QLabel;
+    // A long status text is shortened in the middle and shown whole as the tool tip.
+    StatusPanel0 = new ElidedLabel;
     StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     StatusPanel0->setFont(font);
-    StatusPanel0->setTextFormat(Qt::PlainText);
-    StatusPanel0->setMinimumWidth(1);
     StatusPanel1 = new QLabel;
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     StatusPanel1->setFont(font);
@@ -366,8 +366,7 @@ void TMainForm::TimerTimer()
 
 void TMainForm::setStatusText(const QString &text)
 {
-    StatusPanel0->setText(text);
-    StatusPanel0->setToolTip(text.trimmed());
+    StatusPanel0->setFullText(text);
     StatusPanel0->repaint();
 }
 
@@ -393,11 +392,10 @@ void TMainForm::refreshFileList()
 
 void TMainForm::EnableFileLists(bool on)
 {
+    // The drive box stays usable; while a watch runs it does not move the
+    // lists away from the buffer directory (see DriveComboBox1Change).
     DirectoryListBox1->setEnabled(on);
     FileListBox1->setEnabled(on);
-    // The watch stays on the buffer directory: the drive box must not move the
-    // lists away from it, where they would show images that are not watched.
-    DriveComboBox1->setEnabled(on);
 }
 
 void TMainForm::ShowDirectory(const QString &directory)
@@ -755,6 +753,9 @@ void TMainForm::ToolButton1Click()
         Finder.ReadZoneFile(Parameters.ZonesFileName);
         DrawZoneOverlay();
         EnableCommands(true);
+        // The request to draw a zone ends with the mode.
+        if (statusText(0) == QStringLiteral(" Укажите зону"))
+            setStatusText(QString());
     }
 }
 
@@ -918,6 +919,12 @@ void TMainForm::FileListBox1DblClick()
 void TMainForm::DriveComboBox1Change(int index)
 {
     const QString previous = DirectoryListBox1->directory();
+    // A watch shows its buffer directory: the lists stay there, where they
+    // show the images that are being watched.
+    if (StartControl && StartControl->startStyle() == 2) {
+        DriveComboBox1->follow(previous);
+        return;
+    }
     guarded([&] { DirectoryListBox1->setDirectory(DriveComboBox1->directoryFor(index)); });
     if (DirectoryListBox1->directory() == previous)
         DriveComboBox1->follow(previous);
@@ -934,6 +941,10 @@ void TMainForm::N501Click(QAction *item)
     sizeView();
     // Zones and origins only: the crosses of found points are not redrawn.
     DrawZoneOverlay();
+    // The position read-out follows the new scale at once, not at the next move.
+    const QPoint mouse = CrossImage1->mapFromGlobal(QCursor::pos());
+    if (CrossImage1->rect().contains(mouse))
+        CrossImage1MouseMove(mouse);
 }
 
 void TMainForm::Image1MouseDown(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers)
@@ -979,10 +990,13 @@ void TMainForm::CrossImage1MouseUp(QPoint pos, Qt::MouseButton button)
         return;
     Dragging = false;
     const QRect zone = OverlayGeometry::zoneFromDrag(DragCentre, OverlayGeometry::viewToImage(pos, ZoomPercent));
-    // A band under 3 pixels either way makes no zone; the last band stays
-    // drawn as the new zone's outline.
+    // A band under 3 pixels either way makes no zone, and its line is wiped
+    // so that it does not look like one; otherwise the last band stays drawn
+    // as the new zone's outline.
     if (zone.isValid())
         Finder.zones().append(TZoneInfo(zone.left(), zone.top(), zone.right(), zone.bottom()));
+    else
+        DrawZoneOverlay();
 }
 
 void TMainForm::FormKeyDown(int key)

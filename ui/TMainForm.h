@@ -21,6 +21,7 @@
 
 class DirectoryListBox;
 class DriveComboBox;
+class ElidedLabel;
 class FileListBox;
 class PictureBox;
 class QAction;
@@ -177,7 +178,7 @@ public:
     DriveComboBox *DriveComboBox1 = nullptr;
     DirectoryListBox *DirectoryListBox1 = nullptr;
     FileListBox *FileListBox1 = nullptr;
-    QLabel *StatusPanel0 = nullptr;
+    ElidedLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
     QLabel *JournalPanel = nullptr;  // where the measurement journal is, or why it is not written
     WarningIndicator *m_warnings = nullptr;

@@ -1,6 +1,7 @@
 #include "TPropertysForm.h"
 
 #include "DialogService.h"
+#include "KelvarinApplication.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "TDirForm.h"
@@ -36,11 +37,11 @@ static Widget *named(Widget *widget, const char *name)
     return widget;
 }
 
-// The locale's short date, always with a four-digit year: a two-digit year
+// The interface's short date, always with a four-digit year: a two-digit year
 // could not tell 1899, the start of the day count, from 1999.
 static QString dateFormat()
 {
-    QString format = LocaleFormat::locale().dateFormat(QLocale::ShortFormat);
+    QString format = KelvarinApplication::interfaceLocale().dateFormat(QLocale::ShortFormat);
     if (!format.contains(QLatin1String("yyyy")))
         format.replace(QLatin1String("yy"), QLatin1String("yyyy"));
     return format;
@@ -250,7 +251,7 @@ void TPropertysForm::fill()
     CEdit->setText(v.koeffC);
     WorkDirEdit->setText(v.workDir);
     ZonesEdit->setText(v.zonesFile);
-    DatePicker->setLocale(LocaleFormat::locale());
+    DatePicker->setLocale(KelvarinApplication::interfaceLocale());
     DatePicker->setDisplayFormat(dateFormat());
     DatePicker->setDate(v.date);
     TimePicker->setTime(v.time);
@@ -305,10 +306,9 @@ int TPropertysForm::checkedStartStyle() const
     return TimerRadioButton->isChecked() ? 1 : FilesRadioButton->isChecked() ? 2 : 3;
 }
 
-// OK. A value that cannot be converted is reported and ends taking over, but
-// the settings are still written and the dialog closes. A start style that
-// cannot be switched keeps the dialog open with nothing taken over, so that
-// the user can mend the buffer directory or cancel.
+// OK. A value that cannot be converted, or a start style that cannot be
+// switched, keeps the dialog open with nothing taken over and nothing
+// written, so that the user can mend the field named or cancel.
 void TPropertysForm::Button1Click()
 {
     TParameters &params = m_host.settings();
@@ -317,25 +317,81 @@ void TPropertysForm::Button1Click()
     const PropertysValues::Group failed =
         edited.takeOver(m_shown, params, [this](const QString &dir) { m_host.applyWorkDir(dir); });
     if (failed != PropertysValues::AllTakenOver) {
-        DialogService::instance().notice(this, QStringLiteral("Ошибка!"));
-    } else {
-        try {
-            m_host.SetStartStyle(edited.startStyle);
-        } catch (const KelvarinError &error) {
-            params = before;
-            if (edited.workDir != before.WorkDir) {
-                try {
-                    m_host.applyWorkDir(before.WorkDir);
-                } catch (const KelvarinError &) {
-                    // The former working directory could not be entered at start either.
-                }
-            }
-            DialogService::instance().error(this, error.message());
-            return;
-        }
+        restoreSettings(before, edited);
+        reportFailedField(failed, edited);
+        return;
+    }
+    try {
+        m_host.SetStartStyle(edited.startStyle);
+    } catch (const KelvarinError &error) {
+        restoreSettings(before, edited);
+        DialogService::instance().error(this, error.message());
+        return;
     }
     m_host.settingsTakenOver();
     accept();
+}
+
+// Puts the settings back as they were before OK, the browser included.
+void TPropertysForm::restoreSettings(const TParameters &before, const PropertysValues &edited)
+{
+    m_host.settings() = before;
+    if (edited.workDir == before.WorkDir)
+        return;
+    try {
+        m_host.applyWorkDir(before.WorkDir);
+    } catch (const KelvarinError &) {
+        // The former working directory could not be entered at start either.
+    }
+}
+
+// "Ошибка!" with the field that holds the value that failed and why; the
+// field gets the keyboard with its text selected.
+void TPropertysForm::reportFailedField(PropertysValues::Group failed, const PropertysValues &edited)
+{
+    double real = 0;
+    int whole = 0;
+    QLineEdit *field = nullptr;
+    QString reason;
+    switch (failed) {
+    case PropertysValues::Paths:
+        field = WorkDirEdit;
+        reason = QStringLiteral("Рабочая директория: не удается открыть \"") + edited.workDir + QLatin1Char('"');
+        break;
+    case PropertysValues::KoeffB:
+        field = BEdit;
+        reason = QStringLiteral("Коэффициент B: \"") + edited.koeffB + QStringLiteral("\" не является числом");
+        break;
+    case PropertysValues::KoeffC:
+        field = CEdit;
+        reason = QStringLiteral("Коэффициент C: \"") + edited.koeffC + QStringLiteral("\" не является числом");
+        break;
+    case PropertysValues::Brightness:
+        if (edited.porog != m_shown.porog && !LocaleFormat::parseReal(edited.porog, &real)) {
+            field = AverageYPorogEdit;
+            reason = QStringLiteral("Средняя яркость области (в единицах яркости): \"") + edited.porog
+                   + QStringLiteral("\" не является числом");
+        } else {
+            field = AverageYPorogPercentEdit;
+            reason = QStringLiteral("Средняя яркость области (в % от калибровочного): \"") + edited.percent
+                   + QStringLiteral("\" не является числом");
+        }
+        break;
+    default:
+        if (!LocaleFormat::parseInteger(edited.minS, &whole)) {
+            field = MinSEdit;
+            reason = QStringLiteral("Минимальная площадь: \"") + edited.minS
+                   + QStringLiteral("\" не является целым числом");
+        } else {
+            field = MaxSEdit;
+            reason = QStringLiteral("Максимальная площадь: \"") + edited.maxS
+                   + QStringLiteral("\" не является целым числом");
+        }
+        break;
+    }
+    DialogService::instance().notice(this, QStringLiteral("Ошибка!\n") + reason);
+    field->setFocus();
+    field->selectAll();
 }
 
 void TPropertysForm::Button2Click()

@@ -106,6 +106,8 @@ private:
     QWidget *createStartTab();
     QWidget *createFilterTab();
     int checkedStartStyle() const;
+    void restoreSettings(const TParameters &before, const PropertysValues &edited);
+    void reportFailedField(PropertysValues::Group failed, const PropertysValues &edited);
     void chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
                          const QString &refusal);
     TDirForm *dirForm();

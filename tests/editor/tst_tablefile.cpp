@@ -258,9 +258,11 @@ void TestTableFile::invalidTable_data()
                                       << "Ошибка в 2-й строке!";
     QTest::newRow("camera two blanks") << TableKind::Camera
                                        << QList<QStringList>{{"1"}, {"2"}, {"t"}, {"4"}, {"  "}, {"6"}, {"7"}, {"8"}}
-                                       << "Ошибка в калибровочных данных!";
+                                       << "Ошибка в калибровочных данных!\n"
+                                          "Строка 5 (Ширина изображения (пикс.)): не является числом";
     QTest::newRow("orientation letter") << TableKind::Orientation << QList<QStringList>{{"1"}, {"1,5x"}}
-                                        << "Ошибка в параметрах внешней геометрии!";
+                                        << "Ошибка в параметрах внешней геометрии!\n"
+                                           "Строка 2 (Координата Y центра проекции): не является числом";
 }
 
 void TestTableFile::invalidTable()

@@ -22,6 +22,7 @@ private Q_SLOTS:
     void resultClearedAtEveryShowing();
     void listEntersAndGoesUp();
     void driveBoxReturnsToVolumeDirectory();
+    void newDirectoryAppears();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -117,6 +118,23 @@ void TestDirForm::driveBoxReturnsToVolumeDirectory()
     form.exec();
     QCOMPARE(form.DirectoryResult, form.directory());
     QVERIFY(dialogs.calls.isEmpty());
+}
+
+// The chooser lists a directory created while it is open.
+void TestDirForm::newDirectoryAppears()
+{
+    TDirForm form;
+    form.setDirectory(m_dir->path());
+    auto names = [&form] {
+        QStringList found;
+        for (int i = 0; i < form.DirectoryListBox1->count(); ++i)
+            found << form.DirectoryListBox1->item(i)->text();
+        return found;
+    };
+    const int before = int(names().size());
+    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("c-new")));
+    QTRY_VERIFY(names().contains(QStringLiteral("c-new")));
+    QCOMPARE(int(names().size()), before + 1);
 }
 
 QTEST_MAIN(TestDirForm)

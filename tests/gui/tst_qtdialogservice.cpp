@@ -1,6 +1,7 @@
 #include "QtDialogService.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -15,6 +16,7 @@ private Q_SLOTS:
     void textShownAsItStands();
     void filters_data();
     void filters();
+    void stepTextOnOneLine();
 };
 
 // A file name that looks like markup is shown as it stands, not as markup.
@@ -52,6 +54,28 @@ void TestQtDialogService::filters()
     QFETCH(QString, program);
     QFETCH(QString, qt);
     QCOMPARE(QtDialogService::qtFilter(program), qt);
+}
+
+// The step mode's figures fit on the screen: they stay on one line, the
+// label as high as one line of its font.
+void TestQtDialogService::stepTextOnOneLine()
+{
+    const QString text = QStringLiteral("Порог бинаризации: 123,456789       Максимальная яркость: 255       Площадь: 1724");
+    int labelHeight = 0, lineHeight = 0;
+    QTimer::singleShot(0, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        QVERIFY(box);
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(label);
+        labelHeight = label->height();
+        lineHeight = label->fontMetrics().height();
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QtDialogService service;
+    QCOMPARE(service.message(nullptr, QStringLiteral("Сообщение"), text, DialogService::Ok | DialogService::Cancel,
+                             DialogService::Icon::None),
+             DialogService::Cancel);
+    QVERIFY2(labelHeight < 2 * lineHeight, qPrintable(QStringLiteral("%1 / %2").arg(labelHeight).arg(lineHeight)));
 }
 
 QTEST_MAIN(TestQtDialogService)

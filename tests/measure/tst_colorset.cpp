@@ -1,6 +1,9 @@
+#include "MarkerColors.h"
 #include "TColorSet.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QScreen>
 #include <QPushButton>
 #include <QSlider>
 #include <QtTest>
@@ -18,6 +21,7 @@ private Q_SLOTS:
     void previewShowsActiveWhileHeld();
     void sizeOutsideRange();
     void captionsAndLists();
+    void screenshot();
 
 private:
     static QColor previewPixel(TColorSet &dialog, QPoint offsetFromCentre);
@@ -33,22 +37,24 @@ QColor TestColorSet::previewPixel(TColorSet &dialog, QPoint offsetFromCentre)
 void TestColorSet::selectsNamesOfGivenColours()
 {
     TColorSet dialog(255, 16711680, 8);
-    QCOMPARE(dialog.ComboBox2->currentText(), QStringLiteral("Red"));
-    QCOMPARE(dialog.ComboBox1->currentText(), QStringLiteral("Blue"));
+    QCOMPARE(dialog.ComboBox2->currentData().toString(), QStringLiteral("Red"));
+    QCOMPARE(dialog.ComboBox2->currentText(), QStringLiteral("Красный"));
+    QCOMPARE(dialog.ComboBox1->currentData().toString(), QStringLiteral("Blue"));
+    QCOMPARE(dialog.ComboBox1->currentText(), QStringLiteral("Синий"));
     QCOMPARE(dialog.TrackBar1->value(), 8);
 }
 
 void TestColorSet::pickedNameGivesValue()
 {
     TColorSet dialog(255, 16711680, 8);
-    const int gray = dialog.ComboBox1->findText(QStringLiteral("Gray"));
+    const int gray = dialog.ComboBox1->findData(QStringLiteral("Gray"));
     dialog.ComboBox1->setCurrentIndex(gray);
     dialog.ComboBox1Change(gray);
     QCOMPARE(dialog.passiveColor(), 8421504);
     QCOMPARE(dialog.activeColor(), 255);
     // The next opening names the value by its first name.
     TColorSet next(dialog.activeColor(), dialog.passiveColor(), 8);
-    QCOMPARE(next.ComboBox1->currentText(), QStringLiteral("Dark gray"));
+    QCOMPARE(next.ComboBox1->currentData().toString(), QStringLiteral("Dark gray"));
 }
 
 void TestColorSet::unnamedColourKeptUntouched()
@@ -80,9 +86,19 @@ void TestColorSet::previewShowsActiveWhileHeld()
     QVERIFY(!dialog.previewActive());
     QCOMPARE(previewPixel(dialog, QPoint(-5, 0)), QColor(255, 0, 0));
 
-    dialog.TrackBar1->setValue(20);
+    // The size is also shown as a number, beside the bar, never over the cross.
+    auto *value = dialog.findChild<QLabel *>(QStringLiteral("SizeValue"));
+    QVERIFY(value);
+    QCOMPARE(value->text(), QStringLiteral("Размер: 12"));
+    dialog.TrackBar1->setFocus();
+    for (int i = 0; i < 8; ++i)
+        QTest::keyClick(dialog.TrackBar1, Qt::Key_Right);
     QCOMPARE(dialog.size(), 20);
+    QCOMPARE(value->text(), QStringLiteral("Размер: 20"));
     QCOMPARE(previewPixel(dialog, QPoint(-20, 0)), QColor(255, 0, 0));
+    const QRect labelArea(value->mapTo(&dialog, QPoint(0, 0)), value->size());
+    const QRect crossArea(dialog.PaintBox1->mapTo(&dialog, QPoint(0, 0)), dialog.PaintBox1->size());
+    QVERIFY(!labelArea.intersects(crossArea));
 }
 
 void TestColorSet::sizeOutsideRange()
@@ -101,7 +117,14 @@ void TestColorSet::captionsAndLists()
     TColorSet dialog(255, 0, 8);
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Изменение цвета и размера"));
     QCOMPARE(dialog.ComboBox1->count(), 18);
-    QCOMPARE(dialog.ComboBox1->itemText(0), QStringLiteral("Aqua"));
+    QCOMPARE(dialog.ComboBox1->itemText(0), QStringLiteral("Голубой"));
+    QCOMPARE(dialog.ComboBox1->itemData(0).toString(), QStringLiteral("Aqua"));
+    // Every name has a swatch in its own colour.
+    for (int i = 0; i < dialog.ComboBox1->count(); ++i) {
+        const QImage swatch = dialog.ComboBox1->itemIcon(i).pixmap(16, 16).toImage();
+        const int value = MarkerColors::NameToColor(dialog.ComboBox1->itemData(i).toString());
+        QCOMPARE(swatch.pixelColor(8, 8), MarkerColors::toQColor(value));
+    }
     QVERIFY(!dialog.ComboBox1->isEditable());
     QCOMPARE(dialog.TrackBar1->minimum(), 8);
     QCOMPARE(dialog.TrackBar1->maximum(), 20);
@@ -113,6 +136,23 @@ void TestColorSet::captionsAndLists()
     dialog.show();
     dialog.close();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
+}
+
+// A picture of the dialog for a person to look at, with its list open.
+void TestColorSet::screenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    TColorSet dialog(255, 16711680, 20);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::qWait(300);
+    QVERIFY(dialog.grab().save(shots + QLatin1String("/colour-dialog.png")));
+    dialog.ComboBox2->showPopup();
+    QTest::qWait(400);
+    QVERIFY(dialog.screen()->grabWindow(0).save(shots + QLatin1String("/colour-dialog-list.png")));
+    dialog.ComboBox2->hidePopup();
 }
 
 QTEST_MAIN(TestColorSet)

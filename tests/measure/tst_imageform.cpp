@@ -6,11 +6,18 @@
 #include "TImageForm.h"
 #include "TLupa.h"
 #include "TColorSet.h"
+#include "FontChoiceDialog.h"
 #include "TestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFontComboBox>
+#include <QSpinBox>
 #include <QPaintEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QStyleHints>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -78,6 +85,15 @@ private Q_SLOTS:
     void handOffSequence();
     void magnifierKeysAndDragging();
     void settingsAndPointsFilesThatFail();
+    void fontDialogKeepsTheFont();
+    void magnifierStaysOnScreen();
+    void magnifierModalPhaseSaysWhatItWaitsFor_data();
+    void magnifierModalPhaseSaysWhatItWaitsFor();
+    void magnifierCrosshairOnDarkAndBright_data();
+    void magnifierCrosshairOnDarkAndBright();
+    void draggedMagnifierGivesKeysBack();
+    void pointNotFoundIsNotDrawn();
+    void screenshot();
 
 private:
     std::unique_ptr<TImageForm> newForm();
@@ -367,13 +383,26 @@ void TestImageForm::saveWithOverwriteQuestionAndLoad()
     QCOMPARE(TestSupport::readFile(target).count('\n'), 3);
     QVERIFY(m_form->unsavedPoints());
 
+    // Loading over unsaved points asks first, as opening another image does;
+    // Yes with the save dialog cancelled keeps the points and loads nothing.
+    m_dialogs->clear();
+    m_dialogs->answerMessage(DialogService::Yes);
+    m_dialogs->answerFile(QString());
+    QTest::keyClick(m_form, Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Сохранить отмеченные точки?")});
+    QCOMPARE(m_dialogs->calls.size(), 2);
+    QCOMPARE(m_dialogs->calls.last().kind, QStringLiteral("save"));
+    QCOMPARE(m_form->markers().Count(), 4);
+
     // Loading brings the three points back, none active; "Сохранить точки" untouched.
     m_form->markers().SetActive(0);
     m_dialogs->clear();
+    m_dialogs->answerMessage(DialogService::No);
     m_dialogs->answerFile(target);
     QTest::keyClick(m_form, Qt::Key_P, Qt::ControlModifier);
-    QCOMPARE(m_dialogs->calls.first().kind, QStringLiteral("open"));
-    QCOMPARE(m_dialogs->calls.first().filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Сохранить отмеченные точки?")});
+    QCOMPARE(m_dialogs->calls.at(1).kind, QStringLiteral("open"));
+    QCOMPARE(m_dialogs->calls.at(1).filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
     QCOMPARE(m_form->markers().Count(), 3);
     QCOMPARE(m_form->markers().point(1).x, 10.5);
     QCOMPARE(m_form->markers().point(1).y, 20.25);
@@ -554,9 +583,9 @@ void TestImageForm::indexFontAndMarkerColours()
     QTimer::singleShot(0, this, [] {
         auto *dialog = qobject_cast<TColorSet *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        QCOMPARE(dialog->ComboBox2->currentText(), QStringLiteral("Red"));
-        QCOMPARE(dialog->ComboBox1->currentText(), QStringLiteral("Blue"));
-        const int lime = dialog->ComboBox2->findText(QStringLiteral("Lime green"));
+        QCOMPARE(dialog->ComboBox2->currentData().toString(), QStringLiteral("Red"));
+        QCOMPARE(dialog->ComboBox1->currentData().toString(), QStringLiteral("Blue"));
+        const int lime = dialog->ComboBox2->findData(QStringLiteral("Lime green"));
         dialog->ComboBox2->setCurrentIndex(lime);
         dialog->ComboBox2Change(lime);
         dialog->TrackBar1->setValue(20);
@@ -750,12 +779,12 @@ void TestImageForm::magnifierKeysAndDragging()
 
     // Dragged by its frame: the window follows the mouse.
     const QPoint before = lupa->pos();
-    QTest::mousePress(lupa, Qt::LeftButton, {}, QPoint(5, 5));
-    QMouseEvent drag(QEvent::MouseMove, QPointF(25, 15), lupa->mapToGlobal(QPointF(25, 15)), Qt::NoButton,
+    QTest::mousePress(lupa, Qt::LeftButton, {}, QPoint(25, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(5, 15), lupa->mapToGlobal(QPointF(5, 15)), Qt::NoButton,
                      Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(lupa, &drag);
-    QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(25, 15));
-    QCOMPARE(lupa->pos(), before + QPoint(20, 10));
+    QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(5, 15));
+    QCOMPARE(lupa->pos(), before + QPoint(-20, 10));
     QCOMPARE(lupa->size(), QSize(200, 200));
 }
 
@@ -805,6 +834,247 @@ void TestImageForm::settingsAndPointsFilesThatFail()
              (QStringList{QStringLiteral("Ошибка записи ini-файла!"), QStringLiteral("Сохранить отмеченные точки?")}));
     QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Ошибка"));
     QTRY_VERIFY(!m_form);
+}
+
+// With no settings file the index font is Tahoma 12 bold. The real font
+// dialog opens on it (on the nearest installed family when Tahoma is not
+// installed), offers only name, size, bold and italic, and OK without a
+// change leaves the font exactly as it was; a change by keys is taken.
+void TestImageForm::fontDialogKeepsTheFont()
+{
+    QVERIFY(openForm());
+    m_dialogs.reset(); // the program's own dialogs from here on
+    const QFont before = m_form->crossImage()->indexFont();
+    QCOMPARE(before.family(), QStringLiteral("Tahoma"));
+    bool seen = false;
+    QTimer::singleShot(0, this, [&seen] {
+        auto *dialog = qobject_cast<FontChoiceDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        QCOMPARE(dialog->findChildren<QCheckBox *>().size(), 2);
+        QVERIFY(dialog->findChild<QCheckBox *>(QStringLiteral("fontBold"))->isChecked());
+        QVERIFY(!dialog->findChild<QCheckBox *>(QStringLiteral("fontItalic"))->isChecked());
+        QCOMPARE(dialog->findChild<QSpinBox *>(QStringLiteral("fontSize"))->value(), 12);
+        const QString shown = dialog->findChild<QFontComboBox *>(QStringLiteral("fontFamily"))->currentFont().family();
+        QCOMPARE(shown, QFontInfo(QFont(QStringLiteral("Tahoma"))).family());
+        seen = true;
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::keyClick(m_form, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(seen);
+    QCOMPARE(m_form->crossImage()->indexFont(), before);
+
+    // Bold unticked with the space bar, then OK: a regular font of the same size.
+    QTimer::singleShot(0, this, [] {
+        auto *dialog = qobject_cast<FontChoiceDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        auto *bold = dialog->findChild<QCheckBox *>(QStringLiteral("fontBold"));
+        bold->setFocus();
+        QTest::keyClick(bold, Qt::Key_Space);
+        QVERIFY(!bold->isChecked());
+        QTest::keyClick(dialog, Qt::Key_Return);
+    });
+    QTest::keyClick(m_form, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(!m_form->crossImage()->indexFont().bold());
+    QCOMPARE(m_form->crossImage()->indexFont().pointSize(), 12);
+
+    // Esc cancels: nothing changes.
+    const QFont regular = m_form->crossImage()->indexFont();
+    QTimer::singleShot(0, this, [] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    QTest::keyClick(m_form, Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(m_form->crossImage()->indexFont(), regular);
+}
+
+// At 8x with the largest area the magnifier is 640 pixels wide; grown at its
+// place near the right edge, or dragged past an edge, it stays on its screen.
+void TestImageForm::magnifierStaysOnScreen()
+{
+    QVERIFY(openForm());
+    TLupa *lupa = m_form->lupa();
+    m_form->N12Click();
+    QVERIFY(QTest::qWaitForWindowExposed(lupa));
+    const QRect screen = lupa->screen()->geometry();
+    m_form->findChild<QAction *>(QStringLiteral("N8x1"))->trigger();
+    m_form->findChild<QAction *>(QStringLiteral("N80x801"))->trigger();
+    QCOMPARE(lupa->size(), QSize(640, 640));
+    QVERIFY2(screen.contains(lupa->geometry()), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(lupa->x()).arg(lupa->y()).arg(lupa->width()).arg(lupa->height())));
+    QCOMPARE(lupa->x() + lupa->width(), screen.right() + 1);
+
+    // Dragged 300 pixels further right: it stops at the edge.
+    QTest::mousePress(lupa, Qt::LeftButton, {}, QPoint(5, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(305, 5), lupa->mapToGlobal(QPointF(305, 5)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(lupa, &drag);
+    QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(305, 5));
+    QVERIFY(screen.contains(lupa->geometry()));
+}
+
+void TestImageForm::magnifierModalPhaseSaysWhatItWaitsFor_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("points");
+    QTest::newRow("Enter places the point") << int(Qt::Key_Return) << 2;
+    QTest::newRow("Esc cancels") << int(Qt::Key_Escape) << 1;
+}
+
+// While the magnifier waits, it and the status line say which keys end the
+// wait; Esc places nothing and leaves the active point as it was.
+void TestImageForm::magnifierModalPhaseSaysWhatItWaitsFor()
+{
+    QFETCH(int, key);
+    QFETCH(int, points);
+    QVERIFY(openForm());
+    move(QPoint(30, 30));
+    click(QPoint(30, 30));
+    QTest::keyClick(m_form, Qt::Key_L, Qt::ControlModifier);
+    const QString hint = QStringLiteral("Enter — поставить точку, Esc — отменить");
+    QString statusInPhase;
+    QImage lupaInPhase;
+    connect(m_form->lupa(), &TLupa::modalPhaseStarted, this, [&, key] {
+        QTimer::singleShot(0, this, [&, key] {
+            statusInPhase = m_form->statusText(3);
+            lupaInPhase = m_form->lupa()->grab().toImage();
+            QTest::keyClick(m_form->lupa(), Qt::Key(key));
+        });
+    });
+    move(QPoint(200, 150));
+    click(QPoint(200, 150));
+    QCOMPARE(statusInPhase, hint);
+    QCOMPARE(m_form->markers().Count(), points);
+    QCOMPARE(m_form->markers().ActiveIndex(), points - 1);
+    QVERIFY(m_form->statusText(3) != hint);
+    QVERIFY(!m_form->lupa()->inModalPhase());
+    // The hint is drawn in black near the bottom of the magnifier.
+    QVERIFY(!lupaInPhase.isNull());
+    const int s = lupaInPhase.height();
+    bool black = false;
+    for (int y = s * 3 / 4; y < s && !black; ++y)
+        for (int x = 0; x < lupaInPhase.width() && !black; ++x)
+            black = lupaInPhase.pixelColor(x, y) == QColor(Qt::black);
+    QVERIFY(black);
+}
+
+void TestImageForm::magnifierCrosshairOnDarkAndBright_data()
+{
+    QTest::addColumn<QColor>("background");
+    QTest::newRow("black image") << QColor(Qt::black);
+    QTest::newRow("white image") << QColor(Qt::white);
+    QTest::newRow("blue image") << QColor(0, 0, 255);
+}
+
+// The crosshair is a blue line inside a white band: on every image one of
+// the two differs from the photograph around it.
+void TestImageForm::magnifierCrosshairOnDarkAndBright()
+{
+    QFETCH(QColor, background);
+    QImage plain(200, 200, QImage::Format_RGB32);
+    plain.fill(background);
+    QVERIFY(plain.save(m_imagePath, "BMP"));
+    QVERIFY(openForm());
+    TLupa *lupa = m_form->lupa();
+    m_form->N12Click();
+    move(QPoint(100, 100));
+    const QImage shown = lupa->grab().toImage();
+    const int column = lupa->lupaGeometry().crosshairColumn();
+    const int y = shown.height() * 3 / 4;
+    const QColor line = shown.pixelColor(column, y);
+    const QColor band = shown.pixelColor(column + 1, y);
+    QCOMPARE(line, QColor(0, 0, 255));
+    QCOMPARE(band, QColor(Qt::white));
+    QVERIFY(line != background || band != background);
+    // The zoom label has a white outline too.
+    const QRect label(lupa->lupaGeometry().labelPosition(), QSize(40, 24));
+    bool white = false, blue = false;
+    for (int ly = label.top(); ly <= label.bottom(); ++ly)
+        for (int lx = label.left(); lx <= label.right(); ++lx) {
+            white |= shown.pixelColor(lx, ly) == QColor(Qt::white);
+            blue |= shown.pixelColor(lx, ly) == QColor(0, 0, 255);
+        }
+    QVERIFY(white && blue);
+}
+
+// After dragging the magnifier the measurement window has the keyboard
+// again, so its shortcuts work.
+void TestImageForm::draggedMagnifierGivesKeysBack()
+{
+    QVERIFY(openForm());
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    TLupa *lupa = m_form->lupa();
+    m_form->N12Click();
+    QVERIFY(QTest::qWaitForWindowExposed(lupa));
+    lupa->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(lupa));
+    QTest::mousePress(lupa, Qt::LeftButton, {}, QPoint(5, 5));
+    QMouseEvent drag(QEvent::MouseMove, QPointF(-15, 5), lupa->mapToGlobal(QPointF(-15, 5)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(lupa, &drag);
+    QTest::mouseRelease(lupa, Qt::LeftButton, {}, QPoint(-15, 5));
+    QCoreApplication::processEvents();
+    QCOMPARE(QApplication::activeWindow(), m_form.data());
+    // Ctrl+L now reaches the window: the magnifier goes off.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::ControlModifier);
+    QVERIFY(!m_form->lupaShown());
+}
+
+// A point the detection did not find (-1, -1) keeps its number but shows
+// neither a cross nor a label in the image's corner.
+void TestImageForm::pointNotFoundIsNotDrawn()
+{
+    QVERIFY(openForm());
+    m_form->markers().AddPoint(-1, -1);
+    m_form->markers().AddPoint(60, 60);
+    m_form->markers().SetActive(0);
+    m_form->markers().DrawAll();
+    QCoreApplication::processEvents();
+    const QImage shown = m_form->crossImage()->parentWidget()->grab().toImage();
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            QVERIFY2(c != QColor(255, 0, 0) && c != QColor(0, 0, 255), qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+        }
+    QCOMPARE(shown.pixelColor(55, 60), QColor(0, 0, 255)); // the found point is drawn
+}
+
+// A picture of the whole screen for a person to look at: the measurement
+// window on a bright image and the magnifier at 8x near the right edge, in its
+// modal phase.
+void TestImageForm::screenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    QImage bright(900, 600, QImage::Format_RGB32);
+    bright.fill(QColor(245, 245, 240));
+    {
+        QPainter painter(&bright);
+        painter.setPen(QPen(QColor(40, 40, 40), 3));
+        for (int x = 50; x < 900; x += 120)
+            painter.drawEllipse(QPoint(x, 300), 12, 12);
+    }
+    QVERIFY(bright.save(m_imagePath, "BMP"));
+    QVERIFY(openForm());
+    m_form->move(40, 40);
+    m_form->resize(1000, 700);
+    move(QPoint(290, 300));
+    click(QPoint(290, 300));
+    m_form->N12Click();
+    m_form->findChild<QAction *>(QStringLiteral("N80x801"))->trigger();
+    m_form->findChild<QAction *>(QStringLiteral("N8x1"))->trigger();
+    QTest::qWait(300);
+    connect(m_form->lupa(), &TLupa::modalPhaseStarted, this, [this, shots] {
+        QTimer::singleShot(400, this, [this, shots] {
+            m_form->screen()->grabWindow(0).save(shots + QLatin1String("/magnifier-8x.png"));
+            QTest::keyClick(m_form->lupa(), Qt::Key_Escape);
+        });
+    });
+    // The modal phase as a click starts it, over the second target.
+    m_form->lupa()->GrabArea(410, 300);
+    m_form->lupa()->runModal();
+    QVERIFY(QFile::exists(shots + QLatin1String("/magnifier-8x.png")));
 }
 
 QTEST_MAIN(TestImageForm)

@@ -15,6 +15,8 @@ private Q_SLOTS:
     void zoomRescalesOffsets_data();
     void zoomRescalesOffsets();
     void areaKeepsOrClampsOffsets();
+    void placeOnScreen_data();
+    void placeOnScreen();
 };
 
 void TestLupaGeometry::initialAndWorkedNumbers()
@@ -122,6 +124,29 @@ void TestLupaGeometry::areaKeepsOrClampsOffsets()
     QVERIFY(g.setArea(15));
     QCOMPARE(g.fineOffsetX(), 75);
     QCOMPARE(g.fineOffsetY(), -75);
+}
+
+void TestLupaGeometry::placeOnScreen_data()
+{
+    QTest::addColumn<QRect>("window");
+    QTest::addColumn<QRect>("screen");
+    QTest::addColumn<QPoint>("place");
+    const QRect screen(0, 0, 1600, 1000);
+    QTest::newRow("inside stays") << QRect(100, 50, 200, 200) << screen << QPoint(100, 50);
+    QTest::newRow("8x grown at x=1400") << QRect(1400, 50, 640, 640) << screen << QPoint(960, 50);
+    QTest::newRow("off the bottom") << QRect(10, 900, 200, 200) << screen << QPoint(10, 800);
+    QTest::newRow("off the top left") << QRect(-30, -5, 200, 200) << screen << QPoint(0, 0);
+    QTest::newRow("larger than the screen") << QRect(500, 500, 640, 640) << QRect(0, 0, 600, 400) << QPoint(0, 0);
+    QTest::newRow("second screen") << QRect(3000, 100, 640, 640) << QRect(1600, 0, 1920, 1080)
+                                   << QPoint(2880, 100);
+}
+
+void TestLupaGeometry::placeOnScreen()
+{
+    QFETCH(QRect, window);
+    QFETCH(QRect, screen);
+    QFETCH(QPoint, place);
+    QCOMPARE(LupaGeometry::placeOnScreen(window, screen), place);
 }
 
 QTEST_GUILESS_MAIN(TestLupaGeometry)

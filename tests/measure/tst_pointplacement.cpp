@@ -15,6 +15,7 @@ struct FakeHost : PlacementHost
     bool lupaShown = false;
     QPointF offset;           // in image pixels
     QPointF offsetAfterModal; // what the operator leaves in the modal phase
+    bool modalCancelled = false; // Esc in the modal phase
     int modalPhases = 0;
     QList<QPoint> grabbed;
     QList<std::pair<bool, QString>> answers;
@@ -25,10 +26,11 @@ struct FakeHost : PlacementHost
     void enableSave() override { saveEnabled = true; }
     bool magnifierShown() const override { return lupaShown; }
     void grabArea(int x, int y) override { grabbed << QPoint(x, y); }
-    void runMagnifierModal() override
+    bool runMagnifierModal() override
     {
         ++modalPhases;
         offset = offsetAfterModal;
+        return !modalCancelled;
     }
     QPointF fineOffset() const override { return offset; }
     bool askNewNumber(int current, QString *answer) override
@@ -78,6 +80,8 @@ private Q_SLOTS:
     void statusFollowsEnteringOnly();
     void rightButtonHeldBlocksLeft();
     void magnifierModalPhaseShiftsPoint();
+    void magnifierModalPhaseCancelled();
+    void renumberToLastPosition();
 
 private:
     PointMarkers m_markers;
@@ -312,6 +316,40 @@ void TestPointPlacement::magnifierModalPhaseShiftsPoint()
     m_placement->mouseMove(held(B::NoButton), 70, 80);
     click(*m_placement, 70, 80, true, false);
     QCOMPARE(m_host.modalPhases, 2);
+}
+
+// Esc in the magnifier's modal phase places nothing and leaves the active
+// point and the status line as they were.
+void TestPointPlacement::magnifierModalPhaseCancelled()
+{
+    m_markers.AddPoint(10, 10);
+    m_markers.SetActive(0);
+    m_host.lupaShown = true;
+    m_host.modalCancelled = true;
+    m_placement->mouseMove(held(B::NoButton), 70, 80);
+    click(*m_placement, 70, 80);
+    QCOMPARE(m_host.modalPhases, 1);
+    QCOMPARE(m_markers.Count(), 1);
+    QCOMPARE(m_markers.ActiveIndex(), 0);
+    QCOMPARE(m_host.panels[3], QString());
+    QVERIFY(!m_placement->pressPending());
+}
+
+// The last position is a valid number: the point moves to the end.
+void TestPointPlacement::renumberToLastPosition()
+{
+    for (int i = 1; i <= 4; ++i)
+        m_markers.AddPoint(100.0 * i, 50);
+    m_host.answers = {{true, QStringLiteral("4")}};
+    m_placement->mouseMove(held(B::NoButton), 200, 50);
+    click(*m_placement, 200, 50);
+    QCOMPARE(m_host.refusals, 0);
+    QCOMPARE(m_host.askedNumbers, QList<int>{2});
+    QList<double> xs;
+    for (int i = 0; i < m_markers.Count(); ++i)
+        xs << m_markers.point(i).x;
+    QCOMPARE(xs, (QList<double>{100, 300, 400, 200}));
+    QCOMPARE(m_markers.HoverIndex(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestPointPlacement)

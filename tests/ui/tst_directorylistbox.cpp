@@ -30,6 +30,7 @@ private Q_SLOTS:
     void removedDirectoryReported();
     void fileListOrder();
     void driveBoxFollows();
+    void newDirectoryAppears();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -171,6 +172,33 @@ void TestDirectoryListBox::driveBoxFollows()
     QCOMPARE(drives.directoryFor(drives.currentIndex()), m_path);
     drives.follow(root);
     QCOMPARE(drives.directoryFor(drives.currentIndex()), root);
+}
+
+// A directory created while the list shows its parent appears without
+// re-entering the parent, and the selected entry stays selected.
+void TestDirectoryListBox::newDirectoryAppears()
+{
+    DirectoryListBox list;
+    list.setDirectory(m_path);
+    QTreeWidgetItem *beta = list.currentItem()->child(1);
+    QCOMPARE(beta->text(0), QStringLiteral("beta"));
+    list.setCurrentItem(beta);
+    auto names = [&list] {
+        QStringList found;
+        QTreeWidgetItem *current = nullptr;
+        for (QTreeWidgetItemIterator it(&list); *it; ++it) {
+            if ((*it)->data(0, Qt::UserRole).toString() == list.directory())
+                current = *it;
+        }
+        for (int i = 0; current && i < current->childCount(); ++i)
+            found << current->child(i)->text(0);
+        return found;
+    };
+    QVERIFY(QDir(m_path).mkdir(QStringLiteral("delta")));
+    QTRY_COMPARE(names(), (QStringList{"Alpha", "beta", "delta", "gamma"}));
+    QCOMPARE(list.currentItem()->text(0), QStringLiteral("beta"));
+    QVERIFY(QDir(m_path).rmdir(QStringLiteral("Alpha")));
+    QTRY_COMPARE(names(), (QStringList{"beta", "delta", "gamma"}));
 }
 
 QTEST_MAIN(TestDirectoryListBox)

@@ -4,10 +4,12 @@
 
 #include "KelvarinApplication.h"
 #include "KelvarinError.h"
+#include "LocaleFormat.h"
 #include "ScriptedDialogs.h"
 
 #include <QDialogButtonBox>
 #include <QLibraryInfo>
+#include <QMimeDatabase>
 #include <QPushButton>
 #include <QTest>
 
@@ -46,6 +48,7 @@ private Q_SLOTS:
     void escapedErrorIsShown();
     void standardButtonsInRussian();
     void applicationTitle();
+    void russianInterfaceUnderCLocale();
 };
 
 void TestKelvarinApplication::escapedErrorIsShown_data()
@@ -91,6 +94,21 @@ void TestKelvarinApplication::standardButtonsInRussian()
 void TestKelvarinApplication::applicationTitle()
 {
     QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Kelvarin2"));
+}
+
+// The test runs under LC_ALL=C: the interface still shows Russian dates and
+// file type names, while the files keep the system locale's numbers.
+void TestKelvarinApplication::russianInterfaceUnderCLocale()
+{
+    QCOMPARE(QLocale().language(), QLocale::Russian);
+    QVERIFY(QLocale().toString(QDate(2026, 12, 9), QLocale::LongFormat).contains(QStringLiteral("декабря")));
+    QCOMPARE(QLocale().toString(QDate(2026, 12, 9), QLocale::ShortFormat), QStringLiteral("09.12.2026"));
+    if (QLocale::system().language() == QLocale::C)
+        QCOMPARE(LocaleFormat::decimalSeparator(), QLatin1Char('.'));
+    const QString folder = QMimeDatabase().mimeTypeForName(QStringLiteral("inode/directory")).comment();
+    if (folder == QLatin1String("Folder"))
+        QSKIP("the shared MIME database has no Russian names here");
+    QCOMPARE(folder, QStringLiteral("Папка"));
 }
 
 // The test runs under the program's own application object.

@@ -7,6 +7,7 @@
 #include "Cp1251.h"
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
+#include "ElidedLabel.h"
 #include "FileListBox.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
@@ -34,6 +35,9 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolTip>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QScrollArea>
@@ -112,6 +116,10 @@ private Q_SLOTS:
     void mouseReadOuts();
     void zoneDrawnInCalibrateMode();
     void statusPanelKeepsWidth();
+    void calibrateModeLeftClearsRequest();
+    void longStatusElided();
+    void readOutFollowsZoom();
+    void statusBarScreenshot();
     void helpAndAboutBox();
     void closingDeletesHandOffFile();
     void handOffToMeasurementWindow();
@@ -871,10 +879,71 @@ void TestMainForm::zoneDrawnInCalibrateMode()
     const TZoneInfo &zone = form->Finder.zones().at(2);
     QCOMPARE(QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2)), QRect(QPoint(90, 94), QPoint(110, 106)));
     QVERIFY(!zone.hasOrigin());
-    // Two pixels wide is no zone.
+    // Two pixels wide is no zone, and its band does not stay drawn.
     QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(form->CrossImage1, QPoint(51, 60));
+    QTRY_COMPARE(overlayPixel(*form, 49, 45), qRgb(255, 0, 0));
     QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(51, 60));
     QCOMPARE(form->Finder.zones().size(), 3);
+    QCOMPARE(qAlpha(overlayPixel(*form, 49, 45)), 0);
+    QCOMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0)); // the zone drawn before stays
+}
+
+// Leaving the mode with its button ends the request to draw a zone.
+void TestMainForm::calibrateModeLeftClearsRequest()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    form->Finder.LoadImage(imagePath(0), true);
+    QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
+    QVERIFY(form->CalibrateMode);
+    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(110, 110));
+    QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
+    QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
+    QVERIFY(!form->CalibrateMode);
+    QCOMPARE(form->statusText(0), QString());
+}
+
+// A status text too long for the panel is shortened in the middle, and the
+// whole text is its tool tip.
+void TestMainForm::longStatusElided()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->resize(600, 500);
+    QTRY_COMPARE(form->width(), 600);
+    const QString text = QStringLiteral(" Не удалось обработать изображения: 4 из 14 обработаны, остальные 10 не обработаны; "
+                                        "первое необработанное /srv/station/buffer/cam_0005.bmp");
+    form->setStatusText(text);
+    QCOMPARE(form->statusText(0), text);
+    QCOMPARE(form->StatusPanel0->toolTip(), text.trimmed());
+    const QString shown = form->StatusPanel0->shownText();
+    QVERIFY(shown.size() < text.size());
+    QVERIFY(shown.contains(QChar(0x2026)));
+    QVERIFY(shown.startsWith(QStringLiteral(" Не удалось")));
+    QVERIFY(shown.endsWith(QStringLiteral(".bmp")));
+    // A short text shows whole.
+    form->setStatusText(QStringLiteral(" Ожидание"));
+    QCOMPARE(form->StatusPanel0->shownText(), QStringLiteral(" Ожидание"));
+}
+
+// After a zoom change the position read-out follows the new scale at once.
+void TestMainForm::readOutFollowsZoom()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    form->Finder.LoadImage(imagePath(0), true);
+    QCoreApplication::processEvents();
+    QCursor::setPos(form->CrossImage1->mapToGlobal(QPoint(40, 30)));
+    moveMouse(form->CrossImage1, QPoint(40, 30));
+    QCOMPARE(form->statusText(1), QStringLiteral(" X= 40;  Y= 30 "));
+    form->ScalePopupMenu1->actions().at(3)->trigger(); // 200 %
+    if (form->CrossImage1->mapFromGlobal(QCursor::pos()) != QPoint(40, 30))
+        QSKIP("this platform does not move the mouse pointer");
+    QCOMPARE(form->statusText(1), QStringLiteral(" X= 20;  Y= 15 "));
 }
 
 void TestMainForm::statusPanelKeepsWidth()
@@ -1040,6 +1109,28 @@ void TestMainForm::screenshot()
     moveMouse(form->CrossImage1, QPoint(300, 200));
     QTest::qWait(200);
     QVERIFY(form->grab().save(target));
+}
+
+// A picture of the main window's status bar with a long warning, for a
+// person to look at, and one with its tool tip shown.
+void TestMainForm::statusBarScreenshot()
+{
+    const QString shots = qEnvironmentVariable("KELVARIN_SHOTS");
+    if (shots.isEmpty())
+        QSKIP("KELVARIN_SHOTS names the directory for the pictures");
+    auto form = openForm();
+    QVERIFY(form);
+    form->resize(900, 600);
+    form->PreviewImageTimerTimer();
+    form->setStatusText(QStringLiteral(" Внимание: изображение /srv/station/buffer/2026-12-09/cam_0005.bmp не читается "
+                                       "(файл поврежден), обработаны 4 изображения из 14, остальные 10 не обработаны."));
+    QTest::qWait(300);
+    QVERIFY(form->grab().save(shots + QLatin1String("/mainwindow-status.png")));
+    QVERIFY(form->statusBar()->grab().save(shots + QLatin1String("/statusbar.png")));
+    QToolTip::showText(form->StatusPanel0->mapToGlobal(QPoint(20, 0)), form->StatusPanel0->toolTip(),
+                       form->StatusPanel0);
+    QTest::qWait(500);
+    QVERIFY(form->screen()->grabWindow(0).save(shots + QLatin1String("/statusbar-tooltip.png")));
 }
 
 QTEST_MAIN(TestMainForm)

@@ -91,6 +91,8 @@ private Q_SLOTS:
     // Through the main window.
     void okWithoutChanges();
     void abcInCEdit();
+    void failedFieldNamed_data();
+    void failedFieldNamed();
     void percentShownAgain();
     void okMovesBrowserAndRedrawsZones();
     void watchMissingBufferKeepsDialogOpen();
@@ -451,35 +453,61 @@ void TestPropertysForm::abcInCEdit()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     const TParameters before = form->Parameters;
-    QVERIFY(!whileShown(*form, [](TPropertysForm &dialog) {
+    const QByteArray bytes = s.settingsBytes();
+    QWidget *focused = nullptr;
+    QVERIFY(whileShown(*form, [&focused](TPropertysForm &dialog) {
         dialog.StepsRadioButton->setChecked(true);
         dialog.BEdit->setText(QStringLiteral("0") + LocaleFormat::decimalSeparator() + QStringLiteral("5"));
         dialog.CEdit->setText(QStringLiteral("abc"));
         dialog.AverageYPorogEdit->setText(QStringLiteral("150"));
         dialog.MinSEdit->setText(QStringLiteral("5"));
         dialog.VisCheckBox->setChecked(false);
-        dialog.Button1->click();
+        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        focused = dialog.focusWidget();
     }));
     QCOMPARE(s.dialogs.messages().size(), 1);
     const ScriptedDialogs::Call error = s.dialogs.messages().at(0);
     QCOMPARE(error.caption, QStringLiteral("Kelvarin2"));
-    QCOMPARE(error.text, QStringLiteral("Ошибка!"));
+    QCOMPARE(error.text, QStringLiteral("Ошибка!\nКоэффициент C: \"abc\" не является числом"));
     QCOMPARE(error.buttons, DialogService::Buttons(DialogService::Ok));
     QCOMPARE(error.icon, DialogService::Icon::None);
+    // The dialog stayed open on the field; nothing was taken over or written.
+    QCOMPARE(focused, static_cast<QWidget *>(form->propertysForm()->CEdit));
+    QVERIFY(form->Parameters == before);
+    QCOMPARE(s.settingsBytes(), bytes);
+}
 
-    // Koeff_B and what comes before it are taken over, Koeff_C and the rest not.
-    QVERIFY(form->Parameters.Steps);
-    QCOMPARE(form->Parameters.Koeff_B, 0.5);
-    QCOMPARE(form->Parameters.Koeff_C, before.Koeff_C);
-    QCOMPARE(form->Parameters.AverageYPorog, before.AverageYPorog);
-    QCOMPARE(form->Parameters.MinSCount, before.MinSCount);
-    QCOMPARE(form->Parameters.NeedVisualization, before.NeedVisualization);
-    // Written all the same, and the dialog closed.
-    const TParameters stored = s.storedSettings();
-    QCOMPARE(stored.Koeff_B, 0.5);
-    QVERIFY(stored.Steps);
-    QCOMPARE(stored.AverageYPorog, before.AverageYPorog);
-    QVERIFY(!form->propertysForm()->isVisible());
+void TestPropertysForm::failedFieldNamed_data()
+{
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("B") << "BEdit" << "x" << "Коэффициент B: \"x\" не является числом";
+    QTest::newRow("threshold") << "AverageYPorogEdit" << "1a" << "Средняя яркость области (в единицах яркости): \"1a\" не является числом";
+    QTest::newRow("percent") << "AverageYPorogPercentEdit" << "%" << "Средняя яркость области (в % от калибровочного): \"%\" не является числом";
+    QTest::newRow("minimum area") << "MinSEdit" << "2.5" << "Минимальная площадь: \"2.5\" не является целым числом";
+    QTest::newRow("maximum area") << "MaxSEdit" << "" << "Максимальная площадь: \"\" не является целым числом";
+}
+
+// Each field that can fail is named, and gets the keyboard.
+void TestPropertysForm::failedFieldNamed()
+{
+    QFETCH(QString, edit);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    MainFormSetup s;
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    QWidget *focused = nullptr;
+    QLineEdit *field = form->propertysForm()->findChild<QLineEdit *>(edit);
+    QVERIFY(field);
+    QVERIFY(whileShown(*form, [&](TPropertysForm &dialog) {
+        field->setText(text);
+        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        focused = dialog.focusWidget();
+    }));
+    QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Ошибка!\n") + message});
+    QCOMPARE(focused, static_cast<QWidget *>(field));
 }
 
 void TestPropertysForm::percentShownAgain()
@@ -595,7 +623,14 @@ void TestPropertysForm::watchStartsAndStops()
     QCOMPARE(form->DirectoryListBox1->directory(), buffer);
     QVERIFY(!form->DirectoryListBox1->isEnabled());
     QVERIFY(!form->FileListBox1->isEnabled());
-    QVERIFY(!form->DriveComboBox1->isEnabled());
+    // The drive box stays usable, but choosing in it keeps the lists on the buffer.
+    QVERIFY(form->DriveComboBox1->isEnabled());
+    if (form->DriveComboBox1->count() > 1) {
+        const int other = form->DriveComboBox1->currentIndex() == 0 ? 1 : 0;
+        form->DriveComboBox1->setCurrentIndex(other);
+        Q_EMIT form->DriveComboBox1->activated(other);
+        QCOMPARE(form->DirectoryListBox1->directory(), buffer);
+    }
     QVERIFY(form->ToolButton5->isEnabled());
     QVERIFY(!form->ToolButton4->isEnabled());
     QVERIFY(!form->N6->isEnabled());

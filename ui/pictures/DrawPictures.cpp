@@ -5,6 +5,8 @@
 //   cmake --build BUILD --target kelvarin_draw_pictures
 //   QT_QPA_PLATFORM=offscreen BUILD/ui/kelvarin_draw_pictures ui/resources
 
+#include "DiskettePicture.h"
+
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -79,27 +81,14 @@ void help(QPainter &p)
 
 void saveCoordinates(QPainter &p)
 {
-    // A disk with a coordinate cross on its label.
-    QPainterPath body;
-    body.moveTo(2.5, 2.5);
-    body.lineTo(16.5, 2.5);
-    body.lineTo(19.5, 5.5);
-    body.lineTo(19.5, 19.5);
-    body.lineTo(2.5, 19.5);
-    body.closeSubpath();
-    p.setPen(QPen(QColor(20, 40, 90), 1));
-    p.setBrush(QColor(45, 85, 170));
-    p.drawPath(body);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(200, 205, 215));
-    p.drawRect(QRectF(6, 3, 9, 5));
-    p.setBrush(QColor(45, 85, 170));
-    p.drawRect(QRectF(11.5, 4, 2, 3));
-    p.setBrush(Qt::white);
-    p.drawRect(QRectF(5, 11, 12, 8));
+    // The program's diskette, with a coordinate cross on its label.
+    p.save();
+    p.scale(Size / 24.0, Size / 24.0);
+    const QRectF label = DiskettePicture::draw(p);
     p.setPen(QPen(ZoneRed, 1.2));
-    p.drawLine(QPointF(11, 12), QPointF(11, 18));
-    p.drawLine(QPointF(8, 15), QPointF(14, 15));
+    p.drawLine(QPointF(label.center().x(), label.top() + 1), QPointF(label.center().x(), label.bottom() - 1));
+    p.drawLine(QPointF(label.left() + 3, label.center().y()), QPointF(label.right() - 3, label.center().y()));
+    p.restore();
 }
 
 void exitDoor(QPainter &p)

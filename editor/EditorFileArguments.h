@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The command line of `kelvarin2 FILE`: the program opens the table editor on
+// FILE instead of the main window. The mode follows the file's kind: ".zon"
+// zones (11), ".lst" point list (4), ".cam" camera (5), ".ort" orientation
+// (7), ".crd" image points (2); "--mode N" names any of the eleven modes.
+class EditorFileArguments
+{
+public:
+    struct Request final
+    {
+        QString file;
+        int mode = 0;
+    };
+
+    // The editor request of these arguments (the program's name left out):
+    // nothing when there are no arguments at all (the main window starts).
+    // A request with mode 0 is a usage error, described in `error`.
+    static std::optional<Request> parse(const QStringList &arguments, QString *error);
+
+    // The mode a file's extension gives (case does not matter), 0 for none.
+    static int modeForFile(const QString &path);
+
+    static QString usage();
+};
