@@ -5,6 +5,8 @@
 #include "TRunHost.h"
 
 #include <QList>
+
+#include <functional>
 #include <QString>
 
 class QTextStream;
@@ -18,6 +20,8 @@ public:
     explicit CliHost(QTextStream &err);
 
     void setFinder(TPointFinder *finder) { m_finder = finder; }
+    // Called after the progress line of every image (the watch's monitoring).
+    void setImageHook(std::function<void(const QString &path)> hook) { m_imageHook = std::move(hook); }
 
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
@@ -36,4 +40,5 @@ public:
 private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
+    std::function<void(const QString &)> m_imageHook;
 };

@@ -9,6 +9,8 @@ static const QHash<QString, QStringList> &commandOptions()
         {QStringLiteral("process"), {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out")}},
         {QStringLiteral("watch"), {QStringLiteral("settings"), QStringLiteral("zones")}},
         {QStringLiteral("calibrate"), {QStringLiteral("settings"), QStringLiteral("zones")}},
+        {QStringLiteral("check"), {QStringLiteral("settings"), QStringLiteral("journal"), QStringLiteral("run"),
+                                   QStringLiteral("max-age")}},
     };
     return options;
 }
@@ -67,6 +69,9 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         }
         QString &target = name == QLatin1String("settings") ? options.settingsFile
                         : name == QLatin1String("zones")    ? options.zonesFile
+                        : name == QLatin1String("journal")  ? options.journal
+                        : name == QLatin1String("run")      ? options.run
+                        : name == QLatin1String("max-age")  ? options.maxAge
                                                             : options.outBase;
         target = value;
     }
@@ -80,6 +85,7 @@ QString CliOptions::usage()
         "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
         "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
         "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
+        "  kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]\n"
         "\n"
         "process   находит индикаторные точки во всех зонах каждого изображения и\n"
         "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
@@ -95,12 +101,23 @@ QString CliOptions::usage()
         "          записав результаты.\n"
         "calibrate обрабатывает изображение IMAGE и печатает рекомендуемый порог\n"
         "          яркости (AverageYPorog); настройки не изменяются.\n"
+        "check     проверка для систем мониторинга (Nagios, Icinga): смещения\n"
+        "          зон на последнем изображении запуска из журнала измерений\n"
+        "          против пределов WarningLimit и AlarmLimit; одна строка\n"
+        "          \"KELVARIN2 OK|WARNING|CRITICAL|UNKNOWN - ... | zone3=0.42mm;1;2\"\n"
+        "          и код 0, 1, 2 или 3 (3 - нет журнала, запуска, изображения\n"
+        "          или последнее изображение старше --max-age).\n"
         "\n"
         "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
         "                   собственный файл настроек пользователя)\n"
         "  --zones FILE     файл зон вместо указанного в настройках\n"
         "  --out BASE       имя набора результатов (по умолчанию следующее\n"
         "                   свободное имя в рабочей директории)\n"
+        "  --journal LOCATION  журнал измерений (файл SQLite или postgresql://...);\n"
+        "                   по умолчанию JournalUrl или JournalFile из настроек\n"
+        "  --run ID         номер запуска в журнале (по умолчанию последний)\n"
+        "  --max-age AGE    наибольший возраст последнего изображения: секунды\n"
+        "                   или число с s, m, h, d (например 2h)\n"
         "  PATH             файлы изображений в заданном порядке; каталог дает\n"
         "                   свои файлы *.bmp по имени без учета регистра\n"
         "\n"

@@ -7,6 +7,7 @@
 //   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
 //   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
 //   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
+//   kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]
 // plus --help and --version. Parsing never exits; errors come back as text.
 struct CliOptions
 {
@@ -17,6 +18,9 @@ struct CliOptions
     QString settingsFile;   // empty: the user's own settings file
     QString zonesFile;      // empty: the settings' zone file
     QString outBase;        // empty: the next free base in the working directory
+    QString journal;        // check: the journal's location
+    QString run;            // check: the run's number, empty for the newest
+    QString maxAge;         // check: the oldest last image that counts
     QStringList paths;
     QString error;          // non-empty when the command line is unusable
 

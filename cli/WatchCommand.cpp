@@ -1,8 +1,12 @@
 #include "WatchCommand.h"
 
+#include "CliIssuePrinter.h"
 #include "CliStartHost.h"
+#include "DisplacementMonitor.h"
+#include "ImageRows.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
+#include "SettingsLocation.h"
 #include "TStartControl.h"
 
 #include <QDir>
@@ -23,6 +27,15 @@ int WatchCommand::execute()
     }
     if (!readZones())
         return BadInput;
+
+    // Every image's displacement against the limits: crossings are printed
+    // and start the alarm command, which the watch never waits for.
+    CliIssuePrinter issues(m_err);
+    DisplacementMonitor monitor(MonitoringSettings::readFile(m_options.settingsFile.isEmpty()
+                                    ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+                                    : m_options.settingsFile),
+                                issues);
+    m_host.setImageHook([&](const QString &path) { monitor.imageMeasured(ImageRows::lastImage(m_finder.zones(), path)); });
 
     CliStartHost startHost(m_err);
     TRunTimes times;
@@ -47,6 +60,7 @@ int WatchCommand::execute()
     });
     loop.exec();
 
+    m_host.setImageHook(nullptr);
     m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
     m_out << QStringLiteral("Изображений: %1").arg(ResultFiles::fileCount(m_finder.zones())) << Qt::endl;
     return control.resultsWritten() ? Success : WorkFailed;

@@ -106,6 +106,31 @@ MonitoringCheck::Result MonitoringCheck::evaluate(qint64 runId, const QList<TJou
     return {status, QStringLiteral("KELVARIN2 %1 - %2 | %3").arg(statusName(status), text, perf.join(QLatin1Char(' ')))};
 }
 
+MonitoringCheck::Result MonitoringCheck::run(JournalSource *journal, const QString &problem, const QString &runText,
+                                             const MonitoringSettings &settings, const QDateTime &now,
+                                             qint64 maxAgeSeconds)
+{
+    if (!journal)
+        return unknown(problem);
+    qint64 runId = 0;
+    if (runText.isEmpty()) {
+        runId = journal->lastRunId();
+        if (runId <= 0)
+            return unknown(QStringLiteral("в журнале нет ни одного запуска"));
+    } else {
+        bool ok = false;
+        runId = runText.toLongLong(&ok);
+        if (!ok || runId <= 0)
+            return unknown(QStringLiteral("неверный номер запуска: %1").arg(runText));
+        bool known = false;
+        for (const TJournalRun &r : journal->runs())
+            known = known || r.id == runId;
+        if (!known)
+            return unknown(QStringLiteral("запуска %1 нет в журнале").arg(runId));
+    }
+    return evaluate(runId, journal->rows(runId), settings, now, maxAgeSeconds);
+}
+
 bool MonitoringCheck::parseAge(const QString &text, qint64 *seconds)
 {
     QString digits = text.trimmed();

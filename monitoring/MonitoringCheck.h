@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalSource.h"
 #include "MonitoringSettings.h"
 #include "TJournalRow.h"
 
@@ -31,6 +32,12 @@ public:
     static Result evaluate(qint64 runId, const QList<TJournalRow> &runRows, const MonitoringSettings &settings,
                            const QDateTime &now, qint64 maxAgeSeconds);
     static Result unknown(const QString &reason);
+
+    // The whole check on a journal: the run given as text (empty: the newest
+    // run), its rows, then evaluate(). A journal that could not be opened is
+    // null and `problem` says why.
+    static Result run(JournalSource *journal, const QString &problem, const QString &runText,
+                      const MonitoringSettings &settings, const QDateTime &now, qint64 maxAgeSeconds);
 
     // "90", "90s", "15m", "2h", "1d" in seconds; false for anything else.
     static bool parseAge(const QString &text, qint64 *seconds);

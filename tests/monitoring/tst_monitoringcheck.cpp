@@ -1,5 +1,6 @@
 // The check for monitoring systems: statuses, the line and its performance data.
 #include "MonitoringCheck.h"
+#include "MemoryJournal.h"
 #include "MonitoringRows.h"
 
 #include <QTest>
@@ -13,6 +14,8 @@ private Q_SLOTS:
     void statuses();
     void tooOld();
     void noImage();
+    void journalRuns_data();
+    void journalRuns();
     void age_data();
     void age();
 };
@@ -86,6 +89,41 @@ void TestMonitoringCheck::noImage()
     const MonitoringCheck::Result r = MonitoringCheck::evaluate(4, {}, MonitoringSettings(), now, -1);
     QCOMPARE(r.exitCode(), 3);
     QCOMPARE(r.line, QStringLiteral("KELVARIN2 UNKNOWN - в запуске 4 нет изображений"));
+}
+
+void TestMonitoringCheck::journalRuns_data()
+{
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<bool>("empty");
+    QTest::addColumn<QString>("run");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("no journal") << false << false << "" << 3 << "KELVARIN2 UNKNOWN - журнал не открыт: нет файла";
+    QTest::newRow("no run in the journal") << true << true << "" << 3
+                                           << "KELVARIN2 UNKNOWN - в журнале нет ни одного запуска";
+    QTest::newRow("newest run") << true << false << "" << 2 << "KELVARIN2 CRITICAL";
+    QTest::newRow("chosen run") << true << false << "4" << 0 << "KELVARIN2 OK";
+    QTest::newRow("unknown run") << true << false << "5" << 3 << "KELVARIN2 UNKNOWN - запуска 5 нет в журнале";
+    QTest::newRow("bad run") << true << false << "x" << 3 << "KELVARIN2 UNKNOWN - неверный номер запуска: x";
+}
+
+void TestMonitoringCheck::journalRuns()
+{
+    QFETCH(bool, open);
+    QFETCH(bool, empty);
+    QFETCH(QString, run);
+    MemoryJournal journal;
+    if (!empty) {
+        journal.runList = {TJournalRun{4, "watch", "a", now, now, 1}, TJournalRun{6, "cli", "b", now, now, 1}};
+        journal.rowList = imageRows(1, {{1, true, 0, 0.5}}, 4) + imageRows(1, {{1, true, 0, 5}}, 6);
+    }
+    MonitoringSettings s;
+    s.alarmLimit = 2;
+    const MonitoringCheck::Result r =
+        MonitoringCheck::run(open ? &journal : nullptr, QStringLiteral("журнал не открыт: нет файла"), run, s, now, -1);
+    QTEST(r.exitCode(), "status");
+    QFETCH(QString, line);
+    QVERIFY2(r.line.startsWith(line), qPrintable(r.line));
 }
 
 void TestMonitoringCheck::age_data()
