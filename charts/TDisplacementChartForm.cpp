@@ -49,10 +49,13 @@ QString timeText(const QDateTime &time)
     return LocaleFormat::shortDate(local.date()) + QLatin1Char(' ') + LocaleFormat::longTime(local.time());
 }
 
-void hideFromLegend(QChart *chart, QAbstractSeries *series)
+// Every series is added with its legend marker; a zone's further stretches
+// and dots, and the second side of a limit, are kept out of the legend.
+void showInLegend(QChart *chart, QAbstractSeries *series, bool shown)
 {
+    series->setProperty("inLegend", shown);
     for (QLegendMarker *marker : chart->legend()->markers(series))
-        marker->setVisible(false);
+        marker->setVisible(shown);
 }
 
 } // namespace
@@ -423,8 +426,7 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
             m_chart->addSeries(line);
             line->attachAxis(m_axisX);
             line->attachAxis(m_axisY);
-            if (used > 0)
-                hideFromLegend(m_chart, line);
+            showInLegend(m_chart, line, used == 0);
             drawing.lines << line;
         }
         drawing.lines.at(used++)->replace(segment);
@@ -440,11 +442,11 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
         m_chart->addSeries(drawing.dots);
         drawing.dots->attachAxis(m_axisX);
         drawing.dots->attachAxis(m_axisY);
-        // The legend names a zone once, by its line (or its dots when it has no line yet).
-        if (!drawing.lines.isEmpty())
-            hideFromLegend(m_chart, drawing.dots);
     }
     drawing.dots->replace(single);
+    // The legend names a zone once: by its line, or by its dots while it has none.
+    if (drawing.dots->property("inLegend").toBool() != drawing.lines.isEmpty())
+        showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
 }
 
 // Horizontal lines across the shown range: the general limits in the legend,
@@ -487,8 +489,7 @@ void TDisplacementChartForm::drawLimits()
             line->setName(limit.name);
             line->setPen(QPen(limit.colour, 1.5, limit.style));
             line->replace({QPointF(from, side * limit.value), QPointF(to, side * limit.value)});
-            if (limit.name.isEmpty() || side < 0)
-                hideFromLegend(m_chart, line);
+            showInLegend(m_chart, line, !limit.name.isEmpty() && side > 0);
         }
     }
     for (int i = used; i < m_limitLines.size(); ++i)

@@ -14,6 +14,7 @@
 #include "PictureBox.h"
 #include "ResultFiles.h"
 #include "SettingsLocation.h"
+#include "TDisplacementMonitoring.h"
 #include "THelpWindow.h"
 #include "TImageForm.h"
 #include "TKelvarinAboutBox.h"
@@ -70,6 +71,9 @@ TMainForm::TMainForm(QWidget *parent)
     qApp->installEventFilter(this);
 
     readSettings();
+    // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
+    auto *monitoring = new TDisplacementMonitoring(this, Finder, SettingsFileName);
+    connect(this, &TMainForm::imageProcessed, monitoring, &TDisplacementMonitoring::imageProcessed);
     PreviewImageTimer->start();
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
