@@ -35,10 +35,14 @@ void setRangeOf(QAbstractAxis *axis, const ChartZoom::Range &range)
     static_cast<QValueAxis *>(axis)->setRange(wide.first, wide.second);
 }
 
+// The axis of an orientation in use: the chart keeps a hidden one beside it.
 QAbstractAxis *axisOf(QChart *chart, Qt::Orientation orientation)
 {
-    const QList<QAbstractAxis *> axes = chart->axes(orientation);
-    return axes.isEmpty() ? nullptr : axes.first();
+    for (QAbstractAxis *axis : chart->axes(orientation)) {
+        if (axis->isVisible())
+            return axis;
+    }
+    return nullptr;
 }
 
 } // namespace

@@ -70,6 +70,9 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
     m_chart = new QChart;
     m_chart->legend()->setAlignment(Qt::AlignRight);
     m_chart->setMargins(QMargins(4, 4, 4, 4));
+    // Axis labels with the locale's decimal separator, like every number shown.
+    m_chart->setLocalizeNumbers(true);
+    m_chart->setLocale(LocaleFormat::locale());
     m_view = new DisplacementChartView(m_chart);
     connect(m_view, &DisplacementChartView::rangeChanged, this, [this] {
         m_zoomed = true;
@@ -98,6 +101,7 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
     splitter->addWidget(ZoneList);
     splitter->addWidget(m_view);
     splitter->setStretchFactor(1, 1);
+    splitter->setSizes({140, 1000});
 
     InfoLabel = new QLabel;
     InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
@@ -304,31 +308,37 @@ void TDisplacementChartForm::updateZoneList()
     }
 }
 
+// Both x axes (time and number) stay in the chart and the one not in use is
+// hidden: a chart whose axes are removed keeps drawing their labels.
 void TDisplacementChartForm::rebuildAxes()
 {
-    for (QAbstractAxis *axis : m_chart->axes()) {
-        m_chart->removeAxis(axis);
-        delete axis;
-    }
-    if (axisKind() == DisplacementSeries::XAxis::Time) {
+    if (!m_axisY) {
         auto *time = new QDateTimeAxis;
         time->setFormat(QStringLiteral("dd.MM.yy HH:mm"));
         time->setTitleText(QStringLiteral("Время снимка"));
-        m_axisX = time;
-    } else {
-        auto *value = new QValueAxis;
-        value->setLabelFormat(QStringLiteral("%d"));
-        value->setTitleText(QStringLiteral("Номер снимка"));
-        m_axisX = value;
+        auto *number = new QValueAxis;
+        number->setLabelFormat(QStringLiteral("%.0f"));
+        number->setTitleText(QStringLiteral("Номер снимка"));
+        auto *y = new QValueAxis;
+        y->setLabelFormat(QStringLiteral("%.3g"));
+        m_timeAxis = time;
+        m_numberAxis = number;
+        m_axisY = y;
+        m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+        m_chart->addAxis(m_numberAxis, Qt::AlignBottom);
+        m_chart->addAxis(m_axisY, Qt::AlignLeft);
     }
-    auto *y = new QValueAxis;
+    const bool time = axisKind() == DisplacementSeries::XAxis::Time;
+    m_axisX = time ? m_timeAxis : m_numberAxis;
+    for (QAbstractAxis *axis : {m_timeAxis, m_numberAxis}) {
+        const bool used = axis == m_axisX;
+        axis->setVisible(used);
+        axis->setLabelsVisible(used);
+        axis->setGridLineVisible(used);
+    }
     const QString what = component() == DisplacementComponent::Magnitude ? QStringLiteral("Смещение") : componentName();
-    y->setTitleText(QStringLiteral("%1%2, %3").arg(what, corrected() ? QStringLiteral(" с поправкой") : QString(),
-                                                   unitText()));
-    y->setLabelFormat(QStringLiteral("%.3g"));
-    m_axisY = y;
-    m_chart->addAxis(m_axisX, Qt::AlignBottom);
-    m_chart->addAxis(m_axisY, Qt::AlignLeft);
+    m_axisY->setTitleText(QStringLiteral("%1%2, %3").arg(what, corrected() ? QStringLiteral(" с поправкой") : QString(),
+                                                         unitText()));
 }
 
 // The full-resolution values of the shown zones, in the order of the x axis.
@@ -356,10 +366,9 @@ void TDisplacementChartForm::fullRange(double *x0, double *x1, double *y0, doubl
     }
     if (low > high)
         low = high = 0;
-    if (component() == DisplacementComponent::Magnitude)
-        low = std::min(low, 0.0);
     const double span = high > low ? high - low : std::max(1e-3, std::abs(high));
-    *y0 = low - span * 0.05;
+    // A magnitude is never below zero: its axis starts there.
+    *y0 = component() == DisplacementComponent::Magnitude && low >= 0 ? 0 : low - span * 0.05;
     *y1 = high + span * 0.05;
 }
 
@@ -378,7 +387,10 @@ void TDisplacementChartForm::setRanges(double x0, double x1, double y0, double y
         }
         static_cast<QValueAxis *>(m_axisX)->setRange(x0, x1);
     }
-    static_cast<QValueAxis *>(m_axisY)->setRange(y0, y1);
+    auto *y = static_cast<QValueAxis *>(m_axisY);
+    y->setRange(y0, y1);
+    // Round steps (0.5, 1, 2 ...) are what a reader of displacement expects.
+    y->applyNiceNumbers();
 }
 
 QPair<double, double> TDisplacementChartForm::xRange() const
@@ -442,6 +454,7 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
         m_chart->addSeries(drawing.dots);
         drawing.dots->attachAxis(m_axisX);
         drawing.dots->attachAxis(m_axisY);
+        showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
     }
     drawing.dots->replace(single);
     // The legend names a zone once: by its line, or by its dots while it has none.

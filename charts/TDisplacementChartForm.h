@@ -47,6 +47,7 @@ public:
     int drawnPointCount() const;
     QChart *chart() const { return m_chart; }
     DisplacementChartView *view() const { return m_view; }
+    QAbstractAxis *xAxis() const { return m_axisX; }
     // The tool tip the mouse would get at a position of the plot (chart values).
     QString toolTipAt(const QPointF &value) const;
 
@@ -111,7 +112,9 @@ private:
 
     QChart *m_chart = nullptr;
     DisplacementChartView *m_view = nullptr;
-    QAbstractAxis *m_axisX = nullptr;
+    QAbstractAxis *m_axisX = nullptr; // the one of the two below in use
+    QAbstractAxis *m_timeAxis = nullptr;
+    QAbstractAxis *m_numberAxis = nullptr;
     QAbstractAxis *m_axisY = nullptr;
     QTimer *m_refreshTimer = nullptr;
 

@@ -100,6 +100,9 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     QCOMPARE(legendNames(form.chart()), (QStringList{"Зона 1", "Зона 4"}));
     form.showRun(9);
     QCOMPARE(form.shownZones(), (QList<int>{7}));
+    // Drawn anew many times, the chart still has one axis of each kind.
+    QCOMPARE(form.chart()->axes(Qt::Horizontal).size(), 2); // time and number, one shown
+    QCOMPARE(form.chart()->axes(Qt::Vertical).size(), 1);
 }
 
 void TestChartForm::notFoundImagesAreGaps()
@@ -198,7 +201,7 @@ void TestChartForm::updatesLiveImageByImage()
     // The axis grows with the series (image numbers on the x axis).
     form.AxisBox->setCurrentIndex(1);
     form.imageMeasured(imageRows(4, {{1, true, 0.4, 0}, {2, true, 0, 0.5}}, 0));
-    auto *x = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Horizontal).first());
+    auto *x = qobject_cast<QValueAxis *>(form.xAxis());
     QTRY_COMPARE(x->max(), 4.0);
     // A new run starts empty.
     form.currentRunStarted();
@@ -223,7 +226,7 @@ void TestChartForm::longSeriesAreDownsampledAndZoomSamplesAgain()
     auto *y = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Vertical).first());
     QVERIFY(y->max() >= 50);
     // Zooming to 100 images shows each of them.
-    auto *x = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Horizontal).first());
+    auto *x = qobject_cast<QValueAxis *>(form.xAxis());
     form.view()->zoomX(1000, 100.0 / (x->max() - x->min()));
     QVERIFY(x->max() - x->min() < 101);
     QCOMPARE(form.drawnPointCount(), 2 * (int(x->max()) - int(std::ceil(x->min())) + 1 + 2));
@@ -276,7 +279,7 @@ void TestChartForm::csvOfTheShownSeries()
     form.AxisBox->setCurrentIndex(1);
     form.ComponentBox->setCurrentIndex(1);
     form.ZoneList->item(0)->setCheckState(Qt::Unchecked);
-    qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Horizontal).first())->setRange(1.5, 3.5);
+    qobject_cast<QValueAxis *>(form.xAxis())->setRange(1.5, 3.5);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone2_dy_px\r\n"
                                     "2,img0002.bmp,2026-05-01T12:20:00Z,\r\n"
                                     "3,img0003.bmp,2026-05-01T12:30:00Z,1.5000\r\n"));
