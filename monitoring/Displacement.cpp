@@ -31,11 +31,11 @@ struct ImageShift
 
 using ImageKey = QPair<qint64, int>; // run, image number
 
-QHash<ImageKey, ImageShift> referenceShifts(const QList<TJournalRow> &rows, const QList<int> &references)
+QHash<ImageKey, ImageShift> referenceShifts(const QList<TJournalRow> &rows, const MonitoringSettings &settings)
 {
     QHash<ImageKey, ImageShift> shifts;
     for (const TJournalRow &row : rows) {
-        if (!row.found || !row.hasOrigin || !references.contains(row.zone))
+        if (!Displacement::isReference(row, settings))
             continue;
         ImageShift &shift = shifts[ImageKey(row.runId, row.number)];
         shift.dx += row.dx;
@@ -57,7 +57,7 @@ QList<DisplacementPoint> evaluate(const QList<TJournalRow> &rows, const Monitori
 {
     const bool correcting = !settings.referenceZones.isEmpty();
     const QHash<ImageKey, ImageShift> shifts =
-        correcting ? referenceShifts(rows, settings.referenceZones) : QHash<ImageKey, ImageShift>();
+        correcting ? referenceShifts(rows, settings) : QHash<ImageKey, ImageShift>();
     QList<DisplacementPoint> points;
     points.reserve(rows.size());
     for (const TJournalRow &row : rows) {

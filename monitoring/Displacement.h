@@ -48,6 +48,13 @@ namespace Displacement {
 // corrected value. Without reference zones the corrected value is the raw one.
 QList<DisplacementPoint> evaluate(const QList<TJournalRow> &rows, const MonitoringSettings &settings);
 
+// Whether a row counts in the correction of its image: a reference zone,
+// found, with an origin.
+inline bool isReference(const TJournalRow &row, const MonitoringSettings &settings)
+{
+    return row.found && row.hasOrigin && settings.referenceZones.contains(row.zone);
+}
+
 // The displacement the limits are applied to: corrected where reference zones
 // are set, else raw; in the zone's unit. False when there is none.
 bool monitoredMagnitude(const DisplacementPoint &point, const MonitoringSettings &settings, double *magnitude);

@@ -57,11 +57,19 @@ private:
         bool valid = false;
         bool hasCorrected = false;
     };
+    struct ImageShift
+    {
+        double dx = 0;
+        double dy = 0;
+        int count = 0;
+    };
     struct ZoneValues
     {
         QList<Value> values; // by image index
     };
     int imageIndex(const TJournalRow &row);
+    static bool valueOf(const Value &v, double pixelSize, DisplacementComponent component, bool corrected,
+                        double *result);
     void store(const QList<TJournalRow> &rows);
     QList<TJournalRow> rawRows() const;
 

@@ -3,6 +3,7 @@
 QList<TJournalRow> MemoryJournal::rows(qint64 runId)
 {
     QList<TJournalRow> result;
+    result.reserve(rowList.size());
     for (const TJournalRow &row : std::as_const(rowList)) {
         if (row.runId == runId)
             result << row;
