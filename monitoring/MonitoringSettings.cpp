@@ -78,6 +78,17 @@ bool writeZoneAmounts(IniFile &ini, const QString &name, const QMap<int, double>
     return true;
 }
 
+// The reader takes a value between a pair of quotes as its inside: a command
+// that begins and ends with a quote ("/opt/my tools/notify" "{image}") gets
+// one more pair, so that it reads back as it was.
+QString protectedQuotes(const QString &value)
+{
+    if (value.size() >= 2 && (value.front() == QLatin1Char('"') || value.front() == QLatin1Char('\''))
+        && value.back() == value.front())
+        return value.front() + value + value.back();
+    return value;
+}
+
 } // namespace
 
 double MonitoringSettings::pixelSizeOf(int zone) const
@@ -135,7 +146,7 @@ bool MonitoringSettings::write(IniFile &ini) const
         {QStringLiteral("PixelSize"), amountText(pixelSize)},
         {QStringLiteral("WarningLimit"), amountText(warningLimit)},
         {QStringLiteral("AlarmLimit"), amountText(alarmLimit)},
-        {QStringLiteral("AlarmCommand"), alarmCommand},
+        {QStringLiteral("AlarmCommand"), protectedQuotes(alarmCommand)},
     };
     for (const auto &[key, text] : general) {
         if (!ini.writeString(section(), key, text))

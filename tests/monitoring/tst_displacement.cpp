@@ -230,6 +230,10 @@ void TestDisplacement::settingsRoundTrip()
     QStringList problems;
     QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
     QVERIFY(problems.isEmpty());
+    // A command quoted at both ends reads back as it was written.
+    s.alarmCommand = QStringLiteral("\"/opt/my tools/notify\" {zone} \"{image}\"");
+    QVERIFY(s.write(ini));
+    QCOMPARE(MonitoringSettings::readFile(path).alarmCommand, s.alarmCommand);
 }
 
 void TestDisplacement::settingsRefuseBadValues()
