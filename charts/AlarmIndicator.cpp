@@ -37,9 +37,10 @@ void AlarmIndicator::showLevel()
 {
     switch (m_level) {
     case LimitLevel::None:
-        setText(QStringLiteral("Пределы смещений не превышены"));
-        setStyleSheet(QStringLiteral("QToolButton { color: gray; }"));
+        // Nothing to report takes no room in the status bar.
+        setText(QString());
         setToolTip(QString());
+        setVisible(false);
         return;
     case LimitLevel::Warning:
         setText(QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"));
@@ -51,4 +52,5 @@ void AlarmIndicator::showLevel()
         break;
     }
     setToolTip(m_events.join(QLatin1Char('\n')) + QStringLiteral("\n\nЩелчок - подтвердить"));
+    setVisible(true);
 }

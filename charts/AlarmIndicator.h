@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QToolButton>
 
-// The alarm light of the status bar: grey while no limit has been passed,
+// The alarm light of the status bar: hidden while no limit has been passed,
 // yellow after a warning, red after an alarm. It keeps the worst level and
 // the list of events (its tool tip) until the operator clicks it, which
 // acknowledges them all.

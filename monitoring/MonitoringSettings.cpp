@@ -149,6 +149,12 @@ bool MonitoringSettings::write(IniFile &ini) const
         {QStringLiteral("AlarmCommand"), protectedQuotes(alarmCommand)},
     };
     for (const auto &[key, text] : general) {
+        // Only what changes is written: a settings file of a station without
+        // monitoring stays as it was, byte for byte.
+        QString current;
+        const bool present = ini.value(section(), key, &current);
+        if ((!present && text.isEmpty()) || (present && protectedQuotes(current) == text))
+            continue;
         if (!ini.writeString(section(), key, text))
             return false;
     }

@@ -40,8 +40,9 @@ struct MonitoringSettings
     // Reads the keys of a settings file; a missing file gives no monitoring.
     static MonitoringSettings readFile(const QString &fileName, QStringList *problems = nullptr);
     // Writes the general keys in their order, then the zone keys, each after
-    // the keys already in the file. A zone key that is no longer wanted is
-    // written empty, which reads as unset. False at the first failure.
+    // the keys already in the file; a key whose value is already there, or an
+    // unset one that is not there, is left alone. A key that is no longer
+    // wanted is written empty, which reads as unset. False at the first failure.
     bool write(IniFile &ini) const;
 
     // "5,9" or "5; 9" or "5 9": zone numbers above 0; an empty text is no zone.

@@ -139,8 +139,7 @@ void TestDisplacementView::settingsPage_data()
     QTest::addColumn<QString>("error");
     QTest::addColumn<QByteArray>("appended");
     QTest::newRow("taken over") << "2" << "4" << ""
-                                << QByteArray("ReferenceZones=2\nPixelSize=0.5\nWarningLimit=\nAlarmLimit=3\n"
-                                              "AlarmCommand=\nAlarmLimit_2=4\n");
+                                << QByteArray("ReferenceZones=2\nPixelSize=0.5\nAlarmLimit=3\nAlarmLimit_2=4\n");
     QTest::newRow("zone not in the zone file") << "5" << "" << "Опорные зоны: зоны 5 нет в файле зон (зон в нем: 2)"
                                                << QByteArray();
 }
