@@ -1,13 +1,11 @@
 #include "CliIssuePrinter.h"
 
-#include <QTextStream>
-
 void CliIssuePrinter::report(const TIssue &issue)
 {
-    QString level;
+    TIssue marked = issue;
     if (issue.severity == TIssue::Severity::Alarm)
-        level = QStringLiteral("АВАРИЯ: ");
-    else if (issue.severity == TIssue::Severity::Warning)
-        level = QStringLiteral("ПРЕДУПРЕЖДЕНИЕ: ");
-    m_err << QStringLiteral("kelvarin2-cli: ") << level << issue.text << Qt::endl;
+        marked.text = QStringLiteral("АВАРИЯ: ") + issue.text;
+    else if (issue.severity == TIssue::Severity::Warning && issue.source == TIssue::Source::Monitoring)
+        marked.text = QStringLiteral("ПРЕДУПРЕЖДЕНИЕ: ") + issue.text;
+    m_host.report(marked);
 }

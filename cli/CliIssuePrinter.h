@@ -2,16 +2,15 @@
 
 #include "TIssue.h"
 
-class QTextStream;
-
-// Prints what the core reports to the terminal: "kelvarin2-cli: АВАРИЯ: ..."
-// for an alarm, "ПРЕДУПРЕЖДЕНИЕ" for a warning, the text alone otherwise.
+// The monitoring's issues on their way to the tool's host (standard error and
+// the event log): a limit crossing is marked "АВАРИЯ: " or "ПРЕДУПРЕЖДЕНИЕ: "
+// in front of its text, so that it stands out among the progress lines.
 class CliIssuePrinter : public TIssueSink
 {
 public:
-    explicit CliIssuePrinter(QTextStream &err) : m_err(err) {}
+    explicit CliIssuePrinter(TIssueSink &host) : m_host(host) {}
     void report(const TIssue &issue) override;
 
 private:
-    QTextStream &m_err;
+    TIssueSink &m_host;
 };

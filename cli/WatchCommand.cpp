@@ -30,7 +30,7 @@ int WatchCommand::execute()
 
     // Every image's displacement against the limits: crossings are printed
     // and start the alarm command, which the watch never waits for.
-    CliIssuePrinter issues(m_err);
+    CliIssuePrinter issues(m_host);
     DisplacementMonitor monitor(MonitoringSettings::readFile(m_options.settingsFile.isEmpty()
                                     ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
                                     : m_options.settingsFile),
@@ -61,7 +61,10 @@ int WatchCommand::execute()
     loop.exec();
 
     m_host.setImageHook(nullptr);
-    m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
+    if (control.endedWithNothingProcessed())
+        m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
+    else
+        m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
     m_out << QStringLiteral("Изображений: %1").arg(ResultFiles::fileCount(m_finder.zones())) << Qt::endl;
     return control.resultsWritten() ? Success : WorkFailed;
 }

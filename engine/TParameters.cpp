@@ -44,8 +44,10 @@ void ReadParameters(const QString &fileName, TParameters &params,
     const TParameters defaults;
     params = TParameters::zeroed();
     IniFile ini(fileName);
-    // An unreadable file behaves as a missing one: every value takes its default.
-    ini.load();
+    // An unreadable file behaves as a missing one: every value takes its default,
+    // and the user is told why (a pipe or a device there is not waited on).
+    if (!ini.load())
+        reporter.ReportMessage(QStringLiteral("Ошибка"), ini.errorText());
     auto readInt = [&](const IniFile &f, const char *k, int def) { return f.readInteger(section, key(k), def); };
     auto readBool = [&](const IniFile &f, const char *k, bool def) { return f.readBool(section, key(k), def); };
     auto readReal = [&](const IniFile &f, const char *k, double def) { return f.readReal(section, key(k), def); };
