@@ -35,6 +35,8 @@ void CliHost::ImageProcessed(const QString &path, int index)
     }
     m_err << QFileInfo(path).fileName() << QStringLiteral(": найдено точек %1 из %2").arg(found).arg(zones)
           << Qt::endl;
+    if (m_imageHook)
+        m_imageHook(path);
 }
 
 void CliHost::report(const TIssue &issue)

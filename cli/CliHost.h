@@ -6,6 +6,8 @@
 #include "TRunHost.h"
 
 #include <QList>
+
+#include <functional>
 #include <QString>
 
 class QTextStream;
@@ -23,6 +25,8 @@ public:
     void setFinder(TPointFinder *finder) { m_finder = finder; }
     // Where the errors printed also go (the journal's events).
     void setIssueSink(TIssueSink *sink) { m_issues = sink; }
+    // Called after the progress line of every image (the watch's monitoring).
+    void setImageHook(std::function<void(const QString &path)> hook) { m_imageHook = std::move(hook); }
 
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
@@ -47,6 +51,7 @@ public:
 private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
+    std::function<void(const QString &)> m_imageHook;
     EventLog m_events;
     TIssueSink *m_issues = nullptr;
 };

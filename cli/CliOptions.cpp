@@ -16,6 +16,7 @@ static const QHash<QString, QStringList> &commandOptions()
         {QStringLiteral("runs"), {settings, journal}},
         {QStringLiteral("export"), {settings, journal, QStringLiteral("run"), QStringLiteral("base"),
                                     QStringLiteral("format"), QStringLiteral("out")}},
+        {QStringLiteral("check"), {settings, journal, QStringLiteral("run"), QStringLiteral("max-age")}},
     };
     return options;
 }
@@ -111,6 +112,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
                         : name == QLatin1String("run")      ? options.runId
                         : name == QLatin1String("base")     ? options.base
                         : name == QLatin1String("format")   ? options.format
+                        : name == QLatin1String("max-age")  ? options.maxAge
                                                             : options.outBase;
         target = value;
     }
@@ -133,6 +135,7 @@ QString CliOptions::usage()
         "  kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]\n"
         "  kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]\n"
         "                       [--format csv|json] [--out FILE]\n"
+        "  kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]\n"
         "\n"
         "process   находит индикаторные точки во всех зонах каждого изображения и\n"
         "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
@@ -161,12 +164,23 @@ QString CliOptions::usage()
         "export    выгружает измерения прогона (по умолчанию последнего) по строке\n"
         "          на изображение и зону, CSV (по умолчанию) или JSON, в стандартный\n"
         "          вывод или в файл --out; десятичный разделитель всегда \".\".\n"
+        "check     проверка для систем мониторинга (Nagios, Icinga): смещения\n"
+        "          зон на последнем изображении запуска из журнала измерений\n"
+        "          против пределов WarningLimit и AlarmLimit; одна строка\n"
+        "          \"KELVARIN2 OK|WARNING|CRITICAL|UNKNOWN - ... | zone3=0.42mm;1;2\"\n"
+        "          и код 0, 1, 2 или 3 (3 - нет журнала, запуска, изображения\n"
+        "          или последнее изображение старше --max-age).\n"
         "\n"
         "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
         "                   собственный файл настроек пользователя)\n"
         "  --zones FILE     файл зон вместо указанного в настройках\n"
         "  --out BASE       имя набора результатов (по умолчанию следующее\n"
         "                   свободное имя в рабочей директории)\n"
+        "  --journal LOCATION  журнал измерений (файл SQLite или postgresql://...);\n"
+        "                   по умолчанию JournalUrl или JournalFile из настроек\n"
+        "  --run ID         номер запуска в журнале (по умолчанию последний)\n"
+        "  --max-age AGE    наибольший возраст последнего изображения: секунды\n"
+        "                   или число с s, m, h, d (например 2h)\n"
         "  PATH             файлы изображений в заданном порядке; каталог дает\n"
         "                   свои файлы *.bmp по имени без учета регистра\n"
         "  --journal FILE|URL  журнал измерений: файл SQLite или адрес\n"

@@ -11,6 +11,7 @@
 //   kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]
 //                        [--format csv|json] [--out FILE]
 // (process, watch and calibrate also take --journal FILE|URL and --no-journal)
+//   kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]
 // plus --help and --version. Parsing never exits; errors come back as text.
 struct CliOptions
 {
@@ -26,6 +27,7 @@ struct CliOptions
     QString runId;          // export: the run; empty: the last one
     QString base;           // export: the last run of this base
     QString format;         // export: "csv" (empty) or "json"
+    QString maxAge;         // check: the oldest last image that counts
     QStringList paths;
     QString error;          // non-empty when the command line is unusable
 

@@ -2,6 +2,9 @@
 
 #include "JournalExport.h"
 #include "JournalLocation.h"
+#include "MonitoringExport.h"
+#include "MonitoringSettings.h"
+#include "SettingsLocation.h"
 #include "TJournal.h"
 
 #include <QDir>
@@ -75,6 +78,11 @@ int ExportCommand::execute()
         return BadInput;
     const auto format = m_options.format == QLatin1String("json") ? JournalExport::Format::Json
                                                                   : JournalExport::Format::Csv;
+    // The monitoring's corrected and millimetre columns follow the journal's own.
+    const QString settingsFile = m_options.settingsFile.isEmpty()
+        ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+        : m_options.settingsFile;
+    const JournalExport::ExtraColumns extra = MonitoringExport::extraColumns(MonitoringSettings::readFile(settingsFile));
     QString error;
     if (m_options.outBase.isEmpty()) {
         m_out.flush();
@@ -85,7 +93,7 @@ int ExportCommand::execute()
         }
         const bool ok = JournalExport::write(*journal, runId, format, [&out](const QByteArray &bytes) {
             return out.write(bytes) == bytes.size();
-        }, &error);
+        }, &error, &extra);
         out.flush();
         if (!ok) {
             fail(error);
@@ -94,7 +102,7 @@ int ExportCommand::execute()
         return Success;
     }
     // A file is written whole and replaced at once, never left half written.
-    if (!JournalExport::writeFile(*journal, runId, format, m_options.outBase, &error)) {
+    if (!JournalExport::writeFile(*journal, runId, format, m_options.outBase, &error, &extra)) {
         fail(error.isEmpty() ? QStringLiteral("%1 не записан").arg(m_options.outBase) : error);
         return WorkFailed;
     }

@@ -1,9 +1,13 @@
 #include "WatchCommand.h"
 
+#include "CliIssuePrinter.h"
 #include "CliStartHost.h"
+#include "DisplacementMonitor.h"
+#include "ImageRows.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
 #include "TJournalRecorder.h"
+#include "SettingsLocation.h"
 #include "TStartControl.h"
 
 #include <QDir>
@@ -24,6 +28,15 @@ int WatchCommand::execute()
     }
     if (!readZones())
         return BadInput;
+
+    // Every image's displacement against the limits: crossings are printed
+    // and start the alarm command, which the watch never waits for.
+    CliIssuePrinter issues(m_host);
+    DisplacementMonitor monitor(MonitoringSettings::readFile(m_options.settingsFile.isEmpty()
+                                    ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+                                    : m_options.settingsFile),
+                                issues);
+    m_host.setImageHook([&](const QString &path) { monitor.imageMeasured(ImageRows::lastImage(m_finder.zones(), path)); });
 
     CliStartHost startHost(m_err);
     TRunTimes times;
@@ -49,6 +62,7 @@ int WatchCommand::execute()
     });
     loop.exec();
 
+    m_host.setImageHook(nullptr);
     if (control.endedWithNothingProcessed())
         m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
     else

@@ -1,4 +1,5 @@
 #include "CalibrateCommand.h"
+#include "CheckCommand.h"
 #include "CliHost.h"
 #include "CliOptions.h"
 #include "JournalCommands.h"
@@ -28,6 +29,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     QTextStream err(stderr);
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
+    if (!options.error.isEmpty() && options.command == QLatin1String("check"))
+        return CheckCommand::refuse(options.error, out);
     if (!options.error.isEmpty()) {
         err << QStringLiteral("kelvarin2-cli: ") << options.error << Qt::endl << Qt::endl << CliOptions::usage();
         return 2;
@@ -48,6 +51,8 @@ int main(int argc, char *argv[])
         return RunsCommand(options, out, err).execute();
     if (options.command == QLatin1String("export"))
         return ExportCommand(options, out, err).execute();
+    if (options.command == QLatin1String("check"))
+        return CheckCommand(options, out).execute();
     if (options.command == QLatin1String("calibrate"))
         return CalibrateCommand(options, out, err).execute();
     return ProcessCommand(options, out, err).execute();

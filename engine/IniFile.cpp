@@ -83,6 +83,23 @@ int IniFile::findKey(const QStringList &lines, int sectionLine, const QString &k
     return -1;
 }
 
+QStringList IniFile::keys(const QString &section) const
+{
+    QStringList found;
+    const int sectionLine = findSection(m_lines, section);
+    if (sectionLine < 0)
+        return found;
+    for (int i = sectionLine + 1; i < m_lines.size(); ++i) {
+        const QString line = m_lines.at(i).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            break;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            found << line.left(eq).trimmed();
+    }
+    return found;
+}
+
 bool IniFile::value(const QString &section, const QString &key, QString *value) const
 {
     const int sectionLine = findSection(m_lines, section);

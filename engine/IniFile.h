@@ -26,6 +26,10 @@ public:
     // Whether the loaded file has the section.
     bool hasSection(const QString &section) const { return findSection(m_lines, section) >= 0; }
 
+    // The keys of a section as loaded, in file order (for keys named after a
+    // zone, such as "PixelSize_3", which are not known in advance).
+    QStringList keys(const QString &section) const;
+
     // Value of a key as loaded; false when the key is absent.
     bool value(const QString &section, const QString &key, QString *value) const;
 

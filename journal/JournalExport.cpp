@@ -173,8 +173,26 @@ QByteArray JournalExport::jsonObject(const TJournalRow &row)
     return jsonImagePart(row) + jsonZonePart(row);
 }
 
+// A row with the caller's columns appended before its end ("\r\n" in CSV,
+// "}" in JSON).
+static void appendExtraValues(QByteArray &out, JournalExport::Format format, const QStringList &names,
+                              const QStringList &values)
+{
+    const bool csv = format == JournalExport::Format::Csv;
+    out.chop(csv ? 2 : 1);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString value = i < values.size() ? values.at(i) : QString();
+        if (csv)
+            out += ',' + value.toUtf8();
+        else
+            out += ",\"" + names.at(i).toUtf8() + "\":" + (value.isEmpty() ? QByteArray("null") : value.toUtf8());
+    }
+    out += csv ? "\r\n" : "}";
+}
+
 bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
-                          const std::function<bool(const QByteArray &)> &sink, QString *error)
+                          const std::function<bool(const QByteArray &)> &sink, QString *error,
+                          const ExtraColumns *extra)
 {
     QByteArray buffer;
     buffer.reserve(ChunkSize + 4096);
@@ -186,30 +204,57 @@ bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
             buffer.clear();
         }
     };
-    buffer += format == Format::Csv ? csvHeader() : QByteArray("[");
+    QByteArray header = format == Format::Csv ? csvHeader() : QByteArray("[");
+    if (extra && format == Format::Csv) {
+        header.chop(2);
+        header += ',' + extra->names.join(QLatin1Char(',')).toUtf8() + "\r\n";
+    }
+    buffer += header;
     // The part of a row that is the same for every zone of an image is made once per image.
     QByteArray imagePart;
     int imageNumber = -1;
     QString imageName;
     QDateTime imageProcessed;
-    const bool read = journal.forEachRow(runId, [&](const TJournalRow &row) {
-        if (sinkFailed)
-            return;
-        if (row.number != imageNumber || row.image != imageName || row.processedAt != imageProcessed) {
-            imageNumber = row.number;
-            imageName = row.image;
-            imageProcessed = row.processedAt;
-            imagePart = format == Format::Csv ? csvImagePart(row) : jsonImagePart(row);
-        }
+    // With extra columns the rows of one image wait until the image is complete.
+    QList<TJournalRow> imageRows;
+    const auto appendRow = [&](const TJournalRow &row, const QStringList *values) {
         if (format == Format::Csv) {
             buffer += imagePart;
             appendCsvZonePart(buffer, row);
         } else {
             buffer += (first ? "\n" : ",\n") + imagePart + jsonZonePart(row);
         }
+        if (values)
+            appendExtraValues(buffer, format, extra->names, *values);
         first = false;
         flush(false);
+    };
+    const auto appendImageRows = [&] {
+        if (imageRows.isEmpty())
+            return;
+        const QList<QStringList> values = extra->valuesOfImage(imageRows);
+        for (qsizetype i = 0; i < imageRows.size(); ++i)
+            appendRow(imageRows.at(i), i < values.size() ? &values.at(i) : nullptr);
+        imageRows.clear();
+    };
+    const bool read = journal.forEachRow(runId, [&](const TJournalRow &row) {
+        if (sinkFailed)
+            return;
+        if (row.number != imageNumber || row.image != imageName || row.processedAt != imageProcessed) {
+            if (extra)
+                appendImageRows();
+            imageNumber = row.number;
+            imageName = row.image;
+            imageProcessed = row.processedAt;
+            imagePart = format == Format::Csv ? csvImagePart(row) : jsonImagePart(row);
+        }
+        if (extra)
+            imageRows.append(row);
+        else
+            appendRow(row, nullptr);
     });
+    if (extra && !sinkFailed)
+        appendImageRows();
     if (format == Format::Json)
         buffer += first ? "]\n" : "\n]\n";
     flush(true);
@@ -226,7 +271,8 @@ bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
     return true;
 }
 
-bool JournalExport::writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error)
+bool JournalExport::writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error,
+                              const ExtraColumns *extra)
 {
     // Written in pieces into a temporary file beside the target, renamed over
     // it only when complete, as AtomicFile does for files written in one piece.
@@ -239,7 +285,7 @@ bool JournalExport::writeFile(TJournal &journal, qint64 runId, Format format, co
     if (!file.open(QIODevice::WriteOnly))
         return failed();
     const auto piece = [&file](const QByteArray &bytes) { return file.write(bytes) == bytes.size(); };
-    if (!write(journal, runId, format, piece, error)) {
+    if (!write(journal, runId, format, piece, error, extra)) {
         // The file's own failure (a full disk) is named with the file; the journal's is as it came.
         const bool fileFailed = file.error() != QFileDevice::NoError;
         if (fileFailed)

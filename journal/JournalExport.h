@@ -3,7 +3,9 @@
 #include "TJournalRow.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -31,14 +33,26 @@ public:
     static QByteArray jsonImagePart(const TJournalRow &row);
     static QByteArray jsonZonePart(const TJournalRow &row);
 
+    // Columns a caller appends after the journal's own (the monitoring's
+    // corrected and millimetre values): their names, and the values of every
+    // row of one image, computed from all the image's rows at once. An empty
+    // value is an empty field (null in JSON); others are written as they are.
+    struct ExtraColumns
+    {
+        QStringList names;
+        std::function<QList<QStringList>(const QList<TJournalRow> &imageRows)> valuesOfImage;
+    };
+
     // Writes the whole export of a run in pieces to `sink` (false from it
     // stops the export). False with `error` set when the journal cannot be read
     // or the sink refused.
     static bool write(TJournal &journal, qint64 runId, Format format,
-                      const std::function<bool(const QByteArray &)> &sink, QString *error);
+                      const std::function<bool(const QByteArray &)> &sink, QString *error,
+                      const ExtraColumns *extra = nullptr);
 
     // The same into a file, written whole and replaced at once.
-    static bool writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error);
+    static bool writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error,
+                          const ExtraColumns *extra = nullptr);
 
     // A field as RFC 4180 wants it: quoted, with quotes doubled, when it holds
     // a comma, a quote, a line break or leading or trailing blanks.

@@ -2,7 +2,7 @@
 # Installs the Debian packages the program needs to build, run and test.
 # Uses sudo when not run as root; does nothing when everything is installed.
 set -euo pipefail
-packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev
+packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
           qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip
           libqt6sql6-sqlite libqt6sql6-psql postgresql libzip-dev)
 missing=()

@@ -16,11 +16,14 @@
 #include "ResultFiles.h"
 #include "ResultSetWriter.h"
 #include "SettingsLocation.h"
+#include "TDisplacementMonitoring.h"
 #include "THelpWindow.h"
 #include "TImageForm.h"
 #include "TKelvarinAboutBox.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
+#include "MonitoringExport.h"
+#include "MonitoringSettings.h"
 #include "TIssue.h"
 #include "TJournal.h"
 #include "TJournalRecorder.h"
@@ -89,6 +92,10 @@ TMainForm::TMainForm(QWidget *parent)
         setStatusText(QLatin1Char(' ') + text);
     });
     showJournalLocation();
+    // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
+    auto *monitoring = new TDisplacementMonitoring(this, Finder, SettingsFileName);
+    connect(this, &TMainForm::imageProcessed, monitoring, &TDisplacementMonitoring::imageProcessed);
+    connect(monitoring, &TDisplacementMonitoring::issueRaised, this, &TMainForm::report);
     PreviewImageTimer->start();
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
@@ -452,7 +459,8 @@ void TMainForm::report(const TIssue &issue)
     m_events.setDirectory(QFileInfo(Parameters.WorkDir).isDir() ? Parameters.WorkDir : QString());
     m_events.report(issue);
     m_warnings->noteIssue(issue, m_events.path());
-    if (issue.source == TIssue::Source::Watch)
+    // A watch's notices and limit crossings go to the status line, never to a box that would wait.
+    if (issue.source == TIssue::Source::Watch || issue.source == TIssue::Source::Monitoring)
         setStatusText(QLatin1Char(' ') + issue.text);
     else if (!issue.caption.isEmpty())
         DialogService::instance().message(this, issue.caption, issue.text, DialogService::Ok, DialogService::Icon::None);
@@ -683,7 +691,9 @@ void TMainForm::ExportMeasurementsClick()
     bool written = false;
     {
         TWaitCursor wait;
-        written = JournalExport::writeFile(journal, chosen->id, JournalExport::Format::Csv, file, &error);
+        const JournalExport::ExtraColumns extra =
+            MonitoringExport::extraColumns(MonitoringSettings::readFile(SettingsFileName));
+        written = JournalExport::writeFile(journal, chosen->id, JournalExport::Format::Csv, file, &error, &extra);
     }
     if (!written) {
         dialogs.error(this, error);

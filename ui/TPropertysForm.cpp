@@ -2,9 +2,11 @@
 
 #include "DialogService.h"
 #include "KelvarinApplication.h"
+#include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "TDirForm.h"
+#include "TMonitoringPage.h"
 #include "TParameters.h"
 #include "TPropertysHost.h"
 #include "TRedForm.h"
@@ -63,6 +65,9 @@ TPropertysForm::TPropertysForm(TPropertysHost &host, QWidget *parent)
     PageControl1->addTab(createGeneralTab(), QStringLiteral("Общие"));
     PageControl1->addTab(createStartTab(), QStringLiteral("Запуск"));
     PageControl1->addTab(createFilterTab(), QStringLiteral("Фильтр промахов"));
+    MonitoringPage = new TMonitoringPage;
+    PageControl1->addTab(MonitoringPage, QStringLiteral("Мониторинг"));
+    connect(ZonesEdit, &QLineEdit::textChanged, MonitoringPage, &TMonitoringPage::setZoneFile);
 
     Button1 = named(new QPushButton(QStringLiteral("OK")), "Button1");
     Button1->setDefault(true);
@@ -265,6 +270,7 @@ void TPropertysForm::fill()
     AverageYPorogEdit->setText(v.porog);
     JournalFileEdit->setText(v.journalFile);
     JournalUrlEdit->setText(v.journalUrl);
+    MonitoringPage->fill(MonitoringSettings::readFile(m_host.settingsFileName()), v.zonesFile);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -311,6 +317,15 @@ int TPropertysForm::checkedStartStyle() const
 // written, so that the user can mend the field named or cancel.
 void TPropertysForm::Button1Click()
 {
+    // The monitoring values are checked first: one that cannot be taken
+    // over keeps the dialog open on its page, nothing changed.
+    MonitoringSettings monitoring;
+    QString monitoringError;
+    if (!MonitoringPage->settings(&monitoring, &monitoringError)) {
+        PageControl1->setCurrentWidget(MonitoringPage);
+        DialogService::instance().error(this, monitoringError);
+        return;
+    }
     TParameters &params = m_host.settings();
     const TParameters before = params;
     const PropertysValues edited = values();
@@ -329,6 +344,9 @@ void TPropertysForm::Button1Click()
         return;
     }
     m_host.settingsTakenOver();
+    IniFile ini(m_host.settingsFileName());
+    if (!monitoring.write(ini))
+        DialogService::instance().error(this, QStringLiteral("Ошибка записи ini-файла!"));
     accept();
 }
 

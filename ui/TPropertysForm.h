@@ -14,6 +14,7 @@ class QRadioButton;
 class QTabWidget;
 class QTimeEdit;
 class TDirForm;
+class TMonitoringPage;
 class TPropertysHost;
 
 // The settings dialog ("Настройки"): three tabs that edit the settings of the
@@ -86,6 +87,9 @@ public:
     QLineEdit *AverageYPorogPercentEdit = nullptr;
     QLabel *PorogLabel = nullptr;
     QLineEdit *AverageYPorogEdit = nullptr;
+
+    // "Мониторинг"
+    TMonitoringPage *MonitoringPage = nullptr;
 
 public Q_SLOTS:
     void Button1Click();

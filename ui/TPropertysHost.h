@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SettingsLocation.h"
+
 #include <QString>
 
 struct TParameters;
@@ -22,4 +24,6 @@ public:
     // The end of OK: writes the settings file, reads the zone file again and,
     // when it was read, redraws the zones over the image.
     virtual void settingsTakenOver() = 0;
+    // The settings file OK writes (the monitoring page writes its keys there too).
+    virtual QString settingsFileName() const { return SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini")); }
 };

@@ -138,10 +138,11 @@ void TestPropertysForm::layoutAndCaptions()
     QCOMPARE(form.size(), QSize(664, 338));
     QCOMPARE(form.minimumSize(), QSize(660, 330));
     QVERIFY(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(form.PageControl1->count(), 3);
+    QCOMPARE(form.PageControl1->count(), 4);
     QCOMPARE(tabText(form, 0), QStringLiteral("Общие"));
     QCOMPARE(tabText(form, 1), QStringLiteral("Запуск"));
     QCOMPARE(tabText(form, 2), QStringLiteral("Фильтр промахов"));
+    QCOMPARE(tabText(form, 3), QStringLiteral("Мониторинг"));
     QCOMPARE(form.Button1->text(), QStringLiteral("OK"));
     QCOMPARE(form.Button2->text(), QStringLiteral("Отмена"));
 

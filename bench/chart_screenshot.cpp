@@ -1,0 +1,51 @@
+// A picture of the displacement chart for looking at it by eye (under
+// xvfb-run): 1000 images of six zones with limits, zoomed into a region.
+//   chart_screenshot OUTPUT.png [full|zoomed]
+#include "ChartBenchData.h"
+#include "DisplacementChartView.h"
+#include "MemoryJournal.h"
+#include "TDisplacementChartForm.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QTimer>
+#include <QValueAxis>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("chart.png");
+    const bool zoomed = argc <= 2 || QString::fromLatin1(argv[2]) != QLatin1String("full");
+    auto journal = std::make_unique<MemoryJournal>();
+    journal->runList = {TJournalRun{1, QStringLiteral("watch"), QStringLiteral("b"),
+                                    QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC), {}, 1000}};
+    journal->rowList = benchRun(6, 1000);
+
+    TDisplacementChartForm form;
+    MonitoringSettings settings;
+    settings.referenceZones = {1, 2};
+    settings.pixelSize = 0.8;
+    settings.warningLimit = 1;
+    settings.alarmLimit = 2;
+    settings.zoneAlarmLimits = {{4, 1.5}};
+    form.setSettings(settings);
+    form.setJournal(std::move(journal));
+    form.resize(1400, 800);
+    form.show();
+    form.showRun(1);
+    QTimer::singleShot(300, &form, [&] {
+        if (zoomed) {
+            // Images 600 to 900: zone 3 passes its limits, zone 5 is lost for a while.
+            form.AxisBox->setCurrentIndex(1);
+            auto *x = qobject_cast<QValueAxis *>(form.xAxis());
+            x->setRange(600, 900);
+            form.view()->zoomX(750, 1.0); // samples the new range
+        }
+        QApplication::processEvents();
+        form.grab().save(output);
+        app.quit();
+    });
+    return app.exec();
+}

@@ -1,0 +1,133 @@
+#pragma once
+
+#include "DisplacementSeries.h"
+#include "JournalSource.h"
+
+#include <QHash>
+#include <QSet>
+#include <QWidget>
+
+#include <memory>
+
+class DisplacementChartView;
+class QAbstractAxis;
+class QChart;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QListWidget;
+class QPushButton;
+class QScatterSeries;
+class QTimer;
+
+// The window "Графики смещений": the displacement of the chosen zones of a run
+// against the image time or number, as dx, dy or magnitude, raw or corrected
+// by the reference zones, with the warning and alarm limits. The current run
+// grows image by image while a watch runs; earlier runs come from the journal.
+// Long series are downsampled to what the plot's width can show and sampled
+// again from the full data after every zoom or pan.
+class TDisplacementChartForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TDisplacementChartForm(QWidget *parent = nullptr);
+    ~TDisplacementChartForm() override;
+
+    void setSettings(const MonitoringSettings &settings);
+    // The journal to list earlier runs from; null: only the current run.
+    void setJournal(std::unique_ptr<JournalSource> journal, const QString &problem = QString());
+    // Shows a run of the journal, or the current run for 0.
+    void showRun(qint64 runId);
+
+    // What is drawn, for the tests and the benchmark.
+    const DisplacementSeries &shownSeries() const;
+    QList<int> shownZones() const;
+    int drawnPointCount() const;
+    QChart *chart() const { return m_chart; }
+    DisplacementChartView *view() const { return m_view; }
+    QAbstractAxis *xAxis() const { return m_axisX; }
+    // The tool tip the mouse would get at a position of the plot (chart values).
+    QString toolTipAt(const QPointF &value) const;
+
+    // Saving: PNG or SVG by the name's suffix; CSV of the shown series within
+    // the shown range. False (with the reason shown) when the file cannot be written.
+    bool savePicture(const QString &fileName);
+    bool saveCsv(const QString &fileName);
+    QByteArray csv() const;
+
+    QComboBox *RunBox = nullptr;
+    QComboBox *ComponentBox = nullptr;
+    QComboBox *AxisBox = nullptr;
+    QCheckBox *CorrectedBox = nullptr;
+    QListWidget *ZoneList = nullptr;
+    QPushButton *ResetButton = nullptr;
+    QPushButton *SavePictureButton = nullptr;
+    QPushButton *SaveCsvButton = nullptr;
+    QLabel *InfoLabel = nullptr;
+
+public Q_SLOTS:
+    // A new run has begun in the window: the current run starts empty.
+    void currentRunStarted();
+    // The rows of an image just measured in the window (a watch or a run).
+    void imageMeasured(const QList<TJournalRow> &rows);
+    // Back to the whole series.
+    void resetZoom();
+    void savePictureAs();
+    void saveCsvAs();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    struct ZoneDrawing
+    {
+        QList<QLineSeries *> lines;     // one per unbroken stretch
+        QScatterSeries *dots = nullptr; // images with no neighbour to join
+        QList<double> ys;
+    };
+
+    QWidget *createControls();
+    void runChosen();
+    void optionsChanged();
+    void refill();
+    void updateZoneList();
+    void rebuildAxes();
+    void computeValues();
+    void resample();
+    void drawZone(int zone, ZoneDrawing &drawing, int colourIndex);
+    void drawLimits();
+    void scheduleRefresh();
+    void refreshLive();
+    void fullRange(double *x0, double *x1, double *y0, double *y1) const;
+    void setRanges(double x0, double x1, double y0, double y1);
+    QPair<double, double> xRange() const;
+    QString unitText() const;
+    void showToolTip(const QPointF &value, const QPoint &globalPos);
+    DisplacementComponent component() const;
+    bool corrected() const;
+    DisplacementSeries::XAxis axisKind() const;
+    QString componentName() const;
+
+    QChart *m_chart = nullptr;
+    DisplacementChartView *m_view = nullptr;
+    QAbstractAxis *m_axisX = nullptr; // the one of the two below in use
+    QAbstractAxis *m_timeAxis = nullptr;
+    QAbstractAxis *m_numberAxis = nullptr;
+    QAbstractAxis *m_axisY = nullptr;
+    QTimer *m_refreshTimer = nullptr;
+
+    MonitoringSettings m_settings;
+    std::unique_ptr<JournalSource> m_journal;
+    DisplacementSeries m_current;
+    DisplacementSeries m_run;
+    qint64 m_runId = 0;
+    bool m_zoomed = false;
+    QSet<int> m_hiddenZones;
+
+    QList<double> m_xs;
+    QList<int> m_order;
+    QHash<int, ZoneDrawing> m_drawings;
+    QList<QLineSeries *> m_limitLines;
+};

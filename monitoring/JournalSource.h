@@ -1,0 +1,27 @@
+#pragma once
+
+#include "TJournalRow.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+// What the monitoring reads from the measurement journal: its runs and the
+// rows of one run. The check, the charts and their tests work against this,
+// so they can be given rows without a database.
+class JournalSource
+{
+public:
+    virtual ~JournalSource() = default;
+    virtual QList<TJournalRun> runs() = 0;
+    virtual QList<TJournalRow> rows(qint64 runId) = 0;
+    // The newest run, 0 when there is none.
+    virtual qint64 lastRunId() = 0;
+
+    // Opens the journal at a location (an SQLite file path or a postgresql://
+    // URL); null with `error` filled when it cannot be opened.
+    static std::unique_ptr<JournalSource> open(const QString &location, QString *error);
+    // The journal location of a settings file: "JournalUrl", else "JournalFile".
+    static QString locationOf(const QString &settingsFile);
+};

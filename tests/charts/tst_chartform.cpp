@@ -1,0 +1,361 @@
+// The displacement chart window: what it draws from a run, live updates,
+// gaps, limits, correction, zoom, tool tips and saving.
+#include "../monitoring/MonitoringRows.h"
+#include "AlarmIndicator.h"
+#include "DisplacementChartView.h"
+#include "MemoryJournal.h"
+#include "ScriptedDialogs.h"
+#include "TDisplacementChartForm.h"
+#include "TestSupport.h"
+
+#include <QChart>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QValueAxis>
+
+#include <cmath>
+
+class TestChartForm : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showsTheZonesOfAJournalRun();
+    void notFoundImagesAreGaps();
+    void limitsAreLines_data();
+    void limitsAreLines();
+    void correctedSeriesOfAShakenCameraAreFlat();
+    void updatesLiveImageByImage();
+    void longSeriesAreDownsampledAndZoomSamplesAgain();
+    void toolTipNamesImageTimeAndValues();
+    void csvOfTheShownSeries();
+    void savesPictures_data();
+    void savesPictures();
+    void savingFailureIsShown();
+    void alarmIndicatorStaysUntilAcknowledged();
+};
+
+// Series with points, by name (the limit lines and a zone's stretches).
+static QMap<QString, int> linesWithPoints(QChart *chart)
+{
+    QMap<QString, int> lines;
+    for (QAbstractSeries *s : chart->series()) {
+        auto *line = qobject_cast<QLineSeries *>(s);
+        if (line && line->type() == QAbstractSeries::SeriesTypeLine && line->count() > 0)
+            lines[line->name()] += 1;
+    }
+    return lines;
+}
+
+static QStringList legendNames(QChart *chart)
+{
+    QStringList names;
+
+    for (QLegendMarker *marker : chart->legend()->markers()) {
+        // The marker's own visibility follows the layout; the chart marks the
+        // series it keeps out of the legend.
+        if (marker->series()->property("inLegend").toBool())
+            names << marker->label();
+    }
+    return names;
+}
+
+static std::unique_ptr<MemoryJournal> journalOf(const QList<TJournalRow> &rows)
+{
+    auto journal = std::make_unique<MemoryJournal>();
+    journal->runList = {TJournalRun{3, "watch", "r3", QDateTime(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC), {}, 4},
+                        TJournalRun{9, "cli", "r9", QDateTime(QDate(2026, 5, 2), QTime(8, 0), Qt::UTC), {}, 1}};
+    journal->rowList = rows;
+    return journal;
+}
+
+void TestChartForm::showsTheZonesOfAJournalRun()
+{
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 4; ++n)
+        rows += imageRows(n, {{1, true, 0.1 * n, 0}, {2, true, 0, 0.2 * n}, {4, true, 1, 1}}, 3);
+    rows += imageRows(1, {{7, true, 5, 5}}, 9);
+    TDisplacementChartForm form;
+    form.setJournal(journalOf(rows));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.RunBox->count(), 3); // the current run and the journal's two, newest first
+    QCOMPARE(form.RunBox->itemData(1).toLongLong(), 9);
+    form.showRun(3);
+    QCOMPARE(form.RunBox->currentIndex(), 2);
+    QCOMPARE(form.shownZones(), (QList<int>{1, 2, 4}));
+    QCOMPARE(form.ZoneList->count(), 3);
+    QCOMPARE(legendNames(form.chart()), (QStringList{"Зона 1", "Зона 2", "Зона 4"}));
+    QCOMPARE(form.drawnPointCount(), 12);
+    // A zone unticked leaves the chart.
+    form.ZoneList->item(1)->setCheckState(Qt::Unchecked);
+    QCOMPARE(form.shownZones(), (QList<int>{1, 4}));
+    QCOMPARE(legendNames(form.chart()), (QStringList{"Зона 1", "Зона 4"}));
+    form.showRun(9);
+    QCOMPARE(form.shownZones(), (QList<int>{7}));
+    // Drawn anew many times, the chart still has one axis of each kind.
+    QCOMPARE(form.chart()->axes(Qt::Horizontal).size(), 2); // time and number, one shown
+    QCOMPARE(form.chart()->axes(Qt::Vertical).size(), 1);
+}
+
+void TestChartForm::notFoundImagesAreGaps()
+{
+    QList<TJournalRow> rows;
+    const QString found = QStringLiteral("xx.xxx..x.xx");
+    for (int n = 1; n <= found.size(); ++n)
+        rows += imageRows(n, {{1, found.at(n - 1) == 'x', 0.5, n * 0.1}}, 3);
+    TDisplacementChartForm form;
+    form.setJournal(journalOf(rows));
+    form.showRun(3);
+    // Three stretches joined by lines, the lone image a dot.
+    QCOMPARE(linesWithPoints(form.chart()).value("Зона 1"), 3);
+    int dots = 0;
+    for (QAbstractSeries *s : form.chart()->series()) {
+        if (auto *scatter = qobject_cast<QScatterSeries *>(s))
+            dots += scatter->count();
+    }
+    QCOMPARE(dots, 1);
+    QCOMPARE(form.drawnPointCount(), 8);
+}
+
+void TestChartForm::limitsAreLines_data()
+{
+    QTest::addColumn<int>("component");
+    QTest::addColumn<int>("lines"); // limit lines with points
+    QTest::newRow("dx: both sides") << 0 << 4;
+    QTest::newRow("magnitude: above only") << 2 << 2;
+}
+
+void TestChartForm::limitsAreLines()
+{
+    QFETCH(int, component);
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.warningLimit = 1;
+    s.alarmLimit = 2;
+    form.setSettings(s);
+    form.setJournal(journalOf(imageRows(1, {{1, true, 0.5, 0}}, 3) + imageRows(2, {{1, true, 0.7, 0}}, 3)));
+    form.showRun(3);
+    form.ComponentBox->setCurrentIndex(component);
+    const QMap<QString, int> lines = linesWithPoints(form.chart());
+    QTEST(lines.value("Предупредительный предел") + lines.value("Аварийный предел"), "lines");
+    QVERIFY(legendNames(form.chart()).contains("Аварийный предел"));
+    // The axis reaches the alarm limit, so the operator sees how far away it is.
+    auto *y = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Vertical).first());
+    QVERIFY(y->max() >= 0.7);
+}
+
+void TestChartForm::correctedSeriesOfAShakenCameraAreFlat()
+{
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 30; ++n) {
+        const double shake = n % 4 == 0 ? 9.0 : 0.0; // all targets jump together
+        rows += imageRows(n, {{1, true, 1 + shake, shake}, {2, true, shake, shake}, {3, true, shake, shake}}, 3);
+    }
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.referenceZones = {2, 3};
+    form.setSettings(s);
+    QVERIFY(form.CorrectedBox->isEnabled());
+    QVERIFY(form.CorrectedBox->isChecked());
+    form.setJournal(journalOf(rows));
+    form.showRun(3);
+    form.ComponentBox->setCurrentIndex(0); // dx
+    auto valuesOfZone1 = [&] {
+        QList<double> ys;
+        for (QAbstractSeries *series : form.chart()->series()) {
+            auto *line = qobject_cast<QLineSeries *>(series);
+            if (line && line->name() == QStringLiteral("Зона 1"))
+                for (const QPointF &p : line->points())
+                    ys << p.y();
+        }
+        std::sort(ys.begin(), ys.end());
+        ys.erase(std::unique(ys.begin(), ys.end()), ys.end());
+        return ys;
+    };
+    QCOMPARE(valuesOfZone1(), (QList<double>{1.0}));
+    form.CorrectedBox->setChecked(false);
+    QCOMPARE(valuesOfZone1(), (QList<double>{1.0, 10.0}));
+}
+
+void TestChartForm::updatesLiveImageByImage()
+{
+    TDisplacementChartForm form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.currentRunStarted();
+    form.imageMeasured(imageRows(1, {{1, true, 0.1, 0}, {2, false, 0, 0}}, 0));
+    QTRY_COMPARE(form.shownZones(), (QList<int>{1, 2}));
+    QTRY_COMPARE(form.drawnPointCount(), 1);
+    form.imageMeasured(imageRows(2, {{1, true, 0.2, 0}, {2, true, 0, 0.3}}, 0));
+    form.imageMeasured(imageRows(3, {{1, true, 0.3, 0}, {2, true, 0, 0.4}}, 0));
+    QTRY_COMPARE(form.drawnPointCount(), 5);
+    QCOMPARE(form.shownSeries().imageCount(), 3);
+    // The axis grows with the series (image numbers on the x axis).
+    form.AxisBox->setCurrentIndex(1);
+    form.imageMeasured(imageRows(4, {{1, true, 0.4, 0}, {2, true, 0, 0.5}}, 0));
+    auto *x = qobject_cast<QValueAxis *>(form.xAxis());
+    QTRY_COMPARE(x->max(), 4.0);
+    // A new run starts empty.
+    form.currentRunStarted();
+    QTRY_COMPARE(form.drawnPointCount(), 0);
+}
+
+void TestChartForm::longSeriesAreDownsampledAndZoomSamplesAgain()
+{
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 20000; ++n)
+        rows += imageRows(n, {{1, true, std::sin(n / 300.0), 0}, {2, n != 777, n == 12345 ? 50.0 : 0.0, 0}}, 3);
+    TDisplacementChartForm form;
+    form.resize(1000, 600);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setJournal(journalOf(rows));
+    form.showRun(3);
+    form.AxisBox->setCurrentIndex(1);
+    const int width = int(form.chart()->plotArea().width());
+    QVERIFY2(form.drawnPointCount() <= 2 * 2 * (width + 2), qPrintable(QString::number(form.drawnPointCount())));
+    // The one-image spike of zone 2 survives.
+    auto *y = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Vertical).first());
+    QVERIFY(y->max() >= 50);
+    // Zooming to 100 images shows each of them.
+    auto *x = qobject_cast<QValueAxis *>(form.xAxis());
+    form.view()->zoomX(1000, 100.0 / (x->max() - x->min()));
+    QVERIFY(x->max() - x->min() < 101);
+    QCOMPARE(form.drawnPointCount(), 2 * (int(x->max()) - int(std::ceil(x->min())) + 1 + 2));
+    // The wheel zooms about the mouse, the reset goes back to the whole run.
+    const QPointF centre = form.chart()->plotArea().center();
+    QWheelEvent wheel(centre, form.view()->mapToGlobal(centre.toPoint()), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form.view()->viewport(), &wheel);
+    QVERIFY(x->max() - x->min() > 101);
+    form.ResetButton->click();
+    QCOMPARE(x->min(), 1.0);
+    QCOMPARE(x->max(), 20000.0);
+}
+
+void TestChartForm::toolTipNamesImageTimeAndValues()
+{
+    LocaleGuard guard(QChar(','));
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.pixelSize = 0.5;
+    form.setSettings(s);
+    form.resize(900, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setJournal(journalOf(imageRows(1, {{2, true, 3, 4}}, 3) + imageRows(2, {{2, true, 6, 8}}, 3)));
+    form.showRun(3);
+    form.AxisBox->setCurrentIndex(1);
+    const QString tip = form.toolTipAt(QPointF(2, 5));
+    QCOMPARE(tip.section('\n', 0, 1), QStringLiteral("Зона 2\nСнимок 2: img0002.bmp"));
+    QVERIFY2(tip.endsWith(QStringLiteral("dx = 3,0000 мм\ndy = 4,0000 мм\nмодуль = 5,0000 мм")), qPrintable(tip));
+    QVERIFY(form.toolTipAt(QPointF(1.5, 0)).isEmpty()); // nowhere near an image
+}
+
+void TestChartForm::csvOfTheShownSeries()
+{
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.zonePixelSizes = {{1, 0.5}};
+    form.setSettings(s);
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 3; ++n)
+        rows += imageRows(n, {{1, true, 3, 4}, {2, n != 2, 0, 0.5 * n}}, 3);
+    form.setJournal(journalOf(rows));
+    form.showRun(3);
+    QCOMPARE(form.csv(), QByteArray("number,image,time,zone1_magnitude_mm,zone2_magnitude_px\r\n"
+                                    "1,img0001.bmp,2026-05-01T12:10:00Z,2.5000,0.5000\r\n"
+                                    "2,img0002.bmp,2026-05-01T12:20:00Z,2.5000,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00Z,2.5000,1.5000\r\n"));
+    // Only what is shown: the chosen zones, within the shown range.
+    form.AxisBox->setCurrentIndex(1);
+    form.ComponentBox->setCurrentIndex(1);
+    form.ZoneList->item(0)->setCheckState(Qt::Unchecked);
+    qobject_cast<QValueAxis *>(form.xAxis())->setRange(1.5, 3.5);
+    QCOMPARE(form.csv(), QByteArray("number,image,time,zone2_dy_px\r\n"
+                                    "2,img0002.bmp,2026-05-01T12:20:00Z,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00Z,1.5000\r\n"));
+    QTemporaryDir dir;
+    const QString file = dir.filePath("series.csv");
+    QVERIFY(form.saveCsv(file));
+    QCOMPARE(TestSupport::readFile(file), form.csv());
+}
+
+void TestChartForm::savesPictures_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("start");
+    QTest::newRow("png") << "chart.png" << QByteArray("\x89PNG");
+    QTest::newRow("svg") << "chart.SVG" << QByteArray("<?xml");
+}
+
+void TestChartForm::savesPictures()
+{
+    QFETCH(QString, name);
+    TDisplacementChartForm form;
+    form.resize(800, 500);
+    form.setJournal(journalOf(imageRows(1, {{1, true, 3, 4}}, 3) + imageRows(2, {{1, true, 3, 5}}, 3)));
+    form.showRun(3);
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    dialogs.answerFile(dir.filePath(name));
+    form.SavePictureButton->click();
+    const QByteArray bytes = TestSupport::readFile(dir.filePath(name));
+    QFETCH(QByteArray, start);
+    QVERIFY(bytes.startsWith(start));
+    QVERIFY(dialogs.messageTexts().isEmpty());
+}
+
+void TestChartForm::savingFailureIsShown()
+{
+    TDisplacementChartForm form;
+    form.setJournal(journalOf(imageRows(1, {{1, true, 3, 4}}, 3)));
+    form.showRun(3);
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    const QString missing = dir.filePath("no/such/dir/chart.png");
+    QVERIFY(!form.savePicture(missing));
+    QVERIFY(!form.saveCsv(dir.filePath("no/such/dir/series.csv")));
+    QCOMPARE(dialogs.messageTexts().size(), 2);
+    QVERIFY2(dialogs.messageTexts().at(0).startsWith("График не сохранен в " + missing + ": "),
+             qPrintable(dialogs.messageTexts().at(0)));
+    QVERIFY(dialogs.messageTexts().at(1).startsWith("Данные не сохранены в "));
+    QVERIFY(!QFile::exists(missing));
+}
+
+void TestChartForm::alarmIndicatorStaysUntilAcknowledged()
+{
+    AlarmIndicator indicator;
+    indicator.show();
+    QCOMPARE(indicator.level(), LimitLevel::None);
+    AlarmEvent warning;
+    warning.zone = 3;
+    warning.level = LimitLevel::Warning;
+    warning.magnitude = 1.5;
+    warning.limit = 1;
+    warning.image = "img0004.bmp";
+    indicator.addEvent(warning);
+    QCOMPARE(indicator.level(), LimitLevel::Warning);
+    QCOMPARE(indicator.text(), QStringLiteral("ПРЕДУПРЕЖДЕНИЕ"));
+    AlarmEvent alarm = warning;
+    alarm.level = LimitLevel::Alarm;
+    indicator.addEvent(alarm);
+    indicator.addEvent(warning); // a later warning does not lower it
+    QCOMPARE(indicator.level(), LimitLevel::Alarm);
+    QCOMPARE(indicator.text(), QStringLiteral("АВАРИЯ"));
+    QCOMPARE(indicator.events().size(), 3);
+    QVERIFY(indicator.toolTip().contains(QStringLiteral("Зона 3: смещение")));
+    QTest::mouseClick(&indicator, Qt::LeftButton);
+    QCOMPARE(indicator.level(), LimitLevel::None);
+    QVERIFY(indicator.events().isEmpty());
+}
+QTEST_MAIN(TestChartForm)
+#include "tst_chartform.moc"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "TJournalRow.h"
+
+#include <QList>
+#include <QTimeZone>
+
+// Journal rows for the monitoring tests: one image, zone by zone.
+struct ZoneValue
+{
+    int zone;
+    bool found;
+    double dx;
+    double dy;
+    bool hasOrigin = true;
+};
+
+inline QList<TJournalRow> imageRows(int number, const QList<ZoneValue> &zones, qint64 runId = 1)
+{
+    QList<TJournalRow> rows;
+    const QDateTime start(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC);
+    for (const ZoneValue &z : zones) {
+        TJournalRow row;
+        row.runId = runId;
+        row.number = number;
+        row.image = QStringLiteral("img%1.bmp").arg(number, 4, 10, QLatin1Char('0'));
+        row.imageTime = start.addSecs(600 * number);
+        row.processedAt = row.imageTime.addSecs(5);
+        row.zone = z.zone;
+        row.found = z.found;
+        row.hasOrigin = z.hasOrigin;
+        row.dx = z.found && z.hasOrigin ? z.dx : 0;
+        row.dy = z.found && z.hasOrigin ? z.dy : 0;
+        row.x = z.found ? 100 + z.dx : -1;
+        row.y = z.found ? 100 + z.dy : -1;
+        rows << row;
+    }
+    return rows;
+}

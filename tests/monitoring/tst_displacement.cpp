@@ -1,0 +1,281 @@
+// Correction by reference zones, units, limits and the export's columns.
+#include "Displacement.h"
+#include "IniFile.h"
+#include "MonitoringExport.h"
+#include "MonitoringRows.h"
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+
+class TestDisplacement : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void correction_data();
+    void correction();
+    void cameraShakeGivesFlatSeries();
+    void units_data();
+    void units();
+    void limits_data();
+    void limits();
+    void exportColumns();
+    void settingsRoundTrip_data();
+    void settingsRoundTrip();
+    void settingsRefuseBadValues();
+    void zoneList_data();
+    void zoneList();
+};
+
+static MonitoringSettings referencing(const QList<int> &zones)
+{
+    MonitoringSettings s;
+    s.referenceZones = zones;
+    return s;
+}
+
+void TestDisplacement::correction_data()
+{
+    QTest::addColumn<QList<int>>("references");
+    QTest::addColumn<QList<ZoneValue>>("zones");
+    QTest::addColumn<bool>("hasCorrected");
+    QTest::addColumn<double>("dx"); // zone 1, corrected
+    QTest::addColumn<double>("dy");
+
+    const QList<ZoneValue> all = {{1, true, 3, -1}, {5, true, 1, 1}, {9, true, 2, -1}};
+    QTest::newRow("no references: raw") << QList<int>{} << all << true << 3.0 << -1.0;
+    QTest::newRow("mean of two references") << QList<int>{5, 9} << all << true << 1.5 << -1.0;
+    QTest::newRow("one reference not found") << QList<int>{5, 9}
+                                             << QList<ZoneValue>{{1, true, 3, -1}, {5, false, 0, 0}, {9, true, 2, -1}}
+                                             << true << 1.0 << 0.0;
+    QTest::newRow("all references missing")
+        << QList<int>{5, 9} << QList<ZoneValue>{{1, true, 3, -1}, {5, false, 0, 0}, {9, false, 0, 0}} << false
+        << 0.0 << 0.0;
+    QTest::newRow("reference without origin is not used")
+        << QList<int>{5, 9} << QList<ZoneValue>{{1, true, 3, -1}, {5, true, 1, 1, false}, {9, true, 2, -1}} << true
+        << 1.0 << 0.0;
+    QTest::newRow("reference zone not in the zone file") << QList<int>{12} << all << false << 0.0 << 0.0;
+}
+
+void TestDisplacement::correction()
+{
+    QFETCH(QList<int>, references);
+    QFETCH(QList<ZoneValue>, zones);
+    QFETCH(bool, hasCorrected);
+    // The image among others, whose references must not leak into it.
+    QList<TJournalRow> rows = imageRows(1, {{1, true, 50, 50}, {5, true, 40, 40}, {9, true, 30, 30}});
+    rows += imageRows(2, zones);
+    rows += imageRows(2, {{5, true, 70, 70}}, 2); // another run, same image number
+    const QList<DisplacementPoint> points = Displacement::evaluate(rows, referencing(references));
+    QCOMPARE(points.size(), rows.size());
+    const DisplacementPoint &p = points.at(3);
+    QCOMPARE(p.zone, 1);
+    QCOMPARE(p.number, 2);
+    QCOMPARE(p.hasCorrected, hasCorrected);
+    QCOMPARE(p.dx, 3.0);
+    if (hasCorrected) {
+        QTEST(p.dxCorrected, "dx");
+        QTEST(p.dyCorrected, "dy");
+    }
+    double value = 0;
+    QCOMPARE(p.value(DisplacementComponent::Dx, true, &value), hasCorrected);
+    QVERIFY(p.value(DisplacementComponent::Dx, false, &value));
+    QCOMPARE(value, 3.0);
+}
+
+// The camera moves: every target jumps by the same amount in some images.
+// The corrected series of the monitored zones must stay where they were.
+void TestDisplacement::cameraShakeGivesFlatSeries()
+{
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 40; ++n) {
+        const double sx = (n % 7 == 0) ? 12.5 : (n % 5 == 0 ? -8.25 : 0.0);
+        const double sy = (n % 7 == 0) ? -3.0 : (n % 3 == 0 ? 6.0 : 0.0);
+        rows += imageRows(n, {{1, true, 0.5 + sx, 0.25 + sy}, {2, true, -1 + sx, 2 + sy}, {3, true, sx, sy},
+                              {4, n % 4 != 0, 0.1 + sx, -0.1 + sy}});
+    }
+    MonitoringSettings settings = referencing({3, 4});
+    settings.warningLimit = 1;
+    for (const DisplacementPoint &p : Displacement::evaluate(rows, settings)) {
+        if (p.zone != 1)
+            continue;
+        double dx = 0, dy = 0, m = 0;
+        QVERIFY(p.value(DisplacementComponent::Dx, true, &dx));
+        QVERIFY(p.value(DisplacementComponent::Dy, true, &dy));
+        // Zone 4 (0.1, -0.1 off the camera) is missing in every fourth image.
+        const bool both = p.number % 4 != 0;
+        QCOMPARE(dx, both ? 0.5 - 0.05 : 0.5);
+        QCOMPARE(dy, both ? 0.25 + 0.05 : 0.25);
+        QVERIFY(Displacement::monitoredMagnitude(p, settings, &m));
+        QCOMPARE(Displacement::levelOf(m, 1, settings), LimitLevel::None);
+    }
+}
+
+void TestDisplacement::units_data()
+{
+    QTest::addColumn<double>("pixelSize");
+    QTest::addColumn<double>("zonePixelSize"); // for zone 3, 0: none
+    QTest::addColumn<int>("zone");
+    QTest::addColumn<bool>("millimetres");
+    QTest::addColumn<double>("magnitude");
+
+    QTest::newRow("pixels") << 0.0 << 0.0 << 1 << false << 5.0;
+    QTest::newRow("one size for all") << 0.5 << 0.0 << 1 << true << 2.5;
+    QTest::newRow("zone at another distance") << 0.5 << 2.0 << 3 << true << 10.0;
+    QTest::newRow("other zones keep the general size") << 0.5 << 2.0 << 1 << true << 2.5;
+    QTest::newRow("zone size without general size") << 0.0 << 2.0 << 3 << true << 10.0;
+    QTest::newRow("only another zone has a size") << 0.0 << 2.0 << 1 << false << 5.0;
+}
+
+void TestDisplacement::units()
+{
+    QFETCH(double, pixelSize);
+    QFETCH(double, zonePixelSize);
+    QFETCH(int, zone);
+    MonitoringSettings s;
+    s.pixelSize = pixelSize;
+    if (zonePixelSize > 0)
+        s.zonePixelSizes.insert(3, zonePixelSize);
+    const QList<DisplacementPoint> points = Displacement::evaluate(imageRows(1, {{zone, true, 3, -4}}), s);
+    QTEST(points.first().inMillimetres(), "millimetres");
+    double m = 0;
+    QVERIFY(Displacement::monitoredMagnitude(points.first(), s, &m));
+    QTEST(m, "magnitude");
+}
+
+void TestDisplacement::limits_data()
+{
+    QTest::addColumn<double>("magnitude");
+    QTest::addColumn<int>("zone");
+    QTest::addColumn<int>("level");
+
+    // Warning 1, alarm 2; zone 3 alarms from 5 on, zone 4 warns from 0.5 on.
+    QTest::newRow("below") << 0.99 << 1 << int(LimitLevel::None);
+    QTest::newRow("at the warning limit is not past it") << 1.0 << 1 << int(LimitLevel::None);
+    QTest::newRow("past warning") << 1.01 << 1 << int(LimitLevel::Warning);
+    QTest::newRow("at the alarm limit") << 2.0 << 1 << int(LimitLevel::Warning);
+    QTest::newRow("past alarm") << 2.01 << 1 << int(LimitLevel::Alarm);
+    QTest::newRow("zone override keeps warning") << 4.0 << 3 << int(LimitLevel::Warning);
+    QTest::newRow("zone override alarm") << 5.5 << 3 << int(LimitLevel::Alarm);
+    QTest::newRow("zone warning override") << 0.6 << 4 << int(LimitLevel::Warning);
+}
+
+void TestDisplacement::limits()
+{
+    QFETCH(double, magnitude);
+    QFETCH(int, zone);
+    MonitoringSettings s;
+    s.warningLimit = 1;
+    s.alarmLimit = 2;
+    s.zoneAlarmLimits.insert(3, 5);
+    s.zoneWarningLimits.insert(4, 0.5);
+    QTEST(int(Displacement::levelOf(magnitude, zone, s)), "level");
+    // Without limits nothing is ever passed.
+    QCOMPARE(Displacement::levelOf(magnitude, zone, MonitoringSettings()), LimitLevel::None);
+}
+
+void TestDisplacement::exportColumns()
+{
+    QCOMPARE(MonitoringExport::header().join(QLatin1Char(',')), QStringLiteral("dx_corrected,dy_corrected,dx_mm,dy_mm"));
+    const QList<TJournalRow> rows = imageRows(1, {{1, true, 3, -1}, {2, false, 0, 0}, {3, true, 1, 1, false},
+                                                  {5, true, 1, 1}})
+        + imageRows(2, {{1, true, 3, -1}, {5, false, 0, 0}});
+    MonitoringSettings s = referencing({5});
+    s.pixelSize = 0.5;
+    const QList<QStringList> c = MonitoringExport::columns(rows, s);
+    QCOMPARE(c.size(), rows.size());
+    QCOMPARE(c.at(0), (QStringList{"2.0000", "-2.0000", "1.0000", "-1.0000"}));
+    QCOMPARE(c.at(1), (QStringList{"", "", "", ""})); // not found
+    QCOMPARE(c.at(2), (QStringList{"", "", "", ""})); // no origin
+    QCOMPARE(c.at(3), (QStringList{"0.0000", "0.0000", "0.0000", "0.0000"}));
+    QCOMPARE(c.at(4), (QStringList{"", "", "", ""})); // reference missing in the image
+    // Without references: corrected is raw; without a pixel size no millimetres.
+    const QList<QStringList> raw = MonitoringExport::columns(rows, MonitoringSettings());
+    QCOMPARE(raw.at(0), (QStringList{"3.0000", "-1.0000", "", ""}));
+    QCOMPARE(raw.at(4), (QStringList{"3.0000", "-1.0000", "", ""}));
+}
+
+void TestDisplacement::settingsRoundTrip_data()
+{
+    QTest::addColumn<QChar>("separator");
+    QTest::newRow(".") << QChar('.');
+    QTest::newRow(",") << QChar(',');
+}
+
+void TestDisplacement::settingsRoundTrip()
+{
+    QFETCH(QChar, separator);
+    LocaleGuard guard(separator);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Kelvarin2.ini"));
+    TestSupport::writeFile(path, "[Parameters]\nStartStyle=3\nAlarmLimit_7=9\n[Other]\nA=1\n");
+    MonitoringSettings s;
+    s.referenceZones = {5, 9};
+    s.pixelSize = 0.25;
+    s.zonePixelSizes = {{3, 1.5}};
+    s.warningLimit = 1.5;
+    s.alarmLimit = 3;
+    s.zoneAlarmLimits = {{2, 4.5}};
+    s.alarmCommand = QStringLiteral("/usr/bin/notify \"zone {zone}\" {level}");
+    IniFile ini(path);
+    QVERIFY(s.write(ini));
+    const QByteArray text = TestSupport::readFile(path);
+    const QByteArray expected = QByteArray("[Parameters]\nStartStyle=3\nAlarmLimit_7=\nReferenceZones=5,9\nPixelSize=0")
+        + char(separator.toLatin1()) + "25\nWarningLimit=1" + char(separator.toLatin1())
+        + "5\nAlarmLimit=3\nAlarmCommand=/usr/bin/notify \"zone {zone}\" {level}\nPixelSize_3=1"
+        + char(separator.toLatin1()) + "5\nAlarmLimit_2=4" + char(separator.toLatin1()) + "5\n[Other]\nA=1\n";
+    QCOMPARE(text, expected);
+    QStringList problems;
+    QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
+    QVERIFY(problems.isEmpty());
+    // A command quoted at both ends reads back as it was written.
+    s.alarmCommand = QStringLiteral("\"/opt/my tools/notify\" {zone} \"{image}\"");
+    QVERIFY(s.write(ini));
+    QCOMPARE(MonitoringSettings::readFile(path).alarmCommand, s.alarmCommand);
+}
+
+void TestDisplacement::settingsRefuseBadValues()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Kelvarin2.ini"));
+    TestSupport::writeFile(path, "[Parameters]\nReferenceZones=5,x\nPixelSize=-1\nWarningLimit=abc\nAlarmLimit=2\n"
+                                 "AlarmLimit_3=\nAlarmLimit_0=4\nAlarmLimit_x=4\nPixelSize_4=q\nwarninglimit_6=1\n");
+    QStringList problems;
+    const MonitoringSettings s = MonitoringSettings::readFile(path, &problems);
+    QVERIFY(s.referenceZones.isEmpty());
+    QCOMPARE(s.pixelSize, 0.0);
+    QCOMPARE(s.warningLimit, 0.0);
+    QCOMPARE(s.alarmLimit, 2.0);
+    QVERIFY(s.zoneAlarmLimits.isEmpty());
+    QVERIFY(s.zonePixelSizes.isEmpty());
+    QCOMPARE(s.zoneWarningLimits, (QMap<int, double>{{6, 1.0}}));
+    QCOMPARE(problems, (QStringList{"ReferenceZones", "PixelSize", "WarningLimit", "PixelSize_4"}));
+}
+
+void TestDisplacement::zoneList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QList<int>>("zones");
+    QTest::newRow("empty") << "" << true << QList<int>{};
+    QTest::newRow("comma") << "5,9" << true << QList<int>{5, 9};
+    QTest::newRow("blanks and semicolons") << " 5 ; 9  12" << true << QList<int>{5, 9, 12};
+    QTest::newRow("repeated") << "5,5" << true << QList<int>{5};
+    QTest::newRow("zero") << "0,5" << false << QList<int>{};
+    QTest::newRow("negative") << "-5" << false << QList<int>{};
+    QTest::newRow("decimal") << "5.5" << false << QList<int>{};
+    QTest::newRow("word") << "5,a" << false << QList<int>{};
+}
+
+void TestDisplacement::zoneList()
+{
+    QFETCH(QString, text);
+    QList<int> zones{77};
+    QTEST(MonitoringSettings::parseZoneList(text, &zones), "ok");
+    QTEST(zones, "zones");
+}
+
+QTEST_GUILESS_MAIN(TestDisplacement)
+#include "tst_displacement.moc"
