@@ -8,9 +8,12 @@
 
 // A Windows bitmap (BMP) file opened for measurement.
 //
-// open() reads and validates the headers only; pixel rows are read later, and
-// only the rows a request needs, so measuring a few zones of a large image
-// touches a small part of the file. The brightness of an 8-bit pixel is its
+// open() reads and validates the headers and maps the file into memory; pixel
+// rows are read later, and only the bytes a request covers, so measuring a few
+// zones of a large image touches a small part of the file. (Where the file
+// cannot be mapped, the rows a request needs are read in bands.) A mapped file
+// cut short by another program while it is read gives the error of a file that
+// changed after opening, not a crash. The brightness of an 8-bit pixel is its
 // stored palette index; of every other pixel the sum of its blue, green and red
 // (channels narrower than 8 bits widened by bit replication) times the 80-bit
 // value nearest to 1/3, rounded to a double.
@@ -53,6 +56,29 @@ public:
     // band, so a few zones spread over a large image cost a few reads instead
     // of one per zone row.
     void readBrightness(const std::vector<BrightnessRequest> &requests);
+
+    // Pixels as keys: small integers whose brightness the key table gives. A
+    // pixel's key is its B + G + R (after widening) for 16-, 24- and 32-bit
+    // images, its stored index for the others. Detection works on keys: two
+    // bytes a pixel instead of eight, and one table look-up gives the same
+    // double as reading brightness.
+    struct KeyTable
+    {
+        const double *brightness = nullptr; // brightness of key k: brightness[k]
+        int size = 0;                       // keys are below size (at most 766)
+        bool increasing = false;            // brightness never falls as the key grows
+    };
+    KeyTable keyTable();
+
+    // One rectangle (inclusive, within the image, y from the top as displayed)
+    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)].
+    struct KeyRequest
+    {
+        int x1, y1, x2, y2;
+        quint16 *out;
+        qsizetype rowStride;
+    };
+    void readKeys(const std::vector<KeyRequest> &requests);
 
     // The whole image as 0xffRRGGBB pixels, top row first, for display; 8-bit
     // images through their palette. `pixelsPerLine` is the destination stride.

@@ -98,6 +98,13 @@ void ReadParameters(const QString &fileName, TParameters &params,
          [&](const IniFile &f) { params.SaveToOneZip = readBool(f, "SaveToOneZip", defaults.SaveToOneZip); }},
         {"Ошибка чтения флага сохранения в zip-файл из ini-файла!",
          [&](const IniFile &f) { params.SaveToManyZip = readBool(f, "SaveToManyZip", defaults.SaveToManyZip); }},
+
+        // --- Centroid weighting: any value but 1 is the brightness weighting.
+        {"Ошибка чтения способа определения центра пятна из ini-файла!",
+         [&](const IniFile &f) {
+             const int w = readInt(f, "CentroidWeighting", defaults.CentroidWeighting);
+             params.CentroidWeighting = w == TParameters::WeightAboveThreshold ? w : TParameters::WeightByBrightness;
+         }},
     };
     for (const ReadStep &step : steps) {
         try {
@@ -132,7 +139,9 @@ bool WriteParameters(const QString &fileName, const TParameters &p, TMessageRepo
         && ini.writeBool(s, key("ResAutoSave"), p.ResAutoSave)
         && ini.writeReal(s, key("GlobalAverageYPercent"), p.GlobalAverageYPercent)
         && ini.writeBool(s, key("SaveToOneZip"), p.SaveToOneZip)
-        && ini.writeBool(s, key("SaveToManyZip"), p.SaveToManyZip);
+        && ini.writeBool(s, key("SaveToManyZip"), p.SaveToManyZip)
+        // --- Centroid weighting
+        && ini.writeInteger(s, key("CentroidWeighting"), p.CentroidWeighting);
     if (!ok)
         reporter.ReportMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи ini-файла!"));
     return ok;

@@ -31,6 +31,12 @@ struct TParameters
     bool SaveToOneZip = false;
     bool SaveToManyZip = false;
 
+    // --- Keys added after the original nineteen, each block written after them.
+
+    // The spot's centre: weights of its pixels.
+    enum CentroidWeightings { WeightByBrightness = 0, WeightAboveThreshold = 1 };
+    int CentroidWeighting = WeightByBrightness; // 0 brightness b, 1 brightness above the threshold b - T
+
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
 
@@ -52,7 +58,7 @@ struct TParametersActions
 void ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TMessageReporter &reporter);
 
-// Writes all nineteen keys in the writer's order, each at once; at the first
+// Writes all keys in the writer's order (the nineteen, then the added ones), each at once; at the first
 // failure the rest are skipped and "Ошибка записи ini-файла!" is reported.
 bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
 

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 struct TParameters;
@@ -79,16 +80,27 @@ public:
 
 private:
     TFinderHost &host() const;
+    // A zone's pixels as keys of the image (see BitmapFile::KeyTable), row by
+    // row: the key of (x, y) is keys[(y - top) * rowStride + (x - left)].
     struct ZoneRaster
     {
         QRect rect; // clipped to the image; empty when the zone covers no pixel
-        // Column by column: column x starts at brightness + (x - left) * columnStride.
-        const double *brightness = nullptr;
-        qsizetype columnStride = 0;
+        const quint16 *keys = nullptr;
+        qsizetype rowStride = 0;
+    };
+    // What one sweep over a zone's spot sums, in the one fixed order.
+    struct SpotSums
+    {
+        int area = 0;
+        double sum = 0;                  // brightness of the spot pixels
+        double sumX = 0, sumY = 0, weight = 0; // the centre's weighted sums
     };
 
     QRect clippedRect(const TZoneInfo &zone) const;
-    void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stop);
+    void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
+    double maximumOf(const ZoneRaster &raster) const;
+    SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset) const;
+    void keepMaskOf(const ZoneRaster &raster, double threshold);
     static QString stepText(double threshold, double maximum, int area);
     static TZoneMeasurement::Rejection rejectionOf(const TParameters &p, double mean, int area);
 
@@ -102,7 +114,9 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
-    std::vector<double> m_brightness; // what the zone rasters point into
+    std::unique_ptr<quint16[]> m_keys; // what the zone rasters point into; not cleared, every key is written
+    size_t m_keysCapacity = 0;
+    BitmapFile::KeyTable m_table;
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
     QList<TZoneMeasurement> m_measurements;

@@ -29,6 +29,7 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.maxS = QString::number(p.MaxSCount);
     v.percent = LocaleFormat::formatGeneral(p.GlobalAverageYPercent * 100);
     v.porog = LocaleFormat::formatGeneral(p.AverageYPorog);
+    v.centroidWeighting = p.CentroidWeighting;
     return v;
 }
 
@@ -80,6 +81,7 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
     p.SaveToManyZip = manyZip;
     p.StartDate = startDate(shown, p.StartDate);
     p.BufferDir = bufferDir;
+    p.CentroidWeighting = centroidWeighting;
     return AllTakenOver;
 }
 

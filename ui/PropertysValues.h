@@ -39,6 +39,7 @@ public:
     QString maxS;
     QString percent; // GlobalAverageYPercent x 100
     QString porog;
+    int centroidWeighting = 0; // TParameters::CentroidWeighting
 
     bool operator==(const PropertysValues &) const = default;
 

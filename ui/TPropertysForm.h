@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -82,6 +83,8 @@ public:
     QLineEdit *AverageYPorogPercentEdit = nullptr;
     QLabel *PorogLabel = nullptr;
     QLineEdit *AverageYPorogEdit = nullptr;
+    QLabel *CentroidLabel = nullptr;
+    QComboBox *CentroidComboBox = nullptr; // index = TParameters::CentroidWeighting
 
 public Q_SLOTS:
     void Button1Click();
