@@ -8,79 +8,19 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csetjmp>
-#include <csignal>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace BitmapDetail;
 
-// --- Reading a mapped file safely -----------------------------------------
-
-// A mapped file that another program cuts short while it is read raises
-// SIGBUS on the first page past its new end. Reads of mapped pixels run under
-// a guard: the handler sends such a fault on this thread back to the guard,
-// which reports the file as changed; any other SIGBUS keeps its default action.
-namespace {
-
-thread_local sigjmp_buf *t_busJump = nullptr;
-thread_local const quint8 *t_busLow = nullptr;
-thread_local const quint8 *t_busHigh = nullptr;
-
-void onBusError(int, siginfo_t *info, void *)
-{
-    const auto *at = static_cast<const quint8 *>(info->si_addr);
-    if (t_busJump && at >= t_busLow && at < t_busHigh)
-        siglongjmp(*t_busJump, 1);
-    // Not ours: returning makes the fault recur with the default action.
-    std::signal(SIGBUS, SIG_DFL);
-}
-
-void installBusHandler()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        struct sigaction action;
-        std::memset(&action, 0, sizeof action);
-        action.sa_sigaction = onBusError;
-        action.sa_flags = SA_SIGINFO;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGBUS, &action, nullptr);
-    });
-}
-
-// Runs `work` over the mapped bytes low..high; false when the file was cut
-// while it ran. `work` must not throw nor own anything that needs destroying.
-template<typename Work>
-bool guardedRead(const quint8 *low, const quint8 *high, const Work &work)
-{
-    sigjmp_buf jump;
-    if (sigsetjmp(jump, 1) != 0) {
-        t_busJump = nullptr;
-        return false;
-    }
-    t_busLow = low;
-    t_busHigh = high;
-    t_busJump = &jump;
-    work();
-    t_busJump = nullptr;
-    return true;
-}
-
-} // namespace
-
 BitmapFile::Private::~Private()
 {
-    if (mapped)
-        ::munmap(const_cast<quint8 *>(mapped), size_t(fileSize));
     if (fd >= 0)
         ::close(fd);
 }
@@ -149,20 +89,6 @@ QByteArray BitmapFile::Private::readHeaderBytes(qint64 offset, qint64 len) const
 }
 
 
-// Maps an uncompressed file whole, so that a request touches only the bytes it
-// covers and nothing is copied. Where mapping fails (a file system that does
-// not allow it), requests read bands of rows instead.
-void BitmapFile::Private::mapSource()
-{
-    if (fd < 0 || isRle() || fileSize <= 0)
-        return;
-    void *address = ::mmap(nullptr, size_t(fileSize), PROT_READ, MAP_SHARED, fd, 0);
-    if (address == MAP_FAILED)
-        return;
-    installBusHandler();
-    mapped = static_cast<const quint8 *>(address);
-}
-
 // --- Requests --------------------------------------------------------------
 
 void BitmapFile::Private::checkRect(int x1, int y1, int x2, int y2) const
@@ -187,41 +113,25 @@ void BitmapFile::Private::readBand(const std::vector<BitmapFile::KeyRequest> &re
         const qint64 qlo = qint64(q.x1) * bpp / 8;
         for (int r = first; r <= last; ++r) {
             const int y = fileRow(r); // the mapping is its own inverse
-            keysOfRow(band.data() + qint64(r - r0) * stride + (qlo - lo), qlo, q.x1, q.x2,
-                      q.out + qsizetype(y - q.y1) * q.rowStride);
+            keysOfRequestRow(q, band.data() + qint64(r - r0) * stride + (qlo - lo), qlo, y);
         }
     }
 }
 
-// Rectangles of an image in memory: mapped, decoded (RLE) or opened from bytes.
+// Rectangles of an image in memory: decoded (RLE) or opened from bytes.
 void BitmapFile::Private::readHeld(const std::vector<BitmapFile::KeyRequest> &requests)
 {
-    auto work = [&] {
-        for (const BitmapFile::KeyRequest &q : requests) {
-            const qint64 lo = qint64(q.x1) * (isRle() ? 8 : bpp) / 8;
-            for (int y = q.y1; y <= q.y2; ++y)
-                keysOfRow(rowBytes(fileRow(y), lo), lo, q.x1, q.x2, q.out + qsizetype(y - q.y1) * q.rowStride);
-        }
-    };
-    if (!mapped || isRle()) {
-        work();
-        return;
+    for (const BitmapFile::KeyRequest &q : requests) {
+        const qint64 lo = qint64(q.x1) * (isRle() ? 8 : bpp) / 8;
+        for (int y = q.y1; y <= q.y2; ++y)
+            keysOfRequestRow(q, rowBytes(fileRow(y), lo), lo, y);
     }
-    if (!guardedRead(mapped, mapped + fileSize + 65536, work))
-        changed();
-    checkStillWhole();
 }
 
-// A mapped file cut within its last page reads zeros instead of faulting: after
-// reading, the file must still hold every row it had when it was opened.
-void BitmapFile::Private::checkStillWhole() const
-{
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || st.st_size < pixelOffset + stride * height)
-        changed();
-}
-
-// Without a mapping: the row spans of the requests in file order, merged into bands.
+// A file: the row spans of the requests in file order, merged into bands read
+// with one call each. (Mapping the file copies nothing, but on the virtual
+// machines stations and build hosts run on, touching mapped pages costs more
+// than copying the rows.)
 void BitmapFile::Private::readBands(const std::vector<BitmapFile::KeyRequest> &requests)
 {
     struct Span { int r0, r1; qint64 lo, hi; const KeyRequest *request; };
@@ -270,7 +180,6 @@ void BitmapFile::open(const QString &path)
     auto p = std::make_unique<Private>();
     p->openSource(path);
     p->parseHeaders();
-    p->mapSource();
     p->open = true;
     d = std::move(p);
 }
@@ -312,6 +221,10 @@ void BitmapFile::readKeys(const std::vector<KeyRequest> &requests)
     for (const KeyRequest &q : requests)
         d->checkRect(q.x1, q.y1, q.x2, q.y2);
     d->keyTable(); // builds what keysOfRow looks up
+    for (const KeyRequest &q : requests) {
+        if (q.maxKey)
+            *q.maxKey = 0;
+    }
     if (d->isRle())
         d->ensureDecoded();
     if (d->held())
@@ -357,16 +270,8 @@ void BitmapFile::readRgb32(quint32 *pixels, qsizetype pixelsPerLine)
     if (d->isRle())
         d->ensureDecoded();
     if (d->held()) {
-        auto work = [&] {
-            for (int r = 0; r < d->height; ++r)
-                d->colourOfRow(d->rowBytes(r, 0), pixels + qsizetype(d->fileRow(r)) * pixelsPerLine);
-        };
-        if (!d->mapped || d->isRle())
-            work();
-        else if (!guardedRead(d->mapped, d->mapped + d->fileSize + 65536, work))
-            d->changed();
-        if (d->mapped)
-            d->checkStillWhole();
+        for (int r = 0; r < d->height; ++r)
+            d->colourOfRow(d->rowBytes(r, 0), pixels + qsizetype(d->fileRow(r)) * pixelsPerLine);
         return;
     }
     // Straight from the file in bands: display needs every row once.

@@ -8,12 +8,9 @@
 
 // A Windows bitmap (BMP) file opened for measurement.
 //
-// open() reads and validates the headers and maps the file into memory; pixel
-// rows are read later, and only the bytes a request covers, so measuring a few
-// zones of a large image touches a small part of the file. (Where the file
-// cannot be mapped, the rows a request needs are read in bands.) A mapped file
-// cut short by another program while it is read gives the error of a file that
-// changed after opening, not a crash. The brightness of an 8-bit pixel is its
+// open() reads and validates the headers only; pixel rows are read later, and
+// only the rows a request needs, so measuring a few zones of a large image
+// touches a small part of the file. The brightness of an 8-bit pixel is its
 // stored palette index; of every other pixel the sum of its blue, green and red
 // (channels narrower than 8 bits widened by bit replication) times the 80-bit
 // value nearest to 1/3, rounded to a double.
@@ -71,12 +68,14 @@ public:
     KeyTable keyTable();
 
     // One rectangle (inclusive, within the image, y from the top as displayed)
-    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)].
+    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)]; the
+    // largest of them goes to *maxKey when given, found on the way.
     struct KeyRequest
     {
         int x1, y1, x2, y2;
         quint16 *out;
         qsizetype rowStride;
+        quint16 *maxKey = nullptr;
     };
     void readKeys(const std::vector<KeyRequest> &requests);
 

@@ -26,9 +26,10 @@ inline constexpr qint64 kMaxSide = 65535 * 4;
 inline constexpr qint64 kMaxPixels = qint64(1) << 28;
 inline constexpr qint64 kMaxRlePixels = qint64(1) << 26;
 
-// The largest band of rows a batch of rectangles reads at once; the buffer is
-// kept for the next image, so after the first one no fresh memory is touched.
-inline constexpr qint64 kMaxBand = qint64(16) << 20;
+// The largest band of rows a batch of rectangles reads at once: small enough to
+// stay in the processor's cache between the read and the decoding. The buffer
+// is kept for the next image, so after the first one no fresh memory is touched.
+inline constexpr qint64 kMaxBand = qint64(256) << 10;
 // Rows between two rectangles' rows that are read along rather than skipped:
 // one read of a little more costs less than two reads.
 inline constexpr qint64 kBandJoinBytes = qint64(64) << 10;
@@ -89,7 +90,6 @@ struct BitmapFile::Private
     QString name;        // full path, or the name given to openBytes
     int fd = -1;
     QByteArray bytes;    // the whole file when opened from memory
-    const quint8 *mapped = nullptr; // the whole file mapped, when the system allows
     qint64 fileSize = 0;
 
     int width = 0;
@@ -112,8 +112,8 @@ struct BitmapFile::Private
 
     bool isRle() const { return compression == BitmapDetail::BiRle8 || compression == BitmapDetail::BiRle4; }
     int fileRow(int y) const { return topDown ? y : height - 1 - y; }
-    // Whether the pixel rows can be addressed in memory (mapped, held or decoded).
-    bool held() const { return isRle() || mapped || fd < 0; }
+    // Whether the pixel rows are in memory (opened from bytes, or decoded).
+    bool held() const { return isRle() || fd < 0; }
 
     [[noreturn]] void fail(const QString &textWithName) const;
     [[noreturn]] void damaged(const QString &reason) const;
@@ -123,8 +123,6 @@ struct BitmapFile::Private
 
     // BitmapFile.cpp: the source.
     void openSource(const QString &path);
-    void mapSource();
-    void checkStillWhole() const;
     qint64 readAt(qint64 offset, quint8 *dst, qint64 len) const;
     void readExact(qint64 offset, quint8 *dst, qint64 len) const;
     QByteArray readHeaderBytes(qint64 offset, qint64 len) const;
@@ -145,8 +143,10 @@ struct BitmapFile::Private
     void decodeRle(const quint8 *src, qint64 size);
     const quint8 *rowBytes(int r, qint64 lo) const;
     KeyTable keyTable();
-    // Keys of pixels x1..x2 of one row whose bytes from offset lo start at p.
-    void keysOfRow(const quint8 *p, qint64 lo, int x1, int x2, quint16 *out) const;
+    // Keys of pixels x1..x2 of one row whose bytes from offset lo start at p;
+    // returns the largest.
+    quint16 keysOfRow(const quint8 *p, qint64 lo, int x1, int x2, quint16 *out) const;
+    void keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const;
     void colourOfRow(const quint8 *p, quint32 *out) const;
 
     // BitmapFile.cpp: requests.

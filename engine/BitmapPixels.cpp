@@ -5,6 +5,7 @@
 
 #include "KelvarinError.h"
 
+#include <algorithm>
 #include <new>
 
 using namespace BitmapDetail;
@@ -106,13 +107,12 @@ void BitmapFile::Private::decodeRle(const quint8 *src, qint64 size)
 }
 
 // The byte at offset lo of file row r of an image held in memory: a decoded
-// RLE image, a mapped file, or a file opened from bytes.
+// RLE image, or a file opened from bytes.
 const quint8 *BitmapFile::Private::rowBytes(int r, qint64 lo) const
 {
     if (isRle())
         return decoded.data() + qint64(r) * width + lo;
-    const quint8 *base = mapped ? mapped : reinterpret_cast<const quint8 *>(bytes.constData());
-    return base + pixelOffset + r * stride + lo;
+    return reinterpret_cast<const quint8 *>(bytes.constData()) + pixelOffset + r * stride + lo;
 }
 
 // --- Pixels ---------------------------------------------------------------
@@ -150,52 +150,82 @@ BitmapFile::KeyTable BitmapFile::Private::keyTable()
     return {thirds().data(), 766, true};
 }
 
+namespace {
+
+// The keys of n pixels, each `Bytes` apart, as the sum of its first three
+// bytes, and their maximum: one loop the compiler can vectorise.
+template<int Bytes>
+quint16 channelSums(const quint8 *p, int n, quint16 *out)
+{
+    // Two plain loops vectorise where one with both does not. Keys stay below
+    // 766, so their signed maximum is theirs.
+    for (int i = 0; i < n; ++i)
+        out[i] = quint16(p[Bytes * i] + p[Bytes * i + 1] + p[Bytes * i + 2]);
+    const auto *keys = reinterpret_cast<const qint16 *>(out);
+    qint16 top = 0;
+    for (int i = 0; i < n; ++i)
+        top = std::max(top, keys[i]);
+    return quint16(top);
+}
+
+template<typename Key>
+quint16 keysBy(int n, quint16 *out, const Key &key)
+{
+    quint16 top = 0;
+    for (int i = 0; i < n; ++i) {
+        out[i] = key(i);
+        top = std::max(top, out[i]);
+    }
+    return top;
+}
+
+} // namespace
+
 // Keys of pixels x1..x2 of one row whose bytes from offset lo start at p, into
-// out[0..x2 - x1]. keyTable() must have been called for the image.
-void BitmapFile::Private::keysOfRow(const quint8 *p, qint64 lo, int x1, int x2, quint16 *out) const
+// out[0..x2 - x1]; returns the largest. keyTable() must have been called for
+// the image.
+quint16 BitmapFile::Private::keysOfRow(const quint8 *p, qint64 lo, int x1, int x2, quint16 *out) const
 {
     const int n = x2 - x1 + 1;
     switch (kind) {
     case PixelKind::Packed1: {
         const qint64 bit0 = qint64(x1) - lo * 8;
-        for (int i = 0; i < n; ++i) {
+        return keysBy(n, out, [&](int i) {
             const qint64 bit = bit0 + i;
-            out[i] = quint16((p[bit >> 3] >> (7 - (bit & 7))) & 1);
-        }
-        break;
+            return quint16((p[bit >> 3] >> (7 - (bit & 7))) & 1);
+        });
     }
     case PixelKind::Packed4: {
         const qint64 nibble0 = qint64(x1) - lo * 2;
-        for (int i = 0; i < n; ++i) {
+        return keysBy(n, out, [&](int i) {
             const qint64 nib = nibble0 + i;
-            out[i] = quint16((p[nib >> 1] >> ((nib & 1) ? 0 : 4)) & 0x0f);
-        }
-        break;
+            return quint16((p[nib >> 1] >> ((nib & 1) ? 0 : 4)) & 0x0f);
+        });
     }
     case PixelKind::Index8:
     case PixelKind::PaletteBytes:
-        for (int i = 0; i < n; ++i)
-            out[i] = p[i];
-        break;
+        return keysBy(n, out, [&](int i) { return quint16(p[i]); });
     case PixelKind::Bgr24:
-        for (int i = 0; i < n; ++i)
-            out[i] = quint16(p[3 * i] + p[3 * i + 1] + p[3 * i + 2]);
-        break;
+        return channelSums<3>(p, n, out);
     case PixelKind::Bgrx32:
-        for (int i = 0; i < n; ++i)
-            out[i] = quint16(p[4 * i] + p[4 * i + 1] + p[4 * i + 2]);
-        break;
+        return channelSums<4>(p, n, out);
     case PixelKind::Masks16:
-        for (int i = 0; i < n; ++i)
-            out[i] = sums16[le16(p + 2 * i)];
-        break;
+        return keysBy(n, out, [&](int i) { return sums16[le16(p + 2 * i)]; });
     case PixelKind::Masks32:
-        for (int i = 0; i < n; ++i) {
+        return keysBy(n, out, [&](int i) {
             const quint32 v = le32(p + 4 * i);
-            out[i] = quint16(channels[0].value(v) + channels[1].value(v) + channels[2].value(v));
-        }
-        break;
+            return quint16(channels[0].value(v) + channels[1].value(v) + channels[2].value(v));
+        });
     }
+    return 0;
+}
+
+// One row y of a request from bytes that start at offset lo of its file row.
+void BitmapFile::Private::keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const
+{
+    const quint16 top = keysOfRow(p, lo, q.x1, q.x2, q.out + qsizetype(y - q.y1) * q.rowStride);
+    if (q.maxKey)
+        *q.maxKey = std::max(*q.maxKey, top);
 }
 
 // A whole row (bytes from offset 0 at p) as 0xffRRGGBB pixels.

@@ -104,7 +104,8 @@ void TPointFinder::FillBrightness()
         } else {
             raster.keys = next;
             raster.rowStride = r.width();
-            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width()});
+            raster.hasMaxKey = true;
+            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), &raster.maxKey});
             next += qsizetype(r.width()) * r.height();
         }
     }
@@ -184,6 +185,8 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
     const int w = r.width();
     if (m_table.increasing) {
         // The largest key has the largest brightness: a plain integer maximum.
+        if (raster.hasMaxKey)
+            return std::max(0.0, m_table.brightness[raster.maxKey]);
         quint16 top = 0;
         for (int row = 0; row < r.height(); ++row) {
             const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
@@ -205,19 +208,33 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
 // (a pixel exactly at it is background); its area, its brightness and the
 // centre's sums with weights b - offset. The sweep runs x outer, y inner, both
 // upwards, so every sum accumulates in one fixed order whatever the machine.
-TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double threshold, double offset) const
+TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double threshold, double offset)
 {
     SpotSums s;
-    const QRect &r = raster.rect;
+    QRect r = raster.rect;
     if (r.isEmpty())
         return s;
     // Which keys are spot pixels, decided once per zone instead of once per pixel.
     std::array<quint8, 766> inSpot{};
     for (int k = 0; k < m_table.size; ++k)
         inSpot[size_t(k)] = m_table.brightness[k] > threshold;
+    if (m_table.increasing) {
+        // The spot keys are those from the first one up: a quick pass finds the
+        // rows and columns that hold any, and the sweep is confined to them.
+        // Skipping pixels outside the spot leaves every sum as it was.
+        int first = 0;
+        while (first < m_table.size && !inSpot[size_t(first)])
+            ++first;
+        if (first >= m_table.size)
+            return s;
+        r = spotBounds(raster, quint16(first));
+        if (r.isEmpty())
+            return s;
+    }
     const qsizetype stride = raster.rowStride;
+    const QRect &zone = raster.rect;
     for (int x = r.left(); x <= r.right(); ++x) {
-        const quint16 *column = raster.keys + (x - r.left());
+        const quint16 *column = raster.keys + (x - zone.left()) + qsizetype(r.top() - zone.top()) * stride;
         for (int j = 0; j < r.height(); ++j) {
             const quint16 key = column[j * stride];
             if (!inSpot[key])
@@ -232,6 +249,41 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double 
         }
     }
     return s;
+}
+
+// The rectangle around the pixels whose key is at least firstSpotKey; empty
+// when there are none. Row by row, in loops the compiler can vectorise.
+QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
+{
+    const QRect &r = raster.rect;
+    const int w = r.width();
+    if (raster.hasMaxKey && raster.maxKey < firstSpotKey)
+        return {};
+    m_columnHasSpot.assign(size_t(w), 0);
+    quint8 *columns = m_columnHasSpot.data();
+    int top = -1, bottom = -1;
+    for (int row = 0; row < r.height(); ++row) {
+        const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
+        quint8 any = 0;
+        for (int i = 0; i < w; ++i) {
+            const quint8 in = k[i] >= firstSpotKey;
+            columns[i] |= in;
+            any |= in;
+        }
+        if (any) {
+            if (top < 0)
+                top = row;
+            bottom = row;
+        }
+    }
+    if (top < 0)
+        return {};
+    int left = 0, right = w - 1;
+    while (!columns[left])
+        ++left;
+    while (!columns[right])
+        --right;
+    return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
 }
 
 void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)

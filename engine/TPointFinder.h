@@ -87,6 +87,8 @@ private:
         QRect rect; // clipped to the image; empty when the zone covers no pixel
         const quint16 *keys = nullptr;
         qsizetype rowStride = 0;
+        quint16 maxKey = 0;   // the largest key, when the reader found it
+        bool hasMaxKey = false;
     };
     // What one sweep over a zone's spot sums, in the one fixed order.
     struct SpotSums
@@ -99,7 +101,8 @@ private:
     QRect clippedRect(const TZoneInfo &zone) const;
     void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
     double maximumOf(const ZoneRaster &raster) const;
-    SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset) const;
+    SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset);
+    QRect spotBounds(const ZoneRaster &raster, quint16 firstSpotKey);
     void keepMaskOf(const ZoneRaster &raster, double threshold);
     static QString stepText(double threshold, double maximum, int area);
     static TZoneMeasurement::Rejection rejectionOf(const TParameters &p, double mean, int area);
@@ -117,6 +120,7 @@ private:
     std::unique_ptr<quint16[]> m_keys; // what the zone rasters point into; not cleared, every key is written
     size_t m_keysCapacity = 0;
     BitmapFile::KeyTable m_table;
+    std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
     QList<TZoneMeasurement> m_measurements;
