@@ -6,7 +6,8 @@
 static const QHash<QString, QStringList> &commandOptions()
 {
     static const QHash<QString, QStringList> options = {
-        {QStringLiteral("process"), {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out")}},
+        {QStringLiteral("process"),
+         {QStringLiteral("settings"), QStringLiteral("zones"), QStringLiteral("out"), QStringLiteral("jobs")}},
         {QStringLiteral("watch"), {QStringLiteral("settings"), QStringLiteral("zones")}},
         {QStringLiteral("calibrate"), {QStringLiteral("settings"), QStringLiteral("zones")}},
     };
@@ -45,6 +46,10 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             onlyPaths = true;
             continue;
         }
+        if (arg == QLatin1String("--archives") && options.command == QLatin1String("process")) {
+            options.archives = true; // a switch, without a value
+            continue;
+        }
         QString name = arg.mid(2);
         QString value;
         const qsizetype eq = name.indexOf(QLatin1Char('='));
@@ -65,6 +70,15 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
             return options;
         }
+        if (name == QLatin1String("jobs")) {
+            bool ok = false;
+            options.jobs = value.toInt(&ok);
+            if (!ok || options.jobs < 1) {
+                options.error = QStringLiteral("у параметра --jobs должно быть целое число не меньше 1: %1").arg(value);
+                return options;
+            }
+            continue;
+        }
         QString &target = name == QLatin1String("settings") ? options.settingsFile
                         : name == QLatin1String("zones")    ? options.zonesFile
                                                             : options.outBase;
@@ -77,7 +91,8 @@ QString CliOptions::usage()
 {
     return QStringLiteral(
         "Использование:\n"
-        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
+        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N]\n"
+        "                        [--archives] PATH...\n"
         "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
         "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
         "\n"
@@ -101,8 +116,13 @@ QString CliOptions::usage()
         "  --zones FILE     файл зон вместо указанного в настройках\n"
         "  --out BASE       имя набора результатов (по умолчанию следующее\n"
         "                   свободное имя в рабочей директории)\n"
+        "  --jobs N         обрабатывать N изображений одновременно (по умолчанию\n"
+        "                   по числу процессоров); результаты те же, что при 1\n"
+        "  --archives       каталог дает и свои архивы *.zip\n"
         "  PATH             файлы изображений в заданном порядке; каталог дает\n"
-        "                   свои файлы *.bmp по имени без учета регистра\n"
+        "                   свои файлы *.bmp по имени без учета регистра; архив\n"
+        "                   *.zip - свои файлы *.bmp по имени без учета регистра,\n"
+        "                   без распаковки на диск\n"
         "\n"
         "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
         "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон,\n"

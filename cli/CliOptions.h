@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The command line of the headless tool:
-//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
+//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N] [--archives] PATH...
 //   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
 //   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
 // plus --help and --version. Parsing never exits; errors come back as text.
@@ -18,6 +18,8 @@ struct CliOptions
     QString zonesFile;      // empty: the settings' zone file
     QString outBase;        // empty: the next free base in the working directory
     QStringList paths;
+    int jobs = 0;           // process: images measured at once; 0 = one per core
+    bool archives = false;  // process: directories also give their *.zip archives
     QString error;          // non-empty when the command line is unusable
 
     static CliOptions parse(const QStringList &arguments);

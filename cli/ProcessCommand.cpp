@@ -1,6 +1,8 @@
 #include "ProcessCommand.h"
 
+#include "ArchiveImages.h"
 #include "ImageList.h"
+#include "ParallelMeasuring.h"
 #include "TProcessingRun.h"
 
 #include <QDir>
@@ -22,7 +24,10 @@ int ProcessCommand::execute()
     TProcessingRun run(m_finder, m_params, m_host, times);
     if (!m_options.outBase.isEmpty())
         run.setResultsBase(QFileInfo(m_options.outBase).absoluteFilePath());
-    const QStringList images = ImageList::expand(m_options.paths);
+    // Archives are read in place; images are measured by as many jobs as asked.
+    const QStringList images = ArchiveImages::expand(m_options.paths, m_options.archives);
+    m_finder.setImageOpener(&ArchiveImages::open);
+    run.setJobs(m_options.jobs > 0 ? m_options.jobs : ParallelMeasuring::defaultJobs());
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
     if (!outcome.ran) {

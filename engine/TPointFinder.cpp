@@ -34,7 +34,10 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
         return;
     // Open into a fresh object so a failure leaves the previous image in place.
     BitmapFile image;
-    image.open(fileName);
+    if (m_opener)
+        m_opener(image, fileName);
+    else
+        image.open(fileName);
     m_image = std::move(image);
     m_width = m_image.width();
     m_height = m_image.height();
@@ -167,6 +170,17 @@ void TPointFinder::ProcessImage(const QString &path)
     }
     if (m_params.NeedVisualization)
         host.EndImage();
+}
+
+void TPointFinder::adoptImage(const QString &path, const QList<TZoneMeasurement> &measured)
+{
+    for (qsizetype i = 0; i < m_zones.size() && i < measured.size(); ++i) {
+        const TZoneMeasurement &m = measured.at(i);
+        m_zones[i].points.append(VT_Point(m.x, m.y));
+        SpotMeanSum += m.mean;
+    }
+    m_measurements = measured;
+    m_imagePath = path;
 }
 
 QString TPointFinder::stepText(double threshold, double maximum, int area)

@@ -8,6 +8,7 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -58,6 +59,17 @@ public:
 
     // Detection on one image: one point per zone, (-1, -1) when none passed.
     void ProcessImage(const QString &path);
+
+    // Takes over what another finder measured on one image (runs with several
+    // jobs): each zone's point, the image's measurements as the last ones and
+    // its spot means, added in zone order as detection adds them.
+    void adoptImage(const QString &path, const QList<TZoneMeasurement> &measured);
+
+    // How images are opened: by default BitmapFile::open on the path. A run
+    // over archives installs one that also opens "archive.zip:entry" names.
+    using ImageOpener = std::function<void(BitmapFile &, const QString &)>;
+    void setImageOpener(ImageOpener opener) { m_opener = std::move(opener); }
+    const ImageOpener &imageOpener() const { return m_opener; }
 
     // trunc(SpotMeanSum / number of zones x GlobalAverageYPercent); throws
     // KelvarinError when there are no zones.
@@ -124,4 +136,5 @@ private:
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
     QList<TZoneMeasurement> m_measurements;
+    ImageOpener m_opener;
 };

@@ -30,11 +30,15 @@ public:
 
     // The base name to save under instead of the next free one in WorkDir.
     void setResultsBase(const QString &base) { m_fixedBase = base; }
+    // Images measured at once (the headless tool's --jobs); 1, the default,
+    // measures them one after the other. Step-by-step runs always take one.
+    void setJobs(int jobs) { m_jobs = jobs; }
 
     Outcome Run(const QStringList &imagePaths);
 
 private:
     void processImages(const QStringList &imagePaths, Outcome &outcome);
+    void processInParallel(const QStringList &imagePaths, Outcome &outcome);
     void finish(Outcome &outcome);
 
     TPointFinder &m_finder;
@@ -42,4 +46,5 @@ private:
     TRunHost &m_host;
     TRunTimes &m_times;
     QString m_fixedBase;
+    int m_jobs = 1;
 };

@@ -3,7 +3,8 @@
 # Uses sudo when not run as root; does nothing when everything is installed.
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev
-          qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip)
+          qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip
+          libzip-dev pkg-config)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
