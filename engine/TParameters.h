@@ -58,8 +58,11 @@ struct TParametersActions
 void ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TMessageReporter &reporter);
 
-// Writes all keys in the writer's order (the nineteen, then the added ones), each at once; at the first
-// failure the rest are skipped and "Ошибка записи ini-файла!" is reported.
+// Writes all keys in the writer's order (the nineteen, then the added ones):
+// the file is read once, the keys changed in place and the file replaced once,
+// atomically. A value that cannot be stored (a line break) or a file that
+// cannot be read or written leaves the file as it was and reports "Ошибка
+// записи ini-файла!".
 bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
 
 // The section name of the settings file.

@@ -245,6 +245,14 @@ void TestSettings::failedWriteReportsOnce()
     IniFile ini(injected);
     QVERIFY(ini.load());
     QCOMPARE(ini.readInteger(QStringLiteral("Parameters"), QStringLiteral("MinSCount"), -7), -7);
+
+    // Nothing half done: a settings file that was there stays byte for byte.
+    const QByteArray before = "; kept\r\n[Parameters]\r\nMinSCount=5\r\n";
+    TestSupport::writeFile(injected, before);
+    reporter.texts.clear();
+    QVERIFY(!WriteParameters(injected, p, reporter));
+    QCOMPARE(reporter.texts, QStringList{"Ошибка записи ini-файла!"});
+    QCOMPARE(TestSupport::readFile(injected), before);
 }
 
 void TestSettings::iniReadsCaseInsensitiveAndTrims()
