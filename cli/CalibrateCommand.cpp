@@ -1,6 +1,7 @@
 #include "CalibrateCommand.h"
 
 #include "KelvarinError.h"
+#include "ThresholdCalibration.h"
 
 #include <QTextStream>
 
@@ -10,16 +11,14 @@ int CalibrateCommand::execute()
         return BadInput;
     try {
         // Without zones there is nothing to average: the engine's own message, before any work.
-        m_finder.RecommendThreshold();
+        ThresholdCalibration::checkZones(m_finder);
     } catch (const KelvarinError &failure) {
         fail(failure.message());
         return BadInput;
     }
-    m_finder.SpotMeanSum = 0;
     int recommended = 0;
     try {
-        m_finder.ProcessImage(m_options.paths.first());
-        recommended = m_finder.RecommendThreshold();
+        recommended = ThresholdCalibration::recommend(m_finder, m_options.paths.first());
     } catch (const KelvarinError &failure) {
         fail(failure.message());
         return WorkFailed;
