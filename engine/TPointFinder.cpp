@@ -390,7 +390,8 @@ int TPointFinder::RecommendThreshold() const
 {
     if (m_zones.isEmpty())
         throw KelvarinError(QStringLiteral("Нет ни одной зоны: рекомендуемый порог яркости не определен."));
-    const double value = std::trunc(SpotMeanSum / m_zones.size() * m_params.GlobalAverageYPercent);
+    // The zone count is far below 2^53, so it converts exactly.
+    const double value = std::trunc(SpotMeanSum / double(m_zones.size()) * m_params.GlobalAverageYPercent);
     // A percentage edited by hand into the settings file may give a value no threshold can hold.
     if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         throw KelvarinError(QStringLiteral("Рекомендуемый порог яркости %1 вне допустимых пределов.")

@@ -4,6 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
+# CI builds the core libraries with their extra warnings as errors.
+cmake -S "$root" -B "$root/build" -DKELVARIN_WERROR=ON >/dev/null
 "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j"$(nproc)"
 if [ -x "$root/tests/fuzz/run_fuzz.sh" ] && command -v clang++ >/dev/null; then
