@@ -233,7 +233,8 @@ void BitmapFile::readKeys(const std::vector<KeyRequest> &requests)
         d->readBands(requests);
 }
 
-// Through keys: each rectangle's keys row by row, then its brightness column by column.
+// Through keys: all rectangles' keys in one batch, row by row, then each
+// rectangle's brightness column by column.
 void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
 {
     if (!isOpen())
@@ -241,18 +242,25 @@ void BitmapFile::readBrightness(const std::vector<BrightnessRequest> &requests)
     for (const BrightnessRequest &q : requests)
         d->checkRect(q.x1, q.y1, q.x2, q.y2);
     const KeyTable table = keyTable();
-    for (const BrightnessRequest &q : requests) {
-        const qsizetype w = qsizetype(q.x2) - q.x1 + 1, h = qsizetype(q.y2) - q.y1 + 1;
-        std::vector<quint16> keys;
-        try {
-            keys.resize(size_t(w * h));
-        } catch (const std::bad_alloc &) {
-            d->fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
+    std::vector<std::vector<quint16>> keys(requests.size());
+    std::vector<KeyRequest> keyRequests;
+    try {
+        for (size_t i = 0; i < requests.size(); ++i) {
+            const BrightnessRequest &q = requests[i];
+            const qsizetype w = qsizetype(q.x2) - q.x1 + 1, h = qsizetype(q.y2) - q.y1 + 1;
+            keys[i].resize(size_t(w * h));
+            keyRequests.push_back({q.x1, q.y1, q.x2, q.y2, keys[i].data(), w});
         }
-        readKeys({{q.x1, q.y1, q.x2, q.y2, keys.data(), w}});
+    } catch (const std::bad_alloc &) {
+        d->fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
+    }
+    readKeys(keyRequests);
+    for (size_t i = 0; i < requests.size(); ++i) {
+        const BrightnessRequest &q = requests[i];
+        const qsizetype w = qsizetype(q.x2) - q.x1 + 1, h = qsizetype(q.y2) - q.y1 + 1;
         for (qsizetype x = 0; x < w; ++x)
             for (qsizetype y = 0; y < h; ++y)
-                q.out[x * h + y] = table.brightness[keys[size_t(y * w + x)]];
+                q.out[x * h + y] = table.brightness[keys[i][size_t(y * w + x)]];
     }
 }
 
