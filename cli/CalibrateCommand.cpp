@@ -7,7 +7,7 @@
 
 int CalibrateCommand::execute()
 {
-    if (!expectPaths(1, QStringLiteral("укажите одно изображение")) || !loadSettings() || !readZones())
+    if (!expectPaths(1, QStringLiteral("укажите одно изображение")) || !loadSettings() || !readZones(false))
         return BadInput;
     try {
         // Without zones there is nothing to average: the engine's own message, before any work.

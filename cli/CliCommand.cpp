@@ -2,6 +2,7 @@
 
 #include "CliSettings.h"
 
+#include <QFileInfo>
 #include <QTextStream>
 
 CliCommand::CliCommand(const CliOptions &options, QTextStream &out, QTextStream &err)
@@ -19,21 +20,34 @@ bool CliCommand::loadSettings()
     }
     // Nobody answers step dialogs in a terminal.
     m_params.Steps = false;
+    if (QFileInfo(m_params.WorkDir).isDir())
+        m_host.setEventLogDirectory(m_params.WorkDir);
     return true;
 }
 
-bool CliCommand::readZones()
+bool CliCommand::readZones(bool requireZones)
 {
-    if (m_finder.ReadZoneFile(m_params.ZonesFileName))
-        return true;
-    failZones();
-    return false;
+    if (!m_finder.ReadZoneFile(m_params.ZonesFileName)) {
+        failZones();
+        return false;
+    }
+    // Without a zone there is nothing to find: the same refusal for every command.
+    if (requireZones && m_finder.zones().isEmpty()) {
+        fail(QStringLiteral("в файле зон %1 нет ни одной зоны").arg(m_params.ZonesFileName));
+        return false;
+    }
+    return true;
 }
 
 void CliCommand::failZones()
 {
-    fail(QStringLiteral("файл зон: %1")
-             .arg(m_params.ZonesFileName.isEmpty() ? QStringLiteral("(не задан)") : m_params.ZonesFileName));
+    const QString reason = m_finder.zoneFileError();
+    if (m_params.ZonesFileName.isEmpty())
+        fail(QStringLiteral("файл зон: (не задан)"));
+    else if (reason.isEmpty())
+        fail(QStringLiteral("файл зон: %1").arg(m_params.ZonesFileName));
+    else
+        fail(QStringLiteral("файл зон: %1 - %2").arg(m_params.ZonesFileName, reason));
 }
 
 bool CliCommand::expectPaths(int count, const QString &what)

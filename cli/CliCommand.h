@@ -23,8 +23,9 @@ protected:
     // Reads the settings (--settings, or the user's own file, or the
     // defaults) with --zones in force; steps are never shown here.
     bool loadSettings();
-    // Reads the zone file into the engine; false once the reason is printed.
-    bool readZones();
+    // Reads the zone file into the engine; false once the reason is printed,
+    // also when it holds no zone and `requireZones` is set (exit status 2 everywhere).
+    bool readZones(bool requireZones = true);
     // Prints which zone file could not be read.
     void failZones();
     // Exactly `count` paths were given; otherwise prints `what` is wanted.

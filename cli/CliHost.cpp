@@ -7,7 +7,7 @@
 
 #include <atomic>
 
-static std::atomic<bool> signalStop{false};
+static std::atomic<int> signalStop{0};
 
 CliHost::CliHost(QTextStream &err)
     : m_err(err)
@@ -16,7 +16,7 @@ CliHost::CliHost(QTextStream &err)
 
 void CliHost::ProcessEvents()
 {
-    if (m_finder && signalStop.load())
+    if (m_finder && signalStop.load() != 0)
         m_finder->StopRequested = true;
 }
 
@@ -36,15 +36,23 @@ void CliHost::ImageProcessed(const QString &path, int index)
           << Qt::endl;
 }
 
-void CliHost::ReportError(const QString &text)
+void CliHost::report(const TIssue &issue)
 {
-    m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
+    m_err << QStringLiteral("kelvarin2-cli: ") << issue.text << Qt::endl;
+    m_events.report(issue);
+    if (!m_events.lastFailure().isEmpty()) {
+        m_err << QStringLiteral("kelvarin2-cli: журнал событий %1 не дописан: %2")
+                     .arg(m_events.path(), m_events.lastFailure())
+              << Qt::endl;
+    }
 }
 
+// The engine's own messages (settings, zone file) are errors of the settings.
 void CliHost::ReportMessage(const QString &caption, const QString &text)
 {
-    Q_UNUSED(caption);
-    m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
+    TIssue issue = TIssue::make(TIssue::Severity::Error, TIssue::Source::Settings, QString(), text);
+    issue.caption = caption;
+    report(issue);
 }
 
 QList<int> CliHost::foundPerZone() const
@@ -61,12 +69,18 @@ QList<int> CliHost::foundPerZone() const
     return counts;
 }
 
-void CliHost::requestStop()
+void CliHost::requestStop(int signalNumber)
 {
-    signalStop.store(true);
+    signalStop.store(signalNumber);
 }
 
 bool CliHost::stopRequested()
 {
-    return signalStop.load();
+    return signalStop.load() != 0;
+}
+
+int CliHost::interruptedStatus()
+{
+    const int signalNumber = signalStop.load();
+    return signalNumber == 0 ? 0 : 128 + signalNumber;
 }

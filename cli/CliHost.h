@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventLog.h"
 #include "TFinderHost.h"
 #include "TMessageReporter.h"
 #include "TRunHost.h"
@@ -10,8 +11,9 @@
 class QTextStream;
 class TPointFinder;
 
-// The terminal side of a run: progress lines and messages go to standard
-// error; the view hooks show nothing and step dialogs never stop.
+// The terminal side of a run: progress lines and every reported issue go to
+// standard error, warnings and errors also to the event log of the working
+// directory; the view hooks show nothing and step dialogs never stop.
 class CliHost : public TRunHost, public TFinderHost, public TMessageReporter
 {
 public:
@@ -23,17 +25,24 @@ public:
     void EnableCommands(bool) override {}
     void ProcessEvents() override;
     void ImageProcessed(const QString &path, int index) override;
-    void ReportError(const QString &text) override;
+    void report(const TIssue &issue) override;
     void ReportMessage(const QString &caption, const QString &text) override;
+
+    // Where the event log goes: the working directory once the settings are read.
+    void setEventLogDirectory(const QString &directory) { m_events.setDirectory(directory); }
 
     // Number of images in which each zone's spot was found, by zone.
     QList<int> foundPerZone() const;
 
     // A stop asked for by a signal handler; checked between images.
-    static void requestStop();
+    static void requestStop(int signalNumber);
     static bool stopRequested();
+    // The status a shell gives a command ended by the stopping signal: 130
+    // for SIGINT, 143 for SIGTERM; 0 when no signal came.
+    static int interruptedStatus();
 
 private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
+    EventLog m_events;
 };

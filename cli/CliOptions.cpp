@@ -14,6 +14,16 @@ static const QHash<QString, QStringList> &commandOptions()
     return options;
 }
 
+static bool isHelp(const QString &arg)
+{
+    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
+}
+
+static bool isHelpOrVersion(const QString &arg)
+{
+    return isHelp(arg) || arg == QLatin1String("--version");
+}
+
 CliOptions CliOptions::parse(const QStringList &arguments)
 {
     CliOptions options;
@@ -22,9 +32,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         options.error = QStringLiteral("не указана команда");
         return options;
     }
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h")))
+    // Help and version count only where options stand: before the command or
+    // among its options, never after "--" or the first path (an image may be named "-h").
+    const QString &first = args.first();
+    if (isHelp(first))
         return options;
-    if (args.contains(QStringLiteral("--version"))) {
+    if (first == QLatin1String("--version")) {
         options.action = Action::Version;
         return options;
     }
@@ -38,7 +51,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     bool onlyPaths = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
-        if (onlyPaths || !arg.startsWith(QLatin1String("--"))) {
+        const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
+        if (!optionsEnded && (isHelp(arg) || arg == QLatin1String("--version"))) {
+            CliOptions shown;
+            shown.action = isHelp(arg) ? Action::Help : Action::Version;
+            return shown;
+        }
+        if (onlyPaths || !arg.startsWith(QLatin1String("--")) || (optionsEnded && isHelpOrVersion(arg))) {
             options.paths << arg;
             continue;
         }
@@ -105,9 +124,17 @@ QString CliOptions::usage()
         "          переносится в рабочую директорию, как указано в настройках, и\n"
         "          набор результатов (следующее свободное имя в рабочей директории)\n"
         "          переписывается. Изображение, которое не удается обработать,\n"
-        "          откладывается в BUFFERDIR/Отложенные. На каждое изображение -\n"
+        "          откладывается в BUFFERDIR/Отложенные. Изображение, которое\n"
+        "          обработано, но не заархивировано или не перенесено, остается в\n"
+        "          BUFFERDIR и переносится позже (пауза растет до минуты), не\n"
+        "          обрабатываясь повторно. Уже сохраненное никогда не заменяется:\n"
+        "          повторное имя получает \"~2\", \"~3\"... перед расширением\n"
+        "          (dup~2.bmp в общем архиве и в рабочей директории,\n"
+        "          BASE_dup~2.zip для отдельных архивов). На каждое изображение -\n"
         "          строка в stderr; Ctrl+C (SIGINT) или SIGTERM завершает работу,\n"
-        "          записав результаты.\n"
+        "          записав результаты (если ни одно изображение не обработано,\n"
+        "          ничего не записывается).\n"
+
         "calibrate обрабатывает изображение IMAGE и печатает рекомендуемый порог\n"
         "          яркости (AverageYPorog); настройки не изменяются.\n"
         "\n"
@@ -123,10 +150,20 @@ QString CliOptions::usage()
         "                   свои файлы *.bmp по имени без учета регистра; архив\n"
         "                   *.zip - свои файлы *.bmp по имени без учета регистра,\n"
         "                   без распаковки на диск\n"
+        "  --               конец параметров: все следующие аргументы - пути\n"
+        "                   (так обрабатывается изображение с именем \"-h\")\n"
         "\n"
         "Коды возврата: 0 - успех, 1 - изображение не прочитано или результаты\n"
         "не записаны, 2 - ошибка в командной строке, файле настроек или файле зон,\n"
-        "нет буферной или рабочей директории, нет ни одной зоны.\n"
+        "нет буферной или рабочей директории, нет ни одной зоны; process,\n"
+        "прерванный сигналом, записывает полученные результаты и возвращает\n"
+        "130 (SIGINT, Ctrl+C) или 143 (SIGTERM); watch, остановленный сигналом,\n"
+        "возвращает 0, если результаты записаны.\n"
+        "\n"
+        "Предупреждения и ошибки (отложенные и пропущенные изображения, сбои\n"
+        "архивации и записи) печатаются в stderr и дописываются в журнал событий\n"
+        "kelvarin2-events.log рабочей директории: строка на событие, UTF-8,\n"
+        "время<TAB>уровень<TAB>источник<TAB>файл<TAB>сообщение.\n"
         "\n"
         "  --help           эта справка\n"
         "  --version        версия программы\n");

@@ -7,19 +7,23 @@
 #include <QDir>
 #include <QFileInfo>
 
-// A settings file named on the command line must exist, be readable, and be
-// an ini file of this program: an empty file is fine (every default), but a
-// non-empty one without the section is some other file given by mistake.
-static bool checkGivenFile(const QString &path, QString *error)
+// A settings file must be a readable regular file (a pipe or a device at the
+// default path would block the tool or fill its memory). One named on the
+// command line must exist and be an ini file of this program: an empty file
+// is fine (every default), but a non-empty one without the section is some
+// other file given by mistake. The user's own file may be missing.
+static bool checkFile(const QString &path, bool mustExist, QString *error)
 {
-    const QFileInfo info(path);
-    if (!info.exists() || !info.isFile()) {
-        *error = QStringLiteral("файл настроек %1 не найден").arg(path);
-        return false;
-    }
     IniFile ini(path);
     if (!ini.load()) {
-        *error = QStringLiteral("файл настроек %1 не читается").arg(path);
+        *error = QStringLiteral("файл настроек: %1").arg(ini.errorText());
+        return false;
+    }
+    const QFileInfo info(path);
+    if (!mustExist)
+        return true;
+    if (!info.exists()) {
+        *error = QStringLiteral("файл настроек %1 не найден").arg(path);
         return false;
     }
     if (info.size() > 0 && !ini.hasSection(QString::fromLatin1(ParametersSection))) {
@@ -33,12 +37,10 @@ static bool checkGivenFile(const QString &path, QString *error)
 bool CliSettings::load(const QString &settingsFile, const QString &zonesFile, TParameters *params,
                        TMessageReporter &reporter, QString *error)
 {
-    QString file = settingsFile;
-    if (file.isEmpty()) {
-        file = SettingsLocation::directory() + QLatin1String("/Kelvarin2.ini");
-    } else if (!checkGivenFile(file, error)) {
+    const QString file = settingsFile.isEmpty() ? SettingsLocation::directory() + QLatin1String("/Kelvarin2.ini")
+                                                : settingsFile;
+    if (!checkFile(file, !settingsFile.isEmpty(), error))
         return false;
-    }
     TParametersActions actions;
     actions.startDirectory = QDir::currentPath();
     actions.applyWorkDir = [](const QString &dir) {
@@ -49,7 +51,7 @@ bool CliSettings::load(const QString &settingsFile, const QString &zonesFile, TP
     // Result names come from the working directory's last component, which a
     // relative "." does not have.
     if (!params->WorkDir.isEmpty())
-        params->WorkDir = QDir(params->WorkDir).absolutePath();
+        params->WorkDir = QDir::cleanPath(QDir(params->WorkDir).absolutePath());
     if (!zonesFile.isEmpty())
         params->ZonesFileName = zonesFile;
     return true;

@@ -4,8 +4,8 @@
 
 class QTextStream;
 
-// The terminal side of a watch: there are no lists to move or lock, and the
-// watch's notices (an image set aside, results not written) are printed.
+// The terminal side of a watch: there are no lists to move or lock (the
+// watch's notices go through the run host's report()).
 class CliStartHost : public TStartHost
 {
 public:
@@ -15,7 +15,6 @@ public:
     void ShowDirectory(const QString &) override {}
     // The tool never waits for a start time.
     void StartScheduledRun() override {}
-    void WatchNotice(const QString &text) override;
 
 private:
     QTextStream &m_err;

@@ -11,7 +11,7 @@
 
 int ProcessCommand::execute()
 {
-    if (!expectPaths(-1, QStringLiteral("не указаны изображения")) || !loadSettings())
+    if (!expectPaths(-1, QStringLiteral("не указаны изображения")) || !loadSettings() || !readZones())
         return BadInput;
     // A headless run exists to write its results.
     m_params.ResAutoSave = true;
@@ -22,8 +22,13 @@ int ProcessCommand::execute()
 
     TRunTimes times;
     TProcessingRun run(m_finder, m_params, m_host, times);
-    if (!m_options.outBase.isEmpty())
-        run.setResultsBase(QFileInfo(m_options.outBase).absoluteFilePath());
+    if (!m_options.outBase.isEmpty()) {
+        const QFileInfo out(QDir::cleanPath(QFileInfo(m_options.outBase).absoluteFilePath()));
+        run.setResultsBase(out.filePath());
+        // Without a working directory the event log goes beside the results.
+        if (!QFileInfo(m_params.WorkDir).isDir())
+            m_host.setEventLogDirectory(out.path());
+    }
     // Archives are read in place; images are measured by as many jobs as asked.
     const QStringList images = ArchiveImages::expand(m_options.paths, m_options.archives);
     m_finder.setImageOpener(&ArchiveImages::open);
@@ -36,7 +41,12 @@ int ProcessCommand::execute()
     }
 
     printSummary(outcome, m_host.foundPerZone());
-    return outcome.imageError.isEmpty() && outcome.saveError.isEmpty() ? Success : WorkFailed;
+    if (!outcome.imageError.isEmpty() || !outcome.saveError.isEmpty())
+        return WorkFailed;
+    // Stopped by a signal: the results so far are written, but the run is not whole.
+    if (outcome.stopped && CliHost::interruptedStatus() != 0)
+        return CliHost::interruptedStatus();
+    return Success;
 }
 
 void ProcessCommand::printSummary(const TProcessingRun::Outcome &outcome, const QList<int> &found)

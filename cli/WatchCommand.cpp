@@ -47,7 +47,10 @@ int WatchCommand::execute()
     });
     loop.exec();
 
-    m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
+    if (control.endedWithNothingProcessed())
+        m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
+    else
+        m_out << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log").arg(base) << Qt::endl;
     m_out << QStringLiteral("Изображений: %1").arg(ResultFiles::fileCount(m_finder.zones())) << Qt::endl;
     return control.resultsWritten() ? Success : WorkFailed;
 }

@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdio>
 
-static void onSignal(int)
+static void onSignal(int signalNumber)
 {
-    CliHost::requestStop();
+    CliHost::requestStop(signalNumber);
 }
 
 int main(int argc, char *argv[])

@@ -1,5 +1,7 @@
 #include "TableFile.h"
 
+#include "RegularFile.h"
+
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "TableNumber.h"
@@ -168,13 +170,9 @@ std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteAr
 
 std::optional<TableFile::Content> TableFile::ReadTableFile(TableKind kind, const QString &path)
 {
-    if (QFileInfo(path).isDir())
-        return std::nullopt;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Only a regular file of bounded size: a pipe would block, a device never end.
+    QByteArray bytes;
+    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok)
         return std::nullopt;
     return parse(kind, bytes);
 }

@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include "RegularFile.h"
+
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "LocaleFormat.h"
@@ -16,18 +18,17 @@ IniFile::IniFile(const QString &path)
 
 // Files are written in UTF-8; a file brought over from a Windows station may be
 // in the Cyrillic code page, which shows as invalid UTF-8.
-QStringList IniFile::readLines(const QString &path, bool *ok)
+QStringList IniFile::readLines(const QString &path, bool *ok, QString *errorText)
 {
     *ok = true;
-    QFile file(path);
-    if (!file.exists())
-        return {};
-    if (!file.open(QIODevice::ReadOnly)) {
-        *ok = false;
+    QByteArray bytes;
+    const RegularFile::Status status = RegularFile::read(path, &bytes, errorText);
+    if (status == RegularFile::Status::Missing) {
+        if (errorText)
+            errorText->clear();
         return {};
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    if (status != RegularFile::Status::Ok) {
         *ok = false;
         return {};
     }
@@ -48,7 +49,7 @@ QStringList IniFile::readLines(const QString &path, bool *ok)
 bool IniFile::load()
 {
     bool ok = false;
-    m_lines = readLines(m_path, &ok);
+    m_lines = readLines(m_path, &ok, &m_error);
     return ok;
 }
 

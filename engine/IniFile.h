@@ -22,6 +22,8 @@ public:
     // Reads the file into memory. A missing file reads as empty and succeeds;
     // a file that exists but cannot be read fails.
     bool load();
+    // Why the last load failed ("... не является обычным файлом.").
+    const QString &errorText() const { return m_error; }
 
     // Whether the loaded file has the section.
     bool hasSection(const QString &section) const { return findSection(m_lines, section) >= 0; }
@@ -54,10 +56,11 @@ public:
     static constexpr int MaxTextLength = 2047;
 
 private:
-    static QStringList readLines(const QString &path, bool *ok);
+    static QStringList readLines(const QString &path, bool *ok, QString *errorText = nullptr);
     static int findSection(const QStringList &lines, const QString &section);
     static int findKey(const QStringList &lines, int sectionLine, const QString &key, int *endOfSection);
 
     QString m_path;
     QStringList m_lines;
+    QString m_error;
 };

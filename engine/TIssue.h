@@ -18,6 +18,17 @@ struct TIssue
     QString file;     // the file concerned, empty when none
     QString text;     // shown as it stands
     QDateTime time = QDateTime::currentDateTime();
+    QString caption;  // a message box's caption where the window shows one; empty: its default
+
+    static TIssue make(Severity severity, Source source, const QString &file, const QString &text)
+    {
+        TIssue issue;
+        issue.severity = severity;
+        issue.source = source;
+        issue.file = file;
+        issue.text = text;
+        return issue;
+    }
 
     // The lower-case names the event log writes ("warning", "watch", ...).
     static QString severityName(Severity severity)

@@ -128,8 +128,10 @@ void ReadParameters(const QString &fileName, TParameters &params,
     const TParameters defaults;
     params = TParameters::zeroed();
     IniFile ini(fileName);
-    // An unreadable file behaves as a missing one: every value takes its default.
-    ini.load();
+    // An unreadable file behaves as a missing one: every value takes its default,
+    // and the user is told why (a pipe or a device there is not waited on).
+    if (!ini.load())
+        reporter.ReportMessage(QStringLiteral("Ошибка"), ini.errorText());
     const QString zonesDefault = actions.startDirectory + QDir::separator() + QLatin1String("z1.zon");
 
     const ReadStep steps[] = {

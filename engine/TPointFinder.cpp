@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "RegularFile.h"
 #include "TFinderHost.h"
 #include "TMessageReporter.h"
 #include "TParameters.h"
@@ -125,19 +126,17 @@ void TPointFinder::PaintMask()
 bool TPointFinder::ReadZoneFile(const QString &fileName)
 {
     m_zones.clear();
+    m_zoneFileError.clear();
     if (fileName.isEmpty())
         return false;
-    QFile file(fileName);
     ZoneFile::ParseResult parsed;
-    // Only a regular file: opening a named pipe would block, and reading a
-    // device such as /dev/zero would never end.
-    if (QFileInfo(fileName).isFile() && file.open(QIODevice::ReadOnly)) {
-        parsed = ZoneFile::parse(file.readAll());
-        if (file.error() != QFileDevice::NoError)
-            parsed.ok = false;
-    } else {
+    // Only a regular file of bounded size: opening a named pipe would block,
+    // and reading a device such as /dev/zero would never end.
+    QByteArray bytes;
+    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok)
+        parsed = ZoneFile::parse(bytes);
+    else
         parsed.ok = false;
-    }
     m_zones = parsed.zones;
     if (!parsed.ok && m_reporter)
         m_reporter->ReportMessage(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!"));

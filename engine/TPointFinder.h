@@ -53,6 +53,8 @@ public:
     // координат зон!" and keeps the zones before a bad line. An empty name
     // gives an empty list and false without a message.
     bool ReadZoneFile(const QString &fileName);
+    // Why the last ReadZoneFile failed, naming the file; empty when it did not.
+    const QString &zoneFileError() const { return m_zoneFileError; }
     // Writes the zone list (first points as origins); throws KelvarinError
     // "Ошибка сохранения файла зон!" when the file cannot be written.
     void WriteZoneFile(const QString &fileName) const;
@@ -135,6 +137,7 @@ private:
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
+    QString m_zoneFileError;
     QList<TZoneMeasurement> m_measurements;
     ImageOpener m_opener;
 };

@@ -7,7 +7,7 @@ class VT_Point : public VT_Drawable
 {
 public:
     VT_Point() = default;
-    VT_Point(double atX, double atY) : x(atX), y(atY) {}
+    VT_Point(double px, double py) : x(px), y(py) {}
     // A copy takes the position only; the colour is the drawable's own.
     VT_Point(const VT_Point &other) : VT_Drawable(), x(other.x), y(other.y) {}
     VT_Point &operator=(const VT_Point &other)

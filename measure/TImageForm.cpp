@@ -1,5 +1,7 @@
 #include "TImageForm.h"
 
+#include "RegularFile.h"
+
 #include "AboutBox.h"
 #include "AtomicFile.h"
 #include "BitmapPicture.h"
@@ -504,14 +506,9 @@ void TImageForm::LoadPoints(const QString &path)
     if (path.isEmpty())
         return;
     m_markers.EraseAll();
-    QFile file(path);
     QByteArray bytes;
-    bool readable = file.open(QIODevice::ReadOnly);
-    if (readable) {
-        bytes = file.readAll();
-        readable = file.error() == QFileDevice::NoError;
-    }
-    if (!readable) {
+    // Only a regular file of bounded size: a pipe would block, a device never end.
+    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok) {
         DialogService::instance().notice(this, QStringLiteral("Ошибка чтения файла!"));
         m_markers.DrawAll();
         return;

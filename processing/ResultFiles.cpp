@@ -6,9 +6,12 @@
 #include "TDateTime.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cmath>
+
+#include <sys/stat.h>
 
 QString ResultFiles::FormatCoordinate(double value)
 {
@@ -26,7 +29,9 @@ QString ResultFiles::NextResultsBase(const QString &workDir)
                            + last + QLatin1Char('_');
     for (int n = 1;; ++n) {
         const QString candidate = prefix + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
-        if (!QFileInfo::exists(candidate + QLatin1String("_1.crd")))
+        // lstat, not stat: a dangling link at the name must not be taken for a free name.
+        struct stat st;
+        if (::lstat(QFile::encodeName(candidate + QLatin1String("_1.crd")).constData(), &st) != 0)
             return candidate;
     }
 }
@@ -44,12 +49,20 @@ QByteArray ResultFiles::coordinateFileBytes(const TZoneInfo &zone)
     return AtomicFile::crlfLines(lines);
 }
 
+QString ResultFiles::coordinateFilePath(const QString &base, int zoneNumber)
+{
+    return base + QLatin1Char('_') + QString::number(zoneNumber) + QLatin1String(".crd");
+}
+
+QString ResultFiles::logFilePath(const QString &base)
+{
+    return base + QLatin1String("_time.log");
+}
+
 void ResultFiles::WriteCoordinateFiles(const QList<TZoneInfo> &zones, const QString &base)
 {
-    for (qsizetype k = 0; k < zones.size(); ++k) {
-        const QString path = base + QLatin1Char('_') + QString::number(k + 1) + QLatin1String(".crd");
-        AtomicFile::writeOrThrow(path, coordinateFileBytes(zones.at(k)));
-    }
+    for (qsizetype k = 0; k < zones.size(); ++k)
+        AtomicFile::writeOrThrow(coordinateFilePath(base, int(k + 1)), coordinateFileBytes(zones.at(k)));
 }
 
 QString ResultFiles::DateTimeText(double days)
@@ -75,13 +88,13 @@ QString ResultFiles::ElapsedText(double days)
     return whole == 0 ? time : QString::number(whole) + QLatin1String("  ") + time;
 }
 
-QByteArray ResultFiles::logBytes(int fileCount, double elapsed, double end, double start)
+QByteArray ResultFiles::logBytes(int fileCount, const TRunTimes &times)
 {
     QStringList lines;
-    lines << QStringLiteral("Дата начала обработки: ") + DateTimeText(start);
-    lines << QStringLiteral("Дата окончания обработки: ") + DateTimeText(end);
-    if (elapsed > 0)
-        lines << QStringLiteral("Время обработки: ") + ElapsedText(elapsed);
+    lines << QStringLiteral("Дата начала обработки: ") + DateTimeText(times.RunStart);
+    lines << QStringLiteral("Дата окончания обработки: ") + DateTimeText(times.RunEnd);
+    if (times.RunElapsed > 0)
+        lines << QStringLiteral("Время обработки: ") + ElapsedText(times.RunElapsed);
     lines << QStringLiteral("Количество файлов: ") + QString::number(fileCount);
     QList<QByteArray> encoded;
     for (const QString &line : lines)
@@ -89,10 +102,9 @@ QByteArray ResultFiles::logBytes(int fileCount, double elapsed, double end, doub
     return AtomicFile::crlfLines(encoded);
 }
 
-void ResultFiles::WriteProcessingLog(const QString &base, int fileCount, double elapsed,
-                                     double end, double start)
+void ResultFiles::WriteProcessingLog(const QString &base, int fileCount, const TRunTimes &times)
 {
-    AtomicFile::writeOrThrow(base + QLatin1String("_time.log"), logBytes(fileCount, elapsed, end, start));
+    AtomicFile::writeOrThrow(logFilePath(base), logBytes(fileCount, times));
 }
 
 int ResultFiles::fileCount(const QList<TZoneInfo> &zones)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TDateTime.h"
 #include "TZoneInfo.h"
 
 #include <QList>
@@ -15,7 +16,7 @@ public:
     static QString FormatCoordinate(double value);
 
     // The first base "<dir>/<last component>_NNNN" whose first coordinate
-    // file does not exist yet (four digits up to 9999, then as many as needed).
+    // file name is not taken yet (a dangling link takes it too) (four digits up to 9999, then as many as needed).
     static QString NextResultsBase(const QString &workDir);
 
     // One file per zone: a line "i TAB x - X0 TAB y - Y0" for every point i
@@ -26,11 +27,12 @@ public:
 
     // The log: start, end, processing time (only when elapsed > 0) and the
     // number of files, in the Windows Cyrillic code page.
-    static void WriteProcessingLog(const QString &base, int fileCount, double elapsed,
-                                   double end, double start);
+    static void WriteProcessingLog(const QString &base, int fileCount, const TRunTimes &times);
 
+    static QString coordinateFilePath(const QString &base, int zoneNumber);
+    static QString logFilePath(const QString &base);
     static QByteArray coordinateFileBytes(const TZoneInfo &zone);
-    static QByteArray logBytes(int fileCount, double elapsed, double end, double start);
+    static QByteArray logBytes(int fileCount, const TRunTimes &times);
 
     // The locale's short date, a blank and its long time; the date alone at midnight.
     static QString DateTimeText(double days);

@@ -29,10 +29,16 @@ public:
     static void setInstance(TClock *clock); // nullptr restores the system clock
 };
 
-// The timing of the last run, in days.
+// The timing of a run, in days, as its log states it. RunElapsed is the
+// processing time the log shows; zero leaves that line out (a watch).
 struct TRunTimes
 {
     double RunStart = 0;
     double RunEnd = 0;
     double RunElapsed = 0;
+
+    // A run that ended: the elapsed time is the span from start to end.
+    static TRunTimes finished(double start, double end) { return {start, end, end - start}; }
+    // A watch's result set: no processing time line.
+    static TRunTimes watched(double start, double end) { return {start, end, 0}; }
 };

@@ -3,6 +3,7 @@
 #include "KelvarinError.h"
 #include "ParallelMeasuring.h"
 #include "ResultFiles.h"
+#include "ResultSetWriter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TRunHost.h"
@@ -16,6 +17,7 @@ TProcessingRun::TProcessingRun(TPointFinder &finder, const TParameters &params, 
 TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
 {
     Outcome outcome;
+    outcome.imagesGiven = int(imagePaths.size());
     m_times.RunStart = TClock::instance().nowDays();
     m_host.EnableCommands(false);
     m_finder.StopRequested = false;
@@ -31,9 +33,9 @@ TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
     finish(outcome);
     m_host.EndBusy();
     if (!outcome.imageError.isEmpty())
-        m_host.ReportError(outcome.imageError);
+        m_host.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, outcome.failedImage, outcome.imageError));
     if (!outcome.saveError.isEmpty())
-        m_host.ReportError(outcome.saveError);
+        m_host.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, outcome.resultsBase, outcome.saveError));
     return outcome;
 }
 
@@ -45,6 +47,7 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
     }
     try {
         for (const QString &path : imagePaths) {
+            outcome.failedImage = path;
             // The stop button and Esc are seen only here, before an image; the
             // flag is tested after it, so a stop lets the next image finish.
             m_host.ProcessEvents();
@@ -58,6 +61,7 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
                 break;
             }
         }
+        outcome.failedImage.clear();
     } catch (const KelvarinError &error) {
         outcome.imageError = error.message();
     } catch (const std::exception &error) {
@@ -77,6 +81,7 @@ void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &o
         m_host.ProcessEvents();
         const QString &path = imagePaths.at(index);
         if (!image.error.isEmpty()) {
+            outcome.failedImage = path;
             outcome.imageError = image.error;
             return false;
         }
@@ -99,16 +104,31 @@ void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &o
     }
 }
 
+// Never claims the results were saved when they were not, nor that a run
+// ended by a bad image got everything.
+QString TProcessingRun::finalStatus(const Outcome &outcome) const
+{
+    if (!outcome.saveError.isEmpty())
+        return QStringLiteral(" Результаты не сохранены.");
+    if (m_finder.StopRequested)
+        return {};
+    if (!outcome.imageError.isEmpty()) {
+        const QString part = QStringLiteral(" Обработано изображений: %1 из %2, остальные не обработаны.")
+                                 .arg(outcome.imagesProcessed)
+                                 .arg(outcome.imagesGiven);
+        return m_params.ResAutoSave ? part + QStringLiteral(" Результаты сохранены.") : part;
+    }
+    return m_params.ResAutoSave ? QStringLiteral(" Результаты получены и сохранены.")
+                                : QStringLiteral(" Результат получен.");
+}
+
 void TProcessingRun::finish(Outcome &outcome)
 {
-    m_times.RunEnd = TClock::instance().nowDays();
-    m_times.RunElapsed = m_times.RunEnd - m_times.RunStart;
+    m_times = TRunTimes::finished(m_times.RunStart, TClock::instance().nowDays());
     try {
         if (m_params.ResAutoSave) {
             const QString base = m_fixedBase.isEmpty() ? ResultFiles::NextResultsBase(m_params.WorkDir) : m_fixedBase;
-            ResultFiles::WriteCoordinateFiles(m_finder.zones(), base);
-            ResultFiles::WriteProcessingLog(base, ResultFiles::fileCount(m_finder.zones()), m_times.RunElapsed,
-                                            m_times.RunEnd, m_times.RunStart);
+            ResultSetWriter::write(m_finder.zones(), base, m_times);
             outcome.resultsBase = base;
         }
     } catch (const KelvarinError &error) {
@@ -117,13 +137,9 @@ void TProcessingRun::finish(Outcome &outcome)
         // Out of memory while formatting, say: the end steps must still run.
         outcome.saveError = QString::fromLocal8Bit(error.what());
     }
-    if (!outcome.saveError.isEmpty()) {
-        // Never claim the results were saved when they were not.
-        m_host.SetStatusText(QStringLiteral(" Результаты не сохранены."));
-    } else if (!m_finder.StopRequested) {
-        m_host.SetStatusText(m_params.ResAutoSave ? QStringLiteral(" Результаты получены и сохранены.")
-                                                  : QStringLiteral(" Результат получен."));
-    }
+    const QString status = finalStatus(outcome);
+    if (!status.isEmpty())
+        m_host.SetStatusText(status);
     m_finder.StopRequested = false;
     m_host.EnableCommands(true);
     m_host.ShowOverlay();

@@ -21,8 +21,10 @@ public:
         bool ran = false;       // false when the zone file could not be read
         bool stopped = false;   // the user stopped it
         int imagesProcessed = 0;
+        int imagesGiven = 0;    // the images the run was asked to process
         QString resultsBase;    // where the results went; empty when not saved
         QString imageError;     // the error that ended the loop, if any
+        QString failedImage;    // the image it concerns
         QString saveError;      // the error that stopped the saving, if any
     };
 
@@ -40,6 +42,7 @@ private:
     void processImages(const QStringList &imagePaths, Outcome &outcome);
     void processInParallel(const QStringList &imagePaths, Outcome &outcome);
     void finish(Outcome &outcome);
+    QString finalStatus(const Outcome &outcome) const;
 
     TPointFinder &m_finder;
     const TParameters &m_params;

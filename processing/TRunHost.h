@@ -1,11 +1,16 @@
 #pragma once
 
+#include "TIssue.h"
+
 #include <QString>
 
 // What a run needs from the program that drives it: the main window shows the
 // status texts, locks its commands and processes events between images; the
-// headless tool prints progress and errors instead.
-class TRunHost
+// headless tool prints progress instead. Errors and warnings of runs and
+// watches go to report() (TIssueSink): the window shows them (message box for
+// a run's error, status line for a watch's warning), the tool prints them, and
+// both keep them in the event log.
+class TRunHost : public TIssueSink
 {
 public:
     virtual ~TRunHost() = default;
@@ -20,8 +25,6 @@ public:
     virtual void ShowOverlay() {}
     // An image was processed (its position in the run, from 0).
     virtual void ImageProcessed(const QString &path, int index) { Q_UNUSED(path); Q_UNUSED(index); }
-    // An error that ended the run or the saving of its results.
-    virtual void ReportError(const QString &text) = 0;
     // Busy indication around the whole run (the wait cursor of the window).
     virtual void BeginBusy() {}
     virtual void EndBusy() {}

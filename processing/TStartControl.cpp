@@ -1,25 +1,21 @@
 #include "TStartControl.h"
 
-#include "AtomicFile.h"
 #include "ImageList.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "ResultFiles.h"
+#include "ResultSetWriter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TRunHost.h"
 #include "TStartHost.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QScopeGuard>
 
 #include <cmath>
-
-#include <unistd.h>
 
 static const QString waitingForFiles = QStringLiteral(" Ожидание новых файлов...");
 
@@ -44,12 +40,8 @@ TStartControl::TStartControl(TPointFinder &finder, TParameters &params, TRunTime
       m_startHost(startHost)
 {
     m_timer.setInterval(TimerInterval);
+    m_zip.setWhileWaiting([this] { m_runHost.ProcessEvents(); });
     connect(&m_timer, &QTimer::timeout, this, &TStartControl::TimerTimer);
-}
-
-QString TStartControl::setAsideDirectoryName()
-{
-    return QStringLiteral("Отложенные");
 }
 
 // The watch copies images into the working directory and deletes them from the
@@ -79,12 +71,10 @@ void TStartControl::SetStartStyle(int style)
     m_params.StartStyle = style;
     m_finder.StopRequested = false;
     m_scheduledRunStarted = false;
-    m_readiness.clear();
-    m_attempts.clear();
-    m_skipped.clear();
-    m_notOpenablePath.clear();
-    m_notOpenableTicks = 0;
+    m_watcher.clear();
     m_imagesHandled = 0;
+    if (style == 2)
+        m_nothingProcessed = false;
     m_saveFailure.clear();
     m_imageNotice.clear();
     if (style == 2)
@@ -96,6 +86,7 @@ void TStartControl::SetStartStyle(int style)
     // While waiting for the start time the user may still choose the directory to process.
     m_startHost.EnableFileLists(style != 2);
     m_resultsBase = style == 2 ? ResultFiles::NextResultsBase(m_params.WorkDir) : QString();
+    m_disposal.begin(m_resultsBase);
     if (style != 3)
         m_timer.start();
     Q_EMIT startStyleChanged(style);
@@ -151,60 +142,49 @@ void TStartControl::watchTick()
     m_runHost.SetStatusText(waitingText());
 }
 
-void TStartControl::lookAtBuffer()
+qint64 TStartControl::nowMs()
 {
-    const QStringList listed = ImageList::bitmapsIn(m_params.BufferDir);
-    QString path;
-    for (const QString &candidate : listed) {
-        if (!m_skipped.contains(candidate)) {
-            path = candidate;
-            break;
-        }
-    }
-    const ImageReadiness::State state = path.isEmpty() ? ImageReadiness::Gone : m_readiness.check(path);
-    m_readiness.observe(listed);
-    if (state != ImageReadiness::Ready) {
-        waitForImage(path, state);
-        return;
-    }
-    m_notOpenableTicks = 0;
-    m_runHost.BeginBusy();
-    const auto endBusy = qScopeGuard([this] { m_runHost.EndBusy(); });
-    const Disposal disposal = HandleNewFile(path);
-    if (disposal == Disposal::Retry)
-        return;
-    if (disposal == Disposal::Archived || disposal == Disposal::Moved)
-        m_imageNotice.clear();
-    m_times.RunEnd = TClock::instance().nowDays();
-    saveResults();
+    return TClock::instance().now().toMSecsSinceEpoch();
 }
 
-// The first image is not ready: it is waited for, in name order, except that a
-// complete image that stays unopenable for reading and writing (read-only)
-// would block the watch for good and is set aside after a while.
-void TStartControl::waitForImage(const QString &path, ImageReadiness::State state)
+void TStartControl::lookAtBuffer()
 {
-    if (state != ImageReadiness::NotOpenable) {
-        m_notOpenableTicks = 0;
+    const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    if (next.work == BufferWatcher::Work::None)
         return;
+    m_runHost.BeginBusy();
+    const auto endBusy = qScopeGuard([this] { m_runHost.EndBusy(); });
+    Disposal disposal = Disposal::Retry;
+    switch (next.work) {
+    case BufferWatcher::Work::Process: disposal = HandleNewFile(next.path); break;
+    case BufferWatcher::Work::DisposeOnly: disposal = disposeOnly(next); break;
+    case BufferWatcher::Work::SetAside:
+        disposal = setAside(next.path, QStringLiteral("Файл не открывается для чтения и записи."));
+        break;
+    case BufferWatcher::Work::None: break;
     }
-    if (path != m_notOpenablePath) {
-        m_notOpenablePath = path;
-        m_notOpenableTicks = 0;
-    }
-    if (++m_notOpenableTicks >= m_notOpenableLimit) {
-        m_notOpenableTicks = 0;
-        setAside(path, QStringLiteral("Файл не открывается для чтения и записи."));
-    }
+    if (disposal == Disposal::Archived || disposal == Disposal::Moved)
+        m_imageNotice.clear();
+    // Nothing new in the results when an attempt was given back or only a disposal was retried.
+    if (disposal == Disposal::Retry || next.work == BufferWatcher::Work::DisposeOnly)
+        return;
+    m_times.RunEnd = TClock::instance().nowDays();
+    saveResults();
 }
 
 void TStartControl::endWatch()
 {
     m_times.RunEnd = TClock::instance().nowDays();
-    const bool saved = saveResults();
+    // A watch that processed nothing leaves no empty result set behind and
+    // keeps its result number free for the next one.
+    const bool nothingProcessed = m_imagesHandled == 0 && ResultFiles::fileCount(m_finder.zones()) == 0;
+    const bool saved = nothingProcessed || saveResults();
     const QString failure = m_saveFailure;
+    m_nothingProcessed = nothingProcessed;
     SetStartStyle(3);
-    if (!m_params.ResAutoSave)
+    if (nothingProcessed && m_params.ResAutoSave)
+        m_runHost.SetStatusText(QStringLiteral(" Работа прервана. Изображения не обработаны, результаты не записаны."));
+    else if (!m_params.ResAutoSave)
         m_runHost.SetStatusText(QStringLiteral(" Работа прервана."));
     else if (saved)
         m_runHost.SetStatusText(QStringLiteral(" Работа прервана. Результаты сохранены."));
@@ -220,23 +200,23 @@ bool TStartControl::saveResults()
     if (!m_params.ResAutoSave)
         return true;
     try {
-        ResultFiles::WriteCoordinateFiles(m_finder.zones(), m_resultsBase);
-        ResultFiles::WriteProcessingLog(m_resultsBase, ResultFiles::fileCount(m_finder.zones()), 0,
-                                        m_times.RunEnd, m_times.RunStart);
+        ResultSetWriter::write(m_finder.zones(), m_resultsBase, TRunTimes::watched(m_times.RunStart, m_times.RunEnd));
     } catch (const std::exception &error) {
         const auto *ours = dynamic_cast<const KelvarinError *>(&error);
         m_resultsWritten = false;
-        setNotice(&m_saveFailure, QStringLiteral("Результаты не записаны: ")
-                                      + sentence(ours ? ours->message() : QString::fromLocal8Bit(error.what())));
+        setNotice(&m_saveFailure,
+                  QStringLiteral("Результаты не записаны: ")
+                      + sentence(ours ? ours->message() : QString::fromLocal8Bit(error.what())),
+                  m_resultsBase, TIssue::Severity::Error);
         return false;
     }
     m_saveFailure.clear();
     return true;
 }
 
-// The points an attempt adds are kept only when the image leaves the buffer
-// (archived, moved or set aside); an image left for another attempt gives its
-// points back, so every image counts once in the result set.
+// The points an attempt adds are kept only when the image was processed; a
+// failed detection left for another attempt gives its points back, so every
+// image counts once in the result set.
 TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
 {
     const QList<qsizetype> pointsBefore = pointCounts();
@@ -248,103 +228,53 @@ TStartControl::Disposal TStartControl::HandleNewFile(const QString &path)
         return failedAttempt(path, QString::fromLocal8Bit(error.what()), pointsBefore);
     }
     m_runHost.ImageProcessed(path, m_imagesHandled++);
-    // Both archive options on (an edited settings file): one archive.
-    if (m_params.SaveToOneZip || m_params.SaveToManyZip)
-        return archive(path);
-    return moveToWorkDir(path, pointsBefore);
+    return dispose(path);
 }
 
-// The archive is named in full with ".zip": the archiver appends it by itself
-// only to a name without any ".", and a working directory may contain one.
-TStartControl::Disposal TStartControl::archive(const QString &path)
+TStartControl::Disposal TStartControl::dispose(const QString &path)
 {
-    QString archive = m_resultsBase;
-    if (!m_params.SaveToOneZip) {
-        const QString name = QFileInfo(path).fileName();
-        archive += QLatin1Char('_') + name.left(name.indexOf(QLatin1Char('.')));
-    }
-    const QString failure = runArchiver(archive + QStringLiteral(".zip"), path);
-    if (!QFileInfo::exists(path))
+    return disposalOutcome(path, m_disposal.dispose(path, m_params));
+}
+
+// Another try at archiving or moving an image processed before: never processed again.
+TStartControl::Disposal TStartControl::disposeOnly(const BufferWatcher::Next &next)
+{
+    if (!next.copiedTo.isEmpty())
+        return disposalOutcome(next.path, m_disposal.removeCopied(next.path, next.copiedTo));
+    return dispose(next.path);
+}
+
+TStartControl::Disposal TStartControl::disposalOutcome(const QString &path, const ImageDisposal::Result &result)
+{
+    switch (result.outcome) {
+    case ImageDisposal::Outcome::Archived:
+        m_watcher.forget(path);
         return Disposal::Archived;
-    return setAside(path, QStringLiteral("Файл не заархивирован: ")
-                              + sentence(failure.isEmpty() ? QStringLiteral("файл остался на месте") : failure));
-}
-
-// Runs "zip -m -j" without a shell and waits for it, letting events through,
-// at most the archiver time limit. Empty when it ended well.
-QString TStartControl::runArchiver(const QString &archive, const QString &path)
-{
-    QProcess zip;
-    zip.setProgram(m_archiver);
-    // -nw: names are taken as they are, never as the archiver's own wildcards;
-    // absolute paths, so that no name (a relative working directory) reads as an option.
-    zip.setArguments({QStringLiteral("-m"), QStringLiteral("-j"), QStringLiteral("-q"), QStringLiteral("-nw"),
-                      QFileInfo(archive).absoluteFilePath(), QFileInfo(path).absoluteFilePath()});
-    zip.setStandardInputFile(QProcess::nullDevice());
-    zip.setProcessChannelMode(QProcess::MergedChannels);
-    // Its own process group: Ctrl+C in the tool's terminal stops the watch
-    // between images and must not kill the archiver half way through.
-    zip.setChildProcessModifier([] { ::setpgid(0, 0); });
-    zip.start();
-    if (!zip.waitForStarted())
-        return QStringLiteral("архиватор %1 не запускается (%2)").arg(m_archiver, zip.errorString());
-    m_waitingForArchiver = true;
-    const auto waited = qScopeGuard([this] { m_waitingForArchiver = false; });
-    const QDeadlineTimer deadline(m_archiverTimeout);
-    while (zip.state() != QProcess::NotRunning && !zip.waitForFinished(20)) {
-        m_runHost.ProcessEvents();
-        if (deadline.hasExpired() && zip.state() != QProcess::NotRunning) {
-            zip.kill();
-            zip.waitForFinished();
-            return QStringLiteral("архиватор не закончил работу за %1 с")
-                .arg(LocaleFormat::formatGeneral(m_archiverTimeout / 1000.0));
-        }
-    }
-    if (zip.exitStatus() != QProcess::NormalExit)
-        return QStringLiteral("архиватор завершился аварийно");
-    if (zip.exitCode() != 0) {
-        const QString output = QString::fromLocal8Bit(zip.readAll()).trimmed();
-        return QStringLiteral("архиватор вернул код %1").arg(zip.exitCode())
-             + (output.isEmpty() ? QString() : QStringLiteral(": ") + output.section(QLatin1Char('\n'), -1));
-    }
-    return {};
-}
-
-// Copies the image into the working directory (replacing a file of that name)
-// and deletes it from the buffer only when the copy is there in full.
-TStartControl::Disposal TStartControl::moveToWorkDir(const QString &path, const QList<qsizetype> &pointsBefore)
-{
-    const QString target = QDir(m_params.WorkDir).filePath(QFileInfo(path).fileName());
-    QFile source(path);
-    QString error;
-    if (!source.open(QIODevice::ReadOnly)) {
-        error = source.errorString();
-    } else {
-        const QByteArray bytes = source.readAll();
-        if (source.error() != QFileDevice::NoError || bytes.size() != source.size())
-            error = QStringLiteral("файл прочитан не полностью");
-        else if (!AtomicFile::write(target, bytes, &error))
-            error = error.isEmpty() ? QStringLiteral("запись не удалась") : error;
-        else if (QFileInfo(target).size() != bytes.size())
-            error = QStringLiteral("размер копии не совпадает с размером файла");
-    }
-    source.close();
-    if (!error.isEmpty()) {
-        return failedAttempt(path,
-                             QStringLiteral("Не скопирован в рабочую директорию %1: %2")
-                                 .arg(nativeName(m_params.WorkDir), error),
-                             pointsBefore);
-    }
-    if (QFile::remove(path))
+    case ImageDisposal::Outcome::Moved:
+        m_watcher.forget(path);
         return Disposal::Moved;
-    // Left in the buffer it would be processed again: the copy stays, the image goes aside.
-    return setAside(path, QStringLiteral("Скопирован в рабочую директорию, но не удален из буферной."));
+    case ImageDisposal::Outcome::Failed:
+    case ImageDisposal::Outcome::CopiedNotRemoved:
+        break;
+    }
+    // The image may have been renamed in the buffer to its name in the archive.
+    if (result.imagePath != path)
+        m_watcher.forget(path);
+    const bool copied = result.outcome == ImageDisposal::Outcome::CopiedNotRemoved;
+    m_watcher.disposalFailed(result.imagePath, nowMs(), copied ? result.storedAs : QString());
+    const QString what = m_params.SaveToOneZip || m_params.SaveToManyZip ? QStringLiteral("Файл не заархивирован: ")
+                                                                         : QString();
+    setNotice(&m_imageNotice, QStringLiteral("Изображение %1 обработано, но оставлено в буферной директории до "
+                                             "следующей попытки: %2")
+                                  .arg(QFileInfo(result.imagePath).fileName(), sentence(what + result.reason)),
+              result.imagePath);
+    return Disposal::Pending;
 }
 
 TStartControl::Disposal TStartControl::failedAttempt(const QString &path, const QString &reason,
                                                      const QList<qsizetype> &pointsBefore)
 {
-    const int attempts = ++m_attempts[path];
+    const int attempts = m_watcher.failedAttempt(path);
     if (attempts >= MaxAttempts)
         return setAside(path, reason);
     takeBackPoints(pointsBefore);
@@ -352,33 +282,28 @@ TStartControl::Disposal TStartControl::failedAttempt(const QString &path, const 
                                   .arg(QFileInfo(path).fileName())
                                   .arg(attempts)
                                   .arg(MaxAttempts)
-                                  .arg(sentence(reason)));
+                                  .arg(sentence(reason)),
+              path);
     return Disposal::Retry;
 }
 
-// Moves the image into "Отложенные" under its own name, or with "_1", "_2", ...
-// before the extension when that name is taken; rename never replaces a file.
 TStartControl::Disposal TStartControl::setAside(const QString &path, const QString &reason)
 {
-    m_attempts.remove(path);
-    const QFileInfo image(path);
-    const QDir aside(image.dir().filePath(setAsideDirectoryName()));
-    const QString suffix = image.suffix().isEmpty() ? QString() : QLatin1Char('.') + image.suffix();
-    if (QDir().mkpath(aside.path())) {
-        for (int n = 0; n < 10000 && QFileInfo::exists(path); ++n) {
-            const QString name = n == 0 ? image.fileName()
-                                        : image.completeBaseName() + QLatin1Char('_') + QString::number(n) + suffix;
-            if (QFile::rename(path, aside.filePath(name))) {
-                setNotice(&m_imageNotice, QStringLiteral("Изображение %1 отложено в папку \"%2\" под именем %3: %4")
-                                              .arg(image.fileName(), setAsideDirectoryName(), name, sentence(reason)));
-                return Disposal::SetAside;
-            }
-        }
+    m_watcher.forget(path);
+    const QString fileName = QFileInfo(path).fileName();
+    QString failure;
+    const QString name = BufferWatcher::moveAside(path, &failure);
+    if (!name.isEmpty()) {
+        setNotice(&m_imageNotice, QStringLiteral("Изображение %1 отложено в папку \"%2\" под именем %3: %4")
+                                      .arg(fileName, setAsideDirectoryName(), name, sentence(reason)),
+                  path);
+        return Disposal::SetAside;
     }
-    m_skipped.insert(path);
-    setNotice(&m_imageNotice, QStringLiteral("Изображение %1 не удалось отложить в папку \"%2\"; оно оставлено в "
-                                             "буферной директории и больше не обрабатывается: %3")
-                                  .arg(image.fileName(), setAsideDirectoryName(), sentence(reason)));
+    m_watcher.skip(path);
+    setNotice(&m_imageNotice, QStringLiteral("Изображение %1 не удалось отложить в папку \"%2\" (%3); оно оставлено в "
+                                             "буферной директории и больше не обрабатывается: %4")
+                                  .arg(fileName, setAsideDirectoryName(), failure, sentence(reason)),
+              path);
     return Disposal::Skipped;
 }
 
@@ -399,10 +324,11 @@ void TStartControl::takeBackPoints(const QList<qsizetype> &counts)
     }
 }
 
-void TStartControl::setNotice(QString *slot, const QString &text)
+// Kept for the status line and reported once, when it happens.
+void TStartControl::setNotice(QString *slot, const QString &text, const QString &file, TIssue::Severity severity)
 {
     *slot = text;
-    m_startHost.WatchNotice(text);
+    m_runHost.report(TIssue::make(severity, TIssue::Source::Watch, file, text));
 }
 
 QString TStartControl::notice() const

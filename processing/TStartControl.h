@@ -1,12 +1,13 @@
 #pragma once
 
-#include "ImageReadiness.h"
+#include "BufferWatcher.h"
+#include "ImageDisposal.h"
 #include "TDateTime.h"
+#include "TIssue.h"
+#include "ZipArchiver.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -21,13 +22,13 @@ class TStartHost;
 // manual start. The main window and the headless tool's `watch` both drive
 // their watch through this one class.
 //
-// A watched image goes, one per tick in name order, through detection and is
-// then packed by the external archiver "zip" (one archive per watch, or one
-// per image) or copied into the working directory and deleted. The result set
-// is rewritten after every image under the base name fixed when the watch
-// began. An image that cannot be handled does not block the ones after it: it
-// is moved into the subdirectory "Отложенные" of the buffer directory (never
-// deleted, never overwriting) and the status line says so.
+// A watched image goes, one per tick, through detection (BufferWatcher picks
+// it) and is then archived or moved (ImageDisposal). The result set is
+// rewritten after every image under the base name fixed when the watch began.
+// An image that cannot be read or decoded is moved, after its attempts, into
+// the subdirectory "Отложенные" of the buffer directory (never deleted, never
+// overwriting); an image that was processed but could not be archived or moved
+// keeps its points and stays in the buffer for another try at that alone.
 class TStartControl : public QObject
 {
     Q_OBJECT
@@ -39,18 +40,15 @@ public:
         Moved,     // copied into the working directory and deleted from the buffer
         SetAside,  // moved into "Отложенные"
         Retry,     // left in the buffer for another attempt; its points were taken back
-        Skipped    // could not even be set aside; left in place and passed over from now on
+        Skipped,   // could not even be set aside; left in place and passed over from now on
+        Pending    // processed, points kept; archiving or moving is tried again later
     };
 
     static constexpr int TimerInterval = 100;            // ms
     // Less than two seconds, in days: the scheduled start's window on either side.
     static constexpr double ScheduleWindow = 0.000023148;
-    static constexpr int DefaultArchiverTimeout = 60000; // ms
-    // Attempts at an image whose detection or copy fails before it is set aside.
-    static constexpr int MaxAttempts = 3;
-    // Ticks a complete image may stay unopenable for reading and writing
-    // (read-only) before it is set aside; about a minute.
-    static constexpr int DefaultNotOpenableTicks = 600;
+    static constexpr int DefaultArchiverTimeout = ZipArchiver::DefaultTimeout; // ms
+    static constexpr int MaxAttempts = BufferWatcher::MaxAttempts;
 
     TStartControl(TPointFinder &finder, TParameters &params, TRunTimes &times, TRunHost &runHost,
                   TStartHost &startHost, QObject *parent = nullptr);
@@ -78,19 +76,24 @@ public:
     bool timerActive() const { return m_timer.isActive(); }
     // Whether the latest writing of the watch's result set succeeded (true before any).
     bool resultsWritten() const { return m_resultsWritten; }
+    // Whether the last watch ended without any image processed (and so wrote no result set).
+    bool endedWithNothingProcessed() const { return m_nothingProcessed; }
     // True while an archiver started by HandleNewFile runs.
-    bool waitingForArchiver() const { return m_waitingForArchiver; }
+    bool waitingForArchiver() const { return m_zip.waiting(); }
+    // Images processed but still waiting for archiving or moving.
+    int imagesAwaitingDisposal() const { return m_watcher.pendingCount(); }
     // The notices shown before the waiting text: a failure to write the
     // results (until a later writing succeeds) and the last problem with an
     // image (until an image is handled without one). Empty when all went well.
     QString notice() const;
 
     // The archiver program, found on the PATH; "zip" unless a test says otherwise.
-    void setArchiver(const QString &program) { m_archiver = program; }
-    void setArchiverTimeout(int milliseconds) { m_archiverTimeout = milliseconds; }
-    void setNotOpenableTicks(int ticks) { m_notOpenableLimit = ticks; }
+    void setArchiver(const QString &program) { m_zip.setProgram(program); }
+    void setArchiverTimeout(int milliseconds) { m_zip.setTimeout(milliseconds); }
+    // Ticks a complete image may stay unopenable for reading and writing (read-only) before it is set aside.
+    void setNotOpenableTicks(int ticks) { m_watcher.setNotOpenableLooks(ticks); }
 
-    static QString setAsideDirectoryName();
+    static QString setAsideDirectoryName() { return BufferWatcher::setAsideDirectoryName(); }
 
 Q_SIGNALS:
     // Emitted after every SetStartStyle with the style now in force.
@@ -101,19 +104,20 @@ private:
     void scheduleTick();
     void watchTick();
     void lookAtBuffer();
-    void waitForImage(const QString &path, ImageReadiness::State state);
     void endWatch();
     bool saveResults();
 
-    Disposal archive(const QString &path);
-    QString runArchiver(const QString &archive, const QString &path);
-    Disposal moveToWorkDir(const QString &path, const QList<qsizetype> &pointsBefore);
+    Disposal dispose(const QString &path);
+    Disposal disposeOnly(const BufferWatcher::Next &next);
+    Disposal disposalOutcome(const QString &path, const ImageDisposal::Result &result);
     Disposal failedAttempt(const QString &path, const QString &reason, const QList<qsizetype> &pointsBefore);
     Disposal setAside(const QString &path, const QString &reason);
+    static qint64 nowMs();
 
     QList<qsizetype> pointCounts() const;
     void takeBackPoints(const QList<qsizetype> &counts);
-    void setNotice(QString *slot, const QString &text);
+    void setNotice(QString *slot, const QString &text, const QString &file,
+                   TIssue::Severity severity = TIssue::Severity::Warning);
     QString waitingText() const;
 
     TPointFinder &m_finder;
@@ -127,18 +131,12 @@ private:
     QString m_resultsBase;
     bool m_scheduledRunStarted = false;
 
-    ImageReadiness m_readiness;
-    QHash<QString, int> m_attempts;  // failed attempts by image path
-    QSet<QString> m_skipped;         // images that could not be set aside
-    QString m_notOpenablePath;       // the first image while it stays unopenable
-    int m_notOpenableTicks = 0;
+    ZipArchiver m_zip;
+    BufferWatcher m_watcher;
+    ImageDisposal m_disposal{m_zip};
     int m_imagesHandled = 0;
     QString m_saveFailure;
     QString m_imageNotice;
-
-    QString m_archiver = QStringLiteral("zip");
-    int m_archiverTimeout = DefaultArchiverTimeout;
-    int m_notOpenableLimit = DefaultNotOpenableTicks;
-    bool m_waitingForArchiver = false;
     bool m_resultsWritten = true;
+    bool m_nothingProcessed = false;
 };

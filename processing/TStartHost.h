@@ -4,8 +4,8 @@
 
 // What the start styles need from the program beyond a run's host (TRunHost):
 // the main window moves and locks its directory and file lists and starts its
-// run over a whole directory; the headless tool has no lists and prints the
-// watch's notices.
+// run over a whole directory; the headless tool has no lists. The watch's
+// problems go to the run host's report().
 class TStartHost
 {
 public:
@@ -19,7 +19,4 @@ public:
     // The scheduled start: the run over every file of the file list's current
     // directory, selected or not (the main window's N4Click while the style is 1).
     virtual void StartScheduledRun() = 0;
-    // A problem of the watch that the status line also shows (an image set
-    // aside, results not written), once, when it happens.
-    virtual void WatchNotice(const QString &text) { Q_UNUSED(text); }
 };

@@ -13,6 +13,7 @@
 #include "OverlayGeometry.h"
 #include "PictureBox.h"
 #include "ResultFiles.h"
+#include "ResultSetWriter.h"
 #include "SettingsLocation.h"
 #include "THelpWindow.h"
 #include "TImageForm.h"
@@ -21,11 +22,13 @@
 #include "TPropertysForm.h"
 #include "TStartControl.h"
 #include "ThresholdCalibration.h"
+#include "WarningIndicator.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -289,6 +292,8 @@ void TMainForm::createStatusBar()
     StatusPanel1->setFixedWidth(PositionPanelWidth);
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->addWidget(StatusPanel0, 1);
+    m_warnings = new WarningIndicator(this);
+    statusBar()->addPermanentWidget(m_warnings);
     statusBar()->addPermanentWidget(StatusPanel1);
 }
 
@@ -333,6 +338,7 @@ void TMainForm::TimerTimer()
 void TMainForm::setStatusText(const QString &text)
 {
     StatusPanel0->setText(text);
+    StatusPanel0->setToolTip(text.trimmed());
     StatusPanel0->repaint();
 }
 
@@ -375,11 +381,6 @@ void TMainForm::StartScheduledRun()
     N4Click();
 }
 
-void TMainForm::WatchNotice(const QString &text)
-{
-    setStatusText(QLatin1Char(' ') + text);
-}
-
 QString TMainForm::statusText(int panel) const
 {
     return panel == 0 ? StatusPanel0->text() : StatusPanel1->text();
@@ -417,9 +418,17 @@ void TMainForm::ImageProcessed(const QString &path, int index)
     Q_EMIT imageProcessed(path, index);
 }
 
-void TMainForm::ReportError(const QString &text)
+void TMainForm::report(const TIssue &issue)
 {
-    DialogService::instance().error(this, text);
+    m_events.setDirectory(QFileInfo(Parameters.WorkDir).isDir() ? Parameters.WorkDir : QString());
+    m_events.report(issue);
+    m_warnings->noteIssue(issue, m_events.path());
+    if (issue.source == TIssue::Source::Watch)
+        setStatusText(QLatin1Char(' ') + issue.text);
+    else if (!issue.caption.isEmpty())
+        DialogService::instance().message(this, issue.caption, issue.text, DialogService::Ok, DialogService::Icon::None);
+    else
+        DialogService::instance().error(this, issue.text);
 }
 
 void TMainForm::BeginBusy()
@@ -434,7 +443,9 @@ void TMainForm::EndBusy()
 
 void TMainForm::ReportMessage(const QString &caption, const QString &text)
 {
-    DialogService::instance().message(this, caption, text, DialogService::Ok, DialogService::Icon::None);
+    TIssue issue = TIssue::make(TIssue::Severity::Error, TIssue::Source::Settings, QString(), text);
+    issue.caption = caption;
+    report(issue);
 }
 
 // ---- the view of the engine -------------------------------------------------
@@ -586,9 +597,7 @@ void TMainForm::N26Click()
         const QString base = MainFormRules::resultsBaseFromChosenPath(chosen);
         {
             TWaitCursor wait;
-            ResultFiles::WriteCoordinateFiles(Finder.zones(), base);
-            ResultFiles::WriteProcessingLog(base, ResultFiles::fileCount(Finder.zones()), RunTimes.RunElapsed,
-                                            RunTimes.RunEnd, RunTimes.RunStart);
+            ResultSetWriter::write(Finder.zones(), base, RunTimes);
         }
         setStatusText(QStringLiteral(" Результаты сохранены."));
         // The saved series are done with: the next run or save starts from nothing.

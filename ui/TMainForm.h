@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EventLog.h"
 #include "TDateTime.h"
 #include "TFinderHost.h"
 #include "TMessageReporter.h"
@@ -30,6 +31,7 @@ class QTimer;
 class QToolButton;
 class QWidget;
 class TDirForm;
+class WarningIndicator;
 class THelpWindow;
 class TImageForm;
 class TKelvarinAboutBox;
@@ -102,7 +104,9 @@ public:
     void ProcessEvents() override;
     void ShowOverlay() override;
     void ImageProcessed(const QString &path, int index) override;
-    void ReportError(const QString &text) override;
+    // TIssueSink: a run's error in a message box, a watch's warning in the
+    // status line; both in the event log and the warning indicator.
+    void report(const TIssue &issue) override;
     void BeginBusy() override;
     void EndBusy() override;
 
@@ -110,7 +114,6 @@ public:
     void EnableFileLists(bool on) override;
     void ShowDirectory(const QString &directory) override;
     void StartScheduledRun() override;
-    void WatchNotice(const QString &text) override;
 
     // TMessageReporter: failures the engine handles itself.
     void ReportMessage(const QString &caption, const QString &text) override;
@@ -173,6 +176,7 @@ public:
     FileListBox *FileListBox1 = nullptr;
     QLabel *StatusPanel0 = nullptr;
     QLabel *StatusPanel1 = nullptr;
+    WarningIndicator *m_warnings = nullptr;
 
 Q_SIGNALS:
     // An image of a run was processed (its position in the run, from 0).
@@ -243,6 +247,7 @@ private:
     bool m_running = false;
     bool m_commandsEnabled = true;
     std::optional<TWaitCursor> m_busy;
+    EventLog m_events;
     QList<QAction *> m_zoomItems;
     THelpWindow *m_helpWindow = nullptr;
     TKelvarinAboutBox *m_aboutBox = nullptr;

@@ -30,7 +30,7 @@ struct RecordingRunHost : TRunHost, TMessageReporter
         ++passes;
     }
     void ShowOverlay() override { events << "overlay"; }
-    void ReportError(const QString &text) override { errors << text; }
+    void report(const TIssue &issue) override { errors << issue.text; }
     void ReportMessage(const QString &, const QString &text) override { messages << text; }
 };
 
@@ -155,7 +155,9 @@ void TestProcessingRun::badImageEndsRunButSaves()
     QCOMPARE(outcome.imagesProcessed, 1);
     QCOMPARE(host.errors.size(), 1);
     QVERIFY(host.errors.first().contains(paths[1]));
-    QCOMPARE(host.statuses.last(), QStringLiteral(" Результаты получены и сохранены."));
+    // A partial run says so: how many of how many images.
+    QCOMPARE(host.statuses.last(),
+             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены."));
     QCOMPARE(TestSupport::readFile(outcome.resultsBase + "_1.crd"), QByteArray("1\t7.0000\t12.0000\r\n"));
     QCOMPARE(host.events.mid(host.events.size() - 2), (QStringList{"on", "overlay"}));
 }

@@ -1,12 +1,18 @@
 #include "Cp1251.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
+#include "ResultSetWriter.h"
 #include "TDateTime.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The result set: coordinate files, log texts, base names.
 class TestResultFiles : public QObject
@@ -20,6 +26,8 @@ private Q_SLOTS:
     void writesEveryZoneEvenEmpty();
     void writeFailureKeepsEarlierFiles();
     void nextResultsBase();
+    void fullDiskKeepsEarlierResultSet();
+    void danglingLinkIsNotAFreeBase();
     void elapsedText_data();
     void elapsedText();
     void dateTimeText();
@@ -98,6 +106,56 @@ void TestResultFiles::writeFailureKeepsEarlierFiles()
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"res_1.crd"});
 }
 
+// The file size limit of a forked child stands in for a full disk: the
+// rewritten result set is refused whole, the earlier one stays byte for byte.
+void TestResultFiles::fullDiskKeepsEarlierResultSet()
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("work_0001"));
+    TZoneInfo zone(0, 0, 1, 1);
+    zone.points << VT_Point(1, 2);
+    const TRunTimes times = TRunTimes::watched(46000.5, 46000.75);
+    ResultSetWriter::write({zone, zone}, base, times);
+    const QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    QCOMPARE(names, (QStringList{"work_0001_1.crd", "work_0001_2.crd", "work_0001_time.log"}));
+    QList<QByteArray> earlier;
+    for (const QString &name : names)
+        earlier << TestSupport::readFile(dir.filePath(name));
+    // The second zone's file grows past the limit; the first would fit.
+    TZoneInfo grown = zone;
+    for (int i = 0; i < 2000; ++i)
+        grown.points << VT_Point(i, i);
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            ResultSetWriter::write({zone, grown}, base, times);
+        } catch (const KelvarinError &error) {
+            _exit(error.message().contains(QStringLiteral("work_0001_2.crd")) ? 0 : 2);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0, "the full disk went unnoticed");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), names);
+    for (int i = 0; i < names.size(); ++i)
+        QCOMPARE(TestSupport::readFile(dir.filePath(names.at(i))), earlier.at(i));
+}
+
+// A dangling link at a result name is not a free name: the next one is taken.
+void TestResultFiles::danglingLinkIsNotAFreeBase()
+{
+    QTemporaryDir tmp, elsewhere;
+    const QString work = tmp.filePath(QStringLiteral("Bridge"));
+    QVERIFY(QDir().mkpath(work));
+    QVERIFY(QFile::link(elsewhere.filePath("gone.crd"), work + "/Bridge_0001_1.crd"));
+    QCOMPARE(ResultFiles::NextResultsBase(work), work + "/Bridge_0002");
+}
+
 void TestResultFiles::nextResultsBase()
 {
     QTemporaryDir tmp;
@@ -148,7 +206,7 @@ void TestResultFiles::logLines()
     LocaleGuard russian(QLocale(QLocale::Russian, QLocale::Russia));
     const double start = TDateTime::fromDateAndTime(QDate(2026, 12, 9), QTime(10, 0, 0));
     const double end = TDateTime::fromDateAndTime(QDate(2026, 12, 9), QTime(10, 1, 30));
-    const QByteArray log = ResultFiles::logBytes(3, end - start, end, start);
+    const QByteArray log = ResultFiles::logBytes(3, TRunTimes::finished(start, end));
     QCOMPARE(Cp1251::decode(log), QStringLiteral("Дата начала обработки: 09.12.2026 10:00:00\r\n"
                                                  "Дата окончания обработки: 09.12.2026 10:01:30\r\n"
                                                  "Время обработки: 0:1:30:0\r\n"
@@ -156,7 +214,7 @@ void TestResultFiles::logLines()
     // Single-byte Cyrillic: "Д" is 0xC4.
     QCOMPARE(log.at(0), char(0xC4));
     // A watch passes no elapsed time: no processing time line.
-    QVERIFY(!Cp1251::decode(ResultFiles::logBytes(0, 0, end, start)).contains(QStringLiteral("Время")));
+    QVERIFY(!Cp1251::decode(ResultFiles::logBytes(0, TRunTimes::watched(start, end))).contains(QStringLiteral("Время")));
 }
 
 void TestResultFiles::dayConversions()

@@ -3,6 +3,7 @@
 #include "ImageReadiness.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
+#include "TIssue.h"
 #include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
@@ -37,7 +38,13 @@ struct RunHost : TRunHost, TMessageReporter
             onEvents();
     }
     void ImageProcessed(const QString &path, int) override { processed << QFileInfo(path).fileName(); }
-    void ReportError(const QString &text) override { errors << text; }
+    void report(const TIssue &issue) override
+    {
+        (issue.source == TIssue::Source::Watch ? notices : errors) << issue.text;
+        issues << issue;
+    }
+    QStringList notices;
+    QList<TIssue> issues;
     void ReportMessage(const QString &, const QString &text) override { errors << text; }
     void BeginBusy() override { ++busy; }
     void EndBusy() override { --busy; }
@@ -46,12 +53,11 @@ struct RunHost : TRunHost, TMessageReporter
 struct StartHost : TStartHost
 {
     QList<bool> lists;
-    QStringList directories, notices;
+    QStringList directories;
     int scheduledRuns = 0;
     void EnableFileLists(bool on) override { lists << on; }
     void ShowDirectory(const QString &directory) override { directories << directory; }
     void StartScheduledRun() override { ++scheduledRuns; }
-    void WatchNotice(const QString &text) override { notices << text; }
 };
 
 struct FixedClock : TClock
@@ -189,9 +195,13 @@ private Q_SLOTS:
     void waitsForImageBeingWritten();
     void readOnlyImageSetAsideInTheEnd();
     void damagedImageSetAside();
-    void copyRefusedKeepsImage();
-    void archiverFailureSetsImageAside_data();
-    void archiverFailureSetsImageAside();
+    void moveRefusedKeepsImageAndPoints();
+    void reusedNamesKeepBothImages_data();
+    void reusedNamesKeepBothImages();
+    void setAsideThroughLinkRefused();
+    void stopWithNothingProcessedWritesNothing();
+    void archiverFailureKeepsImageForRetry_data();
+    void archiverFailureKeepsImageForRetry();
     void stopWhileArchiving();
     void resultsThatCannotBeWritten();
 };
@@ -417,7 +427,7 @@ void TestStartControl::threeImagesOnePerTick()
         for (const QString &name : order)
             QVERIFY(QFile::exists(QDir(s.work).filePath(name)));
     }
-    QVERIFY(s.startHost.notices.isEmpty());
+    QVERIFY(s.runHost.notices.isEmpty());
 }
 
 void TestStartControl::runsOnItsOwnTimer()
@@ -436,15 +446,19 @@ void TestStartControl::runsOnItsOwnTimer()
 void TestStartControl::waitsForImageBeingWritten_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("held open for writing here") << "here";
-    QTest::newRow("held open for writing by another process") << "process";
-    QTest::newRow("read-only") << "read-only";
-    QTest::newRow("growing between ticks") << "growing";
+    QTest::addColumn<bool>("passedOver");
+    // A locked or read-only image must not stall the others; a growing one
+    // holds them so that the series keeps the name order.
+    QTest::newRow("held open for writing here") << "here" << true;
+    QTest::newRow("held open for writing by another process") << "process" << true;
+    QTest::newRow("read-only") << "read-only" << true;
+    QTest::newRow("growing between ticks") << "growing" << false;
 }
 
 void TestStartControl::waitsForImageBeingWritten()
 {
     QFETCH(QString, how);
+    QFETCH(bool, passedOver);
     Station s;
     s.watch();
     s.drop("a.bmp", 1);
@@ -468,8 +482,7 @@ void TestStartControl::waitsForImageBeingWritten()
         }
         s.tick();
         QVERIFY(QFile::exists(a));
-        // The images after it wait too: the order of the series is the name order.
-        QVERIFY(s.runHost.processed.isEmpty());
+        QCOMPARE(s.runHost.processed, passedOver && i > 0 ? QStringList{"b.bmp"} : QStringList());
     }
     writer.close();
     if (holder.state() != QProcess::NotRunning) {
@@ -478,9 +491,9 @@ void TestStartControl::waitsForImageBeingWritten()
     }
     QFile::setPermissions(a, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     s.tick(3);
-    QCOMPARE(s.runHost.processed, QStringList({"a.bmp", "b.bmp"}));
-    QCOMPARE(s.crd(1), crdLines({1, 2}));
-    QVERIFY(s.startHost.notices.isEmpty());
+    QCOMPARE(s.runHost.processed, passedOver ? QStringList({"b.bmp", "a.bmp"}) : QStringList({"a.bmp", "b.bmp"}));
+    QCOMPARE(s.crd(1), passedOver ? crdLines({2, 1}) : crdLines({1, 2}));
+    QVERIFY(s.runHost.notices.isEmpty());
 }
 
 void TestStartControl::readOnlyImageSetAsideInTheEnd()
@@ -491,13 +504,16 @@ void TestStartControl::readOnlyImageSetAsideInTheEnd()
     s.drop("a.bmp", 1);
     s.drop("b.bmp", 2);
     QVERIFY(QFile::setPermissions(s.image("a.bmp"), QFileDevice::ReadOwner));
-    s.tick(4);
-    QCOMPARE(s.bufferImages(), QStringList({"a.bmp", "b.bmp"}));
+    // The read-only image is passed over at once; the one after it goes on.
+    s.tick(2);
+    QCOMPARE(s.runHost.processed, QStringList{"b.bmp"});
+    s.tick(2);
+    QCOMPARE(s.bufferImages(), QStringList{"a.bmp"});
     s.tick();
-    QCOMPARE(s.bufferImages(), QStringList{"b.bmp"});
+    QVERIFY(s.bufferImages().isEmpty());
     QVERIFY(QFile::exists(QDir(s.buffer).filePath("Отложенные/a.bmp")));
-    QCOMPARE(s.startHost.notices.size(), 1);
-    s.tick();
+    QCOMPARE(s.runHost.notices.size(), 1);
+    QCOMPARE(s.runHost.issues.first().file, s.image("a.bmp"));
     QCOMPARE(s.runHost.processed, QStringList{"b.bmp"});
 }
 
@@ -522,7 +538,7 @@ void TestStartControl::damagedImageSetAside()
     QCOMPARE(TestSupport::readFile(aside.filePath("a.bmp")), QByteArray("earlier"));
     QCOMPARE(TestSupport::readFile(aside.filePath("a_1.bmp")), QByteArray("BM not a bitmap"));
     QVERIFY(s.status().startsWith(" Изображение a.bmp отложено в папку \"Отложенные\" под именем a_1.bmp: "));
-    QCOMPARE(s.startHost.notices.size(), 3);
+    QCOMPARE(s.runHost.notices.size(), 3);
     s.tick();
     QCOMPARE(s.runHost.processed, QStringList{"b.bmp"});
     QCOMPARE(s.crd(1), crdLines({2}));
@@ -532,26 +548,50 @@ void TestStartControl::damagedImageSetAside()
     QCOMPARE(s.status(), QString(" Ожидание новых файлов..."));
 }
 
-void TestStartControl::copyRefusedKeepsImage()
+// A processed image that cannot be moved keeps its points, stays in the
+// buffer and is tried again, with a growing pause, for the moving alone.
+void TestStartControl::moveRefusedKeepsImageAndPoints()
 {
+    FixedClock clock;
+    clock.time = QDateTime(QDate(2026, 12, 9), QTime(14, 0));
+    TClock::setInstance(&clock);
     Station s;
     s.watch();
+    // The working directory is gone after the watch began (its results stay where they were).
+    const QString later = s.dir.filePath("later");
+    s.params.WorkDir = later;
     s.drop("a.bmp", 1);
     const QByteArray bytes = TestSupport::readFile(s.image("a.bmp"));
-    // A directory of the image's name in the working directory refuses the copy.
-    QVERIFY(QDir().mkpath(QDir(s.work).filePath("a.bmp")));
-    s.tick(3);
+    s.tick(2);
     QCOMPARE(s.bufferImages(), QStringList{"a.bmp"});
-    QVERIFY(s.status().contains("попытка 2 из 3): Не скопирован в рабочую директорию"));
-    // Attempts that leave the image in the buffer give their points back.
-    QCOMPARE(s.finder->zones().at(0).points.size(), 0);
+    QVERIFY2(s.status().startsWith(" Изображение a.bmp обработано, но оставлено в буферной директории до следующей "
+                                   "попытки: Не скопирован в рабочую директорию"),
+             qPrintable(s.status()));
+    QCOMPARE(s.finder->zones().at(0).points.size(), 1);
+    QCOMPARE(s.crd(1), crdLines({1}));
+    QCOMPARE(s.control->imagesAwaitingDisposal(), 1);
+    // Not before its pause: one second, then two.
+    s.tick(3);
+    QCOMPARE(s.runHost.notices.size(), 1);
+    clock.time = clock.time.addMSecs(1100);
+    s.tick();
+    QCOMPARE(s.runHost.notices.size(), 2);
+    clock.time = clock.time.addMSecs(1100);
+    s.tick();
+    QCOMPARE(s.runHost.notices.size(), 2);
+    QVERIFY(QDir().mkpath(later));
+    clock.time = clock.time.addMSecs(1000);
     s.tick();
     QVERIFY(s.bufferImages().isEmpty());
-    QCOMPARE(TestSupport::readFile(QDir(s.buffer).filePath("Отложенные/a.bmp")), bytes);
+    QCOMPARE(TestSupport::readFile(QDir(later).filePath("a.bmp")), bytes);
+    // Processed once: one line, never twice.
+    QCOMPARE(s.runHost.processed, QStringList{"a.bmp"});
     QCOMPARE(s.crd(1), crdLines({1}));
+    QCOMPARE(s.control->imagesAwaitingDisposal(), 0);
+    QVERIFY(!QDir(s.buffer).exists("Отложенные"));
 }
 
-void TestStartControl::archiverFailureSetsImageAside_data()
+void TestStartControl::archiverFailureKeepsImageForRetry_data()
 {
     QTest::addColumn<QByteArray>("script");
     QTest::addColumn<QString>("reason");
@@ -561,10 +601,13 @@ void TestStartControl::archiverFailureSetsImageAside_data()
     QTest::newRow("never ends") << QByteArray("exec sleep 30") << "архиватор не закончил работу за ";
 }
 
-void TestStartControl::archiverFailureSetsImageAside()
+void TestStartControl::archiverFailureKeepsImageForRetry()
 {
     QFETCH(QByteArray, script);
     QFETCH(QString, reason);
+    FixedClock clock;
+    clock.time = QDateTime(QDate(2026, 12, 9), QTime(14, 0));
+    TClock::setInstance(&clock);
     Station s;
     s.params.SaveToOneZip = true;
     s.control->setArchiver(script.isEmpty() ? s.dir.filePath("no-such-zip") : s.script("zip", script));
@@ -572,18 +615,121 @@ void TestStartControl::archiverFailureSetsImageAside()
     s.watch();
     s.drop("a.bmp", 1);
     s.drop("b.bmp", 2);
-    const QByteArray bytes = TestSupport::readFile(s.image("a.bmp"));
     s.tick(2);
-    QCOMPARE(s.bufferImages(), QStringList{"b.bmp"});
-    QCOMPARE(TestSupport::readFile(QDir(s.buffer).filePath("Отложенные/a.bmp")), bytes);
+    QCOMPARE(s.bufferImages(), (QStringList{"a.bmp", "b.bmp"}));
     const QString status = s.status();
-    QVERIFY2(status.startsWith(" Изображение a.bmp отложено в папку \"Отложенные\" под именем a.bmp: "
-                               "Файл не заархивирован: "),
+    QVERIFY2(status.startsWith(" Изображение a.bmp обработано, но оставлено в буферной директории до следующей "
+                               "попытки: Файл не заархивирован: "),
              qPrintable(status));
     QVERIFY2(status.contains(reason), qPrintable(status));
-    // The image was measured: its point stays in the results.
+    QCOMPARE(s.runHost.issues.last().severity, TIssue::Severity::Warning);
+    QCOMPARE(s.runHost.issues.last().file, s.image("a.bmp"));
+    // The image was measured: its point stays in the results. The next one
+    // goes on while the first waits for its pause.
     QCOMPARE(s.crd(1), crdLines({1}));
+    s.tick();
+    QCOMPARE(s.runHost.processed, (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(s.crd(1), crdLines({1, 2}));
+    QVERIFY(!QDir(s.buffer).exists("Отложенные"));
     QVERIFY(!s.control->waitingForArchiver());
+    if (!haveZip())
+        return;
+    // The archiver is back: both are archived, neither processed again.
+    s.control->setArchiver(QStringLiteral("zip"));
+    clock.time = clock.time.addSecs(2);
+    s.tick(2);
+    QVERIFY(s.bufferImages().isEmpty());
+    QCOMPARE(archiveEntries(s.base() + ".zip"), (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(s.runHost.processed, (QStringList{"a.bmp", "b.bmp"}));
+    QCOMPARE(s.crd(1), crdLines({1, 2}));
+}
+
+void TestStartControl::reusedNamesKeepBothImages_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("one archive") << "one" << "dup.bmp" << "dup.bmp";
+    QTest::newRow("archive per image") << "many" << "dup.bmp" << "dup.bmp";
+    QTest::newRow("archive per image, same stem") << "many" << "a.1.bmp" << "a.2.bmp";
+    QTest::newRow("moved") << "move" << "dup.bmp" << "dup.bmp";
+    QTest::newRow("moved, a link at the name") << "link" << "dup.bmp" << "dup.bmp";
+}
+
+// Nothing archived or moved is ever replaced: the newcomer gets "~2".
+void TestStartControl::reusedNamesKeepBothImages()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    if (mode != "move" && !haveZip())
+        QSKIP("zip and unzip are not installed");
+    Station s;
+    s.params.SaveToOneZip = mode == "one";
+    s.params.SaveToManyZip = mode == "many";
+    QTemporaryDir elsewhere;
+    // A link where the first image would go is never written through.
+    if (mode == "link")
+        QVERIFY(QFile::link(elsewhere.filePath("img.bmp"), QDir(s.work).filePath("dup.bmp")));
+    s.watch();
+    s.drop(first, 1);
+    const QByteArray firstBytes = TestSupport::readFile(s.image(first));
+    s.tick(2);
+    QVERIFY(s.bufferImages().isEmpty());
+    s.drop(second, 2);
+    const QByteArray secondBytes = TestSupport::readFile(s.image(second));
+    s.tick(2);
+    QVERIFY(s.bufferImages().isEmpty());
+    QCOMPARE(s.crd(1), crdLines({1, 2}));
+    if (mode == "one") {
+        QCOMPARE(archiveEntries(s.base() + ".zip"), (QStringList{"dup.bmp", "dup~2.bmp"}));
+    } else if (mode == "many") {
+        QCOMPARE(archiveEntries(s.base() + "_" + first.section('.', 0, 0) + ".zip"), QStringList{first});
+        QCOMPARE(archiveEntries(s.base() + "_" + first.section('.', 0, 0) + "~2.zip"), QStringList{second});
+    } else if (mode == "move") {
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup.bmp")), firstBytes);
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~2.bmp")), secondBytes);
+    } else {
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~2.bmp")), firstBytes);
+        QCOMPARE(TestSupport::readFile(QDir(s.work).filePath("dup~3.bmp")), secondBytes);
+    }
+    QVERIFY(s.runHost.notices.isEmpty());
+}
+
+// "Отложенные" as a link to elsewhere: nothing goes through it.
+void TestStartControl::setAsideThroughLinkRefused()
+{
+    Station s;
+    QTemporaryDir elsewhere;
+    QVERIFY(QFile::link(elsewhere.path(), QDir(s.buffer).filePath("Отложенные")));
+    s.watch();
+    TestSupport::writeFile(s.image("a.bmp"), "BM not a bitmap");
+    s.tick(4);
+    QCOMPARE(s.bufferImages(), QStringList{"a.bmp"});
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+    QVERIFY2(s.status().contains("символическая ссылка"), qPrintable(s.status()));
+    // Passed over from now on.
+    s.tick(3);
+    QCOMPARE(s.runHost.notices.size(), 3);
+}
+
+// A watch stopped before any image writes no empty result set and keeps its number free.
+void TestStartControl::stopWithNothingProcessedWritesNothing()
+{
+    Station s;
+    s.watch();
+    const QString base = s.base();
+    s.tick(2);
+    s.finder->StopRequested = true;
+    s.tick();
+    QCOMPARE(s.control->startStyle(), 3);
+    QVERIFY(s.control->endedWithNothingProcessed());
+    QCOMPARE(QDir(s.work).entryList(QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(s.status(), QString(" Работа прервана. Изображения не обработаны, результаты не записаны."));
+    s.watch();
+    QCOMPARE(s.base(), base);
+    QVERIFY(!s.control->endedWithNothingProcessed());
 }
 
 void TestStartControl::stopWhileArchiving()
@@ -632,7 +778,7 @@ void TestStartControl::resultsThatCannotBeWritten()
     s.tick(2);
     QVERIFY2(s.status().startsWith(" Результаты не записаны: Не удается создать файл "), qPrintable(s.status()));
     QVERIFY(s.status().endsWith(" Ожидание новых файлов..."));
-    QCOMPARE(s.startHost.notices.size(), 1);
+    QCOMPARE(s.runHost.notices.size(), 1);
     // The image itself was handled.
     QVERIFY(s.bufferImages().isEmpty());
     s.finder->StopRequested = true;

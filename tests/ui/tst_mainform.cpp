@@ -592,8 +592,12 @@ void TestMainForm::damagedImageEndsRun()
     QCOMPARE(message.text, expected);
     QCOMPARE(message.icon, DialogService::Icon::Error);
     QVERIFY(savedBeforeMessage);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    // A partial run says how many of how many images were processed.
+    QCOMPARE(form->statusText(0),
+             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены."));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
+    // The error stays in the event log of the working directory.
+    QVERIFY(read(m_work + QLatin1String("/kelvarin2-events.log")).contains(QByteArray("\terror\trun\t" + damaged.toUtf8() + "\t")));
     QVERIFY(logText(resultsBase(1)).contains(QStringLiteral("Количество файлов: 1\r\n")));
     QVERIFY(!QGuiApplication::overrideCursor());
 }

@@ -14,6 +14,7 @@
 #include "TPropertysHost.h"
 #include "TRedForm.h"
 #include "TStartControl.h"
+#include "WarningIndicator.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -643,6 +645,22 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(form->statusText(0).endsWith(QStringLiteral(" Ожидание новых файлов...")));
     QVERIFY(QFile::exists(buffer + QStringLiteral("/Отложенные/bad.bmp")));
     QCOMPARE(processed.size(), 1);
+    // It leaves a lasting trace: the event log, the full text as the status
+    // line's tool tip, and the warning sign until the user opens the log.
+    const QByteArray events = TestSupport::readFile(s.work + QLatin1String("/kelvarin2-events.log"));
+    const QByteArray expectedLine = "\twarning\twatch\t" + buffer.toUtf8() + "/bad.bmp\t"
+                                  + QStringLiteral("Изображение bad.bmp отложено").toUtf8();
+    QVERIFY2(events.contains(expectedLine),
+             events.constData());
+    auto *warning = form->findChild<WarningIndicator *>(QStringLiteral("WarningIndicator"));
+    QVERIFY(warning && warning->isVisible());
+    QVERIFY2(warning->toolTip().contains(QStringLiteral("Изображение bad.bmp отложено")), qPrintable(warning->toolTip()));
+    QVERIFY(form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->toolTip().contains(QStringLiteral("отложено")));
+    QTest::mouseClick(warning, Qt::LeftButton);
+    QVERIFY(!warning->isVisible());
+    QVERIFY(warning->logView());
+    QVERIFY(warning->logView()->toPlainText().contains(QStringLiteral("Изображение bad.bmp отложено")));
+    warning->logView()->window()->close();
 
     if (escape)
         QTest::keyClick(form, Qt::Key_Escape);

@@ -1,0 +1,130 @@
+#!/bin/bash
+# Soak test of the headless watch (not part of the test suite):
+#   bench/soak_watch.sh [COUNT] [BUILD_DIR]
+# Feeds COUNT images (default 1000) into a watched buffer directory from
+# another process, with faults injected:
+#   - damaged images (a cut header),
+#   - read-only images (set aside after about a minute),
+#   - images held open while they are written (written in two halves),
+#   - reused names ("dup.bmp" again and again),
+#   - the archiver failing for 15 s (a failing "zip" first in PATH),
+#   - the working directory read-only for 15 s (only when not run as root,
+#     since root writes there regardless).
+# At the end every image must be either in the archive with exactly one line
+# per zone, or set aside with a logged reason; none lost, none twice.
+# Prints: images, images per second, peak memory of the watch.
+set -u
+COUNT=${1:-1000}
+BUILD=${2:-$(dirname "$0")/../build}
+BUILD=$(cd "$BUILD" && pwd)
+TOOL=$BUILD/kelvarin2-cli
+ROOT=$(mktemp -d /tmp/kelvarin2-soak.XXXXXX)
+trap 'rm -rf "$ROOT"' EXIT
+BUFFER=$ROOT/buffer
+WORK=$ROOT/work
+FAKEBIN=$ROOT/fakebin
+FLAG=$ROOT/zip-fails
+mkdir -p "$BUFFER" "$WORK" "$FAKEBIN"
+
+"$BUILD/kelvarin2-samples" "$ROOT/samples" >/dev/null || exit 1
+SAMPLES=()
+for f in "$ROOT"/samples/images/*.bmp; do
+    case $f in *_005.bmp) continue ;; esac   # its faded target would leave a zone without a line
+    SAMPLES+=("$f")
+done
+ZONES=$ROOT/samples/zones.zon
+ZONE_COUNT=$(grep -c . "$ZONES")
+cat > "$ROOT/settings.ini" <<INI
+[Parameters]
+WorkDir=$WORK
+ZonesFileName=$ZONES
+SaveToOneZip=1
+NeedVisualization=0
+INI
+# Inherit the detection settings of the samples.
+grep -E '^(MinSCount|MaxSCount|AverageYPorog|GlobalAverageYPercent)=' \
+    "$ROOT/samples/config/kelvarin2/Kelvarin2.ini" >> "$ROOT/settings.ini" || true
+
+cat > "$FAKEBIN/zip" <<SH
+#!/bin/sh
+if [ -e "$FLAG" ]; then echo "zip error: injected failure" >&2; exit 15; fi
+exec /usr/bin/zip "\$@"
+SH
+chmod +x "$FAKEBIN/zip"
+
+PATH=$FAKEBIN:$PATH "$TOOL" watch --settings "$ROOT/settings.ini" "$BUFFER" \
+    > "$ROOT/watch.out" 2> "$ROOT/watch.err" &
+WATCH=$!
+sleep 1
+START=$(date +%s.%N)
+
+DAMAGED=0; READONLY=0; HELD=0; REUSED=0
+PEAK=0
+sample_peak() {
+    local hwm
+    hwm=$(awk '/VmHWM/ {print $2}' /proc/$WATCH/status 2>/dev/null)
+    [ -n "$hwm" ] && [ "$hwm" -gt "$PEAK" ] && PEAK=$hwm
+}
+for ((i = 1; i <= COUNT; i++)); do
+    src=${SAMPLES[$((i % ${#SAMPLES[@]}))]}
+    name=$(printf 'img_%05d.bmp' "$i")
+    case $((i % 50)) in
+    7)  head -c 30 "$src" > "$BUFFER/$name"; DAMAGED=$((DAMAGED + 1)) ;;
+    13) cp "$src" "$BUFFER/$name"; chmod 444 "$BUFFER/$name"; READONLY=$((READONLY + 1)) ;;
+    21) size=$(stat -c %s "$src")
+        { head -c $((size / 2)) "$src"; sleep 0.4; tail -c +$((size / 2 + 1)) "$src"; } > "$BUFFER/$name"
+        HELD=$((HELD + 1)) ;;
+    29) while [ -e "$BUFFER/dup.bmp" ]; do sleep 0.05; done
+        cp "$src" "$BUFFER/dup.bmp"; REUSED=$((REUSED + 1)) ;;
+    *)  cp "$src" "$BUFFER/$name" ;;
+    esac
+    if [ "$i" -eq $((COUNT / 3)) ]; then
+        touch "$FLAG"; (sleep 15; rm -f "$FLAG") &
+    fi
+    if [ "$i" -eq $((2 * COUNT / 3)) ] && [ "$(id -u)" -ne 0 ]; then
+        chmod 555 "$WORK"; (sleep 15; chmod 755 "$WORK") &
+    fi
+    # Keep the buffer from running far ahead of the watch, as a camera would.
+    while [ "$(ls "$BUFFER" | grep -c '\.bmp$')" -gt 20 ]; do sleep 0.1; sample_peak; done
+    sample_peak
+done
+wait_buffer() {
+    for ((t = 0; t < 400; t++)); do
+        [ "$(ls "$BUFFER" | grep -c '\.bmp$')" -eq 0 ] && return 0
+        sleep 0.5; sample_peak
+    done
+    return 1
+}
+wait_buffer || echo "buffer not empty after waiting: $(ls "$BUFFER")"
+END=$(date +%s.%N)
+sample_peak
+kill -INT $WATCH
+wait $WATCH
+STATUS=$?
+
+# ---- checks
+BASE=$(ls "$WORK"/*_1.crd | head -1); BASE=${BASE%_1.crd}
+ARCHIVED=$(unzip -Z1 "$BASE.zip" 2>/dev/null | wc -l)
+UNIQUE=$(unzip -Z1 "$BASE.zip" 2>/dev/null | sort -u | wc -l)
+ASIDE=$(ls "$BUFFER/Отложенные" 2>/dev/null | wc -l)
+LOGGED_ASIDE=$(grep -c 'отложено в папку' "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)
+FAIL=0
+for ((z = 1; z <= ZONE_COUNT; z++)); do
+    lines=$(grep -c . "${BASE}_$z.crd")
+    numbers=$(cut -f1 "${BASE}_$z.crd" | sort -u | wc -l)
+    if [ "$lines" -ne "$ARCHIVED" ] || [ "$numbers" -ne "$lines" ]; then
+        echo "zone $z: $lines lines ($numbers numbers) for $ARCHIVED archived images"; FAIL=1
+    fi
+done
+[ "$UNIQUE" -eq "$ARCHIVED" ] || { echo "names twice in the archive"; FAIL=1; }
+[ $((ARCHIVED + ASIDE)) -eq "$COUNT" ] || { echo "lost or extra: $ARCHIVED archived + $ASIDE aside != $COUNT"; FAIL=1; }
+[ "$LOGGED_ASIDE" -eq "$ASIDE" ] || { echo "set aside $ASIDE, logged $LOGGED_ASIDE"; FAIL=1; }
+[ "$STATUS" -eq 0 ] || { echo "watch exit status $STATUS"; FAIL=1; }
+ELAPSED=$(echo "$END - $START" | bc)
+echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME")"
+echo "images fed: $COUNT (damaged $DAMAGED, read-only $READONLY, held open $HELD, reused name $REUSED)"
+echo "archived: $ARCHIVED, set aside: $ASIDE (logged $LOGGED_ASIDE), event log lines: $(wc -l < "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)"
+echo "elapsed: ${ELAPSED}s, images per second: $(echo "scale=2; $COUNT / $ELAPSED" | bc)"
+echo "peak memory of the watch (VmHWM): $((PEAK / 1024)) MB"
+[ "$FAIL" -eq 0 ] && echo "soak: PASS" || echo "soak: FAIL"
+exit $FAIL

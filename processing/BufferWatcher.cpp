@@ -1,0 +1,122 @@
+#include "BufferWatcher.h"
+
+#include "ImageList.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+void BufferWatcher::clear()
+{
+    m_readiness.clear();
+    m_attempts.clear();
+    m_pending.clear();
+    m_notOpenableLooks.clear();
+    m_notOpenableSince.clear();
+    m_skipped.clear();
+}
+
+BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
+{
+    const QStringList listed = ImageList::bitmapsIn(bufferDir);
+    Next next;
+    for (const QString &path : listed) {
+        if (m_skipped.contains(path))
+            continue;
+        const auto pending = m_pending.constFind(path);
+        if (pending != m_pending.constEnd()) {
+            if (pending->dueMs > nowMs)
+                continue;
+            next = {Work::DisposeOnly, path, pending->copiedTo};
+            break;
+        }
+        const ImageReadiness::State state = m_readiness.check(path);
+        if (state == ImageReadiness::Ready) {
+            m_notOpenableLooks.remove(path);
+            m_notOpenableSince.remove(path);
+            next = {Work::Process, path, {}};
+            break;
+        }
+        if (state == ImageReadiness::NotOpenable) {
+            // About a minute either way: by looks when the watch is idle, by time when it is busy.
+            const qint64 since = m_notOpenableSince.value(path, nowMs);
+            m_notOpenableSince.insert(path, since);
+            if (++m_notOpenableLooks[path] >= m_notOpenableLimit || nowMs - since >= NotOpenableMs) {
+                next = {Work::SetAside, path, {}};
+                break;
+            }
+        }
+        // Still being written: the images after it wait, so the series keeps the name order.
+        if (state == ImageReadiness::Changing)
+            break;
+    }
+    m_readiness.observe(listed);
+    // Forget what was known of images that are gone.
+    for (auto it = m_pending.begin(); it != m_pending.end();) {
+        it = listed.contains(it.key()) ? std::next(it) : m_pending.erase(it);
+    }
+    return next;
+}
+
+void BufferWatcher::disposalFailed(const QString &path, qint64 nowMs, const QString &copiedTo)
+{
+    m_attempts.remove(path);
+    Pending &pending = m_pending[path];
+    if (pending.dueMs != 0)
+        pending.pauseMs = qMin(pending.pauseMs * 2, LongestPauseMs);
+    pending.dueMs = nowMs + pending.pauseMs;
+    if (!copiedTo.isEmpty())
+        pending.copiedTo = copiedTo;
+}
+
+void BufferWatcher::forget(const QString &path)
+{
+    m_attempts.remove(path);
+    m_pending.remove(path);
+    m_notOpenableLooks.remove(path);
+    m_notOpenableSince.remove(path);
+}
+
+QString BufferWatcher::setAsideDirectoryName()
+{
+    return QStringLiteral("Отложенные");
+}
+
+QString BufferWatcher::moveAside(const QString &path, QString *reason)
+{
+    const QFileInfo image(path);
+    const QString asidePath = image.dir().filePath(setAsideDirectoryName());
+    struct stat st;
+    const QByteArray aside = QFile::encodeName(asidePath);
+    if (::lstat(aside.constData(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+        *reason = S_ISLNK(st.st_mode)
+                      ? QStringLiteral("%1 - символическая ссылка; изображения через нее не переносятся")
+                            .arg(QDir::toNativeSeparators(asidePath))
+                      : QStringLiteral("%1 не является папкой").arg(QDir::toNativeSeparators(asidePath));
+        return {};
+    }
+    if (!QDir().mkpath(asidePath)) {
+        *reason = QStringLiteral("папка %1 не создается").arg(QDir::toNativeSeparators(asidePath));
+        return {};
+    }
+    const QString suffix = image.suffix().isEmpty() ? QString() : QLatin1Char('.') + image.suffix();
+    const QByteArray source = QFile::encodeName(path);
+    for (int n = 0; n < 10000; ++n) {
+        const QString name = n == 0 ? image.fileName()
+                                    : QString(image.completeBaseName() + QLatin1Char('_') + QString::number(n) + suffix);
+        const QByteArray target = QFile::encodeName(QDir(asidePath).filePath(name));
+        if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+            return name;
+        if (errno != EEXIST) {
+            *reason = qt_error_string(errno);
+            return {};
+        }
+    }
+    *reason = QStringLiteral("нет свободного имени");
+    return {};
+}
