@@ -2,6 +2,7 @@
 
 #include "KelvarinError.h"
 #include "TJournalRecorder.h"
+#include "ThresholdCalibration.h"
 
 #include <QTextStream>
 
@@ -11,12 +12,11 @@ int CalibrateCommand::execute()
         return BadInput;
     try {
         // Without zones there is nothing to average: the engine's own message, before any work.
-        m_finder.RecommendThreshold();
+        ThresholdCalibration::checkZones(m_finder);
     } catch (const KelvarinError &failure) {
         fail(failure.message());
         return BadInput;
     }
-    m_finder.SpotMeanSum = 0;
     int recommended = 0;
     // The calibration is a run of one image in the journal, without results.
     TJournalRecorder *journal = journalRecorder();
@@ -24,8 +24,7 @@ int CalibrateCommand::execute()
         journal->beginRun(QStringLiteral("calibrate"), QString(), m_params, m_finder.zones());
     const TRecordedImage before = TRecordedImage::of(m_options.paths.first());
     try {
-        m_finder.ProcessImage(m_options.paths.first());
-        recommended = m_finder.RecommendThreshold();
+        recommended = ThresholdCalibration::recommend(m_finder, m_options.paths.first());
     } catch (const KelvarinError &failure) {
         fail(failure.message());
         if (journal)

@@ -10,7 +10,7 @@ static const QHash<QString, QStringList> &commandOptions()
     static const QString journal = QStringLiteral("journal");
     static const QString noJournal = QStringLiteral("no-journal");
     static const QHash<QString, QStringList> options = {
-        {QStringLiteral("process"), {settings, zones, QStringLiteral("out"), journal, noJournal}},
+        {QStringLiteral("process"), {settings, zones, QStringLiteral("out"), journal, noJournal, QStringLiteral("jobs")}},
         {QStringLiteral("watch"), {settings, zones, journal, noJournal}},
         {QStringLiteral("calibrate"), {settings, zones, journal, noJournal}},
         {QStringLiteral("runs"), {settings, journal}},
@@ -78,6 +78,10 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             onlyPaths = true;
             continue;
         }
+        if (arg == QLatin1String("--archives") && options.command == QLatin1String("process")) {
+            options.archives = true; // a switch, without a value
+            continue;
+        }
         QString name = arg.mid(2);
         QString value;
         const qsizetype eq = name.indexOf(QLatin1Char('='));
@@ -106,6 +110,15 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
             return options;
         }
+        if (name == QLatin1String("jobs")) {
+            bool ok = false;
+            options.jobs = value.toInt(&ok);
+            if (!ok || options.jobs < 1) {
+                options.error = QStringLiteral("у параметра --jobs должно быть целое число не меньше 1: %1").arg(value);
+                return options;
+            }
+            continue;
+        }
         QString &target = name == QLatin1String("settings") ? options.settingsFile
                         : name == QLatin1String("zones")    ? options.zonesFile
                         : name == QLatin1String("journal")  ? options.journal
@@ -129,7 +142,8 @@ QString CliOptions::usage()
 {
     return QStringLiteral(
         "Использование:\n"
-        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...\n"
+        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N]\n"
+        "                        [--archives] PATH...\n"
         "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
         "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
         "  kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]\n"
@@ -181,8 +195,6 @@ QString CliOptions::usage()
         "  --run ID         номер запуска в журнале (по умолчанию последний)\n"
         "  --max-age AGE    наибольший возраст последнего изображения: секунды\n"
         "                   или число с s, m, h, d (например 2h)\n"
-        "  PATH             файлы изображений в заданном порядке; каталог дает\n"
-        "                   свои файлы *.bmp по имени без учета регистра\n"
         "  --journal FILE|URL  журнал измерений: файл SQLite или адрес\n"
         "                   postgresql://пользователь@сервер:порт/база (по умолчанию\n"
         "                   JournalUrl, JournalFile из настроек или\n"
@@ -191,6 +203,13 @@ QString CliOptions::usage()
         "  --run ID, --base BASE  прогон для выгрузки: по номеру или последний\n"
         "                   прогон с этим набором результатов\n"
         "  --format csv|json, --out FILE  формат и файл выгрузки\n"
+        "  --jobs N         обрабатывать N изображений одновременно (по умолчанию\n"
+        "                   по числу процессоров); результаты те же, что при 1\n"
+        "  --archives       каталог дает и свои архивы *.zip\n"
+        "  PATH             файлы изображений в заданном порядке; каталог дает\n"
+        "                   свои файлы *.bmp по имени без учета регистра; архив\n"
+        "                   *.zip - свои файлы *.bmp по имени без учета регистра,\n"
+        "                   без распаковки на диск\n"
         "  --               конец параметров: все следующие аргументы - пути\n"
         "                   (так обрабатывается изображение с именем \"-h\")\n"
         "\n"

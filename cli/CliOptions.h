@@ -4,7 +4,7 @@
 #include <QStringList>
 
 // The command line of the headless tool:
-//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH...
+//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N] [--archives] PATH...
 //   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
 //   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
 //   kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]
@@ -29,6 +29,8 @@ struct CliOptions
     QString format;         // export: "csv" (empty) or "json"
     QString maxAge;         // check: the oldest last image that counts
     QStringList paths;
+    int jobs = 0;           // process: images measured at once; 0 = one per core
+    bool archives = false;  // process: directories also give their *.zip archives
     QString error;          // non-empty when the command line is unusable
 
     static CliOptions parse(const QStringList &arguments);

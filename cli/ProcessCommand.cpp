@@ -1,7 +1,9 @@
 #include "ProcessCommand.h"
 
+#include "ArchiveImages.h"
 #include "ImageList.h"
 #include "TJournalRecorder.h"
+#include "ParallelMeasuring.h"
 #include "TProcessingRun.h"
 
 #include <QDir>
@@ -29,7 +31,10 @@ int ProcessCommand::execute()
             m_host.setEventLogDirectory(out.path());
     }
     run.setRecorder(journalRecorder(), QStringLiteral("cli"));
-    const QStringList images = ImageList::expand(m_options.paths);
+    // Archives are read in place; images are measured by as many jobs as asked.
+    const QStringList images = ArchiveImages::expand(m_options.paths, m_options.archives);
+    m_finder.setImageOpener(&ArchiveImages::open);
+    run.setJobs(m_options.jobs > 0 ? m_options.jobs : ParallelMeasuring::defaultJobs());
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
     if (!outcome.ran) {

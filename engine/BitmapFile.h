@@ -54,6 +54,31 @@ public:
     // of one per zone row.
     void readBrightness(const std::vector<BrightnessRequest> &requests);
 
+    // Pixels as keys: small integers whose brightness the key table gives. A
+    // pixel's key is its B + G + R (after widening) for 16-, 24- and 32-bit
+    // images, its stored index for the others. Detection works on keys: two
+    // bytes a pixel instead of eight, and one table look-up gives the same
+    // double as reading brightness.
+    struct KeyTable
+    {
+        const double *brightness = nullptr; // brightness of key k: brightness[k]
+        int size = 0;                       // keys are below size (at most 766)
+        bool increasing = false;            // brightness never falls as the key grows
+    };
+    KeyTable keyTable();
+
+    // One rectangle (inclusive, within the image, y from the top as displayed)
+    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)]; the
+    // largest of them goes to *maxKey when given, found on the way.
+    struct KeyRequest
+    {
+        int x1, y1, x2, y2;
+        quint16 *out;
+        qsizetype rowStride;
+        quint16 *maxKey = nullptr;
+    };
+    void readKeys(const std::vector<KeyRequest> &requests);
+
     // The whole image as 0xffRRGGBB pixels, top row first, for display; 8-bit
     // images through their palette. `pixelsPerLine` is the destination stride.
     void readRgb32(quint32 *pixels, qsizetype pixelsPerLine);

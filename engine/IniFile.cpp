@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <functional>
+
 IniFile::IniFile(const QString &path)
     : m_path(path)
 {
@@ -147,46 +149,72 @@ double IniFile::readReal(const QString &section, const QString &key, double fall
     return fallback;
 }
 
-bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
+bool IniFile::setString(const QString &section, const QString &key, const QString &value)
 {
-    // A line break would end the entry and start lines of its own: such a
-    // value cannot be stored, and is refused rather than written in pieces.
     if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
         return false;
-    bool ok = false;
-    QStringList lines = readLines(m_path, &ok);
-    if (!ok)
-        return false;
     const QString entry = key + QLatin1Char('=') + value;
-    int sectionLine = findSection(lines, section);
+    int sectionLine = findSection(m_lines, section);
     if (sectionLine < 0) {
-        lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
-        sectionLine = int(lines.size()) - 1;
+        m_lines.append(QLatin1Char('[') + section + QLatin1Char(']'));
+        sectionLine = int(m_lines.size()) - 1;
     }
     int end = 0;
-    const int keyLine = findKey(lines, sectionLine, key, &end);
+    const int keyLine = findKey(m_lines, sectionLine, key, &end);
     if (keyLine >= 0)
-        lines[keyLine] = entry;
+        m_lines[keyLine] = entry;
     else
-        lines.insert(end, entry);
-    const QByteArray bytes = (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8();
-    if (!AtomicFile::write(m_path, bytes))
-        return false;
-    m_lines = lines;
+        m_lines.insert(end, entry);
     return true;
+}
+
+bool IniFile::setInteger(const QString &section, const QString &key, int value)
+{
+    return setString(section, key, QString::number(value));
+}
+
+bool IniFile::setBool(const QString &section, const QString &key, bool value)
+{
+    return setString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool IniFile::setReal(const QString &section, const QString &key, double value)
+{
+    return setString(section, key, LocaleFormat::formatGeneral(value));
+}
+
+bool IniFile::commit()
+{
+    return AtomicFile::write(m_path, (m_lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+// One key at once: the file as it is now, the key changed, the file replaced.
+// A document that fails to be written keeps the lines it had.
+static bool writeOne(IniFile &ini, const std::function<bool(IniFile &)> &set)
+{
+    IniFile fresh(ini.path());
+    if (!fresh.load() || !set(fresh) || !fresh.commit())
+        return false;
+    ini = fresh;
+    return true;
+}
+
+bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
+{
+    return writeOne(*this, [&](IniFile &f) { return f.setString(section, key, value); });
 }
 
 bool IniFile::writeInteger(const QString &section, const QString &key, int value)
 {
-    return writeString(section, key, QString::number(value));
+    return writeOne(*this, [&](IniFile &f) { return f.setInteger(section, key, value); });
 }
 
 bool IniFile::writeBool(const QString &section, const QString &key, bool value)
 {
-    return writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+    return writeOne(*this, [&](IniFile &f) { return f.setBool(section, key, value); });
 }
 
 bool IniFile::writeReal(const QString &section, const QString &key, double value)
 {
-    return writeString(section, key, LocaleFormat::formatGeneral(value));
+    return writeOne(*this, [&](IniFile &f) { return f.setReal(section, key, value); });
 }

@@ -5,11 +5,13 @@
 
 // A small ini-style settings file: "[Section]" headings and "Key=Value" lines.
 //
-// Reading looks keys up without regard to case and trims the blanks around a
-// value. Every write reads the file afresh, replaces the key's line where it
-// stands (or appends it at the end of its section, creating the section at the
-// end of the file when it is missing) and replaces the whole file atomically,
-// so other keys, comments and sections survive untouched.
+// The file is a document held in memory: load() parses it once, set*() change
+// a key's line where it stands (or append it at the end of its section,
+// creating the section at the end of the file when it is missing), and
+// commit() replaces the whole file atomically, so other keys, comments and
+// sections survive untouched. Reading looks keys up without regard to case
+// and trims the blanks around a value. The write*() calls are a set and a
+// commit of one key, reading the file afresh first.
 class IniFile
 {
 public:
@@ -38,8 +40,17 @@ public:
     bool readBool(const QString &section, const QString &key, bool fallback) const;
     double readReal(const QString &section, const QString &key, double fallback) const;
 
-    // Each write goes to disk at once; false when the file cannot be written
-    // or the value holds a line break.
+    // Changes the loaded document; false (and nothing changed) when the value
+    // holds a line break, which would end the entry and start lines of its own.
+    bool setString(const QString &section, const QString &key, const QString &value);
+    bool setInteger(const QString &section, const QString &key, int value);
+    bool setBool(const QString &section, const QString &key, bool value);
+    bool setReal(const QString &section, const QString &key, double value);
+    // Writes the document to the file, whole and atomically.
+    bool commit();
+
+    // Each write goes to disk at once; false when the file cannot be read or
+    // written or the value holds a line break.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
     bool writeBool(const QString &section, const QString &key, bool value);

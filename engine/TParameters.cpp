@@ -6,6 +6,10 @@
 
 #include <QDir>
 
+#include <type_traits>
+#include <variant>
+#include <vector>
+
 TParameters TParameters::zeroed()
 {
     TParameters p;
@@ -23,24 +27,107 @@ TParameters TParameters::zeroed()
 
 namespace {
 
-// One guarded step of the reader: its keys and the message shown when it fails.
+// One key of section "Parameters": its name and the field it holds. The table
+// lists the keys in the writer's order (a fresh file shows them so); the
+// reader takes them in its own steps below, by name.
+struct Key
+{
+    const char *name;
+    std::variant<int TParameters::*, double TParameters::*, bool TParameters::*, QString TParameters::*> field;
+};
+
+const Key keyTable[] = {
+    {"StartStyle", &TParameters::StartStyle},
+    {"Koeff_A", &TParameters::Koeff_A},
+    {"Koeff_n", &TParameters::Koeff_n},
+    {"Koeff_B", &TParameters::Koeff_B},
+    {"Koeff_C", &TParameters::Koeff_C},
+    {"WorkDir", &TParameters::WorkDir},
+    {"BufferDir", &TParameters::BufferDir},
+    {"Steps", &TParameters::Steps},
+    {"ZonesFileName", &TParameters::ZonesFileName},
+    {"BMPInputFormat", &TParameters::BMPInputFormat},
+    {"AverageYPorog", &TParameters::AverageYPorog},
+    {"MinSCount", &TParameters::MinSCount},
+    {"MaxSCount", &TParameters::MaxSCount},
+    {"StartDate", &TParameters::StartDate},
+    {"NeedVisualization", &TParameters::NeedVisualization},
+    {"ResAutoSave", &TParameters::ResAutoSave},
+    {"GlobalAverageYPercent", &TParameters::GlobalAverageYPercent},
+    {"SaveToOneZip", &TParameters::SaveToOneZip},
+    {"SaveToManyZip", &TParameters::SaveToManyZip},
+    // --- Keys added after the original nineteen: new blocks go below.
+    // The measurement journal
+    {"JournalFile", &TParameters::JournalFile},
+    {"JournalUrl", &TParameters::JournalUrl},
+    // Centroid weighting
+    {"CentroidWeighting", &TParameters::CentroidWeighting},
+};
+
+const Key &keyNamed(const char *name)
+{
+    for (const Key &k : keyTable) {
+        if (qstrcmp(k.name, name) == 0)
+            return k;
+    }
+    Q_UNREACHABLE();
+}
+
+// Reads one key into its field; `fallback` is the value of a missing or
+// unreadable key (the field of `defaults`, or the text given).
+void readKey(const IniFile &ini, const Key &k, TParameters &params, const TParameters &defaults,
+             const QString *textFallback = nullptr)
+{
+    const QString section = QString::fromLatin1(ParametersSection);
+    const QString name = QString::fromLatin1(k.name);
+    std::visit(
+        [&](auto field) {
+            using Value = std::remove_cvref_t<decltype(params.*field)>;
+            if constexpr (std::is_same_v<Value, int>)
+                params.*field = ini.readInteger(section, name, defaults.*field);
+            else if constexpr (std::is_same_v<Value, double>)
+                params.*field = ini.readReal(section, name, defaults.*field);
+            else if constexpr (std::is_same_v<Value, bool>)
+                params.*field = ini.readBool(section, name, defaults.*field);
+            else
+                params.*field = ini.readString(section, name, textFallback ? *textFallback : defaults.*field);
+        },
+        k.field);
+}
+
+bool writeKey(IniFile &ini, const Key &k, const TParameters &params)
+{
+    const QString section = QString::fromLatin1(ParametersSection);
+    const QString name = QString::fromLatin1(k.name);
+    return std::visit(
+        [&](auto field) {
+            using Value = std::remove_cvref_t<decltype(params.*field)>;
+            if constexpr (std::is_same_v<Value, int>)
+                return ini.setInteger(section, name, params.*field);
+            else if constexpr (std::is_same_v<Value, double>)
+                return ini.setReal(section, name, params.*field);
+            else if constexpr (std::is_same_v<Value, bool>)
+                return ini.setBool(section, name, params.*field);
+            else
+                return ini.setString(section, name, params.*field);
+        },
+        k.field);
+}
+
+// One guarded step of the reader: its keys, what runs after them, and the
+// message shown when it fails.
 struct ReadStep
 {
     const char *message;
-    std::function<void(const IniFile &)> run;
+    std::vector<const char *> keys;
+    std::function<void()> after = {};
 };
-
-QString key(const char *name)
-{
-    return QString::fromLatin1(name);
-}
 
 } // namespace
 
 void ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TMessageReporter &reporter)
 {
-    const QString section = QString::fromLatin1(ParametersSection);
     const TParameters defaults;
     params = TParameters::zeroed();
     IniFile ini(fileName);
@@ -48,68 +135,52 @@ void ReadParameters(const QString &fileName, TParameters &params,
     // and the user is told why (a pipe or a device there is not waited on).
     if (!ini.load())
         reporter.ReportMessage(QStringLiteral("Ошибка"), ini.errorText());
-    auto readInt = [&](const IniFile &f, const char *k, int def) { return f.readInteger(section, key(k), def); };
-    auto readBool = [&](const IniFile &f, const char *k, bool def) { return f.readBool(section, key(k), def); };
-    auto readReal = [&](const IniFile &f, const char *k, double def) { return f.readReal(section, key(k), def); };
-    auto readText = [&](const IniFile &f, const char *k, const QString &def) { return f.readString(section, key(k), def); };
+    const QString zonesDefault = actions.startDirectory + QDir::separator() + QLatin1String("z1.zon");
 
     const ReadStep steps[] = {
-        {"Ошибка чтения способа запуска из ini-файла!",
-         [&](const IniFile &f) { params.StartStyle = readInt(f, "StartStyle", defaults.StartStyle); }},
-        {"Ошибка чтения настроечных коэффициентов из ini-файла!",
-         [&](const IniFile &f) {
-             params.Koeff_A = readReal(f, "Koeff_A", defaults.Koeff_A);
-             params.Koeff_n = readReal(f, "Koeff_n", defaults.Koeff_n);
-             params.Koeff_B = readReal(f, "Koeff_B", defaults.Koeff_B);
-             params.Koeff_C = readReal(f, "Koeff_C", defaults.Koeff_C);
-         }},
-        {"Ошибка чтения флага выполнения по шагам из ini-файла!",
-         [&](const IniFile &f) { params.Steps = readBool(f, "Steps", defaults.Steps); }},
-        {"Ошибка чтения имени рабочей директории из ini-файла!",
-         [&](const IniFile &f) {
-             params.WorkDir = readText(f, "WorkDir", actions.startDirectory);
+        {"Ошибка чтения способа запуска из ini-файла!", {"StartStyle"}},
+        {"Ошибка чтения настроечных коэффициентов из ini-файла!", {"Koeff_A", "Koeff_n", "Koeff_B", "Koeff_C"}},
+        {"Ошибка чтения флага выполнения по шагам из ini-файла!", {"Steps"}},
+        {"Ошибка чтения имени рабочей директории из ini-файла!", {"WorkDir"},
+         [&] {
              if (actions.applyWorkDir)
                  actions.applyWorkDir(params.WorkDir);
          }},
-        {"Ошибка чтения имени буферной директории из ini-файла!",
-         [&](const IniFile &f) { params.BufferDir = readText(f, "BufferDir", QString()); }},
-        {"Ошибка чтения файла зон из ini-файла!",
-         [&](const IniFile &f) {
-             params.ZonesFileName = readText(f, "ZonesFileName",
-                                             actions.startDirectory + QDir::separator() + QLatin1String("z1.zon"));
+        {"Ошибка чтения имени буферной директории из ini-файла!", {"BufferDir"}},
+        {"Ошибка чтения файла зон из ini-файла!", {"ZonesFileName"},
+         [&] {
              if (actions.loadZones)
                  actions.loadZones(params.ZonesFileName);
          }},
-        {"Ошибка чтения флага формата входных файлов из ini-файла!",
-         [&](const IniFile &f) { params.BMPInputFormat = readBool(f, "BMPInputFormat", defaults.BMPInputFormat); }},
-        {"Ошибка чтения средней яркости области из ini-файла!",
-         [&](const IniFile &f) { params.AverageYPorog = readReal(f, "AverageYPorog", defaults.AverageYPorog); }},
-        {"Ошибка чтения максимальной площади из ini-файла!",
-         [&](const IniFile &f) { params.MaxSCount = readInt(f, "MaxSCount", defaults.MaxSCount); }},
-        {"Ошибка чтения минимальной площади из ini-файла!",
-         [&](const IniFile &f) { params.MinSCount = readInt(f, "MinSCount", defaults.MinSCount); }},
-        {"Ошибка чтения даты запуска по таймеру из ini-файла!",
-         [&](const IniFile &f) { params.StartDate = readReal(f, "StartDate", defaults.StartDate); }},
-        {"Ошибка чтения флага визуализации из ini-файла!",
-         [&](const IniFile &f) { params.NeedVisualization = readBool(f, "NeedVisualization", defaults.NeedVisualization); }},
-        {"Ошибка чтения флага автосохранения из ini-файла!",
-         [&](const IniFile &f) { params.ResAutoSave = readBool(f, "ResAutoSave", defaults.ResAutoSave); }},
-        {"Ошибка чтения процента порога средней яркости из ini-файла!",
-         [&](const IniFile &f) { params.GlobalAverageYPercent = readReal(f, "GlobalAverageYPercent", defaults.GlobalAverageYPercent); }},
-        {"Ошибка чтения флага сохранения в zip-файл из ini-файла!",
-         [&](const IniFile &f) { params.SaveToOneZip = readBool(f, "SaveToOneZip", defaults.SaveToOneZip); }},
-        {"Ошибка чтения флага сохранения в zip-файл из ini-файла!",
-         [&](const IniFile &f) { params.SaveToManyZip = readBool(f, "SaveToManyZip", defaults.SaveToManyZip); }},
-        // The journal's keys; missing in older files, which then keep the default journal.
-        {"Ошибка чтения места журнала измерений из ini-файла!",
-         [&](const IniFile &f) {
-             params.JournalFile = readText(f, "JournalFile", QString());
-             params.JournalUrl = readText(f, "JournalUrl", QString());
+        {"Ошибка чтения флага формата входных файлов из ini-файла!", {"BMPInputFormat"}},
+        {"Ошибка чтения средней яркости области из ini-файла!", {"AverageYPorog"}},
+        {"Ошибка чтения максимальной площади из ini-файла!", {"MaxSCount"}},
+        {"Ошибка чтения минимальной площади из ini-файла!", {"MinSCount"}},
+        {"Ошибка чтения даты запуска по таймеру из ini-файла!", {"StartDate"}},
+        {"Ошибка чтения флага визуализации из ini-файла!", {"NeedVisualization"}},
+        {"Ошибка чтения флага автосохранения из ini-файла!", {"ResAutoSave"}},
+        {"Ошибка чтения процента порога средней яркости из ini-файла!", {"GlobalAverageYPercent"}},
+        {"Ошибка чтения флага сохранения в zip-файл из ini-файла!", {"SaveToOneZip"}},
+        {"Ошибка чтения флага сохранения в zip-файл из ini-файла!", {"SaveToManyZip"}},
+        // --- The journal's keys; missing in older files, which then keep the default journal.
+        {"Ошибка чтения места журнала измерений из ini-файла!", {"JournalFile", "JournalUrl"}},
+        // --- Centroid weighting: any value but 1 is the brightness weighting.
+        {"Ошибка чтения способа определения центра пятна из ini-файла!", {"CentroidWeighting"},
+         [&] {
+             if (params.CentroidWeighting != TParameters::WeightAboveThreshold)
+                 params.CentroidWeighting = TParameters::WeightByBrightness;
          }},
     };
     for (const ReadStep &step : steps) {
         try {
-            step.run(ini);
+            for (const char *name : step.keys) {
+                const Key &k = keyNamed(name);
+                const bool directory = qstrcmp(name, "WorkDir") == 0, zones = qstrcmp(name, "ZonesFileName") == 0;
+                readKey(ini, k, params, defaults,
+                        directory ? &actions.startDirectory : zones ? &zonesDefault : nullptr);
+            }
+            if (step.after)
+                step.after();
         } catch (const std::exception &) {
             reporter.ReportMessage(QStringLiteral("Ошибка"), QString::fromUtf8(step.message));
         }
@@ -118,32 +189,16 @@ void ReadParameters(const QString &fileName, TParameters &params,
 
 bool WriteParameters(const QString &fileName, const TParameters &p, TMessageReporter &reporter)
 {
-    const QString s = QString::fromLatin1(ParametersSection);
+    // The file is read once, every key changed in place, and written once: a
+    // value that cannot be stored leaves the file as it was.
     IniFile ini(fileName);
-    // Each key goes to the file at once; the chain stops at the first failure,
-    // leaving the keys written before it in place.
-    const bool ok = ini.writeInteger(s, key("StartStyle"), p.StartStyle)
-        && ini.writeReal(s, key("Koeff_A"), p.Koeff_A)
-        && ini.writeReal(s, key("Koeff_n"), p.Koeff_n)
-        && ini.writeReal(s, key("Koeff_B"), p.Koeff_B)
-        && ini.writeReal(s, key("Koeff_C"), p.Koeff_C)
-        && ini.writeString(s, key("WorkDir"), p.WorkDir)
-        && ini.writeString(s, key("BufferDir"), p.BufferDir)
-        && ini.writeBool(s, key("Steps"), p.Steps)
-        && ini.writeString(s, key("ZonesFileName"), p.ZonesFileName)
-        && ini.writeBool(s, key("BMPInputFormat"), p.BMPInputFormat)
-        && ini.writeReal(s, key("AverageYPorog"), p.AverageYPorog)
-        && ini.writeInteger(s, key("MinSCount"), p.MinSCount)
-        && ini.writeInteger(s, key("MaxSCount"), p.MaxSCount)
-        && ini.writeReal(s, key("StartDate"), p.StartDate)
-        && ini.writeBool(s, key("NeedVisualization"), p.NeedVisualization)
-        && ini.writeBool(s, key("ResAutoSave"), p.ResAutoSave)
-        && ini.writeReal(s, key("GlobalAverageYPercent"), p.GlobalAverageYPercent)
-        && ini.writeBool(s, key("SaveToOneZip"), p.SaveToOneZip)
-        && ini.writeBool(s, key("SaveToManyZip"), p.SaveToManyZip)
-        // The journal's keys.
-        && ini.writeString(s, key("JournalFile"), p.JournalFile)
-        && ini.writeString(s, key("JournalUrl"), p.JournalUrl);
+    bool ok = ini.load();
+    for (const Key &k : keyTable) {
+        if (!ok)
+            break;
+        ok = writeKey(ini, k, p);
+    }
+    ok = ok && ini.commit();
     if (!ok)
         reporter.ReportMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи ini-файла!"));
     return ok;

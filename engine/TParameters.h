@@ -31,10 +31,16 @@ struct TParameters
     bool SaveToOneZip = false;
     bool SaveToManyZip = false;
 
-    // The measurement journal, beyond the nineteen: a file (SQLite) or a
+    // --- Keys added after the original nineteen, each block written after them.
+
+    // The measurement journal, the first block: a file (SQLite) or a
     // postgresql:// address; both empty = "kelvarin2-journal.sqlite" in WorkDir.
     QString JournalFile;
     QString JournalUrl;
+
+    // The spot's centre: weights of its pixels.
+    enum CentroidWeightings { WeightByBrightness = 0, WeightAboveThreshold = 1 };
+    int CentroidWeighting = WeightByBrightness; // 0 brightness b, 1 brightness above the threshold b - T
 
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
@@ -57,8 +63,11 @@ struct TParametersActions
 void ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TMessageReporter &reporter);
 
-// Writes all the keys (the nineteen, then the journal's) in the writer's order, each at once; at the first
-// failure the rest are skipped and "Ошибка записи ini-файла!" is reported.
+// Writes all keys in the writer's order (the nineteen, then the added ones):
+// the file is read once, the keys changed in place and the file replaced once,
+// atomically. A value that cannot be stored (a line break) or a file that
+// cannot be read or written leaves the file as it was and reports "Ошибка
+// записи ini-файла!".
 bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
 
 // The section name of the settings file.

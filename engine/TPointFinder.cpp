@@ -13,6 +13,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -34,7 +35,10 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
         return;
     // Open into a fresh object so a failure leaves the previous image in place.
     BitmapFile image;
-    image.open(fileName);
+    if (m_opener)
+        m_opener(image, fileName);
+    else
+        image.open(fileName);
     m_image = std::move(image);
     m_width = m_image.width();
     m_height = m_image.height();
@@ -83,28 +87,35 @@ void TPointFinder::FillBrightness()
     // the image.
     const qint64 aroundArea = qint64(around.width()) * around.height();
     const bool shared = total > aroundArea;
-    m_brightness.resize(size_t(shared ? aroundArea : total));
-    std::vector<BitmapFile::BrightnessRequest> requests;
+    const size_t needed = size_t(shared ? aroundArea : total);
+    // Grown, never cleared: the reader writes every key a zone looks at.
+    if (needed > m_keysCapacity) {
+        m_keys.reset();
+        m_keys = std::make_unique_for_overwrite<quint16[]>(needed);
+        m_keysCapacity = needed;
+    }
+    std::vector<BitmapFile::KeyRequest> requests;
     if (shared)
-        requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_brightness.data()});
-    double *next = m_brightness.data();
+        requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_keys.get(), around.width()});
+    quint16 *next = m_keys.get();
     for (ZoneRaster &raster : m_rasters) {
         const QRect &r = raster.rect;
         if (r.isEmpty())
             continue;
         if (shared) {
-            raster.brightness = m_brightness.data() + qsizetype(r.left() - around.left()) * around.height()
-                                + (r.top() - around.top());
-            raster.columnStride = around.height();
+            raster.keys = m_keys.get() + qsizetype(r.top() - around.top()) * around.width() + (r.left() - around.left());
+            raster.rowStride = around.width();
         } else {
-            raster.brightness = next;
-            raster.columnStride = r.height();
-            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next});
+            raster.keys = next;
+            raster.rowStride = r.width();
+            raster.hasMaxKey = true;
+            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), &raster.maxKey});
             next += qsizetype(r.width()) * r.height();
         }
     }
+    m_table = m_image.keyTable();
     if (!requests.empty())
-        m_image.readBrightness(requests);
+        m_image.readKeys(requests);
 }
 
 void TPointFinder::PaintMask()
@@ -150,12 +161,25 @@ void TPointFinder::ProcessImage(const QString &path)
     m_measurements.clear();
     for (qsizetype i = 0; i < m_zones.size() && i < qsizetype(m_rasters.size()); ++i) {
         bool stopped = false;
-        detectZone(m_zones[i], m_rasters[size_t(i)], &stopped);
+        // Only the last zone's mask outlives the image, unless every zone is shown.
+        const bool keepMask = m_params.Steps || i + 1 == m_zones.size();
+        detectZone(m_zones[i], m_rasters[size_t(i)], keepMask, &stopped);
         if (stopped)
             return;
     }
     if (m_params.NeedVisualization)
         host.EndImage();
+}
+
+void TPointFinder::adoptImage(const QString &path, const QList<TZoneMeasurement> &measured)
+{
+    for (qsizetype i = 0; i < m_zones.size() && i < measured.size(); ++i) {
+        const TZoneMeasurement &m = measured.at(i);
+        m_zones[i].points.append(VT_Point(m.x, m.y));
+        SpotMeanSum += m.mean;
+    }
+    m_measurements = measured;
+    m_imagePath = path;
 }
 
 QString TPointFinder::stepText(double threshold, double maximum, int area)
@@ -165,52 +189,153 @@ QString TPointFinder::stepText(double threshold, double maximum, int area)
         + QStringLiteral("       Площадь: ") + QString::number(area);
 }
 
-void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stopped)
+// The brightest pixel of a zone, 0 for a zone without pixels.
+double TPointFinder::maximumOf(const ZoneRaster &raster) const
+{
+    const QRect &r = raster.rect;
+    if (r.isEmpty())
+        return 0;
+    const int w = r.width();
+    if (m_table.increasing) {
+        // The largest key has the largest brightness: a plain integer maximum.
+        if (raster.hasMaxKey)
+            return std::max(0.0, m_table.brightness[raster.maxKey]);
+        quint16 top = 0;
+        for (int row = 0; row < r.height(); ++row) {
+            const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
+            for (int i = 0; i < w; ++i)
+                top = std::max(top, k[i]);
+        }
+        return std::max(0.0, m_table.brightness[top]);
+    }
+    double maximum = 0;
+    for (int row = 0; row < r.height(); ++row) {
+        const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
+        for (int i = 0; i < w; ++i)
+            maximum = std::max(maximum, m_table.brightness[k[i]]);
+    }
+    return maximum;
+}
+
+// One sweep over a zone: the spot is every pixel strictly above the threshold
+// (a pixel exactly at it is background); its area, its brightness and the
+// centre's sums with weights b - offset. The sweep runs x outer, y inner, both
+// upwards, so every sum accumulates in one fixed order whatever the machine.
+TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double threshold, double offset)
+{
+    SpotSums s;
+    QRect r = raster.rect;
+    if (r.isEmpty())
+        return s;
+    // Which keys are spot pixels, decided once per zone instead of once per pixel.
+    std::array<quint8, 766> inSpot{};
+    for (int k = 0; k < m_table.size; ++k)
+        inSpot[size_t(k)] = m_table.brightness[k] > threshold;
+    if (m_table.increasing) {
+        // The spot keys are those from the first one up: a quick pass finds the
+        // rows and columns that hold any, and the sweep is confined to them.
+        // Skipping pixels outside the spot leaves every sum as it was.
+        int first = 0;
+        while (first < m_table.size && !inSpot[size_t(first)])
+            ++first;
+        if (first >= m_table.size)
+            return s;
+        r = spotBounds(raster, quint16(first));
+        if (r.isEmpty())
+            return s;
+    }
+    const qsizetype stride = raster.rowStride;
+    const QRect &zone = raster.rect;
+    for (int x = r.left(); x <= r.right(); ++x) {
+        const quint16 *column = raster.keys + (x - zone.left()) + qsizetype(r.top() - zone.top()) * stride;
+        for (int j = 0; j < r.height(); ++j) {
+            const quint16 key = column[j * stride];
+            if (!inSpot[key])
+                continue;
+            const double b = m_table.brightness[key];
+            ++s.area;
+            s.sum += b;
+            const double w = b - offset; // b - 0 is b exactly
+            s.sumX += x * w;
+            s.sumY += (r.top() + j) * w;
+            s.weight += w;
+        }
+    }
+    return s;
+}
+
+// The rectangle around the pixels whose key is at least firstSpotKey; empty
+// when there are none. Row by row, in loops the compiler can vectorise.
+QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
+{
+    const QRect &r = raster.rect;
+    const int w = r.width();
+    if (raster.hasMaxKey && raster.maxKey < firstSpotKey)
+        return {};
+    m_columnHasSpot.assign(size_t(w), 0);
+    quint8 *columns = m_columnHasSpot.data();
+    int top = -1, bottom = -1;
+    for (int row = 0; row < r.height(); ++row) {
+        const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
+        quint8 any = 0;
+        for (int i = 0; i < w; ++i) {
+            const quint8 in = k[i] >= firstSpotKey;
+            columns[i] |= in;
+            any |= in;
+        }
+        if (any) {
+            if (top < 0)
+                top = row;
+            bottom = row;
+        }
+    }
+    if (top < 0)
+        return {};
+    int left = 0, right = w - 1;
+    while (!columns[left])
+        ++left;
+    while (!columns[right])
+        --right;
+    return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
+}
+
+void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)
+{
+    const QRect &r = raster.rect;
+    m_mask.rect = r;
+    m_mask.bits.resize(size_t(r.width()) * size_t(r.height()));
+    size_t i = 0;
+    for (int x = r.left(); x <= r.right(); ++x) {
+        const quint16 *column = raster.keys + (x - r.left());
+        for (int j = 0; j < r.height(); ++j, ++i)
+            m_mask.bits[i] = m_table.brightness[column[j * raster.rowStride]] > threshold;
+    }
+}
+
+void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stopped)
 {
     const TParameters &p = m_params;
     TFinderHost &host = this->host();
-    const QRect &r = raster.rect;
-    const int columnHeight = r.height();
-    auto column = [&raster](int x) {
-        return raster.brightness + qsizetype(x - raster.rect.left()) * raster.columnStride;
-    };
 
-    // Every scan runs x outer, y inner, both upwards (the raster is stored
-    // column by column), so sums accumulate in one fixed order.
-    double maximum = 0;
-    for (int x = r.left(); x <= r.right(); ++x) {
-        const double *b = column(x);
-        for (int j = 0; j < columnHeight; ++j) {
-            if (b[j] > maximum)
-                maximum = b[j];
-        }
-    }
+    const double maximum = maximumOf(raster);
     const double threshold = maximum == 0
         ? p.Koeff_C
         : p.Koeff_A * std::pow(maximum, p.Koeff_n) + p.Koeff_B * maximum + p.Koeff_C;
 
-    // Strictly above: a pixel exactly at the threshold is background.
-    m_mask.rect = r;
-    m_mask.bits.assign(size_t(r.width()) * size_t(columnHeight), 0);
-    int area = 0;
-    double sum = 0;
-    size_t i = 0;
-    for (int x = r.left(); x <= r.right(); ++x) {
-        const double *b = column(x);
-        for (int j = 0; j < columnHeight; ++j, ++i) {
-            if (b[j] > threshold) {
-                m_mask.bits[i] = 1;
-                ++area;
-                sum += b[j];
-            }
-        }
-    }
-    const double mean = area > 0 ? sum / area : 0.0;
+    // The same spot pixels for either weighting; only the centre's weights
+    // differ: the brightness itself, or the part of it above the threshold,
+    // which leaves out the level every spot pixel shares and so the pull of
+    // the edge pixels that pass the threshold in one image and not the next.
+    const double offset = p.CentroidWeighting == TParameters::WeightAboveThreshold ? threshold : 0.0;
+    const SpotSums s = sweepSpot(raster, threshold, offset);
+    if (keepMask)
+        keepMaskOf(raster, threshold);
+    const double mean = s.area > 0 ? s.sum / s.area : 0.0;
     SpotMeanSum += mean;
 
     if (p.Steps) {
         PaintMask();
-        if (!host.ConfirmStep(stepText(threshold, maximum, area))) {
+        if (!host.ConfirmStep(stepText(threshold, maximum, s.area))) {
             StopRequested = true;
             *stopped = true;
             return;
@@ -220,29 +345,16 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *s
     TZoneMeasurement measured;
     measured.maximum = maximum;
     measured.threshold = threshold;
-    measured.area = area;
+    measured.area = s.area;
     measured.mean = mean;
-    measured.rejection = rejectionOf(p, mean, area);
+    measured.rejection = rejectionOf(p, mean, s.area);
 
     VT_Point point(-1, -1);
     if (measured.rejection == TZoneMeasurement::Rejection::None) {
-        double sumX = 0, sumY = 0, weight = 0;
-        i = 0;
-        for (int x = r.left(); x <= r.right(); ++x) {
-            const double *b = column(x);
-            for (int j = 0; j < columnHeight; ++j, ++i) {
-                if (!m_mask.bits[i])
-                    continue;
-                const int y = r.top() + j;
-                sumX += x * b[j];
-                sumY += y * b[j];
-                weight += b[j];
-            }
-        }
         // Settings that admit an empty or black spot leave no centre of
         // gravity; such a zone records "not found" rather than a division by zero.
-        if (weight != 0) {
-            point = VT_Point(sumX / weight, sumY / weight);
+        if (s.weight != 0) {
+            point = VT_Point(s.sumX / s.weight, s.sumY / s.weight);
             host.MarkPoint(int(point.x), int(point.y));
         } else {
             measured.rejection = TZoneMeasurement::Rejection::NoWeight;
@@ -277,7 +389,8 @@ int TPointFinder::RecommendThreshold() const
 {
     if (m_zones.isEmpty())
         throw KelvarinError(QStringLiteral("Нет ни одной зоны: рекомендуемый порог яркости не определен."));
-    const double value = std::trunc(SpotMeanSum / m_zones.size() * m_params.GlobalAverageYPercent);
+    // The zone count is far below 2^53, so it converts exactly.
+    const double value = std::trunc(SpotMeanSum / double(m_zones.size()) * m_params.GlobalAverageYPercent);
     // A percentage edited by hand into the settings file may give a value no threshold can hold.
     if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         throw KelvarinError(QStringLiteral("Рекомендуемый порог яркости %1 вне допустимых пределов.")

@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 struct TParameters;
@@ -60,6 +62,17 @@ public:
     // Detection on one image: one point per zone, (-1, -1) when none passed.
     void ProcessImage(const QString &path);
 
+    // Takes over what another finder measured on one image (runs with several
+    // jobs): each zone's point, the image's measurements as the last ones and
+    // its spot means, added in zone order as detection adds them.
+    void adoptImage(const QString &path, const QList<TZoneMeasurement> &measured);
+
+    // How images are opened: by default BitmapFile::open on the path. A run
+    // over archives installs one that also opens "archive.zip:entry" names.
+    using ImageOpener = std::function<void(BitmapFile &, const QString &)>;
+    void setImageOpener(ImageOpener opener) { m_opener = std::move(opener); }
+    const ImageOpener &imageOpener() const { return m_opener; }
+
     // trunc(SpotMeanSum / number of zones x GlobalAverageYPercent); throws
     // KelvarinError when there are no zones.
     int RecommendThreshold() const;
@@ -81,16 +94,30 @@ public:
 
 private:
     TFinderHost &host() const;
+    // A zone's pixels as keys of the image (see BitmapFile::KeyTable), row by
+    // row: the key of (x, y) is keys[(y - top) * rowStride + (x - left)].
     struct ZoneRaster
     {
         QRect rect; // clipped to the image; empty when the zone covers no pixel
-        // Column by column: column x starts at brightness + (x - left) * columnStride.
-        const double *brightness = nullptr;
-        qsizetype columnStride = 0;
+        const quint16 *keys = nullptr;
+        qsizetype rowStride = 0;
+        quint16 maxKey = 0;   // the largest key, when the reader found it
+        bool hasMaxKey = false;
+    };
+    // What one sweep over a zone's spot sums, in the one fixed order.
+    struct SpotSums
+    {
+        int area = 0;
+        double sum = 0;                  // brightness of the spot pixels
+        double sumX = 0, sumY = 0, weight = 0; // the centre's weighted sums
     };
 
     QRect clippedRect(const TZoneInfo &zone) const;
-    void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool *stop);
+    void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
+    double maximumOf(const ZoneRaster &raster) const;
+    SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset);
+    QRect spotBounds(const ZoneRaster &raster, quint16 firstSpotKey);
+    void keepMaskOf(const ZoneRaster &raster, double threshold);
     static QString stepText(double threshold, double maximum, int area);
     static TZoneMeasurement::Rejection rejectionOf(const TParameters &p, double mean, int area);
 
@@ -104,9 +131,13 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
-    std::vector<double> m_brightness; // what the zone rasters point into
+    std::unique_ptr<quint16[]> m_keys; // what the zone rasters point into; not cleared, every key is written
+    size_t m_keysCapacity = 0;
+    BitmapFile::KeyTable m_table;
+    std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
     SpotMask m_mask;
     QList<TZoneInfo> m_zones;
     QString m_zoneFileError;
     QList<TZoneMeasurement> m_measurements;
+    ImageOpener m_opener;
 };

@@ -38,19 +38,23 @@ bool MeasureSettings::read(IniFile &ini)
 
 bool MeasureSettings::write(IniFile &ini) const
 {
+    // The file as it is now, every key changed in place, one atomic write.
+    if (!ini.load())
+        return false;
     const QString s = section();
-    return ini.writeInteger(s, QStringLiteral("LupaSize"), lupaSize)
-        && ini.writeInteger(s, QStringLiteral("LupaScale"), lupaScale)
-        && ini.writeBool(s, QStringLiteral("LupaVisible"), lupaVisible)
-        && ini.writeInteger(s, QStringLiteral("Cross_size"), crossSize)
-        && ini.writeReal(s, QStringLiteral("Active_color"), activeColor)
-        && ini.writeReal(s, QStringLiteral("Passive_color"), passiveColor)
-        && ini.writeString(s, QStringLiteral("FontName"), fontName)
-        && ini.writeInteger(s, QStringLiteral("FontSize"), fontSize)
-        && ini.writeReal(s, QStringLiteral("FontColor"), fontColor)
-        && ini.writeBool(s, QStringLiteral("FontStyleBold"), fontBold)
-        && ini.writeBool(s, QStringLiteral("FontStyleItalic"), fontItalic)
-        && ini.writeBool(s, QStringLiteral("FontStyleUndeline"), fontUnderline)
-        && ini.writeBool(s, QStringLiteral("FontStyleStrikeout"), fontStrikeOut)
-        && ini.writeString(s, QStringLiteral("WorkDir"), workDir);
+    return ini.setInteger(s, QStringLiteral("LupaSize"), lupaSize)
+        && ini.setInteger(s, QStringLiteral("LupaScale"), lupaScale)
+        && ini.setBool(s, QStringLiteral("LupaVisible"), lupaVisible)
+        && ini.setInteger(s, QStringLiteral("Cross_size"), crossSize)
+        && ini.setReal(s, QStringLiteral("Active_color"), activeColor)
+        && ini.setReal(s, QStringLiteral("Passive_color"), passiveColor)
+        && ini.setString(s, QStringLiteral("FontName"), fontName)
+        && ini.setInteger(s, QStringLiteral("FontSize"), fontSize)
+        && ini.setReal(s, QStringLiteral("FontColor"), fontColor)
+        && ini.setBool(s, QStringLiteral("FontStyleBold"), fontBold)
+        && ini.setBool(s, QStringLiteral("FontStyleItalic"), fontItalic)
+        && ini.setBool(s, QStringLiteral("FontStyleUndeline"), fontUnderline)
+        && ini.setBool(s, QStringLiteral("FontStyleStrikeout"), fontStrikeOut)
+        && ini.setString(s, QStringLiteral("WorkDir"), workDir)
+        && ini.commit();
 }

@@ -1,6 +1,7 @@
 #include "TProcessingRun.h"
 
 #include "KelvarinError.h"
+#include "ParallelMeasuring.h"
 #include "ResultFiles.h"
 #include "ResultSetWriter.h"
 #include "TMeasurementRecorder.h"
@@ -43,6 +44,10 @@ TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
 
 void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outcome)
 {
+    if (m_jobs > 1 && !m_params.Steps && imagePaths.size() > 1) {
+        processInParallel(imagePaths, outcome);
+        return;
+    }
     try {
         for (const QString &path : imagePaths) {
             outcome.failedImage = path;
@@ -68,6 +73,41 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
             }
         }
         outcome.failedImage.clear();
+    } catch (const KelvarinError &error) {
+        outcome.imageError = error.message();
+    } catch (const std::exception &error) {
+        outcome.imageError = QString::fromLocal8Bit(error.what());
+    }
+}
+
+// The same steps as one image after the other, in the same order: the jobs
+// measure ahead, and each image's points are added here, in turn.
+void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &outcome)
+{
+    auto measure = [&](TPointFinder &finder, int index) {
+        finder.setImageOpener(m_finder.imageOpener());
+        finder.ProcessImage(imagePaths.at(index));
+    };
+    auto deliver = [&](int index, const ParallelMeasuring::Image &image) {
+        m_host.ProcessEvents();
+        const QString &path = imagePaths.at(index);
+        if (!image.error.isEmpty()) {
+            outcome.failedImage = path;
+            outcome.imageError = image.error;
+            return false;
+        }
+        m_finder.adoptImage(path, image.measured);
+        m_host.ImageProcessed(path, outcome.imagesProcessed++);
+        if (m_finder.StopRequested) {
+            outcome.stopped = true;
+            m_host.SetStatusText(m_params.ResAutoSave ? QStringLiteral(" Работа прервана. Результаты сохранены.")
+                                                      : QStringLiteral(" Работа прервана."));
+            return false;
+        }
+        return true;
+    };
+    try {
+        ParallelMeasuring::run(int(imagePaths.size()), m_jobs, m_params, m_finder.zones(), measure, deliver);
     } catch (const KelvarinError &error) {
         outcome.imageError = error.message();
     } catch (const std::exception &error) {

@@ -33,6 +33,9 @@ public:
 
     // The base name to save under instead of the next free one in WorkDir.
     void setResultsBase(const QString &base) { m_fixedBase = base; }
+    // Images measured at once (the headless tool's --jobs); 1, the default,
+    // measures them one after the other. Step-by-step runs always take one.
+    void setJobs(int jobs) { m_jobs = jobs; }
 
     // Where every image's measurements go as well (the journal), and the kind
     // of run it records ("manual", "scheduled", "cli"); none by default.
@@ -46,6 +49,7 @@ public:
 
 private:
     void processImages(const QStringList &imagePaths, Outcome &outcome);
+    void processInParallel(const QStringList &imagePaths, Outcome &outcome);
     void finish(Outcome &outcome);
     QString finalStatus(const Outcome &outcome) const;
 
@@ -56,4 +60,5 @@ private:
     QString m_fixedBase;
     TMeasurementRecorder *m_recorder = nullptr;
     QString m_kind;
+    int m_jobs = 1;
 };

@@ -4,6 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
+# CI builds the core libraries with their extra warnings as errors.
+cmake -S "$root" -B "$root/build" -DKELVARIN_WERROR=ON >/dev/null
 "$root/scripts/build.sh" "$root/build"
 # The journal's tests against a real PostgreSQL server: a cluster of our own,
 # stopped when this script ends.

@@ -4,11 +4,17 @@
 //
 //   kelvarin2-samples DIR             sample data: DIR/images, DIR/zones.zon,
 //                                     DIR/config/kelvarin2/Kelvarin2.ini
-//   kelvarin2-samples --bench DIR N   N images of 2592 x 1944, 24-bit, 16 targets
+//   kelvarin2-samples --bench DIR N [MARGIN]
+//                                     N images of 2592 x 1944, 24-bit, 16 targets,
+//                                     zones MARGIN pixels around them (45: 91 x 91)
+//   kelvarin2-samples --truth DIR N [SEED]
+//                                     N images of 2592 x 1944 of 16 targets at known
+//                                     sub-pixel centres, DIR/zones.zon and DIR/truth.txt
 
 #include "AtomicFile.h"
 #include "LocaleFormat.h"
 #include "SampleScene.h"
+#include "TruthScene.h"
 #include "TMessageReporter.h"
 #include "TParameters.h"
 #include "ZoneFile.h"
@@ -56,14 +62,28 @@ int writeSamples(const QString &root)
     return 0;
 }
 
-int writeBench(const QString &root, int count)
+int writeBench(const QString &root, int count, int margin)
 {
     QDir().mkpath(root);
     SampleScene scene(2592, 1944, 16, 7);
     for (int i = 0; i < count; ++i)
         BmpWriter::write(root + QStringLiteral("/frame_%1.bmp").arg(i + 1, 3, 10, QLatin1Char('0')),
                          scene.image(i, 24));
-    AtomicFile::writeOrThrow(root + QLatin1String("/zones.zon"), ZoneFile::format(scene.zones(45, false)));
+    AtomicFile::writeOrThrow(root + QLatin1String("/zones.zon"), ZoneFile::format(scene.zones(margin, false)));
+    return 0;
+}
+
+int writeTruth(const QString &root, int count, quint32 seed)
+{
+    QDir().mkpath(root);
+    TruthScene scene(2592, 1944, 16, seed);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        names << QStringLiteral("target_%1.bmp").arg(i + 1, 3, 10, QLatin1Char('0'));
+        BmpWriter::write(root + QLatin1Char('/') + names.last(), scene.image(i));
+    }
+    AtomicFile::writeOrThrow(root + QLatin1String("/zones.zon"), ZoneFile::format(scene.zones(count)));
+    AtomicFile::writeOrThrow(root + QLatin1String("/truth.txt"), scene.truthFile(names));
     return 0;
 }
 
@@ -76,12 +96,14 @@ int main(int argc, char *argv[])
     try {
         if (args.size() == 1)
             return writeSamples(args.at(0));
-        if (args.size() == 3 && args.at(0) == QLatin1String("--bench"))
-            return writeBench(args.at(1), args.at(2).toInt());
+        if ((args.size() == 3 || args.size() == 4) && args.at(0) == QLatin1String("--bench"))
+            return writeBench(args.at(1), args.at(2).toInt(), args.size() == 4 ? args.at(3).toInt() : 45);
+        if ((args.size() == 3 || args.size() == 4) && args.at(0) == QLatin1String("--truth"))
+            return writeTruth(args.at(1), args.at(2).toInt(), args.size() == 4 ? args.at(3).toUInt() : 15);
     } catch (const std::exception &error) {
         QTextStream(stderr) << "kelvarin2-samples: " << error.what() << Qt::endl;
         return 1;
     }
-    QTextStream(stderr) << "usage: kelvarin2-samples DIR | --bench DIR COUNT" << Qt::endl;
+    QTextStream(stderr) << "usage: kelvarin2-samples DIR | --bench DIR COUNT [MARGIN] | --truth DIR COUNT [SEED]" << Qt::endl;
     return 2;
 }

@@ -31,6 +31,7 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.porog = LocaleFormat::formatGeneral(p.AverageYPorog);
     v.journalFile = p.JournalFile;
     v.journalUrl = p.JournalUrl;
+    v.centroidWeighting = p.CentroidWeighting;
     return v;
 }
 
@@ -84,6 +85,7 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
     p.BufferDir = bufferDir;
     p.JournalFile = journalFile.trimmed();
     p.JournalUrl = journalUrl.trimmed();
+    p.CentroidWeighting = centroidWeighting;
     return AllTakenOver;
 }
 

@@ -42,6 +42,7 @@ public:
     // The measurement journal: a file and a PostgreSQL address, empty = the default.
     QString journalFile;
     QString journalUrl;
+    int centroidWeighting = 0; // TParameters::CentroidWeighting
 
     bool operator==(const PropertysValues &) const = default;
 

@@ -30,6 +30,7 @@
 #include "TProcessingRun.h"
 #include "TPropertysForm.h"
 #include "TStartControl.h"
+#include "ThresholdCalibration.h"
 #include "WarningIndicator.h"
 
 #include <QApplication>
@@ -807,12 +808,14 @@ void TMainForm::processFirstSelected()
 void TMainForm::ToolButton6Click()
 {
     calibrationCommand([this] {
-        Finder.SpotMeanSum = 0;
         setStatusText(QStringLiteral(" Идет калибровка..."));
         repaint();
-        processFirstSelected();
         // Without zones there is no threshold to propose: the error ends the command.
-        const int recommended = Finder.RecommendThreshold();
+        int recommended = 0;
+        {
+            TWaitCursor wait;
+            recommended = ThresholdCalibration::recommend(Finder, FileListBox1->selectedPaths().value(0));
+        }
         const DialogService::Button answer = DialogService::instance().message(
             this, QStringLiteral("Калибровка порога яркости"),
             QStringLiteral("Рекомендуемый порог яркости:  ") + QString::number(recommended),

@@ -12,6 +12,7 @@
 #include "TRedForm.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDir>
 #include <QEvent>
@@ -227,6 +228,16 @@ QWidget *TPropertysForm::createFilterTab()
     AverageYPorogEdit = named(new QLineEdit, "AverageYPorogEdit");
     for (QLineEdit *edit : {MinSEdit, MaxSEdit, AverageYPorogPercentEdit, AverageYPorogEdit})
         edit->setFixedWidth(100);
+    CentroidLabel = named(new QLabel(QStringLiteral("Центр пятна:")), "CentroidLabel");
+    CentroidComboBox = named(new QComboBox, "CentroidComboBox");
+    CentroidComboBox->addItems({QStringLiteral("по яркости"), QStringLiteral("по яркости над порогом")});
+    CentroidComboBox->setToolTip(QStringLiteral(
+        "Веса точек пятна при вычислении его центра тяжести.\n"
+        "«по яркости»: вес точки равен ее яркости (как прежде).\n"
+        "«по яркости над порогом»: вес равен яркости минус порог бинаризации; пятно и фильтры\n"
+        "те же, но краевые точки у порога почти не влияют на центр, и он меньше дрожит."));
+    CentroidLabel->setBuddy(CentroidComboBox);
+    CentroidLabel->setToolTip(CentroidComboBox->toolTip());
 
     auto *grid = new QGridLayout(page);
     grid->addWidget(MinSLabel, 0, 0);
@@ -237,8 +248,10 @@ QWidget *TPropertysForm::createFilterTab()
     grid->addWidget(AverageYPorogPercentEdit, 2, 1);
     grid->addWidget(PorogLabel, 3, 0);
     grid->addWidget(AverageYPorogEdit, 3, 1);
+    grid->addWidget(CentroidLabel, 4, 0);
+    grid->addWidget(CentroidComboBox, 4, 1, 1, 2, Qt::AlignLeft);
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(4, 1);
+    grid->setRowStretch(5, 1);
     return page;
 }
 
@@ -271,6 +284,7 @@ void TPropertysForm::fill()
     JournalFileEdit->setText(v.journalFile);
     JournalUrlEdit->setText(v.journalUrl);
     MonitoringPage->fill(MonitoringSettings::readFile(m_host.settingsFileName()), v.zonesFile);
+    CentroidComboBox->setCurrentIndex(v.centroidWeighting == 1 ? 1 : 0);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -304,6 +318,7 @@ PropertysValues TPropertysForm::values() const
     v.porog = AverageYPorogEdit->text();
     v.journalFile = JournalFileEdit->text();
     v.journalUrl = JournalUrlEdit->text();
+    v.centroidWeighting = CentroidComboBox->currentIndex() == 1 ? 1 : 0;
     return v;
 }
 

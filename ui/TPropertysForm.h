@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QGroupBox;
 class QLabel;
@@ -87,6 +88,8 @@ public:
     QLineEdit *AverageYPorogPercentEdit = nullptr;
     QLabel *PorogLabel = nullptr;
     QLineEdit *AverageYPorogEdit = nullptr;
+    QLabel *CentroidLabel = nullptr;
+    QComboBox *CentroidComboBox = nullptr; // index = TParameters::CentroidWeighting
 
     // "Мониторинг"
     TMonitoringPage *MonitoringPage = nullptr;

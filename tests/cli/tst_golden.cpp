@@ -83,13 +83,22 @@ void TestGolden::casesArePresent()
 void TestGolden::matchesReference_data()
 {
     QTest::addColumn<QString>("caseDir");
-    for (const QString &name : caseFolders())
-        QTest::newRow(qPrintable(name)) << QDir(goldenDir()).filePath(name);
+    QTest::addColumn<QString>("mode");
+    // Each case one image after the other, with three jobs (same bytes), and,
+    // where the case takes its whole image folder, from a zip archive of it.
+    for (const QString &name : caseFolders()) {
+        const QString dir = QDir(goldenDir()).filePath(name);
+        QTest::newRow(qPrintable(name + QStringLiteral(" jobs 1"))) << dir << QStringLiteral("--jobs=1");
+        QTest::newRow(qPrintable(name + QStringLiteral(" jobs 3"))) << dir << QStringLiteral("--jobs=3");
+        if (TestSupport::readFile(QDir(dir).filePath(QStringLiteral("args.txt"))).trimmed().isEmpty())
+            QTest::newRow(qPrintable(name + QStringLiteral(" zip"))) << dir << QStringLiteral("zip");
+    }
 }
 
 void TestGolden::matchesReference()
 {
     QFETCH(QString, caseDir);
+    QFETCH(QString, mode);
     QVERIFY2(QFileInfo(toolPath()).isExecutable(), qPrintable(toolPath() + QStringLiteral(" is not built")));
 
     QTemporaryDir out;

@@ -12,7 +12,9 @@ private Q_SLOTS:
     void refusesBadInput_data();
     void refusesBadInput();
     void directoryInNameOrderAndSummary();
+    void badImageKeepsEarlierResults_data();
     void badImageKeepsEarlierResults();
+    void damagedArchiveEntryKeepsEarlierResults();
     void defaultBaseInWorkingDirectory();
     void helpAndVersion();
 };
@@ -26,6 +28,11 @@ void TestProcess::refusesBadInput_data()
     QTest::newRow("unknown command") << QStringList{"run"} << "неизвестная команда: run";
     QTest::newRow("no images") << QStringList{"process", "--settings", "$S"} << "не указаны изображения";
     QTest::newRow("option without value") << QStringList{"process", "$B", "--out"} << "у параметра --out нет значения";
+    QTest::newRow("jobs zero") << QStringList{"process", "--jobs", "0", "$B"}
+                               << "у параметра --jobs должно быть целое число не меньше 1: 0";
+    QTest::newRow("jobs not a number") << QStringList{"process", "--jobs=two", "$B"}
+                                       << "у параметра --jobs должно быть целое число не меньше 1: two";
+    QTest::newRow("archives for watch") << QStringList{"watch", "--archives", "$B"} << "неизвестный параметр: --archives";
     QTest::newRow("missing settings") << QStringList{"process", "--settings", "$D/none.ini", "$B"}
                                       << "файл настроек $D/none.ini не найден";
     QTest::newRow("settings of another kind") << QStringList{"process", "--settings", "$D/z.zon", "$B"}
@@ -80,8 +87,17 @@ void TestProcess::directoryInNameOrderAndSummary()
     QVERIFY(summary.contains("Зона 2: точек найдено 3 из 3"));
 }
 
+void TestProcess::badImageKeepsEarlierResults_data()
+{
+    QTest::addColumn<QString>("jobs");
+    QTest::newRow("one job") << "--jobs=1";
+    // Jobs measure ahead, but what is written stops at the bad image just the same.
+    QTest::newRow("three jobs") << "--jobs=3";
+}
+
 void TestProcess::badImageKeepsEarlierResults()
 {
+    QFETCH(QString, jobs);
     WatchStation station;
     const QString good = QDir(station.buffer).filePath("good.bmp");
     const QString bad = QDir(station.buffer).filePath("bad.bmp");
@@ -89,11 +105,34 @@ void TestProcess::badImageKeepsEarlierResults()
     TestSupport::writeFile(bad, WatchStation::image(1, 1).left(100)); // truncated
     const QString base = station.dir.filePath("res");
     QByteArray out, err;
-    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--out", base, good, bad, good}, &out, &err), 1);
+    QCOMPARE(WatchStation::run({"process", jobs, "--settings", station.settings, "--out", base, good, bad, good, good, good},
+                               &out, &err), 1);
     QVERIFY2(QString::fromUtf8(err).contains(bad), err.constData());
     // The image before the bad one is in the results; the one after it is not.
     QCOMPARE(TestSupport::readFile(base + "_1.crd"), QByteArray("1\t3.0000\t3.0000\r\n"));
     QCOMPARE(TestSupport::readFile(base + "_2.crd"), QByteArray("1\t23.0000\t3.0000\r\n"));
+}
+
+void TestProcess::damagedArchiveEntryKeepsEarlierResults()
+{
+    WatchStation station;
+    const QDir buffer(station.buffer);
+    TestSupport::writeFile(buffer.filePath("a.bmp"), WatchStation::image(1, 1));
+    TestSupport::writeFile(buffer.filePath("b.bmp"), WatchStation::image(2, 1));
+    TestSupport::writeFile(buffer.filePath("c.bmp"), WatchStation::image(3, 1).left(100)); // cut short
+    const QString archive = station.dir.filePath("images.zip");
+    QProcess zip;
+    zip.setWorkingDirectory(station.buffer);
+    zip.start("zip", {"-q", archive, "c.bmp", "b.bmp", "a.bmp"});
+    QVERIFY(zip.waitForFinished(30000));
+    QCOMPARE(zip.exitCode(), 0);
+    const QString base = station.dir.filePath("res");
+    QByteArray out, err;
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--out", base, archive}, &out, &err), 1);
+    // Entries in name order: a and b are measured, c is refused by its full name.
+    QVERIFY2(QString::fromUtf8(err).contains("images.zip:c.bmp"), err.constData());
+    QVERIFY2(QString::fromUtf8(err).contains("поврежден"), err.constData());
+    QCOMPARE(TestSupport::readFile(base + "_1.crd"), QByteArray("1\t3.0000\t3.0000\r\n2\t4.0000\t3.0000\r\n"));
 }
 
 void TestProcess::defaultBaseInWorkingDirectory()
@@ -122,7 +161,8 @@ void TestProcess::helpAndVersion()
 {
     QByteArray out, err;
     QCOMPARE(WatchStation::run({"--help"}, &out, &err), 0);
-    QVERIFY(QString::fromUtf8(out).contains("kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] PATH..."));
+    QVERIFY(QString::fromUtf8(out).contains("kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N]\n"
+                                            "                        [--archives] PATH..."));
     QCOMPARE(WatchStation::run({"--version"}, &out, &err), 0);
     QCOMPARE(out, QByteArray("kelvarin2-cli 1.0.0\n"));
 }

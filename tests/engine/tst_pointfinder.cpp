@@ -83,7 +83,10 @@ private Q_SLOTS:
     void powerThreshold();
     void clippingAndEmptyZones();
     void overlappingZonesShareTheirRaster();
+    void zeroWeightSpotIsNotFound_data();
     void zeroWeightSpotIsNotFound();
+    void threeByThreeSpotWeightings_data();
+    void threeByThreeSpotWeightings();
     void hooksInOrder();
     void stepByStepCancel();
     void badImageLeavesStateAndZones();
@@ -251,18 +254,75 @@ void TestPointFinder::overlappingZonesShareTheirRaster()
     }
 }
 
+void TestPointFinder::zeroWeightSpotIsNotFound_data()
+{
+    QTest::addColumn<int>("weighting");
+    QTest::addColumn<double>("koeffC");
+    // A negative C lets black pixels into the spot: area without brightness.
+    QTest::newRow("brightness, black spot") << 0 << -1.0;
+    // Above the threshold every spot pixel weighs more than nothing, so only
+    // an empty spot that the filters let through has no weight.
+    QTest::newRow("above threshold, empty spot") << 1 << 0.0;
+}
+
 void TestPointFinder::zeroWeightSpotIsNotFound()
 {
-    // A negative C lets black pixels into the spot: area without weight.
+    QFETCH(int, weighting);
+    QFETCH(double, koeffC);
     GreyImage image(10, 10, 0);
     image.save(path("black.bmp"));
-    m_params.Koeff_C = -1;
+    m_params.Koeff_C = koeffC;
     m_params.AverageYPorog = -1;
     m_params.MinSCount = -1;
+    m_params.CentroidWeighting = weighting;
     TPointFinder finder(m_params, nullptr, &m_reporter);
     finder.zones() << TZoneInfo(0, 0, 9, 9);
     finder.ProcessImage(path("black.bmp"));
     QVERIFY(finder.zones().first().points.first().isNotFound());
+    QCOMPARE(finder.lastMeasurements().size(), 1);
+    const TZoneMeasurement &m = finder.lastMeasurements().first();
+    QCOMPARE(m.rejection, TZoneMeasurement::Rejection::NoWeight);
+    QVERIFY(!m.found);
+    QCOMPARE(m.x, -1.0);
+}
+
+void TestPointFinder::threeByThreeSpotWeightings_data()
+{
+    QTest::addColumn<int>("weighting");
+    QTest::addColumn<double>("x");
+    QTest::addColumn<double>("y");
+    // The spot of the test, M = 200 and T = 100: the corners at exactly 100
+    // stay outside. Six pixels, weights b or b - 100, sums worked by hand.
+    //   (10,21) 120   (11,20) 140   (11,21) 200   (11,22) 160   (12,21) 130   (12,22) 110
+    QTest::newRow("brightness") << 0 << 9580.0 / 860 << 18190.0 / 860;
+    QTest::newRow("above threshold") << 1 << 2880.0 / 260 << 5490.0 / 260;
+}
+
+void TestPointFinder::threeByThreeSpotWeightings()
+{
+    QFETCH(int, weighting);
+    QFETCH(double, x);
+    QFETCH(double, y);
+    GreyImage image(30, 30, 0);
+    const quint32 spot[3][3] = {{100, 140, 100}, {120, 200, 130}, {100, 160, 110}}; // [row][column]
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            image.fill(10 + col, 20 + row, 10 + col, 20 + row, spot[row][col]);
+    image.save(path("three.bmp"));
+    m_params.Koeff_B = 0.5;
+    m_params.CentroidWeighting = weighting;
+    TPointFinder finder(m_params, nullptr, &m_reporter);
+    finder.zones() << TZoneInfo(5, 15, 16, 26);
+    finder.ProcessImage(path("three.bmp"));
+    const VT_Point p = finder.zones().first().points.first();
+    QCOMPARE(p.x, x);
+    QCOMPARE(p.y, y);
+    // The spot and its figures do not depend on the weighting.
+    const TZoneMeasurement &m = finder.lastMeasurements().first();
+    QCOMPARE(m.area, 6);
+    QCOMPARE(m.mean, 860.0 / 6);
+    QCOMPARE(m.threshold, 100.0);
+    QVERIFY(m.found);
 }
 
 void TestPointFinder::hooksInOrder()

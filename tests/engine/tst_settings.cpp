@@ -41,6 +41,10 @@ private Q_SLOTS:
     void iniReadsCaseInsensitiveAndTrims();
     void iniReadsWindowsCodePage();
     void iniCutsLongTexts();
+    void centroidWeightingRead_data();
+    void centroidWeightingRead();
+    void unmatchedQuotesKept_data();
+    void unmatchedQuotesKept();
 
 private:
     QString writeIni(const QByteArray &body);
@@ -169,7 +173,8 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             "StartDate=0\nNeedVisualization=1\nResAutoSave=1\nGlobalAverageYPercent=0,75\n"
                             "SaveToOneZip=0\nSaveToManyZip=0\n"
                             // The journal's keys, after the nineteen.
-                            "JournalFile=\nJournalUrl=\n"));
+                            "JournalFile=\nJournalUrl=\n"
+                            "CentroidWeighting=0\n"));
 }
 
 void TestSettings::existingKeysReplacedInPlace()
@@ -216,6 +221,7 @@ void TestSettings::roundTripUnderBothSeparators()
         p.SaveToManyZip = true;
         p.JournalFile = QStringLiteral("/j/Журнал.sqlite");
         p.JournalUrl = QStringLiteral("postgresql://kel@db:5432/fleet");
+        p.CentroidWeighting = TParameters::WeightAboveThreshold;
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
         QVERIFY(WriteParameters(path, p, reporter));
@@ -244,6 +250,14 @@ void TestSettings::failedWriteReportsOnce()
     IniFile ini(injected);
     QVERIFY(ini.load());
     QCOMPARE(ini.readInteger(QStringLiteral("Parameters"), QStringLiteral("MinSCount"), -7), -7);
+
+    // Nothing half done: a settings file that was there stays byte for byte.
+    const QByteArray before = "; kept\r\n[Parameters]\r\nMinSCount=5\r\n";
+    TestSupport::writeFile(injected, before);
+    reporter.texts.clear();
+    QVERIFY(!WriteParameters(injected, p, reporter));
+    QCOMPARE(reporter.texts, QStringList{"Ошибка записи ini-файла!"});
+    QCOMPARE(TestSupport::readFile(injected), before);
 }
 
 void TestSettings::iniReadsCaseInsensitiveAndTrims()
@@ -277,6 +291,52 @@ void TestSettings::iniCutsLongTexts()
     IniFile ini(path);
     QVERIFY(ini.load());
     QCOMPARE(ini.readString(QStringLiteral("Parameters"), QStringLiteral("WorkDir"), QString()).size(), 2047);
+}
+
+void TestSettings::centroidWeightingRead_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("absent") << QByteArray() << 0;
+    QTest::newRow("0") << QByteArray("CentroidWeighting=0\r\n") << 0;
+    QTest::newRow("1") << QByteArray("CentroidWeighting=1\r\n") << 1;
+    QTest::newRow("hex 1, lower case key") << QByteArray("centroidweighting = 0x1\r\n") << 1;
+    // Values no weighting has fall back to the brightness weighting.
+    QTest::newRow("2") << QByteArray("CentroidWeighting=2\r\n") << 0;
+    QTest::newRow("-1") << QByteArray("CentroidWeighting=-1\r\n") << 0;
+    QTest::newRow("text") << QByteArray("CentroidWeighting=yes\r\n") << 0;
+}
+
+void TestSettings::centroidWeightingRead()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, expected);
+    RecordingReporter reporter;
+    const TParameters p = read(writeIni("MinSCount=7\r\n" + line), &reporter);
+    QCOMPARE(p.CentroidWeighting, expected);
+    QCOMPARE(p.MinSCount, 7);
+    QVERIFY(reporter.texts.isEmpty());
+}
+
+void TestSettings::unmatchedQuotesKept_data()
+{
+    QTest::addColumn<QByteArray>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("double then single") << QByteArray("\"abc'") << QStringLiteral("\"abc'");
+    QTest::newRow("single then double") << QByteArray("'abc\"") << QStringLiteral("'abc\"");
+    QTest::newRow("opening only") << QByteArray("\"abc") << QStringLiteral("\"abc");
+    QTest::newRow("one quote") << QByteArray("\"") << QStringLiteral("\"");
+    QTest::newRow("matched single") << QByteArray("'abc'") << QStringLiteral("abc");
+}
+
+void TestSettings::unmatchedQuotesKept()
+{
+    QFETCH(QByteArray, value);
+    QFETCH(QString, expected);
+    const QString path = writeIni("BufferDir=" + value + "\r\n");
+    IniFile ini(path);
+    QVERIFY(ini.load());
+    QCOMPARE(ini.readString(QStringLiteral("Parameters"), QStringLiteral("BufferDir"), QString()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void zoneButton();
     void zonesEditOpensTableEditor();
     void cancelTakesNothing();
+    void centroidWeightingControl();
 
     // Through the main window.
     void okWithoutChanges();
@@ -423,6 +425,31 @@ void TestPropertysForm::cancelTakesNothing()
     form.fill();
     QCOMPARE(form.BEdit->text(), LocaleFormat::formatGeneral(0.75));
     QVERIFY(form.ManualRadioButton->isChecked());
+}
+
+void TestPropertysForm::centroidWeightingControl()
+{
+    FakeHost host;
+    host.params.WorkDir = QDir::tempPath();
+    TPropertysForm form(host);
+    form.fill();
+    QCOMPARE(form.CentroidLabel->text(), QStringLiteral("Центр пятна:"));
+    QCOMPARE(form.CentroidComboBox->count(), 2);
+    QCOMPARE(form.CentroidComboBox->itemText(0), QStringLiteral("по яркости"));
+    QCOMPARE(form.CentroidComboBox->itemText(1), QStringLiteral("по яркости над порогом"));
+    QVERIFY(form.CentroidComboBox->toolTip().contains(QStringLiteral("порог")));
+    QCOMPARE(form.CentroidComboBox->currentIndex(), 0);
+
+    // OK takes the choice over; the next opening shows it.
+    form.CentroidComboBox->setCurrentIndex(1);
+    form.Button1Click();
+    QCOMPARE(host.params.CentroidWeighting, 1);
+    form.fill();
+    QCOMPARE(form.CentroidComboBox->currentIndex(), 1);
+    // Cancel forgets a change.
+    form.CentroidComboBox->setCurrentIndex(0);
+    form.Button2Click();
+    QCOMPARE(host.params.CentroidWeighting, 1);
 }
 
 void TestPropertysForm::okWithoutChanges()

@@ -23,6 +23,8 @@ public:
 };
 
 namespace TestSupport {
+// Both record a failure of the current test function when the file cannot be
+// read or written, and the run goes on (readFile then gives no bytes).
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 }

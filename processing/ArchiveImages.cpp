@@ -1,0 +1,229 @@
+#include "ArchiveImages.h"
+
+#include "BitmapFile.h"
+#include "ImageList.h"
+#include "KelvarinError.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+
+#include <malloc.h>
+#include <zip.h>
+
+namespace {
+
+QString native(const QString &path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QString zipErrorText(zip_error_t *error)
+{
+    return QString::fromLocal8Bit(zip_error_strerror(error));
+}
+
+// An archive opened for reading, closed with the object.
+class Archive
+{
+public:
+    explicit Archive(const QString &path)
+        : m_path(path)
+    {
+        int code = 0;
+        // Consistency checks: a cut or patched archive is refused when opened.
+        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+        if (!m_zip) {
+            zip_error_t error;
+            zip_error_init_with_code(&error, code);
+            const QString reason = zipErrorText(&error);
+            zip_error_fini(&error);
+            throw KelvarinError(QStringLiteral("Архив %1 не читается: %2.").arg(native(path), reason));
+        }
+    }
+    ~Archive() { zip_discard(m_zip); }
+    Archive(const Archive &) = delete;
+    Archive &operator=(const Archive &) = delete;
+
+    zip_t *handle() const { return m_zip; }
+    const QString &path() const { return m_path; }
+
+private:
+    QString m_path;
+    zip_t *m_zip = nullptr;
+};
+
+// Each thread keeps the archive it read last: the entries of one archive are
+// read one after the other, and its directory is parsed once.
+Archive &archiveFor(const QString &path)
+{
+    thread_local std::unique_ptr<Archive> last;
+    thread_local qint64 lastSize = -1;
+    thread_local QDateTime lastModified;
+    const QFileInfo info(path);
+    if (!last || last->path() != path || info.size() != lastSize || info.lastModified() != lastModified) {
+        last.reset();
+        last = std::make_unique<Archive>(path);
+        lastSize = info.size();
+        lastModified = info.lastModified();
+    }
+    return *last;
+}
+
+bool isBitmapName(const QString &entry)
+{
+    return !entry.endsWith(QLatin1Char('/')) && entry.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+}
+
+// Entries are read into buffers of many megabytes, one after another. The C
+// library's allocator would, after the first is freed, serve the next from its
+// heap and keep the freed ones there; fixed at 1 MB, every such buffer is
+// mapped on its own and goes back to the system when freed.
+void keepLargeBuffersMapped()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1 << 20); });
+}
+
+QByteArray readEntry(const QString &archivePath, const QString &entry)
+{
+    keepLargeBuffersMapped();
+    Archive &archive = archiveFor(archivePath);
+    const QString where = QStringLiteral("%1 в архиве %2").arg(entry, native(archivePath));
+    const QByteArray encoded = entry.toUtf8();
+    const zip_int64_t index = zip_name_locate(archive.handle(), encoded.constData(), ZIP_FL_ENC_GUESS);
+    if (index < 0)
+        throw KelvarinError(QStringLiteral("Файл %1 не найден.").arg(where));
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    if (zip_stat_index(archive.handle(), zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+        throw KelvarinError(QStringLiteral("Файл %1 поврежден: размер не читается.").arg(where));
+    // The size is what the archive claims; nothing is allocated beyond it, and
+    // a claim beyond any bitmap is refused before anything is read.
+    if (stat.size > zip_uint64_t(ArchiveImages::MaxEntryBytes)) {
+        throw KelvarinError(QStringLiteral("Файл %1 слишком велик: %2 байт (допустимо не более %3).")
+                                .arg(where).arg(stat.size).arg(ArchiveImages::MaxEntryBytes));
+    }
+    QByteArray bytes;
+    try {
+        bytes.resize(qsizetype(stat.size));
+    } catch (const std::bad_alloc &) {
+        throw KelvarinError(QStringLiteral("Недостаточно памяти для чтения файла %1.").arg(where));
+    }
+    zip_file_t *file = zip_fopen_index(archive.handle(), zip_uint64_t(index), 0);
+    if (!file) {
+        throw KelvarinError(QStringLiteral("Файл %1 не читается: %2.")
+                                .arg(where, zipErrorText(zip_get_error(archive.handle()))));
+    }
+    zip_int64_t done = 0;
+    while (done < zip_int64_t(stat.size)) {
+        const zip_int64_t n = zip_fread(file, bytes.data() + done, stat.size - zip_uint64_t(done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    // Reading to the end checks the data against its CRC.
+    char extra = 0;
+    const zip_int64_t more = done == zip_int64_t(stat.size) ? zip_fread(file, &extra, 1) : 0;
+    const QString reason = zipErrorText(zip_file_get_error(file));
+    const bool failed = done != zip_int64_t(stat.size) || more != 0;
+    zip_fclose(file);
+    if (failed)
+        throw KelvarinError(QStringLiteral("Файл %1 поврежден: %2.").arg(where, reason));
+    return bytes;
+}
+
+} // namespace
+
+bool ArchiveImages::isArchive(const QString &path)
+{
+    return path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+}
+
+QStringList ArchiveImages::entriesOf(const QString &archivePath)
+{
+    Archive &archive = archiveFor(archivePath);
+    const zip_int64_t count = zip_get_num_entries(archive.handle(), 0);
+    QStringList names;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char *name = zip_get_name(archive.handle(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (name && isBitmapName(QString::fromUtf8(name)))
+            names << QString::fromUtf8(name);
+    }
+    if (names.isEmpty())
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archivePath)));
+    std::sort(names.begin(), names.end(), ImageList::lessByName);
+    return names;
+}
+
+QStringList ArchiveImages::expand(const QStringList &paths, bool archivesInDirectories)
+{
+    auto archiveImages = [](const QString &archive) {
+        QStringList images;
+        try {
+            for (const QString &entry : entriesOf(archive))
+                images << archive + QLatin1Char(':') + entry;
+        } catch (const KelvarinError &) {
+            images << archive + QLatin1Char(':'); // fails with the reason when opened
+        }
+        return images;
+    };
+    QStringList images;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            QStringList names = ImageList::bitmapsIn(path);
+            if (archivesInDirectories) {
+                const QDir dir(path);
+                for (const QString &name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files | QDir::Hidden))
+                    names << dir.filePath(name);
+                std::sort(names.begin(), names.end(), ImageList::lessByName);
+            }
+            for (const QString &name : names)
+                images << (isArchive(name) ? archiveImages(name) : QStringList{name});
+        } else if (isArchive(path) && info.isFile()) {
+            images << archiveImages(path);
+        } else {
+            images << path;
+        }
+    }
+    return images;
+}
+
+bool ArchiveImages::splitName(const QString &name, QString *archive, QString *entry)
+{
+    // The archive part ends at the first ".zip:" that names an existing file.
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = name.indexOf(QLatin1String(".zip:"), from, Qt::CaseInsensitive);
+        if (at < 0)
+            return false;
+        const QString candidate = name.left(at + 4);
+        if (QFileInfo(candidate).isFile()) {
+            *archive = candidate;
+            *entry = name.mid(at + 5);
+            return true;
+        }
+        from = at + 1;
+    }
+}
+
+void ArchiveImages::open(BitmapFile &image, const QString &name)
+{
+    QString archive, entry;
+    if (QFileInfo(name).exists() || !splitName(name, &archive, &entry)) {
+        image.open(name);
+        return;
+    }
+    if (entry.isEmpty()) {
+        // An archive that could not be listed: say why now.
+        entriesOf(archive);
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archive)));
+    }
+    image.openBytes(readEntry(archive, entry), native(archive) + QLatin1Char(':') + entry);
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class BitmapFile;
+
+// Images inside zip archives, read straight from the archive without unpacking
+// to disk. An image in an archive is named "ARCHIVE:ENTRY" (for example
+// "/data/2026-03.zip:cam1/img_0001.bmp"), and every list, message and journal
+// row carries that name.
+//
+// An archive that cannot be read, holds no *.bmp entry, or an entry that is
+// damaged, claims more than MaxEntryBytes or holds no bitmap is refused with a
+// message naming the archive and the entry; memory stays bounded by the one
+// entry being read.
+class ArchiveImages
+{
+public:
+    // The images of the given paths in order: a file as it is, a directory its
+    // *.bmp files in name order without regard to case, an archive (*.zip,
+    // any case) its *.bmp entries in that order. With `archivesInDirectories`
+    // a directory's *.zip files take part in its name order too, each giving
+    // its entries in its place. An archive that cannot be listed gives one
+    // name, "ARCHIVE:", which fails when it is opened, so the images before it
+    // are still measured.
+    static QStringList expand(const QStringList &paths, bool archivesInDirectories);
+
+    // Whether the path names a zip archive by its extension.
+    static bool isArchive(const QString &path);
+
+    // Opens an image: an "ARCHIVE:ENTRY" name from its archive, any other path
+    // as a file. Throws KelvarinError. Safe to call from several threads.
+    static void open(BitmapFile &image, const QString &name);
+
+    // The largest entry read: far above any camera's bitmap (8192 x 8192 at
+    // 32 bits is 256 MB), and below what a forged size could make us allocate.
+    static constexpr qint64 MaxEntryBytes = qint64(256) << 20;
+
+    // Splits an "ARCHIVE:ENTRY" name whose archive exists as a file; false for
+    // any other path.
+    static bool splitName(const QString &name, QString *archive, QString *entry);
+
+    // The *.bmp entries of an archive in name order; throws KelvarinError.
+    static QStringList entriesOf(const QString &archive);
+};
