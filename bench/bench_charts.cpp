@@ -61,7 +61,7 @@ int main(int argc, char *argv[])
     QElapsedTimer timer;
     timer.start();
     auto journal = std::make_unique<MemoryJournal>();
-    journal->runList = {TJournalRun{1, QStringLiteral("watch"), QStringLiteral("b"), QDateTime::currentDateTime(), {}, images}};
+    journal->runList = {TJournalRun{1, QStringLiteral("watch"), QStringLiteral("b"), QDateTime::currentDateTime(), {}, images, {}}};
     journal->rowList = benchRun(zones, images);
     out << QStringLiteral("rows generated: %1 (%2 ms)").arg(journal->rowList.size()).arg(timer.elapsed()) << Qt::endl;
 

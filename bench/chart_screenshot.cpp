@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     const bool zoomed = argc <= 2 || QString::fromLatin1(argv[2]) != QLatin1String("full");
     auto journal = std::make_unique<MemoryJournal>();
     journal->runList = {TJournalRun{1, QStringLiteral("watch"), QStringLiteral("b"),
-                                    QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC), {}, 1000}};
+                                    QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC), {}, 1000, {}}};
     journal->rowList = benchRun(6, 1000);
 
     TDisplacementChartForm form;

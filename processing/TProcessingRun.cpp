@@ -56,13 +56,7 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
             m_host.ProcessEvents();
             const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
             m_finder.ProcessImage(path);
-            if (m_recorder) {
-                TRecordedImage image = before;
-                image.processedAt = QDateTime::currentDateTime();
-                image.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
-                image.zones = m_finder.lastMeasurements();
-                m_recorder->recordImage(image);
-            }
+            recordImage(before);
             m_host.ImageProcessed(path, outcome.imagesProcessed++);
             if (m_finder.StopRequested) {
                 outcome.stopped = true;
@@ -78,6 +72,19 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
     } catch (const std::exception &error) {
         outcome.imageError = QString::fromLocal8Bit(error.what());
     }
+}
+
+// Hands the image just measured to the journal: its number in the coordinate
+// files and what detection saw in every zone.
+void TProcessingRun::recordImage(const TRecordedImage &before)
+{
+    if (!m_recorder)
+        return;
+    TRecordedImage image = before;
+    image.processedAt = QDateTime::currentDateTime();
+    image.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
+    image.zones = m_finder.lastMeasurements();
+    m_recorder->recordImage(image);
 }
 
 // The same steps as one image after the other, in the same order: the jobs
@@ -96,7 +103,9 @@ void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &o
             outcome.imageError = image.error;
             return false;
         }
+        const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
         m_finder.adoptImage(path, image.measured);
+        recordImage(before);
         m_host.ImageProcessed(path, outcome.imagesProcessed++);
         if (m_finder.StopRequested) {
             outcome.stopped = true;

@@ -7,6 +7,7 @@
 
 struct TParameters;
 class TMeasurementRecorder;
+struct TRecordedImage;
 class TPointFinder;
 class TRunHost;
 
@@ -50,6 +51,7 @@ public:
 private:
     void processImages(const QStringList &imagePaths, Outcome &outcome);
     void processInParallel(const QStringList &imagePaths, Outcome &outcome);
+    void recordImage(const TRecordedImage &before);
     void finish(Outcome &outcome);
     QString finalStatus(const Outcome &outcome) const;
 

@@ -70,8 +70,8 @@ static QStringList legendNames(QChart *chart)
 static std::unique_ptr<MemoryJournal> journalOf(const QList<TJournalRow> &rows)
 {
     auto journal = std::make_unique<MemoryJournal>();
-    journal->runList = {TJournalRun{3, "watch", "r3", QDateTime(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC), {}, 4},
-                        TJournalRun{9, "cli", "r9", QDateTime(QDate(2026, 5, 2), QTime(8, 0), Qt::UTC), {}, 1}};
+    journal->runList = {TJournalRun{3, "watch", "r3", QDateTime(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC), {}, 4, {}},
+                        TJournalRun{9, "cli", "r9", QDateTime(QDate(2026, 5, 2), QTime(8, 0), Qt::UTC), {}, 1, {}}};
     journal->rowList = rows;
     return journal;
 }

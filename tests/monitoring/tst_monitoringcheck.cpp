@@ -114,7 +114,7 @@ void TestMonitoringCheck::journalRuns()
     QFETCH(QString, run);
     MemoryJournal journal;
     if (!empty) {
-        journal.runList = {TJournalRun{4, "watch", "a", now, now, 1}, TJournalRun{6, "cli", "b", now, now, 1}};
+        journal.runList = {TJournalRun{4, "watch", "a", now, now, 1, {}}, TJournalRun{6, "cli", "b", now, now, 1, {}}};
         journal.rowList = imageRows(1, {{1, true, 0, 0.5}}, 4) + imageRows(1, {{1, true, 0, 5}}, 6);
     }
     MonitoringSettings s;

@@ -1,4 +1,5 @@
 #include "MainFormSetup.h"
+#include "ElidedLabel.h"
 #include "TJournal.h"
 
 #include <QLabel>
