@@ -93,7 +93,7 @@ int ExportCommand::execute()
         }
         const bool ok = JournalExport::write(*journal, runId, format, [&out](const QByteArray &bytes) {
             return out.write(bytes) == bytes.size();
-        }, &error, &extra);
+        }, &error, extra.names.isEmpty() ? nullptr : &extra);
         out.flush();
         if (!ok) {
             fail(error);
@@ -102,7 +102,7 @@ int ExportCommand::execute()
         return Success;
     }
     // A file is written whole and replaced at once, never left half written.
-    if (!JournalExport::writeFile(*journal, runId, format, m_options.outBase, &error, &extra)) {
+    if (!JournalExport::writeFile(*journal, runId, format, m_options.outBase, &error, extra.names.isEmpty() ? nullptr : &extra)) {
         fail(error.isEmpty() ? QStringLiteral("%1 не записан").arg(m_options.outBase) : error);
         return WorkFailed;
     }

@@ -39,7 +39,32 @@ QList<QStringList> columns(const QList<TJournalRow> &rows, const MonitoringSetti
 
 JournalExport::ExtraColumns extraColumns(const MonitoringSettings &settings)
 {
-    return {header(), [settings](const QList<TJournalRow> &imageRows) { return columns(imageRows, settings); }};
+    // Only what the settings ask for: without reference zones and pixel sizes
+    // the export keeps exactly its own columns, so scripts reading it by
+    // position go on working.
+    const bool corrected = !settings.referenceZones.isEmpty();
+    const bool millimetres = settings.pixelSize > 0 || !settings.zonePixelSizes.isEmpty();
+    if (!corrected && !millimetres)
+        return {};
+    const QStringList all = header();
+    QList<int> kept;
+    if (corrected)
+        kept << 0 << 1;
+    if (millimetres)
+        kept << 2 << 3;
+    QStringList names;
+    for (int i : kept)
+        names << all.at(i);
+    return {names, [settings, kept](const QList<TJournalRow> &imageRows) {
+                QList<QStringList> values = columns(imageRows, settings);
+                for (QStringList &row : values) {
+                    QStringList chosen;
+                    for (int i : kept)
+                        chosen << row.value(i);
+                    row = chosen;
+                }
+                return values;
+            }};
 }
 
 } // namespace MonitoringExport

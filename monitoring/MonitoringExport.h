@@ -20,7 +20,9 @@ QStringList header();
 // One list of four fields per row, in the order of `rows`.
 QList<QStringList> columns(const QList<TJournalRow> &rows, const MonitoringSettings &settings);
 
-// The same as columns the journal's export appends, image by image.
+// The same as columns the journal's export appends, image by image: the
+// corrected pair where reference zones are set, the millimetre pair where a
+// pixel size is; no columns (empty names) where neither is.
 JournalExport::ExtraColumns extraColumns(const MonitoringSettings &settings);
 
 } // namespace MonitoringExport

@@ -694,7 +694,7 @@ void TMainForm::ExportMeasurementsClick()
         TWaitCursor wait;
         const JournalExport::ExtraColumns extra =
             MonitoringExport::extraColumns(MonitoringSettings::readFile(SettingsFileName));
-        written = JournalExport::writeFile(journal, chosen->id, JournalExport::Format::Csv, file, &error, &extra);
+        written = JournalExport::writeFile(journal, chosen->id, JournalExport::Format::Csv, file, &error, extra.names.isEmpty() ? nullptr : &extra);
     }
     if (!written) {
         dialogs.error(this, error);

@@ -16,6 +16,7 @@ private Q_SLOTS:
     void watchReportsCrossingsAndKeepsGoing();
     void checkCannotTell_data();
     void checkCannotTell();
+    void exportAddsCorrectedAndMillimetreColumns();
 };
 
 // Zone origins at the spot of the first image: image i is i pixels to the right.
@@ -63,7 +64,8 @@ void TestMonitoringCli::checkCannotTell_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("line");
-    QTest::newRow("no journal") << QStringList{} << "KELVARIN2 UNKNOWN - журнал измерений не задан\n";
+    QTest::newRow("no journal") << QStringList{"--journal", "/nonexistent/k.sqlite"}
+                                << "KELVARIN2 UNKNOWN - журнал измерений /nonexistent/k.sqlite не найден\n";
     QTest::newRow("unknown option") << QStringList{"--zones", "z"} << "KELVARIN2 UNKNOWN - неизвестный параметр: --zones\n";
     QTest::newRow("bad age") << QStringList{"--max-age", "soon"}
                              << "KELVARIN2 UNKNOWN - неверное значение --max-age: soon (секунды или число с s, m, h, d)\n";
@@ -78,6 +80,42 @@ void TestMonitoringCli::checkCannotTell()
     QCOMPARE(WatchStation::run(QStringList{"check", "--settings", station.settings} + arguments, &out, &err), 3);
     QTEST(QString::fromUtf8(out), "line");
     QVERIFY(err.isEmpty());
+}
+
+// Both targets move together (the camera moved): corrected by zone 2 they stand
+// still. The added columns appear only when the settings ask for them.
+void TestMonitoringCli::exportAddsCorrectedAndMillimetreColumns()
+{
+    WatchStation station;
+    TestSupport::writeFile(station.zones, "0;0;19;31;2;2\r\n20;0;39;31;22;2\r\n");
+    for (int i = 0; i < 3; ++i)
+        TestSupport::writeFile(QDir(station.buffer).filePath(QString("img%1.bmp").arg(i)), WatchStation::image(1 + i, 1));
+    const QByteArray plainSettings = TestSupport::readFile(station.settings);
+    QByteArray out, err;
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, station.buffer}, &out, &err), 0);
+
+    QByteArray csv;
+    QCOMPARE(WatchStation::run({"export", "--settings", station.settings}, &csv, &err), 0);
+    QVERIFY(csv.startsWith("base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n"));
+
+    TestSupport::writeFile(station.settings, plainSettings + "ReferenceZones=2\r\nPixelSize=0.5\r\n");
+    QCOMPARE(WatchStation::run({"export", "--settings", station.settings}, &csv, &err), 0);
+    const QList<QByteArray> rows = csv.split('\n');
+    QCOMPARE(rows.at(0), QByteArray("base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,"
+                                    "maximum,threshold,dx_corrected,dy_corrected,dx_mm,dy_mm\r"));
+    int checked = 0;
+    for (qsizetype i = 1; i < rows.size(); ++i) {
+        const QList<QByteArray> f = rows.at(i).trimmed().split(',');
+        if (f.size() < 19 || f.at(6) != "1")
+            continue;
+        // Raw dx grows image by image; corrected and in millimetres it stays 0.
+        QCOMPARE(f.at(15), QByteArray("0.0000"));
+        QCOMPARE(f.at(16), QByteArray("0.0000"));
+        QCOMPARE(f.at(17), QByteArray("0.0000"));
+        QCOMPARE(f.at(18), QByteArray("0.0000"));
+        ++checked;
+    }
+    QCOMPARE(checked, 6);
 }
 
 QTEST_GUILESS_MAIN(TestMonitoringCli)

@@ -912,8 +912,8 @@ void TestMainForm::longStatusElided()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->resize(600, 500);
-    QTRY_COMPARE(form->width(), 600);
+    form->resize(1000, 500);
+    QTRY_COMPARE(form->width(), 1000);
     const QString text = QStringLiteral(" Не удалось обработать изображения: 4 из 14 обработаны, остальные 10 не обработаны; "
                                         "первое необработанное /srv/station/buffer/cam_0005.bmp");
     form->setStatusText(text);
