@@ -4,6 +4,8 @@
 #include "TMeasurementRecorder.h"
 
 #include <QAtomicInt>
+#include <QElapsedTimer>
+#include <QThread>
 #include <QFileInfo>
 #include <QHash>
 #include <QRect>
@@ -20,6 +22,23 @@ QAtomicInt connectionCounter;
 
 // SQLite waits this long for another writer before it gives up (ms).
 constexpr int BusyTimeout = 30000;
+
+// SQLite answers "database is locked" to a change of the journal mode without
+// waiting for the busy timeout while another process sets the file up; such
+// a statement is tried again for as long as the timeout would have waited.
+bool execWhileBusy(QSqlQuery &query, const QString &statement)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!query.exec(statement)) {
+        const QString error = query.lastError().text();
+        const bool busy = error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy"));
+        if (!busy || waited.elapsed() > BusyTimeout)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
+}
 
 // Every migration brings the schema from the version before it to its own;
 // a journal is migrated one step after another, never rebuilt.
@@ -202,7 +221,7 @@ bool TJournal::connect()
         // committed image; FULL makes each commit durable before the next image.
         QSqlQuery query(db);
         for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-            if (!query.exec(QString::fromLatin1(pragma)))
+            if (!execWhileBusy(query, QString::fromLatin1(pragma)))
                 return fail(QStringLiteral("не открывается"), query.lastError().text());
         }
     }
@@ -216,7 +235,7 @@ bool TJournal::migrate()
     // One writer migrates at a time; the others find the schema done.
     const bool begun = m_location.postgres
                            ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
-                           : query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                           : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"));
     if (!begun)
         return fail(QStringLiteral("схема не проверена"), query.lastError().text());
     auto rollback = [&](const QString &what, const QString &reason) {

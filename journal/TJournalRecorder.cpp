@@ -41,6 +41,7 @@ QString TJournalRecorder::settingsText(const TParameters &p)
         {"SaveToManyZip", flag(p.SaveToManyZip)},
         {"JournalFile", p.JournalFile},
         {"JournalUrl", p.JournalUrl},
+        {"CentroidWeighting", QString::number(p.CentroidWeighting)},
     };
     QString text;
     for (const auto &[key, value] : keys)

@@ -108,6 +108,7 @@ private Q_SLOTS:
     void unwritableJournalWarnsAndRunGoesOn_data();
     void unwritableJournalWarnsAndRunGoesOn();
     void newerSchemaIsRefused();
+    void settingsInForceNameTheCentreWeighting();
 
 private:
     QString location(const QString &kind) const;
@@ -475,6 +476,15 @@ void TestJournal::newerSchemaIsRefused()
     TJournal journal(file);
     QVERIFY(!journal.open());
     QVERIFY2(journal.errorString().contains(QStringLiteral("более новой версией")), qPrintable(journal.errorString()));
+}
+
+// A run's record says which centre weighting made its numbers.
+void TestJournal::settingsInForceNameTheCentreWeighting()
+{
+    TParameters params;
+    QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=0\n")));
+    params.CentroidWeighting = TParameters::WeightAboveThreshold;
+    QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=1\n")));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)
