@@ -314,14 +314,23 @@ qint64 TJournal::beginRun(const RunStart &run)
             zone.addBindValue(value);
         ok = zone.exec();
     }
-    const QString reason = query.lastError().text() + zone.lastError().text();
-    if (!ok || !db.commit()) {
-        const QString commitError = db.lastError().text();
-        db.rollback();
-        fail(QStringLiteral("прогон не записан"), reason.trimmed().isEmpty() ? commitError : reason);
+    if (!finishTransaction(ok, query, zone, QStringLiteral("прогон не записан")))
         return 0;
-    }
     return id;
+}
+
+// Commits a transaction whose statements all succeeded, else rolls it back:
+// the journal never keeps half a run or half an image. The failure names the
+// statement's error, or the commit's when the statements went through.
+bool TJournal::finishTransaction(bool ok, const QSqlQuery &query, const QSqlQuery &zone, const QString &what)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    const QString reason = query.lastError().text() + zone.lastError().text();
+    if (ok && db.commit())
+        return true;
+    const QString commitError = db.lastError().text();
+    db.rollback();
+    return fail(what, reason.trimmed().isEmpty() ? commitError : reason);
 }
 
 bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins)
@@ -359,13 +368,7 @@ bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QLis
             zone.addBindValue(value);
         ok = zone.exec();
     }
-    const QString reason = query.lastError().text() + zone.lastError().text();
-    if (!ok || !db.commit()) {
-        const QString commitError = db.lastError().text();
-        db.rollback();
-        return fail(what, reason.trimmed().isEmpty() ? commitError : reason);
-    }
-    return true;
+    return finishTransaction(ok, query, zone, what);
 }
 
 bool TJournal::endRun(qint64 runId, const QString &base)

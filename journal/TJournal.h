@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QSqlQuery;
 struct TIssue;
 struct TRecordedImage;
 
@@ -75,6 +76,7 @@ private:
     bool connect();
     bool migrate();
     bool fail(const QString &what, const QString &reason);
+    bool finishTransaction(bool ok, const QSqlQuery &query, const QSqlQuery &zone, const QString &what);
     QString idColumn() const;
 
     JournalLocation m_location;
