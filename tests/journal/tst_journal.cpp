@@ -7,7 +7,6 @@
 #include "TIssue.h"
 #include "TJournal.h"
 #include "TJournalRecorder.h"
-#include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TProcessingRun.h"
@@ -30,14 +29,13 @@
 
 namespace {
 
-struct QuietHost : TRunHost, TMessageReporter
+struct QuietHost : TRunHost
 {
     QStringList errors;
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
     void ProcessEvents() override {}
     void report(const TIssue &issue) override { errors << issue.text; }
-    void ReportMessage(const QString &, const QString &text) override { errors << text; }
 };
 
 constexpr int Width = 40;
