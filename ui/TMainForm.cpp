@@ -2,7 +2,6 @@
 
 #include "BrowserPanel.h"
 #include "DialogService.h"
-#include "DirectoryListBox.h"
 #include "DriveComboBox.h"
 #include "FileListBox.h"
 #include "HandOffFile.h"
@@ -28,6 +27,7 @@
 #include "TProcessingRun.h"
 #include "TPropertysForm.h"
 #include "TStartControl.h"
+#include "TWaitCursor.h"
 #include "ThresholdCalibration.h"
 #include "ZoneRefinement.h"
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// The main window's controls as the widget tests reach them: by the object
+// The main window's controls as the widget tests reach them, by the object
 // names the program gives them (ToolButton5, FileListBox1, ...), never through
-// the window's members. A control that is missing fails the test at once.
+// the window's members (see ControlLookup.h).
 
+#include "ControlLookup.h"
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
 #include "ElidedLabel.h"
@@ -18,59 +19,36 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include <cstdlib>
-#include <cstdio>
-
-namespace MainFormControls {
-
-template<typename Control>
-Control *control(const TMainForm &form, const char *name)
-{
-    auto *found = form.findChild<Control *>(QLatin1String(name));
-    if (!found) {
-        std::fprintf(stderr, "The main window has no control %s\n", name);
-        std::abort();
-    }
-    return found;
-}
-
-} // namespace MainFormControls
-
-#define KELVARIN_MAIN_FORM_CONTROL(Type, Name) \
-    inline Type *Name(const TMainForm &form) { return MainFormControls::control<Type>(form, #Name); }
-
-KELVARIN_MAIN_FORM_CONTROL(QMenu, File1)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N26)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N5)
-KELVARIN_MAIN_FORM_CONTROL(QAction, ExportMeasurements)
-KELVARIN_MAIN_FORM_CONTROL(QAction, Exit1)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N6)
-KELVARIN_MAIN_FORM_CONTROL(QMenu, N1)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N4)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N3)
-KELVARIN_MAIN_FORM_CONTROL(QMenu, N2)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N20)
-KELVARIN_MAIN_FORM_CONTROL(QAction, N21)
-KELVARIN_MAIN_FORM_CONTROL(QMenu, ScalePopupMenu1)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton10)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton9)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton2)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton4)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton5)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton1)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton3)
-KELVARIN_MAIN_FORM_CONTROL(QToolButton, ToolButton6)
-KELVARIN_MAIN_FORM_CONTROL(QScrollArea, ScrollBox3)
-KELVARIN_MAIN_FORM_CONTROL(PictureBox, Image1)
-KELVARIN_MAIN_FORM_CONTROL(PictureBox, CrossImage1)
-KELVARIN_MAIN_FORM_CONTROL(PictureBox, PreviewImage)
-KELVARIN_MAIN_FORM_CONTROL(QWidget, Panel3)
-KELVARIN_MAIN_FORM_CONTROL(DriveComboBox, DriveComboBox1)
-KELVARIN_MAIN_FORM_CONTROL(DirectoryListBox, DirectoryListBox1)
-KELVARIN_MAIN_FORM_CONTROL(FileListBox, FileListBox1)
-KELVARIN_MAIN_FORM_CONTROL(ElidedLabel, StatusPanel0)
-KELVARIN_MAIN_FORM_CONTROL(QLabel, StatusPanel1)
-KELVARIN_MAIN_FORM_CONTROL(QLabel, JournalPanel)
-KELVARIN_MAIN_FORM_CONTROL(QTimer, PreviewImageTimer)
-
-#undef KELVARIN_MAIN_FORM_CONTROL
+KELVARIN_CONTROL(TMainForm, QMenu, File1)
+KELVARIN_CONTROL(TMainForm, QAction, N26)
+KELVARIN_CONTROL(TMainForm, QAction, N5)
+KELVARIN_CONTROL(TMainForm, QAction, ExportMeasurements)
+KELVARIN_CONTROL(TMainForm, QAction, Exit1)
+KELVARIN_CONTROL(TMainForm, QAction, N6)
+KELVARIN_CONTROL(TMainForm, QMenu, N1)
+KELVARIN_CONTROL(TMainForm, QAction, N4)
+KELVARIN_CONTROL(TMainForm, QAction, N3)
+KELVARIN_CONTROL(TMainForm, QMenu, N2)
+KELVARIN_CONTROL(TMainForm, QAction, N20)
+KELVARIN_CONTROL(TMainForm, QAction, N21)
+KELVARIN_CONTROL(TMainForm, QMenu, ScalePopupMenu1)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton10)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton9)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton2)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton4)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton5)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton1)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton3)
+KELVARIN_CONTROL(TMainForm, QToolButton, ToolButton6)
+KELVARIN_CONTROL(TMainForm, QScrollArea, ScrollBox3)
+KELVARIN_CONTROL(TMainForm, PictureBox, Image1)
+KELVARIN_CONTROL(TMainForm, PictureBox, CrossImage1)
+KELVARIN_CONTROL(TMainForm, PictureBox, PreviewImage)
+KELVARIN_CONTROL(TMainForm, QWidget, Panel3)
+KELVARIN_CONTROL(TMainForm, DriveComboBox, DriveComboBox1)
+KELVARIN_CONTROL(TMainForm, DirectoryListBox, DirectoryListBox1)
+KELVARIN_CONTROL(TMainForm, FileListBox, FileListBox1)
+KELVARIN_CONTROL(TMainForm, ElidedLabel, StatusPanel0)
+KELVARIN_CONTROL(TMainForm, QLabel, StatusPanel1)
+KELVARIN_CONTROL(TMainForm, QLabel, JournalPanel)
+KELVARIN_CONTROL(TMainForm, QTimer, PreviewImageTimer)
