@@ -46,21 +46,44 @@ public:
         // An image recorded after the images were read is left for the next reading.
         if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != imageId)
             return;
-        TJournalDisplacements::Zone &z = m_out->zone(zone);
-        const qsizetype slot = &z - m_out->zones.data();
-        if (slot == m_zoneHasOrigin.size())
-            m_zoneHasOrigin << m_origins.value(zone, false);
-        if (found && m_zoneHasOrigin.at(slot)) {
-            z.dx[m_cursor] = dx;
-            z.dy[m_cursor] = dy;
+        const Column &column = columnOf(zone);
+        if (found && column.hasOrigin) {
+            column.dx[m_cursor] = dx;
+            column.dy[m_cursor] = dy;
         }
     }
 
 private:
+    // Where a zone's values go. The arrays hold every image already, so they
+    // never move while the measurements are read.
+    struct Column
+    {
+        int zone = 0;
+        bool hasOrigin = false;
+        double *dx = nullptr;
+        double *dy = nullptr;
+    };
+
+    // The zones of an image come in order: the next column is tried first.
+    const Column &columnOf(int zone)
+    {
+        m_last = m_last + 1 < m_columns.size() ? m_last + 1 : 0;
+        if (m_last < m_columns.size() && m_columns.at(m_last).zone == zone)
+            return m_columns.at(m_last);
+        for (m_last = 0; m_last < m_columns.size(); ++m_last) {
+            if (m_columns.at(m_last).zone == zone)
+                return m_columns.at(m_last);
+        }
+        TJournalDisplacements::Zone &z = m_out->zone(zone);
+        m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
+        return m_columns.last();
+    }
+
     TJournalDisplacements *m_out;
     QHash<int, bool> m_origins;
     QList<qint64> m_ids;
-    QList<bool> m_zoneHasOrigin; // by slot in m_out->zones
+    QList<Column> m_columns;
+    qsizetype m_last = 0;
     qsizetype m_cursor = 0;
 };
 

@@ -27,6 +27,8 @@ void DisplacementSeries::clear()
     m_images.clear();
     m_imageOfNumber.clear();
     m_zones.clear();
+    m_shiftX.clear();
+    m_shiftY.clear();
     ++m_revision;
 }
 
@@ -87,25 +89,24 @@ void DisplacementSeries::sizeZones()
     }
 }
 
-// The corrected values of the images from `from` on: each image's zones minus
-// the mean of its usable reference zones, as Displacement::evaluate() makes
-// it; none where no reference zone was usable in the image.
+// The shift of the images from `from` on: the mean of their usable
+// reference zones, as Displacement::evaluate() subtracts it.
 void DisplacementSeries::correct(int from)
 {
+    if (!correcting()) {
+        m_shiftX.clear();
+        m_shiftY.clear();
+        return;
+    }
     QList<int> references = m_settings.referenceZones;
     std::sort(references.begin(), references.end());
     references.erase(std::unique(references.begin(), references.end()), references.end());
-    if (references.isEmpty()) {
-        for (ZoneValues &values : m_zones) {
-            values.dxCorrected.clear();
-            values.dyCorrected.clear();
-        }
-        return;
-    }
     const int count = imageCount();
-    from = std::clamp(from, 0, count);
-    QList<double> shiftX(count - from, 0.0);
-    QList<double> shiftY(count - from, 0.0);
+    from = std::clamp(from, 0, int(m_shiftX.size()));
+    m_shiftX.resize(from);
+    m_shiftY.resize(from);
+    m_shiftX.resize(count, 0.0);
+    m_shiftY.resize(count, 0.0);
     QList<int> used(count - from, 0);
     for (int reference : references) {
         const auto found = m_zones.constFind(reference);
@@ -115,22 +116,15 @@ void DisplacementSeries::correct(int from)
             const double dx = found->dx.at(i);
             if (std::isnan(dx))
                 continue;
-            shiftX[i - from] += dx;
-            shiftY[i - from] += found->dy.at(i);
+            m_shiftX[i] += dx;
+            m_shiftY[i] += found->dy.at(i);
             ++used[i - from];
         }
     }
-    for (int i = 0; i < count - from; ++i) {
-        shiftX[i] = used.at(i) > 0 ? shiftX.at(i) / used.at(i) : None;
-        shiftY[i] = used.at(i) > 0 ? shiftY.at(i) / used.at(i) : None;
-    }
-    for (ZoneValues &values : m_zones) {
-        resizeWithNone(values.dxCorrected, count);
-        resizeWithNone(values.dyCorrected, count);
-        for (int i = from; i < count; ++i) {
-            values.dxCorrected[i] = values.dx.at(i) - shiftX.at(i - from);
-            values.dyCorrected[i] = values.dy.at(i) - shiftY.at(i - from);
-        }
+    for (int i = from; i < count; ++i) {
+        const int n = used.at(i - from);
+        m_shiftX[i] = n > 0 ? m_shiftX.at(i) / n : None;
+        m_shiftY[i] = n > 0 ? m_shiftY.at(i) / n : None;
     }
 }
 
@@ -180,9 +174,9 @@ bool DisplacementSeries::value(int zone, int image, DisplacementComponent part, 
     const auto found = m_zones.constFind(zone);
     if (found == m_zones.cend() || image < 0 || image >= found->dx.size())
         return false;
-    const bool useCorrected = corrected && !found->dxCorrected.isEmpty();
-    const double x = useCorrected ? found->dxCorrected.at(image) : found->dx.at(image);
-    const double y = useCorrected ? found->dyCorrected.at(image) : found->dy.at(image);
+    const bool useCorrected = corrected && correcting();
+    const double x = found->dx.at(image) - (useCorrected ? m_shiftX.at(image) : 0.0);
+    const double y = found->dy.at(image) - (useCorrected ? m_shiftY.at(image) : 0.0);
     if (std::isnan(x) || std::isnan(y))
         return false;
     const double pixelSize = m_settings.pixelSizeOf(zone);
@@ -197,12 +191,19 @@ QList<double> DisplacementSeries::values(int zone, DisplacementComponent part, b
     const auto found = m_zones.constFind(zone);
     if (found == m_zones.cend())
         return ys;
-    const bool useCorrected = corrected && !found->dxCorrected.isEmpty();
-    const QList<double> &xs = useCorrected ? found->dxCorrected : found->dx;
-    const QList<double> &yv = useCorrected ? found->dyCorrected : found->dy;
+    const QList<double> &xs = found->dx;
+    const QList<double> &yv = found->dy;
     const double pixelSize = m_settings.pixelSizeOf(zone);
     const double scale = pixelSize > 0 ? pixelSize : 1.0;
     double *out = ys.data();
+    if (corrected && correcting()) {
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            const int image = order.at(i);
+            if (image < xs.size())
+                out[i] = component(xs.at(image) - m_shiftX.at(image), yv.at(image) - m_shiftY.at(image), scale, part);
+        }
+        return ys;
+    }
     for (qsizetype i = 0; i < order.size(); ++i) {
         const int image = order.at(i);
         if (image < xs.size())

@@ -55,16 +55,14 @@ public:
     bool value(int zone, int image, DisplacementComponent component, bool corrected, double *result) const;
 
 private:
-    // A zone's values by image index, NaN where the image has none: raw from
-    // the journal, and corrected by the reference zones of the same image
-    // (kept only while reference zones are set).
+    // A zone's values by image index, NaN where the image has none, as the
+    // journal has them; a corrected value is the raw one minus its image's shift.
     struct ZoneValues
     {
         QList<double> dx;
         QList<double> dy;
-        QList<double> dxCorrected;
-        QList<double> dyCorrected;
     };
+    bool correcting() const { return !m_settings.referenceZones.isEmpty(); }
     int imageIndex(const TJournalDisplacements::Image &image);
     void correct(int from);
     void sizeZones();
@@ -73,5 +71,9 @@ private:
     QList<Image> m_images;
     QHash<int, int> m_imageOfNumber;
     QHash<int, ZoneValues> m_zones;
+    // Per image, while reference zones are set: the mean displacement of its
+    // usable reference zones, NaN where none was usable.
+    QList<double> m_shiftX;
+    QList<double> m_shiftY;
     quint64 m_revision = 0;
 };
