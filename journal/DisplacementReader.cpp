@@ -6,16 +6,20 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <thread>
 
 namespace {
 
 // SQLite waits this long for a writer before it gives up (ms), as the journal does.
 constexpr int BusyTimeout = 30000;
 
-const char *const OriginsQuery = "SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?";
+const char *const OriginsQuery = "SELECT zone, x0, y0 FROM run_zones WHERE run_id = ? ORDER BY zone";
 const char *const ImagesQuery =
     "SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ? ORDER BY id";
 // Ordered by the image as the index on (run, image) and the measurements'
@@ -23,6 +27,9 @@ const char *const ImagesQuery =
 const char *const MeasurementsQuery =
     "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
     "WHERE i.run_id = ? ORDER BY i.id, m.zone";
+const char *const MeasurementsRangeQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
+    "WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
 
 // What both readers make of the rows they read: the images in the order of
 // their ids, then each measurement put into its zone's arrays at its image.
@@ -38,6 +45,31 @@ public:
         m_ids << id;
         m_out->images << TJournalDisplacements::Image{number, std::move(name), modified.isValid() ? modified : processed};
     }
+
+    qsizetype imageCount() const { return m_ids.size(); }
+    qint64 imageId(qsizetype index) const { return m_ids.at(index); }
+
+    // A column for every zone of the run, in zone order, before the measurements.
+    void makeColumns()
+    {
+        QList<int> zones = m_origins.keys();
+        std::sort(zones.begin(), zones.end());
+        for (int zone : zones)
+            columnOf(zone);
+    }
+
+    // A builder for the measurements of the images from `from` on, writing
+    // into the columns made so far and making none: it may run on another
+    // thread beside others of other images.
+    Builder part(qsizetype from) const
+    {
+        Builder part(*this);
+        part.m_cursor = from;
+        part.m_fixedColumns = true;
+        return part;
+    }
+    // A part met a zone it had no column for.
+    bool metOtherZone() const { return m_metOtherZone; }
 
     void measurement(qint64 imageId, int zone, bool found, double dx, double dy)
     {
@@ -74,6 +106,11 @@ private:
             if (m_columns.at(m_last).zone == zone)
                 return m_columns.at(m_last);
         }
+        if (m_fixedColumns) {
+            m_metOtherZone = true;
+            m_last = 0;
+            return m_nowhere;
+        }
         TJournalDisplacements::Zone &z = m_out->zone(zone);
         m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
         return m_columns.last();
@@ -85,6 +122,9 @@ private:
     QList<Column> m_columns;
     qsizetype m_last = 0;
     qsizetype m_cursor = 0;
+    bool m_fixedColumns = false;
+    bool m_metOtherZone = false;
+    Column m_nowhere;
 };
 
 // ---- SQLite ------------------------------------------------------------------
@@ -107,14 +147,16 @@ public:
     }
     bool exec(const char *sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
 
-    // Runs a query of one run, handing each row to `row`.
+    // Runs a query with its parameters, handing each row to `row`.
     template<typename Row>
-    bool forEach(const char *sql, qint64 runId, Row row)
+    bool forEach(const char *sql, std::initializer_list<qint64> parameters, Row row)
     {
         sqlite3_stmt *statement = nullptr;
         if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
             return false;
-        sqlite3_bind_int64(statement, 1, runId);
+        int index = 0;
+        for (qint64 parameter : parameters)
+            sqlite3_bind_int64(statement, ++index, parameter);
         int rc;
         while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
             row(statement);
@@ -189,24 +231,52 @@ QDateTime parseTime(const char *text, qsizetype length)
     return QDateTime::fromString(QString::fromUtf8(text, length), Qt::ISODateWithMs);
 }
 
-bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error)
+bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error, qsizetype parallelFrom)
 {
     SqliteConnection db;
     Builder builder(out);
+    const auto measurements = [](SqliteConnection &connection, Builder &into, std::initializer_list<qint64> parameters) {
+        return connection.forEach(parameters.size() == 1 ? MeasurementsQuery : MeasurementsRangeQuery, parameters,
+                                  [&](sqlite3_stmt *s) {
+                                      into.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1),
+                                                       sqlite3_column_int(s, 2) != 0, sqlite3_column_double(s, 3),
+                                                       sqlite3_column_double(s, 4));
+                                  });
+    };
     // One read transaction: the images and their measurements as of one moment.
-    const bool ok = db.open(file) && db.exec("BEGIN")
-                 && db.forEach(OriginsQuery, runId, [&](sqlite3_stmt *s) {
-                        builder.origin(sqlite3_column_int(s, 0), sqlite3_column_double(s, 1), sqlite3_column_double(s, 2));
-                    })
-                 && db.forEach(ImagesQuery, runId, [&](sqlite3_stmt *s) {
-                        builder.image(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), textColumn(s, 2),
-                                      timeColumn(s, 3), timeColumn(s, 4));
-                    })
-                 && db.forEach(MeasurementsQuery, runId, [&](sqlite3_stmt *s) {
-                        builder.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1),
-                                            sqlite3_column_int(s, 2) != 0, sqlite3_column_double(s, 3),
-                                            sqlite3_column_double(s, 4));
-                    });
+    bool ok = db.open(file) && db.exec("BEGIN")
+           && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
+                  builder.origin(sqlite3_column_int(s, 0), sqlite3_column_double(s, 1), sqlite3_column_double(s, 2));
+              })
+           && db.forEach(ImagesQuery, {runId}, [&](sqlite3_stmt *s) {
+                  builder.image(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), textColumn(s, 2),
+                                timeColumn(s, 3), timeColumn(s, 4));
+              });
+    builder.makeColumns();
+    const qsizetype count = builder.imageCount();
+    bool done = false;
+    if (ok && count >= std::max<qsizetype>(2, parallelFrom) && QThread::idealThreadCount() > 1) {
+        // The later half through a second connection, begun after the images
+        // were read: it sees every measurement of every image listed.
+        const qsizetype half = count / 2;
+        Builder first = builder.part(0);
+        Builder second = builder.part(half);
+        SqliteConnection other;
+        bool otherOk = false;
+        std::thread worker([&] {
+            otherOk = other.open(file) && other.exec("BEGIN")
+                   && measurements(other, second, {runId, builder.imageId(half), builder.imageId(count - 1)});
+        });
+        ok = measurements(db, first, {runId, builder.imageId(0), builder.imageId(half - 1)});
+        worker.join();
+        if (ok && !otherOk) {
+            *error = other.error();
+            return false;
+        }
+        // A zone the run's zones do not name: everything once more, one by one.
+        done = !first.metOtherZone() && !second.metOtherZone();
+    }
+    ok = ok && (done || measurements(db, builder, {runId}));
     if (!ok) {
         *error = db.error();
         return false;
@@ -247,13 +317,15 @@ bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, Q
         run(OriginsQuery, [&] { builder.origin(query.value(0).toInt(), query.value(1).toDouble(), query.value(2).toDouble()); })
         && run(ImagesQuery, [&] {
                builder.image(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toString(), time(3), time(4));
-           })
+           });
+    builder.makeColumns();
+    const bool measured = ok
         && run(MeasurementsQuery, [&] {
                builder.measurement(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toInt() != 0,
                                    query.value(3).toDouble(), query.value(4).toDouble());
            });
     out->fillZones();
-    return ok;
+    return measured;
 }
 
 } // namespace DisplacementReader
