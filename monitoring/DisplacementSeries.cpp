@@ -32,12 +32,13 @@ void DisplacementSeries::clear()
     ++m_revision;
 }
 
-int DisplacementSeries::imageIndex(const TJournalDisplacements::Image &image)
+int DisplacementSeries::imageIndex(TJournalDisplacements::Image &&image)
 {
     const auto found = m_imageOfNumber.constFind(image.number);
     if (found != m_imageOfNumber.cend())
         return found.value();
-    m_images << Image{image.number, image.name, image.time, double(image.time.toMSecsSinceEpoch())};
+    const double timeMs = double(image.time.toMSecsSinceEpoch());
+    m_images << Image{image.number, std::move(image.name), std::move(image.time), timeMs};
     const int index = int(m_images.size()) - 1;
     m_imageOfNumber.insert(image.number, index);
     return index;
@@ -53,8 +54,13 @@ void DisplacementSeries::addDisplacements(TJournalDisplacements displacements)
     const int before = imageCount();
     int firstReplaced = before;
     QList<int> indexOf(displacements.images.size());
+    if (before == 0) {
+        // A whole run at once; a watch's images one by one grow the lists as lists grow.
+        m_images.reserve(displacements.images.size());
+        m_imageOfNumber.reserve(displacements.images.size());
+    }
     for (qsizetype i = 0; i < displacements.images.size(); ++i) {
-        indexOf[i] = imageIndex(displacements.images.at(i));
+        indexOf[i] = imageIndex(std::move(displacements.images[i]));
         if (indexOf.at(i) < before)
             firstReplaced = std::min(firstReplaced, indexOf.at(i));
     }

@@ -63,7 +63,7 @@ private:
         QList<double> dy;
     };
     bool correcting() const { return !m_settings.referenceZones.isEmpty(); }
-    int imageIndex(const TJournalDisplacements::Image &image);
+    int imageIndex(TJournalDisplacements::Image &&image);
     void correct(int from);
     void sizeZones();
 
