@@ -33,6 +33,8 @@ public:
     void ProcessEvents() override;
     void ImageProcessed(const QString &path, int index) override;
     void report(const TIssue &issue) override;
+    // Into the event log only (what was printed its own way).
+    void logEvent(const TIssue &issue);
     void ReportMessage(const QString &caption, const QString &text) override;
 
     // Where the event log goes: the working directory once the settings are read.

@@ -91,6 +91,7 @@ TMainForm::TMainForm(QWidget *parent)
         JournalPanel->setText(QStringLiteral(" Журнал не записан! "));
         JournalPanel->setToolTip(text);
         setStatusText(QLatin1Char(' ') + text);
+        logIssue(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text));
     });
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
@@ -453,13 +454,19 @@ void TMainForm::ImageProcessed(const QString &path, int index)
     Q_EMIT imageProcessed(path, index);
 }
 
+// The event log of the working directory and the warning indicator.
+void TMainForm::logIssue(const TIssue &issue)
+{
+    m_events.setDirectory(QFileInfo(Parameters.WorkDir).isDir() ? Parameters.WorkDir : QString());
+    m_events.report(issue);
+    m_warnings->noteIssue(issue, m_events.path());
+}
+
 void TMainForm::report(const TIssue &issue)
 {
     // The measurement journal keeps the run's events too.
     m_journal->report(issue);
-    m_events.setDirectory(QFileInfo(Parameters.WorkDir).isDir() ? Parameters.WorkDir : QString());
-    m_events.report(issue);
-    m_warnings->noteIssue(issue, m_events.path());
+    logIssue(issue);
     // A watch's notices and limit crossings go to the status line, never to a box that would wait.
     if (issue.source == TIssue::Source::Watch || issue.source == TIssue::Source::Monitoring)
         setStatusText(QLatin1Char(' ') + issue.text);
@@ -814,7 +821,8 @@ void TMainForm::ToolButton6Click()
         int recommended = 0;
         {
             TWaitCursor wait;
-            recommended = ThresholdCalibration::recommend(Finder, FileListBox1->selectedPaths().value(0));
+            recommended = ThresholdCalibration::recommend(Finder, FileListBox1->selectedPaths().value(0), Parameters,
+                                                          m_journal.get());
         }
         const DialogService::Button answer = DialogService::instance().message(
             this, QStringLiteral("Калибровка порога яркости"),

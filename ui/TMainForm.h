@@ -236,6 +236,7 @@ private:
     void createStatusBar();
     // The journal panel: where the journal of the next run lies.
     void showJournalLocation();
+    void logIssue(const TIssue &issue);
     void readSettings();
     void sizeView();
     void checkZoomItem();

@@ -17,6 +17,7 @@ private Q_SLOTS:
     void runsAreRecordedAndExported();
     void exportOfUnknownRunOrWithoutJournal();
     void failingJournalIsShownAndResultsAreWritten();
+    void thresholdCalibrationIsRecorded();
 };
 
 void TestJournalWindow::runsAreRecordedAndExported()
@@ -97,6 +98,28 @@ void TestJournalWindow::failingJournalIsShownAndResultsAreWritten()
     QVERIFY2(form->StatusPanel0->text().startsWith(QStringLiteral(" Результаты получены и сохранены. Журнал измерений ")),
              qPrintable(form->StatusPanel0->text()));
     QVERIFY(setup.dialogs.messageTexts().isEmpty());
+    // The event log keeps the warning too.
+    const QByteArray events = TestSupport::readFile(setup.work + "/kelvarin2-events.log");
+    QVERIFY2(events.contains(("Журнал измерений " + setup.params.JournalFile).toUtf8()), events.constData());
+}
+
+// The window's threshold calibration is a run of one image in the journal, as the tool's.
+void TestJournalWindow::thresholdCalibrationIsRecorded()
+{
+    MainFormSetup setup;
+    TMainForm *form = setup.openForm();
+    QVERIFY(form);
+    setup.select({1});
+    form->ToolButton6Click();
+    TJournal journal(setup.work + "/kelvarin2-journal.sqlite");
+    const QList<TJournalRun> runs = journal.runs();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().kind, QStringLiteral("calibrate"));
+    QCOMPARE(runs.first().images, 1);
+    QVERIFY(runs.first().end.isValid());
+    const QList<TJournalRow> rows = journal.rows(runs.first().id);
+    QVERIFY(!rows.isEmpty());
+    QCOMPARE(rows.first().image, QStringLiteral("img_1.bmp"));
 }
 
 QTEST_MAIN(TestJournalWindow)
