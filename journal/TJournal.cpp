@@ -16,8 +16,6 @@
 #include <QSysInfo>
 #include <QVariant>
 
-#include <dlfcn.h>
-
 #include <map>
 
 namespace {
@@ -123,27 +121,6 @@ QVariant text(const QString &value)
 QVariant nullable(bool present, double value)
 {
     return present ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
-}
-
-// A SQLite journal keeps its write-ahead log when the last connection
-// closes: the next run appends to it instead of copying it into the main file
-// and creating it afresh (two disk syncs at every run's end and one at its
-// start). SQLite still folds the log into the file as it grows. The call goes
-// to the SQLite library the Qt driver loaded; without it nothing changes.
-void keepWriteAheadLogOnClose(const QSqlDatabase &db)
-{
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return;
-    void *connection = *static_cast<void *const *>(handle.constData());
-    void *library = dlopen("libsqlite3.so.0", RTLD_NOW | RTLD_NOLOAD);
-    if (!connection || !library)
-        return;
-    using DbConfig = int (*)(void *, int, ...);
-    constexpr int NoCheckpointOnClose = 1006;  // SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE
-    if (const auto config = reinterpret_cast<DbConfig>(dlsym(library, "sqlite3_db_config")))
-        config(connection, NoCheckpointOnClose, 1, static_cast<int *>(nullptr));
-    dlclose(library);
 }
 
 QDateTime parseTime(const QVariant &value)
@@ -277,7 +254,6 @@ bool TJournal::connect()
     } else {
         // WAL: readers never wait for the writer, and a crash leaves every
         // committed image; FULL makes each commit durable before the next image.
-        keepWriteAheadLogOnClose(db);
         QSqlQuery query(db);
         for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
             if (!execWhileBusy(query, QString::fromLatin1(pragma)))

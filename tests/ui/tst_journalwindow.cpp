@@ -1,6 +1,7 @@
 #include "MainFormSetup.h"
 #include "ElidedLabel.h"
 #include "TJournal.h"
+#include "WarningIndicator.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void exportOfUnknownRunOrWithoutJournal();
     void failingJournalIsShownAndResultsAreWritten();
     void thresholdCalibrationIsRecorded();
+    void warningTextIsShownAsItStands();
 };
 
 void TestJournalWindow::runsAreRecordedAndExported()
@@ -98,9 +100,27 @@ void TestJournalWindow::failingJournalIsShownAndResultsAreWritten()
     QVERIFY2(form->StatusPanel0->text().startsWith(QStringLiteral(" Результаты получены и сохранены. Журнал измерений ")),
              qPrintable(form->StatusPanel0->text()));
     QVERIFY(setup.dialogs.messageTexts().isEmpty());
-    // The event log keeps the warning too.
+    // The event log and the warning sign keep the warning too.
     const QByteArray events = TestSupport::readFile(setup.work + "/kelvarin2-events.log");
     QVERIFY2(events.contains(("Журнал измерений " + setup.params.JournalFile).toUtf8()), events.constData());
+    auto *warning = form->findChild<WarningIndicator *>(QStringLiteral("WarningIndicator"));
+    QVERIFY(warning && !warning->isHidden());
+    QVERIFY(warning->toolTip().contains("Журнал измерений " + setup.params.JournalFile));
+}
+
+// A "%1" in a warning's text (a file name) stays as it is beside the count.
+void TestJournalWindow::warningTextIsShownAsItStands()
+{
+    WarningIndicator indicator;
+    const TIssue issue = TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, QString(),
+                                      QStringLiteral("Изображение cam%1.bmp отложено"));
+    indicator.noteIssue(issue, QStringLiteral("/w/kelvarin2-events.log"));
+    QVERIFY2(indicator.toolTip().endsWith(QStringLiteral("Изображение cam%1.bmp отложено\n(нажмите, чтобы открыть "
+                                                         "журнал событий: /w/kelvarin2-events.log)")),
+             qPrintable(indicator.toolTip()));
+    indicator.noteIssue(issue, QStringLiteral("/w/kelvarin2-events.log"));
+    QVERIFY2(indicator.toolTip().contains(QStringLiteral("cam%1.bmp отложено\n(предупреждений: 2; нажмите")),
+             qPrintable(indicator.toolTip()));
 }
 
 // The window's threshold calibration is a run of one image in the journal, as the tool's.
