@@ -7,14 +7,16 @@
 #
 # The two are run one after the other, RUNS times each, so that a load that
 # comes and goes on the machine falls on both alike; medians are compared.
-# JOURNAL_BENCH_EXPORT=0 leaves out the export.
+# JOURNAL_BENCH_EXPORT=0 leaves out the export; JOURNAL_BENCH_DIR names the
+# directory the results and the journal go to (default: under BUILD_DIR), e.g.
+# a tmpfs to see the cost without the disk's sync latency.
 #
 #   bench/run_journal_bench.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 runs=${2:-9}
 data="$build/bench-data"
-out=$(mktemp -d "$build/journal-bench.XXXXXX")
+out=$(mktemp -d "${JOURNAL_BENCH_DIR:-$build}/journal-bench.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
 if [ ! -f "$data/frame_020.bmp" ]; then
