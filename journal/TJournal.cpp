@@ -135,7 +135,6 @@ QDateTime parseTime(const QVariant &value)
 struct TJournal::Statements
 {
     static constexpr int RowsPerInsert = 64;
-    static constexpr int ColumnsPerRow = 12;
 
     explicit Statements(const QSqlDatabase &db) : image(db), m_db(db) {}
 
@@ -144,10 +143,12 @@ struct TJournal::Statements
         auto found = zones.find(rows);
         if (found != zones.end())
             return found->second;
-        QString sql = QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, threshold, "
-                                     "area, mean, rejection) VALUES ");
+        QStringList values;
         for (int r = 0; r < rows; ++r)
-            sql += r == 0 ? QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)") : QStringLiteral(", (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        const QString sql = QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, "
+                                           "threshold, area, mean, rejection) VALUES ")
+                          + values.join(QStringLiteral(", "));
         QSqlQuery &query = zones.emplace(rows, QSqlQuery(m_db)).first->second;
         query.prepare(sql);
         return query;

@@ -126,6 +126,7 @@ private Q_SLOTS:
     void failureWhileWritingIsToldOnTheRunsThread();
     void runEndsOnlyOnceAllIsWritten();
     void laterFateGoesToTheLastImageOfItsPath();
+    void everyZoneOfALargeImageIsRecorded();
     void newerSchemaIsRefused();
     void settingsInForceNameTheCentreWeighting();
 
@@ -599,6 +600,29 @@ void TestJournal::laterFateGoesToTheLastImageOfItsPath()
     for (const TJournalRow &row : journal.rows(runId))
         names << row.image;
     QCOMPARE(names, (QStringList{"a.zip:dup.bmp", "a.zip:dup~2.bmp"}));
+}
+
+// Zones are inserted many at a time: a count beyond one statement's share
+// (and one not a multiple of it) loses none and mixes none up.
+void TestJournal::everyZoneOfALargeImageIsRecorded()
+{
+    TJournal journal(location(QStringLiteral("sqlite")));
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("cli");
+    const qint64 runId = journal.beginRun(start);
+    QVERIFY(runId > 0);
+    for (const int zones : {130, 3, 130}) {
+        const TRecordedImage image = fakeImage(QStringLiteral("z%1.bmp").arg(zones), zones, zones);
+        QVERIFY2(journal.recordImage(runId, image, {}), qPrintable(journal.errorString()));
+    }
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 130 + 3 + 130);
+    for (int i = 0; i < rows.size(); ++i) {
+        const int zone = i < 130 ? i : i < 133 ? i - 130 : i - 133;
+        QCOMPARE(rows.at(i).zone, zone + 1);
+        QCOMPARE(rows.at(i).found, zone % 3 != 2);
+        QCOMPARE(rows.at(i).area, 9 + zone);
+    }
 }
 
 void TestJournal::newerSchemaIsRefused()
