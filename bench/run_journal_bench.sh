@@ -2,14 +2,21 @@
 # What the measurement journal costs a run: `kelvarin2-cli process` over 20
 # images of 2592 x 1944 at 24 bits with 16 targets, with the journal (a SQLite
 # file in a directory on disk, one transaction per image) against
-# --no-journal, as whole processes; then the export of 1,000,000 measurements.
+# --no-journal, as whole processes, with the default jobs (one per core) and
+# with one job; then the export of 1,000,000 measurements.
+#
+# The two are run one after the other, RUNS times each, so that a load that
+# comes and goes on the machine falls on both alike; medians are compared.
+# JOURNAL_BENCH_EXPORT=0 leaves out the export; JOURNAL_BENCH_DIR names the
+# directory the results and the journal go to (default: under BUILD_DIR), e.g.
+# a tmpfs to see the cost without the disk's sync latency.
 #
 #   bench/run_journal_bench.sh [BUILD_DIR] [RUNS]
 set -euo pipefail
 build=$(realpath "${1:-build}")
 runs=${2:-9}
 data="$build/bench-data"
-out=$(mktemp -d "$build/journal-bench.XXXXXX")
+out=$(mktemp -d "${JOURNAL_BENCH_DIR:-$build}/journal-bench.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
 if [ ! -f "$data/frame_020.bmp" ]; then
@@ -20,14 +27,29 @@ settings="$out/Kelvarin2.ini"
 printf '[Parameters]\nWorkDir=%s\n' "$out" > "$settings"
 cat "$data"/frame_*.bmp > /dev/null
 
-common=(process --settings "$settings" --zones "$data/zones.zon" --out "$out/res")
-without=$("$build/bench_run" "$runs" "$build/kelvarin2-cli" "${common[@]}" --no-journal "$data")
-with=$("$build/bench_run" "$runs" "$build/kelvarin2-cli" "${common[@]}" --journal "$out/j.sqlite" "$data")
-
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$2"; }
-awk -v a="$(field wall_ms_median "$without")" -v b="$(field wall_ms_median "$with")" 'BEGIN {
-    printf "process --no-journal: %.1f ms for 20 images (%.2f ms per image)\n", a, a / 20
-    printf "process with journal: %.1f ms for 20 images (%.2f ms per image)\n", b, b / 20
-    printf "journal cost:         %+.1f%%\n", (b / a - 1) * 100
-}'
-"$build/bench_journal_export"
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# compare LABEL [JOB OPTIONS...]: RUNS alternating pairs, then the medians.
+compare() {
+    local label=$1
+    shift
+    local common=(process --settings "$settings" --zones "$data/zones.zon" --out "$out/res" "$@")
+    local without=() with=()
+    for _ in $(seq "$runs"); do
+        without+=("$(field wall_ms_median "$("$build/bench_run" 1 "$build/kelvarin2-cli" "${common[@]}" --no-journal "$data")")")
+        with+=("$(field wall_ms_median "$("$build/bench_run" 1 "$build/kelvarin2-cli" "${common[@]}" --journal "$out/j.sqlite" "$data")")")
+    done
+    awk -v label="$label" -v a="$(printf '%s\n' "${without[@]}" | median)" -v b="$(printf '%s\n' "${with[@]}" | median)" \
+        -v all_a="${without[*]}" -v all_b="${with[*]}" 'BEGIN {
+        printf "%s, --no-journal: %.1f ms for 20 images (%.2f ms per image); runs: %s\n", label, a, a / 20, all_a
+        printf "%s, journal:      %.1f ms for 20 images (%.2f ms per image); runs: %s\n", label, b, b / 20, all_b
+        printf "%s, journal cost: %+.1f%%\n", label, (b / a - 1) * 100
+    }'
+}
+
+compare "process (jobs: one per core)"
+compare "process --jobs 1" --jobs 1
+if [ "${JOURNAL_BENCH_EXPORT:-1}" != 0 ]; then
+    "$build/bench_journal_export"
+fi

@@ -28,6 +28,8 @@ TJournalRecorder *CliCommand::journalRecorder()
         m_journal = std::make_unique<TJournalRecorder>(journalLocation());
         m_journal->setFailureHandler([this](const QString &text) {
             m_err << QStringLiteral("kelvarin2-cli: предупреждение: ") << text << Qt::endl;
+            m_host.logEvent(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run,
+                                         m_journal->displayLocation(), text));
         });
         m_host.setIssueSink(m_journal.get());
     }

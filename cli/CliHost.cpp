@@ -42,15 +42,20 @@ void CliHost::ImageProcessed(const QString &path, int index)
 void CliHost::report(const TIssue &issue)
 {
     m_err << QStringLiteral("kelvarin2-cli: ") << issue.text << Qt::endl;
+    logEvent(issue);
+    // The measurement journal keeps the run's events too.
+    if (m_issues)
+        m_issues->report(issue);
+}
+
+void CliHost::logEvent(const TIssue &issue)
+{
     m_events.report(issue);
     if (!m_events.lastFailure().isEmpty()) {
         m_err << QStringLiteral("kelvarin2-cli: журнал событий %1 не дописан: %2")
                      .arg(m_events.path(), m_events.lastFailure())
               << Qt::endl;
     }
-    // The measurement journal keeps the run's events too.
-    if (m_issues)
-        m_issues->report(issue);
 }
 
 QList<int> CliHost::foundPerZone() const

@@ -32,6 +32,8 @@ public:
     void ProcessEvents() override;
     void ImageProcessed(const QString &path, int index) override;
     void report(const TIssue &issue) override;
+    // Into the event log only (what was printed its own way).
+    void logEvent(const TIssue &issue);
 
     // Where the event log goes: the working directory once the settings are read.
     void setEventLogDirectory(const QString &directory) { m_events.setDirectory(directory); }

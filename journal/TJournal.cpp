@@ -17,6 +17,8 @@
 #include <QSysInfo>
 #include <QVariant>
 
+#include <map>
+
 namespace {
 
 QAtomicInt connectionCounter;
@@ -129,6 +131,38 @@ QDateTime parseTime(const QVariant &value)
 
 } // namespace
 
+// An image's insert and its measurements' inserts: one statement for up to
+// RowsPerInsert zones at once, prepared for each count of zones met.
+struct TJournal::Statements
+{
+    static constexpr int RowsPerInsert = 64;
+
+    explicit Statements(const QSqlDatabase &db) : image(db), m_db(db) {}
+
+    QSqlQuery &measurements(int rows)
+    {
+        auto found = zones.find(rows);
+        if (found != zones.end())
+            return found->second;
+        QStringList values;
+        for (int r = 0; r < rows; ++r)
+            values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        const QString sql = QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, "
+                                           "threshold, area, mean, rejection) VALUES ")
+                          + values.join(QStringLiteral(", "));
+        QSqlQuery &query = zones.emplace(rows, QSqlQuery(m_db)).first->second;
+        query.prepare(sql);
+        return query;
+    }
+
+    QSqlQuery image;
+    bool imagePrepared = false;
+    std::map<int, QSqlQuery> zones;
+
+private:
+    QSqlDatabase m_db;
+};
+
 TJournal::TJournal(const QString &location)
     : m_location(JournalLocation::parse(location)),
       m_connection(QStringLiteral("kelvarin_journal_%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
@@ -137,6 +171,7 @@ TJournal::TJournal(const QString &location)
 
 TJournal::~TJournal()
 {
+    m_statements.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid())
@@ -180,6 +215,7 @@ bool TJournal::open()
         QSqlDatabase::database(m_connection, false).close();
         return false;
     }
+    m_statements = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
     m_open = true;
     return true;
 }
@@ -315,7 +351,7 @@ qint64 TJournal::beginRun(const RunStart &run)
             zone.addBindValue(value);
         ok = zone.exec();
     }
-    if (!finishTransaction(ok, query, zone, QStringLiteral("прогон не записан")))
+    if (!finishTransaction(ok, query.lastError().text() + zone.lastError().text(), QStringLiteral("прогон не записан")))
         return 0;
     return id;
 }
@@ -323,10 +359,9 @@ qint64 TJournal::beginRun(const RunStart &run)
 // Commits a transaction whose statements all succeeded, else rolls it back:
 // the journal never keeps half a run or half an image. The failure names the
 // statement's error, or the commit's when the statements went through.
-bool TJournal::finishTransaction(bool ok, const QSqlQuery &query, const QSqlQuery &zone, const QString &what)
+bool TJournal::finishTransaction(bool ok, const QString &reason, const QString &what)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const QString reason = query.lastError().text() + zone.lastError().text();
     if (ok && db.commit())
         return true;
     const QString commitError = db.lastError().text();
@@ -342,34 +377,71 @@ bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QLis
     const QString what = QStringLiteral("изображение %1 не записано").arg(QFileInfo(image.path).fileName());
     if (!db.transaction())
         return fail(what, db.lastError().text());
-    QSqlQuery query(db);
-    query.prepare(QStringLiteral("INSERT INTO images (run_id, number, path, name, modified_at, size, processed_at, "
-                                 "fate, stored_as, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    QSqlQuery &query = m_statements->image;
+    if (!m_statements->imagePrepared) {
+        m_statements->imagePrepared =
+            query.prepare(QStringLiteral("INSERT INTO images (run_id, number, path, name, modified_at, size, "
+                                         "processed_at, fate, stored_as, detail) "
+                                         "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?) RETURNING id"));
+    }
+    int column = 0;
     for (const QVariant &value :
          {QVariant(runId), QVariant(image.number), text(image.path), text(imageName(image)),
           image.modified.isValid() ? QVariant(isoTime(image.modified)) : QVariant(QMetaType(QMetaType::QString)),
           image.size >= 0 ? QVariant(image.size) : QVariant(QMetaType(QMetaType::LongLong)),
           text(isoTime(image.processedAt)), text(fateName(image.fate)), text(image.storedAs),
           text(image.detail)})
-        query.addBindValue(value);
-    bool ok = query.exec() && query.next();
+        query.bindValue(column++, value);
+    bool ok = m_statements->imagePrepared && query.exec() && query.next();
     const qint64 imageId = ok ? query.value(0).toLongLong() : 0;
     query.finish();
-    QSqlQuery zone(db);
-    zone.prepare(QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, threshold, "
-                                "area, mean, rejection) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    for (qsizetype k = 0; ok && k < image.zones.size(); ++k) {
-        const TZoneMeasurement &m = image.zones.at(k);
-        const QPointF origin = k < origins.size() ? origins.at(k) : QPointF(-1, -1);
-        for (const QVariant &value :
-             {QVariant(imageId), QVariant(int(k + 1)), QVariant(m.found ? 1 : 0), nullable(m.found, m.x),
-              nullable(m.found, m.y), nullable(m.found, m.x - origin.x()), nullable(m.found, m.y - origin.y()),
-              QVariant(m.maximum), QVariant(m.threshold), QVariant(m.area), QVariant(m.mean),
-              text(rejectionName(m.rejection))})
-            zone.addBindValue(value);
-        ok = zone.exec();
+    QString reason = query.lastError().text();
+    ok = ok && insertMeasurements(imageId, image, origins, &reason);
+    return finishTransaction(ok, reason, what);
+}
+
+// Every zone of the image, as few statements as its count of zones allows.
+bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
+                                  QString *error)
+{
+    const int zones = int(image.zones.size());
+    for (int first = 0; first < zones; first += Statements::RowsPerInsert) {
+        const int rows = std::min<int>(Statements::RowsPerInsert, zones - first);
+        QSqlQuery &insert = m_statements->measurements(rows);
+        int column = 0;
+        for (int k = first; k < first + rows; ++k) {
+            const TZoneMeasurement &m = image.zones.at(k);
+            const QPointF origin = k < origins.size() ? origins.at(k) : QPointF(-1, -1);
+            for (const QVariant &value :
+                 {QVariant(imageId), QVariant(k + 1), QVariant(m.found ? 1 : 0), nullable(m.found, m.x),
+                  nullable(m.found, m.y), nullable(m.found, m.x - origin.x()), nullable(m.found, m.y - origin.y()),
+                  QVariant(m.maximum), QVariant(m.threshold), QVariant(m.area), QVariant(m.mean),
+                  text(rejectionName(m.rejection))})
+                insert.bindValue(column++, value);
+        }
+        if (!insert.exec()) {
+            *error = insert.lastError().text();
+            return false;
+        }
     }
-    return finishTransaction(ok, query, zone, what);
+    return true;
+}
+
+bool TJournal::recordLaterFate(qint64 runId, const TRecordedImage &image)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("UPDATE images SET fate = ?, stored_as = ?, name = ?, detail = '' WHERE id = "
+                                 "(SELECT MAX(id) FROM images WHERE run_id = ? AND path = ?)"));
+    for (const QVariant &value : {text(fateName(image.fate)), text(image.storedAs), text(imageName(image)),
+                                  QVariant(runId), text(image.path)})
+        query.addBindValue(value);
+    if (!query.exec()) {
+        return fail(QStringLiteral("изображение %1 не записано").arg(QFileInfo(image.path).fileName()),
+                    query.lastError().text());
+    }
+    return true;
 }
 
 bool TJournal::endRun(qint64 runId, const QString &base)

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QSqlQuery;
 struct TIssue;
@@ -57,6 +58,8 @@ public:
     };
     qint64 beginRun(const RunStart &run);   // the run's id, 0 on failure
     bool recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins);
+    // The new fate of the run's last image recorded under image.path.
+    bool recordLaterFate(qint64 runId, const TRecordedImage &image);
     bool endRun(qint64 runId, const QString &base);
     bool recordEvent(qint64 runId, const TIssue &issue);
 
@@ -80,11 +83,16 @@ private:
     bool connect();
     bool migrate();
     bool fail(const QString &what, const QString &reason);
-    bool finishTransaction(bool ok, const QSqlQuery &query, const QSqlQuery &zone, const QString &what);
+    bool finishTransaction(bool ok, const QString &reason, const QString &what);
+    bool insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
+                            QString *error);
     QString idColumn() const;
 
     JournalLocation m_location;
     QString m_connection;
+    // The image's statements, prepared once per connection and used for every image.
+    struct Statements;
+    std::unique_ptr<Statements> m_statements;
     bool m_open = false;
     QString m_error;
 };

@@ -1,18 +1,29 @@
 #include "TJournalRecorder.h"
 
 #include "JournalLocation.h"
+#include "TJournalWriter.h"
 #include "TParameters.h"
 #include "TZoneInfo.h"
 
 #include <QFile>
+#include <QObject>
 #include <QRect>
 
 TJournalRecorder::TJournalRecorder(const QString &location)
-    : m_followSettings(location.isEmpty()), m_location(location), m_journal(std::make_unique<TJournal>(location))
+    : m_followSettings(location.isEmpty()), m_location(location), m_home(std::make_unique<QObject>())
 {
 }
 
-TJournalRecorder::~TJournalRecorder() = default;
+// The writer finishes what it was given before the recorder goes.
+TJournalRecorder::~TJournalRecorder()
+{
+    m_writer.reset();
+}
+
+QString TJournalRecorder::displayLocation() const
+{
+    return JournalLocation::parse(m_location).display();
+}
 
 QString TJournalRecorder::settingsText(const TParameters &p)
 {
@@ -52,12 +63,20 @@ QString TJournalRecorder::settingsText(const TParameters &p)
 void TJournalRecorder::beginRun(const QString &kind, const QString &base, const TParameters &params,
                                 const QList<TZoneInfo> &zones)
 {
-    m_runId = 0;
-    m_origins.clear();
+    if (m_writer)
+        m_writer->waitUntilWritten();
+    takeFailures();
     m_failure.clear();
     if (m_followSettings && JournalLocation::fromSettings(params) != m_location) {
         m_location = JournalLocation::fromSettings(params);
-        m_journal = std::make_unique<TJournal>(m_location);
+        m_writer.reset();
+    }
+    if (!m_writer) {
+        // Called on the writer's thread: the failure is told on ours.
+        QObject *home = m_home.get();
+        m_writer = std::make_unique<TJournalWriter>(m_location, [this, home] {
+            QMetaObject::invokeMethod(home, [this] { takeFailures(); }, Qt::QueuedConnection);
+        });
     }
     TJournal::RunStart run;
     run.kind = kind;
@@ -69,43 +88,54 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
         run.zonesText = QString::fromLocal8Bit(zoneFile.readAll());
     for (const TZoneInfo &zone : zones) {
         run.zones << QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2));
-        m_origins << QPointF(zone.X0, zone.Y0);
+        run.origins << QPointF(zone.X0, zone.Y0);
     }
-    run.origins = m_origins;
-    m_runId = m_journal->beginRun(run);
-    m_lastRunId = m_runId;
-    if (m_runId == 0)
-        noteFailure(m_journal->errorString());
+    m_writer->beginRun(run);
+    m_running = true;
 }
 
 void TJournalRecorder::recordImage(const TRecordedImage &image)
 {
-    // Without its run an image has nowhere to go; the failure was told.
-    if (m_runId == 0)
+    if (!m_running)
         return;
-    if (!m_journal->recordImage(m_runId, image, m_origins))
-        noteFailure(m_journal->errorString());
+    m_writer->recordImage(image);
+    takeFailures();
+}
+
+void TJournalRecorder::recordLaterFate(const TRecordedImage &image)
+{
+    if (!m_running)
+        return;
+    m_writer->recordLaterFate(image);
+    takeFailures();
 }
 
 void TJournalRecorder::endRun(const QString &base)
 {
-    if (m_runId != 0 && !m_journal->endRun(m_runId, base))
-        noteFailure(m_journal->errorString());
-    m_runId = 0;
+    if (!m_running)
+        return;
+    m_running = false;
+    m_lastRunId = m_writer->endRun(base);
+    takeFailures();
 }
 
 void TJournalRecorder::report(const TIssue &issue)
 {
     // A failure of the journal itself comes back here through the event
     // channel: it is not written into the journal that just failed.
-    // Events go into a journal a run has opened; one that is not open (no run
-    // yet, or it could not be opened) is not tried for every event.
-    if (m_reporting || !m_journal->isOpen())
+    // Events go into a journal a run has opened (the writer drops them when
+    // it could not open it).
+    if (m_reporting || !m_writer)
         return;
-    m_reporting = true;
-    if (!m_journal->recordEvent(m_runId, issue))
-        noteFailure(m_journal->errorString());
-    m_reporting = false;
+    m_writer->recordEvent(issue);
+}
+
+void TJournalRecorder::takeFailures()
+{
+    if (!m_writer)
+        return;
+    for (const QString &text : m_writer->takeFailures())
+        noteFailure(text);
 }
 
 void TJournalRecorder::noteFailure(const QString &text)

@@ -7,13 +7,20 @@
 #include <functional>
 #include <memory>
 
+class QObject;
+class TJournalWriter;
+
 // What a run hands the journal, written as it comes: the run when it begins,
-// each image in its own transaction, the end, and the events in between.
+// each image in its own transaction, the end, and the events in between. The
+// writing is done on a thread of its own (TJournalWriter) while the run goes
+// on; the end of a run waits until all of it is written.
 //
 // A journal that cannot be opened or written never stops the run: the first
 // failure goes once to the failure handler (the status line, stderr) and the
 // recorder remembers it, so the tool can end with its failure exit code.
 // Later images are still tried; one that went through does not clear it.
+// The handler is called on the thread that made the recorder: at the next
+// image or the end of the run, or from its event loop when it is idle.
 class TJournalRecorder : public TMeasurementRecorder, public TIssueSink
 {
 public:
@@ -29,31 +36,32 @@ public:
     void beginRun(const QString &kind, const QString &base, const TParameters &params,
                   const QList<TZoneInfo> &zones) override;
     void recordImage(const TRecordedImage &image) override;
+    void recordLaterFate(const TRecordedImage &image) override;
     void endRun(const QString &base) override;
     void report(const TIssue &issue) override;
 
     // Whether writing failed during the latest run (or its start).
     bool failed() const { return !m_failure.isEmpty(); }
     QString failure() const { return m_failure; }
-    QString displayLocation() const { return m_journal->displayLocation(); }
-    qint64 runId() const { return m_runId; }
-    // The run begun last, also after its end; 0 when none could be written.
+    QString displayLocation() const;
+    // The run ended last; 0 when none could be written.
     qint64 lastRunId() const { return m_lastRunId; }
-    TJournal &journal() { return *m_journal; }
 
     // The settings of a run as the journal keeps them, "Key=Value" per line.
     static QString settingsText(const TParameters &params);
 
 private:
+    void takeFailures();
     void noteFailure(const QString &text);
 
     bool m_followSettings = false;
     QString m_location;
-    std::unique_ptr<TJournal> m_journal;
+    // Lives on the recorder's thread: the writer's failures are told from there.
+    std::unique_ptr<QObject> m_home;
+    std::unique_ptr<TJournalWriter> m_writer;
     std::function<void(const QString &)> m_onFailure;
-    qint64 m_runId = 0;
+    bool m_running = false;
     qint64 m_lastRunId = 0;
-    QList<QPointF> m_origins;
     QString m_failure;
     bool m_reporting = false;
 };

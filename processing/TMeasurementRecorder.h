@@ -50,6 +50,9 @@ public:
     virtual void beginRun(const QString &kind, const QString &base, const TParameters &params,
                           const QList<TZoneInfo> &zones) = 0;
     virtual void recordImage(const TRecordedImage &image) = 0;
+    // What became of an image recorded earlier in the run, once a later try
+    // archived or moved it: its path names it; fate and storedAs are new.
+    virtual void recordLaterFate(const TRecordedImage &image) = 0;
     // The base the results went under (empty when they were not saved).
     virtual void endRun(const QString &base) = 0;
 };

@@ -161,7 +161,10 @@ void TStartControl::lookAtBuffer()
     Disposal disposal = Disposal::Retry;
     switch (next.work) {
     case BufferWatcher::Work::Process: disposal = HandleNewFile(next.path); break;
-    case BufferWatcher::Work::DisposeOnly: disposal = disposeOnly(next); break;
+    case BufferWatcher::Work::DisposeOnly:
+        disposal = disposeOnly(next);
+        recordLaterFate(disposal);
+        break;
     case BufferWatcher::Work::SetAside:
         m_record = TRecordedImage::of(next.path);
         disposal = setAside(next.path, QStringLiteral("Файл не открывается для чтения и записи."));
@@ -246,6 +249,15 @@ void TStartControl::record(Disposal disposal)
     m_recorder->recordImage(m_record);
 }
 
+// A retry that archived or moved an image gives its record its fate.
+void TStartControl::recordLaterFate(Disposal disposal)
+{
+    if (!m_recorder || (disposal != Disposal::Archived && disposal != Disposal::Moved))
+        return;
+    m_record.fate = disposal == Disposal::Archived ? TRecordedImage::Fate::Archived : TRecordedImage::Fate::Moved;
+    m_recorder->recordLaterFate(m_record);
+}
+
 TStartControl::Disposal TStartControl::processAndDispose(const QString &path)
 {
     const QList<qsizetype> pointsBefore = pointCounts();
@@ -271,6 +283,8 @@ TStartControl::Disposal TStartControl::dispose(const QString &path)
 // Another try at archiving or moving an image processed before: never processed again.
 TStartControl::Disposal TStartControl::disposeOnly(const BufferWatcher::Next &next)
 {
+    m_record = TRecordedImage();
+    m_record.path = m_recordedAs.value(next.path, QFileInfo(next.path).absoluteFilePath());
     if (!next.copiedTo.isEmpty())
         return disposalOutcome(next.path, m_disposal.removeCopied(next.path, next.copiedTo));
     return dispose(next.path);
@@ -281,11 +295,13 @@ TStartControl::Disposal TStartControl::disposalOutcome(const QString &path, cons
     switch (result.outcome) {
     case ImageDisposal::Outcome::Archived:
         m_watcher.forget(path);
+        m_recordedAs.remove(path);
         m_record.storedAs = QFileInfo(result.storedAs).absoluteFilePath() + QLatin1Char(':')
                           + QFileInfo(result.imagePath).fileName();
         return Disposal::Archived;
     case ImageDisposal::Outcome::Moved:
         m_watcher.forget(path);
+        m_recordedAs.remove(path);
         m_record.storedAs = QFileInfo(result.storedAs).absoluteFilePath();
         return Disposal::Moved;
     case ImageDisposal::Outcome::Failed:
@@ -297,6 +313,8 @@ TStartControl::Disposal TStartControl::disposalOutcome(const QString &path, cons
         m_watcher.forget(path);
     const bool copied = result.outcome == ImageDisposal::Outcome::CopiedNotRemoved;
     m_record.detail = result.reason;
+    m_recordedAs.remove(path);
+    m_recordedAs.insert(result.imagePath, m_record.path);
     m_watcher.disposalFailed(result.imagePath, nowMs(), copied ? result.storedAs : QString());
     const QString what = m_params.SaveToOneZip || m_params.SaveToManyZip ? QStringLiteral("Файл не заархивирован: ")
                                                                          : QString();

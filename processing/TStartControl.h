@@ -7,6 +7,7 @@
 #include "TMeasurementRecorder.h"
 #include "ZipArchiver.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -112,6 +113,7 @@ private:
 
     Disposal processAndDispose(const QString &path);
     void record(Disposal disposal);
+    void recordLaterFate(Disposal disposal);
     Disposal dispose(const QString &path);
     Disposal disposeOnly(const BufferWatcher::Next &next);
     Disposal disposalOutcome(const QString &path, const ImageDisposal::Result &result);
@@ -146,5 +148,8 @@ private:
 
     TMeasurementRecorder *m_recorder = nullptr;
     TRecordedImage m_record;  // the image in hand, as the recorder will get it
+    // Images processed and left in the buffer for another try at their
+    // disposal: the name in the buffer now, and the path they were recorded under.
+    QHash<QString, QString> m_recordedAs;
     bool m_nothingProcessed = false;
 };

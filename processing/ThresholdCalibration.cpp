@@ -1,6 +1,9 @@
 #include "ThresholdCalibration.h"
 
+#include "TMeasurementRecorder.h"
 #include "TPointFinder.h"
+
+#include <QScopeGuard>
 
 int ThresholdCalibration::recommend(TPointFinder &finder, const QString &referenceImage)
 {
@@ -9,6 +12,25 @@ int ThresholdCalibration::recommend(TPointFinder &finder, const QString &referen
     if (!referenceImage.isEmpty())
         finder.ProcessImage(referenceImage);
     return finder.RecommendThreshold();
+}
+
+int ThresholdCalibration::recommend(TPointFinder &finder, const QString &referenceImage, const TParameters &params,
+                                    TMeasurementRecorder *recorder)
+{
+    if (!recorder || referenceImage.isEmpty())
+        return recommend(finder, referenceImage);
+    // Without zones nothing is measured, and the journal gets no empty run.
+    checkZones(finder);
+    TRecordedImage image = TRecordedImage::of(referenceImage);
+    recorder->beginRun(QStringLiteral("calibrate"), QString(), params, finder.zones());
+    // An image that cannot be read still ends its run.
+    const auto endRun = qScopeGuard([recorder] { recorder->endRun(QString()); });
+    const int recommended = recommend(finder, referenceImage);
+    image.processedAt = QDateTime::currentDateTime();
+    image.number = 1;
+    image.zones = finder.lastMeasurements();
+    recorder->recordImage(image);
+    return recommended;
 }
 
 void ThresholdCalibration::checkZones(const TPointFinder &finder)

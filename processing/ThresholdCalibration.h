@@ -2,7 +2,9 @@
 
 #include <QString>
 
+class TMeasurementRecorder;
 class TPointFinder;
+struct TParameters;
 
 // Calibration of the brightness threshold, the same for the window's
 // "Калибровка порога яркости" and the tool's calibrate command: the reference
@@ -17,6 +19,10 @@ public:
     // Throws KelvarinError when the image cannot be read, there is no zone, or
     // the value is beyond an integer.
     static int recommend(TPointFinder &finder, const QString &referenceImage);
+    // The same, and the measurement goes to the journal as a run of one image
+    // ("calibrate", without results) when a recorder is given and an image is.
+    static int recommend(TPointFinder &finder, const QString &referenceImage, const TParameters &params,
+                         TMeasurementRecorder *recorder);
 
     // Whether a recommendation can be made at all, checked before any work:
     // throws KelvarinError ("Нет ни одной зоны...") when there is no zone.

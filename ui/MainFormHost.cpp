@@ -93,10 +93,7 @@ void MainFormHost::report(const TIssue &issue)
 {
     // The measurement journal keeps the run's events too.
     m_form.m_journal->report(issue);
-    const QString &workDir = m_form.m_parameters.WorkDir;
-    m_events.setDirectory(QFileInfo(workDir).isDir() ? workDir : QString());
-    m_events.report(issue);
-    m_form.m_status->noteIssue(issue, m_events.path());
+    logIssue(issue);
     // A watch's notices and limit crossings go to the status line, never to a box that would wait.
     if (issue.source == TIssue::Source::Watch || issue.source == TIssue::Source::Monitoring)
         m_form.setStatusText(QLatin1Char(' ') + issue.text);
@@ -105,6 +102,15 @@ void MainFormHost::report(const TIssue &issue)
                                           DialogService::Icon::None);
     else
         DialogService::instance().error(&m_form, issue.text);
+}
+
+// The event log of the working directory and the warning sign.
+void MainFormHost::logIssue(const TIssue &issue)
+{
+    const QString &workDir = m_form.m_parameters.WorkDir;
+    m_events.setDirectory(QFileInfo(workDir).isDir() ? workDir : QString());
+    m_events.report(issue);
+    m_form.m_status->noteIssue(issue, m_events.path());
 }
 
 void MainFormHost::BeginBusy()

@@ -41,6 +41,8 @@ public:
     // TIssueSink: a run's error in a message box, a watch's warning in the
     // status line; both in the event log and the warning indicator.
     void report(const TIssue &issue) override;
+    // Into the event log and the warning sign only (what was shown its own way).
+    void logIssue(const TIssue &issue);
     void BeginBusy() override;
     void EndBusy() override;
 

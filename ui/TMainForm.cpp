@@ -77,7 +77,10 @@ TMainForm::TMainForm(QWidget *parent)
 
     readSettings();
     // A journal that fails is told in the journal panel and the status line; the run goes on.
-    m_journal->setFailureHandler([this](const QString &text) { m_status->showJournalFailure(text); });
+    m_journal->setFailureHandler([this](const QString &text) {
+        m_status->showJournalFailure(text);
+        m_host->logIssue(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text));
+    });
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
     auto *monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
@@ -400,7 +403,8 @@ void TMainForm::calibrateThreshold()
         int recommended = 0;
         {
             TWaitCursor wait;
-            recommended = ThresholdCalibration::recommend(m_finder, m_browser->fileList()->selectedPaths().value(0));
+            recommended = ThresholdCalibration::recommend(m_finder, m_browser->fileList()->selectedPaths().value(0),
+                                                          m_parameters, m_journal.get());
         }
         const DialogService::Button answer = DialogService::instance().message(
             this, QStringLiteral("Калибровка порога яркости"),

@@ -84,6 +84,8 @@ private Q_SLOTS:
     void noJournalWritesNone();
     void unwritableJournalExitsOneWithResultsIntact();
     void watchRecordsWhatBecameOfEachImage();
+    void failureWhileWritingExitsOne();
+    void killedRunLeavesWholeImages_data();
     void killedRunLeavesWholeImages();
     void twoToolsAtOnceLoseNothing();
     void russianLocaleExportsWithPoint();
@@ -250,15 +252,64 @@ void TestJournalCli::watchRecordsWhatBecameOfEachImage()
     QSqlDatabase::removeDatabase("fates");
 }
 
+// A journal that opens but refuses one image in the middle of the run: the
+// warning on stderr and in the event log, exit 1, the results as without it.
+void TestJournalCli::failureWhileWritingExitsOne()
+{
+    WatchStation station;
+    images(station, 6);
+    const QString journal = station.dir.filePath("j.sqlite");
+    {
+        TJournal created(journal);
+        QVERIFY(created.open());
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "trigger");
+        db.setDatabaseName(journal);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec("CREATE TRIGGER refuse BEFORE INSERT ON images WHEN NEW.number = 4 "
+                                   "BEGIN SELECT RAISE(ABORT, 'disk quota exceeded'); END"));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("trigger");
+    QByteArray out, err;
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--no-journal", "--out",
+                                station.dir.filePath("plain"), station.buffer}, &out, &err), 0);
+    QCOMPARE(WatchStation::run({"process", "--settings", station.settings, "--journal", journal, "--out",
+                                station.dir.filePath("res"), station.buffer}, &out, &err), 1);
+    QCOMPARE(err.count("предупреждение"), 1);
+    const QByteArray warning = "kelvarin2-cli: предупреждение: Журнал измерений " + journal.toUtf8()
+                             + ": изображение f0003.bmp не записано: disk quota exceeded";
+    QVERIFY2(err.contains(warning), err.constData());
+    const QByteArray events = TestSupport::readFile(QDir(station.work).filePath("kelvarin2-events.log"));
+    QVERIFY2(events.contains("изображение f0003.bmp не записано") && events.contains("warning"), events.constData());
+    for (int zone = 1; zone <= 2; ++zone) {
+        QCOMPARE(TestSupport::readFile(station.dir.filePath("res_%1.crd").arg(zone)),
+                 TestSupport::readFile(station.dir.filePath("plain_%1.crd").arg(zone)));
+    }
+    TJournal reader(journal);
+    QCOMPARE(reader.runs().size(), 1);
+    QCOMPARE(reader.runs().first().images, 5);
+    QVERIFY(reader.runs().first().end.isValid());
+}
+
+void TestJournalCli::killedRunLeavesWholeImages_data()
+{
+    QTest::addColumn<QString>("jobs");
+    QTest::newRow("one job") << "1";
+    QTest::newRow("two jobs") << "2";
+}
+
 void TestJournalCli::killedRunLeavesWholeImages()
 {
+    QFETCH(QString, jobs);
     WatchStation station;
     constexpr int Count = 1500;
     images(station, Count);
     const QString journal = station.dir.filePath("j.sqlite");
     QProcess tool;
-    tool.start(WatchStation::tool(), {"process", "--settings", station.settings, "--journal", journal, "--out",
-                                      station.dir.filePath("res"), station.buffer});
+    tool.start(WatchStation::tool(), {"process", "--settings", station.settings, "--journal", journal, "--jobs", jobs,
+                                      "--out", station.dir.filePath("res"), station.buffer});
     QVERIFY(tool.waitForStarted());
     // Killed once some images are in: whatever it was doing then.
     int recorded = 0;

@@ -19,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSemaphore>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -87,6 +88,20 @@ TRecordedImage fakeImage(const QString &name, int number, int zones)
     return image;
 }
 
+// Runs one statement on the journal file through a connection of its own.
+bool execOn(const QString &file, const QString &statement)
+{
+    bool done = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("direct"));
+        db.setDatabaseName(file);
+        done = db.open() && QSqlQuery(db).exec(statement);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("direct"));
+    return done;
+}
+
 } // namespace
 
 // The measurement journal: what a run leaves in it, on SQLite and on a real
@@ -108,6 +123,11 @@ private Q_SLOTS:
     void twoWritersLoseNothing();
     void unwritableJournalWarnsAndRunGoesOn_data();
     void unwritableJournalWarnsAndRunGoesOn();
+    void failureWhileWritingIsToldOnTheRunsThread_data();
+    void failureWhileWritingIsToldOnTheRunsThread();
+    void runEndsOnlyOnceAllIsWritten();
+    void laterFateGoesToTheLastImageOfItsPath();
+    void everyZoneOfALargeImageIsRecorded();
     void newerSchemaIsRefused();
     void displacementsEqualRows_data();
     void displacementsEqualRows();
@@ -119,7 +139,10 @@ private Q_SLOTS:
 private:
     QString location(const QString &kind) const;
     // One run over five images; the third has no spot in zone 1.
-    qint64 runOver(const QString &journal, const QString &base, QStringList *images = nullptr);
+    qint64 runOver(const QString &journal, const QString &base, QStringList *images = nullptr, int jobs = 1);
+    QStringList writeImages() const;
+    TProcessingRun::Outcome runWith(TJournalRecorder &recorder, const QStringList &images, const QString &base,
+                                    int jobs);
 
     QTemporaryDir m_dir;
     TParameters m_params;
@@ -147,23 +170,36 @@ QString TestJournal::location(const QString &kind) const
     return QDir(m_params.WorkDir).filePath(QStringLiteral("kelvarin2-journal.sqlite"));
 }
 
-qint64 TestJournal::runOver(const QString &journal, const QString &base, QStringList *images)
+QStringList TestJournal::writeImages() const
 {
     QStringList paths;
     for (int i = 0; i < 5; ++i) {
         paths << QDir(m_params.WorkDir).filePath(QStringLiteral("img%1.bmp").arg(i));
         writeImage(paths.last(), i == 2 ? -1 : 3 + i, 10, 22 + 2 * i, 5 + i);
     }
-    if (images)
-        *images = paths;
+    return paths;
+}
+
+TProcessingRun::Outcome TestJournal::runWith(TJournalRecorder &recorder, const QStringList &images,
+                                             const QString &base, int jobs)
+{
     QuietHost host;
     TPointFinder finder(m_params, nullptr, &host);
     TRunTimes times;
-    TJournalRecorder recorder(journal);
     TProcessingRun run(finder, m_params, host, times);
     run.setResultsBase(base);
+    run.setJobs(jobs);
     run.setRecorder(&recorder, QStringLiteral("cli"));
-    const TProcessingRun::Outcome outcome = run.Run(paths);
+    return run.Run(images);
+}
+
+qint64 TestJournal::runOver(const QString &journal, const QString &base, QStringList *images, int jobs)
+{
+    const QStringList paths = writeImages();
+    if (images)
+        *images = paths;
+    TJournalRecorder recorder(journal);
+    const TProcessingRun::Outcome outcome = runWith(recorder, paths, base, jobs);
     if (!outcome.saveError.isEmpty() || recorder.failed())
         qWarning() << outcome.saveError << recorder.failure();
     return recorder.failed() ? 0 : recorder.lastRunId();
@@ -205,18 +241,22 @@ void TestJournal::locations()
 void TestJournal::rowsEqualCoordinateFiles_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::newRow("sqlite") << "sqlite";
-    QTest::newRow("postgresql") << "postgresql";
+    QTest::addColumn<int>("jobs");
+    QTest::newRow("sqlite") << "sqlite" << 1;
+    QTest::newRow("sqlite, two jobs") << "sqlite" << 2;
+    QTest::newRow("postgresql") << "postgresql" << 1;
+    QTest::newRow("postgresql, two jobs") << "postgresql" << 2;
 }
 
 void TestJournal::rowsEqualCoordinateFiles()
 {
     QFETCH(QString, kind);
+    QFETCH(int, jobs);
     const QString journalLocation = location(kind);
     KELVARIN_NEED_SERVER(journalLocation);
     const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
     QStringList images;
-    const qint64 runId = runOver(journalLocation, base, &images);
+    const qint64 runId = runOver(journalLocation, base, &images, jobs);
     QVERIFY(runId > 0);
 
     TJournal journal(journalLocation);
@@ -363,7 +403,9 @@ void TestJournal::exportNumbersAsTheCoordinateFiles()
 
 void TestJournal::twoWritersLoseNothing_data()
 {
-    rowsEqualCoordinateFiles_data();
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgresql") << "postgresql";
 }
 
 void TestJournal::twoWritersLoseNothing()
@@ -457,6 +499,138 @@ void TestJournal::unwritableJournalWarnsAndRunGoesOn()
         QCOMPARE(TestSupport::readFile(journalLocation), QByteArray(4096, 'x'));
 }
 
+void TestJournal::failureWhileWritingIsToldOnTheRunsThread_data()
+{
+    QTest::addColumn<int>("jobs");
+    QTest::newRow("one job") << 1;
+    QTest::newRow("two jobs") << 2;
+}
+
+// The journal opens, then refuses one image: the failure happens on the
+// writer's thread and is told on the run's, once; the other images are whole.
+void TestJournal::failureWhileWritingIsToldOnTheRunsThread()
+{
+    QFETCH(int, jobs);
+    const QString file = location(QStringLiteral("sqlite"));
+    {
+        TJournal journal(file);
+        QVERIFY(journal.open());
+    }
+    QVERIFY(execOn(file, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON images WHEN NEW.number = 3 "
+                                        "BEGIN SELECT RAISE(ABORT, 'the third image is refused'); END")));
+    QStringList warnings;
+    QList<QThread *> threads;
+    TJournalRecorder recorder(file);
+    recorder.setFailureHandler([&](const QString &text) {
+        warnings << text;
+        threads << QThread::currentThread();
+    });
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
+    const TProcessingRun::Outcome outcome = runWith(recorder, writeImages(), base, jobs);
+    QVERIFY(outcome.saveError.isEmpty() && outcome.imageError.isEmpty());
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().contains(QStringLiteral("изображение img2.bmp не записано"))
+                 && warnings.first().contains(QStringLiteral("the third image is refused")),
+             qPrintable(warnings.first()));
+    QCOMPARE(threads.first(), QThread::currentThread());
+    QVERIFY(recorder.failed());
+    QCOMPARE(TestSupport::readFile(base + "_2.crd").count('\n'), 5);
+
+    TJournal journal(file);
+    QStringList numbers;
+    for (const TJournalRow &row : journal.rows(recorder.lastRunId()))
+        numbers << QStringLiteral("%1/%2").arg(row.number).arg(row.zone);
+    QCOMPARE(numbers, (QStringList{"1/1", "1/2", "2/1", "2/2", "4/1", "4/2", "5/1", "5/2"}));
+    QVERIFY(journal.runs().last().end.isValid());
+}
+
+// Another writer holds the journal while the run measures: the run's end
+// waits until its last image and its end are written.
+void TestJournal::runEndsOnlyOnceAllIsWritten()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    {
+        TJournal journal(file);
+        QVERIFY(journal.open());
+    }
+    QSemaphore held;
+    QAtomicInt released = 0;
+    std::unique_ptr<QThread> holder(QThread::create([&] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("holder"));
+            db.setDatabaseName(file);
+            QSqlQuery query(db);
+            const bool locked = db.open() && query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            held.release();
+            if (locked) {
+                QThread::msleep(1500);
+                released = 1;
+                query.exec(QStringLiteral("COMMIT"));
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("holder"));
+    }));
+    holder->start();
+    held.acquire();
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
+    const qint64 runId = runOver(file, base);
+    QCOMPARE(released.loadRelaxed(), 1);
+    QVERIFY(runId > 0);
+    holder->wait();
+    TJournal journal(file);
+    QCOMPARE(journal.rows(runId).size(), 10);
+    QVERIFY(journal.runs().last().end.isValid());
+}
+
+// A retried archiving gives its fate to the image recorded last under that
+// path; an earlier image of the same name keeps its own.
+void TestJournal::laterFateGoesToTheLastImageOfItsPath()
+{
+    TJournal journal(location(QStringLiteral("sqlite")));
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("watch");
+    const qint64 runId = journal.beginRun(start);
+    QVERIFY(runId > 0);
+    TRecordedImage first = fakeImage(QStringLiteral("dup.bmp"), 1, 1);
+    first.fate = TRecordedImage::Fate::Archived;
+    first.storedAs = QStringLiteral("/w/a.zip:dup.bmp");
+    TRecordedImage second = fakeImage(QStringLiteral("dup.bmp"), 2, 1);
+    second.detail = QStringLiteral("архиватор вернул код 15");
+    QVERIFY(journal.recordImage(runId, first, {}) && journal.recordImage(runId, second, {}));
+    TRecordedImage later;
+    later.path = second.path;
+    later.fate = TRecordedImage::Fate::Archived;
+    later.storedAs = QStringLiteral("/w/a.zip:dup~2.bmp");
+    QVERIFY(journal.recordLaterFate(runId, later));
+    QStringList names;
+    for (const TJournalRow &row : journal.rows(runId))
+        names << row.image;
+    QCOMPARE(names, (QStringList{"a.zip:dup.bmp", "a.zip:dup~2.bmp"}));
+}
+
+// Zones are inserted many at a time: a count beyond one statement's share
+// (and one not a multiple of it) loses none and mixes none up.
+void TestJournal::everyZoneOfALargeImageIsRecorded()
+{
+    TJournal journal(location(QStringLiteral("sqlite")));
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("cli");
+    const qint64 runId = journal.beginRun(start);
+    QVERIFY(runId > 0);
+    for (const int zones : {130, 3, 130}) {
+        const TRecordedImage image = fakeImage(QStringLiteral("z%1.bmp").arg(zones), zones, zones);
+        QVERIFY2(journal.recordImage(runId, image, {}), qPrintable(journal.errorString()));
+    }
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 130 + 3 + 130);
+    for (int i = 0; i < rows.size(); ++i) {
+        const int zone = i < 130 ? i : i < 133 ? i - 130 : i - 133;
+        QCOMPARE(rows.at(i).zone, zone + 1);
+        QCOMPARE(rows.at(i).found, zone % 3 != 2);
+        QCOMPARE(rows.at(i).area, 9 + zone);
+    }
+}
+
 void TestJournal::newerSchemaIsRefused()
 {
     const QString file = location(QStringLiteral("sqlite"));
@@ -471,14 +645,7 @@ void TestJournal::newerSchemaIsRefused()
         QVERIFY(journal.open());
         QCOMPARE(journal.schemaVersion(), 1);
     }
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("direct"));
-        db.setDatabaseName(file);
-        QVERIFY(db.open());
-        QVERIFY(QSqlQuery(db).exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (7)")));
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("direct"));
+    QVERIFY(execOn(file, QStringLiteral("INSERT INTO schema_version (version) VALUES (7)")));
     TJournal journal(file);
     QVERIFY(!journal.open());
     QVERIFY2(journal.errorString().contains(QStringLiteral("более новой версией")), qPrintable(journal.errorString()));

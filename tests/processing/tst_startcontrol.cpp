@@ -61,6 +61,21 @@ struct StartHost : TStartHost
     void StartScheduledRun() override { ++scheduledRuns; }
 };
 
+// What the watch hands the journal: "path fate storedAs" per image, a later fate marked "later".
+struct Recorder : TMeasurementRecorder
+{
+    QStringList calls;
+    void beginRun(const QString &, const QString &, const TParameters &, const QList<TZoneInfo> &) override {}
+    void recordImage(const TRecordedImage &image) override { calls << line(image); }
+    void recordLaterFate(const TRecordedImage &image) override { calls << QStringLiteral("later ") + line(image); }
+    void endRun(const QString &) override {}
+    static QString line(const TRecordedImage &image)
+    {
+        return QFileInfo(image.path).fileName() + QLatin1Char(' ') + QString::number(int(image.fate)) + QLatin1Char(' ')
+             + QFileInfo(image.storedAs).fileName();
+    }
+};
+
 struct FixedClock : TClock
 {
     QDateTime time;
@@ -609,10 +624,12 @@ void TestStartControl::archiverFailureKeepsImageForRetry()
     FixedClock clock;
     clock.time = QDateTime(QDate(2026, 12, 9), QTime(14, 0));
     TClock::setInstance(&clock);
+    Recorder recorder;
     Station s;
     s.params.SaveToOneZip = true;
     s.control->setArchiver(script.isEmpty() ? s.dir.filePath("no-such-zip") : s.script("zip", script));
     s.control->setArchiverTimeout(300);
+    s.control->setRecorder(&recorder);
     s.watch();
     s.drop("a.bmp", 1);
     s.drop("b.bmp", 2);
@@ -643,6 +660,10 @@ void TestStartControl::archiverFailureKeepsImageForRetry()
     QCOMPARE(archiveEntries(s.base() + ".zip"), (QStringList{"a.bmp", "b.bmp"}));
     QCOMPARE(s.runHost.processed, (QStringList{"a.bmp", "b.bmp"}));
     QCOMPARE(s.crd(1), crdLines({1, 2}));
+    // Recorded once each when processed; the retries that archived them give their fate.
+    const QString zip = QFileInfo(s.base()).fileName() + ".zip:";
+    QCOMPARE(recorder.calls, (QStringList{"a.bmp 0 ", "b.bmp 0 ", "later a.bmp 1 " + zip + "a.bmp",
+                                          "later b.bmp 1 " + zip + "b.bmp"}));
 }
 
 void TestStartControl::reusedNamesKeepBothImages_data()

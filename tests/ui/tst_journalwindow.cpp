@@ -1,6 +1,7 @@
 #include "MainFormSetup.h"
 #include "ElidedLabel.h"
 #include "TJournal.h"
+#include "WarningIndicator.h"
 
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void runsAreRecordedAndExported();
     void exportOfUnknownRunOrWithoutJournal();
     void failingJournalIsShownAndResultsAreWritten();
+    void thresholdCalibrationIsRecorded();
+    void warningTextIsShownAsItStands();
 };
 
 void TestJournalWindow::runsAreRecordedAndExported()
@@ -97,6 +100,46 @@ void TestJournalWindow::failingJournalIsShownAndResultsAreWritten()
     QVERIFY2(StatusPanel0(*form)->text().startsWith(QStringLiteral(" Результаты получены и сохранены. Журнал измерений ")),
              qPrintable(StatusPanel0(*form)->text()));
     QVERIFY(setup.dialogs.messageTexts().isEmpty());
+    // The event log and the warning sign keep the warning too.
+    const QByteArray events = TestSupport::readFile(setup.work + "/kelvarin2-events.log");
+    QVERIFY2(events.contains(("Журнал измерений " + setup.params.JournalFile).toUtf8()), events.constData());
+    auto *warning = form->findChild<WarningIndicator *>(QStringLiteral("WarningIndicator"));
+    QVERIFY(warning && !warning->isHidden());
+    QVERIFY(warning->toolTip().contains("Журнал измерений " + setup.params.JournalFile));
+}
+
+// A "%1" in a warning's text (a file name) stays as it is beside the count.
+void TestJournalWindow::warningTextIsShownAsItStands()
+{
+    WarningIndicator indicator;
+    const TIssue issue = TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, QString(),
+                                      QStringLiteral("Изображение cam%1.bmp отложено"));
+    indicator.noteIssue(issue, QStringLiteral("/w/kelvarin2-events.log"));
+    QVERIFY2(indicator.toolTip().endsWith(QStringLiteral("Изображение cam%1.bmp отложено\n(нажмите, чтобы открыть "
+                                                         "журнал событий: /w/kelvarin2-events.log)")),
+             qPrintable(indicator.toolTip()));
+    indicator.noteIssue(issue, QStringLiteral("/w/kelvarin2-events.log"));
+    QVERIFY2(indicator.toolTip().contains(QStringLiteral("cam%1.bmp отложено\n(предупреждений: 2; нажмите")),
+             qPrintable(indicator.toolTip()));
+}
+
+// The window's threshold calibration is a run of one image in the journal, as the tool's.
+void TestJournalWindow::thresholdCalibrationIsRecorded()
+{
+    MainFormSetup setup;
+    TMainForm *form = setup.openForm();
+    QVERIFY(form);
+    setup.select({1});
+    form->ToolButton6Click();
+    TJournal journal(setup.work + "/kelvarin2-journal.sqlite");
+    const QList<TJournalRun> runs = journal.runs();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs.first().kind, QStringLiteral("calibrate"));
+    QCOMPARE(runs.first().images, 1);
+    QVERIFY(runs.first().end.isValid());
+    const QList<TJournalRow> rows = journal.rows(runs.first().id);
+    QVERIFY(!rows.isEmpty());
+    QCOMPARE(rows.first().image, QStringLiteral("img_1.bmp"));
 }
 
 QTEST_MAIN(TestJournalWindow)
