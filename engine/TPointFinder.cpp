@@ -45,6 +45,7 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
     TFinderHost &host = this->host();
     host.ShowImage(show);
     m_mask = SpotMask();
+    m_maskToMake.reset();
     host.DrawZoneOverlay();
     m_imagePath = fileName;
 }
@@ -64,6 +65,7 @@ void TPointFinder::AllocateRaster()
 {
     m_rasters.assign(size_t(m_zones.size()), ZoneRaster());
     m_mask = SpotMask();
+    m_maskToMake.reset();
 }
 
 void TPointFinder::FillBrightness()
@@ -91,9 +93,16 @@ void TPointFinder::FillBrightness()
     // Grown, never cleared: the reader writes every key a zone looks at.
     if (needed > m_keysCapacity) {
         m_keys.reset();
+        m_keysCapacity = 0;
         m_keys = std::make_unique_for_overwrite<quint16[]>(needed);
         m_keysCapacity = needed;
     }
+    size_t sides = 0;
+    for (const ZoneRaster &raster : m_rasters)
+        sides += size_t(raster.rect.width() + raster.rect.height());
+    if (!shared)
+        m_maxima.resize(std::max(m_maxima.size(), sides));
+    quint16 *maxima = m_maxima.data();
     std::vector<BitmapFile::KeyRequest> requests;
     if (shared)
         requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_keys.get(), around.width()});
@@ -108,8 +117,12 @@ void TPointFinder::FillBrightness()
         } else {
             raster.keys = next;
             raster.rowStride = r.width();
-            raster.hasMaxKey = true;
-            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), &raster.maxKey});
+            quint16 *rowMax = maxima;
+            quint16 *columnMax = maxima + r.height();
+            maxima += r.height() + r.width();
+            raster.rowMax = rowMax;
+            raster.columnMax = columnMax;
+            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), rowMax, columnMax});
             next += qsizetype(r.width()) * r.height();
         }
     }
@@ -198,9 +211,12 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
     const int w = r.width();
     if (m_table.increasing) {
         // The largest key has the largest brightness: a plain integer maximum.
-        if (raster.hasMaxKey)
-            return std::max(0.0, m_table.brightness[raster.maxKey]);
         quint16 top = 0;
+        if (raster.rowMax) {
+            for (int row = 0; row < r.height(); ++row)
+                top = std::max(top, raster.rowMax[row]);
+            return std::max(0.0, m_table.brightness[top]);
+        }
         for (int row = 0; row < r.height(); ++row) {
             const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
             for (int i = 0; i < w; ++i)
@@ -268,10 +284,10 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double 
 // when there are none. Row by row, in loops the compiler can vectorise.
 QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
 {
+    if (raster.rowMax && raster.columnMax)
+        return spotBoundsByMaxima(raster, firstSpotKey);
     const QRect &r = raster.rect;
     const int w = r.width();
-    if (raster.hasMaxKey && raster.maxKey < firstSpotKey)
-        return {};
     m_columnHasSpot.assign(size_t(w), 0);
     quint8 *columns = m_columnHasSpot.data();
     int top = -1, bottom = -1;
@@ -299,8 +315,44 @@ QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
     return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
 }
 
+// The same from the maxima the reader found: a row or column holds a spot
+// pixel exactly when its largest key is a spot key.
+QRect TPointFinder::spotBoundsByMaxima(const ZoneRaster &raster, quint16 firstSpotKey)
+{
+    const QRect &r = raster.rect;
+    auto first = [&](const quint16 *maxima, int n) {
+        int i = 0;
+        while (i < n && maxima[i] < firstSpotKey)
+            ++i;
+        return i;
+    };
+    auto last = [&](const quint16 *maxima, int n) {
+        int i = n - 1;
+        while (i >= 0 && maxima[i] < firstSpotKey)
+            --i;
+        return i;
+    };
+    const int top = first(raster.rowMax, r.height());
+    if (top == r.height())
+        return {};
+    const int bottom = last(raster.rowMax, r.height());
+    const int left = first(raster.columnMax, r.width());
+    const int right = last(raster.columnMax, r.width());
+    return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
+}
+
 void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)
 {
+    m_mask = SpotMask();
+    m_maskToMake = std::make_pair(raster, threshold);
+}
+
+const TPointFinder::SpotMask &TPointFinder::mask() const
+{
+    if (!m_maskToMake)
+        return m_mask;
+    const auto [raster, threshold] = *m_maskToMake;
+    m_maskToMake.reset();
     const QRect &r = raster.rect;
     m_mask.rect = r;
     m_mask.bits.resize(size_t(r.width()) * size_t(r.height()));
@@ -310,6 +362,7 @@ void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)
         for (int j = 0; j < r.height(); ++j, ++i)
             m_mask.bits[i] = m_table.brightness[column[j * raster.rowStride]] > threshold;
     }
+    return m_mask;
 }
 
 void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stopped)
