@@ -50,6 +50,16 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
     m_imagePath = fileName;
 }
 
+void TPointFinder::setImage(BitmapFile image, const QString &path)
+{
+    m_image = std::move(image);
+    m_width = m_image.width();
+    m_height = m_image.height();
+    m_mask = SpotMask();
+    m_maskToMake.reset();
+    m_imagePath = path;
+}
+
 QRect TPointFinder::clippedRect(const TZoneInfo &zone) const
 {
     const int left = std::max(zone.X1, 0);

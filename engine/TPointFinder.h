@@ -64,6 +64,11 @@ public:
     // Detection on one image: one point per zone, (-1, -1) when none passed.
     void ProcessImage(const QString &path);
 
+    // Makes an image opened (and shown) elsewhere the current one, as LoadImage
+    // does but without the view's hooks: the window shows the images of a run
+    // measured by several jobs itself.
+    void setImage(BitmapFile image, const QString &path);
+
     // Takes over what another finder measured on one image (runs with several
     // jobs): each zone's point, the image's measurements as the last ones and
     // its spot means, added in zone order as detection adds them.

@@ -14,7 +14,9 @@
 #include "OverlayGeometry.h"
 #include "PictureBox.h"
 #include "ResultFiles.h"
+#include "ParallelMeasuring.h"
 #include "ResultSetWriter.h"
+#include "RunDisplay.h"
 #include "SettingsLocation.h"
 #include "TDisplacementMonitoring.h"
 #include "THelpWindow.h"
@@ -219,6 +221,7 @@ void TMainForm::createWorkArea()
     Image1->setCursor(cross);
     CrossImage1->setCursor(cross);
     ScrollBox3->setWidget(canvas);
+    m_runDisplay = std::make_unique<RunDisplay>(Image1, CrossImage1);
     connect(CrossImage1, &PictureBox::mousePressed, this, &TMainForm::Image1MouseDown);
     connect(CrossImage1, &PictureBox::mouseMoved, this, &TMainForm::CrossImage1MouseMove);
     connect(CrossImage1, &PictureBox::mouseReleased, this, &TMainForm::CrossImage1MouseUp);
@@ -446,6 +449,39 @@ void TMainForm::ProcessEvents()
 void TMainForm::ShowOverlay()
 {
     CrossImage1->setVisible(true);
+    // The run is over: its last image is shown whole and is the current one.
+    if (m_runDisplay->hasPartImage()) {
+        try {
+            Finder.setImage(m_runDisplay->complete(), m_partlyShown);
+            m_loadedPicture = Image1->picture();
+        } catch (const KelvarinError &) {
+            // Cut since it was measured: the view keeps what it showed.
+        }
+        m_partlyShown.clear();
+    }
+}
+
+void TMainForm::ShowMeasuredImage(const QString &path)
+{
+    // Only the view: an image that cannot be shown now does not stop the run.
+    try {
+        BitmapFile image;
+        if (Finder.imageOpener())
+            Finder.imageOpener()(image, path);
+        else
+            image.open(path);
+        // The view's picture is written over in place: kept nowhere else, it is not copied.
+        m_loadedPicture = QImage();
+        if (m_runDisplay->show(std::move(image), Finder.zones(), Finder.lastMeasurements(), ZoomPercent)) {
+            m_partlyShown = path;
+            return;
+        }
+        const QList<TZoneMeasurement> measured = Finder.lastMeasurements();
+        Finder.LoadImage(path, true);
+        m_runDisplay->markPoints(Finder.zones(), measured, ZoomPercent);
+        m_partlyShown.clear();
+    } catch (const KelvarinError &) {
+    }
 }
 
 void TMainForm::ImageProcessed(const QString &path, int index)
@@ -578,6 +614,7 @@ void TMainForm::DrawZoneOverlay()
     if (overlay.isNull())
         return;
     overlay.fill(Qt::transparent);
+    m_runDisplay->forgetPoints();
     QPainter painter(&overlay);
     painter.setPen(QPen(Qt::red, OverlayGeometry::penWidth(ZoomPercent)));
     for (const TZoneInfo &zone : Finder.zones()) {
@@ -616,6 +653,8 @@ void TMainForm::N4Click()
     const QStringList images = MainFormRules::runImages(FileListBox1->allPaths(), FileListBox1->selectedPaths(),
                                                         Parameters.StartStyle);
     TProcessingRun run(Finder, Parameters, *this, RunTimes);
+    // As many jobs as cores (step by step, and a single image, go one at a time).
+    run.setJobs(ParallelMeasuring::defaultJobs());
     showJournalLocation();
     run.setRecorder(m_journal.get(), Parameters.StartStyle == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
     run.Run(images);

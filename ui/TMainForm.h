@@ -32,6 +32,7 @@ class QSplitter;
 class QTimer;
 class QToolButton;
 class QWidget;
+class RunDisplay;
 class TDirForm;
 class TJournalRecorder;
 class WarningIndicator;
@@ -106,6 +107,7 @@ public:
     void EnableCommands(bool on) override;
     void ProcessEvents() override;
     void ShowOverlay() override;
+    void ShowMeasuredImage(const QString &path) override;
     void ImageProcessed(const QString &path, int index) override;
     // TIssueSink: a run's error in a message box, a watch's warning in the
     // status line; both in the event log and the warning indicator.
@@ -252,6 +254,10 @@ private:
     void refreshFileList();
 
     QImage m_loadedPicture;
+    // The view of runs measured by several jobs, and the image it shows only in
+    // part until the run ends.
+    std::unique_ptr<RunDisplay> m_runDisplay;
+    QString m_partlyShown;
     QString m_saveDirectory;
     bool m_running = false;
     bool m_commandsEnabled = true;

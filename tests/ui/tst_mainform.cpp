@@ -97,6 +97,8 @@ private Q_SLOTS:
     void splashEndsOnClick();
     void runMatchesHeadlessTool_data();
     void runMatchesHeadlessTool();
+    void runShowsEveryImage_data();
+    void runShowsEveryImage();
     void commandsLockedDuringRun();
     void allFilesWithScheduledStyle();
     void stop_data();
@@ -412,6 +414,70 @@ void TestMainForm::runMatchesHeadlessTool()
     QVERIFY(log.startsWith(QStringLiteral("Дата начала обработки: ")));
     QVERIFY(form->RunTimes.RunEnd >= form->RunTimes.RunStart);
     QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
+}
+
+// With "Показывать" on, every image of a run is on view when its points are
+// added, at the scale it is shown (a reduced picture below 100 %), with the
+// cross of its found point and without the cross of the image before; after
+// the run the last image is the window's, whole. The results are those of the
+// headless tool.
+void TestMainForm::runShowsEveryImage_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::newRow("100 %") << 100;
+    QTest::newRow("50 %") << 50;
+    QTest::newRow("200 %") << 200;
+}
+
+void TestMainForm::runShowsEveryImage()
+{
+    QFETCH(int, zoom);
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    form->resize(900, 700);
+    for (QAction *item : form->ScalePopupMenu1->actions()) {
+        if (item->data().toInt() == zoom)
+            form->N501Click(item);
+    }
+    QCOMPARE(form->ZoomPercent, zoom);
+    select(*form, {0, 1, 2, 3, 4});
+    int shown = 0;
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int index) {
+        QCOMPARE(path, imagePath(index));
+        const QImage expected = sceneImage(index);
+        const QImage &picture = form->Image1->picture();
+        QVERIFY(!picture.isNull());
+        QCOMPARE(form->Image1->size(), QSize(ImageWidth * zoom / 100, ImageHeight * zoom / 100));
+        for (int py = 0; py < picture.height(); ++py) {
+            for (int px = 0; px < picture.width(); ++px) {
+                const QPoint from(px * ImageWidth / picture.width(), py * ImageHeight / picture.height());
+                QCOMPARE(picture.pixel(px, py), expected.pixel(from));
+            }
+        }
+        // The disc of zone 1 is at (40 + index, 40), of zone 2 at (115, 52 + index),
+        // too dim in image 2: the cross of image 1 in zone 2 is gone then.
+        QCOMPARE(overlayPixel(*form, 40 + index, 48), qRgb(255, 0, 0));
+        if (index == 1 || index == 2)
+            QCOMPARE(overlayPixel(*form, 108, 53), index == 1 ? qRgb(255, 0, 0) : QRgb(0));
+        ++shown;
+    });
+    form->N4Click();
+    QCOMPARE(shown, 5);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QCOMPARE(form->Finder.currentImagePath(), imagePath(4));
+    QCOMPARE(form->Finder.width(), ImageWidth);
+    QCOMPARE(form->Image1->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(form->loadedPicture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(form->Finder.image().width(), ImageWidth);
+    QCOMPARE(overlayPixel(*form, 44, 48), qRgb(255, 0, 0));
+
+    const QString cli = runHeadless({imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)});
+    QVERIFY(!cli.isEmpty());
+    for (int zone = 1; zone <= 2; ++zone) {
+        const QString suffix = QStringLiteral("_%1.crd").arg(zone);
+        QCOMPARE(read(resultsBase(1) + suffix), read(cli + suffix));
+    }
 }
 
 void TestMainForm::commandsLockedDuringRun()
