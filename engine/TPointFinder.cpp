@@ -15,7 +15,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
+
+#include <sys/mman.h>
 
 // Without a view (the headless tool may pass none) the hooks do nothing.
 TFinderHost &TPointFinder::host() const
@@ -78,6 +82,34 @@ void TPointFinder::AllocateRaster()
     m_maskToMake.reset();
 }
 
+// Rasters of 2 MB and more go in the system's large pages where it offers
+// them: fresh memory is touched page by page on the first image, and on
+// virtual machines every 4 kB page is a costly fault.
+quint16 *TPointFinder::allocateKeys(size_t count)
+{
+    const size_t bytes = std::max<size_t>(count, 1) * sizeof(quint16);
+    constexpr size_t largePage = size_t(2) << 20;
+    void *keys = nullptr;
+    if (bytes >= largePage) {
+        const size_t rounded = (bytes + largePage - 1) / largePage * largePage;
+        keys = std::aligned_alloc(largePage, rounded);
+#ifdef MADV_HUGEPAGE
+        if (keys)
+            ::madvise(keys, rounded, MADV_HUGEPAGE);
+#endif
+    } else {
+        keys = std::malloc(bytes);
+    }
+    if (!keys)
+        throw std::bad_alloc();
+    return static_cast<quint16 *>(keys);
+}
+
+void TPointFinder::FreeKeys::operator()(quint16 *keys) const
+{
+    std::free(keys);
+}
+
 void TPointFinder::FillBrightness()
 {
     // Everything is read before any zone receives a point, so a file that
@@ -104,7 +136,7 @@ void TPointFinder::FillBrightness()
     if (needed > m_keysCapacity) {
         m_keys.reset();
         m_keysCapacity = 0;
-        m_keys = std::make_unique_for_overwrite<quint16[]>(needed);
+        m_keys.reset(allocateKeys(needed));
         m_keysCapacity = needed;
     }
     size_t sides = 0;

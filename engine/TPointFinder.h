@@ -140,7 +140,12 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
-    std::unique_ptr<quint16[]> m_keys; // what the zone rasters point into; not cleared, every key is written
+    struct FreeKeys
+    {
+        void operator()(quint16 *keys) const;
+    };
+    static quint16 *allocateKeys(size_t count);
+    std::unique_ptr<quint16[], FreeKeys> m_keys; // what the zone rasters point into; not cleared, every key is written
     size_t m_keysCapacity = 0;
     std::vector<quint16> m_maxima;     // the rasters' row and column maxima
     BitmapFile::KeyTable m_table;
