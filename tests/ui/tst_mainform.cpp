@@ -424,14 +424,18 @@ void TestMainForm::runMatchesHeadlessTool()
 void TestMainForm::runShowsEveryImage_data()
 {
     QTest::addColumn<int>("zoom");
-    QTest::newRow("100 %") << 100;
-    QTest::newRow("50 %") << 50;
-    QTest::newRow("200 %") << 200;
+    QTest::addColumn<bool>("scrolled");
+    QTest::newRow("100 %") << 100 << false;
+    QTest::newRow("50 %") << 50 << false;
+    QTest::newRow("200 %") << 200 << false;
+    // Only the lower right part of the image is in view during the run.
+    QTest::newRow("400 %, scrolled") << 400 << true;
 }
 
 void TestMainForm::runShowsEveryImage()
 {
     QFETCH(int, zoom);
+    QFETCH(bool, scrolled);
     auto form = openForm();
     QVERIFY(form);
     form->PreviewImageTimerTimer();
@@ -448,9 +452,27 @@ void TestMainForm::runShowsEveryImage()
         const QImage expected = sceneImage(index);
         const QImage &picture = form->Image1->picture();
         QVERIFY(!picture.isNull());
-        QCOMPARE(form->Image1->size(), QSize(ImageWidth * zoom / 100, ImageHeight * zoom / 100));
-        for (int py = 0; py < picture.height(); ++py) {
-            for (int px = 0; px < picture.width(); ++px) {
+        const QSize view(ImageWidth * zoom / 100, ImageHeight * zoom / 100);
+        QCOMPARE(form->Image1->size(), view);
+        if (index == 0 && scrolled) {
+            // The first image sizes the view; the rest are seen through the scrolled viewport.
+            form->ScrollBox3->horizontalScrollBar()->setValue(form->ScrollBox3->horizontalScrollBar()->maximum());
+            form->ScrollBox3->verticalScrollBar()->setValue(form->ScrollBox3->verticalScrollBar()->maximum());
+            QVERIFY(form->ScrollBox3->horizontalScrollBar()->maximum() > 0);
+        }
+        // What the view shows of the picture (all of it unless scrolled).
+        const QRect visible = form->Image1->visibleRegion().boundingRect();
+        QVERIFY(!visible.isEmpty());
+        auto first = [](int v, int viewSide, int pictureSide) { return v * pictureSide / viewSide; };
+        auto last = [](int v, int viewSide, int pictureSide) { return ((v + 1) * pictureSide - 1) / viewSide; };
+        const QRect part(QPoint(first(visible.left(), view.width(), picture.width()),
+                                first(visible.top(), view.height(), picture.height())),
+                         QPoint(last(visible.right(), view.width(), picture.width()),
+                                last(visible.bottom(), view.height(), picture.height())));
+        if (!scrolled)
+            QCOMPARE(part, picture.rect());
+        for (int py = part.top(); py <= part.bottom(); ++py) {
+            for (int px = part.left(); px <= part.right(); ++px) {
                 const QPoint from(px * ImageWidth / picture.width(), py * ImageHeight / picture.height());
                 QCOMPARE(picture.pixel(px, py), expected.pixel(from));
             }
