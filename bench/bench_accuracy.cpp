@@ -9,7 +9,7 @@
 // true one is summed per zone. Prints per zone and overall the RMS and the
 // largest error in pixels, and the zones' misses.
 
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "ZoneFile.h"
@@ -24,9 +24,9 @@
 
 namespace {
 
-struct Silent : TMessageReporter
+struct Silent : TIssueSink
 {
-    void ReportMessage(const QString &, const QString &text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void report(const TIssue &issue) override { std::fprintf(stderr, "%s\n", qPrintable(issue.text)); }
 };
 
 struct Errors

@@ -12,7 +12,7 @@
 #include "AtomicFile.h"
 #include "FileListBox.h"
 #include "TMainForm.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "ZoneFile.h"
 
@@ -26,9 +26,9 @@
 
 namespace {
 
-struct QuietReporter : TMessageReporter
+struct QuietReporter : TIssueSink
 {
-    void ReportMessage(const QString &, const QString &) override {}
+    void report(const TIssue &) override {}
 };
 
 // Resident set size in kB, from the kernel's view of this process.
@@ -102,7 +102,7 @@ int main(int argc, char *argv[])
     for (int run = 1; run <= 2; ++run) {
         samples.clear();
         out << "run " << run << ":" << Qt::endl;
-        form.FileListBox1->selectAll();
+        form.findChild<FileListBox *>(QStringLiteral("FileListBox1"))->selectAll();
         form.N4Click();
         out << "  status:" << form.statusText(0) << Qt::endl;
         if (samples.size() > 1) {

@@ -89,59 +89,51 @@ struct Figures
     }
 };
 
-} // namespace
-
-int main(int argc, char **argv)
+// A 24-bit bitmap of the given size with a pattern in every pixel.
+QString writeLargeImage(const QTemporaryDir &dir, QSize size)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    const int pointCount = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;
-    const int repetitions = argc > 2 ? std::max(1, atoi(argv[2])) : 30;
-    BenchDialogs dialogs;
-    DialogService::setInstance(&dialogs);
-
-    QTemporaryDir dir;
     const QString imagePath = dir.filePath(QStringLiteral("large.bmp"));
-    QImage image(2592, 1944, QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
         for (int x = 0; x < image.width(); ++x)
             line[x] = qRgb(x & 255, y & 255, (x ^ y) & 255);
     }
     image.save(imagePath, "BMP");
+    return imagePath;
+}
 
-    TImageForm::Environment environment;
-    environment.startDirectory = dir.path();
-    environment.workDirectory = dir.path();
-    environment.settingsPath = dir.filePath(QStringLiteral("ZymKelvarin.ini"));
-    TImageForm form(environment);
-    form.setAttribute(Qt::WA_DeleteOnClose, false);
-    QElapsedTimer timer;
-    timer.start();
-    if (!form.OpenImage(imagePath))
-        return 1;
-    std::printf("image %dx%d opened in %lld ms\n", image.width(), image.height(), timer.elapsed());
-    form.show();
-
-    QRandomGenerator random(12345);
+// Scatters the points over the image and scrolls to its middle, where they
+// are as dense as anywhere; the visible part of the overlay.
+QRect showDensePart(TImageForm &form, QSize image, int pointCount, QRandomGenerator &random)
+{
     for (int i = 0; i < pointCount; ++i)
         form.markers().AddPoint(random.bounded(image.width()), random.bounded(image.height()));
     form.markers().DrawAll();
-    // Look at the middle of the image, where the points are as dense as anywhere.
     auto *box = form.findChild<QScrollArea *>(QStringLiteral("ImageBox"));
     box->horizontalScrollBar()->setValue(image.width() / 2);
     box->verticalScrollBar()->setValue(image.height() / 2);
     settle(form);
-    const QRect visible = form.crossImage()->visibleRegion().boundingRect();
-    std::printf("%d points, visible part of the overlay %dx%d\n", pointCount, visible.width(), visible.height());
+    return form.crossImage()->visibleRegion().boundingRect();
+}
 
+// Times each kind of edit `repetitions` times, from the mouse event until the
+// overlay has repainted.
+void timeEdits(TImageForm &form, QRect visible, QSize image, int repetitions, QRandomGenerator &random)
+{
     PaintCounter counter;
     form.crossImage()->installEventFilter(&counter);
     QWidget *overlay = form.crossImage();
+    QElapsedTimer timer;
     auto spot = [&] {
         return QPoint(visible.left() + 20 + random.bounded(visible.width() - 40),
                       visible.top() + 20 + random.bounded(visible.height() - 40));
+    };
+    auto freeSpot = [&] {
+        QPoint at = spot();
+        while (form.markers().PointAt(at.x(), at.y()) != -1)
+            at = spot();
+        return at;
     };
     auto measure = [&](const char *what, auto &&edit) {
         Figures figures;
@@ -156,12 +148,7 @@ int main(int argc, char **argv)
         figures.print(what);
     };
 
-    measure("place a point (click)", [&] {
-        QPoint at = spot();
-        while (form.markers().PointAt(at.x(), at.y()) != -1)
-            at = spot();
-        clickAt(overlay, at);
-    });
+    measure("place a point (click)", [&] { clickAt(overlay, freeSpot()); });
     measure("delete a visible point (Ctrl+click)", [&] {
         const int last = form.markers().Count() - 1;
         const TPoint2 p = form.markers().point(last);
@@ -173,14 +160,47 @@ int main(int argc, char **argv)
         form.markers().AddPoint(random.bounded(image.width()), random.bounded(image.height()));
     });
     measure("renumber the last point to 1", [&] {
-        QPoint at = spot();
-        while (form.markers().PointAt(at.x(), at.y()) != -1)
-            at = spot();
+        const QPoint at = freeSpot();
         clickAt(overlay, at); // a new last point, under the mouse
         send(overlay, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
         send(overlay, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
     });
     measure("full repaint of the visible overlay", [&] { overlay->update(); });
+    form.crossImage()->removeEventFilter(&counter);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int pointCount = argc > 1 ? std::max(1, atoi(argv[1])) : 2000;
+    const int repetitions = argc > 2 ? std::max(1, atoi(argv[2])) : 30;
+    BenchDialogs dialogs;
+    DialogService::setInstance(&dialogs);
+
+    QTemporaryDir dir;
+    const QSize image(2592, 1944);
+    const QString imagePath = writeLargeImage(dir, image);
+    TImageForm::Environment environment;
+    environment.startDirectory = dir.path();
+    environment.workDirectory = dir.path();
+    environment.settingsPath = dir.filePath(QStringLiteral("ZymKelvarin.ini"));
+    TImageForm form(environment);
+    form.setAttribute(Qt::WA_DeleteOnClose, false);
+    QElapsedTimer timer;
+    timer.start();
+    if (!form.OpenImage(imagePath))
+        return 1;
+    std::printf("image %dx%d opened in %lld ms\n", image.width(), image.height(), timer.elapsed());
+    form.show();
+
+    QRandomGenerator random(12345);
+    const QRect visible = showDensePart(form, image, pointCount, random);
+    std::printf("%d points, visible part of the overlay %dx%d\n", pointCount, visible.width(), visible.height());
+    timeEdits(form, visible, image, repetitions, random);
     std::printf("points at the end: %d\n", form.markers().Count());
     DialogService::setInstance(nullptr);
     return 0;

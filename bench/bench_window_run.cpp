@@ -14,7 +14,7 @@
 
 #include "FileListBox.h"
 #include "TMainForm.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 
 #include <QApplication>
@@ -26,9 +26,9 @@
 
 namespace {
 
-struct QuietReporter : TMessageReporter
+struct QuietReporter : TIssueSink
 {
-    void ReportMessage(const QString &, const QString &) override {}
+    void report(const TIssue &) override {}
 };
 
 bool writeSettings(const QString &configDir, const QString &workDir, const QString &zoneFile)
@@ -74,7 +74,7 @@ int main(int argc, char *argv[])
     QList<double> times;
     for (int run = 0; run < runs; ++run) {
         processed = 0;
-        form.FileListBox1->selectAll();
+        form.findChild<FileListBox *>(QStringLiteral("FileListBox1"))->selectAll();
         QElapsedTimer timer;
         timer.start();
         form.N4Click();

@@ -200,8 +200,13 @@ void TDisplacementChartForm::showRun(qint64 runId)
     m_runId = runId;
     m_run.clear();
     m_run.setSettings(m_settings);
-    if (runId != 0 && m_journal)
-        m_run.addRows(m_journal->rows(runId));
+    if (runId != 0 && m_journal) {
+        TJournalDisplacements displacements;
+        if (m_journal->displacements(runId, &displacements))
+            m_run.addDisplacements(std::move(displacements));
+        else
+            DialogService::instance().error(this, m_journal->errorString());
+    }
     const int index = RunBox->findData(runId);
     if (index >= 0)
         RunBox->setCurrentIndex(index);
@@ -348,6 +353,34 @@ void TDisplacementChartForm::computeValues()
     series.axis(axisKind(), &m_xs, &m_order);
     for (int zone : shownZones())
         m_drawings[zone].ys = series.values(zone, component(), corrected(), m_order);
+    m_valuesRevision = series.revision();
+}
+
+// The values of images added since the last computation, appended when
+// nothing held changed and the new images come after the others on the x
+// axis (a watch's next image); false when everything must be computed anew.
+bool TDisplacementChartForm::appendValues()
+{
+    const DisplacementSeries &series = shownSeries();
+    const int known = int(m_order.size());
+    if (series.revision() != m_valuesRevision || known > series.imageCount())
+        return false;
+    double last = m_xs.isEmpty() ? -std::numeric_limits<double>::infinity() : m_xs.last();
+    for (int image = known; image < series.imageCount(); ++image) {
+        const double x = series.axisValue(axisKind(), image);
+        if (x < last)
+            return false;
+        last = x;
+    }
+    QList<int> added;
+    for (int image = known; image < series.imageCount(); ++image) {
+        added << image;
+        m_xs << series.axisValue(axisKind(), image);
+    }
+    m_order << added;
+    for (int zone : shownZones())
+        m_drawings[zone].ys << series.values(zone, component(), corrected(), added);
+    return true;
 }
 
 void TDisplacementChartForm::fullRange(double *x0, double *x1, double *y0, double *y1) const
@@ -574,7 +607,8 @@ void TDisplacementChartForm::refreshLive()
         m_zoomed = zoomed;
         return;
     }
-    computeValues();
+    if (!appendValues())
+        computeValues();
     if (!m_zoomed) {
         double x0, x1, y0, y1;
         fullRange(&x0, &x1, &y0, &y1);

@@ -95,6 +95,7 @@ private:
     void updateZoneList();
     void rebuildAxes();
     void computeValues();
+    bool appendValues();
     void resample();
     void drawZone(int zone, ZoneDrawing &drawing, int colourIndex);
     void drawLimits();
@@ -128,6 +129,7 @@ private:
 
     QList<double> m_xs;
     QList<int> m_order;
+    quint64 m_valuesRevision = 0; // of the series the values were computed from
     QHash<int, ZoneDrawing> m_drawings;
     QList<QLineSeries *> m_limitLines;
 };

@@ -53,14 +53,6 @@ void CliHost::report(const TIssue &issue)
         m_issues->report(issue);
 }
 
-// The engine's own messages (settings, zone file) are errors of the settings.
-void CliHost::ReportMessage(const QString &caption, const QString &text)
-{
-    TIssue issue = TIssue::make(TIssue::Severity::Error, TIssue::Source::Settings, QString(), text);
-    issue.caption = caption;
-    report(issue);
-}
-
 QList<int> CliHost::foundPerZone() const
 {
     QList<int> counts;
@@ -78,11 +70,6 @@ QList<int> CliHost::foundPerZone() const
 void CliHost::requestStop(int signalNumber)
 {
     signalStop.store(signalNumber);
-}
-
-bool CliHost::stopRequested()
-{
-    return signalStop.load() != 0;
 }
 
 int CliHost::interruptedStatus()

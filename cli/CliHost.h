@@ -2,7 +2,6 @@
 
 #include "EventLog.h"
 #include "TFinderHost.h"
-#include "TMessageReporter.h"
 #include "TRunHost.h"
 
 #include <QList>
@@ -17,7 +16,7 @@ class TPointFinder;
 // The terminal side of a run: progress lines and every reported issue go to
 // standard error, warnings and errors also to the event log of the working
 // directory; the view hooks show nothing and step dialogs never stop.
-class CliHost : public TRunHost, public TFinderHost, public TMessageReporter
+class CliHost : public TRunHost, public TFinderHost
 {
 public:
     explicit CliHost(QTextStream &err);
@@ -33,7 +32,6 @@ public:
     void ProcessEvents() override;
     void ImageProcessed(const QString &path, int index) override;
     void report(const TIssue &issue) override;
-    void ReportMessage(const QString &caption, const QString &text) override;
 
     // Where the event log goes: the working directory once the settings are read.
     void setEventLogDirectory(const QString &directory) { m_events.setDirectory(directory); }
@@ -43,7 +41,6 @@ public:
 
     // A stop asked for by a signal handler; checked between images.
     static void requestStop(int signalNumber);
-    static bool stopRequested();
     // The status a shell gives a command ended by the stopping signal: 130
     // for SIGINT, 143 for SIGTERM; 0 when no signal came.
     static int interruptedStatus();

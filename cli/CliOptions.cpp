@@ -37,6 +37,108 @@ static bool isHelpOrVersion(const QString &arg)
     return isHelp(arg) || arg == QLatin1String("--version");
 }
 
+// Reads the value of the option at args[i], "--name=value" or "--name value"
+// (then i moves past the value); false with the error set when it has none.
+static bool readValue(CliOptions &options, const QStringList &args, qsizetype &i, QString *name, QString *value)
+{
+    *name = args.at(i).mid(2);
+    const qsizetype eq = name->indexOf(QLatin1Char('='));
+    if (eq >= 0) {
+        *value = name->mid(eq + 1);
+        *name = name->left(eq);
+    } else if (i + 1 < args.size()) {
+        *value = args.at(++i);
+    } else {
+        options.error = QStringLiteral("у параметра --%1 нет значения").arg(*name);
+        return false;
+    }
+    return true;
+}
+
+// Stores the value of an option the command accepts; false with the error set
+// when the value is refused.
+static bool storeValue(CliOptions &options, const QString &name, const QString &value)
+{
+    if (value.isEmpty()) {
+        options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
+        return false;
+    }
+    if (name == QLatin1String("jobs")) {
+        bool ok = false;
+        options.jobs = value.toInt(&ok);
+        if (!ok || options.jobs < 1) {
+            options.error = QStringLiteral("у параметра --jobs должно быть целое число не меньше 1: %1").arg(value);
+            return false;
+        }
+        return true;
+    }
+    QString &target = name == QLatin1String("settings") ? options.settingsFile
+                    : name == QLatin1String("zones")    ? options.zonesFile
+                    : name == QLatin1String("journal")  ? options.journal
+                    : name == QLatin1String("run")      ? options.runId
+                    : name == QLatin1String("base")     ? options.base
+                    : name == QLatin1String("format")   ? options.format
+                    : name == QLatin1String("max-age")  ? options.maxAge
+                                                        : options.outBase;
+    target = value;
+    return true;
+}
+
+// One argument after the command (with its value, if it takes one). False
+// when parsing ends there: an error, or help or the version asked for.
+static bool parseArgument(CliOptions &options, const QStringList &args, qsizetype &i, bool &onlyPaths)
+{
+    const QString &arg = args.at(i);
+    const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
+    if (!optionsEnded && isHelpOrVersion(arg)) {
+        const CliOptions::Action shown = isHelp(arg) ? CliOptions::Action::Help : CliOptions::Action::Version;
+        options = CliOptions();
+        options.action = shown;
+        return false;
+    }
+    if (onlyPaths || !arg.startsWith(QLatin1String("--")) || (optionsEnded && isHelpOrVersion(arg))) {
+        options.paths << arg;
+        return true;
+    }
+    if (arg == QLatin1String("--")) {
+        onlyPaths = true;
+        return true;
+    }
+    if (arg == QLatin1String("--archives") && options.command == QLatin1String("process")) {
+        options.archives = true; // a switch, without a value
+        return true;
+    }
+    const QStringList accepted = commandOptions().value(options.command);
+    if (isFlag(arg.mid(2))) {
+        if (!accepted.contains(arg.mid(2))) {
+            options.error = QStringLiteral("неизвестный параметр: %1").arg(arg);
+            return false;
+        }
+        options.noJournal = true;
+        return true;
+    }
+    QString name, value;
+    if (!readValue(options, args, i, &name, &value))
+        return false;
+    if (!accepted.contains(name)) {
+        options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
+        return false;
+    }
+    return storeValue(options, name, value);
+}
+
+// Options that cannot go together, and a format that is not known.
+static QString combinationError(const CliOptions &options)
+{
+    if (options.noJournal && !options.journal.isEmpty())
+        return QStringLiteral("--journal и --no-journal вместе");
+    if (!options.runId.isEmpty() && !options.base.isEmpty())
+        return QStringLiteral("--run и --base вместе");
+    if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
+        return QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
+    return QString();
+}
+
 CliOptions CliOptions::parse(const QStringList &arguments)
 {
     CliOptions options;
@@ -60,81 +162,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         options.error = QStringLiteral("неизвестная команда: %1").arg(options.command);
         return options;
     }
-    const QStringList accepted = commandOptions().value(options.command);
     bool onlyPaths = false;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
-        if (!optionsEnded && (isHelp(arg) || arg == QLatin1String("--version"))) {
-            CliOptions shown;
-            shown.action = isHelp(arg) ? Action::Help : Action::Version;
-            return shown;
-        }
-        if (onlyPaths || !arg.startsWith(QLatin1String("--")) || (optionsEnded && isHelpOrVersion(arg))) {
-            options.paths << arg;
-            continue;
-        }
-        if (arg == QLatin1String("--")) {
-            onlyPaths = true;
-            continue;
-        }
-        if (arg == QLatin1String("--archives") && options.command == QLatin1String("process")) {
-            options.archives = true; // a switch, without a value
-            continue;
-        }
-        QString name = arg.mid(2);
-        QString value;
-        const qsizetype eq = name.indexOf(QLatin1Char('='));
-        if (isFlag(name)) {
-            if (!accepted.contains(name)) {
-                options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
-                return options;
-            }
-            options.noJournal = true;
-            continue;
-        }
-        if (eq >= 0) {
-            value = name.mid(eq + 1);
-            name = name.left(eq);
-        } else if (i + 1 < args.size()) {
-            value = args.at(++i);
-        } else {
-            options.error = QStringLiteral("у параметра --%1 нет значения").arg(name);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (!parseArgument(options, args, i, onlyPaths))
             return options;
-        }
-        if (!accepted.contains(name)) {
-            options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
-            return options;
-        }
-        if (value.isEmpty()) {
-            options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
-            return options;
-        }
-        if (name == QLatin1String("jobs")) {
-            bool ok = false;
-            options.jobs = value.toInt(&ok);
-            if (!ok || options.jobs < 1) {
-                options.error = QStringLiteral("у параметра --jobs должно быть целое число не меньше 1: %1").arg(value);
-                return options;
-            }
-            continue;
-        }
-        QString &target = name == QLatin1String("settings") ? options.settingsFile
-                        : name == QLatin1String("zones")    ? options.zonesFile
-                        : name == QLatin1String("journal")  ? options.journal
-                        : name == QLatin1String("run")      ? options.runId
-                        : name == QLatin1String("base")     ? options.base
-                        : name == QLatin1String("format")   ? options.format
-                        : name == QLatin1String("max-age")  ? options.maxAge
-                                                            : options.outBase;
-        target = value;
     }
-    if (options.noJournal && !options.journal.isEmpty())
-        options.error = QStringLiteral("--journal и --no-journal вместе");
-    else if (!options.runId.isEmpty() && !options.base.isEmpty())
-        options.error = QStringLiteral("--run и --base вместе");
-    else if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
-        options.error = QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
+    options.error = combinationError(options);
     return options;
 }
 

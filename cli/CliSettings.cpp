@@ -35,7 +35,7 @@ static bool checkFile(const QString &path, bool mustExist, QString *error)
 }
 
 bool CliSettings::load(const QString &settingsFile, const QString &zonesFile, TParameters *params,
-                       TMessageReporter &reporter, QString *error)
+                       TIssueSink &reporter, QString *error)
 {
     const QString file = settingsFile.isEmpty() ? SettingsLocation::directory() + QLatin1String("/Kelvarin2.ini")
                                                 : settingsFile;

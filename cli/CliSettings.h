@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class TMessageReporter;
+class TIssueSink;
 
 // The settings a command runs with: the file given with --settings, else the
 // user's own "Kelvarin2.ini", else the defaults; --zones replaces the zone file.
@@ -13,5 +13,5 @@ class CliSettings
 public:
     // False (with `error` filled) when the given file cannot be used.
     static bool load(const QString &settingsFile, const QString &zonesFile, TParameters *params,
-                     TMessageReporter &reporter, QString *error);
+                     TIssueSink &reporter, QString *error);
 };

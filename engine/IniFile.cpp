@@ -203,18 +203,3 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
 {
     return writeOne(*this, [&](IniFile &f) { return f.setString(section, key, value); });
 }
-
-bool IniFile::writeInteger(const QString &section, const QString &key, int value)
-{
-    return writeOne(*this, [&](IniFile &f) { return f.setInteger(section, key, value); });
-}
-
-bool IniFile::writeBool(const QString &section, const QString &key, bool value)
-{
-    return writeOne(*this, [&](IniFile &f) { return f.setBool(section, key, value); });
-}
-
-bool IniFile::writeReal(const QString &section, const QString &key, double value)
-{
-    return writeOne(*this, [&](IniFile &f) { return f.setReal(section, key, value); });
-}

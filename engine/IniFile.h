@@ -52,9 +52,6 @@ public:
     // Each write goes to disk at once; false when the file cannot be read or
     // written or the value holds a line break.
     bool writeString(const QString &section, const QString &key, const QString &value);
-    bool writeInteger(const QString &section, const QString &key, int value);
-    bool writeBool(const QString &section, const QString &key, bool value);
-    bool writeReal(const QString &section, const QString &key, double value);
 
     // The longest text a read returns; longer values are cut.
     static constexpr int MaxTextLength = 2047;

@@ -30,6 +30,15 @@ struct TIssue
         return issue;
     }
 
+    // A failure of the settings or the zone file the engine handles itself:
+    // an error shown in a message box with its caption ("Ошибка").
+    static TIssue settingsError(const QString &caption, const QString &text)
+    {
+        TIssue issue = make(Severity::Error, Source::Settings, QString(), text);
+        issue.caption = caption;
+        return issue;
+    }
+
     // The lower-case names the event log writes ("warning", "watch", ...).
     static QString severityName(Severity severity)
     {

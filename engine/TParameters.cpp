@@ -2,7 +2,7 @@
 
 #include "IniFile.h"
 #include "KelvarinError.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 
 #include <QDir>
 
@@ -126,7 +126,7 @@ struct ReadStep
 } // namespace
 
 void ReadParameters(const QString &fileName, TParameters &params,
-                    const TParametersActions &actions, TMessageReporter &reporter)
+                    const TParametersActions &actions, TIssueSink &reporter)
 {
     const TParameters defaults;
     params = TParameters::zeroed();
@@ -134,7 +134,7 @@ void ReadParameters(const QString &fileName, TParameters &params,
     // An unreadable file behaves as a missing one: every value takes its default,
     // and the user is told why (a pipe or a device there is not waited on).
     if (!ini.load())
-        reporter.ReportMessage(QStringLiteral("Ошибка"), ini.errorText());
+        reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"), ini.errorText()));
     const QString zonesDefault = actions.startDirectory + QDir::separator() + QLatin1String("z1.zon");
 
     const ReadStep steps[] = {
@@ -182,12 +182,12 @@ void ReadParameters(const QString &fileName, TParameters &params,
             if (step.after)
                 step.after();
         } catch (const std::exception &) {
-            reporter.ReportMessage(QStringLiteral("Ошибка"), QString::fromUtf8(step.message));
+            reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"), QString::fromUtf8(step.message)));
         }
     }
 }
 
-bool WriteParameters(const QString &fileName, const TParameters &p, TMessageReporter &reporter)
+bool WriteParameters(const QString &fileName, const TParameters &p, TIssueSink &reporter)
 {
     // The file is read once, every key changed in place, and written once: a
     // value that cannot be stored leaves the file as it was.
@@ -200,6 +200,6 @@ bool WriteParameters(const QString &fileName, const TParameters &p, TMessageRepo
     }
     ok = ok && ini.commit();
     if (!ok)
-        reporter.ReportMessage(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи ini-файла!"));
+        reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"), QStringLiteral("Ошибка записи ini-файла!")));
     return ok;
 }

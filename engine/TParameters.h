@@ -4,7 +4,7 @@
 
 #include <functional>
 
-class TMessageReporter;
+class TIssueSink;
 
 // The nineteen settings of section "Parameters" of "Kelvarin2.ini", one field
 // per key, initialised with their defaults. The start directory defaults
@@ -61,14 +61,14 @@ struct TParametersActions
 // own message (caption "Ошибка") and reading goes on; a missing or unreadable
 // value gives the default, a step that did not complete leaves its fields zero.
 void ReadParameters(const QString &fileName, TParameters &params,
-                    const TParametersActions &actions, TMessageReporter &reporter);
+                    const TParametersActions &actions, TIssueSink &reporter);
 
 // Writes all keys in the writer's order (the nineteen, then the added ones):
 // the file is read once, the keys changed in place and the file replaced once,
 // atomically. A value that cannot be stored (a line break) or a file that
 // cannot be read or written leaves the file as it was and reports "Ошибка
 // записи ini-файла!".
-bool WriteParameters(const QString &fileName, const TParameters &params, TMessageReporter &reporter);
+bool WriteParameters(const QString &fileName, const TParameters &params, TIssueSink &reporter);
 
 // The section name of the settings file.
 inline constexpr char ParametersSection[] = "Parameters";

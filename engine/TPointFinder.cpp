@@ -5,7 +5,7 @@
 #include "LocaleFormat.h"
 #include "RegularFile.h"
 #include "TFinderHost.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "ZoneFile.h"
 
@@ -28,7 +28,7 @@ TFinderHost &TPointFinder::host() const
     return m_host ? *m_host : none;
 }
 
-TPointFinder::TPointFinder(const TParameters &params, TFinderHost *host, TMessageReporter *reporter)
+TPointFinder::TPointFinder(const TParameters &params, TFinderHost *host, TIssueSink *reporter)
     : m_params(params), m_host(host), m_reporter(reporter)
 {
 }
@@ -194,7 +194,7 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
         parsed.ok = false;
     m_zones = parsed.zones;
     if (!parsed.ok && m_reporter)
-        m_reporter->ReportMessage(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!"));
+        m_reporter->report(TIssue::settingsError(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!")));
     return parsed.ok;
 }
 

@@ -16,7 +16,7 @@
 
 struct TParameters;
 class TFinderHost;
-class TMessageReporter;
+class TIssueSink;
 
 // The measurement engine: the current image, its brightness raster, the zone
 // list, and the detection of the bright indicator spot in every zone.
@@ -36,9 +36,7 @@ public:
         std::vector<quint8> bits; // bits[(x - left) * height + (y - top)]
     };
 
-    TPointFinder(const TParameters &params, TFinderHost *host, TMessageReporter *reporter);
-
-    void setHost(TFinderHost *host) { m_host = host; }
+    TPointFinder(const TParameters &params, TFinderHost *host, TIssueSink *reporter);
 
     // Loads an image for viewing or processing; an empty name does nothing.
     // Throws KelvarinError when the file is no readable bitmap, leaving the
@@ -132,7 +130,7 @@ private:
 
     const TParameters &m_params;
     TFinderHost *m_host;
-    TMessageReporter *m_reporter;
+    TIssueSink *m_reporter;
 
     BitmapFile m_image;
     QString m_imagePath;

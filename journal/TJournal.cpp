@@ -1,5 +1,6 @@
 #include "TJournal.h"
 
+#include "DisplacementReader.h"
 #include "TIssue.h"
 #include "TMeasurementRecorder.h"
 
@@ -533,5 +534,21 @@ bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalR
     }
     if (query.lastError().isValid())
         return fail(QStringLiteral("не читается"), query.lastError().text());
+    return true;
+}
+
+bool TJournal::readDisplacements(qint64 runId, TJournalDisplacements *out)
+{
+    if (!open())
+        return false;
+    *out = {};
+    QString error;
+    const bool read = m_location.postgres
+                          ? DisplacementReader::readSql(QSqlDatabase::database(m_connection, false), runId, out, &error)
+                          : DisplacementReader::readSqlite(m_location.file, runId, out, &error);
+    if (!read) {
+        *out = {};
+        return fail(QStringLiteral("не читается"), error);
+    }
     return true;
 }

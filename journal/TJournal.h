@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JournalLocation.h"
+#include "TJournalDisplacements.h"
 #include "TJournalRow.h"
 
 #include <QList>
@@ -68,6 +69,9 @@ public:
     // The rows of a run one by one, image by image and zone by zone, without
     // holding them all; false when the journal cannot be read.
     bool forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit);
+    // The displacement of a run's zones, what the charts draw, read far faster
+    // than its rows; false when the journal cannot be read.
+    bool readDisplacements(qint64 runId, TJournalDisplacements *out);
 
     // ISO 8601 with milliseconds and the UTC offset: 2026-03-01T12:00:05.250+03:00
     static QString isoTime(const QDateTime &time);

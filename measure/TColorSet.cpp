@@ -61,6 +61,24 @@ TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner
     connect(ComboBox1, &QComboBox::activated, this, &TColorSet::ComboBox1Change);
     connect(ComboBox2, &QComboBox::activated, this, &TColorSet::ComboBox2Change);
 
+    QWidget *previewPanel = createPreviewPanel();
+    QWidget *sizePanel = createSizePanel();
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(previewPanel);
+    bottom->addWidget(sizePanel, 1);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(colourPanel(QStringLiteral("Panel1"), QStringLiteral("Label1"),
+                                  QStringLiteral("Выберите цвет неактивного маркера"), ComboBox1));
+    layout->addWidget(colourPanel(QStringLiteral("Panel2"), QStringLiteral("Label3"),
+                                  QStringLiteral("Выберите цвет активного маркера"), ComboBox2));
+    layout->addLayout(bottom);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// The preview of the two markers, drawn by paintPreview().
+QWidget *TColorSet::createPreviewPanel()
+{
     PaintBox1 = new QWidget;
     PaintBox1->setObjectName(QStringLiteral("PaintBox1"));
     PaintBox1->setFixedSize(90, 90);
@@ -69,7 +87,12 @@ TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner
     previewPanel->setObjectName(QStringLiteral("Panel3"));
     previewPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     (new QVBoxLayout(previewPanel))->addWidget(PaintBox1);
+    return previewPanel;
+}
 
+// The size bar with its number, and the dialog's buttons.
+QWidget *TColorSet::createSizePanel()
+{
     TrackBar1 = new QSlider(Qt::Horizontal);
     TrackBar1->setObjectName(QStringLiteral("TrackBar1"));
     TrackBar1->setRange(8, 20);
@@ -109,18 +132,7 @@ TColorSet::TColorSet(int activeColor, int passiveColor, int size, QWidget *owner
     sizeLayout->addLayout(sizeRow);
     sizeLayout->addStretch();
     sizeLayout->addLayout(buttons);
-
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(previewPanel);
-    bottom->addWidget(sizePanel, 1);
-
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(colourPanel(QStringLiteral("Panel1"), QStringLiteral("Label1"),
-                                  QStringLiteral("Выберите цвет неактивного маркера"), ComboBox1));
-    layout->addWidget(colourPanel(QStringLiteral("Panel2"), QStringLiteral("Label3"),
-                                  QStringLiteral("Выберите цвет активного маркера"), ComboBox2));
-    layout->addLayout(bottom);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    return sizePanel;
 }
 
 QWidget *TColorSet::colourPanel(const QString &name, const QString &labelName, const QString &text,

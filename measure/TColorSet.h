@@ -42,6 +42,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QWidget *createPreviewPanel();
+    QWidget *createSizePanel();
     QWidget *colourPanel(const QString &name, const QString &labelName, const QString &text,
                          QComboBox *list);
     void paintPreview();

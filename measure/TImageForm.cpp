@@ -6,6 +6,8 @@
 #include "AtomicFile.h"
 #include "BitmapPicture.h"
 #include "DialogService.h"
+#include "ImageFormMenus.h"
+#include "ImageFormStatus.h"
 #include "ImageView.h"
 #include "IniFile.h"
 #include "KelvarinError.h"
@@ -25,18 +27,13 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QVBoxLayout>
 
 #include <cmath>
-
-static const int zoomFactors[] = {2, 3, 4, 5, 6, 7, 8};
-static const int areaHalfSides[] = {15, 20, 25, 30, 35, 40};
 
 TImageForm::TImageForm(const Environment &environment, QWidget *parent)
     : QMainWindow(parent), m_environment(environment)
@@ -52,18 +49,19 @@ TImageForm::TImageForm(const Environment &environment, QWidget *parent)
         : environment.settingsPath;
     m_lupa = new TLupa(this);
     buildView();
-    buildStatusBar();
-    buildMenus();
+    m_status = new ImageFormStatus(this);
+    setStatusBar(m_status);
+    m_menus = std::make_unique<ImageFormMenus>(*this);
     m_markers.setCanvas(m_crossImage);
 
-    ReadMeasureSettings();
+    readMeasureSettings();
     m_startDirectory = environment.startDirectory;
     m_workDirectory = environment.workDirectory;
 
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     m_lupa->move(screen.left() + screen.width() - m_lupa->side(), screen.top() + 50);
 
-    N3->setEnabled(false);
+    m_menus->enableLoad(false);
     resize(783, 532);
     move(QGuiApplication::primaryScreen()->availableGeometry().center() - rect().center());
 }
@@ -107,106 +105,19 @@ void TImageForm::buildView()
     setCentralWidget(m_imagePanel);
 }
 
-void TImageForm::buildStatusBar()
-{
-    m_status = new QStatusBar(this);
-    m_status->setObjectName(QStringLiteral("ImageStatus"));
-    m_status->setSizeGripEnabled(false);
-    const int widths[] = {80, 80, 100, 0};
-    const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-    const QString texts[] = {QStringLiteral("X="), QStringLiteral("Y="), QStringLiteral("None"), QString()};
-    for (int i = 0; i < 4; ++i) {
-        auto *panel = new QLabel(texts[i], m_status);
-        panel->setObjectName(QStringLiteral("Panel%1").arg(i));
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setAlignment(alignments[i] | Qt::AlignVCenter);
-        if (widths[i] > 0)
-            panel->setFixedWidth(widths[i]);
-        else
-            panel->setMinimumWidth(1);
-        m_status->addWidget(panel, widths[i] > 0 ? 0 : 1);
-        m_panels[i] = panel;
-    }
-    setStatusBar(m_status);
-}
-
-QAction *TImageForm::addItem(QMenu *menu, const QString &name, const QString &caption)
-{
-    QAction *item = menu->addAction(caption);
-    item->setObjectName(name);
-    return item;
-}
-
-void TImageForm::buildMenus()
-{
-    QMenuBar *bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    QMenu *file = bar->addMenu(QStringLiteral("Файл"));
-    file->setObjectName(QStringLiteral("N1"));
-    N2 = addItem(file, QStringLiteral("N2"), QStringLiteral("Открыть изображение"));
-    N3 = addItem(file, QStringLiteral("N3"), QStringLiteral("Загрузить точки"));
-    N4 = addItem(file, QStringLiteral("N4"), QStringLiteral("Сохранить точки"));
-    file->addSeparator()->setObjectName(QStringLiteral("N5"));
-    N7 = addItem(file, QStringLiteral("N7"), QStringLiteral("Выход"));
-    N4->setEnabled(false);
-    connect(N2, &QAction::triggered, this, &TImageForm::N2Click);
-    connect(N3, &QAction::triggered, this, &TImageForm::N3Click);
-    connect(N4, &QAction::triggered, this, &TImageForm::N4Click);
-    connect(N7, &QAction::triggered, this, &TImageForm::N7Click);
-
-    QMenu *lupa = bar->addMenu(QStringLiteral("Лупа"));
-    lupa->setObjectName(QStringLiteral("N8"));
-    N12 = addItem(lupa, QStringLiteral("N12"), QStringLiteral("Включена"));
-    N12->setCheckable(true);
-    connect(N12, &QAction::triggered, this, &TImageForm::N12Click);
-    QMenu *zoom = lupa->addMenu(QStringLiteral("Увеличение"));
-    zoom->setObjectName(QStringLiteral("N13"));
-    for (int factor : zoomFactors) {
-        QAction *item = addItem(zoom, QStringLiteral("N%1x1").arg(factor), QStringLiteral("%1x").arg(factor));
-        item->setCheckable(true);
-        connect(item, &QAction::triggered, this, [this, factor] { zoomClick(factor); });
-        m_zoomItems << item;
-    }
-    QMenu *area = lupa->addMenu(QStringLiteral("Размер области"));
-    area->setObjectName(QStringLiteral("N14"));
-    for (int half : areaHalfSides) {
-        const int side = 2 * half;
-        QAction *item = addItem(area, QStringLiteral("N%1x%1").arg(side) + QLatin1Char('1'), QStringLiteral("%1x%1").arg(side));
-        item->setCheckable(true);
-        connect(item, &QAction::triggered, this, [this, half] { areaClick(half); });
-        m_areaItems << item;
-    }
-
-    QMenu *settings = bar->addMenu(QStringLiteral("Настройки"));
-    settings->setObjectName(QStringLiteral("N9"));
-    N10 = addItem(settings, QStringLiteral("N10"), QStringLiteral("Шрифт индексов"));
-    N11 = addItem(settings, QStringLiteral("N11"), QStringLiteral("Цвет и размер маркеров"));
-    N6 = addItem(settings, QStringLiteral("N6"), QStringLiteral("Рабочая директория"));
-    connect(N10, &QAction::triggered, this, &TImageForm::N10Click);
-    connect(N11, &QAction::triggered, this, &TImageForm::N11Click);
-    connect(N6, &QAction::triggered, this, &TImageForm::N6Click);
-
-    QMenu *help = bar->addMenu(QStringLiteral("Помощь"));
-    help->setObjectName(QStringLiteral("N15"));
-    N17 = addItem(help, QStringLiteral("N17"), QStringLiteral("Справка"));
-    N16 = addItem(help, QStringLiteral("N16"), QStringLiteral("О программе"));
-    connect(N17, &QAction::triggered, this, &TImageForm::N17Click);
-    connect(N16, &QAction::triggered, this, &TImageForm::N16Click);
-}
-
 QString TImageForm::statusText(int panel) const
 {
-    return m_panels[panel]->text();
+    return m_status->text(panel);
 }
 
 bool TImageForm::unsavedPoints() const
 {
-    return N4->isEnabled();
+    return m_menus->saveEnabled();
 }
 
 // ---- settings
 
-void TImageForm::ReadMeasureSettings()
+void TImageForm::readMeasureSettings()
 {
     MeasureSettings settings;
     IniFile ini(m_settingsPath);
@@ -221,9 +132,9 @@ void TImageForm::ReadMeasureSettings()
         settings.lupaVisible = true;
     }
     m_lupa->SetArea(settings.lupaSize);
-    checkAreaItem();
+    m_menus->showArea(m_lupa->area());
     m_lupa->SetZoom(settings.lupaScale);
-    checkZoomItem();
+    m_menus->showZoom(m_lupa->zoom());
     setLupaOn(settings.lupaVisible);
     if (!settings.lupaVisible)
         m_lupa->ResetCrosshair();
@@ -239,7 +150,7 @@ void TImageForm::ReadMeasureSettings()
     m_fontColor = settings.fontColor;
 }
 
-void TImageForm::WriteMeasureSettings()
+void TImageForm::writeMeasureSettings()
 {
     MeasureSettings settings;
     settings.lupaSize = m_lupa->area();
@@ -264,18 +175,6 @@ void TImageForm::WriteMeasureSettings()
     }
 }
 
-void TImageForm::checkZoomItem()
-{
-    for (int i = 0; i < m_zoomItems.size(); ++i)
-        m_zoomItems[i]->setChecked(zoomFactors[i] == m_lupa->zoom());
-}
-
-void TImageForm::checkAreaItem()
-{
-    for (int i = 0; i < m_areaItems.size(); ++i)
-        m_areaItems[i]->setChecked(areaHalfSides[i] == m_lupa->area());
-}
-
 // ---- magnifier
 
 // The magnifier is shown only while this window is: a window whose image
@@ -283,7 +182,7 @@ void TImageForm::checkAreaItem()
 void TImageForm::setLupaOn(bool on)
 {
     m_lupaOn = on;
-    N12->setChecked(on);
+    m_menus->showMagnifier(on);
     m_lupa->setVisible(on && isVisible());
 }
 
@@ -316,8 +215,7 @@ void TImageForm::toggleMagnifier()
 void TImageForm::zoomClick(int zoom)
 {
     m_lupa->SetZoom(zoom);
-    for (int i = 0; i < m_zoomItems.size(); ++i)
-        m_zoomItems[i]->setChecked(zoomFactors[i] == zoom);
+    m_menus->showZoom(zoom);
 }
 
 void TImageForm::areaClick(int halfSide)
@@ -325,8 +223,7 @@ void TImageForm::areaClick(int halfSide)
     m_lupa->SetArea(halfSide);
     if (m_lupaOn && m_placement.lastMouse().x() != -1)
         m_lupa->GrabArea(m_placement.lastMouse().x(), m_placement.lastMouse().y());
-    for (int i = 0; i < m_areaItems.size(); ++i)
-        m_areaItems[i]->setChecked(areaHalfSides[i] == halfSide);
+    m_menus->showArea(halfSide);
 }
 
 void TImageForm::grabArea(int x, int y)
@@ -354,12 +251,12 @@ QPointF TImageForm::fineOffset() const
 
 void TImageForm::setStatus(int panel, const QString &text)
 {
-    m_panels[panel]->setText(text);
+    m_status->setText(panel, text);
 }
 
 void TImageForm::enableSave()
 {
-    N4->setEnabled(true);
+    m_menus->enableSave(true);
 }
 
 bool TImageForm::askNewNumber(int currentNumber, QString *answer)
@@ -500,7 +397,7 @@ void TImageForm::showImage(const QImage &picture, const QString &path)
 
     m_imageOpened = true;
     m_lastImagePath = path;
-    N3->setEnabled(true);
+    m_menus->enableLoad(true);
 }
 
 // ---- points files
@@ -554,7 +451,7 @@ bool TImageForm::savePoints()
         dialogs.error(this, e.message());
         return false;
     }
-    N4->setEnabled(false);
+    m_menus->enableSave(false);
     return true;
 }
 
@@ -562,7 +459,7 @@ bool TImageForm::savePoints()
 // as before opening another image.
 void TImageForm::loadPointsFromFile()
 {
-    if (!N3->isEnabled() || !askToSavePoints())
+    if (!m_menus->loadEnabled() || !askToSavePoints())
         return;
     const QString file = DialogService::instance().openFileName(
         this, QStringLiteral("Загрузить точки"), QDir(m_workDirectory).filePath(m_pointsFileName),
@@ -576,7 +473,7 @@ void TImageForm::loadPointsFromFile()
 // cancelled, overwrite refused, write failed), and the caller keeps them.
 bool TImageForm::askToSavePoints()
 {
-    if (!N4->isEnabled())
+    if (!m_menus->saveEnabled())
         return true;
     const DialogService::Button answer = DialogService::instance().message(
         this, QStringLiteral("Сохранение"), QStringLiteral("Сохранить отмеченные точки?"),
@@ -617,11 +514,6 @@ TDirForm *TImageForm::dirForm()
 
 // ---- other commands
 
-void TImageForm::N7Click()
-{
-    close();
-}
-
 void TImageForm::chooseIndexFont()
 {
     QFont font = m_crossImage->indexFont();
@@ -654,10 +546,6 @@ void TImageForm::showAboutBox()
     m_ownAboutBox->exec();
 }
 
-void TImageForm::N17Click()
-{
-}
-
 void TImageForm::keyPressEvent(QKeyEvent *event)
 {
     if (!(event->modifiers() & Qt::ControlModifier)) {
@@ -666,12 +554,12 @@ void TImageForm::keyPressEvent(QKeyEvent *event)
     }
     switch (event->key()) {
     case Qt::Key_L: N12Click(); break;
-    case Qt::Key_S: if (N4->isEnabled()) N4Click(); break;
+    case Qt::Key_S: if (m_menus->saveEnabled()) N4Click(); break;
     case Qt::Key_O: N2Click(); break;
     case Qt::Key_Q: N7Click(); break;
     case Qt::Key_F: N10Click(); break;
     case Qt::Key_R: N6Click(); break;
-    case Qt::Key_P: if (N3->isEnabled()) N3Click(); break;
+    case Qt::Key_P: if (m_menus->loadEnabled()) N3Click(); break;
     case Qt::Key_K: N11Click(); break;
     default: break;
     }
@@ -682,52 +570,10 @@ void TImageForm::keyPressEvent(QKeyEvent *event)
 
 void TImageForm::closeEvent(QCloseEvent *event)
 {
-    WriteMeasureSettings();
+    writeMeasureSettings();
     if (!askToSavePoints()) {
         event->ignore();
         return;
     }
     event->accept();
-}
-
-// ---- the handlers of the menu items: each calls its command
-
-void TImageForm::N12Click()
-{
-    toggleMagnifier();
-}
-
-bool TImageForm::N4Click()
-{
-    return savePoints();
-}
-
-void TImageForm::N3Click()
-{
-    loadPointsFromFile();
-}
-
-void TImageForm::N2Click()
-{
-    openAnotherImage();
-}
-
-void TImageForm::N6Click()
-{
-    chooseWorkDirectory();
-}
-
-void TImageForm::N10Click()
-{
-    chooseIndexFont();
-}
-
-void TImageForm::N11Click()
-{
-    chooseMarkerStyle();
-}
-
-void TImageForm::N16Click()
-{
-    showAboutBox();
 }

@@ -8,13 +8,16 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <memory>
+
+class ImageFormMenus;
+class ImageFormStatus;
 class ImageView;
 class MarkerOverlay;
 class QAction;
 class QLabel;
 class QMenu;
 class QScrollArea;
-class QStatusBar;
 class TDirForm;
 class TLupa;
 class TZymAboutBox;
@@ -65,7 +68,6 @@ public:
     void LoadPoints(const QString &path);
 
     PointMarkers &markers() { return m_markers; }
-    const PointPlacement &placement() const { return m_placement; }
     TLupa *lupa() const { return m_lupa; }
     MarkerOverlay *crossImage() const { return m_crossImage; }
     ImageView *image() const { return m_image; }
@@ -80,16 +82,16 @@ public:
 public Q_SLOTS:
     // Handlers of the menu items and shortcuts; each only calls the command
     // named for what it does.
-    void N2Click();  // "Открыть изображение"
-    void N3Click();  // "Загрузить точки"
-    bool N4Click();  // "Сохранить точки"; true when the points were saved
-    void N6Click();  // "Рабочая директория"
-    void N7Click();  // "Выход"
-    void N10Click(); // "Шрифт индексов"
-    void N11Click(); // "Цвет и размер маркеров"
-    void N12Click(); // "Включена": magnifier on and off
-    void N16Click(); // "О программе"
-    void N17Click(); // "Справка"
+    void N2Click() { openAnotherImage(); }      // "Открыть изображение"
+    void N3Click() { loadPointsFromFile(); }    // "Загрузить точки"
+    bool N4Click() { return savePoints(); }     // "Сохранить точки"; true when the points were saved
+    void N6Click() { chooseWorkDirectory(); }   // "Рабочая директория"
+    void N7Click() { close(); }                 // "Выход"
+    void N10Click() { chooseIndexFont(); }      // "Шрифт индексов"
+    void N11Click() { chooseMarkerStyle(); }    // "Цвет и размер маркеров"
+    void N12Click() { toggleMagnifier(); }      // "Включена": magnifier on and off
+    void N16Click() { showAboutBox(); }         // "О программе"
+    void N17Click() {}                          // "Справка": the window has no help of its own
     void zoomClick(int zoom);
     void areaClick(int halfSide);
 
@@ -128,14 +130,9 @@ private:
     // Shows the about box.
     void showAboutBox();
     void buildView();
-    void buildStatusBar();
-    void buildMenus();
-    QAction *addItem(QMenu *menu, const QString &name, const QString &caption);
-    void ReadMeasureSettings();
-    void WriteMeasureSettings();
+    void readMeasureSettings();
+    void writeMeasureSettings();
     void setLupaOn(bool on);
-    void checkZoomItem();
-    void checkAreaItem();
     void showImage(const QImage &image, const QString &path);
     bool askToSavePoints();
     void handleMouse(QEvent *event);
@@ -163,19 +160,7 @@ private:
     ImageView *m_image = nullptr;
     MarkerOverlay *m_crossImage = nullptr;
     QLabel *m_splash = nullptr;
-    QStatusBar *m_status = nullptr;
-    QLabel *m_panels[4] = {};
+    ImageFormStatus *m_status = nullptr;
 
-    QAction *N2 = nullptr;
-    QAction *N3 = nullptr;
-    QAction *N4 = nullptr;
-    QAction *N7 = nullptr;
-    QAction *N12 = nullptr;
-    QAction *N10 = nullptr;
-    QAction *N11 = nullptr;
-    QAction *N6 = nullptr;
-    QAction *N17 = nullptr;
-    QAction *N16 = nullptr;
-    QList<QAction *> m_zoomItems;
-    QList<QAction *> m_areaItems;
+    std::unique_ptr<ImageFormMenus> m_menus;
 };

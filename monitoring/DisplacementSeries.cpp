@@ -4,30 +4,22 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+constexpr double None = std::numeric_limits<double>::quiet_NaN();
+
+void resizeWithNone(QList<double> &values, qsizetype size)
+{
+    values.resize(size, None);
+}
+
+} // namespace
+
 void DisplacementSeries::setSettings(const MonitoringSettings &settings)
 {
     m_settings = settings;
-    const QList<TJournalRow> rows = rawRows();
-    m_zones.clear();
-    store(rows);
-}
-
-// The raw values as rows again, for correcting them anew.
-QList<TJournalRow> DisplacementSeries::rawRows() const
-{
-    QList<TJournalRow> rows;
-    for (auto zone = m_zones.cbegin(); zone != m_zones.cend(); ++zone) {
-        for (qsizetype i = 0; i < zone->values.size(); ++i) {
-            TJournalRow row;
-            row.number = m_images.at(i).number;
-            row.zone = zone.key();
-            row.found = row.hasOrigin = zone->values.at(i).valid;
-            row.dx = zone->values.at(i).dx;
-            row.dy = zone->values.at(i).dy;
-            rows << row;
-        }
-    }
-    return rows;
+    ++m_revision;
+    correct(0);
 }
 
 void DisplacementSeries::clear()
@@ -35,83 +27,110 @@ void DisplacementSeries::clear()
     m_images.clear();
     m_imageOfNumber.clear();
     m_zones.clear();
+    m_shiftX.clear();
+    m_shiftY.clear();
+    ++m_revision;
 }
 
-int DisplacementSeries::imageIndex(const TJournalRow &row)
+int DisplacementSeries::imageIndex(TJournalDisplacements::Image &&image)
 {
-    const auto found = m_imageOfNumber.constFind(row.number);
+    const auto found = m_imageOfNumber.constFind(image.number);
     if (found != m_imageOfNumber.cend())
         return found.value();
-    Image image;
-    image.number = row.number;
-    image.name = row.image;
-    image.time = row.imageTime.isValid() ? row.imageTime : row.processedAt;
-    image.timeMs = double(image.time.toMSecsSinceEpoch());
-    m_images << image;
+    const double timeMs = double(image.time.toMSecsSinceEpoch());
+    m_images << Image{image.number, std::move(image.name), std::move(image.time), timeMs};
     const int index = int(m_images.size()) - 1;
-    m_imageOfNumber.insert(row.number, index);
+    m_imageOfNumber.insert(image.number, index);
     return index;
 }
 
 void DisplacementSeries::addRows(const QList<TJournalRow> &rows)
 {
-    store(rows);
+    addDisplacements(TJournalDisplacements::fromRows(rows));
 }
 
-// The correction of each image is the mean of its usable reference zones, as
-// Displacement::evaluate() makes it; done here over arrays indexed by image,
-// since a run of 100,000 images of 16 zones is 1.6 million rows.
-void DisplacementSeries::store(const QList<TJournalRow> &rows)
+void DisplacementSeries::addDisplacements(TJournalDisplacements displacements)
 {
-    QList<int> imageOfRow(rows.size());
-    int lastNumber = -1;
-    int lastIndex = -1;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        // The rows of an image come together: one look-up per image.
-        if (rows.at(i).number != lastNumber) {
-            lastNumber = rows.at(i).number;
-            lastIndex = imageIndex(rows.at(i));
-        }
-        imageOfRow[i] = lastIndex;
+    const int before = imageCount();
+    int firstReplaced = before;
+    QList<int> indexOf(displacements.images.size());
+    if (before == 0) {
+        // A whole run at once; a watch's images one by one grow the lists as lists grow.
+        m_images.reserve(displacements.images.size());
+        m_imageOfNumber.reserve(displacements.images.size());
     }
-    const bool correcting = !m_settings.referenceZones.isEmpty();
-    QList<ImageShift> shifts(correcting ? m_images.size() : 0);
-    if (correcting) {
-        for (qsizetype i = 0; i < rows.size(); ++i) {
-            const TJournalRow &row = rows.at(i);
-            if (Displacement::isReference(row, m_settings)) {
-                ImageShift &shift = shifts[imageOfRow.at(i)];
-                shift.dx += row.dx;
-                shift.dy += row.dy;
-                ++shift.count;
-            }
+    for (qsizetype i = 0; i < displacements.images.size(); ++i) {
+        indexOf[i] = imageIndex(std::move(displacements.images[i]));
+        if (indexOf.at(i) < before)
+            firstReplaced = std::min(firstReplaced, indexOf.at(i));
+    }
+    // A run read whole into an empty series: its arrays are taken as they are.
+    const bool whole = before == 0 && m_zones.isEmpty() && imageCount() == displacements.images.size();
+    for (TJournalDisplacements::Zone &zone : displacements.zones) {
+        ZoneValues &values = m_zones[zone.zone];
+        if (whole && zone.dx.size() == imageCount()) {
+            values.dx = std::move(zone.dx);
+            values.dy = std::move(zone.dy);
+            continue;
+        }
+        resizeWithNone(values.dx, imageCount());
+        resizeWithNone(values.dy, imageCount());
+        for (qsizetype i = 0; i < indexOf.size() && i < zone.dx.size(); ++i) {
+            values.dx[indexOf.at(i)] = zone.dx.at(i);
+            values.dy[indexOf.at(i)] = zone.dy.at(i);
         }
     }
-    QList<Value> *zone = nullptr;
-    int zoneNumber = 0;
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        const TJournalRow &row = rows.at(i);
-        if (!zone || row.zone != zoneNumber) {
-            zoneNumber = row.zone;
-            zone = &m_zones[zoneNumber].values;
+    sizeZones();
+    if (firstReplaced < before)
+        ++m_revision;
+    correct(firstReplaced);
+}
+
+// Every zone holds a slot for every image.
+void DisplacementSeries::sizeZones()
+{
+    for (ZoneValues &values : m_zones) {
+        resizeWithNone(values.dx, imageCount());
+        resizeWithNone(values.dy, imageCount());
+    }
+}
+
+// The shift of the images from `from` on: the mean of their usable
+// reference zones, as Displacement::evaluate() subtracts it.
+void DisplacementSeries::correct(int from)
+{
+    if (!correcting()) {
+        m_shiftX.clear();
+        m_shiftY.clear();
+        return;
+    }
+    QList<int> references = m_settings.referenceZones;
+    std::sort(references.begin(), references.end());
+    references.erase(std::unique(references.begin(), references.end()), references.end());
+    const int count = imageCount();
+    from = std::clamp(from, 0, int(m_shiftX.size()));
+    m_shiftX.resize(from);
+    m_shiftY.resize(from);
+    m_shiftX.resize(count, 0.0);
+    m_shiftY.resize(count, 0.0);
+    QList<int> used(count - from, 0);
+    for (int reference : references) {
+        const auto found = m_zones.constFind(reference);
+        if (found == m_zones.cend())
+            continue;
+        for (int i = from; i < count; ++i) {
+            const double dx = found->dx.at(i);
+            if (std::isnan(dx))
+                continue;
+            m_shiftX[i] += dx;
+            m_shiftY[i] += found->dy.at(i);
+            ++used[i - from];
         }
-        if (zone->size() < m_images.size())
-            zone->resize(m_images.size());
-        Value v;
-        v.valid = row.found && row.hasOrigin;
-        v.dx = row.dx;
-        v.dy = row.dy;
-        if (v.valid && !correcting) {
-            v.hasCorrected = true;
-            v.dxCorrected = v.dx;
-            v.dyCorrected = v.dy;
-        } else if (v.valid && shifts.at(imageOfRow.at(i)).count > 0) {
-            const ImageShift &shift = shifts.at(imageOfRow.at(i));
-            v.hasCorrected = true;
-            v.dxCorrected = v.dx - shift.dx / shift.count;
-            v.dyCorrected = v.dy - shift.dy / shift.count;
-        }
-        (*zone)[imageOfRow.at(i)] = v;
+    }
+    for (int i = from; i < count; ++i) {
+        const int n = used.at(i - from);
+        m_shiftX[i] = n > 0 ? m_shiftX.at(i) / n : None;
+        m_shiftY[i] = n > 0 ? m_shiftY.at(i) / n : None;
     }
 }
 
@@ -122,55 +141,79 @@ QList<int> DisplacementSeries::zones() const
     return result;
 }
 
+double DisplacementSeries::axisValue(XAxis kind, int image) const
+{
+    return kind == XAxis::Time ? m_images.at(image).timeMs : double(m_images.at(image).number);
+}
+
 void DisplacementSeries::axis(XAxis kind, QList<double> *xs, QList<int> *order) const
 {
     order->resize(m_images.size());
     for (int i = 0; i < int(m_images.size()); ++i)
         (*order)[i] = i;
-    const auto key = [&](int i) { return kind == XAxis::Time ? m_images.at(i).timeMs : double(m_images.at(i).number); };
-    std::stable_sort(order->begin(), order->end(), [&](int a, int b) { return key(a) < key(b); });
+    std::stable_sort(order->begin(), order->end(),
+                     [&](int a, int b) { return axisValue(kind, a) < axisValue(kind, b); });
     xs->resize(order->size());
     for (qsizetype i = 0; i < order->size(); ++i)
-        (*xs)[i] = key(order->at(i));
+        (*xs)[i] = axisValue(kind, order->at(i));
 }
 
-bool DisplacementSeries::value(int zone, int image, DisplacementComponent component, bool corrected,
-                               double *result) const
+namespace {
+
+// A component in the zone's unit; NaN where the image has no value.
+inline double component(double x, double y, double scale, DisplacementComponent component)
+{
+    switch (component) {
+    case DisplacementComponent::Dx: return x * scale;
+    case DisplacementComponent::Dy: return y * scale;
+    // Displacements are far from overflow: the square root of the sum is
+    // exact enough and cheaper than std::hypot over millions of values.
+    case DisplacementComponent::Magnitude: return std::sqrt(x * x + y * y) * scale;
+    }
+    return None;
+}
+
+} // namespace
+
+bool DisplacementSeries::value(int zone, int image, DisplacementComponent part, bool corrected, double *result) const
 {
     const auto found = m_zones.constFind(zone);
-    if (found == m_zones.cend() || image >= found->values.size())
+    if (found == m_zones.cend() || image < 0 || image >= found->dx.size())
         return false;
-    return valueOf(found->values.at(image), m_settings.pixelSizeOf(zone), component, corrected, result);
+    const bool useCorrected = corrected && correcting();
+    const double x = found->dx.at(image) - (useCorrected ? m_shiftX.at(image) : 0.0);
+    const double y = found->dy.at(image) - (useCorrected ? m_shiftY.at(image) : 0.0);
+    if (std::isnan(x) || std::isnan(y))
+        return false;
+    const double pixelSize = m_settings.pixelSizeOf(zone);
+    *result = component(x, y, pixelSize > 0 ? pixelSize : 1.0, part);
+    return true;
 }
 
-bool DisplacementSeries::valueOf(const Value &v, double pixelSize, DisplacementComponent component, bool corrected,
-                                 double *result)
-{
-    DisplacementPoint p;
-    p.valid = v.valid;
-    p.hasCorrected = v.hasCorrected;
-    p.dx = v.dx;
-    p.dy = v.dy;
-    p.dxCorrected = v.dxCorrected;
-    p.dyCorrected = v.dyCorrected;
-    p.pixelSize = pixelSize;
-    return p.value(component, corrected, result);
-}
-
-QList<double> DisplacementSeries::values(int zone, DisplacementComponent component, bool corrected,
+QList<double> DisplacementSeries::values(int zone, DisplacementComponent part, bool corrected,
                                          const QList<int> &order) const
 {
-    QList<double> ys(order.size(), std::numeric_limits<double>::quiet_NaN());
+    QList<double> ys(order.size(), None);
     const auto found = m_zones.constFind(zone);
     if (found == m_zones.cend())
         return ys;
-    const QList<Value> &values = found->values;
+    const QList<double> &xs = found->dx;
+    const QList<double> &yv = found->dy;
     const double pixelSize = m_settings.pixelSizeOf(zone);
+    const double scale = pixelSize > 0 ? pixelSize : 1.0;
     double *out = ys.data();
+    if (corrected && correcting()) {
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            const int image = order.at(i);
+            if (image < xs.size())
+                out[i] = component(xs.at(image) - m_shiftX.at(image), yv.at(image) - m_shiftY.at(image), scale, part);
+        }
+        return ys;
+    }
     for (qsizetype i = 0; i < order.size(); ++i) {
         const int image = order.at(i);
-        if (image < values.size())
-            valueOf(values.at(image), pixelSize, component, corrected, out + i);
+        if (image < xs.size())
+            out[i] = component(xs.at(image), yv.at(image), scale, part);
     }
     return ys;
 }

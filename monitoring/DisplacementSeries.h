@@ -2,6 +2,7 @@
 
 #include "Displacement.h"
 #include "MonitoringSettings.h"
+#include "TJournalDisplacements.h"
 #include "TJournalRow.h"
 
 #include <QDateTime>
@@ -11,8 +12,9 @@
 
 // The displacement of a run's zones laid out for drawing: the images in the
 // order they were measured, and for every zone its raw and corrected values
-// per image (NaN where the image has none). Rows can be added image by image
-// while a watch runs; each image is corrected by its own reference zones.
+// per image (NaN where the image has none), in contiguous arrays. Images can be
+// added one by one while a watch runs; each image is corrected by its own
+// reference zones, so adding one leaves the values of the others as they are.
 class DisplacementSeries
 {
 public:
@@ -31,50 +33,47 @@ public:
     void clear();
     // Rows of whole images, in any order of zones; an image already held is replaced.
     void addRows(const QList<TJournalRow> &rows);
+    // A run read from the journal, or images to add; an image already held is replaced.
+    void addDisplacements(TJournalDisplacements displacements);
 
     int imageCount() const { return int(m_images.size()); }
     const Image &image(int index) const { return m_images.at(index); }
     QList<int> zones() const;   // ascending
     bool inMillimetres(int zone) const { return m_settings.inMillimetres(zone); }
+    // Changes whenever a value held may have changed (an image replaced, other
+    // settings, cleared); adding new images alone leaves it.
+    quint64 revision() const { return m_revision; }
 
     // The x values of every image for the axis (image time or number), ascending,
     // with the image index of each; images are sorted by time for the time axis.
     void axis(XAxis kind, QList<double> *xs, QList<int> *order) const;
+    // The x value of one image for the axis.
+    double axisValue(XAxis kind, int image) const;
     // A zone's values in the order of `order`, NaN where there is none.
     QList<double> values(int zone, DisplacementComponent component, bool corrected, const QList<int> &order) const;
     // One value, false when the image has none.
     bool value(int zone, int image, DisplacementComponent component, bool corrected, double *result) const;
 
 private:
-    // What a zone keeps per image: a series of 100,000 images of 16 zones
-    // stays within some tens of megabytes.
-    struct Value
-    {
-        double dx = 0;
-        double dy = 0;
-        double dxCorrected = 0;
-        double dyCorrected = 0;
-        bool valid = false;
-        bool hasCorrected = false;
-    };
-    struct ImageShift
-    {
-        double dx = 0;
-        double dy = 0;
-        int count = 0;
-    };
+    // A zone's values by image index, NaN where the image has none, as the
+    // journal has them; a corrected value is the raw one minus its image's shift.
     struct ZoneValues
     {
-        QList<Value> values; // by image index
+        QList<double> dx;
+        QList<double> dy;
     };
-    int imageIndex(const TJournalRow &row);
-    static bool valueOf(const Value &v, double pixelSize, DisplacementComponent component, bool corrected,
-                        double *result);
-    void store(const QList<TJournalRow> &rows);
-    QList<TJournalRow> rawRows() const;
+    bool correcting() const { return !m_settings.referenceZones.isEmpty(); }
+    int imageIndex(TJournalDisplacements::Image &&image);
+    void correct(int from);
+    void sizeZones();
 
     MonitoringSettings m_settings;
     QList<Image> m_images;
     QHash<int, int> m_imageOfNumber;
     QHash<int, ZoneValues> m_zones;
+    // Per image, while reference zones are set: the mean displacement of its
+    // usable reference zones, NaN where none was usable.
+    QList<double> m_shiftX;
+    QList<double> m_shiftY;
+    quint64 m_revision = 0;
 };

@@ -25,6 +25,11 @@ public:
     }
     QList<TJournalRun> runs() override { return m_journal.runs(); }
     QList<TJournalRow> rows(qint64 runId) override { return m_journal.rows(runId); }
+    bool displacements(qint64 runId, TJournalDisplacements *out) override
+    {
+        return m_journal.readDisplacements(runId, out);
+    }
+    QString errorString() const override { return m_journal.errorString(); }
     qint64 lastRunId() override { return m_journal.lastRunId(); }
 
 private:
@@ -32,6 +37,12 @@ private:
 };
 
 } // namespace
+
+bool JournalSource::displacements(qint64 runId, TJournalDisplacements *out)
+{
+    *out = TJournalDisplacements::fromRows(rows(runId));
+    return true;
+}
 
 // The one place that opens the measurement journal for the monitoring. A
 // journal file that does not exist is reported, not created: looking at a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TJournalDisplacements.h"
 #include "TJournalRow.h"
 
 #include <QList>
@@ -16,6 +17,11 @@ public:
     virtual ~JournalSource() = default;
     virtual QList<TJournalRun> runs() = 0;
     virtual QList<TJournalRow> rows(qint64 runId) = 0;
+    // The displacement of a run's zones, what the charts draw; false when the
+    // journal cannot be read. By default made from rows().
+    virtual bool displacements(qint64 runId, TJournalDisplacements *out);
+    // Why the last reading failed, empty when it did not.
+    virtual QString errorString() const { return {}; }
     // The newest run, 0 when there is none.
     virtual qint64 lastRunId() = 0;
 

@@ -102,11 +102,6 @@ QByteArray ResultFiles::logBytes(int fileCount, const TRunTimes &times)
     return AtomicFile::crlfLines(encoded);
 }
 
-void ResultFiles::WriteProcessingLog(const QString &base, int fileCount, const TRunTimes &times)
-{
-    AtomicFile::writeOrThrow(logFilePath(base), logBytes(fileCount, times));
-}
-
 int ResultFiles::fileCount(const QList<TZoneInfo> &zones)
 {
     return zones.isEmpty() ? 0 : int(zones.first().points.size());

@@ -25,13 +25,11 @@ public:
     // before it stay written.
     static void WriteCoordinateFiles(const QList<TZoneInfo> &zones, const QString &base);
 
-    // The log: start, end, processing time (only when elapsed > 0) and the
-    // number of files, in the Windows Cyrillic code page.
-    static void WriteProcessingLog(const QString &base, int fileCount, const TRunTimes &times);
-
     static QString coordinateFilePath(const QString &base, int zoneNumber);
     static QString logFilePath(const QString &base);
     static QByteArray coordinateFileBytes(const TZoneInfo &zone);
+    // The log: start, end, processing time (only when elapsed > 0) and the
+    // number of files, in the Windows Cyrillic code page.
     static QByteArray logBytes(int fileCount, const TRunTimes &times);
 
     // The locale's short date, a blank and its long time; the date alone at midnight.

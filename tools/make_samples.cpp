@@ -15,7 +15,7 @@
 #include "LocaleFormat.h"
 #include "SampleScene.h"
 #include "TruthScene.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "ZoneFile.h"
 
@@ -25,10 +25,10 @@
 
 namespace {
 
-struct QuietReporter : TMessageReporter
+struct QuietReporter : TIssueSink
 {
     QStringList texts;
-    void ReportMessage(const QString &, const QString &text) override { texts << text; }
+    void report(const TIssue &issue) override { texts << issue.text; }
 };
 
 int writeSamples(const QString &root)

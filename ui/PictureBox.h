@@ -21,7 +21,6 @@ public:
     explicit PictureBox(QWidget *parent = nullptr);
 
     void setPicture(const QImage &picture);
-    void clearPicture() { setPicture(QImage()); }
     const QImage &picture() const { return m_picture; }
     // Drawing straight into the picture; call update() or repaint() afterwards.
     QImage &picture() { return m_picture; }

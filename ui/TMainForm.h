@@ -1,15 +1,9 @@
 #pragma once
 
-#include "EventLog.h"
 #include "TDateTime.h"
-#include "TFinderHost.h"
-#include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TPropertysHost.h"
-#include "TRunHost.h"
-#include "TStartHost.h"
-#include "TWaitCursor.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -17,25 +11,17 @@
 #include <QPointer>
 
 #include <memory>
-#include <optional>
 
-class DirectoryListBox;
-class DriveComboBox;
-class ElidedLabel;
-class FileListBox;
-class PictureBox;
+class BrowserPanel;
+class MainFormCommands;
+class MainFormHost;
+class MainImageView;
+class MainStatusBar;
 class QAction;
-class QLabel;
-class QMenu;
-class QScrollArea;
 class QSplitter;
 class QTimer;
-class QToolButton;
-class QWidget;
-class RunDisplay;
 class TDirForm;
 class TJournalRecorder;
-class WarningIndicator;
 class THelpWindow;
 class TImageForm;
 class TKelvarinAboutBox;
@@ -43,22 +29,20 @@ class TPropertysForm;
 class TStartControl;
 class TZymAboutBox;
 
-// The program's main window: the file browser, the image with its overlay of
-// zones and found points, the menus and tool buttons that start every
-// operation. It owns the measurement engine and is its view (TFinderHost), the
-// host of its runs (TRunHost) and the place where the engine's messages are
-// shown (TMessageReporter). It drives the start styles through its
-// TStartControl (TStartHost) and is what the settings dialog edits
-// (TPropertysHost). Controls and handlers bear the names the rest of the
-// program knows them by (ToolButton4, N4Click, ...).
-class TMainForm : public QMainWindow,
-                  public TFinderHost,
-                  public TRunHost,
-                  public TStartHost,
-                  public TMessageReporter,
-                  public TPropertysHost
+// The program's main window: the file browser (BrowserPanel), the image with
+// its overlay of zones and found points (MainImageView), the menus and tool
+// buttons that start every operation (MainFormCommands). It owns the
+// measurement engine, whose view, run host and start host is its MainFormHost;
+// it drives the start styles through its TStartControl and is what the
+// settings dialog edits (TPropertysHost).
+// Controls bear the object names the rest of the program knows them by
+// (ToolButton4, FileListBox1, ...); the handlers keep those names and call the
+// command named for what it does.
+class TMainForm : public QMainWindow, public TPropertysHost
 {
     Q_OBJECT
+    // The window's side of the engine and the start styles reaches its parts.
+    friend class MainFormHost;
 
 public:
     explicit TMainForm(QWidget *parent = nullptr);
@@ -89,101 +73,25 @@ public:
     void setStatusText(const QString &text);
     QString statusText(int panel) const;
 
-    // Draws a cross of the program's size at an image point on the overlay.
-    void DrawOverlayCross(const QColor &colour, int x, int y);
-
-    // TFinderHost: the view while the engine loads and processes an image.
-    void ShowImage(bool show) override;
-    void HideOverlay() override;
-    void ShowMask() override;
-    bool ConfirmStep(const QString &text) override;
-    void ShowNotice(const QString &text) override;
-    void MarkPoint(int x, int y) override;
-    void EndImage() override;
-    void DrawZoneOverlay() override;
-
-    // TRunHost: the window's side of a run.
-    void SetStatusText(const QString &text) override;
-    void EnableCommands(bool on) override;
-    void ProcessEvents() override;
-    void ShowOverlay() override;
-    void ShowMeasuredImage(const QString &path) override;
-    void ImageProcessed(const QString &path, int index) override;
-    // TIssueSink: a run's error in a message box, a watch's warning in the
-    // status line; both in the event log and the warning indicator.
-    void report(const TIssue &issue) override;
-    void BeginBusy() override;
-    void EndBusy() override;
-
-    // TStartHost: the lists and the scheduled run of the start styles.
-    void EnableFileLists(bool on) override;
-    void ShowDirectory(const QString &directory) override;
-    void StartScheduledRun() override;
-
-    // TMessageReporter: failures the engine handles itself.
-    void ReportMessage(const QString &caption, const QString &text) override;
-
     // TPropertysHost: the settings dialog's side of the window.
-    TParameters &settings() override { return Parameters; }
+    TParameters &settings() override { return m_parameters; }
     void settingsTakenOver() override;
 
     // A run, a threshold calibration or a zone refinement is in progress.
     bool isRunning() const { return m_running; }
     bool commandsEnabled() const { return m_commandsEnabled; }
     // The picture of the loaded image as the view shows it (null when not shown).
-    const QImage &loadedPicture() const { return m_loadedPicture; }
+    const QImage &loadedPicture() const;
 
-    TParameters Parameters;
-    TPointFinder Finder;
-    TRunTimes RunTimes;
-    QString SettingsFileName;
-    QString StartDirectory;
-    QString HandOffFileName;
-    int ZoomPercent = 100;
-    bool CalibrateMode = false;
-    QPoint DragCentre;
-    bool Dragging = false;
-
-    // The start styles with their 100 ms timer.
-    TStartControl *StartControl = nullptr;
-    QTimer *PreviewImageTimer = nullptr;
-
-    QMenu *File1 = nullptr;
-    QAction *N26 = nullptr;
-    QAction *N5 = nullptr;
-    QAction *ExportMeasurements = nullptr;
-    QAction *Exit1 = nullptr;
-    QAction *N6 = nullptr;
-    QMenu *N1 = nullptr;
-    QAction *N4 = nullptr;
-    QAction *N3 = nullptr;
-    QMenu *N2 = nullptr;
-    QAction *N20 = nullptr;
-    QAction *N21 = nullptr;
-    QMenu *ScalePopupMenu1 = nullptr;
-
-    QToolButton *ToolButton10 = nullptr;
-    QToolButton *ToolButton9 = nullptr;
-    QToolButton *ToolButton2 = nullptr;
-    QToolButton *ToolButton4 = nullptr;
-    QToolButton *ToolButton5 = nullptr;
-    QToolButton *ToolButton1 = nullptr;
-    QToolButton *ToolButton3 = nullptr;
-    QToolButton *ToolButton6 = nullptr;
-
-    QSplitter *WorkSplitter = nullptr;
-    QScrollArea *ScrollBox3 = nullptr;
-    PictureBox *Image1 = nullptr;
-    PictureBox *CrossImage1 = nullptr;
-    PictureBox *PreviewImage = nullptr;
-    QWidget *Panel3 = nullptr;
-    DriveComboBox *DriveComboBox1 = nullptr;
-    DirectoryListBox *DirectoryListBox1 = nullptr;
-    FileListBox *FileListBox1 = nullptr;
-    ElidedLabel *StatusPanel0 = nullptr;
-    QLabel *StatusPanel1 = nullptr;
-    QLabel *JournalPanel = nullptr;  // where the measurement journal is, or why it is not written
-    WarningIndicator *m_warnings = nullptr;
+    // What the widget tests reach besides the controls (found by object name).
+    TPointFinder &finder() { return m_finder; }
+    TStartControl &startControl() const { return *m_startControl; }
+    const TRunTimes &runTimes() const { return m_runTimes; }
+    int zoomPercent() const;
+    bool calibrationMode() const { return m_calibrateMode; }
+    void setCalibrationModeForTest(bool on) { m_calibrateMode = on; }
+    const QString &handOffFileName() const { return m_handOffFileName; }
+    void setHandOffFileNameForTest(const QString &file) { m_handOffFileName = file; }
 
 Q_SIGNALS:
     // An image of a run was processed (its position in the run, from 0).
@@ -192,56 +100,84 @@ Q_SIGNALS:
     void windowClosed();
 
 public Q_SLOTS:
-    void N4Click();
-    void ToolButton4Click() { N4Click(); }
-    void ToolButton5Click();
-    void N26Click();
-    // "Файл -> Экспорт измерений...": the CSV of a run of the journal (the last by default).
-    void ExportMeasurementsClick();
-    void ToolButton9Click() { N26Click(); }
-    void ToolButton2Click();
-    void N20Click();
-    void N21Click();
-    void Exit1Click() { close(); }
-    void ToolButton10Click() { close(); }
-    void PreviewImageTimerTimer();
-    void FileListBox1DblClick();
-    void DriveComboBox1Change(int index);
-    void N501Click(QAction *item);
-    void Image1MouseDown(QPoint pos, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
-    void CrossImage1MouseMove(QPoint pos);
-    void CrossImage1MouseUp(QPoint pos, Qt::MouseButton button);
-    void FormKeyDown(int key);
-
-    // The calibration mode, on and off (also the menu's N3Click).
-    void ToolButton1Click();
-    void N3Click() { ToolButton1Click(); }
-    // Zone refinement (also the menu's N5Click and Enter in the calibration mode).
-    void ToolButton3Click();
-    void N5Click() { ToolButton3Click(); }
-    // The brightness threshold calibration.
-    void ToolButton6Click();
-    // The settings dialog.
-    void N6Click();
-    // One tick of the start styles' timer.
-    void TimerTimer();
+    // The handlers of the menus, tool buttons, lists, image and timers; each
+    // only calls the command named for what it does.
+    void N4Click() { startProcessing(); }              // "Найти координаты"
+    void ToolButton4Click() { startProcessing(); }     // "Определить координаты индикаторной точки"
+    void ToolButton5Click() { stopProcessing(); }      // "Остановить"
+    void N26Click() { saveResultsAs(); }               // "Сохранить координаты"
+    void ToolButton9Click() { saveResultsAs(); }       // "Сохранить координаты"
+    void ExportMeasurementsClick() { exportMeasurements(); } // "Экспорт измерений..."
+    void ToolButton2Click() { openMeasurementWindow(); } // "Ручное определение координат точек"
+    void N20Click() { showHelp(); }                    // "Справка"
+    void N21Click() { showAboutBox(); }                // "О программе"
+    void Exit1Click() { close(); }                     // "Выход"
+    void ToolButton10Click() { close(); }              // "Выход"
+    void ToolButton1Click() { toggleCalibrationMode(); } // "Калибровать"
+    void N3Click() { toggleCalibrationMode(); }        // "Калибровать"
+    void ToolButton3Click() { refineZones(); }         // "Уточнить и сохранить зоны"
+    void N5Click() { refineZones(); }                  // "Уточнить и сохранить зоны"
+    void ToolButton6Click() { calibrateThreshold(); }  // "Калибровать порог яркости"
+    void N6Click() { editSettings(); }                 // "Настройка"
+    void PreviewImageTimerTimer() { endSplash(); }     // the splash's time is up, or it was clicked
+    void TimerTimer();                                 // one tick of the start styles' timer
+    void FileListBox1DblClick() { loadFocusedImage(); } // a double click in the file list
+    void DriveComboBox1Change(int index) { changeDrive(index); } // a volume chosen
+    void N501Click(QAction *item) { zoomTo(item); }    // a zoom step of the image's menu
+    // A press on the image.
+    void Image1MouseDown(QPoint pos, Qt::MouseButton, Qt::KeyboardModifiers modifiers) { pressOnImage(pos, modifiers); }
+    void CrossImage1MouseMove(QPoint pos) { showMousePosition(pos); } // the mouse over the image
+    void CrossImage1MouseUp(QPoint pos, Qt::MouseButton) { finishZone(pos); } // a release on the image
+    void FormKeyDown(int key) { handleCommandKey(key); } // Enter or Esc anywhere in the window
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void createMenus();
-    void createToolBars();
+    // Processes the selected images (all of them at the scheduled start) and writes the results.
+    void startProcessing();
+    // Asks a run or a calibration to stop after the image in hand.
+    void stopProcessing();
+    // Saves the points gathered under a base name the user chooses.
+    void saveResultsAs();
+    // Writes a run of the measurement journal as CSV.
+    void exportMeasurements();
+    // Opens a measurement window on the current image with the points found.
+    void openMeasurementWindow();
+    // Shows the help window.
+    void showHelp();
+    // Shows the program's about box.
+    void showAboutBox();
+    // Turns the zone-drawing calibration mode on or off.
+    void toggleCalibrationMode();
+    // Measures the first selected image and saves the zones with the found origins.
+    void refineZones();
+    // Proposes a brightness threshold from the first selected image and keeps it when confirmed.
+    void calibrateThreshold();
+    // Opens the settings dialog.
+    void editSettings();
+    // Ends the splash and shows the file browser.
+    void endSplash();
+    // Loads the focused image of the file list and shows it.
+    void loadFocusedImage();
+    // Moves the browser to the volume chosen, unless a watch keeps it.
+    void changeDrive(int index);
+    // Shows the image at a zoom step.
+    void zoomTo(QAction *item);
+    // Shows the brightness under a Shift click, or starts a zone in the calibration mode.
+    void pressOnImage(QPoint pos, Qt::KeyboardModifiers modifiers);
+    // The image position in the status bar, and the band of a zone being drawn.
+    void showMousePosition(QPoint pos);
+    // Adds the zone drawn, if it is large enough.
+    void finishZone(QPoint pos);
+    // Enter runs (or, in the calibration mode, saves the zones drawn); Esc stops.
+    void handleCommandKey(int key);
+
     void createWorkArea();
-    QWidget *createBrowserPanel();
-    void createStatusBar();
     // The journal panel: where the journal of the next run lies.
     void showJournalLocation();
     void readSettings();
-    void sizeView();
-    void checkZoomItem();
-    QImage decodedPicture();
     // Runs a command, showing an error that ends it as the top level would.
     template<typename Command> void guarded(Command command);
     // Runs a calibration command between its opening steps (commands locked,
@@ -251,19 +187,30 @@ private:
     template<typename Command> void calibrationCommand(Command command);
     void processFirstSelected();
     void saveRefinedZones();
-    void refreshFileList();
 
-    QImage m_loadedPicture;
-    // The view of runs measured by several jobs, and the image it shows only in
-    // part until the run ends.
-    std::unique_ptr<RunDisplay> m_runDisplay;
-    QString m_partlyShown;
+    TParameters m_parameters;
+    std::unique_ptr<MainFormHost> m_host;
+    TPointFinder m_finder;
+    TRunTimes m_runTimes;
+    QString m_settingsFileName;
+    QString m_startDirectory;
+    QString m_handOffFileName;
     QString m_saveDirectory;
+    bool m_calibrateMode = false;
+    QPoint m_dragCentre;
+    bool m_dragging = false;
     bool m_running = false;
     bool m_commandsEnabled = true;
-    std::optional<TWaitCursor> m_busy;
-    EventLog m_events;
-    QList<QAction *> m_zoomItems;
+
+    // The start styles with their 100 ms timer.
+    TStartControl *m_startControl = nullptr;
+    QTimer *m_splashTimer = nullptr;
+    std::unique_ptr<MainFormCommands> m_commands;
+    QSplitter *m_splitter = nullptr;
+    MainImageView *m_view = nullptr;
+    BrowserPanel *m_browser = nullptr;
+    MainStatusBar *m_status = nullptr;
+
     THelpWindow *m_helpWindow = nullptr;
     TKelvarinAboutBox *m_aboutBox = nullptr;
     TDirForm *m_dirForm = nullptr;

@@ -85,10 +85,9 @@ TPropertysForm::TPropertysForm(TPropertysHost &host, QWidget *parent)
     layout->addLayout(buttons);
 }
 
-QWidget *TPropertysForm::createGeneralTab()
+// "Режим работы", the two check boxes and "Порог" side by side.
+QLayout *TPropertysForm::createModeRow()
 {
-    auto *page = named(new QWidget, "TabSheet1");
-
     ModeGroupBox = named(new QGroupBox(QStringLiteral("Режим работы")), "ModeGroupBox");
     AllRadioButton = named(new QRadioButton(QStringLiteral("В целом")), "AllRadioButton");
     StepsRadioButton = named(new QRadioButton(QStringLiteral("По шагам")), "StepsRadioButton");
@@ -123,6 +122,16 @@ QWidget *TPropertysForm::createGeneralTab()
     porog->setColumnStretch(0, 1);
     porog->setColumnStretch(3, 1);
 
+    auto *row = new QHBoxLayout;
+    row->addWidget(ModeGroupBox);
+    row->addLayout(checks);
+    row->addWidget(PorogGroupBox);
+    return row;
+}
+
+// The working directory and the zone file, each with its "..." button, in rows 1 and 2.
+void TPropertysForm::addPathRows(QGridLayout *layout)
+{
     WorkDirLabel = named(new QLabel(QStringLiteral("Рабочая директория:")), "WorkDirLabel");
     WorkDirEdit = named(new QLineEdit, "WorkDirEdit");
     Button3 = named(new QPushButton(QStringLiteral("...")), "Button3");
@@ -135,19 +144,20 @@ QWidget *TPropertysForm::createGeneralTab()
         button->setFixedWidth(32);
     connect(Button3, &QPushButton::clicked, this, &TPropertysForm::Button3Click);
     connect(ZoneButton, &QPushButton::clicked, this, &TPropertysForm::ZoneButtonClick);
-
-    auto *layout = new QGridLayout(page);
-    auto *top = new QHBoxLayout;
-    top->addWidget(ModeGroupBox);
-    top->addLayout(checks);
-    top->addWidget(PorogGroupBox);
-    layout->addLayout(top, 0, 0, 1, 3);
     layout->addWidget(WorkDirLabel, 1, 0);
     layout->addWidget(WorkDirEdit, 1, 1);
     layout->addWidget(Button3, 1, 2);
     layout->addWidget(ZonesLabel, 2, 0);
     layout->addWidget(ZonesEdit, 2, 1);
     layout->addWidget(ZoneButton, 2, 2);
+}
+
+QWidget *TPropertysForm::createGeneralTab()
+{
+    auto *page = named(new QWidget, "TabSheet1");
+    auto *layout = new QGridLayout(page);
+    layout->addLayout(createModeRow(), 0, 0, 1, 3);
+    addPathRows(layout);
     JournalFileLabel = named(new QLabel(QStringLiteral("Журнал измерений:")), "JournalFileLabel");
     JournalFileEdit = named(new QLineEdit, "JournalFileEdit");
     JournalFileEdit->setPlaceholderText(QStringLiteral("kelvarin2-journal.sqlite в рабочей директории"));
@@ -330,7 +340,7 @@ int TPropertysForm::checkedStartStyle() const
 // OK. A value that cannot be converted, or a start style that cannot be
 // switched, keeps the dialog open with nothing taken over and nothing
 // written, so that the user can mend the field named or cancel.
-void TPropertysForm::Button1Click()
+void TPropertysForm::takeOverSettings()
 {
     // The monitoring values are checked first: one that cannot be taken
     // over keeps the dialog open on its page, nothing changed.
@@ -427,18 +437,13 @@ void TPropertysForm::reportFailedField(PropertysValues::Group failed, const Prop
     field->selectAll();
 }
 
-void TPropertysForm::Button2Click()
-{
-    reject();
-}
-
-void TPropertysForm::Button3Click()
+void TPropertysForm::chooseWorkDirectory()
 {
     chooseDirectory(QStringLiteral("Выбор рабочей директории"), WorkDirEdit, BufferDirEdit,
                     QStringLiteral("Рабочая директория не может совпадать с буферной!"));
 }
 
-void TPropertysForm::Button6Click()
+void TPropertysForm::chooseBufferDirectory()
 {
     chooseDirectory(QStringLiteral("Выбор буферной директории"), BufferDirEdit, WorkDirEdit,
                     QStringLiteral("Буферная директория не может совпадать с рабочей!"));
@@ -477,7 +482,7 @@ TDirForm *TPropertysForm::dirForm()
     return m_ownDirForm;
 }
 
-void TPropertysForm::ZoneButtonClick()
+void TPropertysForm::chooseZoneFile()
 {
     const QFileInfo current(ZonesEdit->text());
     const QString start = !ZonesEdit->text().isEmpty() && current.absoluteDir().exists() ? current.absolutePath()
@@ -487,7 +492,7 @@ void TPropertysForm::ZoneButtonClick()
         ZonesEdit->setText(QFileInfo(chosen).absoluteFilePath());
 }
 
-void TPropertysForm::ZonesEditDblClick()
+void TPropertysForm::editZoneFile()
 {
     // The editor deletes itself when it closes, also when opening fails.
     auto *editor = new TRedForm(this);
@@ -495,7 +500,7 @@ void TPropertysForm::ZonesEditDblClick()
         editor->showModal();
 }
 
-void TPropertysForm::TimerRadioButtonClick()
+void TPropertysForm::enableStartControls()
 {
     const bool files = FilesRadioButton->isChecked();
     const bool timer = TimerRadioButton->isChecked();
@@ -506,13 +511,13 @@ void TPropertysForm::TimerRadioButtonClick()
     TimePicker->setEnabled(timer);
 }
 
-void TPropertysForm::SaveToOneZipCheckBoxClick()
+void TPropertysForm::chooseOneArchive()
 {
     if (SaveToOneZipCheckBox->isChecked())
         SaveToManyZipCheckBox->setChecked(false);
 }
 
-void TPropertysForm::SaveToManyZipCheckBoxClick()
+void TPropertysForm::chooseManyArchives()
 {
     if (SaveToManyZipCheckBox->isChecked())
         SaveToOneZipCheckBox->setChecked(false);

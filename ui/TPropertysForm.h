@@ -7,7 +7,9 @@
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QGroupBox;
+class QLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -41,6 +43,52 @@ public:
     int showSettings();
     // The controls' values as they stand.
     PropertysValues values() const;
+
+public Q_SLOTS:
+    // The handlers of the buttons and fields; each only calls the command
+    // named for what it does.
+    void Button1Click() { takeOverSettings(); }             // "OK"
+    void Button2Click() { reject(); }                       // "Отмена"
+    void Button3Click() { chooseWorkDirectory(); }          // "..." of the working directory
+    void Button6Click() { chooseBufferDirectory(); }        // "..." of the buffer directory
+    void ZoneButtonClick() { chooseZoneFile(); }            // "..." of the zone file
+    void ZonesEditDblClick() { editZoneFile(); }            // a double click on the zone file
+    void TimerRadioButtonClick() { enableStartControls(); } // a start style chosen
+    void SaveToOneZipCheckBoxClick() { chooseOneArchive(); }    // "one archive" ticked or not
+    void SaveToManyZipCheckBoxClick() { chooseManyArchives(); } // "an archive per image" ticked or not
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Checks the values, takes them over and writes the settings; the dialog
+    // stays open on the first value that cannot be taken over.
+    void takeOverSettings();
+    // Lets the user choose the working directory (never the buffer directory).
+    void chooseWorkDirectory();
+    // Lets the user choose the buffer directory (never the working directory).
+    void chooseBufferDirectory();
+    // Lets the user choose the zone file.
+    void chooseZoneFile();
+    // Opens the zone file in the table editor.
+    void editZoneFile();
+    // Enables the controls of the start style chosen.
+    void enableStartControls();
+    // One archive for all images excludes an archive per image, and back.
+    void chooseOneArchive();
+    void chooseManyArchives();
+
+    QWidget *createGeneralTab();
+    QLayout *createModeRow();
+    void addPathRows(QGridLayout *layout);
+    QWidget *createStartTab();
+    QWidget *createFilterTab();
+    int checkedStartStyle() const;
+    void restoreSettings(const TParameters &before, const PropertysValues &edited);
+    void reportFailedField(PropertysValues::Group failed, const PropertysValues &edited);
+    void chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
+                         const QString &refusal);
+    TDirForm *dirForm();
 
     QTabWidget *PageControl1 = nullptr;
     QPushButton *Button1 = nullptr; // "OK"
@@ -93,31 +141,6 @@ public:
 
     // "Мониторинг"
     TMonitoringPage *MonitoringPage = nullptr;
-
-public Q_SLOTS:
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button6Click();
-    void ZoneButtonClick();
-    void ZonesEditDblClick();
-    void TimerRadioButtonClick();
-    void SaveToOneZipCheckBoxClick();
-    void SaveToManyZipCheckBoxClick();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QWidget *createGeneralTab();
-    QWidget *createStartTab();
-    QWidget *createFilterTab();
-    int checkedStartStyle() const;
-    void restoreSettings(const TParameters &before, const PropertysValues &edited);
-    void reportFailedField(PropertysValues::Group failed, const PropertysValues &edited);
-    void chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
-                         const QString &refusal);
-    TDirForm *dirForm();
 
     TPropertysHost &m_host;
     TDirForm *m_dirForm = nullptr;

@@ -29,12 +29,13 @@ void WarningIndicator::noteIssue(const TIssue &issue, const QString &eventLogPat
         return;
     m_logPath = eventLogPath;
     ++m_unseen;
+    // The count goes into its own text first: a "%1" in the issue's text (a
+    // file name) stays as it is.
+    const QString hint = m_unseen == 1
+        ? QStringLiteral("нажмите, чтобы открыть журнал событий")
+        : QStringLiteral("предупреждений: %1; нажмите, чтобы открыть журнал событий").arg(m_unseen);
     setToolTip(QStringLiteral("%1  %2\n(%3: %4)")
-                   .arg(EventLog::timeText(issue.time), issue.text,
-                        m_unseen == 1 ? QStringLiteral("нажмите, чтобы открыть журнал событий")
-                                      : QStringLiteral("предупреждений: %1; нажмите, чтобы открыть журнал событий"),
-                        QDir::toNativeSeparators(m_logPath))
-                   .arg(m_unseen));
+                   .arg(EventLog::timeText(issue.time), issue.text, hint, QDir::toNativeSeparators(m_logPath)));
     show();
 }
 

@@ -22,7 +22,6 @@ public:
     // Opens the event log in a window of its own and clears the sign.
     void openEventLog();
 
-    int unseenCount() const { return m_unseen; }
     QPlainTextEdit *logView() const { return m_view; }
 
     // The end of the log (the last 256 KB at most), as the window shows it.

@@ -33,6 +33,7 @@ private Q_SLOTS:
     void limitsAreLines();
     void correctedSeriesOfAShakenCameraAreFlat();
     void updatesLiveImageByImage();
+    void liveValuesEqualAFullComputation();
     void longSeriesAreDownsampledAndZoomSamplesAgain();
     void toolTipNamesImageTimeAndValues();
     void csvOfTheShownSeries();
@@ -206,6 +207,48 @@ void TestChartForm::updatesLiveImageByImage()
     // A new run starts empty.
     form.currentRunStarted();
     QTRY_COMPARE(form.drawnPointCount(), 0);
+}
+
+// A watch's images are appended to what is drawn, not computed anew; an
+// image measured again, or one older than the last, needs everything again.
+// Whichever way, the values must be those of a full computation.
+void TestChartForm::liveValuesEqualAFullComputation()
+{
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.referenceZones = {2};
+    s.pixelSize = 0.5;
+    form.setSettings(s);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.currentRunStarted();
+    for (int n = 1; n <= 40; ++n) {
+        QList<TJournalRow> rows =
+            imageRows(n, {{1, n % 6 != 0, n / 10.0, -n / 20.0}, {2, n % 5 != 0, 0.5 * (n % 3), 0.1}, {3, true, 1, double(n)}}, 0);
+        if (n == 30) {
+            for (TJournalRow &row : rows)
+                row.imageTime = row.imageTime.addDays(-1);
+        }
+        form.imageMeasured(rows);
+        if (n == 26)
+            form.imageMeasured(imageRows(25, {{1, true, 9, 9}, {2, true, 1, 1}, {3, false, 0, 0}}, 0));
+        if (n % 3 == 0)
+            QTest::qWait(1);
+    }
+    QTest::qWait(20);
+    QCOMPARE(form.shownSeries().imageCount(), 40);
+    for (int axis : {0, 1}) {
+        form.AxisBox->setCurrentIndex(axis);
+        form.imageMeasured(imageRows(41 + axis, {{1, true, 2, 2}, {2, true, 0, 0}, {3, true, 3, 3}}, 0));
+        QTest::qWait(20);
+        const QByteArray live = form.csv();
+        QVERIFY(live.contains("\r\n25,img0025.bmp,"));
+        QVERIFY(live.contains(axis == 0 ? "\r\n30,img0030.bmp," : "\r\n41,img0041.bmp,"));
+        // Everything computed anew: the other quantity and back.
+        form.ComponentBox->setCurrentIndex(0);
+        form.ComponentBox->setCurrentIndex(2);
+        QCOMPARE(form.csv(), live);
+    }
 }
 
 void TestChartForm::longSeriesAreDownsampledAndZoomSamplesAgain()

@@ -1,7 +1,7 @@
 #include "BmpWriter.h"
 #include "KelvarinError.h"
 #include "TFinderHost.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TestSupport.h"
@@ -30,9 +30,9 @@ struct RecordingHost : TFinderHost
     void DrawZoneOverlay() override { calls << QStringLiteral("DrawZoneOverlay"); }
 };
 
-struct NullReporter : TMessageReporter
+struct NullReporter : TIssueSink
 {
-    void ReportMessage(const QString &, const QString &) override {}
+    void report(const TIssue &) override {}
 };
 
 // An 8-bit grey image whose brightness is exactly the stored index.

@@ -1,6 +1,6 @@
 #include "IniFile.h"
 #include "KelvarinError.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "TestSupport.h"
 
@@ -10,13 +10,13 @@
 
 namespace {
 
-struct RecordingReporter : TMessageReporter
+struct RecordingReporter : TIssueSink
 {
     QStringList captions, texts;
-    void ReportMessage(const QString &caption, const QString &text) override
+    void report(const TIssue &issue) override
     {
-        captions << caption;
-        texts << text;
+        captions << issue.caption;
+        texts << issue.text;
     }
 };
 

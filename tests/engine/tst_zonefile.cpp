@@ -1,5 +1,5 @@
 #include "KelvarinError.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TestSupport.h"
@@ -12,12 +12,12 @@
 
 namespace {
 
-struct RecordingReporter : TMessageReporter
+struct RecordingReporter : TIssueSink
 {
     QStringList messages;
-    void ReportMessage(const QString &caption, const QString &text) override
+    void report(const TIssue &issue) override
     {
-        messages << caption + QLatin1Char('|') + text;
+        messages << issue.caption + QLatin1Char('|') + issue.text;
     }
 };
 

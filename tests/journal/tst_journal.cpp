@@ -1,4 +1,5 @@
 #include "BmpWriter.h"
+#include "DisplacementReader.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
 #include "LocaleFormat.h"
@@ -7,7 +8,6 @@
 #include "TIssue.h"
 #include "TJournal.h"
 #include "TJournalRecorder.h"
-#include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TProcessingRun.h"
@@ -28,16 +28,17 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
+
 namespace {
 
-struct QuietHost : TRunHost, TMessageReporter
+struct QuietHost : TRunHost
 {
     QStringList errors;
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
     void ProcessEvents() override {}
     void report(const TIssue &issue) override { errors << issue.text; }
-    void ReportMessage(const QString &, const QString &text) override { errors << text; }
 };
 
 constexpr int Width = 40;
@@ -108,6 +109,11 @@ private Q_SLOTS:
     void unwritableJournalWarnsAndRunGoesOn_data();
     void unwritableJournalWarnsAndRunGoesOn();
     void newerSchemaIsRefused();
+    void displacementsEqualRows_data();
+    void displacementsEqualRows();
+    void displacementsOfAnUnreadableJournal();
+    void journalTimes_data();
+    void journalTimes();
     void settingsInForceNameTheCentreWeighting();
 
 private:
@@ -476,6 +482,152 @@ void TestJournal::newerSchemaIsRefused()
     TJournal journal(file);
     QVERIFY(!journal.open());
     QVERIFY2(journal.errorString().contains(QStringLiteral("более новой версией")), qPrintable(journal.errorString()));
+}
+
+void TestJournal::displacementsEqualRows_data()
+{
+    rowsEqualCoordinateFiles_data();
+}
+
+// The charts read a run through their own queries; they must see exactly
+// what the rows say: every image once in order, its time, and dx, dy only
+// where the target was found in a zone with an origin. Another run's images
+// come in between, as when two stations share a journal.
+void TestJournal::displacementsEqualRows()
+{
+    QFETCH(QString, kind);
+    const QString journalLocation = location(kind);
+    KELVARIN_NEED_SERVER(journalLocation);
+    TJournal journal(journalLocation);
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("watch");
+    for (int k = 0; k < 4; ++k)
+        start.zones << QRect(10 * k, 0, 10, 10);
+    start.origins = {QPointF(100, 50), QPointF(-1, -1), QPointF(101, 49), QPointF(99.5, 51)};
+    const qint64 run = journal.beginRun(start);
+    const qint64 other = journal.beginRun(start);
+    QVERIFY2(run > 0 && other > 0, qPrintable(journal.errorString()));
+    const QList<QDateTime> times = {QDateTime(QDate(2026, 3, 1), QTime(12, 0, 5, 250), Qt::OffsetFromUTC, 3 * 3600),
+                                    QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -(5 * 3600 + 1800)),
+                                    QDateTime(), QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC)};
+    for (int n = 1; n <= 12; ++n) {
+        TRecordedImage image = fakeImage(QStringLiteral("img%1.bmp").arg(n), n, 4);
+        image.modified = times.at(n % times.size());
+        QVERIFY2(journal.recordImage(run, image, start.origins), qPrintable(journal.errorString()));
+        if (n % 3 == 0)
+            QVERIFY(journal.recordImage(other, fakeImage(QStringLiteral("x%1.bmp").arg(n), n, 4), start.origins));
+    }
+    TJournalDisplacements read;
+    QVERIFY2(journal.readDisplacements(run, &read), qPrintable(journal.errorString()));
+    const TJournalDisplacements expected = TJournalDisplacements::fromRows(journal.rows(run));
+    QCOMPARE(read.images.size(), 12);
+    QCOMPARE(read.images.size(), expected.images.size());
+    for (qsizetype i = 0; i < read.images.size(); ++i) {
+        QCOMPARE(read.images.at(i).number, expected.images.at(i).number);
+        QCOMPARE(read.images.at(i).name, expected.images.at(i).name);
+        QCOMPARE(read.images.at(i).time, expected.images.at(i).time);
+        QCOMPARE(read.images.at(i).time.offsetFromUtc(), expected.images.at(i).time.offsetFromUtc());
+    }
+    QCOMPARE(read.images.at(0).time.toMSecsSinceEpoch(), times.at(1).toMSecsSinceEpoch());
+    // Image 2 had no modification time: the time it was processed stands in.
+    QVERIFY(read.images.at(1).time.isValid());
+    QCOMPARE(read.zones.size(), 4);
+    int values = 0;
+    for (qsizetype z = 0; z < read.zones.size(); ++z) {
+        const TJournalDisplacements::Zone &zone = read.zones.at(z);
+        QCOMPARE(zone.zone, expected.zones.at(z).zone);
+        QCOMPARE(zone.dx.size(), 12);
+        for (qsizetype i = 0; i < zone.dx.size(); ++i) {
+            const double want = expected.zones.at(z).dx.at(i);
+            QVERIFY2(std::isnan(want) ? std::isnan(zone.dx.at(i)) : zone.dx.at(i) == want,
+                     qPrintable(QStringLiteral("zone %1 image %2").arg(zone.zone).arg(i + 1)));
+            QCOMPARE(std::isnan(zone.dy.at(i)), std::isnan(want));
+            values += std::isnan(want) ? 0 : 1;
+        }
+    }
+    // Zone 2 has no origin and zone 3 is never found (see fakeImage): two zones of values.
+    QCOMPARE(values, 24);
+    QVERIFY(std::isnan(read.zones.at(1).dx.at(0)));
+    QCOMPARE(read.zones.at(0).dx.at(0), 100.125 + 1 / 7.0 - 100);
+
+    if (kind == QLatin1String("sqlite")) {
+        // A long run is read in two halves at once: the same, wherever the halves meet.
+        for (qsizetype from : {2, 3, 12}) {
+            TJournalDisplacements halves;
+            QString error;
+            QVERIFY2(DisplacementReader::readSqlite(journalLocation, run, &halves, &error, from), qPrintable(error));
+            QCOMPARE(halves.images.size(), read.images.size());
+            QCOMPARE(halves.zones.size(), read.zones.size());
+            for (qsizetype z = 0; z < read.zones.size(); ++z) {
+                for (qsizetype i = 0; i < read.images.size(); ++i) {
+                    const double want = read.zones.at(z).dx.at(i);
+                    const double got = halves.zones.at(z).dx.at(i);
+                    QVERIFY(std::isnan(want) ? std::isnan(got) : got == want);
+                    QCOMPARE(std::isnan(halves.zones.at(z).dy.at(i)), std::isnan(read.zones.at(z).dy.at(i)));
+                }
+            }
+        }
+    }
+
+    TJournalDisplacements none;
+    QVERIFY(journal.readDisplacements(run + other + 100, &none));
+    QVERIFY(none.images.isEmpty() && none.zones.isEmpty());
+}
+
+// A journal whose tables were damaged is reported, naming it; nothing half read is kept.
+void TestJournal::displacementsOfAnUnreadableJournal()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    TJournal journal(file);
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("cli");
+    start.zones = {QRect(0, 0, 10, 10)};
+    start.origins = {QPointF(1, 1)};
+    const qint64 run = journal.beginRun(start);
+    QVERIFY(journal.recordImage(run, fakeImage(QStringLiteral("a.bmp"), 1, 1), start.origins));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
+        db.setDatabaseName(file);
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(QStringLiteral("ALTER TABLE measurements RENAME COLUMN dx TO gone")));
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("damage"));
+    TJournalDisplacements read;
+    QVERIFY(!journal.readDisplacements(run, &read));
+    QVERIFY(read.images.isEmpty());
+    QVERIFY2(journal.errorString().contains(QDir::toNativeSeparators(file)) && journal.errorString().contains("dx"),
+             qPrintable(journal.errorString()));
+}
+
+void TestJournal::journalTimes_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QDateTime>("time");
+    const QDateTime moscow(QDate(2026, 3, 1), QTime(12, 0, 5, 250), Qt::OffsetFromUTC, 3 * 3600);
+    QTest::newRow("as written") << QByteArray("2026-03-01T12:00:05.250+03:00") << moscow;
+    QTest::newRow("west of Greenwich") << QByteArray("2026-02-28T23:30:05.250-09:30")
+                                       << QDateTime(QDate(2026, 2, 28), QTime(23, 30, 5, 250), Qt::OffsetFromUTC, -(9 * 3600 + 1800));
+    QTest::newRow("leap day") << QByteArray("2028-02-29T00:00:00.000+00:00")
+                              << QDateTime(QDate(2028, 2, 29), QTime(0, 0), Qt::UTC);
+    QTest::newRow("other ISO form") << QByteArray("2026-03-01T09:00:05.250Z")
+                                    << QDateTime(QDate(2026, 3, 1), QTime(9, 0, 5, 250), Qt::UTC);
+    QTest::newRow("no such day") << QByteArray("2026-02-30T12:00:05.250+03:00") << QDateTime();
+    QTest::newRow("garbage") << QByteArray("2026-03-01T12:0x:05.250+03:00") << QDateTime();
+    QTest::newRow("empty") << QByteArray() << QDateTime();
+}
+
+void TestJournal::journalTimes()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QDateTime, time);
+    const QDateTime parsed = DisplacementReader::parseTime(text.constData(), text.size());
+    QCOMPARE(parsed.isValid(), time.isValid());
+    if (time.isValid()) {
+        QCOMPARE(parsed.toMSecsSinceEpoch(), time.toMSecsSinceEpoch());
+        QCOMPARE(parsed.offsetFromUtc(), time.offsetFromUtc());
+        QCOMPARE(parsed, QDateTime::fromString(QString::fromLatin1(text), Qt::ISODateWithMs));
+    }
 }
 
 // A run's record says which centre weighting made its numbers.

@@ -1,5 +1,6 @@
 // Correction by reference zones, units, limits and the export's columns.
 #include "Displacement.h"
+#include "DisplacementSeries.h"
 #include "IniFile.h"
 #include "MonitoringExport.h"
 #include "MonitoringRows.h"
@@ -17,6 +18,8 @@ private Q_SLOTS:
     void correction_data();
     void correction();
     void cameraShakeGivesFlatSeries();
+    void seriesAgreesWithEvaluate_data();
+    void seriesAgreesWithEvaluate();
     void units_data();
     void units();
     void limits_data();
@@ -111,6 +114,85 @@ void TestDisplacement::cameraShakeGivesFlatSeries()
         QVERIFY(Displacement::monitoredMagnitude(p, settings, &m));
         QCOMPARE(Displacement::levelOf(m, 1, settings), LimitLevel::None);
     }
+}
+
+// The chart's series keeps its values in arrays and corrects them its own
+// way; whatever way the images reach it, every value must be the one the
+// pure functions give.
+void TestDisplacement::seriesAgreesWithEvaluate_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QList<int>>("references");
+    for (const char *how : {"whole", "image by image", "settings after", "image replaced"}) {
+        QTest::addRow("%s, no references", how) << QString::fromLatin1(how) << QList<int>{};
+        QTest::addRow("%s, references 3 and 4", how) << QString::fromLatin1(how) << QList<int>{3, 4, 3};
+    }
+}
+
+void TestDisplacement::seriesAgreesWithEvaluate()
+{
+    QFETCH(QString, how);
+    QFETCH(QList<int>, references);
+    MonitoringSettings settings = referencing(references);
+    settings.pixelSize = 0.5;
+    settings.zonePixelSizes.insert(2, 0.25);
+    QList<QList<TJournalRow>> images;
+    for (int n = 1; n <= 30; ++n) {
+        const double shake = n % 7 == 0 ? 4.5 : 0.0;
+        // Zone 4 missing now and then, zone 3 without an origin in one image,
+        // zone 5 only in the later images.
+        QList<ZoneValue> zones{{1, true, 0.5 + shake + n / 10.0, -0.25}, {2, n % 9 != 0, -1 + shake, 2 - n / 20.0},
+                               {3, true, shake, -shake, n != 11}, {4, n % 4 != 0, 0.1 + shake, -0.1}};
+        if (n > 20)
+            zones.append({5, true, shake + 3, 1});
+        images << imageRows(n, zones);
+    }
+    QList<TJournalRow> rows;
+    for (const auto &image : images)
+        rows += image;
+
+    DisplacementSeries series;
+    series.setSettings(how == QLatin1String("settings after") ? MonitoringSettings() : settings);
+    if (how == QLatin1String("image by image")) {
+        for (const auto &image : images)
+            series.addRows(image);
+    } else if (how == QLatin1String("image replaced")) {
+        // Image 7 first with other values, then as the journal has it.
+        QList<TJournalRow> wrong = images.at(6);
+        for (TJournalRow &row : wrong)
+            row.dx += 100;
+        series.addRows(wrong);
+        const quint64 revision = series.revision();
+        series.addRows(rows);
+        QVERIFY(series.revision() != revision);
+    } else {
+        series.addDisplacements(TJournalDisplacements::fromRows(rows));
+    }
+    if (how == QLatin1String("settings after"))
+        series.setSettings(settings);
+
+    QCOMPARE(series.imageCount(), 30);
+    QCOMPARE(series.zones(), (QList<int>{1, 2, 3, 4, 5}));
+    QHash<int, int> indexOfNumber;
+    for (int i = 0; i < series.imageCount(); ++i)
+        indexOfNumber.insert(series.image(i).number, i);
+    for (const DisplacementPoint &p : Displacement::evaluate(rows, settings)) {
+        for (const bool corrected : {false, true}) {
+            for (const auto part : {DisplacementComponent::Dx, DisplacementComponent::Dy, DisplacementComponent::Magnitude}) {
+                double expected = 0;
+                double actual = 0;
+                const bool has = p.value(part, corrected, &expected);
+                const QByteArray where = QStringLiteral("image %1 zone %2 corrected %3 component %4")
+                                             .arg(p.number).arg(p.zone).arg(corrected).arg(int(part)).toLatin1();
+                QVERIFY2(series.value(p.zone, indexOfNumber.value(p.number), part, corrected, &actual) == has, where);
+                if (has)
+                    QVERIFY2(qFuzzyCompare(1 + actual, 1 + expected), where);
+            }
+        }
+    }
+    // Zone 5 has no value in the images before it was added.
+    double none = 0;
+    QVERIFY(!series.value(5, indexOfNumber.value(3), DisplacementComponent::Dx, false, &none));
 }
 
 void TestDisplacement::units_data()

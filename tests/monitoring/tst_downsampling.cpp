@@ -49,22 +49,30 @@ void TestDownsampling::longSeriesKeepsSpikesAndWideGaps()
     QList<double> ys;
     for (int i = 0; i < 100000; ++i) {
         xs << i;
-        // A single-image spike, a single missing image, and a long outage.
-        ys << (i == 31234 ? 500.0 : i == 5000 ? gap : (i >= 60000 && i < 70000) ? gap : std::sin(i / 1000.0));
+        // Single-image spikes up and down, a single missing image, and a long outage.
+        ys << (i == 31234   ? 500.0
+               : i == 87654 ? -400.0
+               : i == 5000  ? gap
+               : (i >= 60000 && i < 70000) ? gap
+                                           : std::sin(i / 1000.0));
     }
     const QList<QList<QPointF>> s = Downsampling::segments(xs, ys, 0, 99999, 1000);
     QCOMPARE(s.size(), 2); // only the outage breaks the line
     qsizetype total = 0;
     double highest = -1;
+    double lowest = 1;
     for (const auto &segment : s) {
         total += segment.size();
         for (int k = 1; k < segment.size(); ++k)
             QVERIFY(segment.at(k).x() >= segment.at(k - 1).x());
-        for (const QPointF &p : segment)
+        for (const QPointF &p : segment) {
             highest = std::max(highest, p.y());
+            lowest = std::min(lowest, p.y());
+        }
     }
     QVERIFY2(total <= 2 * 1002, qPrintable(QString::number(total)));
     QCOMPARE(highest, 500.0);
+    QCOMPARE(lowest, -400.0);
     QVERIFY(s.first().last().x() < 60000);
     QVERIFY(s.last().first().x() >= 70000);
 }

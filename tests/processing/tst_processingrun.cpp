@@ -1,6 +1,5 @@
 #include "BmpWriter.h"
 #include "TFinderHost.h"
-#include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TProcessingRun.h"
@@ -15,7 +14,7 @@
 
 namespace {
 
-struct RecordingRunHost : TRunHost, TMessageReporter
+struct RecordingRunHost : TRunHost
 {
     QStringList statuses, errors, events, messages;
     std::function<void(int)> onEvents; // called with the number of the event pass
@@ -30,8 +29,11 @@ struct RecordingRunHost : TRunHost, TMessageReporter
         ++passes;
     }
     void ShowOverlay() override { events << "overlay"; }
-    void report(const TIssue &issue) override { errors << issue.text; }
-    void ReportMessage(const QString &, const QString &text) override { messages << text; }
+    // The engine's own failures (settings, zone file) apart from the run's errors.
+    void report(const TIssue &issue) override
+    {
+        (issue.source == TIssue::Source::Settings ? messages : errors) << issue.text;
+    }
 };
 
 // A small 8-bit image with one spot at (x, y).

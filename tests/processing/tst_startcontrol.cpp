@@ -4,7 +4,6 @@
 #include "KelvarinError.h"
 #include "ResultFiles.h"
 #include "TIssue.h"
-#include "TMessageReporter.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TRunHost.h"
@@ -23,7 +22,7 @@
 
 namespace {
 
-struct RunHost : TRunHost, TMessageReporter
+struct RunHost : TRunHost
 {
     QStringList statuses, errors;
     QList<bool> commands;
@@ -38,14 +37,16 @@ struct RunHost : TRunHost, TMessageReporter
             onEvents();
     }
     void ImageProcessed(const QString &path, int) override { processed << QFileInfo(path).fileName(); }
+    // The engine's own failures (settings, zone file) are errors; only the
+    // start control's issues are kept whole.
     void report(const TIssue &issue) override
     {
         (issue.source == TIssue::Source::Watch ? notices : errors) << issue.text;
-        issues << issue;
+        if (issue.source != TIssue::Source::Settings)
+            issues << issue;
     }
     QStringList notices;
     QList<TIssue> issues;
-    void ReportMessage(const QString &, const QString &text) override { errors << text; }
     void BeginBusy() override { ++busy; }
     void EndBusy() override { --busy; }
 };

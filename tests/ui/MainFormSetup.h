@@ -7,11 +7,12 @@
 
 #include "BmpWriter.h"
 #include "FileListBox.h"
+#include "MainFormControls.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
 #include "SettingsLocation.h"
 #include "TMainForm.h"
-#include "TMessageReporter.h"
+#include "TIssue.h"
 #include "TParameters.h"
 #include "TestSupport.h"
 
@@ -22,10 +23,10 @@
 
 #include <memory>
 
-struct QuietReporter : TMessageReporter
+struct QuietReporter : TIssueSink
 {
     QStringList messages;
-    void ReportMessage(const QString &, const QString &text) override { messages << text; }
+    void report(const TIssue &issue) override { messages << issue.text; }
 };
 
 class MainFormSetup
@@ -132,12 +133,12 @@ public:
 
     void select(const QList<int> &rows)
     {
-        form->FileListBox1->clearSelection();
+        FileListBox1(*form)->clearSelection();
         for (int row : rows)
-            form->FileListBox1->item(row)->setSelected(true);
+            FileListBox1(*form)->item(row)->setSelected(true);
     }
 
-    QRgb overlayPixel(int x, int y) const { return form->CrossImage1->picture().pixel(x, y); }
+    QRgb overlayPixel(int x, int y) const { return CrossImage1(*form)->picture().pixel(x, y); }
 
     QTemporaryDir root;
     QString work;

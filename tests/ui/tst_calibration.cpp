@@ -24,8 +24,8 @@ QByteArray zoneLine(const QList<double> &numbers)
 
 QList<QWidget *> groupCommands(TMainForm &form)
 {
-    return {form.DirectoryListBox1, form.FileListBox1, form.ToolButton10, form.ToolButton9,
-            form.ToolButton2,       form.ToolButton4,  form.ToolButton5};
+    return {DirectoryListBox1(form), FileListBox1(form), ToolButton10(form), ToolButton9(form),
+            ToolButton2(form),       ToolButton4(form),  ToolButton5(form)};
 }
 
 } // namespace
@@ -63,9 +63,9 @@ void TestCalibration::initTestCase()
 
 void TestCalibration::drawZone(TMainForm &form, QPoint press, QPoint release)
 {
-    QTest::mousePress(form.CrossImage1, Qt::LeftButton, {}, press);
-    QTest::mouseMove(form.CrossImage1, release);
-    QTest::mouseRelease(form.CrossImage1, Qt::LeftButton, {}, release);
+    QTest::mousePress(CrossImage1(form), Qt::LeftButton, {}, press);
+    QTest::mouseMove(CrossImage1(form), release);
+    QTest::mouseRelease(CrossImage1(form), Qt::LeftButton, {}, release);
 }
 
 void TestCalibration::modeNeedsImage()
@@ -73,12 +73,12 @@ void TestCalibration::modeNeedsImage()
     MainFormSetup s;
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
-    form->N3->trigger();
-    QVERIFY(!form->CalibrateMode);
-    QVERIFY(!form->ToolButton1->isChecked());
+    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    N3(*form)->trigger();
+    QVERIFY(!form->calibrationMode());
+    QVERIFY(!ToolButton1(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
-    QCOMPARE(form->Finder.zones().size(), 2);
+    QCOMPARE(form->finder().zones().size(), 2);
 }
 
 void TestCalibration::modeOnAndOff_data()
@@ -94,45 +94,45 @@ void TestCalibration::modeOnAndOff()
     MainFormSetup s;
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    form->Finder.LoadImage(s.imagePath(0), true);
+    form->finder().LoadImage(s.imagePath(0), true);
     const QRgb red = qRgb(255, 0, 0);
     QCOMPARE(s.overlayPixel(20, 35), red);
 
     if (byMenu)
-        form->N3->trigger();
+        N3(*form)->trigger();
     else
-        QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
-    QVERIFY(form->CalibrateMode);
-    QVERIFY(form->ToolButton1->isChecked());
-    QVERIFY(form->Finder.zones().isEmpty());
+        QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QVERIFY(form->calibrationMode());
+    QVERIFY(ToolButton1(*form)->isChecked());
+    QVERIFY(form->finder().zones().isEmpty());
     QCOMPARE(qAlpha(s.overlayPixel(20, 35)), 0);
     // Everything locked, the stop button too, but the three calibration buttons.
     for (QWidget *locked : groupCommands(*form))
         QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
-    for (QToolButton *open : {form->ToolButton1, form->ToolButton3, form->ToolButton6})
+    for (QToolButton *open : {ToolButton1(*form), ToolButton3(*form), ToolButton6(*form)})
         QVERIFY2(open->isEnabled(), qPrintable(open->objectName()));
-    QVERIFY(!form->N1->menuAction()->isEnabled());
-    QVERIFY(!form->N6->isEnabled());
-    QVERIFY(!form->File1->menuAction()->isEnabled());
-    QVERIFY(form->DriveComboBox1->isEnabled());
+    QVERIFY(!N1(*form)->menuAction()->isEnabled());
+    QVERIFY(!N6(*form)->isEnabled());
+    QVERIFY(!File1(*form)->menuAction()->isEnabled());
+    QVERIFY(DriveComboBox1(*form)->isEnabled());
 
     // A zone drawn in the mode is dropped when the mode ends: the file's zones are back.
     drawZone(*form, QPoint(80, 80), QPoint(90, 90));
-    QCOMPARE(form->Finder.zones().size(), 1);
+    QCOMPARE(form->finder().zones().size(), 1);
     if (byMenu)
         form->N3Click();
     else
-        QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
-    QVERIFY(!form->CalibrateMode);
-    QVERIFY(!form->ToolButton1->isChecked());
-    QCOMPARE(form->Finder.zones().size(), 2);
-    QCOMPARE(form->Finder.zones().at(1).X0, 115.0);
+        QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QVERIFY(!form->calibrationMode());
+    QVERIFY(!ToolButton1(*form)->isChecked());
+    QCOMPARE(form->finder().zones().size(), 2);
+    QCOMPARE(form->finder().zones().at(1).X0, 115.0);
     QCOMPARE(s.overlayPixel(20, 35), red);
     QCOMPARE(s.overlayPixel(125, 55), qRgb(0, 0, 255));
     QCOMPARE(qAlpha(s.overlayPixel(80, 90)), 0);
     QVERIFY(form->commandsEnabled());
-    QVERIFY(form->ToolButton4->isEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(ToolButton4(*form)->isEnabled());
+    QVERIFY(!ToolButton5(*form)->isEnabled());
     QVERIFY(s.dialogs.calls.isEmpty());
 }
 
@@ -142,13 +142,13 @@ void TestCalibration::refineInsideMode()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     s.select({0});
-    form->Finder.LoadImage(s.imagePath(0), true);
+    form->finder().LoadImage(s.imagePath(0), true);
     form->ToolButton1Click();
     // Two zones about the discs, one in the dark where nothing is found.
     drawZone(*form, QPoint(40, 40), QPoint(55, 55));
     drawZone(*form, QPoint(115, 52), QPoint(130, 67));
     drawZone(*form, QPoint(140, 100), QPoint(150, 110));
-    QCOMPARE(form->Finder.zones().size(), 3);
+    QCOMPARE(form->finder().zones().size(), 3);
 
     const QString target = s.root.path() + QLatin1String("/new.zon");
     TestSupport::writeFile(target, "replaced without asking");
@@ -168,23 +168,23 @@ void TestCalibration::refineInsideMode()
     QCOMPARE(TestSupport::readFile(target), zoneLine({25, 25, 55, 55, 40, 40}) + zoneLine({100, 37, 130, 67, 115, 52})
                                                 + zoneLine({130, 90, 150, 110, -1, -1}));
     QCOMPARE(s.storedSettings().ZonesFileName, target);
-    QCOMPARE(form->Parameters.ZonesFileName, target);
+    QCOMPARE(form->settings().ZonesFileName, target);
     QCOMPARE(form->statusText(0), QStringLiteral(" Калибровка произведена."));
 
     // Read back: origins, no points, the mode over.
-    const QList<TZoneInfo> &zones = form->Finder.zones();
+    const QList<TZoneInfo> &zones = form->finder().zones();
     QCOMPARE(zones.size(), 3);
     QCOMPARE(QPointF(zones.at(0).X0, zones.at(0).Y0), QPointF(40, 40));
     QVERIFY(!zones.at(2).hasOrigin());
     for (const TZoneInfo &zone : zones)
         QVERIFY(zone.points.isEmpty());
     QCOMPARE(s.overlayPixel(50, 40), qRgb(0, 0, 255));
-    QVERIFY(!form->CalibrateMode);
-    QVERIFY(!form->ToolButton1->isChecked());
+    QVERIFY(!form->calibrationMode());
+    QVERIFY(!ToolButton1(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(!ToolButton5(*form)->isEnabled());
     QVERIFY(!form->isRunning());
-    QVERIFY(!form->Finder.StopRequested);
+    QVERIFY(!form->finder().StopRequested);
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
@@ -201,13 +201,13 @@ void TestCalibration::refineInsideModeCancelledOrUnwritable()
     MainFormSetup s;
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    form->Finder.LoadImage(s.imagePath(0), true);
+    form->finder().LoadImage(s.imagePath(0), true);
     form->ToolButton1Click();
     drawZone(*form, QPoint(40, 40), QPoint(55, 55));
     QFile::remove(s.settingsFile());
     s.dialogs.answerFile(cancel ? QString() : s.root.path() + QLatin1String("/missing/new.zon"));
     // No file selected: the zones have no points and would be saved without origin.
-    QTest::mouseClick(form->ToolButton3, Qt::LeftButton);
+    QTest::mouseClick(ToolButton3(*form), Qt::LeftButton);
 
     if (cancel) {
         QVERIFY(s.dialogs.messages().isEmpty());
@@ -218,12 +218,12 @@ void TestCalibration::refineInsideModeCancelledOrUnwritable()
         QCOMPARE(s.dialogs.messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
     }
     // The zone file in force stays; the settings are written all the same.
-    QCOMPARE(form->Parameters.ZonesFileName, s.zones);
+    QCOMPARE(form->settings().ZonesFileName, s.zones);
     QCOMPARE(s.storedSettings().ZonesFileName, s.zones);
     QCOMPARE(form->statusText(0), QStringLiteral(" Калибровка произведена."));
     // Not read back: the zones drawn are still in memory.
-    QCOMPARE(form->Finder.zones().size(), 1);
-    QVERIFY(!form->CalibrateMode);
+    QCOMPARE(form->finder().zones().size(), 1);
+    QVERIFY(!form->calibrationMode());
     QVERIFY(form->commandsEnabled());
 }
 
@@ -234,15 +234,15 @@ void TestCalibration::refineOutsideMode()
     QVERIFY(form);
     s.select({1, 2});
     QFile::remove(s.settingsFile());
-    form->N5->trigger();
+    N5(*form)->trigger();
 
     // In place, without a dialog; the first selected image gives the origins.
     QVERIFY(s.dialogs.calls.isEmpty());
     QCOMPARE(TestSupport::readFile(s.zones),
              zoneLine({20, 20, 60, 60, 41, 40}) + zoneLine({90, 30, 140, 80, 115, 53}));
     QCOMPARE(s.storedSettings().ZonesFileName, s.zones);
-    QCOMPARE(form->Finder.currentImagePath(), s.imagePath(1));
-    QCOMPARE(form->Finder.zones().at(0).X0, 41.0);
+    QCOMPARE(form->finder().currentImagePath(), s.imagePath(1));
+    QCOMPARE(form->finder().zones().at(0).X0, 41.0);
     QCOMPARE(s.overlayPixel(51, 40), qRgb(0, 0, 255));
     QCOMPARE(form->statusText(0), QStringLiteral(" Калибровка произведена."));
     QVERIFY(form->commandsEnabled());
@@ -295,13 +295,13 @@ void TestCalibration::threshold()
     TestSupport::writeFile(s.imagePath(0), MainFormSetup::indexedImage(220, 240));
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    form->Finder.SpotMeanSum = 999;
+    form->finder().SpotMeanSum = 999;
     s.select(selected ? QList<int>{0} : QList<int>{});
     const QByteArray settingsBefore = s.settingsBytes();
     QString statusWhileAsked;
     s.dialogs.onMessage = [&](const ScriptedDialogs::Call &) { statusWhileAsked = form->statusText(0); };
     s.dialogs.answerMessage(DialogService::Button(answer));
-    QTest::mouseClick(form->ToolButton6, Qt::LeftButton);
+    QTest::mouseClick(ToolButton6(*form), Qt::LeftButton);
 
     QCOMPARE(s.dialogs.messages().size(), 1);
     const ScriptedDialogs::Call asked = s.dialogs.messages().at(0);
@@ -311,18 +311,18 @@ void TestCalibration::threshold()
     QCOMPARE(asked.icon, DialogService::Icon::None);
     QCOMPARE(statusWhileAsked, QStringLiteral(" Идет калибровка..."));
     if (answer == DialogService::Ok) {
-        QCOMPARE(form->Parameters.AverageYPorog, double(recommended));
+        QCOMPARE(form->settings().AverageYPorog, double(recommended));
         QCOMPARE(s.storedSettings().AverageYPorog, double(recommended));
         QCOMPARE(form->statusText(0), QStringLiteral(" Калибровка произведена."));
     } else {
-        QCOMPARE(form->Parameters.AverageYPorog, 200.0);
+        QCOMPARE(form->settings().AverageYPorog, 200.0);
         QCOMPARE(s.settingsBytes(), settingsBefore);
         QCOMPARE(form->statusText(0), QStringLiteral(" Калибровка прервана."));
     }
     // The processed image added one point to every zone; the list is not reread.
-    QCOMPARE(form->Finder.zones().at(0).points.size(), selected ? 1 : 0);
+    QCOMPARE(form->finder().zones().at(0).points.size(), selected ? 1 : 0);
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(!ToolButton5(*form)->isEnabled());
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
@@ -332,7 +332,7 @@ void TestCalibration::thresholdWithoutZones()
     TestSupport::writeFile(s.zones, "");
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    QVERIFY(form->Finder.zones().isEmpty());
+    QVERIFY(form->finder().zones().isEmpty());
     s.select({0});
     const QByteArray settingsBefore = s.settingsBytes();
     form->ToolButton6Click();
@@ -342,7 +342,7 @@ void TestCalibration::thresholdWithoutZones()
     QCOMPARE(s.dialogs.messages().at(0).icon, DialogService::Icon::Error);
     QCOMPARE(s.dialogs.messages().at(0).text,
              QStringLiteral("Нет ни одной зоны: рекомендуемый порог яркости не определен."));
-    QCOMPARE(form->Parameters.AverageYPorog, 200.0);
+    QCOMPARE(form->settings().AverageYPorog, 200.0);
     QCOMPARE(s.settingsBytes(), settingsBefore);
     QCOMPARE(form->statusText(0), QStringLiteral(" Идет калибровка..."));
     QVERIFY(form->commandsEnabled());
@@ -356,19 +356,19 @@ void TestCalibration::thresholdEndsCalibrationMode()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     s.select({0});
-    form->Finder.LoadImage(s.imagePath(0), true);
+    form->finder().LoadImage(s.imagePath(0), true);
     form->ToolButton1Click();
     drawZone(*form, QPoint(40, 40), QPoint(50, 50));
     s.dialogs.answerMessage(DialogService::Ok);
     form->ToolButton6Click();
     // One zone drawn, mean 220: trunc(220 x 0.75) = 165.
     QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Рекомендуемый порог яркости:  165")});
-    QVERIFY(!form->CalibrateMode);
-    QVERIFY(!form->ToolButton1->isChecked());
+    QVERIFY(!form->calibrationMode());
+    QVERIFY(!ToolButton1(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
     // The zone drawn stays in memory until the zone file is next read.
-    QCOMPARE(form->Finder.zones().size(), 1);
-    QCOMPARE(form->Finder.zones().at(0).points.size(), 1);
+    QCOMPARE(form->finder().zones().size(), 1);
+    QCOMPARE(form->finder().zones().at(0).points.size(), 1);
 }
 
 QTEST_MAIN(TestCalibration)

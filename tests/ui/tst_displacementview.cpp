@@ -4,6 +4,7 @@
 #include "AlarmIndicator.h"
 #include "IniFile.h"
 #include "MainFormSetup.h"
+#include "PropertysControls.h"
 #include "TDisplacementChartForm.h"
 #include "TMonitoringPage.h"
 #include "TPropertysForm.h"
@@ -97,8 +98,8 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     QVERIFY(charts->shownSeries().value(2, 1, DisplacementComponent::Dy, false, &dy));
     QCOMPARE(dy, -2.0);
     // One more image, as a watch hands it over: the chart follows.
-    form->Finder.ProcessImage(setup.imagePath(2));
-    form->ImageProcessed(setup.imagePath(2), 2);
+    form->finder().ProcessImage(setup.imagePath(2));
+    form->imageProcessed(setup.imagePath(2), 2);
     QTRY_COMPARE(charts->drawnPointCount(), 3);
     QVERIFY(charts->shownSeries().value(2, 2, DisplacementComponent::Dy, false, &dy));
     QCOMPARE(dy, -1.0);
@@ -156,8 +157,8 @@ void TestDisplacementView::settingsPage()
     const QByteArray before = setup.settingsBytes();
     TPropertysForm *dialog = form->propertysForm();
     dialog->fill();
-    TMonitoringPage *page = dialog->MonitoringPage;
-    QCOMPARE(dialog->PageControl1->tabText(3), QStringLiteral("Мониторинг"));
+    TMonitoringPage *page = MonitoringPage(*dialog);
+    QCOMPARE(PageControl1(*dialog)->tabText(3), QStringLiteral("Мониторинг"));
     QCOMPARE(page->zoneCount(), 2);
     QCOMPARE(page->ZoneTable->rowCount(), 2);
     page->ReferenceZonesEdit->setText(references);
@@ -167,7 +168,7 @@ void TestDisplacementView::settingsPage()
     dialog->Button1Click();
     if (!error.isEmpty()) {
         QCOMPARE(setup.dialogs.messageTexts(), QStringList{error});
-        QCOMPARE(dialog->PageControl1->currentWidget(), page);
+        QCOMPARE(PageControl1(*dialog)->currentWidget(), page);
         QCOMPARE(setup.settingsBytes(), before);
         return;
     }

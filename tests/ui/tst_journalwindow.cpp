@@ -24,10 +24,10 @@ void TestJournalWindow::runsAreRecordedAndExported()
     MainFormSetup setup;
     TMainForm *form = setup.openForm();
     QVERIFY(form);
-    QCOMPARE(form->ExportMeasurements->text(), QStringLiteral("Экспорт измерений..."));
-    QVERIFY(form->File1->actions().contains(form->ExportMeasurements));
-    QCOMPARE(form->JournalPanel->text(), QStringLiteral(" Журнал: kelvarin2-journal.sqlite "));
-    QVERIFY(form->JournalPanel->toolTip().contains(setup.work + "/kelvarin2-journal.sqlite"));
+    QCOMPARE(ExportMeasurements(*form)->text(), QStringLiteral("Экспорт измерений..."));
+    QVERIFY(File1(*form)->actions().contains(ExportMeasurements(*form)));
+    QCOMPARE(JournalPanel(*form)->text(), QStringLiteral(" Журнал: kelvarin2-journal.sqlite "));
+    QVERIFY(JournalPanel(*form)->toolTip().contains(setup.work + "/kelvarin2-journal.sqlite"));
 
     setup.select({0, 1, 2});
     form->N4Click();
@@ -55,7 +55,7 @@ void TestJournalWindow::runsAreRecordedAndExported()
     QCOMPARE(lines.size(), 1 + 3 * 2 + 1);
     QVERIFY(lines.at(0).startsWith("base,number,image,"));
     QVERIFY(lines.at(6).startsWith((setup.work + "/work_0001,3,img_2.bmp,").toUtf8()));
-    QCOMPARE(form->StatusPanel0->text(), QStringLiteral(" Измерения прогона 1 выгружены в %1.").arg(file));
+    QCOMPARE(StatusPanel0(*form)->text(), QStringLiteral(" Измерения прогона 1 выгружены в %1.").arg(file));
 }
 
 void TestJournalWindow::exportOfUnknownRunOrWithoutJournal()
@@ -88,14 +88,14 @@ void TestJournalWindow::failingJournalIsShownAndResultsAreWritten()
     setup.writeSettings();
     TMainForm *form = setup.openForm();
     QVERIFY(form);
-    QCOMPARE(form->JournalPanel->text(), QStringLiteral(" Журнал: journal-dir "));
+    QCOMPARE(JournalPanel(*form)->text(), QStringLiteral(" Журнал: journal-dir "));
     setup.select({0, 1});
     form->N4Click();
     QVERIFY(QFile::exists(setup.work + "/work_0001_1.crd"));
-    QCOMPARE(form->JournalPanel->text(), QStringLiteral(" Журнал не записан! "));
-    QVERIFY(form->JournalPanel->toolTip().startsWith("Журнал измерений " + setup.params.JournalFile));
-    QVERIFY2(form->StatusPanel0->text().startsWith(QStringLiteral(" Результаты получены и сохранены. Журнал измерений ")),
-             qPrintable(form->StatusPanel0->text()));
+    QCOMPARE(JournalPanel(*form)->text(), QStringLiteral(" Журнал не записан! "));
+    QVERIFY(JournalPanel(*form)->toolTip().startsWith("Журнал измерений " + setup.params.JournalFile));
+    QVERIFY2(StatusPanel0(*form)->text().startsWith(QStringLiteral(" Результаты получены и сохранены. Журнал измерений ")),
+             qPrintable(StatusPanel0(*form)->text()));
     QVERIFY(setup.dialogs.messageTexts().isEmpty());
 }
 

@@ -11,6 +11,7 @@
 #include "FileListBox.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "MainFormControls.h"
 #include "MainFormSetup.h"
 #include "PictureBox.h"
 #include "ScriptedDialogs.h"
@@ -21,7 +22,6 @@
 #include "TImageForm.h"
 #include "TMainForm.h"
 #include "TStartControl.h"
-#include "TMessageReporter.h"
 #include "TestSupport.h"
 
 #include <QAction>
@@ -147,7 +147,7 @@ private:
     QString runHeadless(const QStringList &images);
     static QByteArray read(const QString &path) { return TestSupport::readFile(path); }
     static QString logText(const QString &base) { return Cp1251::decode(read(base + QLatin1String("_time.log"))); }
-    static QRgb overlayPixel(TMainForm &form, int x, int y) { return form.CrossImage1->picture().pixel(x, y); }
+    static QRgb overlayPixel(TMainForm &form, int x, int y) { return CrossImage1(form)->picture().pixel(x, y); }
 
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_root;
@@ -222,9 +222,9 @@ std::unique_ptr<TMainForm> TestMainForm::openForm()
 
 void TestMainForm::select(TMainForm &form, const QList<int> &rows)
 {
-    form.FileListBox1->clearSelection();
+    FileListBox1(form)->clearSelection();
     for (int row : rows)
-        form.FileListBox1->item(row)->setSelected(true);
+        FileListBox1(form)->item(row)->setSelected(true);
 }
 
 QString TestMainForm::resultsBase(int n) const
@@ -261,29 +261,29 @@ void TestMainForm::startUp()
     QVERIFY(!form->windowIcon().isNull());
 
     // The browser is in the working directory, which is also the current one.
-    QCOMPARE(form->DirectoryListBox1->directory(), m_work);
+    QCOMPARE(DirectoryListBox1(*form)->directory(), m_work);
     QCOMPARE(QDir::currentPath(), m_work);
     QStringList names;
-    for (int i = 0; i < form->FileListBox1->count(); ++i)
-        names << form->FileListBox1->item(i)->text();
+    for (int i = 0; i < FileListBox1(*form)->count(); ++i)
+        names << FileListBox1(*form)->item(i)->text();
     QCOMPARE(names, ImageNames);
-    QCOMPARE(form->FileListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
-    QCOMPARE(form->Finder.zones().size(), 2);
+    QCOMPARE(FileListBox1(*form)->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(form->finder().zones().size(), 2);
 
     // Menus and their items, with their captions.
-    QCOMPARE(form->File1->title(), QStringLiteral("&Файл"));
-    QCOMPARE(form->N26->text(), QStringLiteral("Сохранить координаты"));
-    QCOMPARE(form->N5->text(), QStringLiteral("Уточнить и сохранить зоны"));
-    QCOMPARE(form->Exit1->text(), QStringLiteral("&Выход"));
-    QCOMPARE(form->N6->text(), QStringLiteral("Настройка"));
-    QCOMPARE(form->N1->title(), QStringLiteral("Действия"));
-    QCOMPARE(form->N4->text(), QStringLiteral("Найти координаты"));
-    QCOMPARE(form->N3->text(), QStringLiteral("Калибровать"));
-    QCOMPARE(form->N2->title(), QStringLiteral("Помощь"));
-    QCOMPARE(form->N20->text(), QStringLiteral("Справка"));
-    QCOMPARE(form->N21->text(), QStringLiteral("О программе"));
+    QCOMPARE(File1(*form)->title(), QStringLiteral("&Файл"));
+    QCOMPARE(N26(*form)->text(), QStringLiteral("Сохранить координаты"));
+    QCOMPARE(N5(*form)->text(), QStringLiteral("Уточнить и сохранить зоны"));
+    QCOMPARE(Exit1(*form)->text(), QStringLiteral("&Выход"));
+    QCOMPARE(N6(*form)->text(), QStringLiteral("Настройка"));
+    QCOMPARE(N1(*form)->title(), QStringLiteral("Действия"));
+    QCOMPARE(N4(*form)->text(), QStringLiteral("Найти координаты"));
+    QCOMPARE(N3(*form)->text(), QStringLiteral("Калибровать"));
+    QCOMPARE(N2(*form)->title(), QStringLiteral("Помощь"));
+    QCOMPARE(N20(*form)->text(), QStringLiteral("Справка"));
+    QCOMPARE(N21(*form)->text(), QStringLiteral("О программе"));
     QStringList zoomItems;
-    for (QAction *item : form->ScalePopupMenu1->actions()) {
+    for (QAction *item : ScalePopupMenu1(*form)->actions()) {
         zoomItems << item->text();
         QCOMPARE(item->isChecked(), item->text() == QLatin1String("100%"));
     }
@@ -291,33 +291,33 @@ void TestMainForm::startUp()
 
     // Tool buttons with their hints, pictures and states; only "stop" is off.
     const QList<std::pair<QToolButton *, QString>> hints = {
-        {form->ToolButton10, QStringLiteral("Выход")},
-        {form->ToolButton9, QStringLiteral("Сохранить координаты")},
-        {form->ToolButton2, QStringLiteral("Ручное определение координат точек")},
-        {form->ToolButton4, QStringLiteral("Определить координаты индикаторной точки")},
-        {form->ToolButton5, QStringLiteral("Остановить")},
-        {form->ToolButton1, QStringLiteral("Калибровать")},
-        {form->ToolButton3, QStringLiteral("Уточнить и сохранить зоны")},
-        {form->ToolButton6, QStringLiteral("Калибровать порог яркости")}};
+        {ToolButton10(*form), QStringLiteral("Выход")},
+        {ToolButton9(*form), QStringLiteral("Сохранить координаты")},
+        {ToolButton2(*form), QStringLiteral("Ручное определение координат точек")},
+        {ToolButton4(*form), QStringLiteral("Определить координаты индикаторной точки")},
+        {ToolButton5(*form), QStringLiteral("Остановить")},
+        {ToolButton1(*form), QStringLiteral("Калибровать")},
+        {ToolButton3(*form), QStringLiteral("Уточнить и сохранить зоны")},
+        {ToolButton6(*form), QStringLiteral("Калибровать порог яркости")}};
     for (const auto &[button, hint] : hints) {
         QCOMPARE(button->toolTip(), hint);
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->iconSize(), QSize(22, 22));
-        QCOMPARE(button->isEnabled(), button != form->ToolButton5);
+        QCOMPARE(button->isEnabled(), button != ToolButton5(*form));
     }
 
     // The splash covers the image area; the browser waits for it to end.
-    QVERIFY(form->PreviewImage->isVisible());
-    QVERIFY(!form->PreviewImage->picture().isNull());
-    QCOMPARE(form->PreviewImage->geometry(), form->ScrollBox3->rect());
-    QCOMPARE(form->Panel3->width(), 0);
-    QVERIFY(form->PreviewImageTimer->isActive());
-    QCOMPARE(form->PreviewImageTimer->interval(), 5000);
-    QVERIFY(!form->StartControl->timerActive());
-    QCOMPARE(form->StartControl->startStyle(), 3);
+    QVERIFY(PreviewImage(*form)->isVisible());
+    QVERIFY(!PreviewImage(*form)->picture().isNull());
+    QCOMPARE(PreviewImage(*form)->geometry(), ScrollBox3(*form)->rect());
+    QCOMPARE(Panel3(*form)->width(), 0);
+    QVERIFY(PreviewImageTimer(*form)->isActive());
+    QCOMPARE(PreviewImageTimer(*form)->interval(), 5000);
+    QVERIFY(!form->startControl().timerActive());
+    QCOMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QString());
-    QCOMPARE(form->ZoomPercent, 100);
-    QVERIFY(form->StatusPanel0->font().bold());
+    QCOMPARE(form->zoomPercent(), 100);
+    QVERIFY(StatusPanel0(*form)->font().bold());
 }
 
 void TestMainForm::startUpMessages_data()
@@ -349,21 +349,21 @@ void TestMainForm::startUpMessages()
     QCOMPARE(m_dialogs->messages().at(0).text, text);
     QCOMPARE(m_dialogs->messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
     // A working directory that cannot be entered leaves the browser where the program started.
-    QCOMPARE(form->DirectoryListBox1->directory(), missingWorkDir ? m_root->path() : m_work);
-    QCOMPARE(form->Parameters.WorkDir, settings.workDir.isNull() ? m_work : settings.workDir);
+    QCOMPARE(DirectoryListBox1(*form)->directory(), missingWorkDir ? m_root->path() : m_work);
+    QCOMPARE(form->settings().WorkDir, settings.workDir.isNull() ? m_work : settings.workDir);
 }
 
 void TestMainForm::splashEndsOnClick()
 {
     auto form = openForm();
     QVERIFY(form);
-    QTest::mouseClick(form->PreviewImage, Qt::LeftButton);
-    QVERIFY(!form->PreviewImage->isVisible());
-    QVERIFY(!form->PreviewImageTimer->isActive());
-    QCOMPARE(form->Panel3->width(), 280);
+    QTest::mouseClick(PreviewImage(*form), Qt::LeftButton);
+    QVERIFY(!PreviewImage(*form)->isVisible());
+    QVERIFY(!PreviewImageTimer(*form)->isActive());
+    QCOMPARE(Panel3(*form)->width(), 280);
     // The drive box sits at the browser's top right corner.
-    const QRect drive = form->DriveComboBox1->geometry();
-    QCOMPARE(drive.right(), form->Panel3->width() - 1);
+    const QRect drive = DriveComboBox1(*form)->geometry();
+    QCOMPARE(drive.right(), Panel3(*form)->width() - 1);
     QCOMPARE(drive.top(), 0);
 }
 
@@ -384,18 +384,18 @@ void TestMainForm::runMatchesHeadlessTool()
     // Three of five, selected out of order: they are processed in name order.
     select(*form, {3, 0, 2});
     if (trigger == QLatin1String("menu"))
-        form->N4->trigger();
+        N4(*form)->trigger();
     else if (trigger == QLatin1String("button"))
-        QTest::mouseClick(form->ToolButton4, Qt::LeftButton);
+        QTest::mouseClick(ToolButton4(*form), Qt::LeftButton);
     else
-        QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+        QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
 
     QCOMPARE(m_dialogs->calls.size(), 0);
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
-    QVERIFY(form->CrossImage1->isVisible());
-    QCOMPARE(form->Finder.currentImagePath(), imagePath(3));
+    QVERIFY(!ToolButton5(*form)->isEnabled());
+    QVERIFY(CrossImage1(*form)->isVisible());
+    QCOMPARE(form->finder().currentImagePath(), imagePath(3));
 
     const QString cli = runHeadless({imagePath(0), imagePath(2), imagePath(3)});
     QVERIFY(!cli.isEmpty());
@@ -412,7 +412,7 @@ void TestMainForm::runMatchesHeadlessTool()
     const QString log = logText(base);
     QVERIFY2(log.contains(QStringLiteral("Количество файлов: 3\r\n")), qPrintable(log));
     QVERIFY(log.startsWith(QStringLiteral("Дата начала обработки: ")));
-    QVERIFY(form->RunTimes.RunEnd >= form->RunTimes.RunStart);
+    QVERIFY(form->runTimes().RunEnd >= form->runTimes().RunStart);
     QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
 }
 
@@ -440,28 +440,28 @@ void TestMainForm::runShowsEveryImage()
     QVERIFY(form);
     form->PreviewImageTimerTimer();
     form->resize(900, 700);
-    for (QAction *item : form->ScalePopupMenu1->actions()) {
+    for (QAction *item : ScalePopupMenu1(*form)->actions()) {
         if (item->data().toInt() == zoom)
-            form->N501Click(item);
+            item->trigger();
     }
-    QCOMPARE(form->ZoomPercent, zoom);
+    QCOMPARE(form->zoomPercent(), zoom);
     select(*form, {0, 1, 2, 3, 4});
     int shown = 0;
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int index) {
         QCOMPARE(path, imagePath(index));
         const QImage expected = sceneImage(index);
-        const QImage &picture = form->Image1->picture();
+        const QImage &picture = Image1(*form)->picture();
         QVERIFY(!picture.isNull());
         const QSize view(ImageWidth * zoom / 100, ImageHeight * zoom / 100);
-        QCOMPARE(form->Image1->size(), view);
+        QCOMPARE(Image1(*form)->size(), view);
         if (index == 0 && scrolled) {
             // The first image sizes the view; the rest are seen through the scrolled viewport.
-            form->ScrollBox3->horizontalScrollBar()->setValue(form->ScrollBox3->horizontalScrollBar()->maximum());
-            form->ScrollBox3->verticalScrollBar()->setValue(form->ScrollBox3->verticalScrollBar()->maximum());
-            QVERIFY(form->ScrollBox3->horizontalScrollBar()->maximum() > 0);
+            ScrollBox3(*form)->horizontalScrollBar()->setValue(ScrollBox3(*form)->horizontalScrollBar()->maximum());
+            ScrollBox3(*form)->verticalScrollBar()->setValue(ScrollBox3(*form)->verticalScrollBar()->maximum());
+            QVERIFY(ScrollBox3(*form)->horizontalScrollBar()->maximum() > 0);
         }
         // What the view shows of the picture (all of it unless scrolled).
-        const QRect visible = form->Image1->visibleRegion().boundingRect();
+        const QRect visible = Image1(*form)->visibleRegion().boundingRect();
         QVERIFY(!visible.isEmpty());
         auto first = [](int v, int viewSide, int pictureSide) { return v * pictureSide / viewSide; };
         auto last = [](int v, int viewSide, int pictureSide) { return ((v + 1) * pictureSide - 1) / viewSide; };
@@ -487,11 +487,11 @@ void TestMainForm::runShowsEveryImage()
     form->N4Click();
     QCOMPARE(shown, 5);
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
-    QCOMPARE(form->Finder.currentImagePath(), imagePath(4));
-    QCOMPARE(form->Finder.width(), ImageWidth);
-    QCOMPARE(form->Image1->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(form->finder().currentImagePath(), imagePath(4));
+    QCOMPARE(form->finder().width(), ImageWidth);
+    QCOMPARE(Image1(*form)->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
     QCOMPARE(form->loadedPicture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
-    QCOMPARE(form->Finder.image().width(), ImageWidth);
+    QCOMPARE(form->finder().image().width(), ImageWidth);
     QCOMPARE(overlayPixel(*form, 44, 48), qRgb(255, 0, 0));
 
     const QString cli = runHeadless({imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)});
@@ -514,33 +514,33 @@ void TestMainForm::commandsLockedDuringRun()
         QCOMPARE(form->statusText(0), QStringLiteral(" Подождите... Идет счет..."));
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        for (QWidget *locked : {static_cast<QWidget *>(form->DirectoryListBox1),
-                                static_cast<QWidget *>(form->FileListBox1), static_cast<QWidget *>(form->ToolButton10),
-                                static_cast<QWidget *>(form->ToolButton9), static_cast<QWidget *>(form->ToolButton2),
-                                static_cast<QWidget *>(form->ToolButton4), static_cast<QWidget *>(form->ToolButton1),
-                                static_cast<QWidget *>(form->ToolButton3), static_cast<QWidget *>(form->ToolButton6)})
+        for (QWidget *locked : {static_cast<QWidget *>(DirectoryListBox1(*form)),
+                                static_cast<QWidget *>(FileListBox1(*form)), static_cast<QWidget *>(ToolButton10(*form)),
+                                static_cast<QWidget *>(ToolButton9(*form)), static_cast<QWidget *>(ToolButton2(*form)),
+                                static_cast<QWidget *>(ToolButton4(*form)), static_cast<QWidget *>(ToolButton1(*form)),
+                                static_cast<QWidget *>(ToolButton3(*form)), static_cast<QWidget *>(ToolButton6(*form))})
             QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
-        QVERIFY(form->ToolButton5->isEnabled());
-        QVERIFY(!form->N1->menuAction()->isEnabled());
-        QVERIFY(!form->N2->menuAction()->isEnabled());
-        QVERIFY(!form->N6->isEnabled());
-        QVERIFY(!form->File1->menuAction()->isEnabled());
+        QVERIFY(ToolButton5(*form)->isEnabled());
+        QVERIFY(!N1(*form)->menuAction()->isEnabled());
+        QVERIFY(!N2(*form)->menuAction()->isEnabled());
+        QVERIFY(!N6(*form)->isEnabled());
+        QVERIFY(!File1(*form)->menuAction()->isEnabled());
         // Outside the group: the drive box and the zoom menu.
-        QVERIFY(form->DriveComboBox1->isEnabled());
-        QVERIFY(form->ScalePopupMenu1->actions().at(0)->isEnabled());
+        QVERIFY(DriveComboBox1(*form)->isEnabled());
+        QVERIFY(ScalePopupMenu1(*form)->actions().at(0)->isEnabled());
         // With visualisation on, the overlay is back once an image is done.
-        QVERIFY(form->CrossImage1->isVisible());
+        QVERIFY(CrossImage1(*form)->isVisible());
     });
     form->N4Click();
     QCOMPARE(checked, 2);
     QVERIFY(!QGuiApplication::overrideCursor());
-    for (QWidget *unlocked : {static_cast<QWidget *>(form->DirectoryListBox1), static_cast<QWidget *>(form->FileListBox1),
-                              static_cast<QWidget *>(form->ToolButton4), static_cast<QWidget *>(form->ToolButton9)})
+    for (QWidget *unlocked : {static_cast<QWidget *>(DirectoryListBox1(*form)), static_cast<QWidget *>(FileListBox1(*form)),
+                              static_cast<QWidget *>(ToolButton4(*form)), static_cast<QWidget *>(ToolButton9(*form))})
         QVERIFY(unlocked->isEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
-    QVERIFY(form->N1->menuAction()->isEnabled());
-    QVERIFY(form->File1->menuAction()->isEnabled());
-    QVERIFY(form->N6->isEnabled());
+    QVERIFY(!ToolButton5(*form)->isEnabled());
+    QVERIFY(N1(*form)->menuAction()->isEnabled());
+    QVERIFY(File1(*form)->menuAction()->isEnabled());
+    QVERIFY(N6(*form)->isEnabled());
 }
 
 void TestMainForm::allFilesWithScheduledStyle()
@@ -588,7 +588,7 @@ void TestMainForm::stop()
                 if (escape)
                     QTest::keyClick(form.get(), Qt::Key_Escape);
                 else
-                    QTest::mouseClick(form->ToolButton5, Qt::LeftButton);
+                    QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
             });
         });
     });
@@ -596,12 +596,12 @@ void TestMainForm::stop()
     form->N4Click();
     QCOMPARE(processed.size(), 3);
     QCOMPARE(form->statusText(0), status);
-    QVERIFY(!form->Finder.StopRequested);
+    QVERIFY(!form->finder().StopRequested);
     QVERIFY(form->commandsEnabled());
     // The view shows the last image processed, with its zones.
-    QCOMPARE(form->Finder.currentImagePath(), imagePath(2));
+    QCOMPARE(form->finder().currentImagePath(), imagePath(2));
     QVERIFY(!form->loadedPicture().isNull());
-    QCOMPARE(form->Finder.zones().at(0).points.size(), 3);
+    QCOMPARE(form->finder().zones().at(0).points.size(), 3);
     QCOMPARE(QFile::exists(resultsBase(1) + QLatin1String("_1.crd")), autoSave);
     if (autoSave)
         QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 3);
@@ -612,10 +612,10 @@ void TestMainForm::escWhileIdleDoesNotStopNextRun()
     auto form = openForm();
     QVERIFY(form);
     QTest::keyClick(form.get(), Qt::Key_Escape);
-    QVERIFY(form->Finder.StopRequested);
+    QVERIFY(form->finder().StopRequested);
     select(*form, {0, 1, 2});
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(form->FileListBox1, Qt::Key_Enter);
+    QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
     QCOMPARE(processed.size(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
 }
@@ -628,18 +628,18 @@ void TestMainForm::enterDuringRunIgnored()
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int index) {
         if (index == 0) {
             QTest::keyClick(form.get(), Qt::Key_Return);
-            QTest::keyClick(form->FileListBox1, Qt::Key_Enter);
+            QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
         }
     });
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
     // One run of three images, one result set.
     QCOMPARE(processed.size(), 3);
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 3);
     QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
     // Once the commands are free again, Enter runs again.
     disconnect(form.get(), &TMainForm::imageProcessed, this, nullptr);
-    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 6);
     QVERIFY(QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
 }
@@ -675,7 +675,7 @@ void TestMainForm::damagedImageEndsRun()
 
     auto form = openForm();
     QVERIFY(form);
-    QCOMPARE(form->FileListBox1->item(2)->text(), QStringLiteral("img_b2.bmp"));
+    QCOMPARE(FileListBox1(*form)->item(2)->text(), QStringLiteral("img_b2.bmp"));
     select(*form, {0, 2, 3});
     bool savedBeforeMessage = false;
     m_dialogs->onMessage = [&](const ScriptedDialogs::Call &) {
@@ -706,7 +706,7 @@ void TestMainForm::unreadableZoneFileNoRun()
     QFile::remove(m_zones);
     select(*form, {0});
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(form->FileListBox1, Qt::Key_Return);
+    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 0);
     QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла координат зон!")});
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Ошибка!"));
@@ -730,7 +730,7 @@ void TestMainForm::stepByStep()
     QImage firstMask;
     m_dialogs->onMessage = [&](const ScriptedDialogs::Call &call) {
         if (firstMask.isNull() && call.caption == QStringLiteral("Сообщение"))
-            firstMask = form->Image1->picture().copy();
+            firstMask = Image1(*form)->picture().copy();
     };
     form->N4Click();
 
@@ -778,7 +778,7 @@ void TestMainForm::saveCoordinates()
     const QString dir = m_root->path() + QLatin1String("/run.2024");
     QDir().mkpath(dir);
     m_dialogs->answerFile(dir + QLatin1String("/res.v2.crd"));
-    QTest::mouseClick(form->ToolButton9, Qt::LeftButton);
+    QTest::mouseClick(ToolButton9(*form), Qt::LeftButton);
     QCOMPARE(m_dialogs->calls.size(), 1);
     const ScriptedDialogs::Call call = m_dialogs->calls.at(0);
     QCOMPARE(call.kind, QStringLiteral("save"));
@@ -798,7 +798,7 @@ void TestMainForm::saveCoordinates()
 
     // The save reloaded the zones: a second one writes empty series.
     m_dialogs->answerFile(dir + QLatin1String("/again.crd"));
-    form->N26->trigger();
+    N26(*form)->trigger();
     QCOMPARE(read(dir + QLatin1String("/again_1.crd")), QByteArray());
     QCOMPARE(read(dir + QLatin1String("/again_2.crd")), QByteArray());
     QVERIFY(logText(dir + QLatin1String("/again")).contains(QStringLiteral("Количество файлов: 0\r\n")));
@@ -838,19 +838,19 @@ void TestMainForm::doubleClickShowsImageWithZones()
     QVERIFY(form);
     form->PreviewImageTimerTimer();
     // The focused file is not selected: nothing happens.
-    form->FileListBox1->setCurrentItem(form->FileListBox1->item(1), QItemSelectionModel::NoUpdate);
-    form->FileListBox1->clearSelection();
+    FileListBox1(*form)->setCurrentItem(FileListBox1(*form)->item(1), QItemSelectionModel::NoUpdate);
+    FileListBox1(*form)->clearSelection();
     form->FileListBox1DblClick();
-    QVERIFY(form->Finder.currentImagePath().isEmpty());
+    QVERIFY(form->finder().currentImagePath().isEmpty());
 
-    const QRect itemRect = form->FileListBox1->visualItemRect(form->FileListBox1->item(1));
-    QTest::mousePress(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
-    QTest::mouseDClick(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
-    QTest::mouseRelease(form->FileListBox1->viewport(), Qt::LeftButton, {}, itemRect.center());
-    QCOMPARE(form->Finder.currentImagePath(), imagePath(1));
-    QCOMPARE(form->Image1->picture(), sceneImage(1));
-    QCOMPARE(form->Image1->size(), QSize(ImageWidth, ImageHeight));
-    QCOMPARE(form->CrossImage1->geometry(), form->Image1->geometry());
+    const QRect itemRect = FileListBox1(*form)->visualItemRect(FileListBox1(*form)->item(1));
+    QTest::mousePress(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseDClick(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseRelease(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QCOMPARE(form->finder().currentImagePath(), imagePath(1));
+    QCOMPARE(Image1(*form)->picture(), sceneImage(1));
+    QCOMPARE(Image1(*form)->size(), QSize(ImageWidth, ImageHeight));
+    QCOMPARE(CrossImage1(*form)->geometry(), Image1(*form)->geometry());
     // Zones red, the origin of zone 2 a blue cross, transparent elsewhere.
     QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
     QCOMPARE(overlayPixel(*form, 140, 50), qRgb(255, 0, 0));
@@ -878,19 +878,19 @@ void TestMainForm::zoomSizesView()
     QFETCH(QSize, view);
     auto form = openForm();
     QVERIFY(form);
-    form->Finder.LoadImage(imagePath(0), true);
+    form->finder().LoadImage(imagePath(0), true);
     QAction *item = nullptr;
-    for (QAction *zoom : form->ScalePopupMenu1->actions()) {
+    for (QAction *zoom : ScalePopupMenu1(*form)->actions()) {
         if (zoom->data().toInt() == percent)
             item = zoom;
     }
     QVERIFY(item);
     item->trigger();
-    QCOMPARE(form->ZoomPercent, percent);
-    QCOMPARE(form->Image1->size(), view);
-    QCOMPARE(form->CrossImage1->size(), view);
-    QCOMPARE(form->ScrollBox3->widget()->size(), view);
-    for (QAction *zoom : form->ScalePopupMenu1->actions())
+    QCOMPARE(form->zoomPercent(), percent);
+    QCOMPARE(Image1(*form)->size(), view);
+    QCOMPARE(CrossImage1(*form)->size(), view);
+    QCOMPARE(ScrollBox3(*form)->widget()->size(), view);
+    for (QAction *zoom : ScalePopupMenu1(*form)->actions())
         QCOMPARE(zoom->isChecked(), zoom == item);
     // Lines twice as wide below 100 %, so that they survive the shrinking.
     const QRgb red = qRgb(255, 0, 0);
@@ -898,8 +898,8 @@ void TestMainForm::zoomSizesView()
     const int beside = int(overlayPixel(*form, 19, 35) == red) + int(overlayPixel(*form, 21, 35) == red);
     QCOMPARE(beside, percent < 100 ? 1 : 0);
     // A newly loaded image keeps the zoom.
-    form->Finder.LoadImage(imagePath(1), true);
-    QCOMPARE(form->Image1->size(), view);
+    form->finder().LoadImage(imagePath(1), true);
+    QCOMPARE(Image1(*form)->size(), view);
 }
 
 void TestMainForm::zoomRemovesFoundCrosses()
@@ -911,12 +911,12 @@ void TestMainForm::zoomRemovesFoundCrosses()
     // The found point of zone 1 is at (40, 40): its cross reaches (30, 40).
     QCOMPARE(overlayPixel(*form, 30, 40), qRgb(255, 0, 0));
     // The zoom menu is the context menu of the image.
-    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), form->CrossImage1->mapToGlobal(QPoint(30, 40)));
-    QApplication::sendEvent(form->CrossImage1, &click);
-    QVERIFY(form->ScalePopupMenu1->isVisible());
-    QCOMPARE(form->ScalePopupMenu1->pos(), click.globalPos());
-    form->ScalePopupMenu1->actions().at(3)->trigger();
-    form->ScalePopupMenu1->close();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), CrossImage1(*form)->mapToGlobal(QPoint(30, 40)));
+    QApplication::sendEvent(CrossImage1(*form), &click);
+    QVERIFY(ScalePopupMenu1(*form)->isVisible());
+    QCOMPARE(ScalePopupMenu1(*form)->pos(), click.globalPos());
+    ScalePopupMenu1(*form)->actions().at(3)->trigger();
+    ScalePopupMenu1(*form)->close();
     QCOMPARE(qAlpha(overlayPixel(*form, 30, 40)), 0);
     QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
     QCOMPARE(overlayPixel(*form, 120, 55), qRgb(0, 0, 255));
@@ -931,48 +931,48 @@ void TestMainForm::mouseReadOuts()
     form->Image1MouseDown(QPoint(5, 5), Qt::LeftButton, Qt::ShiftModifier);
     QVERIFY(m_dialogs->calls.isEmpty());
 
-    form->Finder.LoadImage(imagePath(0), true);
-    form->ScalePopupMenu1->actions().at(3)->trigger();
-    moveMouse(form->CrossImage1, QPoint(101, 57));
+    form->finder().LoadImage(imagePath(0), true);
+    ScalePopupMenu1(*form)->actions().at(3)->trigger();
+    moveMouse(CrossImage1(*form), QPoint(101, 57));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
     // Under a fractional scale factor the mouse lies between device pixels:
     // still the pixel it is on, not the next one.
-    moveMouse(form->CrossImage1, QPointF(101.5, 57.75));
+    moveMouse(CrossImage1(*form), QPointF(101.5, 57.75));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
-    QCOMPARE(form->StatusPanel1->alignment() & Qt::AlignRight, Qt::AlignRight);
+    QCOMPARE(StatusPanel1(*form)->alignment() & Qt::AlignRight, Qt::AlignRight);
     // Shift-click: the brightness of the pixel whose position is shown.
-    QTest::mouseClick(form->CrossImage1, Qt::LeftButton, Qt::ShiftModifier, QPoint(101, 57));
-    QTest::mouseClick(form->CrossImage1, Qt::RightButton, Qt::ShiftModifier, QPoint(81, 81));
+    QTest::mouseClick(CrossImage1(*form), Qt::LeftButton, Qt::ShiftModifier, QPoint(101, 57));
+    QTest::mouseClick(CrossImage1(*form), Qt::RightButton, Qt::ShiftModifier, QPoint(81, 81));
     QCOMPARE(m_dialogs->messageTexts(), (QStringList{QStringLiteral("20"), QStringLiteral("250")}));
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
     // Without Shift, and outside the zone-drawing mode, a click does nothing.
-    QTest::mouseClick(form->CrossImage1, Qt::LeftButton, {}, QPoint(81, 81));
+    QTest::mouseClick(CrossImage1(*form), Qt::LeftButton, {}, QPoint(81, 81));
     QCOMPARE(m_dialogs->calls.size(), 2);
-    QCOMPARE(form->Finder.zones().size(), 2);
+    QCOMPARE(form->finder().zones().size(), 2);
 }
 
 void TestMainForm::zoneDrawnInCalibrateMode()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->Finder.LoadImage(imagePath(0), true);
-    form->CalibrateMode = true;
+    form->finder().LoadImage(imagePath(0), true);
+    form->setCalibrationModeForTest(true);
     // A band symmetric about the press point, drawn while the mouse moves.
-    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(100, 100));
     QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
-    QTest::mouseMove(form->CrossImage1, QPoint(110, 106));
+    QTest::mouseMove(CrossImage1(*form), QPoint(110, 106));
     QTRY_COMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0));
-    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(110, 106));
-    QCOMPARE(form->Finder.zones().size(), 3);
-    const TZoneInfo &zone = form->Finder.zones().at(2);
+    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(110, 106));
+    QCOMPARE(form->finder().zones().size(), 3);
+    const TZoneInfo &zone = form->finder().zones().at(2);
     QCOMPARE(QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2)), QRect(QPoint(90, 94), QPoint(110, 106)));
     QVERIFY(!zone.hasOrigin());
     // Two pixels wide is no zone, and its band does not stay drawn.
-    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(50, 50));
-    QTest::mouseMove(form->CrossImage1, QPoint(51, 60));
+    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(CrossImage1(*form), QPoint(51, 60));
     QTRY_COMPARE(overlayPixel(*form, 49, 45), qRgb(255, 0, 0));
-    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(51, 60));
-    QCOMPARE(form->Finder.zones().size(), 3);
+    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(51, 60));
+    QCOMPARE(form->finder().zones().size(), 3);
     QCOMPARE(qAlpha(overlayPixel(*form, 49, 45)), 0);
     QCOMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0)); // the zone drawn before stays
 }
@@ -983,14 +983,14 @@ void TestMainForm::calibrateModeLeftClearsRequest()
     auto form = openForm();
     QVERIFY(form);
     form->PreviewImageTimerTimer();
-    form->Finder.LoadImage(imagePath(0), true);
-    QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
-    QVERIFY(form->CalibrateMode);
-    QTest::mousePress(form->CrossImage1, Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseRelease(form->CrossImage1, Qt::LeftButton, {}, QPoint(110, 110));
+    form->finder().LoadImage(imagePath(0), true);
+    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QVERIFY(form->calibrationMode());
+    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(110, 110));
     QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
-    QTest::mouseClick(form->ToolButton1, Qt::LeftButton);
-    QVERIFY(!form->CalibrateMode);
+    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QVERIFY(!form->calibrationMode());
     QCOMPARE(form->statusText(0), QString());
 }
 
@@ -1006,15 +1006,15 @@ void TestMainForm::longStatusElided()
                                         "первое необработанное /srv/station/buffer/cam_0005.bmp");
     form->setStatusText(text);
     QCOMPARE(form->statusText(0), text);
-    QCOMPARE(form->StatusPanel0->toolTip(), text.trimmed());
-    const QString shown = form->StatusPanel0->shownText();
+    QCOMPARE(StatusPanel0(*form)->toolTip(), text.trimmed());
+    const QString shown = StatusPanel0(*form)->shownText();
     QVERIFY(shown.size() < text.size());
     QVERIFY(shown.contains(QChar(0x2026)));
     QVERIFY(shown.startsWith(QStringLiteral(" Не удалось")));
     QVERIFY(shown.endsWith(QStringLiteral(".bmp")));
     // A short text shows whole.
     form->setStatusText(QStringLiteral(" Ожидание"));
-    QCOMPARE(form->StatusPanel0->shownText(), QStringLiteral(" Ожидание"));
+    QCOMPARE(StatusPanel0(*form)->shownText(), QStringLiteral(" Ожидание"));
 }
 
 // After a zoom change the position read-out follows the new scale at once.
@@ -1023,13 +1023,13 @@ void TestMainForm::readOutFollowsZoom()
     auto form = openForm();
     QVERIFY(form);
     form->PreviewImageTimerTimer();
-    form->Finder.LoadImage(imagePath(0), true);
+    form->finder().LoadImage(imagePath(0), true);
     QCoreApplication::processEvents();
-    QCursor::setPos(form->CrossImage1->mapToGlobal(QPoint(40, 30)));
-    moveMouse(form->CrossImage1, QPoint(40, 30));
+    QCursor::setPos(CrossImage1(*form)->mapToGlobal(QPoint(40, 30)));
+    moveMouse(CrossImage1(*form), QPoint(40, 30));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 40;  Y= 30 "));
-    form->ScalePopupMenu1->actions().at(3)->trigger(); // 200 %
-    if (form->CrossImage1->mapFromGlobal(QCursor::pos()) != QPoint(40, 30))
+    ScalePopupMenu1(*form)->actions().at(3)->trigger(); // 200 %
+    if (CrossImage1(*form)->mapFromGlobal(QCursor::pos()) != QPoint(40, 30))
         QSKIP("this platform does not move the mouse pointer");
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 20;  Y= 15 "));
 }
@@ -1041,9 +1041,9 @@ void TestMainForm::statusPanelKeepsWidth()
     for (int width : {420, 857, 1300}) {
         form->resize(width, 500);
         QTRY_COMPARE(form->width(), width);
-        QTRY_COMPARE(form->StatusPanel1->width(), 200);
+        QTRY_COMPARE(StatusPanel1(*form)->width(), 200);
         // The journal's panel beside them keeps its text's width.
-        QVERIFY(form->StatusPanel0->width() > width - 200 - form->JournalPanel->width() - 60);
+        QVERIFY(StatusPanel0(*form)->width() > width - 200 - JournalPanel(*form)->width() - 60);
     }
 }
 
@@ -1051,7 +1051,7 @@ void TestMainForm::helpAndAboutBox()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->N20->trigger();
+    N20(*form)->trigger();
     auto *help = form->findChild<THelpWindow *>();
     QVERIFY(help);
     QVERIFY(help->isVisible());
@@ -1074,7 +1074,7 @@ void TestMainForm::helpAndAboutBox()
             box->OKButton->click();
         }
     });
-    form->N21->trigger();
+    N21(*form)->trigger();
     QCOMPARE(shownTitle, QStringLiteral("О программе|Kelvarin-2"));
 }
 
@@ -1084,16 +1084,16 @@ void TestMainForm::closingDeletesHandOffFile()
     TestSupport::writeFile(leftover, "1 ; 2\r\n");
     auto form = openForm();
     QVERIFY(form);
-    form->HandOffFileName = leftover;
+    form->setHandOffFileNameForTest(leftover);
     form->close();
     form.reset();
     QVERIFY(!QFile::exists(leftover));
     // Loading an image forgets the hand-off of the previous one.
     TestSupport::writeFile(leftover, "1 ; 2\r\n");
     form = openForm();
-    form->HandOffFileName = leftover;
-    form->Finder.LoadImage(imagePath(0), true);
-    QVERIFY(form->HandOffFileName.isEmpty());
+    form->setHandOffFileNameForTest(leftover);
+    form->finder().LoadImage(imagePath(0), true);
+    QVERIFY(form->handOffFileName().isEmpty());
     form.reset();
     QVERIFY(QFile::exists(leftover));
 }
@@ -1105,7 +1105,7 @@ void TestMainForm::handOffToMeasurementWindow()
     select(*form, {0, 1, 2});
     form->N4Click();
     QVERIFY(m_dialogs->calls.isEmpty());
-    QTest::mouseClick(form->ToolButton2, Qt::LeftButton);
+    QTest::mouseClick(ToolButton2(*form), Qt::LeftButton);
     QVERIFY2(m_dialogs->calls.isEmpty(), qPrintable(m_dialogs->messageTexts().join(QLatin1Char('|'))));
     QList<TImageForm *> windows;
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -1123,8 +1123,8 @@ void TestMainForm::handOffToMeasurementWindow()
     QCOMPARE(measure->markers().point(0).y, 40.0);
     QCOMPARE(measure->markers().point(1).x, -1.0);
     QCOMPARE(measure->markers().point(1).y, -1.0);
-    QCOMPARE(form->HandOffFileName, m_work + QLatin1String("/img_c$tmp.crd"));
-    QVERIFY(!QFile::exists(form->HandOffFileName));
+    QCOMPARE(form->handOffFileName(), m_work + QLatin1String("/img_c$tmp.crd"));
+    QVERIFY(!QFile::exists(form->handOffFileName()));
 
     // Every click opens another window; the first stays open.
     form->ToolButton2Click();
@@ -1148,9 +1148,9 @@ void TestMainForm::handOffFailures()
 
     // An image whose extension is in capitals hands off through "$tmp.crd" in
     // the current directory; before any run the window gets no points.
-    form->Finder.LoadImage(imagePath(3), true);
+    form->finder().LoadImage(imagePath(3), true);
     form->ToolButton2Click();
-    QCOMPARE(form->HandOffFileName, QDir::current().absoluteFilePath(QStringLiteral("$tmp.crd")));
+    QCOMPARE(form->handOffFileName(), QDir::current().absoluteFilePath(QStringLiteral("$tmp.crd")));
     QCOMPARE(QDir::currentPath(), m_work);
     TImageForm *measure = nullptr;
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -1161,7 +1161,7 @@ void TestMainForm::handOffFailures()
     QCOMPARE(measure->markers().Count(), 0);
 
     // A hand-off file that cannot be written: the error, and no new window.
-    form->Finder.LoadImage(imagePath(0), true);
+    form->finder().LoadImage(imagePath(0), true);
     QVERIFY(QDir().mkpath(m_work + QLatin1String("/img_a$tmp.crd")));
     m_dialogs->clear();
     form->ToolButton2Click();
@@ -1192,9 +1192,9 @@ void TestMainForm::screenshot()
     // The window as it starts, with the splash, beside the one after the run.
     QVERIFY(form->grab().save(QFileInfo(target).path() + QLatin1String("/start-") + QFileInfo(target).fileName()));
     form->PreviewImageTimerTimer();
-    form->FileListBox1->selectAll();
+    FileListBox1(*form)->selectAll();
     form->N4Click();
-    moveMouse(form->CrossImage1, QPoint(300, 200));
+    moveMouse(CrossImage1(*form), QPoint(300, 200));
     QTest::qWait(200);
     QVERIFY(form->grab().save(target));
 }
@@ -1215,8 +1215,8 @@ void TestMainForm::statusBarScreenshot()
     QTest::qWait(300);
     QVERIFY(form->grab().save(shots + QLatin1String("/mainwindow-status.png")));
     QVERIFY(form->statusBar()->grab().save(shots + QLatin1String("/statusbar.png")));
-    QToolTip::showText(form->StatusPanel0->mapToGlobal(QPoint(20, 0)), form->StatusPanel0->toolTip(),
-                       form->StatusPanel0);
+    QToolTip::showText(StatusPanel0(*form)->mapToGlobal(QPoint(20, 0)), StatusPanel0(*form)->toolTip(),
+                       StatusPanel0(*form));
     QTest::qWait(500);
     QVERIFY(form->screen()->grabWindow(0).save(shots + QLatin1String("/statusbar-tooltip.png")));
 }

@@ -8,6 +8,7 @@
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "MainFormSetup.h"
+#include "PropertysControls.h"
 #include "TDateTime.h"
 #include "TDirForm.h"
 #include "TPropertysForm.h"
@@ -64,7 +65,7 @@ struct FixedClock : TClock
 
 QString tabText(const TPropertysForm &form, int index)
 {
-    return form.PageControl1->tabText(index);
+    return PageControl1(form)->tabText(index);
 }
 
 } // namespace
@@ -127,7 +128,7 @@ bool TestPropertysForm::whileShown(TMainForm &form, const std::function<void(TPr
         if (stillOpen)
             dialog->reject();
     });
-    form.N6->trigger();
+    N6(form)->trigger();
     return stillOpen;
 }
 
@@ -140,55 +141,55 @@ void TestPropertysForm::layoutAndCaptions()
     QCOMPARE(form.size(), QSize(664, 338));
     QCOMPARE(form.minimumSize(), QSize(660, 330));
     QVERIFY(form.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
-    QCOMPARE(form.PageControl1->count(), 4);
+    QCOMPARE(PageControl1(form)->count(), 4);
     QCOMPARE(tabText(form, 0), QStringLiteral("Общие"));
     QCOMPARE(tabText(form, 1), QStringLiteral("Запуск"));
     QCOMPARE(tabText(form, 2), QStringLiteral("Фильтр промахов"));
     QCOMPARE(tabText(form, 3), QStringLiteral("Мониторинг"));
-    QCOMPARE(form.Button1->text(), QStringLiteral("OK"));
-    QCOMPARE(form.Button2->text(), QStringLiteral("Отмена"));
+    QCOMPARE(Button1(form)->text(), QStringLiteral("OK"));
+    QCOMPARE(Button2(form)->text(), QStringLiteral("Отмена"));
 
     const QList<std::pair<QString, QString>> captions = {
-        {form.ModeGroupBox->title(), QStringLiteral("Режим работы")},
-        {form.AllRadioButton->text(), QStringLiteral("В целом")},
-        {form.StepsRadioButton->text(), QStringLiteral("По шагам")},
-        {form.VisCheckBox->text(), QStringLiteral("Визуализация при работе")},
-        {form.AutoSaveCheckBox->text(), QStringLiteral("Автосохранение")},
-        {form.PorogGroupBox->title(), QStringLiteral("Порог")},
-        {form.FormulaLabel->text(), QStringLiteral("B *J + C")},
-        {form.WorkDirLabel->text(), QStringLiteral("Рабочая директория:")},
-        {form.Button3->text(), QStringLiteral("...")},
-        {form.ZonesLabel->text(), QStringLiteral("Зоны:")},
-        {form.ZoneButton->text(), QStringLiteral("...")},
-        {form.StartGroupBox->title(), QStringLiteral("Запуск обработки")},
-        {form.TimerRadioButton->text(), QStringLiteral("По сигналу таймера")},
-        {form.FilesRadioButton->text(), QStringLiteral("По новым файлам в директории")},
-        {form.Button6->text(), QStringLiteral("...")},
-        {form.SaveToOneZipCheckBox->text(), QStringLiteral("Архивировать файлы изображений в единый архив")},
-        {form.SaveToManyZipCheckBox->text(), QStringLiteral("Архивировать файлы изображений в отдельные архивы")},
-        {form.ManualRadioButton->text(), QStringLiteral("По клавише \"Enter\" или пусковой кнопке")},
-        {form.MinSLabel->text(), QStringLiteral("Минимальная площадь:")},
-        {form.MaxSLabel->text(), QStringLiteral("Максимальная площадь:")},
-        {form.PercentLabel->text(), QStringLiteral("Средняя яркость области (в % от калибровочного):")},
-        {form.PorogLabel->text(), QStringLiteral("(в единицах яркости):")}};
+        {ModeGroupBox(form)->title(), QStringLiteral("Режим работы")},
+        {AllRadioButton(form)->text(), QStringLiteral("В целом")},
+        {StepsRadioButton(form)->text(), QStringLiteral("По шагам")},
+        {VisCheckBox(form)->text(), QStringLiteral("Визуализация при работе")},
+        {AutoSaveCheckBox(form)->text(), QStringLiteral("Автосохранение")},
+        {PorogGroupBox(form)->title(), QStringLiteral("Порог")},
+        {FormulaLabel(form)->text(), QStringLiteral("B *J + C")},
+        {WorkDirLabel(form)->text(), QStringLiteral("Рабочая директория:")},
+        {Button3(form)->text(), QStringLiteral("...")},
+        {ZonesLabel(form)->text(), QStringLiteral("Зоны:")},
+        {ZoneButton(form)->text(), QStringLiteral("...")},
+        {StartGroupBox(form)->title(), QStringLiteral("Запуск обработки")},
+        {TimerRadioButton(form)->text(), QStringLiteral("По сигналу таймера")},
+        {FilesRadioButton(form)->text(), QStringLiteral("По новым файлам в директории")},
+        {Button6(form)->text(), QStringLiteral("...")},
+        {SaveToOneZipCheckBox(form)->text(), QStringLiteral("Архивировать файлы изображений в единый архив")},
+        {SaveToManyZipCheckBox(form)->text(), QStringLiteral("Архивировать файлы изображений в отдельные архивы")},
+        {ManualRadioButton(form)->text(), QStringLiteral("По клавише \"Enter\" или пусковой кнопке")},
+        {MinSLabel(form)->text(), QStringLiteral("Минимальная площадь:")},
+        {MaxSLabel(form)->text(), QStringLiteral("Максимальная площадь:")},
+        {PercentLabel(form)->text(), QStringLiteral("Средняя яркость области (в % от калибровочного):")},
+        {PorogLabel(form)->text(), QStringLiteral("(в единицах яркости):")}};
     for (const auto &[shown, expected] : captions)
         QCOMPARE(shown, expected);
-    QVERIFY(form.FormulaLabel->font().bold());
-    QVERIFY(form.FormulaLabel->font().pointSizeF() > form.BEdit->font().pointSizeF());
-    QCOMPARE(form.TimePicker->displayFormat(), QStringLiteral("HH:mm"));
-    QVERIFY(form.DatePicker->calendarPopup());
-    QVERIFY(form.DatePicker->displayFormat().contains(QLatin1String("yyyy")));
+    QVERIFY(FormulaLabel(form)->font().bold());
+    QVERIFY(FormulaLabel(form)->font().pointSizeF() > BEdit(form)->font().pointSizeF());
+    QCOMPARE(TimePicker(form)->displayFormat(), QStringLiteral("HH:mm"));
+    QVERIFY(DatePicker(form)->calendarPopup());
+    QVERIFY(DatePicker(form)->displayFormat().contains(QLatin1String("yyyy")));
 
     // The defaults as shown, in the locale's notation.
-    QVERIFY(form.AllRadioButton->isChecked());
-    QVERIFY(form.ManualRadioButton->isChecked());
-    QCOMPARE(form.BEdit->text(), LocaleFormat::formatGeneral(0.75));
-    QCOMPARE(form.AverageYPorogPercentEdit->text(), QStringLiteral("75"));
-    QCOMPARE(form.AverageYPorogEdit->text(), QStringLiteral("200"));
-    QCOMPARE(form.MinSEdit->text(), QStringLiteral("1000"));
-    QCOMPARE(form.MaxSEdit->text(), QStringLiteral("3000"));
-    QCOMPARE(form.DatePicker->date(), QDate(1899, 12, 30));
-    QCOMPARE(form.TimePicker->time(), QTime(0, 0));
+    QVERIFY(AllRadioButton(form)->isChecked());
+    QVERIFY(ManualRadioButton(form)->isChecked());
+    QCOMPARE(BEdit(form)->text(), LocaleFormat::formatGeneral(0.75));
+    QCOMPARE(AverageYPorogPercentEdit(form)->text(), QStringLiteral("75"));
+    QCOMPARE(AverageYPorogEdit(form)->text(), QStringLiteral("200"));
+    QCOMPARE(MinSEdit(form)->text(), QStringLiteral("1000"));
+    QCOMPARE(MaxSEdit(form)->text(), QStringLiteral("3000"));
+    QCOMPARE(DatePicker(form)->date(), QDate(1899, 12, 30));
+    QCOMPARE(TimePicker(form)->time(), QTime(0, 0));
 }
 
 void TestPropertysForm::fillArchiveBoxesExclusive()
@@ -198,12 +199,12 @@ void TestPropertysForm::fillArchiveBoxesExclusive()
     host.params.SaveToManyZip = true;
     TPropertysForm form(host);
     form.fill();
-    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
-    QVERIFY(form.SaveToManyZipCheckBox->isChecked());
+    QVERIFY(!SaveToOneZipCheckBox(form)->isChecked());
+    QVERIFY(SaveToManyZipCheckBox(form)->isChecked());
     host.params.SaveToManyZip = false;
     form.fill();
-    QVERIFY(form.SaveToOneZipCheckBox->isChecked());
-    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+    QVERIFY(SaveToOneZipCheckBox(form)->isChecked());
+    QVERIFY(!SaveToManyZipCheckBox(form)->isChecked());
 }
 
 void TestPropertysForm::archiveBoxesExcludeEachOther()
@@ -214,16 +215,16 @@ void TestPropertysForm::archiveBoxesExcludeEachOther()
     TPropertysForm form(host);
     form.fill();
     form.show();
-    QTest::mouseClick(form.SaveToManyZipCheckBox, Qt::LeftButton);
-    QVERIFY(form.SaveToManyZipCheckBox->isChecked());
-    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
-    QTest::mouseClick(form.SaveToOneZipCheckBox, Qt::LeftButton);
-    QVERIFY(form.SaveToOneZipCheckBox->isChecked());
-    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+    QTest::mouseClick(SaveToManyZipCheckBox(form), Qt::LeftButton);
+    QVERIFY(SaveToManyZipCheckBox(form)->isChecked());
+    QVERIFY(!SaveToOneZipCheckBox(form)->isChecked());
+    QTest::mouseClick(SaveToOneZipCheckBox(form), Qt::LeftButton);
+    QVERIFY(SaveToOneZipCheckBox(form)->isChecked());
+    QVERIFY(!SaveToManyZipCheckBox(form)->isChecked());
     // Clearing one leaves the other as it is.
-    QTest::mouseClick(form.SaveToOneZipCheckBox, Qt::LeftButton);
-    QVERIFY(!form.SaveToOneZipCheckBox->isChecked());
-    QVERIFY(!form.SaveToManyZipCheckBox->isChecked());
+    QTest::mouseClick(SaveToOneZipCheckBox(form), Qt::LeftButton);
+    QVERIFY(!SaveToOneZipCheckBox(form)->isChecked());
+    QVERIFY(!SaveToManyZipCheckBox(form)->isChecked());
 }
 
 void TestPropertysForm::dependentControls_data()
@@ -251,20 +252,20 @@ void TestPropertysForm::dependentControls()
     TPropertysForm form(host);
     form.fill();
     form.show();
-    form.PageControl1->setCurrentIndex(1);
+    PageControl1(form)->setCurrentIndex(1);
     if (clicked) {
-        QRadioButton *button = clicked == 1 ? form.TimerRadioButton
-                             : clicked == 2 ? form.FilesRadioButton
-                                            : form.ManualRadioButton;
+        QRadioButton *button = clicked == 1 ? TimerRadioButton(form)
+                             : clicked == 2 ? FilesRadioButton(form)
+                                            : ManualRadioButton(form);
         // On the indicator: a button spanning the group is wider than its text.
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
         QVERIFY(button->isChecked());
     }
-    QCOMPARE(form.DatePicker->isEnabled(), timerControls);
-    QCOMPARE(form.TimePicker->isEnabled(), timerControls);
-    for (QWidget *control : {static_cast<QWidget *>(form.BufferDirEdit), static_cast<QWidget *>(form.Button6),
-                             static_cast<QWidget *>(form.SaveToOneZipCheckBox),
-                             static_cast<QWidget *>(form.SaveToManyZipCheckBox)})
+    QCOMPARE(DatePicker(form)->isEnabled(), timerControls);
+    QCOMPARE(TimePicker(form)->isEnabled(), timerControls);
+    for (QWidget *control : {static_cast<QWidget *>(BufferDirEdit(form)), static_cast<QWidget *>(Button6(form)),
+                             static_cast<QWidget *>(SaveToOneZipCheckBox(form)),
+                             static_cast<QWidget *>(SaveToManyZipCheckBox(form))})
         QCOMPARE(control->isEnabled(), bufferControls);
     QCOMPARE(form.values().startStyle, clicked ? clicked : storedStyle);
 }
@@ -314,15 +315,15 @@ void TestPropertysForm::directoryChooser()
         chooser.Button1->click();
     });
     if (buffer)
-        QTest::mouseClick(form.Button6, Qt::LeftButton);
+        QTest::mouseClick(Button6(form), Qt::LeftButton);
     else
         form.Button3Click();
 
     QCOMPARE(title, buffer ? QStringLiteral("Выбор буферной директории") : QStringLiteral("Выбор рабочей директории"));
     QCOMPARE(startedAt, buffer ? buf : work);
-    QLineEdit *target = buffer ? form.BufferDirEdit : form.WorkDirEdit;
+    QLineEdit *target = buffer ? BufferDirEdit(form) : WorkDirEdit(form);
     QCOMPARE(target->text(), choice == QLatin1String("other") ? other : buffer ? buf : work);
-    QCOMPARE((buffer ? form.WorkDirEdit : form.BufferDirEdit)->text(), buffer ? work : buf);
+    QCOMPARE((buffer ? WorkDirEdit(form) : BufferDirEdit(form))->text(), buffer ? work : buf);
     if (choice == QLatin1String("same")) {
         QCOMPARE(dialogs.messages().size(), 1);
         QCOMPARE(dialogs.messages().at(0).caption, QStringLiteral("Ошибка"));
@@ -353,7 +354,7 @@ void TestPropertysForm::chooserStartsNowhere()
     QCOMPARE(dialogs.messages().at(0).caption, QStringLiteral("Kelvarin2"));
     QCOMPARE(dialogs.messages().at(0).text, QStringLiteral("Не удается открыть директорию /nowhere/work"));
     QCOMPARE(dialogs.messages().at(0).icon, DialogService::Icon::Error);
-    QCOMPARE(form.WorkDirEdit->text(), QStringLiteral("/nowhere/work"));
+    QCOMPARE(WorkDirEdit(form)->text(), QStringLiteral("/nowhere/work"));
 }
 
 void TestPropertysForm::zoneButton()
@@ -367,15 +368,15 @@ void TestPropertysForm::zoneButton()
     TPropertysForm form(host);
     form.fill();
     dialogs.answerFile(dir.filePath(QStringLiteral("z2.zon")));
-    QTest::mouseClick(form.ZoneButton, Qt::LeftButton);
+    QTest::mouseClick(ZoneButton(form), Qt::LeftButton);
     QCOMPARE(dialogs.calls.size(), 1);
     QCOMPARE(dialogs.calls.at(0).kind, QStringLiteral("open"));
     QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
     QCOMPARE(dialogs.calls.at(0).directory, dir.path());
-    QCOMPARE(form.ZonesEdit->text(), dir.filePath(QStringLiteral("z2.zon")));
+    QCOMPARE(ZonesEdit(form)->text(), dir.filePath(QStringLiteral("z2.zon")));
     // Cancelled: the field stays.
     form.ZoneButtonClick();
-    QCOMPARE(form.ZonesEdit->text(), dir.filePath(QStringLiteral("z2.zon")));
+    QCOMPARE(ZonesEdit(form)->text(), dir.filePath(QStringLiteral("z2.zon")));
     QCOMPARE(host.params.ZonesFileName, zones);
 }
 
@@ -402,7 +403,7 @@ void TestPropertysForm::zonesEditOpensTableEditor()
             }
         }
     });
-    QTest::mouseDClick(form.ZonesEdit, Qt::LeftButton);
+    QTest::mouseDClick(ZonesEdit(form), Qt::LeftButton);
     QCOMPARE(mode, 11);
     QCOMPARE(table, zones);
     QVERIFY(dialogs.calls.isEmpty());
@@ -415,16 +416,16 @@ void TestPropertysForm::cancelTakesNothing()
     const TParameters before = host.params;
     TPropertysForm form(host);
     form.fill();
-    form.BEdit->setText(QStringLiteral("5"));
-    form.TimerRadioButton->setChecked(true);
+    BEdit(form)->setText(QStringLiteral("5"));
+    TimerRadioButton(form)->setChecked(true);
     form.Button2Click();
     QVERIFY(host.params == before);
     QVERIFY(host.styles.isEmpty());
     QCOMPARE(host.takenOver, 0);
     // The next opening forgets the cancelled edit.
     form.fill();
-    QCOMPARE(form.BEdit->text(), LocaleFormat::formatGeneral(0.75));
-    QVERIFY(form.ManualRadioButton->isChecked());
+    QCOMPARE(BEdit(form)->text(), LocaleFormat::formatGeneral(0.75));
+    QVERIFY(ManualRadioButton(form)->isChecked());
 }
 
 void TestPropertysForm::centroidWeightingControl()
@@ -433,21 +434,21 @@ void TestPropertysForm::centroidWeightingControl()
     host.params.WorkDir = QDir::tempPath();
     TPropertysForm form(host);
     form.fill();
-    QCOMPARE(form.CentroidLabel->text(), QStringLiteral("Центр пятна:"));
-    QCOMPARE(form.CentroidComboBox->count(), 2);
-    QCOMPARE(form.CentroidComboBox->itemText(0), QStringLiteral("по яркости"));
-    QCOMPARE(form.CentroidComboBox->itemText(1), QStringLiteral("по яркости над порогом"));
-    QVERIFY(form.CentroidComboBox->toolTip().contains(QStringLiteral("порог")));
-    QCOMPARE(form.CentroidComboBox->currentIndex(), 0);
+    QCOMPARE(CentroidLabel(form)->text(), QStringLiteral("Центр пятна:"));
+    QCOMPARE(CentroidComboBox(form)->count(), 2);
+    QCOMPARE(CentroidComboBox(form)->itemText(0), QStringLiteral("по яркости"));
+    QCOMPARE(CentroidComboBox(form)->itemText(1), QStringLiteral("по яркости над порогом"));
+    QVERIFY(CentroidComboBox(form)->toolTip().contains(QStringLiteral("порог")));
+    QCOMPARE(CentroidComboBox(form)->currentIndex(), 0);
 
     // OK takes the choice over; the next opening shows it.
-    form.CentroidComboBox->setCurrentIndex(1);
+    CentroidComboBox(form)->setCurrentIndex(1);
     form.Button1Click();
     QCOMPARE(host.params.CentroidWeighting, 1);
     form.fill();
-    QCOMPARE(form.CentroidComboBox->currentIndex(), 1);
+    QCOMPARE(CentroidComboBox(form)->currentIndex(), 1);
     // Cancel forgets a change.
-    form.CentroidComboBox->setCurrentIndex(0);
+    CentroidComboBox(form)->setCurrentIndex(0);
     form.Button2Click();
     QCOMPARE(host.params.CentroidWeighting, 1);
 }
@@ -465,11 +466,11 @@ void TestPropertysForm::okWithoutChanges()
     s.writeSettings();
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    const TParameters before = form->Parameters;
+    const TParameters before = form->settings();
     const QByteArray bytes = s.settingsBytes();
     QFile::remove(s.settingsFile());
-    QVERIFY(!whileShown(*form, [](TPropertysForm &dialog) { dialog.Button1->click(); }));
-    QVERIFY(form->Parameters == before);
+    QVERIFY(!whileShown(*form, [](TPropertysForm &dialog) { Button1(dialog)->click(); }));
+    QVERIFY(form->settings() == before);
     QCOMPARE(s.settingsBytes(), bytes);
     QVERIFY(s.dialogs.calls.isEmpty());
     QVERIFY(form->commandsEnabled());
@@ -480,17 +481,17 @@ void TestPropertysForm::abcInCEdit()
     MainFormSetup s;
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    const TParameters before = form->Parameters;
+    const TParameters before = form->settings();
     const QByteArray bytes = s.settingsBytes();
     QWidget *focused = nullptr;
     QVERIFY(whileShown(*form, [&focused](TPropertysForm &dialog) {
-        dialog.StepsRadioButton->setChecked(true);
-        dialog.BEdit->setText(QStringLiteral("0") + LocaleFormat::decimalSeparator() + QStringLiteral("5"));
-        dialog.CEdit->setText(QStringLiteral("abc"));
-        dialog.AverageYPorogEdit->setText(QStringLiteral("150"));
-        dialog.MinSEdit->setText(QStringLiteral("5"));
-        dialog.VisCheckBox->setChecked(false);
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        StepsRadioButton(dialog)->setChecked(true);
+        BEdit(dialog)->setText(QStringLiteral("0") + LocaleFormat::decimalSeparator() + QStringLiteral("5"));
+        CEdit(dialog)->setText(QStringLiteral("abc"));
+        AverageYPorogEdit(dialog)->setText(QStringLiteral("150"));
+        MinSEdit(dialog)->setText(QStringLiteral("5"));
+        VisCheckBox(dialog)->setChecked(false);
+        QTest::mouseClick(Button1(dialog), Qt::LeftButton);
         focused = dialog.focusWidget();
     }));
     QCOMPARE(s.dialogs.messages().size(), 1);
@@ -500,8 +501,8 @@ void TestPropertysForm::abcInCEdit()
     QCOMPARE(error.buttons, DialogService::Buttons(DialogService::Ok));
     QCOMPARE(error.icon, DialogService::Icon::None);
     // The dialog stayed open on the field; nothing was taken over or written.
-    QCOMPARE(focused, static_cast<QWidget *>(form->propertysForm()->CEdit));
-    QVERIFY(form->Parameters == before);
+    QCOMPARE(focused, static_cast<QWidget *>(CEdit(*form->propertysForm())));
+    QVERIFY(form->settings() == before);
     QCOMPARE(s.settingsBytes(), bytes);
 }
 
@@ -531,7 +532,7 @@ void TestPropertysForm::failedFieldNamed()
     QVERIFY(field);
     QVERIFY(whileShown(*form, [&](TPropertysForm &dialog) {
         field->setText(text);
-        QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+        QTest::mouseClick(Button1(dialog), Qt::LeftButton);
         focused = dialog.focusWidget();
     }));
     QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Ошибка!\n") + message});
@@ -544,15 +545,15 @@ void TestPropertysForm::percentShownAgain()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     whileShown(*form, [](TPropertysForm &dialog) {
-        dialog.AverageYPorogPercentEdit->setText(QStringLiteral("80"));
-        dialog.Button1->click();
+        AverageYPorogPercentEdit(dialog)->setText(QStringLiteral("80"));
+        Button1(dialog)->click();
     });
-    QCOMPARE(form->Parameters.GlobalAverageYPercent, 0.8);
+    QCOMPARE(form->settings().GlobalAverageYPercent, 0.8);
     QCOMPARE(s.storedSettings().GlobalAverageYPercent, 0.8);
     QString shownAgain;
     whileShown(*form, [&](TPropertysForm &dialog) {
-        shownAgain = dialog.AverageYPorogPercentEdit->text();
-        dialog.Button2->click();
+        shownAgain = AverageYPorogPercentEdit(dialog)->text();
+        Button2(dialog)->click();
     });
     QCOMPARE(shownAgain, QStringLiteral("80"));
     QVERIFY(s.dialogs.calls.isEmpty());
@@ -569,18 +570,18 @@ void TestPropertysForm::okMovesBrowserAndRedrawsZones()
     QVERIFY(form);
     s.select({0});
     form->N4Click();
-    QCOMPARE(form->Finder.zones().at(0).points.size(), 1);
+    QCOMPARE(form->finder().zones().at(0).points.size(), 1);
     whileShown(*form, [&](TPropertysForm &dialog) {
-        dialog.WorkDirEdit->setText(other);
-        dialog.ZonesEdit->setText(zones);
-        dialog.Button1->click();
+        WorkDirEdit(dialog)->setText(other);
+        ZonesEdit(dialog)->setText(zones);
+        Button1(dialog)->click();
     });
-    QCOMPARE(form->DirectoryListBox1->directory(), other);
+    QCOMPARE(DirectoryListBox1(*form)->directory(), other);
     QCOMPARE(form->saveDirectory(), other);
     QCOMPARE(QDir::currentPath(), other);
     // The zone file read again: its zone drawn, the earlier ones and the points gone.
-    QCOMPARE(form->Finder.zones().size(), 1);
-    QVERIFY(form->Finder.zones().at(0).points.isEmpty());
+    QCOMPARE(form->finder().zones().size(), 1);
+    QVERIFY(form->finder().zones().at(0).points.isEmpty());
     QCOMPARE(s.overlayPixel(5, 20), qRgb(255, 0, 0));
     QCOMPARE(qAlpha(s.overlayPixel(20, 35)), 0);
     QCOMPARE(s.storedSettings().WorkDir, other);
@@ -597,16 +598,16 @@ void TestPropertysForm::watchMissingBufferKeepsDialogOpen()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     form->setStatusText(QStringLiteral(" before"));
-    const TParameters before = form->Parameters;
+    const TParameters before = form->settings();
     const QByteArray bytes = s.settingsBytes();
     const QString missing = s.root.path() + QLatin1String("/missing");
     bool visibleAfterOk = false;
     const bool stillOpen = whileShown(*form, [&](TPropertysForm &dialog) {
-        dialog.WorkDirEdit->setText(other);
-        dialog.BEdit->setText(QStringLiteral("2"));
-        dialog.FilesRadioButton->click();
-        dialog.BufferDirEdit->setText(missing);
-        dialog.Button1->click();
+        WorkDirEdit(dialog)->setText(other);
+        BEdit(dialog)->setText(QStringLiteral("2"));
+        FilesRadioButton(dialog)->click();
+        BufferDirEdit(dialog)->setText(missing);
+        Button1(dialog)->click();
         visibleAfterOk = dialog.isVisible();
     });
     QVERIFY(stillOpen);
@@ -616,10 +617,10 @@ void TestPropertysForm::watchMissingBufferKeepsDialogOpen()
     QCOMPARE(s.dialogs.messages().at(0).icon, DialogService::Icon::Error);
     QCOMPARE(s.dialogs.messages().at(0).text, QStringLiteral("Буферная директория ") + missing
                                                   + QStringLiteral(" не существует."));
-    QVERIFY(form->Parameters == before);
+    QVERIFY(form->settings() == before);
     QCOMPARE(s.settingsBytes(), bytes);
-    QCOMPARE(form->DirectoryListBox1->directory(), s.work);
-    QCOMPARE(form->StartControl->startStyle(), 3);
+    QCOMPARE(DirectoryListBox1(*form)->directory(), s.work);
+    QCOMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" before"));
     QVERIFY(form->commandsEnabled());
 }
@@ -640,28 +641,28 @@ void TestPropertysForm::watchStartsAndStops()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     whileShown(*form, [&](TPropertysForm &dialog) {
-        dialog.FilesRadioButton->click();
-        dialog.BufferDirEdit->setText(buffer);
-        dialog.Button1->click();
+        FilesRadioButton(dialog)->click();
+        BufferDirEdit(dialog)->setText(buffer);
+        Button1(dialog)->click();
     });
     QVERIFY(s.dialogs.calls.isEmpty());
-    QCOMPARE(form->StartControl->startStyle(), 2);
+    QCOMPARE(form->startControl().startStyle(), 2);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
-    QVERIFY(form->StartControl->timerActive());
-    QCOMPARE(form->DirectoryListBox1->directory(), buffer);
-    QVERIFY(!form->DirectoryListBox1->isEnabled());
-    QVERIFY(!form->FileListBox1->isEnabled());
+    QVERIFY(form->startControl().timerActive());
+    QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
+    QVERIFY(!DirectoryListBox1(*form)->isEnabled());
+    QVERIFY(!FileListBox1(*form)->isEnabled());
     // The drive box stays usable, but choosing in it keeps the lists on the buffer.
-    QVERIFY(form->DriveComboBox1->isEnabled());
-    if (form->DriveComboBox1->count() > 1) {
-        const int other = form->DriveComboBox1->currentIndex() == 0 ? 1 : 0;
-        form->DriveComboBox1->setCurrentIndex(other);
-        Q_EMIT form->DriveComboBox1->activated(other);
-        QCOMPARE(form->DirectoryListBox1->directory(), buffer);
+    QVERIFY(DriveComboBox1(*form)->isEnabled());
+    if (DriveComboBox1(*form)->count() > 1) {
+        const int other = DriveComboBox1(*form)->currentIndex() == 0 ? 1 : 0;
+        DriveComboBox1(*form)->setCurrentIndex(other);
+        Q_EMIT DriveComboBox1(*form)->activated(other);
+        QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
     }
-    QVERIFY(form->ToolButton5->isEnabled());
-    QVERIFY(!form->ToolButton4->isEnabled());
-    QVERIFY(!form->N6->isEnabled());
+    QVERIFY(ToolButton5(*form)->isEnabled());
+    QVERIFY(!ToolButton4(*form)->isEnabled());
+    QVERIFY(!N6(*form)->isEnabled());
     QCOMPARE(s.storedSettings().StartStyle, 2);
     QCOMPARE(s.storedSettings().BufferDir, buffer);
 
@@ -671,7 +672,7 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(QFile::copy(s.imagePath(0), buffer + QLatin1String("/cam_1.bmp")));
     QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 1, 10000);
     QTRY_VERIFY(QFile::exists(s.work + QLatin1String("/cam_1.bmp")));
-    QTRY_COMPARE(form->FileListBox1->count(), 0);
+    QTRY_COMPARE(FileListBox1(*form)->count(), 0);
     QTRY_COMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QCOMPARE(TestSupport::readFile(s.work + QLatin1String("/work_0001_1.crd")).count('\n'), 1);
 
@@ -701,16 +702,16 @@ void TestPropertysForm::watchStartsAndStops()
     if (escape)
         QTest::keyClick(form, Qt::Key_Escape);
     else
-        QTest::mouseClick(form->ToolButton5, Qt::LeftButton);
-    QTRY_COMPARE(form->StartControl->startStyle(), 3);
+        QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
+    QTRY_COMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
-    QVERIFY(!form->StartControl->timerActive());
+    QVERIFY(!form->startControl().timerActive());
     QVERIFY(form->commandsEnabled());
-    QVERIFY(form->FileListBox1->isEnabled());
-    QVERIFY(form->DriveComboBox1->isEnabled());
-    QVERIFY(!form->ToolButton5->isEnabled());
+    QVERIFY(FileListBox1(*form)->isEnabled());
+    QVERIFY(DriveComboBox1(*form)->isEnabled());
+    QVERIFY(!ToolButton5(*form)->isEnabled());
     // Only in memory: a restart watches again until the settings are next written.
-    QCOMPARE(form->Parameters.StartStyle, 3);
+    QCOMPARE(form->settings().StartStyle, 3);
     QCOMPARE(s.storedSettings().StartStyle, 2);
 }
 
@@ -726,21 +727,21 @@ void TestPropertysForm::scheduledStart()
     QVERIFY(form);
     s.select({1});
     whileShown(*form, [&](TPropertysForm &dialog) {
-        dialog.TimerRadioButton->click();
-        dialog.DatePicker->setDate(QDate(2024, 3, 1));
-        dialog.TimePicker->setTime(QTime(10, 0));
-        dialog.Button1->click();
+        TimerRadioButton(dialog)->click();
+        DatePicker(dialog)->setDate(QDate(2024, 3, 1));
+        TimePicker(dialog)->setTime(QTime(10, 0));
+        Button1(dialog)->click();
     });
-    QCOMPARE(form->Parameters.StartDate, TDateTime::fromDateAndTime(QDate(2024, 3, 1), QTime(10, 0)));
-    QCOMPARE(form->StartControl->startStyle(), 1);
+    QCOMPARE(form->settings().StartDate, TDateTime::fromDateAndTime(QDate(2024, 3, 1), QTime(10, 0)));
+    QCOMPARE(form->startControl().startStyle(), 1);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание времени запуска..."));
     // The directory to process may still be chosen; everything else waits.
-    QVERIFY(form->FileListBox1->isEnabled());
-    QVERIFY(form->DirectoryListBox1->isEnabled());
-    QVERIFY(form->DriveComboBox1->isEnabled());
-    QVERIFY(!form->ToolButton4->isEnabled());
-    QVERIFY(form->ToolButton5->isEnabled());
-    QVERIFY(!form->N6->isEnabled());
+    QVERIFY(FileListBox1(*form)->isEnabled());
+    QVERIFY(DirectoryListBox1(*form)->isEnabled());
+    QVERIFY(DriveComboBox1(*form)->isEnabled());
+    QVERIFY(!ToolButton4(*form)->isEnabled());
+    QVERIFY(ToolButton5(*form)->isEnabled());
+    QVERIFY(!N6(*form)->isEnabled());
 
     // Within two seconds of the set time: every file of the list, selected or not.
     QSignalSpy processed(form, &TMainForm::imageProcessed);
@@ -749,8 +750,8 @@ void TestPropertysForm::scheduledStart()
     QTRY_COMPARE(processed.size(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!form->StartControl->timerActive());
-    QCOMPARE(form->StartControl->startStyle(), 1);
+    QVERIFY(!form->startControl().timerActive());
+    QCOMPARE(form->startControl().startStyle(), 1);
 }
 
 void TestPropertysForm::startUpFallback()
@@ -766,18 +767,18 @@ void TestPropertysForm::startUpFallback()
     QCOMPARE(form->statusText(0), QStringLiteral(" Буферная директория ") + missing
                                       + QStringLiteral(" не существует. Включен запуск по клавише \"Enter\" или "
                                                        "пусковой кнопке."));
-    QCOMPARE(form->StartControl->startStyle(), 3);
-    QCOMPARE(form->Parameters.StartStyle, 3);
+    QCOMPARE(form->startControl().startStyle(), 3);
+    QCOMPARE(form->settings().StartStyle, 3);
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!form->StartControl->timerActive());
+    QVERIFY(!form->startControl().timerActive());
     QCOMPARE(s.storedSettings().StartStyle, 2);
 
     // With the buffer there, the stored watch starts with the program.
     QVERIFY(QDir().mkpath(missing));
     s.openForm();
-    QCOMPARE(s.form->StartControl->startStyle(), 2);
+    QCOMPARE(s.form->startControl().startStyle(), 2);
     QCOMPARE(s.form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
-    QVERIFY(!s.form->FileListBox1->isEnabled());
+    QVERIFY(!FileListBox1(*s.form)->isEnabled());
 }
 
 // Not a check: with KELVARIN_SETTINGS_SCREENSHOTS naming a directory, saves a
@@ -799,12 +800,12 @@ void TestPropertysForm::screenshot()
     TPropertysForm *shown = form->propertysForm();
     QTimer::singleShot(0, shown, [&, shown] {
         TPropertysForm &dialog = *shown;
-        for (int tab = 0; tab < dialog.PageControl1->count(); ++tab) {
-            dialog.PageControl1->setCurrentIndex(tab);
+        for (int tab = 0; tab < PageControl1(dialog)->count(); ++tab) {
+            PageControl1(dialog)->setCurrentIndex(tab);
             QTest::qWait(100);
             dialog.grab().save(target + QStringLiteral("/settings-%1.png").arg(tab + 1));
         }
-        dialog.Button2->click();
+        Button2(dialog)->click();
     });
     form->N6Click();
     QVERIFY(QFile::exists(target + QLatin1String("/settings-3.png")));

@@ -1,0 +1,331 @@
+#include "DisplacementReader.h"
+
+#include <QDate>
+#include <QFile>
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+// SQLite waits this long for a writer before it gives up (ms), as the journal does.
+constexpr int BusyTimeout = 30000;
+
+const char *const OriginsQuery = "SELECT zone, x0, y0 FROM run_zones WHERE run_id = ? ORDER BY zone";
+const char *const ImagesQuery =
+    "SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ? ORDER BY id";
+// Ordered by the image as the index on (run, image) and the measurements'
+// key give it: no sort of the run's measurements.
+const char *const MeasurementsQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
+    "WHERE i.run_id = ? ORDER BY i.id, m.zone";
+const char *const MeasurementsRangeQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
+    "WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
+
+// What both readers make of the rows they read: the images in the order of
+// their ids, then each measurement put into its zone's arrays at its image.
+class Builder
+{
+public:
+    explicit Builder(TJournalDisplacements *out) : m_out(out) {}
+
+    void origin(int zone, double x0, double y0) { m_origins.insert(zone, x0 > -1 && y0 > -1); }
+
+    void image(qint64 id, int number, QString name, const QDateTime &modified, const QDateTime &processed)
+    {
+        m_ids << id;
+        m_out->images << TJournalDisplacements::Image{number, std::move(name), modified.isValid() ? modified : processed};
+    }
+
+    qsizetype imageCount() const { return m_ids.size(); }
+    qint64 imageId(qsizetype index) const { return m_ids.at(index); }
+
+    // A column for every zone of the run, in zone order, before the measurements.
+    void makeColumns()
+    {
+        QList<int> zones = m_origins.keys();
+        std::sort(zones.begin(), zones.end());
+        for (int zone : zones)
+            columnOf(zone);
+    }
+
+    // A builder for the measurements of the images from `from` on, writing
+    // into the columns made so far and making none: it may run on another
+    // thread beside others of other images.
+    Builder part(qsizetype from) const
+    {
+        Builder part(*this);
+        part.m_cursor = from;
+        part.m_fixedColumns = true;
+        return part;
+    }
+    // A part met a zone it had no column for.
+    bool metOtherZone() const { return m_metOtherZone; }
+
+    void measurement(qint64 imageId, int zone, bool found, double dx, double dy)
+    {
+        while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < imageId)
+            ++m_cursor;
+        // An image recorded after the images were read is left for the next reading.
+        if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != imageId)
+            return;
+        const Column &column = columnOf(zone);
+        if (found && column.hasOrigin) {
+            column.dx[m_cursor] = dx;
+            column.dy[m_cursor] = dy;
+        }
+    }
+
+private:
+    // Where a zone's values go. The arrays hold every image already, so they
+    // never move while the measurements are read.
+    struct Column
+    {
+        int zone = 0;
+        bool hasOrigin = false;
+        double *dx = nullptr;
+        double *dy = nullptr;
+    };
+
+    // The zones of an image come in order: the next column is tried first.
+    const Column &columnOf(int zone)
+    {
+        m_last = m_last + 1 < m_columns.size() ? m_last + 1 : 0;
+        if (m_last < m_columns.size() && m_columns.at(m_last).zone == zone)
+            return m_columns.at(m_last);
+        for (m_last = 0; m_last < m_columns.size(); ++m_last) {
+            if (m_columns.at(m_last).zone == zone)
+                return m_columns.at(m_last);
+        }
+        if (m_fixedColumns) {
+            m_metOtherZone = true;
+            m_last = 0;
+            return m_nowhere;
+        }
+        TJournalDisplacements::Zone &z = m_out->zone(zone);
+        m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
+        return m_columns.last();
+    }
+
+    TJournalDisplacements *m_out;
+    QHash<int, bool> m_origins;
+    QList<qint64> m_ids;
+    QList<Column> m_columns;
+    qsizetype m_last = 0;
+    qsizetype m_cursor = 0;
+    bool m_fixedColumns = false;
+    bool m_metOtherZone = false;
+    Column m_nowhere;
+};
+
+// ---- SQLite ------------------------------------------------------------------
+
+class SqliteConnection
+{
+public:
+    ~SqliteConnection() { sqlite3_close(m_db); }
+    bool open(const QString &file)
+    {
+        const QByteArray path = QFile::encodeName(file);
+        const int rc = sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK)
+            sqlite3_busy_timeout(m_db, BusyTimeout);
+        return rc == SQLITE_OK;
+    }
+    QString error() const
+    {
+        return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("нет памяти для соединения");
+    }
+    bool exec(const char *sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+    // Runs a query with its parameters, handing each row to `row`.
+    template<typename Row>
+    bool forEach(const char *sql, std::initializer_list<qint64> parameters, Row row)
+    {
+        sqlite3_stmt *statement = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr) != SQLITE_OK)
+            return false;
+        int index = 0;
+        for (qint64 parameter : parameters)
+            sqlite3_bind_int64(statement, ++index, parameter);
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            row(statement);
+        sqlite3_finalize(statement);
+        return rc == SQLITE_DONE;
+    }
+
+private:
+    sqlite3 *m_db = nullptr;
+};
+
+QDateTime timeColumn(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return DisplacementReader::parseTime(text, sqlite3_column_bytes(statement, column));
+}
+
+QString textColumn(sqlite3_stmt *statement, int column)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+    return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+}
+
+// ---- times -------------------------------------------------------------------
+
+bool readDigits(const char *text, int at, int count, int *value)
+{
+    int v = 0;
+    for (int k = 0; k < count; ++k) {
+        const char c = text[at + k];
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    *value = v;
+    return true;
+}
+
+// "yyyy-MM-ddTHH:mm:ss.zzz+hh:mm" exactly; false for anything else.
+bool parseJournalTime(const char *t, qsizetype length, QDateTime *result)
+{
+    if (length != 29 || t[4] != '-' || t[7] != '-' || t[10] != 'T' || t[13] != ':' || t[16] != ':' || t[19] != '.'
+        || (t[23] != '+' && t[23] != '-') || t[26] != ':')
+        return false;
+    int year, month, day, hour, minute, second, ms, offsetHours, offsetMinutes;
+    if (!readDigits(t, 0, 4, &year) || !readDigits(t, 5, 2, &month) || !readDigits(t, 8, 2, &day)
+        || !readDigits(t, 11, 2, &hour) || !readDigits(t, 14, 2, &minute) || !readDigits(t, 17, 2, &second)
+        || !readDigits(t, 20, 3, &ms) || !readDigits(t, 24, 2, &offsetHours) || !readDigits(t, 27, 2, &offsetMinutes))
+        return false;
+    const QDate date(year, month, day);
+    if (!date.isValid() || hour > 23 || minute > 59 || second > 59 || offsetHours > 23 || offsetMinutes > 59)
+        return false;
+    const int offset = (t[23] == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
+    constexpr qint64 UnixEpochJulianDay = 2440588;
+    const qint64 local = (date.toJulianDay() - UnixEpochJulianDay) * 86400000LL
+                       + ((hour * 60LL + minute) * 60 + second) * 1000 + ms;
+    *result = QDateTime::fromMSecsSinceEpoch(local - offset * 1000LL, Qt::OffsetFromUTC, offset);
+    return true;
+}
+
+} // namespace
+
+namespace DisplacementReader {
+
+QDateTime parseTime(const char *text, qsizetype length)
+{
+    if (!text || length <= 0)
+        return {};
+    QDateTime time;
+    if (parseJournalTime(text, length, &time))
+        return time;
+    return QDateTime::fromString(QString::fromUtf8(text, length), Qt::ISODateWithMs);
+}
+
+bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error, qsizetype parallelFrom)
+{
+    SqliteConnection db;
+    Builder builder(out);
+    const auto measurements = [](SqliteConnection &connection, Builder &into, std::initializer_list<qint64> parameters) {
+        return connection.forEach(parameters.size() == 1 ? MeasurementsQuery : MeasurementsRangeQuery, parameters,
+                                  [&](sqlite3_stmt *s) {
+                                      into.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1),
+                                                       sqlite3_column_int(s, 2) != 0, sqlite3_column_double(s, 3),
+                                                       sqlite3_column_double(s, 4));
+                                  });
+    };
+    // One read transaction: the images and their measurements as of one moment.
+    bool ok = db.open(file) && db.exec("BEGIN")
+           && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
+                  builder.origin(sqlite3_column_int(s, 0), sqlite3_column_double(s, 1), sqlite3_column_double(s, 2));
+              })
+           && db.forEach(ImagesQuery, {runId}, [&](sqlite3_stmt *s) {
+                  builder.image(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), textColumn(s, 2),
+                                timeColumn(s, 3), timeColumn(s, 4));
+              });
+    builder.makeColumns();
+    const qsizetype count = builder.imageCount();
+    bool done = false;
+    if (ok && count >= std::max<qsizetype>(2, parallelFrom) && QThread::idealThreadCount() > 1) {
+        // The later half through a second connection, begun after the images
+        // were read: it sees every measurement of every image listed.
+        const qsizetype half = count / 2;
+        Builder first = builder.part(0);
+        Builder second = builder.part(half);
+        SqliteConnection other;
+        bool otherOk = false;
+        std::thread worker([&] {
+            otherOk = other.open(file) && other.exec("BEGIN")
+                   && measurements(other, second, {runId, builder.imageId(half), builder.imageId(count - 1)});
+        });
+        ok = measurements(db, first, {runId, builder.imageId(0), builder.imageId(half - 1)});
+        worker.join();
+        if (ok && !otherOk) {
+            *error = other.error();
+            return false;
+        }
+        // A zone the run's zones do not name: everything once more, one by one.
+        done = !first.metOtherZone() && !second.metOtherZone();
+    }
+    ok = ok && (done || measurements(db, builder, {runId}));
+    if (!ok) {
+        *error = db.error();
+        return false;
+    }
+    db.exec("COMMIT");
+    out->fillZones();
+    return true;
+}
+
+bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, QString *error)
+{
+    Builder builder(out);
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    const auto run = [&](const char *sql, const auto &row) {
+        if (!query.prepare(QString::fromLatin1(sql))) {
+            *error = query.lastError().text();
+            return false;
+        }
+        query.addBindValue(runId);
+        if (!query.exec()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            row();
+        if (query.lastError().isValid()) {
+            *error = query.lastError().text();
+            return false;
+        }
+        return true;
+    };
+    const auto time = [&](int column) {
+        const QByteArray text = query.value(column).toString().toUtf8();
+        return parseTime(text.constData(), text.size());
+    };
+    const bool ok =
+        run(OriginsQuery, [&] { builder.origin(query.value(0).toInt(), query.value(1).toDouble(), query.value(2).toDouble()); })
+        && run(ImagesQuery, [&] {
+               builder.image(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toString(), time(3), time(4));
+           });
+    builder.makeColumns();
+    const bool measured = ok
+        && run(MeasurementsQuery, [&] {
+               builder.measurement(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toInt() != 0,
+                                   query.value(3).toDouble(), query.value(4).toDouble());
+           });
+    out->fillZones();
+    return measured;
+}
+
+} // namespace DisplacementReader
