@@ -7,7 +7,8 @@
 # median over RUNS runs in milliseconds per image of:
 #   cat of the files to /dev/null, the tool (default jobs), --jobs 1, --jobs 2,
 #   unzip -p of the same images in zip archives to /dev/null, the tool on the
-#   archives; the ratios, and the tools' peak resident memory.
+#   archives; the ratios, the tools' peak resident memory, and the processor
+#   time of cat and the tool (a busy machine disturbs it less than wall time).
 # Results go to a tmpfs directory when there is one, so that the flushing of
 # the result files to disk is not what is measured.
 #
@@ -48,6 +49,7 @@ awk -v c="$(field wall_ms_median "$cat_")" -v d="$(field wall_ms_median "$def")"
     -v j1="$(field wall_ms_median "$j1")" -v j2="$(field wall_ms_median "$j2")" \
     -v u="$(field wall_ms_median "$unzip_")" -v z="$(field wall_ms_median "$zipj1")" \
     -v k1="$(field peak_kb "$j1")" -v k2="$(field peak_kb "$j2")" -v kz="$(field peak_kb "$zipj1")" \
+    -v cc="$(field cpu_ms_median "$cat_")" -v cd="$(field cpu_ms_median "$def")" -v cj1="$(field cpu_ms_median "$j1")" \
     -v zones="$zones" -v cores="$(nproc)" 'BEGIN {
     printf "20 images 2592 x 1944 x 24, 16 zones of %d x %d, %d cores, median of runs\n", zones, zones, cores
     printf "cat to /dev/null:          %6.2f ms per image\n", c / 20
@@ -57,4 +59,5 @@ awk -v c="$(field wall_ms_median "$cat_")" -v d="$(field wall_ms_median "$def")"
     printf "unzip -p to /dev/null:     %6.2f ms per image\n", u / 20
     printf "tool --jobs 1 on the zips: %6.2f ms per image   tool / unzip %.2f\n", z / 20, z / u
     printf "peak resident: --jobs 1 %.1f MB, --jobs 2 %.1f MB, zips %.1f MB\n", k1 / 1024, k2 / 1024, kz / 1024
+    printf "processor time per image: cat %.2f ms, tool %.2f ms, tool --jobs 1 %.2f ms (less disturbed by other work)\n", cc / 20, cd / 20, cj1 / 20
 }'

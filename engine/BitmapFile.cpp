@@ -91,6 +91,30 @@ QByteArray BitmapFile::Private::readHeaderBytes(qint64 offset, qint64 len) const
 
 // --- Requests --------------------------------------------------------------
 
+namespace {
+
+// The calling thread's buffer for the rows of a band, at least `size` bytes.
+// It is kept from image to image (every job measures one image after another)
+// and never cleared: each read fills what is then decoded.
+quint8 *bandBuffer(qint64 size)
+{
+    struct Buffer
+    {
+        std::unique_ptr<quint8[]> bytes;
+        qint64 size = 0;
+    };
+    thread_local Buffer buffer;
+    if (buffer.size < size) {
+        buffer.bytes.reset();
+        buffer.size = 0;
+        buffer.bytes = std::make_unique_for_overwrite<quint8[]>(size_t(size));
+        buffer.size = size;
+    }
+    return buffer.bytes.get();
+}
+
+} // namespace
+
 void BitmapFile::Private::checkRect(int x1, int y1, int x2, int y2) const
 {
     if (x1 < 0 || y1 < 0 || x1 > x2 || y1 > y2 || x2 >= width || y2 >= height)
@@ -104,16 +128,15 @@ void BitmapFile::Private::readBand(const std::vector<BitmapFile::KeyRequest> &re
                                    qint64 lo, qint64 hi)
 {
     const qint64 size = qint64(r1 - r0) * stride + (hi - lo);
-    if (qint64(band.size()) < size)
-        band.resize(size_t(size));
-    readExact(pixelOffset + qint64(r0) * stride + lo, band.data(), size);
+    quint8 *band = bandBuffer(size);
+    readExact(pixelOffset + qint64(r0) * stride + lo, band, size);
     for (const BitmapFile::KeyRequest &q : requests) {
         const int first = std::max(r0, std::min(fileRow(q.y1), fileRow(q.y2)));
         const int last = std::min(r1, std::max(fileRow(q.y1), fileRow(q.y2)));
         const qint64 qlo = qint64(q.x1) * bpp / 8;
         for (int r = first; r <= last; ++r) {
             const int y = fileRow(r); // the mapping is its own inverse
-            keysOfRequestRow(q, band.data() + qint64(r - r0) * stride + (qlo - lo), qlo, y);
+            keysOfRequestRow(q, band + qint64(r - r0) * stride + (qlo - lo), qlo, y);
         }
     }
 }
@@ -162,7 +185,6 @@ void BitmapFile::Private::readBands(const std::vector<BitmapFile::KeyRequest> &r
                 readBand(members, int(r), int(std::min<qint64>(span.r1, r + bandRows - 1)), span.lo, span.hi);
         }
     } catch (const std::bad_alloc &) {
-        band = std::vector<quint8>();
         fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
     }
 }
@@ -222,8 +244,8 @@ void BitmapFile::readKeys(const std::vector<KeyRequest> &requests)
         d->checkRect(q.x1, q.y1, q.x2, q.y2);
     d->keyTable(); // builds what keysOfRow looks up
     for (const KeyRequest &q : requests) {
-        if (q.maxKey)
-            *q.maxKey = 0;
+        if (q.columnMax)
+            std::fill_n(q.columnMax, q.x2 - q.x1 + 1, quint16(0));
     }
     if (d->isRle())
         d->ensureDecoded();
@@ -275,24 +297,79 @@ void BitmapFile::readRgb32(quint32 *pixels, qsizetype pixelsPerLine)
         throw KelvarinError(QStringLiteral("Изображение не открыто."));
     if (pixelsPerLine < d->width)
         throw KelvarinError(QStringLiteral("Недостаточно места для изображения %1.").arg(d->name));
-    if (d->isRle())
-        d->ensureDecoded();
-    if (d->held()) {
-        for (int r = 0; r < d->height; ++r)
-            d->colourOfRow(d->rowBytes(r, 0), pixels + qsizetype(d->fileRow(r)) * pixelsPerLine);
-        return;
-    }
-    // Straight from the file in bands: display needs every row once.
-    const int band = int(std::max<qint64>(1, kDisplayBand / d->stride));
+    d->readPicture({d->width, d->height, 0, 0, d->width - 1, d->height - 1, pixels, pixelsPerLine});
+}
+
+void BitmapFile::readPicture(const PictureRequest &q)
+{
+    if (!isOpen())
+        throw KelvarinError(QStringLiteral("Изображение не открыто."));
+    if (q.pictureWidth < 1 || q.pictureHeight < 1 || q.pictureWidth > d->width || q.pictureHeight > d->height
+        || q.x1 < 0 || q.y1 < 0 || q.x1 > q.x2 || q.y1 > q.y2 || q.x2 >= q.pictureWidth || q.y2 >= q.pictureHeight)
+        throw KelvarinError(QStringLiteral("Область (%1, %2) - (%3, %4) выходит за пределы изображения %5.")
+                                .arg(q.x1).arg(q.y1).arg(q.x2).arg(q.y2).arg(d->name));
+    if (q.pixelsPerLine < q.x2 + 1)
+        throw KelvarinError(QStringLiteral("Недостаточно места для изображения %1.").arg(d->name));
+    d->readPicture(q);
+}
+
+// Display reads the rows a picture needs in bands of consecutive file rows,
+// bytes lo..hi of each; a reduced picture skips rows, and rows far apart are
+// read one by one rather than with everything between them.
+void BitmapFile::Private::readPicture(const BitmapFile::PictureRequest &q)
+{
+    if (isRle())
+        ensureDecoded();
+    const int n = q.x2 - q.x1 + 1;
+    const bool reduced = q.pictureWidth != width;
     try {
-        std::vector<quint8> buffer(size_t(std::min<qint64>(band, d->height) * d->stride));
-        for (int r0 = 0; r0 < d->height; r0 += band) {
-            const int rows = std::min(band, d->height - r0);
-            d->readExact(d->pixelOffset + r0 * d->stride, buffer.data(), rows * d->stride);
-            for (int i = 0; i < rows; ++i)
-                d->colourOfRow(buffer.data() + i * d->stride, pixels + qsizetype(d->fileRow(r0 + i)) * pixelsPerLine);
+        // The image column of every picture column, counted from the first one read.
+        std::vector<int> xs;
+        const int xFirst = int(qint64(q.x1) * width / q.pictureWidth);
+        const int xLast = int(qint64(q.x2) * width / q.pictureWidth);
+        const int unitBits = isRle() ? 8 : bpp;
+        const qint64 lo = qint64(xFirst) * unitBits / 8;
+        const qint64 hi = (qint64(xLast + 1) * unitBits + 7) / 8;
+        const int x0 = int(lo * 8 / unitBits); // the pixel at byte lo
+        if (reduced) {
+            xs.resize(size_t(n));
+            for (int i = 0; i < n; ++i)
+                xs[size_t(i)] = int(qint64(q.x1 + i) * width / q.pictureWidth) - x0;
+        }
+        auto imageRow = [&](int py) { return int(qint64(py) * height / q.pictureHeight); };
+        // Picture row py from the bytes of its file row, starting at byte lo.
+        auto convert = [&](const quint8 *from, int py) {
+            quint32 *out = q.pixels + qsizetype(py) * q.pixelsPerLine + q.x1;
+            if (reduced)
+                coloursAt(from, xs.data(), n, out);
+            else
+                coloursOfSpan(from, q.x1 - x0, n, out);
+        };
+        if (held()) {
+            for (int py = q.y1; py <= q.y2; ++py)
+                convert(rowBytes(fileRow(imageRow(py)), lo), py);
+            return;
+        }
+        const qint64 rowStep = std::max<qint64>(1, height / q.pictureHeight);
+        const bool oneByOne = rowStep * stride > kBandJoinBytes;
+        for (int py = q.y1; py <= q.y2;) {
+            // Picture rows py..last come from image rows a..b, file rows r0..r1.
+            int last = py;
+            if (!oneByOne) {
+                while (last < q.y2 && qint64(imageRow(last + 1) - imageRow(py) + 1) * stride <= kDisplayBand)
+                    ++last;
+            }
+            const int a = imageRow(py), b = imageRow(last);
+            const int r0 = std::min(fileRow(a), fileRow(b));
+            const int r1 = std::max(fileRow(a), fileRow(b));
+            const qint64 size = qint64(r1 - r0) * stride + (hi - lo);
+            quint8 *band = bandBuffer(size);
+            readExact(pixelOffset + qint64(r0) * stride + lo, band, size);
+            for (int y = py; y <= last; ++y)
+                convert(band + qint64(fileRow(imageRow(y)) - r0) * stride, y);
+            py = last + 1;
         }
     } catch (const std::bad_alloc &) {
-        d->fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
+        fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
     }
 }

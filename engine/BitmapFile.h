@@ -68,20 +68,39 @@ public:
     KeyTable keyTable();
 
     // One rectangle (inclusive, within the image, y from the top as displayed)
-    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)]; the
-    // largest of them goes to *maxKey when given, found on the way.
+    // whose keys go row by row: out[(y - y1) * rowStride + (x - x1)]. Found on
+    // the way when asked for: the largest key of every row, rowMax[y - y1], and
+    // of every column, columnMax[x - x1], so that detection can find the rows
+    // and columns holding a spot without another pass over the keys.
     struct KeyRequest
     {
         int x1, y1, x2, y2;
         quint16 *out;
         qsizetype rowStride;
-        quint16 *maxKey = nullptr;
+        quint16 *rowMax = nullptr;
+        quint16 *columnMax = nullptr;
     };
     void readKeys(const std::vector<KeyRequest> &requests);
 
     // The whole image as 0xffRRGGBB pixels, top row first, for display; 8-bit
     // images through their palette. `pixelsPerLine` is the destination stride.
     void readRgb32(quint32 *pixels, qsizetype pixelsPerLine);
+
+    // Part of a picture of the image for display, as 0xffRRGGBB pixels. The
+    // picture is pictureWidth x pictureHeight (the image's size, or smaller to
+    // show it reduced): its pixel (px, py) is the image's pixel
+    // (px * width / pictureWidth, py * height / pictureHeight). Only the
+    // picture's pixels x1..x2, y1..y2 (inclusive) are written, at
+    // pixels[py * pixelsPerLine + px]; only the file rows and columns they
+    // come from are read. A view showing a part of a large image costs that part.
+    struct PictureRequest
+    {
+        int pictureWidth, pictureHeight;
+        int x1, y1, x2, y2;
+        quint32 *pixels;
+        qsizetype pixelsPerLine;
+    };
+    void readPicture(const PictureRequest &request);
 
 private:
     struct Private;

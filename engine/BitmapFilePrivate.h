@@ -28,7 +28,8 @@ inline constexpr qint64 kMaxRlePixels = qint64(1) << 26;
 
 // The largest band of rows a batch of rectangles reads at once: small enough to
 // stay in the processor's cache between the read and the decoding. The buffer
-// is kept for the next image, so after the first one no fresh memory is touched.
+// belongs to the thread and is kept for the next image, so after the first one
+// no fresh memory is touched.
 inline constexpr qint64 kMaxBand = qint64(256) << 10;
 // Rows between two rectangles' rows that are read along rather than skipped:
 // one read of a little more costs less than two reads.
@@ -108,7 +109,6 @@ struct BitmapFile::Private
     std::vector<quint16> sums16;                  // B + G + R of every 16-bit pixel, built on first use
 
     std::vector<quint8> decoded;  // an RLE image, one byte a pixel, in file row order
-    std::vector<quint8> band;     // rows of a batch read, reused from image to image
 
     bool isRle() const { return compression == BitmapDetail::BiRle8 || compression == BitmapDetail::BiRle4; }
     int fileRow(int y) const { return topDown ? y : height - 1 - y; }
@@ -147,11 +147,16 @@ struct BitmapFile::Private
     // returns the largest.
     quint16 keysOfRow(const quint8 *p, qint64 lo, int x1, int x2, quint16 *out) const;
     void keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const;
-    void colourOfRow(const quint8 *p, quint32 *out) const;
+    // Colours of pixels x1..x1 + n - 1 of a row whose bytes (from offset 0) are at p.
+    void coloursOfSpan(const quint8 *p, int x1, int n, quint32 *out) const;
+    // Colours of the pixels xs[0..n-1] of such a row.
+    void coloursAt(const quint8 *p, const int *xs, int n, quint32 *out) const;
+    quint32 colourAt(const quint8 *p, qint64 x) const;
 
     // BitmapFile.cpp: requests.
     void checkRect(int x1, int y1, int x2, int y2) const;
     void readBand(const std::vector<BitmapFile::KeyRequest> &requests, int r0, int r1, qint64 lo, qint64 hi);
     void readHeld(const std::vector<BitmapFile::KeyRequest> &requests);
     void readBands(const std::vector<BitmapFile::KeyRequest> &requests);
+    void readPicture(const BitmapFile::PictureRequest &q);
 };

@@ -150,12 +150,22 @@ BitmapFile::KeyTable BitmapFile::Private::keyTable()
     return {thirds().data(), 766, true};
 }
 
+// The loops below vectorise well only with the byte shuffles of AVX2; the
+// baseline instruction set makes the compiler's vector code slower than plain
+// code. So they are built twice, and the processor picks at start-up. The
+// arithmetic is on integers: every version gives the same keys.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KELVARIN_PIXEL_LOOP [[gnu::target_clones("avx2", "default")]]
+#else
+#define KELVARIN_PIXEL_LOOP
+#endif
+
 namespace {
 
 // The keys of n pixels, each `Bytes` apart, as the sum of its first three
 // bytes, and their maximum: one loop the compiler can vectorise.
 template<int Bytes>
-quint16 channelSums(const quint8 *p, int n, quint16 *out)
+KELVARIN_PIXEL_LOOP quint16 channelSums(const quint8 *p, int n, quint16 *out)
 {
     // Two plain loops vectorise where one with both does not. Keys stay below
     // 766, so their signed maximum is theirs.
@@ -220,47 +230,91 @@ quint16 BitmapFile::Private::keysOfRow(const quint8 *p, qint64 lo, int x1, int x
     return 0;
 }
 
-// One row y of a request from bytes that start at offset lo of its file row.
-void BitmapFile::Private::keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const
+namespace {
+
+// Raises every column's maximum to the row's key where that is larger. Keys
+// stay below 766, so their signed maximum is theirs (and vectorises).
+KELVARIN_PIXEL_LOOP void raiseColumnMaxima(const quint16 *row, int n, quint16 *columnMax)
 {
-    const quint16 top = keysOfRow(p, lo, q.x1, q.x2, q.out + qsizetype(y - q.y1) * q.rowStride);
-    if (q.maxKey)
-        *q.maxKey = std::max(*q.maxKey, top);
+    const auto *keys = reinterpret_cast<const qint16 *>(row);
+    auto *maxima = reinterpret_cast<qint16 *>(columnMax);
+    for (int i = 0; i < n; ++i)
+        maxima[i] = std::max(maxima[i], keys[i]);
 }
 
-// A whole row (bytes from offset 0 at p) as 0xffRRGGBB pixels.
-void BitmapFile::Private::colourOfRow(const quint8 *p, quint32 *out) const
+} // namespace
+
+// One row y of a request from bytes that start at offset lo of its file row.
+// The row's keys are still in the first-level cache when its maxima are taken.
+void BitmapFile::Private::keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const
 {
-    auto rgb = [](quint32 r, quint32 g, quint32 b) { return 0xff000000u | r << 16 | g << 8 | b; };
-    for (int x = 0; x < width; ++x) {
-        switch (kind) {
-        case PixelKind::Packed1:
-            out[x] = paletteRgb[(p[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-        case PixelKind::Packed4:
-            out[x] = paletteRgb[(p[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f];
-            break;
-        case PixelKind::Index8:
-        case PixelKind::PaletteBytes:
-            out[x] = paletteRgb[p[x]];
-            break;
-        case PixelKind::Bgr24:
-            out[x] = rgb(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
-            break;
-        case PixelKind::Bgrx32:
-            out[x] = rgb(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
-            break;
-        case PixelKind::Masks16: {
-            const quint32 v = le16(p + 2 * x);
-            out[x] = rgb(channels[2].value(v), channels[1].value(v), channels[0].value(v));
-            break;
-        }
-        case PixelKind::Masks32: {
-            const quint32 v = le32(p + 4 * x);
-            out[x] = rgb(channels[2].value(v), channels[1].value(v), channels[0].value(v));
-            break;
-        }
-        }
+    quint16 *row = q.out + qsizetype(y - q.y1) * q.rowStride;
+    const quint16 top = keysOfRow(p, lo, q.x1, q.x2, row);
+    if (q.rowMax)
+        q.rowMax[y - q.y1] = top;
+    if (q.columnMax)
+        raiseColumnMaxima(row, q.x2 - q.x1 + 1, q.columnMax);
+}
+
+namespace {
+
+quint32 rgb(quint32 r, quint32 g, quint32 b) { return 0xff000000u | r << 16 | g << 8 | b; }
+
+// Colours of n pixels `Bytes` apart stored blue, green, red: one loop the
+// compiler can vectorise.
+template<int Bytes>
+KELVARIN_PIXEL_LOOP void bgrColours(const quint8 *p, int n, quint32 *out)
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = rgb(p[Bytes * i + 2], p[Bytes * i + 1], p[Bytes * i]);
+}
+
+} // namespace
+
+// The colour of pixel x of a row whose bytes (from offset 0) start at p.
+quint32 BitmapFile::Private::colourAt(const quint8 *p, qint64 x) const
+{
+    switch (kind) {
+    case PixelKind::Packed1:
+        return paletteRgb[(p[x >> 3] >> (7 - (x & 7))) & 1];
+    case PixelKind::Packed4:
+        return paletteRgb[(p[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0f];
+    case PixelKind::Index8:
+    case PixelKind::PaletteBytes:
+        return paletteRgb[p[x]];
+    case PixelKind::Bgr24:
+        return rgb(p[3 * x + 2], p[3 * x + 1], p[3 * x]);
+    case PixelKind::Bgrx32:
+        return rgb(p[4 * x + 2], p[4 * x + 1], p[4 * x]);
+    case PixelKind::Masks16: {
+        const quint32 v = le16(p + 2 * x);
+        return rgb(channels[2].value(v), channels[1].value(v), channels[0].value(v));
+    }
+    case PixelKind::Masks32: {
+        const quint32 v = le32(p + 4 * x);
+        return rgb(channels[2].value(v), channels[1].value(v), channels[0].value(v));
+    }
+    }
+    return 0;
+}
+
+void BitmapFile::Private::coloursOfSpan(const quint8 *p, int x1, int n, quint32 *out) const
+{
+    switch (kind) {
+    case PixelKind::Bgr24:
+        bgrColours<3>(p + qint64(x1) * 3, n, out);
+        return;
+    case PixelKind::Bgrx32:
+        bgrColours<4>(p + qint64(x1) * 4, n, out);
+        return;
+    default:
+        for (int i = 0; i < n; ++i)
+            out[i] = colourAt(p, qint64(x1) + i);
     }
 }
 
+void BitmapFile::Private::coloursAt(const quint8 *p, const int *xs, int n, quint32 *out) const
+{
+    for (int i = 0; i < n; ++i)
+        out[i] = colourAt(p, xs[i]);
+}

@@ -15,7 +15,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <new>
+
+#include <sys/mman.h>
 
 // Without a view (the headless tool may pass none) the hooks do nothing.
 TFinderHost &TPointFinder::host() const
@@ -45,8 +49,19 @@ void TPointFinder::LoadImage(const QString &fileName, bool show)
     TFinderHost &host = this->host();
     host.ShowImage(show);
     m_mask = SpotMask();
+    m_maskToMake.reset();
     host.DrawZoneOverlay();
     m_imagePath = fileName;
+}
+
+void TPointFinder::setImage(BitmapFile image, const QString &path)
+{
+    m_image = std::move(image);
+    m_width = m_image.width();
+    m_height = m_image.height();
+    m_mask = SpotMask();
+    m_maskToMake.reset();
+    m_imagePath = path;
 }
 
 QRect TPointFinder::clippedRect(const TZoneInfo &zone) const
@@ -64,6 +79,35 @@ void TPointFinder::AllocateRaster()
 {
     m_rasters.assign(size_t(m_zones.size()), ZoneRaster());
     m_mask = SpotMask();
+    m_maskToMake.reset();
+}
+
+// Rasters of 2 MB and more go in the system's large pages where it offers
+// them: fresh memory is touched page by page on the first image, and on
+// virtual machines every 4 kB page is a costly fault.
+quint16 *TPointFinder::allocateKeys(size_t count)
+{
+    const size_t bytes = std::max<size_t>(count, 1) * sizeof(quint16);
+    constexpr size_t largePage = size_t(2) << 20;
+    void *keys = nullptr;
+    if (bytes >= largePage) {
+        const size_t rounded = (bytes + largePage - 1) / largePage * largePage;
+        keys = std::aligned_alloc(largePage, rounded);
+#ifdef MADV_HUGEPAGE
+        if (keys)
+            ::madvise(keys, rounded, MADV_HUGEPAGE);
+#endif
+    } else {
+        keys = std::malloc(bytes);
+    }
+    if (!keys)
+        throw std::bad_alloc();
+    return static_cast<quint16 *>(keys);
+}
+
+void TPointFinder::FreeKeys::operator()(quint16 *keys) const
+{
+    std::free(keys);
 }
 
 void TPointFinder::FillBrightness()
@@ -91,9 +135,16 @@ void TPointFinder::FillBrightness()
     // Grown, never cleared: the reader writes every key a zone looks at.
     if (needed > m_keysCapacity) {
         m_keys.reset();
-        m_keys = std::make_unique_for_overwrite<quint16[]>(needed);
+        m_keysCapacity = 0;
+        m_keys.reset(allocateKeys(needed));
         m_keysCapacity = needed;
     }
+    size_t sides = 0;
+    for (const ZoneRaster &raster : m_rasters)
+        sides += size_t(raster.rect.width() + raster.rect.height());
+    if (!shared)
+        m_maxima.resize(std::max(m_maxima.size(), sides));
+    quint16 *maxima = m_maxima.data();
     std::vector<BitmapFile::KeyRequest> requests;
     if (shared)
         requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_keys.get(), around.width()});
@@ -108,8 +159,12 @@ void TPointFinder::FillBrightness()
         } else {
             raster.keys = next;
             raster.rowStride = r.width();
-            raster.hasMaxKey = true;
-            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), &raster.maxKey});
+            quint16 *rowMax = maxima;
+            quint16 *columnMax = maxima + r.height();
+            maxima += r.height() + r.width();
+            raster.rowMax = rowMax;
+            raster.columnMax = columnMax;
+            requests.push_back({r.left(), r.top(), r.right(), r.bottom(), next, r.width(), rowMax, columnMax});
             next += qsizetype(r.width()) * r.height();
         }
     }
@@ -198,9 +253,12 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
     const int w = r.width();
     if (m_table.increasing) {
         // The largest key has the largest brightness: a plain integer maximum.
-        if (raster.hasMaxKey)
-            return std::max(0.0, m_table.brightness[raster.maxKey]);
         quint16 top = 0;
+        if (raster.rowMax) {
+            for (int row = 0; row < r.height(); ++row)
+                top = std::max(top, raster.rowMax[row]);
+            return std::max(0.0, m_table.brightness[top]);
+        }
         for (int row = 0; row < r.height(); ++row) {
             const quint16 *k = raster.keys + qsizetype(row) * raster.rowStride;
             for (int i = 0; i < w; ++i)
@@ -268,10 +326,10 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double 
 // when there are none. Row by row, in loops the compiler can vectorise.
 QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
 {
+    if (raster.rowMax && raster.columnMax)
+        return spotBoundsByMaxima(raster, firstSpotKey);
     const QRect &r = raster.rect;
     const int w = r.width();
-    if (raster.hasMaxKey && raster.maxKey < firstSpotKey)
-        return {};
     m_columnHasSpot.assign(size_t(w), 0);
     quint8 *columns = m_columnHasSpot.data();
     int top = -1, bottom = -1;
@@ -299,8 +357,44 @@ QRect TPointFinder::spotBounds(const ZoneRaster &raster, quint16 firstSpotKey)
     return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
 }
 
+// The same from the maxima the reader found: a row or column holds a spot
+// pixel exactly when its largest key is a spot key.
+QRect TPointFinder::spotBoundsByMaxima(const ZoneRaster &raster, quint16 firstSpotKey)
+{
+    const QRect &r = raster.rect;
+    auto first = [&](const quint16 *maxima, int n) {
+        int i = 0;
+        while (i < n && maxima[i] < firstSpotKey)
+            ++i;
+        return i;
+    };
+    auto last = [&](const quint16 *maxima, int n) {
+        int i = n - 1;
+        while (i >= 0 && maxima[i] < firstSpotKey)
+            --i;
+        return i;
+    };
+    const int top = first(raster.rowMax, r.height());
+    if (top == r.height())
+        return {};
+    const int bottom = last(raster.rowMax, r.height());
+    const int left = first(raster.columnMax, r.width());
+    const int right = last(raster.columnMax, r.width());
+    return QRect(QPoint(r.left() + left, r.top() + top), QPoint(r.left() + right, r.top() + bottom));
+}
+
 void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)
 {
+    m_mask = SpotMask();
+    m_maskToMake = std::make_pair(raster, threshold);
+}
+
+const TPointFinder::SpotMask &TPointFinder::mask() const
+{
+    if (!m_maskToMake)
+        return m_mask;
+    const auto [raster, threshold] = *m_maskToMake;
+    m_maskToMake.reset();
     const QRect &r = raster.rect;
     m_mask.rect = r;
     m_mask.bits.resize(size_t(r.width()) * size_t(r.height()));
@@ -310,6 +404,7 @@ void TPointFinder::keepMaskOf(const ZoneRaster &raster, double threshold)
         for (int j = 0; j < r.height(); ++j, ++i)
             m_mask.bits[i] = m_table.brightness[column[j * raster.rowStride]] > threshold;
     }
+    return m_mask;
 }
 
 void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stopped)

@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 struct TParameters;
@@ -60,6 +62,11 @@ public:
     // Detection on one image: one point per zone, (-1, -1) when none passed.
     void ProcessImage(const QString &path);
 
+    // Makes an image opened (and shown) elsewhere the current one, as LoadImage
+    // does but without the view's hooks: the window shows the images of a run
+    // measured by several jobs itself.
+    void setImage(BitmapFile image, const QString &path);
+
     // Takes over what another finder measured on one image (runs with several
     // jobs): each zone's point, the image's measurements as the last ones and
     // its spot means, added in zone order as detection adds them.
@@ -83,7 +90,7 @@ public:
     const QString &currentImagePath() const { return m_imagePath; }
     // The loaded image file, for the view to decode and show.
     BitmapFile &image() { return m_image; }
-    const SpotMask &mask() const { return m_mask; }
+    const SpotMask &mask() const;
     // The details of the last processed image, one per zone in zone order.
     const QList<TZoneMeasurement> &lastMeasurements() const { return m_measurements; }
 
@@ -99,8 +106,9 @@ private:
         QRect rect; // clipped to the image; empty when the zone covers no pixel
         const quint16 *keys = nullptr;
         qsizetype rowStride = 0;
-        quint16 maxKey = 0;   // the largest key, when the reader found it
-        bool hasMaxKey = false;
+        // The largest key of every row and column, when the reader found them.
+        const quint16 *rowMax = nullptr;
+        const quint16 *columnMax = nullptr;
     };
     // What one sweep over a zone's spot sums, in the one fixed order.
     struct SpotSums
@@ -115,6 +123,7 @@ private:
     double maximumOf(const ZoneRaster &raster) const;
     SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset);
     QRect spotBounds(const ZoneRaster &raster, quint16 firstSpotKey);
+    static QRect spotBoundsByMaxima(const ZoneRaster &raster, quint16 firstSpotKey);
     void keepMaskOf(const ZoneRaster &raster, double threshold);
     static QString stepText(double threshold, double maximum, int area);
     static TZoneMeasurement::Rejection rejectionOf(const TParameters &p, double mean, int area);
@@ -129,11 +138,20 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
-    std::unique_ptr<quint16[]> m_keys; // what the zone rasters point into; not cleared, every key is written
+    struct FreeKeys
+    {
+        void operator()(quint16 *keys) const;
+    };
+    static quint16 *allocateKeys(size_t count);
+    std::unique_ptr<quint16[], FreeKeys> m_keys; // what the zone rasters point into; not cleared, every key is written
     size_t m_keysCapacity = 0;
+    std::vector<quint16> m_maxima;     // the rasters' row and column maxima
     BitmapFile::KeyTable m_table;
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
-    SpotMask m_mask;
+    // The mask is made when asked for, from the raster it was kept for (only
+    // the window looks at it, and it would cost a pass over every last zone).
+    mutable SpotMask m_mask;
+    mutable std::optional<std::pair<ZoneRaster, double>> m_maskToMake; // raster, threshold
     QList<TZoneInfo> m_zones;
     QString m_zoneFileError;
     QList<TZoneMeasurement> m_measurements;

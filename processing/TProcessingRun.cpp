@@ -106,6 +106,8 @@ void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &o
         const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
         m_finder.adoptImage(path, image.measured);
         recordImage(before);
+        if (m_params.NeedVisualization)
+            m_host.ShowMeasuredImage(path);
         m_host.ImageProcessed(path, outcome.imagesProcessed++);
         if (m_finder.StopRequested) {
             outcome.stopped = true;

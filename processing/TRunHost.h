@@ -23,6 +23,10 @@ public:
     virtual void ProcessEvents() = 0;
     // The found-point overlay is visible again at the end of a run.
     virtual void ShowOverlay() {}
+    // Several jobs measured the run and this image's points were just added
+    // (Finder's last measurements): the window shows it when visualisation is
+    // on. (One job shows its images through the finder's view hooks.)
+    virtual void ShowMeasuredImage(const QString &path) { Q_UNUSED(path); }
     // An image was processed (its position in the run, from 0).
     virtual void ImageProcessed(const QString &path, int index) { Q_UNUSED(path); Q_UNUSED(index); }
     // Busy indication around the whole run (the wait cursor of the window).

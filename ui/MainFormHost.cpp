@@ -28,6 +28,13 @@ void MainFormHost::HideOverlay()
 void MainFormHost::ShowOverlay()
 {
     m_form.m_view->setOverlayVisible(true);
+    // The run is over: its last image, if shown in part, is shown whole.
+    m_form.m_view->completeRunImage();
+}
+
+void MainFormHost::ShowMeasuredImage(const QString &path)
+{
+    m_form.m_view->showMeasuredImage(path);
 }
 
 void MainFormHost::ShowMask()

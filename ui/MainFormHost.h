@@ -37,6 +37,7 @@ public:
     void EnableCommands(bool on) override;
     void ProcessEvents() override;
     void ShowOverlay() override;
+    void ShowMeasuredImage(const QString &path) override;
     void ImageProcessed(const QString &path, int index) override;
     // TIssueSink: a run's error in a message box, a watch's warning in the
     // status line; both in the event log and the warning indicator.

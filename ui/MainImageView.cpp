@@ -4,7 +4,9 @@
 #include "MainFormPictures.h"
 #include "MainFormRules.h"
 #include "OverlayGeometry.h"
+#include "KelvarinError.h"
 #include "PictureBox.h"
+#include "RunDisplay.h"
 #include "TPointFinder.h"
 
 #include <QMenu>
@@ -22,6 +24,8 @@ MainImageView::MainImageView(TPointFinder &finder, QWidget *parent)
     createSplash();
 }
 
+MainImageView::~MainImageView() = default;
+
 void MainImageView::createPictures()
 {
     auto *canvas = new QWidget;
@@ -36,6 +40,7 @@ void MainImageView::createPictures()
     m_picture->setCursor(cross);
     m_overlay->setCursor(cross);
     setWidget(canvas);
+    m_runDisplay = std::make_unique<RunDisplay>(m_picture, m_overlay);
     connect(m_overlay, &PictureBox::mousePressed, this, &MainImageView::mousePressed);
     connect(m_overlay, &PictureBox::mouseMoved, this, &MainImageView::mouseMoved);
     connect(m_overlay, &PictureBox::mouseReleased, this, &MainImageView::mouseReleased);
@@ -161,6 +166,7 @@ void MainImageView::drawZoneOverlay()
     if (overlay.isNull())
         return;
     overlay.fill(Qt::transparent);
+    m_runDisplay->forgetPoints();
     QPainter painter(&overlay);
     painter.setPen(QPen(Qt::red, OverlayGeometry::penWidth(m_zoomPercent)));
     for (const TZoneInfo &zone : m_finder.zones()) {
@@ -211,10 +217,46 @@ void MainImageView::clearOverlay()
     QImage &overlay = m_overlay->picture();
     if (!overlay.isNull())
         overlay.fill(Qt::transparent);
+    m_runDisplay->forgetPoints();
     m_overlay->repaint();
 }
 
 void MainImageView::setOverlayVisible(bool visible)
 {
     m_overlay->setVisible(visible);
+}
+
+void MainImageView::showMeasuredImage(const QString &path)
+{
+    try {
+        BitmapFile image;
+        if (m_finder.imageOpener())
+            m_finder.imageOpener()(image, path);
+        else
+            image.open(path);
+        // The view's picture is written over in place: kept nowhere else, it is not copied.
+        m_loadedPicture = QImage();
+        if (m_runDisplay->show(std::move(image), m_finder.zones(), m_finder.lastMeasurements(), m_zoomPercent)) {
+            m_partlyShown = path;
+            return;
+        }
+        const QList<TZoneMeasurement> measured = m_finder.lastMeasurements();
+        m_finder.LoadImage(path, true);
+        m_runDisplay->markPoints(m_finder.zones(), measured, m_zoomPercent);
+        m_partlyShown.clear();
+    } catch (const KelvarinError &) {
+    }
+}
+
+void MainImageView::completeRunImage()
+{
+    if (!m_runDisplay->hasPartImage())
+        return;
+    try {
+        m_finder.setImage(m_runDisplay->complete(), m_partlyShown);
+        m_loadedPicture = m_picture->picture();
+    } catch (const KelvarinError &) {
+        // Cut since it was measured: the view keeps what it showed.
+    }
+    m_partlyShown.clear();
 }

@@ -5,8 +5,11 @@
 #include <QPoint>
 #include <QScrollArea>
 
+#include <memory>
+
 class PictureBox;
 class QAction;
+class RunDisplay;
 class QColor;
 class QMenu;
 class TPointFinder;
@@ -23,6 +26,7 @@ class MainImageView : public QScrollArea
 
 public:
     explicit MainImageView(TPointFinder &finder, QWidget *parent = nullptr);
+    ~MainImageView() override;
 
     int zoomPercent() const { return m_zoomPercent; }
     // Takes a zoom step of the menu; false (nothing changed) for any other item.
@@ -39,6 +43,15 @@ public:
     const QImage &loadedPicture() const { return m_loadedPicture; }
     // The loaded image's picture, decoded now when it is not shown.
     QImage picture() const;
+
+    // An image of a run measured by several jobs, its points just added to
+    // the engine's series: shown in place of the image before, in part (what
+    // is in view) when it has the same size, else loaded in full. An image
+    // that cannot be shown now does not stop the run.
+    void showMeasuredImage(const QString &path);
+    // The run is over: the image shown in part becomes the engine's current
+    // image and is shown whole.
+    void completeRunImage();
 
     // Redraws the overlay with the zones' outlines and origins only.
     void drawZoneOverlay();
@@ -77,6 +90,8 @@ private:
     void checkZoomItem();
 
     TPointFinder &m_finder; // decoding its image reads the file
+    std::unique_ptr<RunDisplay> m_runDisplay;
+    QString m_partlyShown; // the image the run display shows in part
     int m_zoomPercent = 100;
     QImage m_loadedPicture;
     PictureBox *m_picture = nullptr;

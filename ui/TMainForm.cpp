@@ -15,6 +15,7 @@
 #include "MainStatusBar.h"
 #include "MeasurementExportCommand.h"
 #include "OverlayGeometry.h"
+#include "ParallelMeasuring.h"
 #include "PictureBox.h"
 #include "ResultSetWriter.h"
 #include "SettingsLocation.h"
@@ -211,6 +212,8 @@ void TMainForm::startProcessing()
                                                         m_browser->fileList()->selectedPaths(),
                                                         m_parameters.StartStyle);
     TProcessingRun run(m_finder, m_parameters, *m_host, m_runTimes);
+    // As many jobs as cores (step by step, and a single image, go one at a time).
+    run.setJobs(ParallelMeasuring::defaultJobs());
     showJournalLocation();
     run.setRecorder(m_journal.get(),
                     m_parameters.StartStyle == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));

@@ -155,6 +155,8 @@ private Q_SLOTS:
     void rectangleOutsideImageThrows();
 
 private:
+    void checkPictures(BitmapFile &file, const std::vector<quint32> &whole);
+
     QTemporaryDir m_dir;
 };
 
@@ -241,7 +243,39 @@ void TestBitmapFile::everyVariant()
                 QCOMPARE(rgb[size_t(i)], 0xff000000u | expectedColour(image, i, redBits, greenBits, blueBits));
             }
         }
+        checkPictures(*file, rgb);
     }
+}
+
+// Pictures for display against the whole image's colours: a reduced one takes
+// the pixel its scale lands on; a part of one writes that part and nothing else.
+void TestBitmapFile::checkPictures(BitmapFile &file, const std::vector<quint32> &whole)
+{
+    const int w = file.width(), h = file.height();
+    const quint32 untouched = 0x12345678;
+    struct Case { int pw, ph, x1, y1, x2, y2; };
+    const Case cases[] = {
+        {w, h, 0, 0, w - 1, h - 1},
+        {std::max(1, w * 2 / 3), std::max(1, h / 2), 0, 0, std::max(1, w * 2 / 3) - 1, std::max(1, h / 2) - 1},
+        {w, h, w / 3, std::min(1, h - 1), std::max(w / 3, w - 2), h - 1},
+        {std::max(1, w / 2), h, std::max(1, w / 2) - 1, 0, std::max(1, w / 2) - 1, h / 2},
+    };
+    for (const Case &c : cases) {
+        const int line = c.pw + 3;
+        std::vector<quint32> picture(size_t(line) * size_t(c.ph), untouched);
+        file.readPicture({c.pw, c.ph, c.x1, c.y1, c.x2, c.y2, picture.data(), line});
+        for (int py = 0; py < c.ph; ++py) {
+            for (int px = 0; px < line; ++px) {
+                const bool inside = px >= c.x1 && px <= c.x2 && py >= c.y1 && py <= c.y2;
+                const quint32 expected = inside ? whole[size_t((qint64(py) * h / c.ph) * w + qint64(px) * w / c.pw)]
+                                                : untouched;
+                QCOMPARE(picture[size_t(py * line + px)], expected);
+            }
+        }
+    }
+    std::vector<quint32> small(4);
+    QVERIFY_THROWS_EXCEPTION(KelvarinError, file.readPicture({w + 1, h, 0, 0, 0, 0, small.data(), 4}));
+    QVERIFY_THROWS_EXCEPTION(KelvarinError, file.readPicture({w, h, 0, 0, w, 0, small.data(), w + 1}));
 }
 
 // Single pixels whose brightness is fixed by the rules, by value.

@@ -87,6 +87,8 @@ private Q_SLOTS:
     void zeroWeightSpotIsNotFound();
     void threeByThreeSpotWeightings_data();
     void threeByThreeSpotWeightings();
+    void spotAtZoneEdges_data();
+    void spotAtZoneEdges();
     void hooksInOrder();
     void stepByStepCancel();
     void badImageLeavesStateAndZones();
@@ -323,6 +325,54 @@ void TestPointFinder::threeByThreeSpotWeightings()
     QCOMPARE(m.mean, 860.0 / 6);
     QCOMPARE(m.threshold, 100.0);
     QVERIFY(m.found);
+}
+
+// Spot pixels on the first or last row or column of a zone, and far apart:
+// the sweep, confined to the rows and columns holding spot pixels, must still
+// take every one (24-bit, so both the key maxima and the brightness table are
+// at work). A second zone beside it has its own spot.
+void TestPointFinder::spotAtZoneEdges_data()
+{
+    QTest::addColumn<QList<QPoint>>("spot");
+    QTest::newRow("left column") << QList<QPoint>{{3, 4}, {3, 5}, {3, 9}};
+    QTest::newRow("right column") << QList<QPoint>{{12, 3}, {12, 6}};
+    QTest::newRow("top row") << QList<QPoint>{{4, 3}, {11, 3}};
+    QTest::newRow("bottom row") << QList<QPoint>{{5, 9}, {6, 9}};
+    QTest::newRow("opposite corners") << QList<QPoint>{{3, 3}, {12, 9}};
+    QTest::newRow("other corners") << QList<QPoint>{{12, 3}, {3, 9}};
+    QTest::newRow("one pixel at the last corner") << QList<QPoint>{{12, 9}};
+}
+
+void TestPointFinder::spotAtZoneEdges()
+{
+    QFETCH(QList<QPoint>, spot);
+    BmpWriter::Image image;
+    image.width = 24;
+    image.height = 12;
+    image.pixels = QList<quint32>(24 * 12, 0x101010);
+    for (const QPoint &p : spot)
+        image.pixels[p.y() * 24 + p.x()] = 0xc8c8c8;
+    image.pixels[5 * 24 + 19] = 0xc8c8c8;
+    // Just outside the first zone: never part of its spot.
+    image.pixels[2 * 24 + 3] = 0xffffff;
+    image.pixels[10 * 24 + 12] = 0xffffff;
+    image.pixels[6 * 24 + 13] = 0xffffff;
+    BmpWriter::write(path("edges.bmp"), image);
+    TPointFinder finder(m_params, nullptr, &m_reporter);
+    finder.zones() << TZoneInfo(3, 3, 12, 9) << TZoneInfo(16, 3, 22, 9);
+    finder.ProcessImage(path("edges.bmp"));
+    double sumX = 0, sumY = 0;
+    for (const QPoint &p : spot) {
+        sumX += p.x() * 200.0;
+        sumY += p.y() * 200.0;
+    }
+    const double weight = 200.0 * double(spot.size());
+    const QList<TZoneMeasurement> &measured = finder.lastMeasurements();
+    QCOMPARE(measured.at(0).area, int(spot.size()));
+    QCOMPARE(finder.zones().at(0).points.first().x, sumX / weight);
+    QCOMPARE(finder.zones().at(0).points.first().y, sumY / weight);
+    QCOMPARE(measured.at(1).area, 1);
+    QCOMPARE(finder.zones().at(1).points.first().x, 19.0);
 }
 
 void TestPointFinder::hooksInOrder()

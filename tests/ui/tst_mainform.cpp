@@ -97,6 +97,8 @@ private Q_SLOTS:
     void splashEndsOnClick();
     void runMatchesHeadlessTool_data();
     void runMatchesHeadlessTool();
+    void runShowsEveryImage_data();
+    void runShowsEveryImage();
     void commandsLockedDuringRun();
     void allFilesWithScheduledStyle();
     void stop_data();
@@ -412,6 +414,92 @@ void TestMainForm::runMatchesHeadlessTool()
     QVERIFY(log.startsWith(QStringLiteral("Дата начала обработки: ")));
     QVERIFY(form->runTimes().RunEnd >= form->runTimes().RunStart);
     QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
+}
+
+// With "Показывать" on, every image of a run is on view when its points are
+// added, at the scale it is shown (a reduced picture below 100 %), with the
+// cross of its found point and without the cross of the image before; after
+// the run the last image is the window's, whole. The results are those of the
+// headless tool.
+void TestMainForm::runShowsEveryImage_data()
+{
+    QTest::addColumn<int>("zoom");
+    QTest::addColumn<bool>("scrolled");
+    QTest::newRow("100 %") << 100 << false;
+    QTest::newRow("50 %") << 50 << false;
+    QTest::newRow("200 %") << 200 << false;
+    // Only the lower right part of the image is in view during the run.
+    QTest::newRow("400 %, scrolled") << 400 << true;
+}
+
+void TestMainForm::runShowsEveryImage()
+{
+    QFETCH(int, zoom);
+    QFETCH(bool, scrolled);
+    auto form = openForm();
+    QVERIFY(form);
+    form->PreviewImageTimerTimer();
+    form->resize(900, 700);
+    for (QAction *item : ScalePopupMenu1(*form)->actions()) {
+        if (item->data().toInt() == zoom)
+            item->trigger();
+    }
+    QCOMPARE(form->zoomPercent(), zoom);
+    select(*form, {0, 1, 2, 3, 4});
+    int shown = 0;
+    connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int index) {
+        QCOMPARE(path, imagePath(index));
+        const QImage expected = sceneImage(index);
+        const QImage &picture = Image1(*form)->picture();
+        QVERIFY(!picture.isNull());
+        const QSize view(ImageWidth * zoom / 100, ImageHeight * zoom / 100);
+        QCOMPARE(Image1(*form)->size(), view);
+        if (index == 0 && scrolled) {
+            // The first image sizes the view; the rest are seen through the scrolled viewport.
+            ScrollBox3(*form)->horizontalScrollBar()->setValue(ScrollBox3(*form)->horizontalScrollBar()->maximum());
+            ScrollBox3(*form)->verticalScrollBar()->setValue(ScrollBox3(*form)->verticalScrollBar()->maximum());
+            QVERIFY(ScrollBox3(*form)->horizontalScrollBar()->maximum() > 0);
+        }
+        // What the view shows of the picture (all of it unless scrolled).
+        const QRect visible = Image1(*form)->visibleRegion().boundingRect();
+        QVERIFY(!visible.isEmpty());
+        auto first = [](int v, int viewSide, int pictureSide) { return v * pictureSide / viewSide; };
+        auto last = [](int v, int viewSide, int pictureSide) { return ((v + 1) * pictureSide - 1) / viewSide; };
+        const QRect part(QPoint(first(visible.left(), view.width(), picture.width()),
+                                first(visible.top(), view.height(), picture.height())),
+                         QPoint(last(visible.right(), view.width(), picture.width()),
+                                last(visible.bottom(), view.height(), picture.height())));
+        if (!scrolled)
+            QCOMPARE(part, picture.rect());
+        for (int py = part.top(); py <= part.bottom(); ++py) {
+            for (int px = part.left(); px <= part.right(); ++px) {
+                const QPoint from(px * ImageWidth / picture.width(), py * ImageHeight / picture.height());
+                QCOMPARE(picture.pixel(px, py), expected.pixel(from));
+            }
+        }
+        // The disc of zone 1 is at (40 + index, 40), of zone 2 at (115, 52 + index),
+        // too dim in image 2: the cross of image 1 in zone 2 is gone then.
+        QCOMPARE(overlayPixel(*form, 40 + index, 48), qRgb(255, 0, 0));
+        if (index == 1 || index == 2)
+            QCOMPARE(overlayPixel(*form, 108, 53), index == 1 ? qRgb(255, 0, 0) : QRgb(0));
+        ++shown;
+    });
+    form->N4Click();
+    QCOMPARE(shown, 5);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QCOMPARE(form->finder().currentImagePath(), imagePath(4));
+    QCOMPARE(form->finder().width(), ImageWidth);
+    QCOMPARE(Image1(*form)->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(form->loadedPicture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(form->finder().image().width(), ImageWidth);
+    QCOMPARE(overlayPixel(*form, 44, 48), qRgb(255, 0, 0));
+
+    const QString cli = runHeadless({imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)});
+    QVERIFY(!cli.isEmpty());
+    for (int zone = 1; zone <= 2; ++zone) {
+        const QString suffix = QStringLiteral("_%1.crd").arg(zone);
+        QCOMPARE(read(resultsBase(1) + suffix), read(cli + suffix));
+    }
 }
 
 void TestMainForm::commandsLockedDuringRun()
