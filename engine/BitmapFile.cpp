@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,22 +97,36 @@ namespace {
 
 // The calling thread's buffer for the rows of a band, at least `size` bytes.
 // It is kept from image to image (every job measures one image after another)
-// and never cleared: each read fills what is then decoded.
+// and never cleared: each read fills what is then decoded. It is made large
+// enough for any band at once and its pages are put in place in one call: on
+// virtual machines every first touch of a 4 kB page is a costly fault, and a
+// buffer grown step by step would take them again and again.
 quint8 *bandBuffer(qint64 size)
 {
     struct Buffer
     {
-        std::unique_ptr<quint8[]> bytes;
-        qint64 size = 0;
+        void *bytes = nullptr;
+        size_t size = 0;
+        ~Buffer() { release(); }
+        void release()
+        {
+            if (bytes)
+                ::munmap(bytes, size);
+            bytes = nullptr;
+            size = 0;
+        }
     };
     thread_local Buffer buffer;
-    if (buffer.size < size) {
-        buffer.bytes.reset();
-        buffer.size = 0;
-        buffer.bytes = std::make_unique_for_overwrite<quint8[]>(size_t(size));
-        buffer.size = size;
+    if (qint64(buffer.size) < size) {
+        buffer.release();
+        const size_t wanted = size_t(std::max(size, std::max(kMaxBand, kDisplayBand)));
+        void *bytes = ::mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (bytes == MAP_FAILED)
+            throw std::bad_alloc();
+        buffer.bytes = bytes;
+        buffer.size = wanted;
     }
-    return buffer.bytes.get();
+    return static_cast<quint8 *>(buffer.bytes);
 }
 
 } // namespace
@@ -151,10 +167,12 @@ void BitmapFile::Private::readHeld(const std::vector<BitmapFile::KeyRequest> &re
     }
 }
 
-// A file: the row spans of the requests in file order, merged into bands read
-// with one call each. (Mapping the file copies nothing, but on the virtual
-// machines stations and build hosts run on, touching mapped pages costs more
-// than copying the rows.)
+// A file: the rows any request needs, in file order, read in bands of at most
+// kMaxBand bytes with one call each. Every file row is read once however many
+// rectangles lie side by side in it, and each band fills the part of every
+// rectangle that crosses it. (Mapping the file copies nothing, but on the
+// virtual machines stations and build hosts run on, touching mapped pages
+// costs more than copying the rows.)
 void BitmapFile::Private::readBands(const std::vector<BitmapFile::KeyRequest> &requests)
 {
     struct Span { int r0, r1; qint64 lo, hi; const KeyRequest *request; };
@@ -167,22 +185,30 @@ void BitmapFile::Private::readBands(const std::vector<BitmapFile::KeyRequest> &r
     const qint64 joinRows = std::max<qint64>(1, kBandJoinBytes / std::max<qint64>(stride, 1));
     const qint64 bandRows = std::max<qint64>(1, kMaxBand / std::max<qint64>(stride, 1));
     try {
+        std::vector<KeyRequest> members;
         for (size_t i = 0; i < spans.size();) {
-            Span span = spans[i];
-            // Only the rectangles merged into a band are filled from it: another
-            // one whose rows overlap it (kept out by the band's size) may lie in
-            // columns the band never read.
-            std::vector<KeyRequest> members{*spans[i++].request};
-            while (i < spans.size() && spans[i].r0 <= span.r1 + joinRows
-                   && qint64(std::max(span.r1, spans[i].r1) - span.r0 + 1) <= bandRows) {
-                span.r1 = std::max(span.r1, spans[i].r1);
-                span.lo = std::min(span.lo, spans[i].lo);
-                span.hi = std::max(span.hi, spans[i].hi);
-                members.push_back(*spans[i++].request);
+            // A run of rows no gap wider than joinRows interrupts.
+            size_t end = i + 1;
+            int runEnd = spans[i].r1;
+            while (end < spans.size() && spans[end].r0 <= runEnd + joinRows)
+                runEnd = std::max(runEnd, spans[end++].r1);
+            for (qint64 r = spans[i].r0; r <= runEnd; r += bandRows) {
+                const int r0 = int(r);
+                const int r1 = int(std::min<qint64>(runEnd, r + bandRows - 1));
+                members.clear();
+                qint64 lo = std::numeric_limits<qint64>::max();
+                qint64 hi = 0;
+                for (size_t k = i; k < end; ++k) {
+                    if (spans[k].r0 > r1 || spans[k].r1 < r0)
+                        continue;
+                    members.push_back(*spans[k].request);
+                    lo = std::min(lo, spans[k].lo);
+                    hi = std::max(hi, spans[k].hi);
+                }
+                if (!members.empty())
+                    readBand(members, r0, r1, lo, hi);
             }
-            // A single rectangle taller than a band is read in slices.
-            for (qint64 r = span.r0; r <= span.r1; r += bandRows)
-                readBand(members, int(r), int(std::min<qint64>(span.r1, r + bandRows - 1)), span.lo, span.hi);
+            i = end;
         }
     } catch (const std::bad_alloc &) {
         fail(QStringLiteral("Недостаточно памяти для чтения файла %1."));
