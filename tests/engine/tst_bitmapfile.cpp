@@ -520,6 +520,14 @@ void TestBitmapFile::batchMatchesSingleReads_data()
     QTest::newRow("24 top-down") << 24 << true << 333 << 3000 << mixed;
     QTest::newRow("4 bottom-up") << 4 << false << 333 << 3000 << mixed;
     QTest::newRow("16 top-down") << 16 << true << 333 << 3000 << mixed;
+    // A station's grid: zones side by side share their rows (each file row is
+    // read once for all of them), staggered so bands start and end inside zones.
+    QList<QRect> grid;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 4; ++column)
+            grid << QRect(20 + column * 320, 15 + row * 420 + column * 37, 301, 301);
+    grid << QRect(0, 350, 1300, 3) << QRect(640, 0, 2, 1300);
+    QTest::newRow("24 grid side by side") << 24 << false << 1300 << 1300 << grid;
     // Rows of 64 kB: a band holds 256 of them, so neither rectangle joins the
     // other's band although their rows overlap.
     QTest::newRow("32 rows overlapping past a band") << 32 << true << 16384 << 301
