@@ -119,7 +119,7 @@ quint8 *bandBuffer(qint64 size)
     thread_local Buffer buffer;
     if (qint64(buffer.size) < size) {
         buffer.release();
-        const size_t wanted = size_t(std::max(size, std::max(kMaxBand, kDisplayBand)));
+        const size_t wanted = size_t(std::max(size, kMaxBand));
         void *bytes = ::mmap(nullptr, wanted, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
         if (bytes == MAP_FAILED)
             throw std::bad_alloc();
