@@ -251,7 +251,7 @@ int main(int argc, char *argv[])
                .arg(read, again)
         << Qt::endl;
 
-    form.AxisBox->setCurrentIndex(1);
+    form.findChild<QComboBox *>(QStringLiteral("AxisBox"))->setCurrentIndex(1);
     auto *x = qobject_cast<QValueAxis *>(form.xAxis());
     const QString zoom = figure(medianMs(7, [&] {
         form.view()->zoomX((x->min() + x->max()) / 2, 0.5);
@@ -266,7 +266,7 @@ int main(int argc, char *argv[])
         paint();
     }));
     const QString switchComponent = figure(medianMs(5, [&] {
-        form.ComponentBox->setCurrentIndex((form.ComponentBox->currentIndex() + 1) % 3);
+        form.findChild<QComboBox *>(QStringLiteral("ComponentBox"))->setCurrentIndex((form.findChild<QComboBox *>(QStringLiteral("ComponentBox"))->currentIndex() + 1) % 3);
         paint();
     }));
     const QString repaint = figure(medianMs(7, paint));

@@ -1,13 +1,14 @@
 #include "TDisplacementChartForm.h"
 
 #include "AtomicFile.h"
+#include "ChartPicture.h"
+#include "ChartToolTip.h"
 #include "DialogService.h"
 #include "DisplacementChartView.h"
 #include "Downsampling.h"
 #include "LocaleFormat.h"
 #include "ZoneColours.h"
 
-#include <QBuffer>
 #include <QChart>
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +23,6 @@
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSplitter>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <QToolTip>
 #include <QValueAxis>
@@ -37,17 +37,6 @@ namespace {
 constexpr int PointsPerPixel = 2;
 // An image is "at" the mouse within this many pixels.
 constexpr double HoverPixels = 10;
-
-QString number(double value)
-{
-    return LocaleFormat::formatFixed(value, 4);
-}
-
-QString timeText(const QDateTime &time)
-{
-    const QDateTime local = time.toLocalTime();
-    return LocaleFormat::shortDate(local.date()) + QLatin1Char(' ') + LocaleFormat::longTime(local.time());
-}
 
 // Every series is added with its legend marker; a zone's further stretches
 // and dots, and the second side of a limit, are kept out of the legend.
@@ -86,10 +75,10 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
     m_refreshTimer->setInterval(0);
     connect(m_refreshTimer, &QTimer::timeout, this, &TDisplacementChartForm::refreshLive);
 
-    ZoneList = new QListWidget;
-    ZoneList->setObjectName(QStringLiteral("ZoneList"));
-    ZoneList->setMaximumWidth(140);
-    connect(ZoneList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
+    m_zoneList = new QListWidget;
+    m_zoneList->setObjectName(QStringLiteral("ZoneList"));
+    m_zoneList->setMaximumWidth(140);
+    connect(m_zoneList, &QListWidget::itemChanged, this, [this](QListWidgetItem *item) {
         const int zone = item->data(Qt::UserRole).toInt();
         if (item->checkState() == Qt::Checked)
             m_hiddenZones.remove(zone);
@@ -98,17 +87,17 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
         optionsChanged();
     });
     auto *splitter = new QSplitter;
-    splitter->addWidget(ZoneList);
+    splitter->addWidget(m_zoneList);
     splitter->addWidget(m_view);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({140, 1000});
 
-    InfoLabel = new QLabel;
-    InfoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    m_infoLabel = new QLabel;
+    m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(createControls());
     layout->addWidget(splitter, 1);
-    layout->addWidget(InfoLabel);
+    layout->addWidget(m_infoLabel);
     refill();
 }
 
@@ -117,47 +106,47 @@ TDisplacementChartForm::~TDisplacementChartForm() = default;
 QWidget *TDisplacementChartForm::createControls()
 {
     auto *bar = new QWidget;
-    RunBox = new QComboBox;
-    RunBox->setObjectName(QStringLiteral("RunBox"));
-    RunBox->setMinimumContentsLength(30);
-    RunBox->addItem(QStringLiteral("Текущий запуск"), qint64(0));
-    ComponentBox = new QComboBox;
-    ComponentBox->setObjectName(QStringLiteral("ComponentBox"));
-    ComponentBox->addItems({QStringLiteral("dx"), QStringLiteral("dy"), QStringLiteral("Модуль смещения")});
-    ComponentBox->setCurrentIndex(2);
-    AxisBox = new QComboBox;
-    AxisBox->setObjectName(QStringLiteral("AxisBox"));
-    AxisBox->addItems({QStringLiteral("Время снимка"), QStringLiteral("Номер снимка")});
-    CorrectedBox = new QCheckBox(QStringLiteral("С поправкой по опорным зонам"));
-    CorrectedBox->setObjectName(QStringLiteral("CorrectedBox"));
-    ResetButton = new QPushButton(QStringLiteral("Сбросить масштаб"));
-    ResetButton->setObjectName(QStringLiteral("ResetButton"));
-    SavePictureButton = new QPushButton(QStringLiteral("Сохранить график..."));
-    SavePictureButton->setObjectName(QStringLiteral("SavePictureButton"));
-    SaveCsvButton = new QPushButton(QStringLiteral("Сохранить данные..."));
-    SaveCsvButton->setObjectName(QStringLiteral("SaveCsvButton"));
+    m_runBox = new QComboBox;
+    m_runBox->setObjectName(QStringLiteral("RunBox"));
+    m_runBox->setMinimumContentsLength(30);
+    m_runBox->addItem(QStringLiteral("Текущий запуск"), qint64(0));
+    m_componentBox = new QComboBox;
+    m_componentBox->setObjectName(QStringLiteral("ComponentBox"));
+    m_componentBox->addItems({QStringLiteral("dx"), QStringLiteral("dy"), QStringLiteral("Модуль смещения")});
+    m_componentBox->setCurrentIndex(2);
+    m_axisBox = new QComboBox;
+    m_axisBox->setObjectName(QStringLiteral("AxisBox"));
+    m_axisBox->addItems({QStringLiteral("Время снимка"), QStringLiteral("Номер снимка")});
+    m_correctedBox = new QCheckBox(QStringLiteral("С поправкой по опорным зонам"));
+    m_correctedBox->setObjectName(QStringLiteral("CorrectedBox"));
+    m_resetButton = new QPushButton(QStringLiteral("Сбросить масштаб"));
+    m_resetButton->setObjectName(QStringLiteral("ResetButton"));
+    m_savePictureButton = new QPushButton(QStringLiteral("Сохранить график..."));
+    m_savePictureButton->setObjectName(QStringLiteral("SavePictureButton"));
+    m_saveCsvButton = new QPushButton(QStringLiteral("Сохранить данные..."));
+    m_saveCsvButton->setObjectName(QStringLiteral("SaveCsvButton"));
 
-    connect(RunBox, &QComboBox::activated, this, &TDisplacementChartForm::runChosen);
-    connect(ComponentBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
-    connect(AxisBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
-    connect(CorrectedBox, &QCheckBox::toggled, this, &TDisplacementChartForm::optionsChanged);
-    connect(ResetButton, &QPushButton::clicked, this, &TDisplacementChartForm::resetZoom);
-    connect(SavePictureButton, &QPushButton::clicked, this, &TDisplacementChartForm::savePictureAs);
-    connect(SaveCsvButton, &QPushButton::clicked, this, &TDisplacementChartForm::saveCsvAs);
+    connect(m_runBox, &QComboBox::activated, this, &TDisplacementChartForm::runChosen);
+    connect(m_componentBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
+    connect(m_axisBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
+    connect(m_correctedBox, &QCheckBox::toggled, this, &TDisplacementChartForm::optionsChanged);
+    connect(m_resetButton, &QPushButton::clicked, this, &TDisplacementChartForm::resetZoom);
+    connect(m_savePictureButton, &QPushButton::clicked, this, &TDisplacementChartForm::savePictureAs);
+    connect(m_saveCsvButton, &QPushButton::clicked, this, &TDisplacementChartForm::saveCsvAs);
 
     auto *row = new QHBoxLayout(bar);
     row->setContentsMargins(0, 0, 0, 0);
     row->addWidget(new QLabel(QStringLiteral("Запуск:")));
-    row->addWidget(RunBox);
+    row->addWidget(m_runBox);
     row->addWidget(new QLabel(QStringLiteral("Величина:")));
-    row->addWidget(ComponentBox);
+    row->addWidget(m_componentBox);
     row->addWidget(new QLabel(QStringLiteral("Ось X:")));
-    row->addWidget(AxisBox);
-    row->addWidget(CorrectedBox);
+    row->addWidget(m_axisBox);
+    row->addWidget(m_correctedBox);
     row->addStretch();
-    row->addWidget(ResetButton);
-    row->addWidget(SavePictureButton);
-    row->addWidget(SaveCsvButton);
+    row->addWidget(m_resetButton);
+    row->addWidget(m_savePictureButton);
+    row->addWidget(m_saveCsvButton);
     return bar;
 }
 
@@ -169,27 +158,27 @@ void TDisplacementChartForm::setSettings(const MonitoringSettings &settings)
     m_current.setSettings(settings);
     m_run.setSettings(settings);
     const bool references = !settings.referenceZones.isEmpty();
-    CorrectedBox->setEnabled(references);
-    CorrectedBox->setToolTip(references ? QString()
+    m_correctedBox->setEnabled(references);
+    m_correctedBox->setToolTip(references ? QString()
                                         : QStringLiteral("Опорные зоны не заданы (настройки, страница \"Мониторинг\")"));
     // Corrected is what the limits watch; it is the view to start from.
-    CorrectedBox->setChecked(references);
+    m_correctedBox->setChecked(references);
     refill();
 }
 
 void TDisplacementChartForm::setJournal(std::unique_ptr<JournalSource> journal, const QString &problem)
 {
     m_journal = std::move(journal);
-    while (RunBox->count() > 1)
-        RunBox->removeItem(1);
-    RunBox->setToolTip(problem);
+    while (m_runBox->count() > 1)
+        m_runBox->removeItem(1);
+    m_runBox->setToolTip(problem);
     if (!m_journal)
         return;
     const QList<TJournalRun> runs = m_journal->runs();
     for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
-        RunBox->addItem(QStringLiteral("Запуск %1: %2, изображений %3")
+        m_runBox->addItem(QStringLiteral("Запуск %1: %2, изображений %3")
                             .arg(it->id)
-                            .arg(timeText(it->start))
+                            .arg(ChartToolTip::timeText(it->start))
                             .arg(it->images),
                         it->id);
     }
@@ -207,16 +196,16 @@ void TDisplacementChartForm::showRun(qint64 runId)
         else
             DialogService::instance().error(this, m_journal->errorString());
     }
-    const int index = RunBox->findData(runId);
+    const int index = m_runBox->findData(runId);
     if (index >= 0)
-        RunBox->setCurrentIndex(index);
+        m_runBox->setCurrentIndex(index);
     m_zoomed = false;
     refill();
 }
 
 void TDisplacementChartForm::runChosen()
 {
-    showRun(RunBox->currentData().toLongLong());
+    showRun(m_runBox->currentData().toLongLong());
 }
 
 const DisplacementSeries &TDisplacementChartForm::shownSeries() const
@@ -236,8 +225,8 @@ QList<int> TDisplacementChartForm::shownZones() const
 
 DisplacementComponent TDisplacementChartForm::component() const
 {
-    return ComponentBox->currentIndex() == 0   ? DisplacementComponent::Dx
-           : ComponentBox->currentIndex() == 1 ? DisplacementComponent::Dy
+    return m_componentBox->currentIndex() == 0   ? DisplacementComponent::Dx
+           : m_componentBox->currentIndex() == 1 ? DisplacementComponent::Dy
                                                : DisplacementComponent::Magnitude;
 }
 
@@ -250,12 +239,12 @@ QString TDisplacementChartForm::componentName() const
 
 bool TDisplacementChartForm::corrected() const
 {
-    return CorrectedBox->isChecked() && !m_settings.referenceZones.isEmpty();
+    return m_correctedBox->isChecked() && !m_settings.referenceZones.isEmpty();
 }
 
 DisplacementSeries::XAxis TDisplacementChartForm::axisKind() const
 {
-    return AxisBox->currentIndex() == 0 ? DisplacementSeries::XAxis::Time : DisplacementSeries::XAxis::Number;
+    return m_axisBox->currentIndex() == 0 ? DisplacementSeries::XAxis::Time : DisplacementSeries::XAxis::Number;
 }
 
 QString TDisplacementChartForm::unitText() const
@@ -294,16 +283,16 @@ void TDisplacementChartForm::refill()
 
 void TDisplacementChartForm::updateZoneList()
 {
-    const QSignalBlocker blocker(ZoneList);
+    const QSignalBlocker blocker(m_zoneList);
     const QList<int> zones = shownSeries().zones();
     QList<int> listed;
-    for (int i = 0; i < ZoneList->count(); ++i)
-        listed << ZoneList->item(i)->data(Qt::UserRole).toInt();
+    for (int i = 0; i < m_zoneList->count(); ++i)
+        listed << m_zoneList->item(i)->data(Qt::UserRole).toInt();
     if (listed == zones)
         return;
-    ZoneList->clear();
+    m_zoneList->clear();
     for (int zone : zones) {
-        auto *item = new QListWidgetItem(QStringLiteral("Зона %1").arg(zone), ZoneList);
+        auto *item = new QListWidgetItem(QStringLiteral("Зона %1").arg(zone), m_zoneList);
         item->setData(Qt::UserRole, zone);
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
         item->setCheckState(m_hiddenZones.contains(zone) ? Qt::Unchecked : Qt::Checked);
@@ -443,7 +432,7 @@ void TDisplacementChartForm::resample()
     for (int zone : shownZones())
         drawZone(zone, m_drawings[zone], colour++);
     drawLimits();
-    InfoLabel->setText(QStringLiteral("Изображений: %1; зон: %2; точек на графике: %3; единицы: %4")
+    m_infoLabel->setText(QStringLiteral("Изображений: %1; зон: %2; точек на графике: %3; единицы: %4")
                            .arg(shownSeries().imageCount())
                            .arg(shownZones().size())
                            .arg(drawnPointCount())
@@ -645,21 +634,7 @@ QString TDisplacementChartForm::toolTipAt(const QPointF &value) const
     }
     if (bestIndex < 0)
         return {};
-    const DisplacementSeries &series = shownSeries();
-    const int image = m_order.at(bestIndex);
-    const QString unit = Displacement::unitName(series.inMillimetres(bestZone));
-    QStringList lines{QStringLiteral("Зона %1%2").arg(bestZone).arg(corrected() ? QStringLiteral(", с поправкой") : QString()),
-                      QStringLiteral("Снимок %1: %2").arg(series.image(image).number).arg(series.image(image).name),
-                      timeText(series.image(image).time)};
-    const QList<QPair<QString, DisplacementComponent>> parts = {{QStringLiteral("dx"), DisplacementComponent::Dx},
-                                                                 {QStringLiteral("dy"), DisplacementComponent::Dy},
-                                                                 {QStringLiteral("модуль"), DisplacementComponent::Magnitude}};
-    for (const auto &[name, part] : parts) {
-        double v = 0;
-        if (series.value(bestZone, image, part, corrected(), &v))
-            lines << QStringLiteral("%1 = %2 %3").arg(name, number(v), unit);
-    }
-    return lines.join(QLatin1Char('\n'));
+    return ChartToolTip::text(shownSeries(), bestZone, m_order.at(bestIndex), corrected());
 }
 
 void TDisplacementChartForm::showToolTip(const QPointF &value, const QPoint &globalPos)
@@ -675,22 +650,9 @@ void TDisplacementChartForm::showToolTip(const QPointF &value, const QPoint &glo
 
 bool TDisplacementChartForm::savePicture(const QString &fileName)
 {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (QFileInfo(fileName).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0) {
-        QSvgGenerator svg;
-        svg.setOutputDevice(&buffer);
-        svg.setSize(m_view->size());
-        svg.setViewBox(m_view->rect());
-        svg.setTitle(windowTitle());
-        QPainter painter(&svg);
-        m_view->render(&painter);
-    } else {
-        m_view->grab().save(&buffer, "PNG");
-    }
+    const bool svg = QFileInfo(fileName).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
     QString error;
-    if (!AtomicFile::write(fileName, bytes, &error)) {
+    if (!AtomicFile::write(fileName, ChartPicture::render(m_view, windowTitle(), svg), &error)) {
         DialogService::instance().error(this, QStringLiteral("График не сохранен в %1: %2").arg(fileName, error));
         return false;
     }

@@ -57,15 +57,6 @@ public:
     bool saveCsv(const QString &fileName);
     QByteArray csv() const;
 
-    QComboBox *RunBox = nullptr;
-    QComboBox *ComponentBox = nullptr;
-    QComboBox *AxisBox = nullptr;
-    QCheckBox *CorrectedBox = nullptr;
-    QListWidget *ZoneList = nullptr;
-    QPushButton *ResetButton = nullptr;
-    QPushButton *SavePictureButton = nullptr;
-    QPushButton *SaveCsvButton = nullptr;
-    QLabel *InfoLabel = nullptr;
 
 public Q_SLOTS:
     // A new run has begun in the window: the current run starts empty.
@@ -110,6 +101,17 @@ private:
     bool corrected() const;
     DisplacementSeries::XAxis axisKind() const;
     QString componentName() const;
+
+    // The controls; tests reach them by their object names.
+    QComboBox *m_runBox = nullptr;
+    QComboBox *m_componentBox = nullptr;
+    QComboBox *m_axisBox = nullptr;
+    QCheckBox *m_correctedBox = nullptr;
+    QListWidget *m_zoneList = nullptr;
+    QPushButton *m_resetButton = nullptr;
+    QPushButton *m_savePictureButton = nullptr;
+    QPushButton *m_saveCsvButton = nullptr;
+    QLabel *m_infoLabel = nullptr;
 
     QChart *m_chart = nullptr;
     DisplacementChartView *m_view = nullptr;

@@ -2,6 +2,7 @@
 // gaps, limits, correction, zoom, tool tips and saving.
 #include "../monitoring/MonitoringRows.h"
 #include "AlarmIndicator.h"
+#include "ChartFormControls.h"
 #include "DisplacementChartView.h"
 #include "MemoryJournal.h"
 #include "ScriptedDialogs.h"
@@ -87,16 +88,16 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     form.setJournal(journalOf(rows));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(form.RunBox->count(), 3); // the current run and the journal's two, newest first
-    QCOMPARE(form.RunBox->itemData(1).toLongLong(), 9);
+    QCOMPARE(RunBox(form)->count(), 3); // the current run and the journal's two, newest first
+    QCOMPARE(RunBox(form)->itemData(1).toLongLong(), 9);
     form.showRun(3);
-    QCOMPARE(form.RunBox->currentIndex(), 2);
+    QCOMPARE(RunBox(form)->currentIndex(), 2);
     QCOMPARE(form.shownZones(), (QList<int>{1, 2, 4}));
-    QCOMPARE(form.ZoneList->count(), 3);
+    QCOMPARE(ZoneList(form)->count(), 3);
     QCOMPARE(legendNames(form.chart()), (QStringList{"Зона 1", "Зона 2", "Зона 4"}));
     QCOMPARE(form.drawnPointCount(), 12);
     // A zone unticked leaves the chart.
-    form.ZoneList->item(1)->setCheckState(Qt::Unchecked);
+    ZoneList(form)->item(1)->setCheckState(Qt::Unchecked);
     QCOMPARE(form.shownZones(), (QList<int>{1, 4}));
     QCOMPARE(legendNames(form.chart()), (QStringList{"Зона 1", "Зона 4"}));
     form.showRun(9);
@@ -144,7 +145,7 @@ void TestChartForm::limitsAreLines()
     form.setSettings(s);
     form.setJournal(journalOf(imageRows(1, {{1, true, 0.5, 0}}, 3) + imageRows(2, {{1, true, 0.7, 0}}, 3)));
     form.showRun(3);
-    form.ComponentBox->setCurrentIndex(component);
+    ComponentBox(form)->setCurrentIndex(component);
     const QMap<QString, int> lines = linesWithPoints(form.chart());
     QTEST(lines.value("Предупредительный предел") + lines.value("Аварийный предел"), "lines");
     QVERIFY(legendNames(form.chart()).contains("Аварийный предел"));
@@ -164,11 +165,11 @@ void TestChartForm::correctedSeriesOfAShakenCameraAreFlat()
     MonitoringSettings s;
     s.referenceZones = {2, 3};
     form.setSettings(s);
-    QVERIFY(form.CorrectedBox->isEnabled());
-    QVERIFY(form.CorrectedBox->isChecked());
+    QVERIFY(CorrectedBox(form)->isEnabled());
+    QVERIFY(CorrectedBox(form)->isChecked());
     form.setJournal(journalOf(rows));
     form.showRun(3);
-    form.ComponentBox->setCurrentIndex(0); // dx
+    ComponentBox(form)->setCurrentIndex(0); // dx
     auto valuesOfZone1 = [&] {
         QList<double> ys;
         for (QAbstractSeries *series : form.chart()->series()) {
@@ -182,7 +183,7 @@ void TestChartForm::correctedSeriesOfAShakenCameraAreFlat()
         return ys;
     };
     QCOMPARE(valuesOfZone1(), (QList<double>{1.0}));
-    form.CorrectedBox->setChecked(false);
+    CorrectedBox(form)->setChecked(false);
     QCOMPARE(valuesOfZone1(), (QList<double>{1.0, 10.0}));
 }
 
@@ -200,7 +201,7 @@ void TestChartForm::updatesLiveImageByImage()
     QTRY_COMPARE(form.drawnPointCount(), 5);
     QCOMPARE(form.shownSeries().imageCount(), 3);
     // The axis grows with the series (image numbers on the x axis).
-    form.AxisBox->setCurrentIndex(1);
+    AxisBox(form)->setCurrentIndex(1);
     form.imageMeasured(imageRows(4, {{1, true, 0.4, 0}, {2, true, 0, 0.5}}, 0));
     auto *x = qobject_cast<QValueAxis *>(form.xAxis());
     QTRY_COMPARE(x->max(), 4.0);
@@ -238,15 +239,15 @@ void TestChartForm::liveValuesEqualAFullComputation()
     QTest::qWait(20);
     QCOMPARE(form.shownSeries().imageCount(), 40);
     for (int axis : {0, 1}) {
-        form.AxisBox->setCurrentIndex(axis);
+        AxisBox(form)->setCurrentIndex(axis);
         form.imageMeasured(imageRows(41 + axis, {{1, true, 2, 2}, {2, true, 0, 0}, {3, true, 3, 3}}, 0));
         QTest::qWait(20);
         const QByteArray live = form.csv();
         QVERIFY(live.contains("\r\n25,img0025.bmp,"));
         QVERIFY(live.contains(axis == 0 ? "\r\n30,img0030.bmp," : "\r\n41,img0041.bmp,"));
         // Everything computed anew: the other quantity and back.
-        form.ComponentBox->setCurrentIndex(0);
-        form.ComponentBox->setCurrentIndex(2);
+        ComponentBox(form)->setCurrentIndex(0);
+        ComponentBox(form)->setCurrentIndex(2);
         QCOMPARE(form.csv(), live);
     }
 }
@@ -262,7 +263,7 @@ void TestChartForm::longSeriesAreDownsampledAndZoomSamplesAgain()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.setJournal(journalOf(rows));
     form.showRun(3);
-    form.AxisBox->setCurrentIndex(1);
+    AxisBox(form)->setCurrentIndex(1);
     const int width = int(form.chart()->plotArea().width());
     QVERIFY2(form.drawnPointCount() <= 2 * 2 * (width + 2), qPrintable(QString::number(form.drawnPointCount())));
     // The one-image spike of zone 2 survives.
@@ -279,7 +280,7 @@ void TestChartForm::longSeriesAreDownsampledAndZoomSamplesAgain()
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(form.view()->viewport(), &wheel);
     QVERIFY(x->max() - x->min() > 101);
-    form.ResetButton->click();
+    ResetButton(form)->click();
     QCOMPARE(x->min(), 1.0);
     QCOMPARE(x->max(), 20000.0);
 }
@@ -296,7 +297,7 @@ void TestChartForm::toolTipNamesImageTimeAndValues()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.setJournal(journalOf(imageRows(1, {{2, true, 3, 4}}, 3) + imageRows(2, {{2, true, 6, 8}}, 3)));
     form.showRun(3);
-    form.AxisBox->setCurrentIndex(1);
+    AxisBox(form)->setCurrentIndex(1);
     const QString tip = form.toolTipAt(QPointF(2, 5));
     QCOMPARE(tip.section('\n', 0, 1), QStringLiteral("Зона 2\nСнимок 2: img0002.bmp"));
     QVERIFY2(tip.endsWith(QStringLiteral("dx = 3,0000 мм\ndy = 4,0000 мм\nмодуль = 5,0000 мм")), qPrintable(tip));
@@ -319,9 +320,9 @@ void TestChartForm::csvOfTheShownSeries()
                                     "2,img0002.bmp,2026-05-01T12:20:00Z,2.5000,\r\n"
                                     "3,img0003.bmp,2026-05-01T12:30:00Z,2.5000,1.5000\r\n"));
     // Only what is shown: the chosen zones, within the shown range.
-    form.AxisBox->setCurrentIndex(1);
-    form.ComponentBox->setCurrentIndex(1);
-    form.ZoneList->item(0)->setCheckState(Qt::Unchecked);
+    AxisBox(form)->setCurrentIndex(1);
+    ComponentBox(form)->setCurrentIndex(1);
+    ZoneList(form)->item(0)->setCheckState(Qt::Unchecked);
     qobject_cast<QValueAxis *>(form.xAxis())->setRange(1.5, 3.5);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone2_dy_px\r\n"
                                     "2,img0002.bmp,2026-05-01T12:20:00Z,\r\n"
@@ -350,7 +351,7 @@ void TestChartForm::savesPictures()
     QTemporaryDir dir;
     ScriptedDialogs dialogs;
     dialogs.answerFile(dir.filePath(name));
-    form.SavePictureButton->click();
+    SavePictureButton(form)->click();
     const QByteArray bytes = TestSupport::readFile(dir.filePath(name));
     QFETCH(QByteArray, start);
     QVERIFY(bytes.startsWith(start));

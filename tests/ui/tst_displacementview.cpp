@@ -1,6 +1,7 @@
 // The displacement view in the main window: "Вид" → "Графики смещений" and
 // Ctrl+G, the chart fed by every measured image, the alarm indicator, and the
 // settings page "Мониторинг".
+#include "../charts/ChartFormControls.h"
 #include "AlarmIndicator.h"
 #include "IniFile.h"
 #include "MainFormSetup.h"
@@ -86,8 +87,8 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     form->findChild<QMenu *>(QStringLiteral("ViewMenu"))->actions().first()->trigger();
     TDisplacementChartForm *charts = chartWindow();
     QVERIFY(charts);
-    charts->AxisBox->setCurrentIndex(1);
-    charts->ComponentBox->setCurrentIndex(1); // dy
+    AxisBox(*charts)->setCurrentIndex(1);
+    ComponentBox(*charts)->setCurrentIndex(1); // dy
     setup.select({0, 1});
     form->N4Click();
     QTRY_COMPARE(charts->shownSeries().imageCount(), 2);
