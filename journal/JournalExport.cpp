@@ -4,12 +4,12 @@
 #include "TJournal.h"
 
 #include <QDir>
+#include <QLocale>
 #include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <QLocale>
 
 namespace {
 
@@ -21,11 +21,21 @@ QByteArray jsonString(const QString &text)
     QByteArray out = "\"";
     for (const char c : text.toUtf8()) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20)
                 out += "\\u00" + QByteArray::number(static_cast<unsigned char>(c), 16).rightJustified(2, '0');
@@ -56,7 +66,7 @@ QByteArray JournalExport::fixedNumber(double value, int decimals)
     if (!std::isfinite(value) || std::fabs(value) >= 1e15 || decimals > 20)
         return exact();
     if (value == 0)
-        value = 0.0;  // no sign for a negative zero
+        value = 0.0; // no sign for a negative zero
     char buffer[64];
     // Only a value exactly half way at the last place rounds otherwise here
     // (to even) than in the coordinate files (away from zero).
@@ -74,8 +84,8 @@ QByteArray JournalExport::fixedNumber(double value, int decimals)
 QByteArray JournalExport::csvField(const QString &text)
 {
     const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-                    || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
-                    || (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
+        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
+        || (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
     if (!quote)
         return text.toUtf8();
     QString quoted = text;
@@ -91,7 +101,7 @@ QByteArray JournalExport::csvHeader()
 QByteArray JournalExport::csvImagePart(const TJournalRow &row)
 {
     return csvField(row.base) + ',' + QByteArray::number(row.number) + ',' + csvField(row.image) + ','
-         + isoTime(row.imageTime) + ',' + isoTime(row.processedAt) + ',';
+        + isoTime(row.imageTime) + ',' + isoTime(row.processedAt) + ',';
 }
 
 QByteArray JournalExport::csvZonePart(const TJournalRow &row)
@@ -150,22 +160,21 @@ QByteArray JournalExport::csvRow(const TJournalRow &row)
 
 QByteArray JournalExport::jsonImagePart(const TJournalRow &row)
 {
-    const auto time = [](const QDateTime &t) { return t.isValid() ? jsonString(TJournal::isoTime(t)) : QByteArray("null"); };
+    const auto time
+        = [](const QDateTime &t) { return t.isValid() ? jsonString(TJournal::isoTime(t)) : QByteArray("null"); };
     return "{\"base\":" + jsonString(row.base) + ",\"number\":" + QByteArray::number(row.number)
-         + ",\"image\":" + jsonString(row.image) + ",\"image_time\":" + time(row.imageTime)
-         + ",\"processed_at\":" + time(row.processedAt) + ',';
+        + ",\"image\":" + jsonString(row.image) + ",\"image_time\":" + time(row.imageTime)
+        + ",\"processed_at\":" + time(row.processedAt) + ',';
 }
 
 QByteArray JournalExport::jsonZonePart(const TJournalRow &row)
 {
-    const auto number = [&](double value, int decimals) {
-        return row.found ? fixedNumber(value, decimals) : QByteArray("null");
-    };
+    const auto number
+        = [&](double value, int decimals) { return row.found ? fixedNumber(value, decimals) : QByteArray("null"); };
     return "\"zone\":" + QByteArray::number(row.zone) + ",\"found\":" + (row.found ? "1" : "0")
-         + ",\"x\":" + number(row.x, 6) + ",\"y\":" + number(row.y, 6) + ",\"dx\":" + number(row.dx, 4)
-         + ",\"dy\":" + number(row.dy, 4) + ",\"area\":" + QByteArray::number(row.area)
-         + ",\"mean\":" + exactNumber(row.mean) + ",\"maximum\":" + exactNumber(row.maximum)
-         + ",\"threshold\":" + exactNumber(row.threshold) + '}';
+        + ",\"x\":" + number(row.x, 6) + ",\"y\":" + number(row.y, 6) + ",\"dx\":" + number(row.dx, 4) + ",\"dy\":"
+        + number(row.dy, 4) + ",\"area\":" + QByteArray::number(row.area) + ",\"mean\":" + exactNumber(row.mean)
+        + ",\"maximum\":" + exactNumber(row.maximum) + ",\"threshold\":" + exactNumber(row.threshold) + '}';
 }
 
 QByteArray JournalExport::jsonObject(const TJournalRow &row)
@@ -175,8 +184,8 @@ QByteArray JournalExport::jsonObject(const TJournalRow &row)
 
 // A row with the caller's columns appended before its end ("\r\n" in CSV,
 // "}" in JSON).
-static void appendExtraValues(QByteArray &out, JournalExport::Format format, const QStringList &names,
-                              const QStringList &values)
+static void appendExtraValues(
+    QByteArray &out, JournalExport::Format format, const QStringList &names, const QStringList &values)
 {
     const bool csv = format == JournalExport::Format::Csv;
     out.chop(csv ? 2 : 1);
@@ -190,80 +199,128 @@ static void appendExtraValues(QByteArray &out, JournalExport::Format format, con
     out += csv ? "\r\n" : "}";
 }
 
-bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
-                          const std::function<bool(const QByteArray &)> &sink, QString *error,
-                          const ExtraColumns *extra)
+namespace {
+
+// The rows of one export as they are read: each row appended to a buffer that
+// goes to the sink a megabyte at a time; the part of a row that is the same
+// for every zone of an image made once per image; with extra columns, an
+// image's rows held until the image is complete.
+class ExportRows
 {
-    QByteArray buffer;
-    buffer.reserve(ChunkSize + 4096);
-    bool sinkFailed = false;
-    bool first = true;
-    const auto flush = [&](bool always) {
-        if (!sinkFailed && (always || buffer.size() >= ChunkSize)) {
-            sinkFailed = !sink(buffer);
-            buffer.clear();
-        }
-    };
-    QByteArray header = format == Format::Csv ? csvHeader() : QByteArray("[");
-    if (extra && format == Format::Csv) {
-        header.chop(2);
-        header += ',' + extra->names.join(QLatin1Char(',')).toUtf8() + "\r\n";
+public:
+    ExportRows(JournalExport::Format format, const std::function<bool(const QByteArray &)> &sink,
+        const JournalExport::ExtraColumns *extra)
+        : m_format(format), m_sink(sink), m_extra(extra)
+    {
+        m_buffer.reserve(ChunkSize + 4096);
+        appendHeader();
     }
-    buffer += header;
-    // The part of a row that is the same for every zone of an image is made once per image.
-    QByteArray imagePart;
-    int imageNumber = -1;
-    QString imageName;
-    QDateTime imageProcessed;
-    // With extra columns the rows of one image wait until the image is complete.
-    QList<TJournalRow> imageRows;
-    const auto appendRow = [&](const TJournalRow &row, const QStringList *values) {
-        if (format == Format::Csv) {
-            buffer += imagePart;
-            appendCsvZonePart(buffer, row);
-        } else {
-            buffer += (first ? "\n" : ",\n") + imagePart + jsonZonePart(row);
-        }
-        if (values)
-            appendExtraValues(buffer, format, extra->names, *values);
-        first = false;
-        flush(false);
-    };
-    const auto appendImageRows = [&] {
-        if (imageRows.isEmpty())
+
+    void take(const TJournalRow &row)
+    {
+        if (m_sinkFailed)
             return;
-        const QList<QStringList> values = extra->valuesOfImage(imageRows);
-        for (qsizetype i = 0; i < imageRows.size(); ++i)
-            appendRow(imageRows.at(i), i < values.size() ? &values.at(i) : nullptr);
-        imageRows.clear();
-    };
-    const bool read = journal.forEachRow(runId, [&](const TJournalRow &row) {
-        if (sinkFailed)
-            return;
-        if (row.number != imageNumber || row.image != imageName || row.processedAt != imageProcessed) {
-            if (extra)
-                appendImageRows();
-            imageNumber = row.number;
-            imageName = row.image;
-            imageProcessed = row.processedAt;
-            imagePart = format == Format::Csv ? csvImagePart(row) : jsonImagePart(row);
-        }
-        if (extra)
-            imageRows.append(row);
+        if (row.number != m_imageNumber || row.image != m_imageName || row.processedAt != m_imageProcessed)
+            startImage(row);
+        if (m_extra)
+            m_imageRows.append(row);
         else
             appendRow(row, nullptr);
-    });
-    if (extra && !sinkFailed)
-        appendImageRows();
-    if (format == Format::Json)
-        buffer += first ? "]\n" : "\n]\n";
-    flush(true);
+    }
+
+    // The last image and the closing bracket; false when the sink refused.
+    bool finish()
+    {
+        if (m_extra && !m_sinkFailed)
+            appendImageRows();
+        if (m_format == JournalExport::Format::Json)
+            m_buffer += m_first ? "]\n" : "\n]\n";
+        flush(true);
+        return !m_sinkFailed;
+    }
+
+private:
+    bool csv() const { return m_format == JournalExport::Format::Csv; }
+
+    void appendHeader()
+    {
+        QByteArray header = csv() ? JournalExport::csvHeader() : QByteArray("[");
+        if (m_extra && csv()) {
+            header.chop(2);
+            header += ',' + m_extra->names.join(QLatin1Char(',')).toUtf8() + "\r\n";
+        }
+        m_buffer += header;
+    }
+
+    void startImage(const TJournalRow &row)
+    {
+        if (m_extra)
+            appendImageRows();
+        m_imageNumber = row.number;
+        m_imageName = row.image;
+        m_imageProcessed = row.processedAt;
+        m_imagePart = csv() ? JournalExport::csvImagePart(row) : JournalExport::jsonImagePart(row);
+    }
+
+    void appendRow(const TJournalRow &row, const QStringList *values)
+    {
+        if (csv()) {
+            m_buffer += m_imagePart;
+            JournalExport::appendCsvZonePart(m_buffer, row);
+        } else {
+            m_buffer += (m_first ? "\n" : ",\n") + m_imagePart + JournalExport::jsonZonePart(row);
+        }
+        if (values)
+            appendExtraValues(m_buffer, m_format, m_extra->names, *values);
+        m_first = false;
+        flush(false);
+    }
+
+    void appendImageRows()
+    {
+        if (m_imageRows.isEmpty())
+            return;
+        const QList<QStringList> values = m_extra->valuesOfImage(m_imageRows);
+        for (qsizetype i = 0; i < m_imageRows.size(); ++i)
+            appendRow(m_imageRows.at(i), i < values.size() ? &values.at(i) : nullptr);
+        m_imageRows.clear();
+    }
+
+    void flush(bool always)
+    {
+        if (!m_sinkFailed && (always || m_buffer.size() >= ChunkSize)) {
+            m_sinkFailed = !m_sink(m_buffer);
+            m_buffer.clear();
+        }
+    }
+
+    const JournalExport::Format m_format;
+    const std::function<bool(const QByteArray &)> &m_sink;
+    const JournalExport::ExtraColumns *m_extra;
+    QByteArray m_buffer;
+    bool m_sinkFailed = false;
+    bool m_first = true;
+    QByteArray m_imagePart;
+    int m_imageNumber = -1;
+    QString m_imageName;
+    QDateTime m_imageProcessed;
+    QList<TJournalRow> m_imageRows;
+};
+
+} // namespace
+
+bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
+    const std::function<bool(const QByteArray &)> &sink, QString *error, const ExtraColumns *extra)
+{
+    ExportRows rows(format, sink, extra);
+    const bool read = journal.forEachRow(runId, [&](const TJournalRow &row) { rows.take(row); });
+    const bool written = rows.finish();
     if (!read) {
         if (error)
             *error = journal.errorString();
         return false;
     }
-    if (sinkFailed) {
+    if (!written) {
         if (error)
             *error = QStringLiteral("экспорт не записан");
         return false;
@@ -271,8 +328,8 @@ bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
     return true;
 }
 
-bool JournalExport::writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error,
-                              const ExtraColumns *extra)
+bool JournalExport::writeFile(
+    TJournal &journal, qint64 runId, Format format, const QString &path, QString *error, const ExtraColumns *extra)
 {
     // Written in pieces into a temporary file beside the target, renamed over
     // it only when complete, as AtomicFile does for files written in one piece.
