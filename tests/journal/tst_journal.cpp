@@ -372,6 +372,14 @@ void TestJournal::exportJson()
     QVERIFY(JournalExport::write(journal, 999999, JournalExport::Format::Json,
                                  [&empty](const QByteArray &piece) { empty += piece; return true; }, &error));
     QCOMPARE(QJsonDocument::fromJson(empty).array().size(), 0);
+    // A sink that refuses (a full disk) makes the export fail with a reason,
+    // and it is asked once: nothing more is pushed at it after the refusal.
+    int offered = 0;
+    error.clear();
+    QVERIFY(!JournalExport::write(journal, runId, JournalExport::Format::Csv,
+                                  [&offered](const QByteArray &) { ++offered; return false; }, &error));
+    QCOMPARE(offered, 1);
+    QCOMPARE(error, QStringLiteral("экспорт не записан"));
 }
 
 void TestJournal::exportNumbersAsTheCoordinateFiles()
