@@ -533,75 +533,105 @@ QList<TJournalRow> TJournal::rows(qint64 runId)
     return list;
 }
 
-bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
+namespace {
+
+// What the rows of a run share, read once before its measurements.
+struct RunRowsContext
 {
-    if (!open())
-        return false;
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    TJournalRow row;
-    row.runId = runId;
-    // What is the same for every zone of the run and of an image is read once:
-    // the run's base and origins, then each image; the measurements alone are
-    // read row by row.
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT base FROM runs WHERE id = ?"));
-    query.addBindValue(runId);
-    if (!query.exec())
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    if (query.next())
-        row.base = query.value(0).toString();
-    QHash<int, bool> origins;
-    query.prepare(QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"));
-    query.addBindValue(runId);
-    if (!query.exec())
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    while (query.next())
-        origins.insert(query.value(0).toInt(), query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
     struct Image
     {
-        int number;
+        int number = 0;
         QString name;
         QDateTime modified;
         QDateTime processed;
     };
+    QString base;
+    QHash<int, bool> origins; // zone -> has an origin
     QHash<qint64, Image> images;
-    query.prepare(QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"));
+};
+
+bool execFor(QSqlQuery &query, const QString &sql, qint64 runId)
+{
+    query.prepare(sql);
     query.addBindValue(runId);
-    if (!query.exec())
-        return fail(QStringLiteral("не читается"), query.lastError().text());
+    return query.exec();
+}
+
+bool readRunContext(QSqlQuery &query, qint64 runId, RunRowsContext *context)
+{
+    if (!execFor(query, QStringLiteral("SELECT base FROM runs WHERE id = ?"), runId))
+        return false;
+    if (query.next())
+        context->base = query.value(0).toString();
+    if (!execFor(query, QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"), runId))
+        return false;
+    while (query.next())
+        context->origins.insert(query.value(0).toInt(),
+                                query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
+    if (!execFor(query,
+                 QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"),
+                 runId))
+        return false;
     while (query.next()) {
-        images.insert(query.value(0).toLongLong(), Image{query.value(1).toInt(), query.value(2).toString(),
-                                                         parseTime(query.value(3)), parseTime(query.value(4))});
+        context->images.insert(query.value(0).toLongLong(),
+                               RunRowsContext::Image{query.value(1).toInt(), query.value(2).toString(),
+                                                     parseTime(query.value(3)),
+                                                     parseTime(query.value(4))});
     }
-    query.prepare(QStringLiteral(
-        "SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, m.threshold "
-        "FROM measurements m JOIN images i ON i.id = m.image_id WHERE i.run_id = ? ORDER BY m.image_id, m.zone"));
-    query.addBindValue(runId);
-    if (!query.exec())
+    return true;
+}
+
+// The measurement's own columns of the query below into a row.
+void takeMeasurement(const QSqlQuery &query, TJournalRow *row)
+{
+    row->zone = query.value(1).toInt();
+    row->found = query.value(2).toInt() != 0;
+    row->x = row->found ? query.value(3).toDouble() : -1;
+    row->y = row->found ? query.value(4).toDouble() : -1;
+    row->dx = row->found ? query.value(5).toDouble() : 0;
+    row->dy = row->found ? query.value(6).toDouble() : 0;
+    row->area = query.value(7).toInt();
+    row->mean = query.value(8).toDouble();
+    row->maximum = query.value(9).toDouble();
+    row->threshold = query.value(10).toDouble();
+}
+
+} // namespace
+
+bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
+{
+    if (!open())
+        return false;
+    // What is the same for every zone of the run and of an image is read once:
+    // the run's base and origins, then each image; the measurements alone are
+    // read row by row.
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.setForwardOnly(true);
+    RunRowsContext context;
+    if (!readRunContext(query, runId, &context))
         return fail(QStringLiteral("не читается"), query.lastError().text());
+    if (!execFor(query,
+                 QStringLiteral("SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, "
+                                "m.threshold FROM measurements m JOIN images i ON i.id = m.image_id "
+                                "WHERE i.run_id = ? ORDER BY m.image_id, m.zone"),
+                 runId))
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    TJournalRow row;
+    row.runId = runId;
+    row.base = context.base;
     qint64 imageId = -1;
     while (query.next()) {
         const qint64 id = query.value(0).toLongLong();
         if (id != imageId) {
             imageId = id;
-            const Image image = images.value(id);
+            const RunRowsContext::Image image = context.images.value(id);
             row.number = image.number;
             row.image = image.name;
             row.imageTime = image.modified;
             row.processedAt = image.processed;
         }
-        row.zone = query.value(1).toInt();
-        row.found = query.value(2).toInt() != 0;
-        row.x = row.found ? query.value(3).toDouble() : -1;
-        row.y = row.found ? query.value(4).toDouble() : -1;
-        row.dx = row.found ? query.value(5).toDouble() : 0;
-        row.dy = row.found ? query.value(6).toDouble() : 0;
-        row.area = query.value(7).toInt();
-        row.mean = query.value(8).toDouble();
-        row.maximum = query.value(9).toDouble();
-        row.threshold = query.value(10).toDouble();
-        row.hasOrigin = origins.value(row.zone, false);
+        takeMeasurement(query, &row);
+        row.hasOrigin = context.origins.value(row.zone, false);
         visit(row);
     }
     if (query.lastError().isValid())
