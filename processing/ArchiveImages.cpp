@@ -3,6 +3,7 @@
 #include "BitmapFile.h"
 #include "ImageList.h"
 #include "KelvarinError.h"
+#include "ZipLibrary.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -11,10 +12,7 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
 
-#include <malloc.h>
-#include <zip.h>
 
 namespace {
 
@@ -25,7 +23,7 @@ QString native(const QString &path)
 
 QString zipErrorText(zip_error_t *error)
 {
-    return QString::fromLocal8Bit(zip_error_strerror(error));
+    return QString::fromLocal8Bit(ZipLibrary::instance().error_strerror(error));
 }
 
 // An archive opened for reading, closed with the object.
@@ -35,18 +33,19 @@ public:
     explicit Archive(const QString &path)
         : m_path(path)
     {
+        const ZipLibrary &zip = loadedLibrary(path);
         int code = 0;
         // Consistency checks: a cut or patched archive is refused when opened.
-        m_zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
+        m_zip = zip.open(QFile::encodeName(path).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
         if (!m_zip) {
             zip_error_t error;
-            zip_error_init_with_code(&error, code);
+            zip.error_init_with_code(&error, code);
             const QString reason = zipErrorText(&error);
-            zip_error_fini(&error);
+            zip.error_fini(&error);
             throw KelvarinError(QStringLiteral("Архив %1 не читается: %2.").arg(native(path), reason));
         }
     }
-    ~Archive() { zip_discard(m_zip); }
+    ~Archive() { ZipLibrary::instance().discard(m_zip); }
     Archive(const Archive &) = delete;
     Archive &operator=(const Archive &) = delete;
 
@@ -54,6 +53,15 @@ public:
     const QString &path() const { return m_path; }
 
 private:
+    static const ZipLibrary &loadedLibrary(const QString &path)
+    {
+        try {
+            return ZipLibrary::instance();
+        } catch (const KelvarinError &error) {
+            throw KelvarinError(QStringLiteral("Архив %1 не читается: %2.").arg(native(path), error.message()));
+        }
+    }
+
     QString m_path;
     zip_t *m_zip = nullptr;
 };
@@ -80,28 +88,34 @@ bool isBitmapName(const QString &entry)
     return !entry.endsWith(QLatin1Char('/')) && entry.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
 }
 
-// Entries are read into buffers of many megabytes, one after another. The C
-// library's allocator would, after the first is freed, serve the next from its
-// heap and keep the freed ones there; fixed at 1 MB, every such buffer is
-// mapped on its own and goes back to the system when freed.
-void keepLargeBuffersMapped()
+// Each thread reads its entries into one buffer kept from entry to entry:
+// a fresh buffer for every image would be thousands of new pages to fault in
+// (a 15 MB bitmap is 3,700 of them), which costs more than inflating it. The
+// buffer goes with its thread, so memory stays bounded by the largest entry
+// each thread has read.
+QByteArray &entryBuffer(qint64 size)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { mallopt(M_MMAP_THRESHOLD, 1 << 20); });
+    thread_local QByteArray buffer;
+    // Still shared with an image opened earlier: leave that one its bytes. A
+    // buffer far larger than needed (after a huge entry) is given back.
+    if (!buffer.isDetached() || buffer.capacity() / 2 > size)
+        buffer = QByteArray();
+    buffer.resize(qsizetype(size));
+    return buffer;
 }
 
 QByteArray readEntry(const QString &archivePath, const QString &entry)
 {
-    keepLargeBuffersMapped();
     Archive &archive = archiveFor(archivePath);
+    const ZipLibrary &zip = ZipLibrary::instance();
     const QString where = QStringLiteral("%1 в архиве %2").arg(entry, native(archivePath));
     const QByteArray encoded = entry.toUtf8();
-    const zip_int64_t index = zip_name_locate(archive.handle(), encoded.constData(), ZIP_FL_ENC_GUESS);
+    const zip_int64_t index = zip.name_locate(archive.handle(), encoded.constData(), ZIP_FL_ENC_GUESS);
     if (index < 0)
         throw KelvarinError(QStringLiteral("Файл %1 не найден.").arg(where));
     zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive.handle(), zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
+    zip.stat_init(&stat);
+    if (zip.stat_index(archive.handle(), zip_uint64_t(index), 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
         throw KelvarinError(QStringLiteral("Файл %1 поврежден: размер не читается.").arg(where));
     // The size is what the archive claims; nothing is allocated beyond it, and
     // a claim beyond any bitmap is refused before anything is read.
@@ -109,33 +123,33 @@ QByteArray readEntry(const QString &archivePath, const QString &entry)
         throw KelvarinError(QStringLiteral("Файл %1 слишком велик: %2 байт (допустимо не более %3).")
                                 .arg(where).arg(stat.size).arg(ArchiveImages::MaxEntryBytes));
     }
-    QByteArray bytes;
+    QByteArray *buffer = nullptr;
     try {
-        bytes.resize(qsizetype(stat.size));
+        buffer = &entryBuffer(qint64(stat.size));
     } catch (const std::bad_alloc &) {
         throw KelvarinError(QStringLiteral("Недостаточно памяти для чтения файла %1.").arg(where));
     }
-    zip_file_t *file = zip_fopen_index(archive.handle(), zip_uint64_t(index), 0);
+    zip_file_t *file = zip.fopen_index(archive.handle(), zip_uint64_t(index), 0);
     if (!file) {
         throw KelvarinError(QStringLiteral("Файл %1 не читается: %2.")
-                                .arg(where, zipErrorText(zip_get_error(archive.handle()))));
+                                .arg(where, zipErrorText(zip.get_error(archive.handle()))));
     }
     zip_int64_t done = 0;
     while (done < zip_int64_t(stat.size)) {
-        const zip_int64_t n = zip_fread(file, bytes.data() + done, stat.size - zip_uint64_t(done));
+        const zip_int64_t n = zip.fread(file, buffer->data() + done, stat.size - zip_uint64_t(done));
         if (n <= 0)
             break;
         done += n;
     }
     // Reading to the end checks the data against its CRC.
     char extra = 0;
-    const zip_int64_t more = done == zip_int64_t(stat.size) ? zip_fread(file, &extra, 1) : 0;
-    const QString reason = zipErrorText(zip_file_get_error(file));
+    const zip_int64_t more = done == zip_int64_t(stat.size) ? zip.fread(file, &extra, 1) : 0;
+    const QString reason = zipErrorText(zip.file_get_error(file));
     const bool failed = done != zip_int64_t(stat.size) || more != 0;
-    zip_fclose(file);
+    zip.fclose(file);
     if (failed)
         throw KelvarinError(QStringLiteral("Файл %1 поврежден: %2.").arg(where, reason));
-    return bytes;
+    return *buffer;
 }
 
 } // namespace
@@ -148,10 +162,11 @@ bool ArchiveImages::isArchive(const QString &path)
 QStringList ArchiveImages::entriesOf(const QString &archivePath)
 {
     Archive &archive = archiveFor(archivePath);
-    const zip_int64_t count = zip_get_num_entries(archive.handle(), 0);
+    const ZipLibrary &zip = ZipLibrary::instance();
+    const zip_int64_t count = zip.get_num_entries(archive.handle(), 0);
     QStringList names;
     for (zip_int64_t i = 0; i < count; ++i) {
-        const char *name = zip_get_name(archive.handle(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        const char *name = zip.get_name(archive.handle(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
         if (name && isBitmapName(QString::fromUtf8(name)))
             names << QString::fromUtf8(name);
     }
@@ -225,5 +240,7 @@ void ArchiveImages::open(BitmapFile &image, const QString &name)
         entriesOf(archive);
         throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archive)));
     }
+    // The image opened before gives back its bytes, so that they can be reused.
+    image.close();
     image.openBytes(readEntry(archive, entry), native(archive) + QLatin1Char(':') + entry);
 }

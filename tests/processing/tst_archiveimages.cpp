@@ -7,6 +7,7 @@
 #include "BmpWriter.h"
 #include "KelvarinError.h"
 #include "TestSupport.h"
+#include "ZipLibrary.h"
 
 #include <QDir>
 #include <QProcess>
@@ -24,6 +25,8 @@ private Q_SLOTS:
     void entriesInNameOrder();
     void directoriesGiveArchivesOnlyWhenAsked();
     void entryReadsLikeTheFile();
+    void imagesOpenAtOnceKeepTheirOwnBytes();
+    void libraryThatCannotBeUsedIsNamed();
     void refused_data();
     void refused();
 
@@ -136,6 +139,49 @@ static void claimSize(QByteArray &zip, quint32 size)
     QVERIFY(local >= 0 && central > local);
     put(local + 22);
     put(central + 24);
+}
+
+// Entries are read into a buffer each thread reuses; an image still open must
+// keep its own pixels when the next entry is read, and reopening an image
+// must not read through bytes that were handed on.
+void TestArchiveImages::imagesOpenAtOnceKeepTheirOwnBytes()
+{
+    pack(QStringLiteral("two.zip"), {QStringLiteral("b.bmp"), QStringLiteral("c.Bmp")});
+    const QString archive = path(QStringLiteral("two.zip:"));
+    auto brightness = [](BitmapFile &image) {
+        std::vector<double> values(37 * 23);
+        image.readBrightness(0, 0, 36, 22, values.data());
+        return values;
+    };
+    BitmapFile looseB, looseC;
+    looseB.open(path(QStringLiteral("b.bmp")));
+    looseC.open(path(QStringLiteral("c.Bmp")));
+    BitmapFile first, second;
+    ArchiveImages::open(first, archive + QStringLiteral("b.bmp"));
+    ArchiveImages::open(second, archive + QStringLiteral("c.Bmp"));
+    QVERIFY(brightness(first) == brightness(looseB));
+    QVERIFY(brightness(second) == brightness(looseC));
+    // The same image object, reopened entry after entry.
+    for (int i = 0; i < 3; ++i) {
+        ArchiveImages::open(first, archive + QStringLiteral("c.Bmp"));
+        QVERIFY(brightness(first) == brightness(looseC));
+        ArchiveImages::open(first, archive + QStringLiteral("b.bmp"));
+        QVERIFY(brightness(first) == brightness(looseB));
+    }
+    QVERIFY(brightness(second) == brightness(looseC));
+}
+
+void TestArchiveImages::libraryThatCannotBeUsedIsNamed()
+{
+    const ZipLibrary missing(QStringLiteral("kelvarin-no-such-library"), 1);
+    QVERIFY(!missing.isLoaded());
+    QVERIFY2(missing.errorString().contains(QStringLiteral("kelvarin-no-such-library")), qPrintable(missing.errorString()));
+    QVERIFY(missing.errorString().startsWith(QStringLiteral("библиотека libzip")));
+    // A library that loads but is not libzip: the first missing function is named.
+    const ZipLibrary other(QStringLiteral("z"), 1);
+    QVERIFY(!other.isLoaded());
+    QVERIFY2(other.errorString().contains(QStringLiteral("нет функции zip_open")), qPrintable(other.errorString()));
+    QVERIFY(ZipLibrary::instance().isLoaded());
 }
 
 void TestArchiveImages::refused_data()
