@@ -30,7 +30,10 @@ int ProcessCommand::execute()
         if (!QFileInfo(m_params.WorkDir).isDir())
             m_host.setEventLogDirectory(out.path());
     }
-    run.setRecorder(journalRecorder(), QStringLiteral("cli"));
+    TJournalRecorder *journal = journalRecorder();
+    if (journal)
+        journal->openNow();
+    run.setRecorder(journal, QStringLiteral("cli"));
     // Archives are read in place; images are measured by as many jobs as asked.
     const QStringList images = ArchiveImages::expand(m_options.paths, m_options.archives);
     m_finder.setImageOpener(&ArchiveImages::open);

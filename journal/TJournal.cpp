@@ -460,6 +460,18 @@ bool TJournal::endRun(qint64 runId, const QString &base)
     return true;
 }
 
+bool TJournal::checkpoint()
+{
+    if (!open())
+        return false;
+    if (m_location.postgres)
+        return true;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
+        return fail(QStringLiteral("журнал не перенесен в файл"), query.lastError().text());
+    return true;
+}
+
 bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
 {
     if (!open())

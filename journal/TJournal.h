@@ -61,6 +61,10 @@ public:
     // The new fate of the run's last image recorded under image.path.
     bool recordLaterFate(qint64 runId, const TRecordedImage &image);
     bool endRun(qint64 runId, const QString &base);
+    // Copies what the SQLite write-ahead log holds into the journal file
+    // without waiting for readers, so that closing has little left to copy.
+    // Nothing to do on PostgreSQL; false when it failed.
+    bool checkpoint();
     bool recordEvent(qint64 runId, const TIssue &issue);
 
     // Reading.

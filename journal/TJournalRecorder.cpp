@@ -14,6 +14,21 @@ TJournalRecorder::TJournalRecorder(const QString &location)
 {
 }
 
+void TJournalRecorder::openNow()
+{
+    if (!m_followSettings && !m_writer)
+        startWriter();
+}
+
+void TJournalRecorder::startWriter()
+{
+    // Called on the writer's thread: the failure is told on ours.
+    QObject *home = m_home.get();
+    m_writer = std::make_unique<TJournalWriter>(m_location, [this, home] {
+        QMetaObject::invokeMethod(home, [this] { takeFailures(); }, Qt::QueuedConnection);
+    });
+}
+
 // The writer finishes what it was given before the recorder goes.
 TJournalRecorder::~TJournalRecorder()
 {
@@ -71,13 +86,8 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
         m_location = JournalLocation::fromSettings(params);
         m_writer.reset();
     }
-    if (!m_writer) {
-        // Called on the writer's thread: the failure is told on ours.
-        QObject *home = m_home.get();
-        m_writer = std::make_unique<TJournalWriter>(m_location, [this, home] {
-            QMetaObject::invokeMethod(home, [this] { takeFailures(); }, Qt::QueuedConnection);
-        });
-    }
+    if (!m_writer)
+        startWriter();
     TJournal::RunStart run;
     run.kind = kind;
     run.base = base;
@@ -108,6 +118,12 @@ void TJournalRecorder::recordLaterFate(const TRecordedImage &image)
         return;
     m_writer->recordLaterFate(image);
     takeFailures();
+}
+
+void TJournalRecorder::imagesEnded()
+{
+    if (m_running)
+        m_writer->checkpoint();
 }
 
 void TJournalRecorder::endRun(const QString &base)

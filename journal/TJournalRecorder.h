@@ -30,6 +30,11 @@ public:
     explicit TJournalRecorder(const QString &location = QString());
     ~TJournalRecorder() override;
 
+    // Starts opening the journal named at construction on the writer's
+    // thread, so that the opening overlaps the caller's preparing of its run
+    // (otherwise it is opened when the first run begins).
+    void openNow();
+
     // Called with the text of a failure (naming the journal and the reason).
     void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
 
@@ -37,6 +42,7 @@ public:
                   const QList<TZoneInfo> &zones) override;
     void recordImage(const TRecordedImage &image) override;
     void recordLaterFate(const TRecordedImage &image) override;
+    void imagesEnded() override;
     void endRun(const QString &base) override;
     void report(const TIssue &issue) override;
 
@@ -51,6 +57,7 @@ public:
     static QString settingsText(const TParameters &params);
 
 private:
+    void startWriter();
     void takeFailures();
     void noteFailure(const QString &text);
 

@@ -31,7 +31,9 @@ void TJournalWriter::beginRun(const TJournal::RunStart &run)
     }
     enqueue([this, run](TJournal &journal) {
         m_origins = run.origins;
-        m_runId = journal.beginRun(run);
+        // A journal that could not be opened a moment ago is not tried again
+        // (a server that does not answer would be waited for twice).
+        m_runId = std::exchange(m_openFailed, false) ? 0 : journal.beginRun(run);
         if (m_runId == 0)
             noteFailure(journal.errorString());
         QMutexLocker lock(&m_mutex);
@@ -78,6 +80,14 @@ qint64 TJournalWriter::endRun(const QString &base)
     return ended;
 }
 
+void TJournalWriter::checkpoint()
+{
+    enqueue([this](TJournal &journal) {
+        if (journal.isOpen() && !journal.checkpoint())
+            noteFailure(journal.errorString());
+    }, false);
+}
+
 void TJournalWriter::waitUntilWritten()
 {
     QMutexLocker lock(&m_mutex);
@@ -108,6 +118,7 @@ void TJournalWriter::enqueue(Write write, bool image)
 void TJournalWriter::writeAll()
 {
     TJournal journal(m_location);
+    m_openFailed = !journal.open();
     QMutexLocker lock(&m_mutex);
     for (;;) {
         while (m_queue.empty() && !m_stopping)

@@ -26,6 +26,8 @@ class QThread;
 // the meantime wait in memory (up to OpeningBacklog of them): nothing of the
 // run is on disk yet, and the run need not stand still for the opening.
 // endRun() and waitUntilWritten() return once everything handed over is written.
+// The journal is opened as soon as the writer starts, so that the opening
+// overlaps whatever its owner does before the run's start.
 //
 // A write that fails is kept as the text of its failure; the owner takes the
 // failures on its own thread (takeFailures()), and is told there are some
@@ -47,6 +49,9 @@ public:
     // Ends the run and waits until all of it is written; the run's id, 0 when
     // the run could not be written.
     qint64 endRun(const QString &base);
+    // Folds the journal's write-ahead log into its file in the background,
+    // while the owner does other work (the run's result files).
+    void checkpoint();
     void waitUntilWritten();
 
     // The failures since the last call, in the order they happened.
@@ -75,6 +80,7 @@ private:
     QStringList m_failures;
 
     // The writer's own, used on its thread only.
+    bool m_openFailed = false;  // the opening at the thread's start failed, not told yet
     qint64 m_runId = 0;
     QList<QPointF> m_origins;
 };

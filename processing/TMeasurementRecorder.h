@@ -53,6 +53,9 @@ public:
     // What became of an image recorded earlier in the run, once a later try
     // archived or moved it: its path names it; fate and storedAs are new.
     virtual void recordLaterFate(const TRecordedImage &image) = 0;
+    // The run's last image has been handed over and its result files are
+    // about to be written: a recorder may tidy up meanwhile.
+    virtual void imagesEnded() {}
     // The base the results went under (empty when they were not saved).
     virtual void endRun(const QString &base) = 0;
 };

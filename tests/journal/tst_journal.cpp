@@ -126,6 +126,7 @@ private Q_SLOTS:
     void failureWhileWritingIsToldOnTheRunsThread_data();
     void failureWhileWritingIsToldOnTheRunsThread();
     void runEndsOnlyOnceAllIsWritten();
+    void checkpointLeavesTheFileWhole();
     void laterFateGoesToTheLastImageOfItsPath();
     void everyZoneOfALargeImageIsRecorded();
     void newerSchemaIsRefused();
@@ -464,10 +465,15 @@ void TestJournal::twoWritersLoseNothing()
 void TestJournal::unwritableJournalWarnsAndRunGoesOn_data()
 {
     QTest::addColumn<QString>("what");
-    QTest::newRow("no such folder") << "folder";
-    QTest::newRow("a directory") << "directory";
-    QTest::newRow("not a database") << "garbage";
-    QTest::newRow("server unreachable") << "server";
+    // Opened at once (as the tool does) or when the run begins.
+    QTest::addColumn<bool>("openNow");
+    for (bool now : {false, true}) {
+        const char *when = now ? ", opened at once" : "";
+        QTest::addRow("no such folder%s", when) << "folder" << now;
+        QTest::addRow("a directory%s", when) << "directory" << now;
+        QTest::addRow("not a database%s", when) << "garbage" << now;
+        QTest::addRow("server unreachable%s", when) << "server" << now;
+    }
 }
 
 void TestJournal::unwritableJournalWarnsAndRunGoesOn()
@@ -489,6 +495,9 @@ void TestJournal::unwritableJournalWarnsAndRunGoesOn()
     TRunTimes times;
     TJournalRecorder recorder(journalLocation);
     recorder.setFailureHandler([&warnings](const QString &text) { warnings << text; });
+    QFETCH(bool, openNow);
+    if (openNow)
+        recorder.openNow();
     TProcessingRun run(finder, m_params, host, times);
     const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("res"));
     run.setResultsBase(base);
@@ -550,6 +559,30 @@ void TestJournal::failureWhileWritingIsToldOnTheRunsThread()
         numbers << QStringLiteral("%1/%2").arg(row.number).arg(row.zone);
     QCOMPARE(numbers, (QStringList{"1/1", "1/2", "2/1", "2/2", "4/1", "4/2", "5/1", "5/2"}));
     QVERIFY(journal.runs().last().end.isValid());
+}
+
+// After a checkpoint the journal's file holds every committed image by
+// itself, while the journal is still open: a copy of the file alone (without
+// its write-ahead log) reads the same rows.
+void TestJournal::checkpointLeavesTheFileWhole()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    const qint64 runId = runOver(file, QDir(m_params.WorkDir).filePath(QStringLiteral("res")));
+    QVERIFY(runId > 0);
+    TJournal journal(file);
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 10);
+    TJournal::RunStart start;
+    start.kind = QStringLiteral("cli");
+    const qint64 second = journal.beginRun(start);
+    QVERIFY(second > 0);
+    QVERIFY(journal.checkpoint());
+    const QString copy = QDir(m_params.WorkDir).filePath(QStringLiteral("copy.sqlite"));
+    QVERIFY(QFile::copy(file, copy));
+    QVERIFY(QFileInfo::exists(file + QStringLiteral("-wal")));
+    TJournal copied(copy);
+    QCOMPARE(copied.rows(runId).size(), rows.size());
+    QCOMPARE(copied.lastRunId(), second);
 }
 
 // Another writer holds the journal while the run measures: the run's end
