@@ -1,6 +1,5 @@
 #include "LocaleFormat.h"
 
-#include <QRegularExpression>
 
 #include <charconv>
 #include <cmath>
@@ -284,9 +283,16 @@ QString LocaleFormat::shortDate(const QDate &date)
 QString LocaleFormat::longTime(const QTime &time)
 {
     const QLocale loc = locale();
-    // Qt's long time format names the time zone; the log shows a local wall clock.
-    static const QRegularExpression zone(QStringLiteral("\\s*t+"));
-    QString format = loc.timeFormat(QLocale::LongFormat);
-    format.remove(zone);
+    // Qt's long time format names the time zone ("t", with the spaces before
+    // it); the log shows a local wall clock.
+    QString format;
+    for (const QChar c : loc.timeFormat(QLocale::LongFormat)) {
+        if (c == QLatin1Char('t')) {
+            while (!format.isEmpty() && format.back().isSpace())
+                format.chop(1);
+        } else {
+            format += c;
+        }
+    }
     return loc.toString(time, format.trimmed());
 }

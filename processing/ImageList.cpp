@@ -16,8 +16,11 @@ QStringList ImageList::bitmapsIn(const QString &directory)
     QDir dir(directory);
     // Unreadable files are listed too: left out, they would be passed over in
     // silence, where reading them reports the failure.
-    QStringList names = dir.entryList({QStringLiteral("*.bmp")}, QDir::Files | QDir::Hidden | QDir::System);
-    // Name filters match without regard to case, so .BMP and .Bmp are in too.
+    // The extension is compared here rather than by a name filter, which
+    // would compile a regular expression for every listing. Without regard
+    // to case, so .BMP and .Bmp are in too.
+    QStringList names = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    names.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive); });
     std::sort(names.begin(), names.end(), lessByName);
     QStringList paths;
     for (const QString &name : names)
