@@ -9,6 +9,8 @@
 #include <QObject>
 #include <QRect>
 
+#include <utility>
+
 TJournalRecorder::TJournalRecorder(const QString &location)
     : m_followSettings(location.isEmpty()), m_location(location), m_home(std::make_unique<QObject>())
 {
@@ -82,6 +84,7 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
         m_writer->waitUntilWritten();
     takeFailures();
     m_failure.clear();
+    m_endMarked = false;
     if (m_followSettings && JournalLocation::fromSettings(params) != m_location) {
         m_location = JournalLocation::fromSettings(params);
         m_writer.reset();
@@ -120,10 +123,16 @@ void TJournalRecorder::recordLaterFate(const TRecordedImage &image)
     takeFailures();
 }
 
-void TJournalRecorder::imagesEnded()
+// The end is written while the result files are, so that the run's end
+// waits for no more than the journal's closing; when the results went
+// elsewhere (or nowhere), endRun() writes it again.
+void TJournalRecorder::imagesEnded(const QString &base)
 {
-    if (m_running)
-        m_writer->checkpoint();
+    if (!m_running)
+        return;
+    m_writer->markEnd(base);
+    m_endMarked = true;
+    m_markedBase = base;
 }
 
 void TJournalRecorder::endRun(const QString &base)
@@ -131,7 +140,8 @@ void TJournalRecorder::endRun(const QString &base)
     if (!m_running)
         return;
     m_running = false;
-    m_lastRunId = m_writer->endRun(base);
+    const bool marked = std::exchange(m_endMarked, false) && base == m_markedBase;
+    m_lastRunId = marked ? m_writer->closeRun() : m_writer->endRun(base);
     takeFailures();
 }
 

@@ -42,7 +42,7 @@ public:
                   const QList<TZoneInfo> &zones) override;
     void recordImage(const TRecordedImage &image) override;
     void recordLaterFate(const TRecordedImage &image) override;
-    void imagesEnded() override;
+    void imagesEnded(const QString &base) override;
     void endRun(const QString &base) override;
     void report(const TIssue &issue) override;
 
@@ -68,6 +68,8 @@ private:
     std::unique_ptr<TJournalWriter> m_writer;
     std::function<void(const QString &)> m_onFailure;
     bool m_running = false;
+    bool m_endMarked = false;  // the end is written (in the background) under m_markedBase
+    QString m_markedBase;
     qint64 m_lastRunId = 0;
     QString m_failure;
     bool m_reporting = false;

@@ -31,6 +31,7 @@ void TJournalWriter::beginRun(const TJournal::RunStart &run)
     }
     enqueue([this, run](TJournal &journal) {
         m_origins = run.origins;
+        m_beginBase = run.base;
         // A journal that could not be opened a moment ago is not tried again
         // (a server that does not answer would be waited for twice).
         m_runId = std::exchange(m_openFailed, false) ? 0 : journal.beginRun(run);
@@ -72,7 +73,7 @@ qint64 TJournalWriter::endRun(const QString &base)
     qint64 ended = 0;
     enqueue([this, base, &ended](TJournal &journal) {
         ended = m_runId;
-        if (m_runId != 0 && !journal.endRun(m_runId, base))
+        if (m_runId != 0 && !journal.endRun(m_runId, recordedBase(base)))
             noteFailure(journal.errorString());
         m_runId = 0;
     }, false);
@@ -80,12 +81,28 @@ qint64 TJournalWriter::endRun(const QString &base)
     return ended;
 }
 
-void TJournalWriter::checkpoint()
+void TJournalWriter::markEnd(const QString &base)
 {
-    enqueue([this](TJournal &journal) {
-        if (journal.isOpen() && !journal.checkpoint())
+    enqueue([this, base](TJournal &journal) {
+        if (m_runId == 0)
+            return;
+        if (!journal.endRun(m_runId, recordedBase(base)) || !journal.checkpoint())
             noteFailure(journal.errorString());
     }, false);
+}
+
+qint64 TJournalWriter::closeRun()
+{
+    qint64 ended = 0;
+    enqueue([this, &ended](TJournal &) { ended = std::exchange(m_runId, 0); }, false);
+    waitUntilWritten();
+    return ended;
+}
+
+// A run that saved no results keeps the base it began with.
+QString TJournalWriter::recordedBase(const QString &base) const
+{
+    return base.isEmpty() ? m_beginBase : base;
 }
 
 void TJournalWriter::waitUntilWritten()

@@ -49,9 +49,12 @@ public:
     // Ends the run and waits until all of it is written; the run's id, 0 when
     // the run could not be written.
     qint64 endRun(const QString &base);
-    // Folds the journal's write-ahead log into its file in the background,
-    // while the owner does other work (the run's result files).
-    void checkpoint();
+    // Writes the run's end and base in the background, then folds the
+    // journal's write-ahead log into its file, while the owner writes the
+    // run's result files; events still go under the run. closeRun() then
+    // only waits, unless the end is written again with endRun().
+    void markEnd(const QString &base);
+    qint64 closeRun();
     void waitUntilWritten();
 
     // The failures since the last call, in the order they happened.
@@ -64,6 +67,7 @@ private:
     void enqueue(Write write, bool image);
     void writeAll();
     void noteFailure(const QString &text);
+    QString recordedBase(const QString &base) const;
 
     QString m_location;
     std::function<void()> m_failed;
@@ -82,5 +86,6 @@ private:
     // The writer's own, used on its thread only.
     bool m_openFailed = false;  // the opening at the thread's start failed, not told yet
     qint64 m_runId = 0;
+    QString m_beginBase;
     QList<QPointF> m_origins;
 };

@@ -147,11 +147,11 @@ QString TProcessingRun::finalStatus(const Outcome &outcome) const
 void TProcessingRun::finish(Outcome &outcome)
 {
     m_times = TRunTimes::finished(m_times.RunStart, TClock::instance().nowDays());
-    if (m_recorder)
-        m_recorder->imagesEnded();
     try {
         if (m_params.ResAutoSave) {
             const QString base = m_fixedBase.isEmpty() ? ResultFiles::NextResultsBase(m_params.WorkDir) : m_fixedBase;
+            if (m_recorder)
+                m_recorder->imagesEnded(base);
             ResultSetWriter::write(m_finder.zones(), base, m_times);
             outcome.resultsBase = base;
         }

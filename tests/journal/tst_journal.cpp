@@ -127,6 +127,7 @@ private Q_SLOTS:
     void failureWhileWritingIsToldOnTheRunsThread();
     void runEndsOnlyOnceAllIsWritten();
     void checkpointLeavesTheFileWhole();
+    void runWhoseResultsFailKeepsNoBase();
     void laterFateGoesToTheLastImageOfItsPath();
     void everyZoneOfALargeImageIsRecorded();
     void newerSchemaIsRefused();
@@ -583,6 +584,40 @@ void TestJournal::checkpointLeavesTheFileWhole()
     TJournal copied(copy);
     QCOMPARE(copied.rows(runId).size(), rows.size());
     QCOMPARE(copied.lastRunId(), second);
+}
+
+// The run's end and base are written while its result files are; when the
+// files then fail, the run ends without a base, as it began.
+void TestJournal::runWhoseResultsFailKeepsNoBase()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    const QString work = m_params.WorkDir;
+    const QString base = ResultFiles::NextResultsBase(work);
+    // The second zone's file cannot be written: a directory holds its name.
+    QVERIFY(QDir().mkpath(base + QStringLiteral("_2.crd")));
+    QuietHost host;
+    TPointFinder finder(m_params, nullptr, &host);
+    TRunTimes times;
+    TProcessingRun run(finder, m_params, host, times);
+    TJournalRecorder recorder(file);
+    run.setRecorder(&recorder, QStringLiteral("manual"));
+    m_params.ResAutoSave = true;
+    const TProcessingRun::Outcome outcome = run.Run(writeImages());
+    QVERIFY(!outcome.saveError.isEmpty());
+    QVERIFY(!recorder.failed());
+    TJournal journal(file);
+    const TJournalRun last = journal.runs().last();
+    QCOMPARE(last.id, recorder.lastRunId());
+    QCOMPARE(last.base, QString());
+    QVERIFY(last.end.isValid());
+    QCOMPARE(last.images, 5);
+
+    // Saved, the run names the base its files went under.
+    QVERIFY(QDir(base + QStringLiteral("_2.crd")).removeRecursively());
+    const TProcessingRun::Outcome saved = run.Run(writeImages());
+    QVERIFY(saved.saveError.isEmpty());
+    QCOMPARE(journal.runs().last().base, saved.resultsBase);
+    QCOMPARE(saved.resultsBase, base);
 }
 
 // Another writer holds the journal while the run measures: the run's end
