@@ -464,9 +464,16 @@ bool TJournal::checkpoint()
         return false;
     if (m_location.postgres)
         return true;
+    // TRUNCATE also empties the log, so that deleting it on closing frees
+    // nothing; with no waiting, a reader in the middle of the log makes it
+    // copy what it can and leave the log as it is.
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)")))
-        return fail(QStringLiteral("журнал не перенесен в файл"), query.lastError().text());
+    const bool done = query.exec(QStringLiteral("PRAGMA busy_timeout=0"))
+                   && query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    const QString reason = query.lastError().text();
+    query.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeout));
+    if (!done)
+        return fail(QStringLiteral("журнал не перенесен в файл"), reason);
     return true;
 }
 

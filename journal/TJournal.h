@@ -62,8 +62,9 @@ public:
     bool recordLaterFate(qint64 runId, const TRecordedImage &image);
     // The run's end is now; its base is `base` (empty: none).
     bool endRun(qint64 runId, const QString &base);
-    // Copies what the SQLite write-ahead log holds into the journal file
-    // without waiting for readers, so that closing has little left to copy.
+    // Copies what the SQLite write-ahead log holds into the journal file and
+    // empties the log, without waiting for readers, so that closing has
+    // nothing left to copy or free.
     // Nothing to do on PostgreSQL; false when it failed.
     bool checkpoint();
     bool recordEvent(qint64 runId, const TIssue &issue);

@@ -15,6 +15,7 @@
 #include "TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -584,6 +585,31 @@ void TestJournal::checkpointLeavesTheFileWhole()
     TJournal copied(copy);
     QCOMPARE(copied.rows(runId).size(), rows.size());
     QCOMPARE(copied.lastRunId(), second);
+
+    // A reader in the middle of the log (a chart window, say) is not waited
+    // for: the checkpoint copies what it can and the run goes on at once.
+    QVERIFY(journal.beginRun(start) > second);
+    {
+        QSqlDatabase reader = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        reader.setDatabaseName(file);
+        QVERIFY(reader.open());
+        QSqlQuery read(reader);
+        QVERIFY(read.exec(QStringLiteral("BEGIN")));
+        QVERIFY(read.exec(QStringLiteral("SELECT COUNT(*) FROM runs")) && read.next());
+        QCOMPARE(read.value(0).toInt(), 3);
+        QVERIFY(journal.beginRun(start) > second + 1);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(journal.checkpoint());
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(read.exec(QStringLiteral("SELECT COUNT(*) FROM runs")) && read.next());
+        QCOMPARE(read.value(0).toInt(), 3);
+        read.exec(QStringLiteral("COMMIT"));
+        read.finish();
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    QCOMPARE(TJournal(file).runs().size(), 4);
 }
 
 // The run's end and base are written while its result files are; when the
