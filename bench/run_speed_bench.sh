@@ -6,6 +6,8 @@
 # warms the page cache and prints, as whole processes, start-up included, the
 # median over RUNS runs in milliseconds per image of:
 #   cat of the files to /dev/null, the tool (default jobs), --jobs 1, --jobs 2,
+#   --jobs 1 and 2 again without the measurement journal (--no-journal), the
+#   tool's start and exit alone (--version),
 #   unzip -p of the same images in zip archives to /dev/null, the tool on the
 #   archives; the ratios, the tools' peak resident memory, and the processor
 #   time of cat and the tool (a busy machine disturbs it less than wall time).
@@ -42,11 +44,16 @@ cat_=$("$build/bench_run" "$runs" sh -c "cat '$data'/frame_*.bmp > /dev/null")
 def=$(tool "$data")
 j1=$(tool --jobs 1 "$data")
 j2=$(tool --jobs 2 "$data")
+n1=$(tool --jobs 1 --no-journal "$data")
+n2=$(tool --jobs 2 --no-journal "$data")
+start=$("$build/bench_run" "$runs" "$build/kelvarin2-cli" --version)
 unzip_=$("$build/bench_run" "$runs" sh -c "unzip -p '$data/archives/a.zip' > /dev/null && unzip -p '$data/archives/b.zip' > /dev/null")
 zipj1=$(tool --jobs 1 "$data/archives/a.zip" "$data/archives/b.zip")
 
 awk -v c="$(field wall_ms_median "$cat_")" -v d="$(field wall_ms_median "$def")" \
     -v j1="$(field wall_ms_median "$j1")" -v j2="$(field wall_ms_median "$j2")" \
+    -v n1="$(field wall_ms_median "$n1")" -v n2="$(field wall_ms_median "$n2")" \
+    -v st="$(field wall_ms_median "$start")" \
     -v u="$(field wall_ms_median "$unzip_")" -v z="$(field wall_ms_median "$zipj1")" \
     -v k1="$(field peak_kb "$j1")" -v k2="$(field peak_kb "$j2")" -v kz="$(field peak_kb "$zipj1")" \
     -v cc="$(field cpu_ms_median "$cat_")" -v cd="$(field cpu_ms_median "$def")" -v cj1="$(field cpu_ms_median "$j1")" \
@@ -56,6 +63,8 @@ awk -v c="$(field wall_ms_median "$cat_")" -v d="$(field wall_ms_median "$def")"
     printf "tool (jobs = cores):       %6.2f ms per image   tool / cat %.2f\n", d / 20, d / c
     printf "tool --jobs 1:             %6.2f ms per image   tool / cat %.2f\n", j1 / 20, j1 / c
     printf "tool --jobs 2:             %6.2f ms per image   speed-up over --jobs 1: %.2f\n", j2 / 20, j1 / j2
+    printf "without the journal: --jobs 1 %.2f, --jobs 2 %.2f ms per image   speed-up %.2f\n", n1 / 20, n2 / 20, n1 / n2
+    printf "start and exit of the tool alone (--version): %.1f ms, which no number of jobs shares\n", st
     printf "unzip -p to /dev/null:     %6.2f ms per image\n", u / 20
     printf "tool --jobs 1 on the zips: %6.2f ms per image   tool / unzip %.2f\n", z / 20, z / u
     printf "peak resident: --jobs 1 %.1f MB, --jobs 2 %.1f MB, zips %.1f MB\n", k1 / 1024, k2 / 1024, kz / 1024
