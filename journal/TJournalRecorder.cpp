@@ -9,8 +9,6 @@
 #include <QObject>
 #include <QRect>
 
-#include <utility>
-
 TJournalRecorder::TJournalRecorder(const QString &location)
     : m_followSettings(location.isEmpty()), m_location(location), m_home(std::make_unique<QObject>())
 {
@@ -84,7 +82,6 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
         m_writer->waitUntilWritten();
     takeFailures();
     m_failure.clear();
-    m_endMarked = false;
     if (m_followSettings && JournalLocation::fromSettings(params) != m_location) {
         m_location = JournalLocation::fromSettings(params);
         m_writer.reset();
@@ -123,16 +120,15 @@ void TJournalRecorder::recordLaterFate(const TRecordedImage &image)
     takeFailures();
 }
 
-// The end is written while the result files are, so that the run's end
-// waits for no more than the journal's closing; when the results went
-// elsewhere (or nowhere), endRun() writes it again.
+// The journal's log is folded into its file while the result files are
+// written, so that the run's end waits for little more than its own commit.
+// The end itself is written only once the results are (endRun), so that a
+// run cut short while writing them has no end.
 void TJournalRecorder::imagesEnded(const QString &base)
 {
-    if (!m_running)
-        return;
-    m_writer->markEnd(base);
-    m_endMarked = true;
-    m_markedBase = base;
+    Q_UNUSED(base)
+    if (m_running)
+        m_writer->checkpoint();
 }
 
 void TJournalRecorder::endRun(const QString &base)
@@ -140,8 +136,7 @@ void TJournalRecorder::endRun(const QString &base)
     if (!m_running)
         return;
     m_running = false;
-    const bool marked = std::exchange(m_endMarked, false) && base == m_markedBase;
-    m_lastRunId = marked ? m_writer->closeRun() : m_writer->endRun(base);
+    m_lastRunId = m_writer->endRun(base);
     takeFailures();
 }
 

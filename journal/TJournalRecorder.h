@@ -68,8 +68,6 @@ private:
     std::unique_ptr<TJournalWriter> m_writer;
     std::function<void(const QString &)> m_onFailure;
     bool m_running = false;
-    bool m_endMarked = false;  // the end is written (in the background) under m_markedBase
-    QString m_markedBase;
     qint64 m_lastRunId = 0;
     QString m_failure;
     bool m_reporting = false;

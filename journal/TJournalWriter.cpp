@@ -81,22 +81,12 @@ qint64 TJournalWriter::endRun(const QString &base)
     return ended;
 }
 
-void TJournalWriter::markEnd(const QString &base)
+void TJournalWriter::checkpoint()
 {
-    enqueue([this, base](TJournal &journal) {
-        if (m_runId == 0)
-            return;
-        if (!journal.endRun(m_runId, recordedBase(base)) || !journal.checkpoint())
+    enqueue([this](TJournal &journal) {
+        if (journal.isOpen() && !journal.checkpoint())
             noteFailure(journal.errorString());
     }, false);
-}
-
-qint64 TJournalWriter::closeRun()
-{
-    qint64 ended = 0;
-    enqueue([this, &ended](TJournal &) { ended = std::exchange(m_runId, 0); }, false);
-    waitUntilWritten();
-    return ended;
 }
 
 // A run that saved no results keeps the base it began with.

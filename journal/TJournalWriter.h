@@ -49,12 +49,10 @@ public:
     // Ends the run and waits until all of it is written; the run's id, 0 when
     // the run could not be written.
     qint64 endRun(const QString &base);
-    // Writes the run's end and base in the background, then folds the
-    // journal's write-ahead log into its file, while the owner writes the
-    // run's result files; events still go under the run. closeRun() then
-    // only waits, unless the end is written again with endRun().
-    void markEnd(const QString &base);
-    qint64 closeRun();
+    // Folds the journal's write-ahead log into its file in the background,
+    // while the owner does other work (the run's result files), so that the
+    // journal's closing has nothing left to copy or free.
+    void checkpoint();
     void waitUntilWritten();
 
     // The failures since the last call, in the order they happened.

@@ -612,8 +612,8 @@ void TestJournal::checkpointLeavesTheFileWhole()
     QCOMPARE(TJournal(file).runs().size(), 4);
 }
 
-// The run's end and base are written while its result files are; when the
-// files then fail, the run ends without a base, as it began.
+// A run whose result files fail ends without a base, as it began; the
+// journal's log was folded into its file meanwhile.
 void TestJournal::runWhoseResultsFailKeepsNoBase()
 {
     const QString file = location(QStringLiteral("sqlite"));
