@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # What the measurement journal costs a run: `kelvarin2-cli process` over 20
-# images of 2592 x 1944 at 24 bits with 16 targets, with the journal (a SQLite
+# images of 2592 x 1944 at 24 bits with 16 targets (zones of 301 x 301 or
+# ZONES x ZONES), with the journal (a SQLite
 # file in a directory on disk, one transaction per image) against
 # --no-journal, as whole processes, with the default jobs (one per core) and
 # with one job; then the export of 1,000,000 measurements.
@@ -19,9 +20,13 @@ data="$build/bench-data"
 out=$(mktemp -d "${JOURNAL_BENCH_DIR:-$build}/journal-bench.XXXXXX")
 trap 'rm -rf "$out"' EXIT
 
-if [ ! -f "$data/frame_020.bmp" ]; then
+# The zones: 301 x 301 as in the speed bench (ZONES=91 for small ones); the
+# images and zone files are shared with it.
+zones=${ZONES:-301}
+if [ ! -f "$data/frame_020.bmp" ] || [ ! -f "$data/zones$zones.zon" ]; then
     echo "generating 20 images of 2592 x 1944 in $data ..."
-    "$build/kelvarin2-samples" --bench "$data" 20
+    "$build/kelvarin2-samples" --bench "$data" 20 $(( (zones - 1) / 2 ))
+    cp "$data/zones.zon" "$data/zones$zones.zon"
 fi
 settings="$out/Kelvarin2.ini"
 printf '[Parameters]\nWorkDir=%s\n' "$out" > "$settings"
@@ -34,7 +39,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 compare() {
     local label=$1
     shift
-    local common=(process --settings "$settings" --zones "$data/zones.zon" --out "$out/res" "$@")
+    local common=(process --settings "$settings" --zones "$data/zones$zones.zon" --out "$out/res" "$@")
     local without=() with=()
     for _ in $(seq "$runs"); do
         without+=("$(field wall_ms_median "$("$build/bench_run" 1 "$build/kelvarin2-cli" "${common[@]}" --no-journal "$data")")")
@@ -48,6 +53,7 @@ compare() {
     }'
 }
 
+echo "20 images 2592 x 1944 x 24, 16 zones of $zones x $zones"
 compare "process (jobs: one per core)"
 compare "process --jobs 1" --jobs 1
 if [ "${JOURNAL_BENCH_EXPORT:-1}" != 0 ]; then

@@ -94,7 +94,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     try {
-        if (args.size() == 1)
+        // An option is never taken for the directory ("--help" made one).
+        if (args.size() == 1 && !args.at(0).startsWith(QLatin1Char('-')))
             return writeSamples(args.at(0));
         if ((args.size() == 3 || args.size() == 4) && args.at(0) == QLatin1String("--bench"))
             return writeBench(args.at(1), args.at(2).toInt(), args.size() == 4 ? args.at(3).toInt() : 45);
@@ -104,6 +105,8 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "kelvarin2-samples: " << error.what() << Qt::endl;
         return 1;
     }
-    QTextStream(stderr) << "usage: kelvarin2-samples DIR | --bench DIR COUNT [MARGIN] | --truth DIR COUNT [SEED]" << Qt::endl;
-    return 2;
+    const bool asked = args.size() == 1 && (args.at(0) == QLatin1String("--help") || args.at(0) == QLatin1String("-h"));
+    QTextStream(asked ? stdout : stderr)
+        << "usage: kelvarin2-samples DIR | --bench DIR COUNT [MARGIN] | --truth DIR COUNT [SEED]" << Qt::endl;
+    return asked ? 0 : 2;
 }
