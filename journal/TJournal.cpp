@@ -1,6 +1,8 @@
 #include "TJournal.h"
 
 #include "DisplacementReader.h"
+#include "JournalSchema.h"
+#include "JournalValues.h"
 #include "TIssue.h"
 #include "TMeasurementRecorder.h"
 
@@ -18,6 +20,8 @@
 #include <QVariant>
 
 #include <map>
+
+using namespace JournalValues;
 
 namespace {
 
@@ -41,92 +45,6 @@ bool execWhileBusy(QSqlQuery &query, const QString &statement)
         QThread::msleep(20);
     }
     return true;
-}
-
-// Every migration brings the schema from the version before it to its own;
-// a journal is migrated one step after another, never rebuilt.
-struct Migration
-{
-    int version;
-    QStringList statements;  // "%ID%" stands for the dialect's identity column
-};
-
-const QList<Migration> &migrations()
-{
-    static const QList<Migration> list = {
-        {1,
-         {QStringLiteral("CREATE TABLE runs (id %ID%, kind TEXT NOT NULL, base TEXT NOT NULL DEFAULT '', "
-                         "station TEXT NOT NULL DEFAULT '', started_at TEXT NOT NULL, ended_at TEXT, "
-                         "settings TEXT NOT NULL DEFAULT '', zones_file TEXT NOT NULL DEFAULT '', "
-                         "zones_text TEXT NOT NULL DEFAULT '')"),
-          QStringLiteral("CREATE TABLE run_zones (run_id BIGINT NOT NULL REFERENCES runs(id), zone INTEGER NOT NULL, "
-                         "x1 INTEGER NOT NULL, y1 INTEGER NOT NULL, x2 INTEGER NOT NULL, y2 INTEGER NOT NULL, "
-                         "x0 DOUBLE PRECISION NOT NULL, y0 DOUBLE PRECISION NOT NULL, PRIMARY KEY (run_id, zone))"),
-          QStringLiteral("CREATE TABLE images (id %ID%, run_id BIGINT NOT NULL REFERENCES runs(id), "
-                         "number INTEGER NOT NULL, path TEXT NOT NULL, name TEXT NOT NULL, modified_at TEXT, "
-                         "size BIGINT, processed_at TEXT NOT NULL, fate TEXT NOT NULL, "
-                         "stored_as TEXT NOT NULL DEFAULT '', detail TEXT NOT NULL DEFAULT '')"),
-          QStringLiteral("CREATE INDEX images_run ON images (run_id, id)"),
-          QStringLiteral("CREATE TABLE measurements (image_id BIGINT NOT NULL REFERENCES images(id), "
-                         "zone INTEGER NOT NULL, found INTEGER NOT NULL, x DOUBLE PRECISION, y DOUBLE PRECISION, "
-                         "dx DOUBLE PRECISION, dy DOUBLE PRECISION, maximum DOUBLE PRECISION NOT NULL, "
-                         "threshold DOUBLE PRECISION NOT NULL, area INTEGER NOT NULL, mean DOUBLE PRECISION NOT NULL, "
-                         "rejection TEXT NOT NULL DEFAULT '', PRIMARY KEY (image_id, zone))"),
-          QStringLiteral("CREATE TABLE events (id %ID%, run_id BIGINT REFERENCES runs(id), at TEXT NOT NULL, "
-                         "station TEXT NOT NULL DEFAULT '', severity TEXT NOT NULL, source TEXT NOT NULL, "
-                         "file TEXT NOT NULL DEFAULT '', text TEXT NOT NULL)")}},
-    };
-    return list;
-}
-
-QString fateName(TRecordedImage::Fate fate)
-{
-    switch (fate) {
-    case TRecordedImage::Fate::Processed: return QStringLiteral("processed");
-    case TRecordedImage::Fate::Archived: return QStringLiteral("archived");
-    case TRecordedImage::Fate::Moved: return QStringLiteral("moved");
-    case TRecordedImage::Fate::SetAside: return QStringLiteral("set_aside");
-    }
-    return {};
-}
-
-QString rejectionName(TZoneMeasurement::Rejection rejection)
-{
-    switch (rejection) {
-    case TZoneMeasurement::Rejection::None: return {};
-    case TZoneMeasurement::Rejection::Mean: return QStringLiteral("mean");
-    case TZoneMeasurement::Rejection::MinArea: return QStringLiteral("min_area");
-    case TZoneMeasurement::Rejection::MaxArea: return QStringLiteral("max_area");
-    case TZoneMeasurement::Rejection::NoWeight: return QStringLiteral("no_weight");
-    }
-    return {};
-}
-
-// The name an image has in the export: its file name, or "archive.zip:entry"
-// once it went into an archive.
-QString imageName(const TRecordedImage &image)
-{
-    const QString name = QFileInfo(image.path).fileName();
-    const qsizetype zip = image.storedAs.lastIndexOf(QLatin1String(".zip:"));
-    if (image.fate != TRecordedImage::Fate::Archived || zip < 0)
-        return name;
-    return QFileInfo(image.storedAs.left(zip + 4)).fileName() + QLatin1Char(':') + image.storedAs.mid(zip + 5);
-}
-
-// A text column: an empty text, never NULL (Qt binds a null QString as NULL).
-QVariant text(const QString &value)
-{
-    return QVariant(value.isNull() ? QStringLiteral("") : value);
-}
-
-QVariant nullable(bool present, double value)
-{
-    return present ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
-}
-
-QDateTime parseTime(const QVariant &value)
-{
-    return value.isNull() ? QDateTime() : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
 }
 
 } // namespace
@@ -197,12 +115,6 @@ bool TJournal::fail(const QString &what, const QString &reason)
     if (!reason.trimmed().isEmpty())
         m_error += QStringLiteral(": ") + reason.trimmed();
     return false;
-}
-
-QString TJournal::idColumn() const
-{
-    return m_location.postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY")
-                               : QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
 }
 
 bool TJournal::open()
@@ -293,12 +205,11 @@ bool TJournal::migrate()
                             .arg(version)
                             .arg(SchemaVersion));
     }
-    for (const Migration &migration : migrations()) {
+    for (const JournalSchema::Migration &migration : JournalSchema::migrations()) {
         if (migration.version <= version)
             continue;
-        for (QString statement : migration.statements) {
-            statement.replace(QLatin1String("%ID%"), idColumn());
-            if (!query.exec(statement))
+        for (const QString &statement : migration.statements) {
+            if (!query.exec(JournalSchema::statementFor(statement, m_location.postgres)))
                 return rollback(QStringLiteral("схема не создана"), query.lastError().text());
         }
         if (!query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(migration.version)))

@@ -92,7 +92,6 @@ private:
     bool finishTransaction(bool ok, const QString &reason, const QString &what);
     bool insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
                             QString *error);
-    QString idColumn() const;
 
     JournalLocation m_location;
     QString m_connection;

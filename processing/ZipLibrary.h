@@ -47,8 +47,7 @@ public:
 
 private:
     bool resolveAll();
-    template <typename Function>
-    bool resolve(const char *name, Function &function);
+    template<typename Function> bool resolve(const char *name, Function &function);
 
     QLibrary m_library;
     QString m_errorString;

@@ -1,0 +1,50 @@
+#include "JournalValues.h"
+
+#include <QFileInfo>
+
+QString JournalValues::fateName(TRecordedImage::Fate fate)
+{
+    switch (fate) {
+    case TRecordedImage::Fate::Processed: return QStringLiteral("processed");
+    case TRecordedImage::Fate::Archived: return QStringLiteral("archived");
+    case TRecordedImage::Fate::Moved: return QStringLiteral("moved");
+    case TRecordedImage::Fate::SetAside: return QStringLiteral("set_aside");
+    }
+    return {};
+}
+
+QString JournalValues::rejectionName(TZoneMeasurement::Rejection rejection)
+{
+    switch (rejection) {
+    case TZoneMeasurement::Rejection::None: return {};
+    case TZoneMeasurement::Rejection::Mean: return QStringLiteral("mean");
+    case TZoneMeasurement::Rejection::MinArea: return QStringLiteral("min_area");
+    case TZoneMeasurement::Rejection::MaxArea: return QStringLiteral("max_area");
+    case TZoneMeasurement::Rejection::NoWeight: return QStringLiteral("no_weight");
+    }
+    return {};
+}
+
+QString JournalValues::imageName(const TRecordedImage &image)
+{
+    const QString name = QFileInfo(image.path).fileName();
+    const qsizetype zip = image.storedAs.lastIndexOf(QLatin1String(".zip:"));
+    if (image.fate != TRecordedImage::Fate::Archived || zip < 0)
+        return name;
+    return QFileInfo(image.storedAs.left(zip + 4)).fileName() + QLatin1Char(':') + image.storedAs.mid(zip + 5);
+}
+
+QVariant JournalValues::text(const QString &value)
+{
+    return QVariant(value.isNull() ? QStringLiteral("") : value);
+}
+
+QVariant JournalValues::nullable(bool present, double value)
+{
+    return present ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
+}
+
+QDateTime JournalValues::parseTime(const QVariant &value)
+{
+    return value.isNull() ? QDateTime() : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+}
