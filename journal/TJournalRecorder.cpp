@@ -32,6 +32,12 @@ void TJournalRecorder::startWriter()
 // The writer finishes what it was given before the recorder goes.
 TJournalRecorder::~TJournalRecorder()
 {
+    // A run still going (a window closed during a watch) gets its end, with
+    // the base it began with: the journal must not show it as running.
+    if (m_running) {
+        m_running = false;
+        m_writer->endRun(QString());
+    }
     m_writer.reset();
 }
 

@@ -129,6 +129,7 @@ private Q_SLOTS:
     void runEndsOnlyOnceAllIsWritten();
     void checkpointLeavesTheFileWhole();
     void runWhoseResultsFailKeepsNoBase();
+    void recorderGoneDuringARunEndsIt();
     void laterFateGoesToTheLastImageOfItsPath();
     void everyZoneOfALargeImageIsRecorded();
     void newerSchemaIsRefused();
@@ -644,6 +645,31 @@ void TestJournal::runWhoseResultsFailKeepsNoBase()
     QVERIFY(saved.saveError.isEmpty());
     QCOMPARE(journal.runs().last().base, saved.resultsBase);
     QCOMPARE(saved.resultsBase, base);
+}
+
+// A window closed during a watch takes its recorder with it: the run gets its
+// end (with the base it began with) and keeps every image handed over.
+void TestJournal::recorderGoneDuringARunEndsIt()
+{
+    const QString file = location(QStringLiteral("sqlite"));
+    const QString base = QDir(m_params.WorkDir).filePath(QStringLiteral("watch"));
+    {
+        TJournalRecorder recorder(file);
+        recorder.beginRun(QStringLiteral("watch"), base, m_params, {});
+        for (int i = 1; i <= 3; ++i) {
+            TRecordedImage image;
+            image.path = QDir(m_params.WorkDir).filePath(QStringLiteral("img%1.bmp").arg(i));
+            image.processedAt = QDateTime::currentDateTime();
+            image.number = i;
+            recorder.recordImage(image);
+        }
+    }
+    TJournal journal(file);
+    const QList<TJournalRun> runs = journal.runs();
+    QCOMPARE(runs.size(), 1);
+    QVERIFY(runs.first().end.isValid());
+    QCOMPARE(runs.first().base, base);
+    QCOMPARE(runs.first().images, 3);
 }
 
 // Another writer holds the journal while the run measures: the run's end
