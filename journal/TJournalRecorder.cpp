@@ -130,9 +130,8 @@ void TJournalRecorder::recordLaterFate(const TRecordedImage &image)
 // written, so that the run's end waits for little more than its own commit.
 // The end itself is written only once the results are (endRun), so that a
 // run cut short while writing them has no end.
-void TJournalRecorder::imagesEnded(const QString &base)
+void TJournalRecorder::imagesEnded()
 {
-    Q_UNUSED(base)
     if (m_running)
         m_writer->checkpoint();
 }

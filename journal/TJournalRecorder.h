@@ -42,7 +42,7 @@ public:
                   const QList<TZoneInfo> &zones) override;
     void recordImage(const TRecordedImage &image) override;
     void recordLaterFate(const TRecordedImage &image) override;
-    void imagesEnded(const QString &base) override;
+    void imagesEnded() override;
     void endRun(const QString &base) override;
     void report(const TIssue &issue) override;
 

@@ -54,10 +54,8 @@ public:
     // archived or moved it: its path names it; fate and storedAs are new.
     virtual void recordLaterFate(const TRecordedImage &image) = 0;
     // The run's last image has been handed over and its result files are
-    // about to be written under `base`: a recorder may tidy up meanwhile.
-    // endRun() follows with the base the results really went under (empty
-    // when they could not be written).
-    virtual void imagesEnded(const QString &base) { Q_UNUSED(base) }
+    // about to be written: a recorder may tidy up meanwhile. endRun() follows.
+    virtual void imagesEnded() {}
     // The base the results went under (empty when they were not saved).
     virtual void endRun(const QString &base) = 0;
 };

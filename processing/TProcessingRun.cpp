@@ -151,7 +151,7 @@ void TProcessingRun::finish(Outcome &outcome)
         if (m_params.ResAutoSave) {
             const QString base = m_fixedBase.isEmpty() ? ResultFiles::NextResultsBase(m_params.WorkDir) : m_fixedBase;
             if (m_recorder)
-                m_recorder->imagesEnded(base);
+                m_recorder->imagesEnded();
             ResultSetWriter::write(m_finder.zones(), base, m_times);
             outcome.resultsBase = base;
         }
