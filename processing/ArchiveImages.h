@@ -12,8 +12,9 @@ class BitmapFile;
 //
 // An archive that cannot be read, holds no *.bmp entry, or an entry that is
 // damaged, claims more than MaxEntryBytes or holds no bitmap is refused with a
-// message naming the archive and the entry; memory stays bounded by the one
-// entry being read.
+// message naming the archive and the entry. Each thread reads its entries
+// into one buffer it keeps, so memory stays bounded by the largest entry a
+// thread has read (a buffer far larger than the entry at hand is given back).
 class ArchiveImages
 {
 public:
