@@ -79,6 +79,17 @@ void MainImageView::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     m_splash->setGeometry(rect());
+    if (m_runDisplay)
+        m_runDisplay->showUncoveredPart();
+}
+
+// During a run the picture holds only what was in view of the image shown:
+// what a scroll brings into view is decoded then.
+void MainImageView::scrollContentsBy(int dx, int dy)
+{
+    QScrollArea::scrollContentsBy(dx, dy);
+    if (m_runDisplay)
+        m_runDisplay->showUncoveredPart();
 }
 
 bool MainImageView::splashShown() const

@@ -50,24 +50,47 @@ bool RunDisplay::show(BitmapFile &&image, const QList<TZoneInfo> &zones, const Q
             return false;
         picture.fill(Qt::black);
     }
-    const QRect part = visiblePart(wanted);
-    if (!part.isEmpty()) {
-        // Written in place: the view's picture is the only one sharing these pixels.
-        auto *pixels = reinterpret_cast<quint32 *>(picture.bits());
-        image.readPicture({wanted.width(), wanted.height(), part.left(), part.top(), part.right(), part.bottom(),
-                           pixels, picture.bytesPerLine() / 4});
-        m_picture->update();
-    }
+    m_image = std::make_unique<BitmapFile>(std::move(image));
+    m_decoded = QRegion();
+    decode(visiblePart(wanted));
     wipePoints(zones, zoomPercent);
     markPoints(zones, measured, zoomPercent);
-    m_image = std::make_unique<BitmapFile>(std::move(image));
     return true;
+}
+
+void RunDisplay::showUncoveredPart()
+{
+    const QImage &picture = m_picture->picture();
+    if (!m_image || picture.isNull())
+        return;
+    // A picture made anew (another scale) holds nothing of the image yet.
+    if (picture.size() != m_decodedSize)
+        m_decoded = QRegion();
+    const QRegion uncovered = QRegion(visiblePart(picture.size())) - m_decoded;
+    for (const QRect &part : uncovered)
+        decode(part);
+}
+
+// Decodes a part of the image shown in part into the view's picture.
+void RunDisplay::decode(const QRect &part)
+{
+    QImage &picture = m_picture->picture();
+    if (part.isEmpty())
+        return;
+    // Written in place: the view's picture is the only one sharing these pixels.
+    auto *pixels = reinterpret_cast<quint32 *>(picture.bits());
+    m_image->readPicture({picture.width(), picture.height(), part.left(), part.top(), part.right(), part.bottom(),
+                          pixels, picture.bytesPerLine() / 4});
+    m_decoded += part;
+    m_decodedSize = picture.size();
+    m_picture->update();
 }
 
 BitmapFile RunDisplay::complete()
 {
     BitmapFile image = std::move(*m_image);
     m_image.reset();
+    m_decoded = QRegion();
     const QSize size(image.width(), image.height());
     QImage &picture = m_picture->picture();
     if (picture.size() != size)

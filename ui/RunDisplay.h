@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPoint>
 #include <QRect>
+#include <QRegion>
 #include <QSize>
 
 #include <memory>
@@ -21,8 +22,8 @@ class QPainter;
 // The picture of the image before is written over in place (no fresh memory
 // for each image), and only what the view shows of the new one is decoded, at
 // the scale it is shown (a view below 100 % gets a reduced picture). Parts
-// scrolled into view show the image before until the next image comes; the
-// window loads the last image in full when the run ends. On the overlay, the
+// scrolled into view (or uncovered by a larger window) are decoded when they
+// appear; the window loads the last image in full when the run ends. On the overlay, the
 // crosses of the image before are wiped and the zones under them redrawn
 // instead of redrawing the whole overlay.
 class RunDisplay
@@ -41,6 +42,9 @@ public:
     // back to become the window's current one. The caller keeps the picture
     // if it wants it: sharing it makes the next show() copy it.
     bool hasPartImage() const { return m_image != nullptr; }
+    // Decodes what came into view of the image shown in part since it was
+    // shown, so that the view never shows a part of the image before.
+    void showUncoveredPart();
     BitmapFile complete();
     // Draws the found points of an image loaded in full and remembers them
     // for wiping.
@@ -52,7 +56,11 @@ private:
     QRect visiblePart(QSize pictureSize) const;
     void wipePoints(const QList<TZoneInfo> &zones, int zoomPercent);
 
+    void decode(const QRect &part);
+
     std::unique_ptr<BitmapFile> m_image; // shown in part
+    QRegion m_decoded;                   // the picture's pixels decoded from it
+    QSize m_decodedSize;                 // the picture's size then
     PictureBox *m_picture;
     PictureBox *m_overlay;
     QList<QPoint> m_points; // crosses on the overlay, in image pixels

@@ -428,7 +428,8 @@ void TestMainForm::runShowsEveryImage_data()
     QTest::newRow("100 %") << 100 << false;
     QTest::newRow("50 %") << 50 << false;
     QTest::newRow("200 %") << 200 << false;
-    // Only the lower right part of the image is in view during the run.
+    // Only the lower right part of the image is in view during the run, then
+    // the upper left part.
     QTest::newRow("400 %, scrolled") << 400 << true;
 }
 
@@ -439,7 +440,8 @@ void TestMainForm::runShowsEveryImage()
     auto form = openForm();
     QVERIFY(form);
     form->PreviewImageTimerTimer();
-    form->resize(900, 700);
+    // Scrolled, the view shows well under half of the image.
+    form->resize(scrolled ? QSize(520, 420) : QSize(900, 700));
     for (QAction *item : ScalePopupMenu1(*form)->actions()) {
         if (item->data().toInt() == zoom)
             item->trigger();
@@ -459,6 +461,11 @@ void TestMainForm::runShowsEveryImage()
             ScrollBox3(*form)->horizontalScrollBar()->setValue(ScrollBox3(*form)->horizontalScrollBar()->maximum());
             ScrollBox3(*form)->verticalScrollBar()->setValue(ScrollBox3(*form)->verticalScrollBar()->maximum());
             QVERIFY(ScrollBox3(*form)->horizontalScrollBar()->maximum() > 0);
+        }
+        if (index == 2 && scrolled) {
+            // Scrolled back during the run: what comes into view is this image, not the first.
+            ScrollBox3(*form)->horizontalScrollBar()->setValue(0);
+            ScrollBox3(*form)->verticalScrollBar()->setValue(0);
         }
         // What the view shows of the picture (all of it unless scrolled).
         const QRect visible = Image1(*form)->visibleRegion().boundingRect();
