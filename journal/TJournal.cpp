@@ -360,9 +360,11 @@ bool TJournal::endRun(qint64 runId, const QString &base)
     if (!open())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.prepare(QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
+    query.prepare(base.isEmpty() ? QStringLiteral("UPDATE runs SET ended_at = ? WHERE id = ?")
+                                 : QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
     query.addBindValue(text(isoTime(QDateTime::currentDateTime())));
-    query.addBindValue(text(base));
+    if (!base.isEmpty())
+        query.addBindValue(base);
     query.addBindValue(runId);
     if (!query.exec())
         return fail(QStringLiteral("конец прогона не записан"), query.lastError().text());

@@ -60,7 +60,7 @@ public:
     bool recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins);
     // The new fate of the run's last image recorded under image.path.
     bool recordLaterFate(qint64 runId, const TRecordedImage &image);
-    // The run's end is now; its base is `base` (empty: none).
+    // The run's end is now; a base that is not empty replaces the one it began with.
     bool endRun(qint64 runId, const QString &base);
     // Copies what the SQLite write-ahead log holds into the journal file and
     // empties the log, without waiting for readers, so that closing has

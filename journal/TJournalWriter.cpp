@@ -31,7 +31,6 @@ void TJournalWriter::beginRun(const TJournal::RunStart &run)
     }
     enqueue([this, run](TJournal &journal) {
         m_origins = run.origins;
-        m_beginBase = run.base;
         // A journal that could not be opened a moment ago is not tried again
         // (a server that does not answer would be waited for twice).
         m_runId = std::exchange(m_openFailed, false) ? 0 : journal.beginRun(run);
@@ -73,7 +72,7 @@ qint64 TJournalWriter::endRun(const QString &base)
     qint64 ended = 0;
     enqueue([this, base, &ended](TJournal &journal) {
         ended = m_runId;
-        if (m_runId != 0 && !journal.endRun(m_runId, recordedBase(base)))
+        if (m_runId != 0 && !journal.endRun(m_runId, base))
             noteFailure(journal.errorString());
         m_runId = 0;
     }, false);
@@ -87,12 +86,6 @@ void TJournalWriter::checkpoint()
         if (journal.isOpen() && !journal.checkpoint())
             noteFailure(journal.errorString());
     }, false);
-}
-
-// A run that saved no results keeps the base it began with.
-QString TJournalWriter::recordedBase(const QString &base) const
-{
-    return base.isEmpty() ? m_beginBase : base;
 }
 
 void TJournalWriter::waitUntilWritten()

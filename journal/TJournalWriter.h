@@ -65,7 +65,6 @@ private:
     void enqueue(Write write, bool image);
     void writeAll();
     void noteFailure(const QString &text);
-    QString recordedBase(const QString &base) const;
 
     QString m_location;
     std::function<void()> m_failed;
@@ -84,6 +83,5 @@ private:
     // The writer's own, used on its thread only.
     bool m_openFailed = false;  // the opening at the thread's start failed, not told yet
     qint64 m_runId = 0;
-    QString m_beginBase;
     QList<QPointF> m_origins;
 };
