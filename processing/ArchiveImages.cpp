@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <memory>
 
-
 namespace {
 
 QString native(const QString &path)
