@@ -561,9 +561,9 @@ void TDisplacementChartForm::currentRunStarted()
         scheduleRefresh();
 }
 
-void TDisplacementChartForm::imageMeasured(const QList<TJournalRow> &rows)
+void TDisplacementChartForm::imageMeasured(const TRecordedImage &image)
 {
-    m_current.addRows(rows);
+    m_current.addImage(image);
     if (m_runId == 0)
         scheduleRefresh();
 }

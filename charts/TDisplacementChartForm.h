@@ -62,7 +62,7 @@ public Q_SLOTS:
     // A new run has begun in the window: the current run starts empty.
     void currentRunStarted();
     // The rows of an image just measured in the window (a watch or a run).
-    void imageMeasured(const QList<TJournalRow> &rows);
+    void imageMeasured(const TRecordedImage &image);
     // Back to the whole series.
     void resetZoom();
     void savePictureAs();

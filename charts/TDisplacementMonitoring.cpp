@@ -1,7 +1,6 @@
 #include "TDisplacementMonitoring.h"
 
 #include "AlarmIndicator.h"
-#include "ImageRows.h"
 #include "JournalSource.h"
 #include "TDisplacementChartForm.h"
 #include "TPointFinder.h"
@@ -56,16 +55,15 @@ void TDisplacementMonitoring::showCharts()
     form->activateWindow();
 }
 
-void TDisplacementMonitoring::imageProcessed(const QString &path, int index)
+void TDisplacementMonitoring::imageMeasured(const TRecordedImage &image, int index)
 {
     if (index == 0) {
         m_monitor = std::make_unique<DisplacementMonitor>(MonitoringSettings::readFile(m_settingsFile), *this);
         chartForm()->currentRunStarted();
     }
-    const QList<TJournalRow> rows = ImageRows::lastImage(m_finder.zones(), path);
-    for (const AlarmEvent &event : m_monitor->imageMeasured(rows))
+    for (const AlarmEvent &event : m_monitor->imageMeasured(image))
         m_indicator->addEvent(event);
-    chartForm()->imageMeasured(rows);
+    chartForm()->imageMeasured(image);
 }
 
 void TDisplacementMonitoring::report(const TIssue &issue)

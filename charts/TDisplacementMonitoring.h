@@ -2,6 +2,7 @@
 
 #include "DisplacementMonitor.h"
 #include "TIssue.h"
+#include "TRecordedImage.h"
 
 #include <QObject>
 
@@ -35,7 +36,7 @@ public:
 
 public Q_SLOTS:
     // An image of a run or watch was measured (index 0: a new run began).
-    void imageProcessed(const QString &path, int index);
+    void imageMeasured(const TRecordedImage &image, int index);
     void showCharts();
 
 Q_SIGNALS:

@@ -21,22 +21,13 @@ void CliHost::ProcessEvents()
         m_finder->StopRequested = true;
 }
 
-void CliHost::ImageProcessed(const QString &path, int index)
+void CliHost::ImageProcessed(const TRecordedImage &image, int index)
 {
     Q_UNUSED(index);
-    int found = 0;
-    int zones = 0;
-    if (m_finder) {
-        for (const TZoneInfo &zone : m_finder->zones()) {
-            ++zones;
-            if (!zone.points.isEmpty() && !zone.points.last().isNotFound())
-                ++found;
-        }
-    }
-    m_err << QFileInfo(path).fileName() << QStringLiteral(": найдено точек %1 из %2").arg(found).arg(zones)
+    m_err << image.name() << QStringLiteral(": найдено точек %1 из %2").arg(image.foundCount()).arg(image.zones.size())
           << Qt::endl;
     if (m_imageHook)
-        m_imageHook(path);
+        m_imageHook(image);
 }
 
 void CliHost::report(const TIssue &issue)

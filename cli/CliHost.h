@@ -25,12 +25,12 @@ public:
     // Where the errors printed also go (the journal's events).
     void setIssueSink(TIssueSink *sink) { m_issues = sink; }
     // Called after the progress line of every image (the watch's monitoring).
-    void setImageHook(std::function<void(const QString &path)> hook) { m_imageHook = std::move(hook); }
+    void setImageHook(std::function<void(const TRecordedImage &image)> hook) { m_imageHook = std::move(hook); }
 
     void SetStatusText(const QString &) override {}
     void EnableCommands(bool) override {}
     void ProcessEvents() override;
-    void ImageProcessed(const QString &path, int index) override;
+    void ImageProcessed(const TRecordedImage &image, int index) override;
     void report(const TIssue &issue) override;
     // Into the event log only (what was printed its own way).
     void logEvent(const TIssue &issue);
@@ -50,7 +50,7 @@ public:
 private:
     QTextStream &m_err;
     TPointFinder *m_finder = nullptr;
-    std::function<void(const QString &)> m_imageHook;
+    std::function<void(const TRecordedImage &)> m_imageHook;
     EventLog m_events;
     TIssueSink *m_issues = nullptr;
 };

@@ -3,7 +3,6 @@
 #include "CliIssuePrinter.h"
 #include "CliStartHost.h"
 #include "DisplacementMonitor.h"
-#include "ImageRows.h"
 #include "KelvarinError.h"
 #include "ResultFiles.h"
 #include "TJournalRecorder.h"
@@ -36,7 +35,7 @@ int WatchCommand::execute()
                                     ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
                                     : m_options.settingsFile),
                                 issues);
-    m_host.setImageHook([&](const QString &path) { monitor.imageMeasured(ImageRows::lastImage(m_finder.zones(), path)); });
+    m_host.setImageHook([&](const TRecordedImage &image) { monitor.imageMeasured(image); });
 
     CliStartHost startHost(m_err);
     TRunTimes times;

@@ -15,4 +15,10 @@ struct TZoneMeasurement
     int area = 0;           // pixels strictly above T (the spot area S)
     double mean = 0;        // mean brightness of those pixels
     Rejection rejection = Rejection::None;
+    // The displacement from the zone's origin (x - X0, y - Y0) when found,
+    // filled where the image's record is built; a displacement only when
+    // the zone has an origin.
+    bool hasOrigin = false;
+    double dx = 0;
+    double dy = 0;
 };

@@ -27,20 +27,17 @@ namespace {
 
 QAtomicInt connectionCounter;
 
-// SQLite waits this long for another writer before it gives up (ms).
-constexpr int BusyTimeout = 30000;
-
 // SQLite answers "database is locked" to a change of the journal mode without
 // waiting for the busy timeout while another process sets the file up; such
 // a statement is tried again for as long as the timeout would have waited.
-bool execWhileBusy(QSqlQuery &query, const QString &statement)
+bool execWhileBusy(QSqlQuery &query, const QString &statement, int busyTimeout)
 {
     QElapsedTimer waited;
     waited.start();
     while (!query.exec(statement)) {
         const QString error = query.lastError().text();
         const bool busy = error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy"));
-        if (!busy || waited.elapsed() > BusyTimeout)
+        if (!busy || waited.elapsed() > busyTimeout)
             return false;
         QThread::msleep(20);
     }
@@ -156,7 +153,7 @@ bool TJournal::connect()
         if (!dir.isDir())
             return fail(QStringLiteral("не открывается"), QStringLiteral("нет папки %1").arg(dir.filePath()));
         db.setDatabaseName(m_location.file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout));
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
     }
     if (!db.open())
         return fail(QStringLiteral("не открывается"), db.lastError().text());
@@ -170,7 +167,7 @@ bool TJournal::connect()
         // committed image; FULL makes each commit durable before the next image.
         QSqlQuery query(db);
         for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-            if (!execWhileBusy(query, QString::fromLatin1(pragma)))
+            if (!execWhileBusy(query, QString::fromLatin1(pragma), m_busyTimeout))
                 return fail(QStringLiteral("не открывается"), query.lastError().text());
         }
     }
@@ -184,7 +181,7 @@ bool TJournal::migrate()
     // One writer migrates at a time; the others find the schema done.
     const bool begun = m_location.postgres
                            ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
-                           : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"));
+                           : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"), m_busyTimeout);
     if (!begun)
         return fail(QStringLiteral("схема не проверена"), query.lastError().text());
     auto rollback = [&](const QString &what, const QString &reason) {
@@ -242,7 +239,7 @@ qint64 TJournal::beginRun(const RunStart &run)
     query.prepare(QStringLiteral("INSERT INTO runs (kind, base, station, started_at, settings, zones_file, zones_text) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     for (const QVariant &value : {text(run.kind), text(run.base), text(QSysInfo::machineHostName()),
-                                  text(isoTime(QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
+                                  text(isoTime(run.startedAt.isValid() ? run.startedAt : QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
                                   text(run.zonesText)})
         query.addBindValue(value);
     qint64 id = 0;
@@ -280,14 +277,31 @@ bool TJournal::finishTransaction(bool ok, const QString &reason, const QString &
     return fail(what, reason.trimmed().isEmpty() ? commitError : reason);
 }
 
-bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins)
+bool TJournal::recordImage(qint64 runId, const TRecordedImage &image)
+{
+    return recordImages(runId, {image});
+}
+
+bool TJournal::recordImages(qint64 runId, const QList<TRecordedImage> &images)
 {
     if (!open())
         return false;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    const QString what = QStringLiteral("изображение %1 не записано").arg(QFileInfo(image.path).fileName());
+    const QString what = images.size() == 1
+                             ? QStringLiteral("изображение %1 не записано").arg(QFileInfo(images.first().path).fileName())
+                             : QStringLiteral("изображения не записаны (%1)").arg(images.size());
     if (!db.transaction())
         return fail(what, db.lastError().text());
+    QString reason;
+    bool ok = true;
+    for (qsizetype i = 0; ok && i < images.size(); ++i)
+        ok = insertImage(runId, images.at(i), &reason);
+    return finishTransaction(ok, reason, what);
+}
+
+// The image's row and its zones' rows, inside the caller's transaction.
+bool TJournal::insertImage(qint64 runId, const TRecordedImage &image, QString *error)
+{
     QSqlQuery &query = m_statements->image;
     if (!m_statements->imagePrepared) {
         m_statements->imagePrepared =
@@ -306,14 +320,23 @@ bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QLis
     bool ok = m_statements->imagePrepared && query.exec() && query.next();
     const qint64 imageId = ok ? query.value(0).toLongLong() : 0;
     query.finish();
-    QString reason = query.lastError().text();
-    ok = ok && insertMeasurements(imageId, image, origins, &reason);
-    return finishTransaction(ok, reason, what);
+    *error = query.lastError().text();
+    return ok && insertMeasurements(imageId, image, error);
+}
+
+bool TJournal::hasImage(qint64 runId, const TRecordedImage &image)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT 1 FROM images WHERE run_id = ? AND number = ? AND path = ?"));
+    for (const QVariant &value : {QVariant(runId), QVariant(image.number), text(image.path)})
+        query.addBindValue(value);
+    return query.exec() && query.next();
 }
 
 // Every zone of the image, as few statements as its count of zones allows.
-bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
-                                  QString *error)
+bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, QString *error)
 {
     const int zones = int(image.zones.size());
     for (int first = 0; first < zones; first += Statements::RowsPerInsert) {
@@ -322,10 +345,9 @@ bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, c
         int column = 0;
         for (int k = first; k < first + rows; ++k) {
             const TZoneMeasurement &m = image.zones.at(k);
-            const QPointF origin = k < origins.size() ? origins.at(k) : QPointF(-1, -1);
             for (const QVariant &value :
                  {QVariant(imageId), QVariant(k + 1), QVariant(m.found ? 1 : 0), nullable(m.found, m.x),
-                  nullable(m.found, m.y), nullable(m.found, m.x - origin.x()), nullable(m.found, m.y - origin.y()),
+                  nullable(m.found, m.y), nullable(m.found, m.dx), nullable(m.found, m.dy),
                   QVariant(m.maximum), QVariant(m.threshold), QVariant(m.area), QVariant(m.mean),
                   text(rejectionName(m.rejection))})
                 insert.bindValue(column++, value);
@@ -355,14 +377,14 @@ bool TJournal::recordLaterFate(qint64 runId, const TRecordedImage &image)
     return true;
 }
 
-bool TJournal::endRun(qint64 runId, const QString &base)
+bool TJournal::endRun(qint64 runId, const QString &base, const QDateTime &at)
 {
     if (!open())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(base.isEmpty() ? QStringLiteral("UPDATE runs SET ended_at = ? WHERE id = ?")
                                  : QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
-    query.addBindValue(text(isoTime(QDateTime::currentDateTime())));
+    query.addBindValue(text(isoTime(at.isValid() ? at : QDateTime::currentDateTime())));
     if (!base.isEmpty())
         query.addBindValue(base);
     query.addBindValue(runId);
@@ -384,7 +406,7 @@ bool TJournal::checkpoint()
     const bool done = query.exec(QStringLiteral("PRAGMA busy_timeout=0"))
                    && query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     const QString reason = query.lastError().text();
-    query.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(BusyTimeout));
+    query.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(m_busyTimeout));
     if (!done)
         return fail(QStringLiteral("журнал не перенесен в файл"), reason);
     return true;

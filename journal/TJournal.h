@@ -44,8 +44,7 @@ public:
     QString displayLocation() const { return m_location.display(); }
     int schemaVersion();
 
-    // Writing. A run's origins (X0, Y0 per zone, in zone order) give each
-    // measurement its x - X0, y - Y0.
+    // Writing.
     struct RunStart
     {
         QString kind;
@@ -55,13 +54,21 @@ public:
         QString zonesFile;
         QList<QRect> zones;
         QList<QPointF> origins;
+        QDateTime startedAt;  // invalid: now, when it is written
     };
     qint64 beginRun(const RunStart &run);   // the run's id, 0 on failure
-    bool recordImage(qint64 runId, const TRecordedImage &image, const QList<QPointF> &origins);
+    bool recordImage(qint64 runId, const TRecordedImage &image);
+    // Several images of a run in one transaction: all or none (a batch's
+    // grouped commit).
+    bool recordImages(qint64 runId, const QList<TRecordedImage> &images);
+    // Whether the run holds the image already (its number and path): a record
+    // sent again after an outage is not written twice. False also on failure.
+    bool hasImage(qint64 runId, const TRecordedImage &image);
     // The new fate of the run's last image recorded under image.path.
     bool recordLaterFate(qint64 runId, const TRecordedImage &image);
-    // The run's end is now; a base that is not empty replaces the one it began with.
-    bool endRun(qint64 runId, const QString &base);
+    // The run's end is `at` (invalid: now); a base that is not empty replaces
+    // the one it began with.
+    bool endRun(qint64 runId, const QString &base, const QDateTime &at = QDateTime());
     // Copies what the SQLite write-ahead log holds into the journal file and
     // empties the log, without waiting for readers, so that closing has
     // nothing left to copy or free.
@@ -85,13 +92,17 @@ public:
     // ISO 8601 with milliseconds and the UTC offset: 2026-03-01T12:00:05.250+03:00
     static QString isoTime(const QDateTime &time);
 
+    // How long SQLite waits for another writer before a write fails (ms); the
+    // recorder's writer waits briefly and keeps what could not be written.
+    void setBusyTimeout(int milliseconds) { m_busyTimeout = milliseconds; }
+
 private:
     bool connect();
     bool migrate();
     bool fail(const QString &what, const QString &reason);
     bool finishTransaction(bool ok, const QString &reason, const QString &what);
-    bool insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
-                            QString *error);
+    bool insertImage(qint64 runId, const TRecordedImage &image, QString *error);
+    bool insertMeasurements(qint64 imageId, const TRecordedImage &image, QString *error);
 
     JournalLocation m_location;
     QString m_connection;
@@ -99,5 +110,6 @@ private:
     struct Statements;
     std::unique_ptr<Statements> m_statements;
     bool m_open = false;
+    int m_busyTimeout = 30000;
     QString m_error;
 };

@@ -1,11 +1,11 @@
 #include "TJournalRecorder.h"
 
 #include "JournalLocation.h"
+#include "RegularFile.h"
 #include "TJournalWriter.h"
 #include "TParameters.h"
 #include "TZoneInfo.h"
 
-#include <QFile>
 #include <QObject>
 #include <QRect>
 
@@ -99,9 +99,10 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
     run.base = base;
     run.settings = settingsText(params);
     run.zonesFile = params.ZonesFileName;
-    QFile zoneFile(params.ZonesFileName);
-    if (zoneFile.open(QIODevice::ReadOnly))
-        run.zonesText = QString::fromLocal8Bit(zoneFile.readAll());
+    // The zone file as it was read; a run whose zone file went meanwhile keeps none.
+    QByteArray zonesBytes;
+    if (RegularFile::read(params.ZonesFileName, &zonesBytes) == RegularFile::Status::Ok)
+        run.zonesText = QString::fromLocal8Bit(zonesBytes);
     for (const TZoneInfo &zone : zones) {
         run.zones << QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2));
         run.origins << QPointF(zone.X0, zone.Y0);

@@ -30,7 +30,6 @@ void TJournalWriter::beginRun(const TJournal::RunStart &run)
         m_starting = true;
     }
     enqueue([this, run](TJournal &journal) {
-        m_origins = run.origins;
         // A journal that could not be opened a moment ago is not tried again
         // (a server that does not answer would be waited for twice).
         m_runId = std::exchange(m_openFailed, false) ? 0 : journal.beginRun(run);
@@ -45,7 +44,7 @@ void TJournalWriter::recordImage(const TRecordedImage &image)
 {
     enqueue([this, image](TJournal &journal) {
         // Without its run an image has nowhere to go; the failure was told.
-        if (m_runId != 0 && !journal.recordImage(m_runId, image, m_origins))
+        if (m_runId != 0 && !journal.recordImage(m_runId, image))
             noteFailure(journal.errorString());
     }, true);
 }

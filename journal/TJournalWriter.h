@@ -83,5 +83,4 @@ private:
     // The writer's own, used on its thread only.
     bool m_openFailed = false;  // the opening at the thread's start failed, not told yet
     qint64 m_runId = 0;
-    QList<QPointF> m_origins;
 };

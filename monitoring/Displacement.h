@@ -2,6 +2,7 @@
 
 #include "MonitoringSettings.h"
 #include "TJournalRow.h"
+#include "TRecordedImage.h"
 
 #include <QDateTime>
 #include <QList>
@@ -47,6 +48,40 @@ namespace Displacement {
 // zones set but none of them usable in an image, the image's zones have no
 // corrected value. Without reference zones the corrected value is the raw one.
 QList<DisplacementPoint> evaluate(const QList<TJournalRow> &rows, const MonitoringSettings &settings);
+// The same for one image just measured, one point per zone.
+QList<DisplacementPoint> evaluate(const TRecordedImage &image, const MonitoringSettings &settings, qint64 runId = 0);
+
+// The reference zones, ascending, each once: the order their displacements
+// are summed in, wherever an image's shift is computed.
+QList<int> referenceOrder(const MonitoringSettings &settings);
+
+// The camera's shake in one image: the mean displacement of its usable
+// reference zones. valueOf(k, &dx, &dy) gives the displacement of the k-th
+// reference zone (of `count`, in referenceOrder()), false where it has none
+// (not found, or no origin). False when no reference zone is usable. The one
+// routine of the correction: the charts' series and the checks of single
+// images both use it, so they never disagree.
+template <typename ValueOf>
+bool imageShift(qsizetype count, ValueOf &&valueOf, double *shiftX, double *shiftY)
+{
+    double sumX = 0;
+    double sumY = 0;
+    int used = 0;
+    for (qsizetype k = 0; k < count; ++k) {
+        double dx = 0;
+        double dy = 0;
+        if (!valueOf(k, &dx, &dy))
+            continue;
+        sumX += dx;
+        sumY += dy;
+        ++used;
+    }
+    if (used == 0)
+        return false;
+    *shiftX = sumX / used;
+    *shiftY = sumY / used;
+    return true;
+}
 
 // Whether a row counts in the correction of its image: a reference zone,
 // found, with an origin.

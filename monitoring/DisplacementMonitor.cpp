@@ -8,11 +8,11 @@ DisplacementMonitor::DisplacementMonitor(const MonitoringSettings &settings, TIs
     m_command.setCommand(settings.alarmCommand);
 }
 
-QList<AlarmEvent> DisplacementMonitor::imageMeasured(const QList<TJournalRow> &rows)
+QList<AlarmEvent> DisplacementMonitor::imageMeasured(const TRecordedImage &image)
 {
     if (!m_settings.hasLimits())
         return {};
-    const QList<AlarmEvent> events = m_tracker.update(Displacement::evaluate(rows, m_settings), m_settings);
+    const QList<AlarmEvent> events = m_tracker.update(Displacement::evaluate(image, m_settings), m_settings);
     for (const AlarmEvent &event : events) {
         TIssue issue;
         issue.severity = event.level == LimitLevel::Alarm ? TIssue::Severity::Alarm : TIssue::Severity::Warning;

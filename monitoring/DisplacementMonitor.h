@@ -3,7 +3,7 @@
 #include "AlarmCommand.h"
 #include "AlarmTracker.h"
 #include "MonitoringSettings.h"
-#include "TJournalRow.h"
+#include "TRecordedImage.h"
 
 #include <QList>
 
@@ -21,8 +21,8 @@ public:
     const MonitoringSettings &settings() const { return m_settings; }
     AlarmCommand &command() { return m_command; }
 
-    // The rows of one image; returns the events it raised.
-    QList<AlarmEvent> imageMeasured(const QList<TJournalRow> &rows);
+    // One image just measured; returns the events it raised.
+    QList<AlarmEvent> imageMeasured(const TRecordedImage &image);
 
 private:
     MonitoringSettings m_settings;

@@ -44,9 +44,18 @@ int DisplacementSeries::imageIndex(TJournalDisplacements::Image &&image)
     return index;
 }
 
-void DisplacementSeries::addRows(const QList<TJournalRow> &rows)
+void DisplacementSeries::addImage(const TRecordedImage &image)
 {
-    addDisplacements(TJournalDisplacements::fromRows(rows));
+    TJournalDisplacements one;
+    one.images << TJournalDisplacements::Image{image.number, image.name(), image.imageTime()};
+    for (qsizetype k = 0; k < image.zones.size(); ++k) {
+        const TZoneMeasurement &zone = image.zones.at(k);
+        const bool valid = zone.found && zone.hasOrigin;
+        TJournalDisplacements::Zone &values = one.zone(int(k) + 1);
+        values.dx = {valid ? zone.dx : None};
+        values.dy = {valid ? zone.dy : None};
+    }
+    addDisplacements(std::move(one));
 }
 
 void DisplacementSeries::addDisplacements(TJournalDisplacements displacements)
@@ -95,8 +104,7 @@ void DisplacementSeries::sizeZones()
     }
 }
 
-// The shift of the images from `from` on: the mean of their usable
-// reference zones, as Displacement::evaluate() subtracts it.
+// The shift of the images from `from` on, by Displacement::imageShift().
 void DisplacementSeries::correct(int from)
 {
     if (!correcting()) {
@@ -104,33 +112,27 @@ void DisplacementSeries::correct(int from)
         m_shiftY.clear();
         return;
     }
-    QList<int> references = m_settings.referenceZones;
-    std::sort(references.begin(), references.end());
-    references.erase(std::unique(references.begin(), references.end()), references.end());
+    // The reference zones' arrays, in the order their values are summed.
+    QList<const ZoneValues *> references;
+    for (int reference : Displacement::referenceOrder(m_settings)) {
+        const auto found = m_zones.constFind(reference);
+        if (found != m_zones.cend())
+            references << &found.value();
+    }
     const int count = imageCount();
     from = std::clamp(from, 0, int(m_shiftX.size()));
-    m_shiftX.resize(from);
-    m_shiftY.resize(from);
-    m_shiftX.resize(count, 0.0);
-    m_shiftY.resize(count, 0.0);
-    QList<int> used(count - from, 0);
-    for (int reference : references) {
-        const auto found = m_zones.constFind(reference);
-        if (found == m_zones.cend())
-            continue;
-        for (int i = from; i < count; ++i) {
-            const double dx = found->dx.at(i);
-            if (std::isnan(dx))
-                continue;
-            m_shiftX[i] += dx;
-            m_shiftY[i] += found->dy.at(i);
-            ++used[i - from];
-        }
-    }
+    m_shiftX.resize(count, None);
+    m_shiftY.resize(count, None);
     for (int i = from; i < count; ++i) {
-        const int n = used.at(i - from);
-        m_shiftX[i] = n > 0 ? m_shiftX.at(i) / n : None;
-        m_shiftY[i] = n > 0 ? m_shiftY.at(i) / n : None;
+        const auto valueOf = [&](qsizetype k, double *dx, double *dy) {
+            *dx = references.at(k)->dx.at(i);
+            *dy = references.at(k)->dy.at(i);
+            return !std::isnan(*dx);
+        };
+        if (!Displacement::imageShift(references.size(), valueOf, &m_shiftX[i], &m_shiftY[i])) {
+            m_shiftX[i] = None;
+            m_shiftY[i] = None;
+        }
     }
 }
 

@@ -3,7 +3,7 @@
 #include "Displacement.h"
 #include "MonitoringSettings.h"
 #include "TJournalDisplacements.h"
-#include "TJournalRow.h"
+#include "TRecordedImage.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -31,8 +31,8 @@ public:
     void setSettings(const MonitoringSettings &settings);
     const MonitoringSettings &settings() const { return m_settings; }
     void clear();
-    // Rows of whole images, in any order of zones; an image already held is replaced.
-    void addRows(const QList<TJournalRow> &rows);
+    // An image just measured; an image already held is replaced.
+    void addImage(const TRecordedImage &image);
     // A run read from the journal, or images to add; an image already held is replaced.
     void addDisplacements(TJournalDisplacements displacements);
 

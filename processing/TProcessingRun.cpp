@@ -54,10 +54,10 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
             // The stop button and Esc are seen only here, before an image; the
             // flag is tested after it, so a stop lets the next image finish.
             m_host.ProcessEvents();
-            const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
+            TRecordedImage image = TRecordedImage::of(path);
             m_finder.ProcessImage(path);
-            recordImage(before);
-            m_host.ImageProcessed(path, outcome.imagesProcessed++);
+            recordImage(image);
+            m_host.ImageProcessed(image, outcome.imagesProcessed++);
             if (m_finder.StopRequested) {
                 outcome.stopped = true;
                 m_finder.LoadImage(path, true);
@@ -74,17 +74,13 @@ void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outco
     }
 }
 
-// Hands the image just measured to the journal: its number in the coordinate
-// files and what detection saw in every zone.
-void TProcessingRun::recordImage(const TRecordedImage &before)
+// Completes the image's record with what was just measured and hands it to
+// the journal.
+void TProcessingRun::recordImage(TRecordedImage &image)
 {
-    if (!m_recorder)
-        return;
-    TRecordedImage image = before;
-    image.processedAt = QDateTime::currentDateTime();
-    image.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
-    image.zones = m_finder.lastMeasurements();
-    m_recorder->recordImage(image);
+    image.takeMeasurements(m_finder);
+    if (m_recorder)
+        m_recorder->recordImage(image);
 }
 
 // The same steps as one image after the other, in the same order: the jobs
@@ -103,12 +99,12 @@ void TProcessingRun::processInParallel(const QStringList &imagePaths, Outcome &o
             outcome.imageError = image.error;
             return false;
         }
-        const TRecordedImage before = m_recorder ? TRecordedImage::of(path) : TRecordedImage();
+        TRecordedImage record = TRecordedImage::of(path);
         m_finder.adoptImage(path, image.measured);
-        recordImage(before);
+        recordImage(record);
         if (m_params.NeedVisualization)
             m_host.ShowMeasuredImage(path);
-        m_host.ImageProcessed(path, outcome.imagesProcessed++);
+        m_host.ImageProcessed(record, outcome.imagesProcessed++);
         if (m_finder.StopRequested) {
             outcome.stopped = true;
             m_host.SetStatusText(m_params.ResAutoSave ? QStringLiteral(" Работа прервана. Результаты сохранены.")

@@ -51,7 +51,7 @@ public:
 private:
     void processImages(const QStringList &imagePaths, Outcome &outcome);
     void processInParallel(const QStringList &imagePaths, Outcome &outcome);
-    void recordImage(const TRecordedImage &before);
+    void recordImage(TRecordedImage &image);
     void finish(Outcome &outcome);
     QString finalStatus(const Outcome &outcome) const;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TIssue.h"
+#include "TRecordedImage.h"
 
 #include <QString>
 
@@ -27,8 +28,9 @@ public:
     // (Finder's last measurements): the window shows it when visualisation is
     // on. (One job shows its images through the finder's view hooks.)
     virtual void ShowMeasuredImage(const QString &path) { Q_UNUSED(path); }
-    // An image was processed (its position in the run, from 0).
-    virtual void ImageProcessed(const QString &path, int index) { Q_UNUSED(path); Q_UNUSED(index); }
+    // An image was processed (its position in the run, from 0): its record,
+    // the same the journal gets.
+    virtual void ImageProcessed(const TRecordedImage &image, int index) { Q_UNUSED(image); Q_UNUSED(index); }
     // Busy indication around the whole run (the wait cursor of the window).
     virtual void BeginBusy() {}
     virtual void EndBusy() {}

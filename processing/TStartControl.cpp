@@ -268,10 +268,8 @@ TStartControl::Disposal TStartControl::processAndDispose(const QString &path)
     } catch (const std::exception &error) {
         return failedAttempt(path, QString::fromLocal8Bit(error.what()), pointsBefore);
     }
-    m_record.processedAt = QDateTime::currentDateTime();
-    m_record.number = m_finder.zones().isEmpty() ? 0 : int(m_finder.zones().first().points.size());
-    m_record.zones = m_finder.lastMeasurements();
-    m_runHost.ImageProcessed(path, m_imagesHandled++);
+    m_record.takeMeasurements(m_finder);
+    m_runHost.ImageProcessed(m_record, m_imagesHandled++);
     return dispose(path);
 }
 

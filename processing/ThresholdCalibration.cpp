@@ -26,9 +26,9 @@ int ThresholdCalibration::recommend(TPointFinder &finder, const QString &referen
     // An image that cannot be read still ends its run.
     const auto endRun = qScopeGuard([recorder] { recorder->endRun(QString()); });
     const int recommended = recommend(finder, referenceImage);
-    image.processedAt = QDateTime::currentDateTime();
+    image.takeMeasurements(finder);
+    // The calibration's run holds this one image, whatever the zones held before.
     image.number = 1;
-    image.zones = finder.lastMeasurements();
     recorder->recordImage(image);
     return recommended;
 }

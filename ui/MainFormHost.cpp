@@ -91,9 +91,10 @@ void MainFormHost::ProcessEvents()
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void MainFormHost::ImageProcessed(const QString &path, int index)
+void MainFormHost::ImageProcessed(const TRecordedImage &image, int index)
 {
-    Q_EMIT m_form.imageProcessed(path, index);
+    Q_EMIT m_form.imageMeasured(image, index);
+    Q_EMIT m_form.imageProcessed(image.path, index);
 }
 
 void MainFormHost::report(const TIssue &issue)

@@ -38,7 +38,7 @@ public:
     void ProcessEvents() override;
     void ShowOverlay() override;
     void ShowMeasuredImage(const QString &path) override;
-    void ImageProcessed(const QString &path, int index) override;
+    void ImageProcessed(const TRecordedImage &image, int index) override;
     // TIssueSink: a run's error in a message box, a watch's warning in the
     // status line; both in the event log and the warning indicator.
     void report(const TIssue &issue) override;

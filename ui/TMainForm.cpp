@@ -85,7 +85,7 @@ TMainForm::TMainForm(QWidget *parent)
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
     auto *monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
-    connect(this, &TMainForm::imageProcessed, monitoring, &TDisplacementMonitoring::imageProcessed);
+    connect(this, &TMainForm::imageMeasured, monitoring, &TDisplacementMonitoring::imageMeasured);
     connect(monitoring, &TDisplacementMonitoring::issueRaised, this,
             [this](const TIssue &issue) { m_host->report(issue); });
     m_splashTimer->start();

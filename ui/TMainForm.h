@@ -4,6 +4,7 @@
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TPropertysHost.h"
+#include "TRecordedImage.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -94,6 +95,9 @@ public:
     void setHandOffFileNameForTest(const QString &file) { m_handOffFileName = file; }
 
 Q_SIGNALS:
+    // An image of a run was measured: its record, as the journal has it.
+    // imageProcessed() follows.
+    void imageMeasured(const TRecordedImage &image, int index);
     // An image of a run was processed (its position in the run, from 0).
     void imageProcessed(const QString &path, int index);
     // The window was closed: the program ends.

@@ -193,16 +193,16 @@ void TestChartForm::updatesLiveImageByImage()
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.currentRunStarted();
-    form.imageMeasured(imageRows(1, {{1, true, 0.1, 0}, {2, false, 0, 0}}, 0));
+    form.imageMeasured(imageRecord(1, {{1, true, 0.1, 0}, {2, false, 0, 0}}));
     QTRY_COMPARE(form.shownZones(), (QList<int>{1, 2}));
     QTRY_COMPARE(form.drawnPointCount(), 1);
-    form.imageMeasured(imageRows(2, {{1, true, 0.2, 0}, {2, true, 0, 0.3}}, 0));
-    form.imageMeasured(imageRows(3, {{1, true, 0.3, 0}, {2, true, 0, 0.4}}, 0));
+    form.imageMeasured(imageRecord(2, {{1, true, 0.2, 0}, {2, true, 0, 0.3}}));
+    form.imageMeasured(imageRecord(3, {{1, true, 0.3, 0}, {2, true, 0, 0.4}}));
     QTRY_COMPARE(form.drawnPointCount(), 5);
     QCOMPARE(form.shownSeries().imageCount(), 3);
     // The axis grows with the series (image numbers on the x axis).
     AxisBox(form)->setCurrentIndex(1);
-    form.imageMeasured(imageRows(4, {{1, true, 0.4, 0}, {2, true, 0, 0.5}}, 0));
+    form.imageMeasured(imageRecord(4, {{1, true, 0.4, 0}, {2, true, 0, 0.5}}));
     auto *x = qobject_cast<QValueAxis *>(form.xAxis());
     QTRY_COMPARE(x->max(), 4.0);
     // A new run starts empty.
@@ -224,15 +224,13 @@ void TestChartForm::liveValuesEqualAFullComputation()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.currentRunStarted();
     for (int n = 1; n <= 40; ++n) {
-        QList<TJournalRow> rows =
-            imageRows(n, {{1, n % 6 != 0, n / 10.0, -n / 20.0}, {2, n % 5 != 0, 0.5 * (n % 3), 0.1}, {3, true, 1, double(n)}}, 0);
-        if (n == 30) {
-            for (TJournalRow &row : rows)
-                row.imageTime = row.imageTime.addDays(-1);
-        }
-        form.imageMeasured(rows);
+        TRecordedImage image =
+            imageRecord(n, {{1, n % 6 != 0, n / 10.0, -n / 20.0}, {2, n % 5 != 0, 0.5 * (n % 3), 0.1}, {3, true, 1, double(n)}});
+        if (n == 30)
+            image.modified = image.modified.addDays(-1);
+        form.imageMeasured(image);
         if (n == 26)
-            form.imageMeasured(imageRows(25, {{1, true, 9, 9}, {2, true, 1, 1}, {3, false, 0, 0}}, 0));
+            form.imageMeasured(imageRecord(25, {{1, true, 9, 9}, {2, true, 1, 1}, {3, false, 0, 0}}));
         if (n % 3 == 0)
             QTest::qWait(1);
     }
@@ -240,7 +238,7 @@ void TestChartForm::liveValuesEqualAFullComputation()
     QCOMPARE(form.shownSeries().imageCount(), 40);
     for (int axis : {0, 1}) {
         AxisBox(form)->setCurrentIndex(axis);
-        form.imageMeasured(imageRows(41 + axis, {{1, true, 2, 2}, {2, true, 0, 0}, {3, true, 3, 3}}, 0));
+        form.imageMeasured(imageRecord(41 + axis, {{1, true, 2, 2}, {2, true, 0, 0}, {3, true, 3, 3}}));
         QTest::qWait(20);
         const QByteArray live = form.csv();
         QVERIFY(live.contains("\r\n25,img0025.bmp,"));

@@ -68,7 +68,8 @@ void writeImage(const QString &path, int x1, int y1, int x2, int y2)
 }
 
 // A measurement of every zone, as detection would hand it over.
-TRecordedImage fakeImage(const QString &name, int number, int zones)
+// origins: X0, Y0 per zone (none: -1, -1), as the record's dx, dy are built.
+TRecordedImage fakeImage(const QString &name, int number, int zones, const QList<QPointF> &origins = {})
 {
     TRecordedImage image;
     image.path = QStringLiteral("/station/buffer/") + name;
@@ -84,6 +85,10 @@ TRecordedImage fakeImage(const QString &name, int number, int zones)
         m.threshold = 187.5;
         m.area = 9 + k;
         m.mean = 201.25;
+        const QPointF origin = k < origins.size() ? origins.at(k) : QPointF(-1, -1);
+        m.hasOrigin = origin.x() > -1 && origin.y() > -1;
+        m.dx = m.found ? m.x - origin.x() : 0;
+        m.dy = m.found ? m.y - origin.y() : 0;
         image.zones << m;
     }
     return image;
@@ -440,7 +445,7 @@ void TestJournal::twoWritersLoseNothing()
             start.kind = QStringLiteral("watch");
             runId = journal.beginRun(start);
             for (int i = 1; runId && i <= Images && error.isEmpty(); ++i) {
-                if (!journal.recordImage(runId, fakeImage(QStringLiteral("f%1.bmp").arg(i), i, Zones), {}))
+                if (!journal.recordImage(runId, fakeImage(QStringLiteral("f%1.bmp").arg(i), i, Zones)))
                     error = journal.errorString();
             }
             if (runId == 0 || !journal.endRun(runId, QStringLiteral("/w/base")))
@@ -724,7 +729,7 @@ void TestJournal::laterFateGoesToTheLastImageOfItsPath()
     first.storedAs = QStringLiteral("/w/a.zip:dup.bmp");
     TRecordedImage second = fakeImage(QStringLiteral("dup.bmp"), 2, 1);
     second.detail = QStringLiteral("архиватор вернул код 15");
-    QVERIFY(journal.recordImage(runId, first, {}) && journal.recordImage(runId, second, {}));
+    QVERIFY(journal.recordImage(runId, first) && journal.recordImage(runId, second));
     TRecordedImage later;
     later.path = second.path;
     later.fate = TRecordedImage::Fate::Archived;
@@ -747,7 +752,7 @@ void TestJournal::everyZoneOfALargeImageIsRecorded()
     QVERIFY(runId > 0);
     for (const int zones : {130, 3, 130}) {
         const TRecordedImage image = fakeImage(QStringLiteral("z%1.bmp").arg(zones), zones, zones);
-        QVERIFY2(journal.recordImage(runId, image, {}), qPrintable(journal.errorString()));
+        QVERIFY2(journal.recordImage(runId, image), qPrintable(journal.errorString()));
     }
     const QList<TJournalRow> rows = journal.rows(runId);
     QCOMPARE(rows.size(), 130 + 3 + 130);
@@ -806,11 +811,11 @@ void TestJournal::displacementsEqualRows()
                                     QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -(5 * 3600 + 1800)),
                                     QDateTime(), QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC)};
     for (int n = 1; n <= 12; ++n) {
-        TRecordedImage image = fakeImage(QStringLiteral("img%1.bmp").arg(n), n, 4);
+        TRecordedImage image = fakeImage(QStringLiteral("img%1.bmp").arg(n), n, 4, start.origins);
         image.modified = times.at(n % times.size());
-        QVERIFY2(journal.recordImage(run, image, start.origins), qPrintable(journal.errorString()));
+        QVERIFY2(journal.recordImage(run, image), qPrintable(journal.errorString()));
         if (n % 3 == 0)
-            QVERIFY(journal.recordImage(other, fakeImage(QStringLiteral("x%1.bmp").arg(n), n, 4), start.origins));
+            QVERIFY(journal.recordImage(other, fakeImage(QStringLiteral("x%1.bmp").arg(n), n, 4, start.origins)));
     }
     TJournalDisplacements read;
     QVERIFY2(journal.readDisplacements(run, &read), qPrintable(journal.errorString()));
@@ -879,7 +884,7 @@ void TestJournal::displacementsOfAnUnreadableJournal()
     start.zones = {QRect(0, 0, 10, 10)};
     start.origins = {QPointF(1, 1)};
     const qint64 run = journal.beginRun(start);
-    QVERIFY(journal.recordImage(run, fakeImage(QStringLiteral("a.bmp"), 1, 1), start.origins));
+    QVERIFY(journal.recordImage(run, fakeImage(QStringLiteral("a.bmp"), 1, 1, start.origins)));
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("damage"));
         db.setDatabaseName(file);

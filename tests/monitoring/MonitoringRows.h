@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TJournalRow.h"
+#include "TRecordedImage.h"
 
 #include <QList>
 #include <QTimeZone>
@@ -36,4 +37,28 @@ inline QList<TJournalRow> imageRows(int number, const QList<ZoneValue> &zones, q
         rows << row;
     }
     return rows;
+}
+
+// The same image as a run's record hands it over: zones by their number
+// (1-based), those not given not found.
+inline TRecordedImage imageRecord(int number, const QList<ZoneValue> &zones)
+{
+    TRecordedImage image;
+    const TJournalRow first = imageRows(number, {{1, false, 0, 0}}).first();
+    image.path = QStringLiteral("/station/buffer/") + first.image;
+    image.number = number;
+    image.modified = first.imageTime;
+    image.processedAt = first.processedAt;
+    for (const ZoneValue &z : zones) {
+        if (image.zones.size() < z.zone)
+            image.zones.resize(z.zone);
+        TZoneMeasurement &m = image.zones[z.zone - 1];
+        m.found = z.found;
+        m.hasOrigin = z.hasOrigin;
+        m.x = z.found ? 100 + z.dx : -1;
+        m.y = z.found ? 100 + z.dy : -1;
+        m.dx = z.found ? z.dx : 0;
+        m.dy = z.found ? z.dy : 0;
+    }
+    return image;
 }

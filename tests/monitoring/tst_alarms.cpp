@@ -126,7 +126,7 @@ void TestAlarms::monitorStartsCommandOncePerCrossing()
     const QString levels = QStringLiteral("..aaa.w..a");
     for (int i = 0; i < levels.size(); ++i) {
         const double m = levels.at(i) == 'a' ? 3 : levels.at(i) == 'w' ? 1.5 : 0;
-        monitor.imageMeasured(imageRows(i + 1, {{1, true, m, 0}, {2, true, 0, 0}}));
+        monitor.imageMeasured(imageRecord(i + 1, {{1, true, m, 0}, {2, true, 0, 0}}));
     }
     QTRY_COMPARE(ended.size(), 3);
     QVERIFY(ended.at(0).at(0).toBool() && ended.at(2).at(0).toBool());
@@ -192,14 +192,14 @@ void TestAlarms::hangingCommandDoesNotStopTheWatch()
     QList<ZoneValue> zones;
     for (int z = 1; z <= 10; ++z)
         zones << ZoneValue{z, true, 3, 0};
-    const QList<AlarmEvent> events = monitor.imageMeasured(imageRows(1, zones));
+    const QList<AlarmEvent> events = monitor.imageMeasured(imageRecord(1, zones));
     QCOMPARE(events.size(), 10);
     QCOMPARE(monitor.command().running(), AlarmCommand::MaxRunning);
     // Two events were not started, and said so.
     QCOMPARE(sink.issues.size(), 12);
     QVERIFY(sink.issues.at(9).text.contains(QStringLiteral("пропущено")));
     // The next image is handled while the commands still run.
-    monitor.imageMeasured(imageRows(2, {{11, true, 3, 0}}));
+    monitor.imageMeasured(imageRecord(2, {{11, true, 3, 0}}));
     QCOMPARE(sink.issues.size(), 14);
     QTRY_COMPARE_WITH_TIMEOUT(ended.size(), AlarmCommand::MaxRunning, 20000);
     for (const QList<QVariant> &call : ended)

@@ -137,6 +137,7 @@ void TestDisplacement::seriesAgreesWithEvaluate()
     settings.pixelSize = 0.5;
     settings.zonePixelSizes.insert(2, 0.25);
     QList<QList<TJournalRow>> images;
+    QList<TRecordedImage> records; // the same images as a run hands them over
     for (int n = 1; n <= 30; ++n) {
         const double shake = n % 7 == 0 ? 4.5 : 0.0;
         // Zone 4 missing now and then, zone 3 without an origin in one image,
@@ -146,6 +147,7 @@ void TestDisplacement::seriesAgreesWithEvaluate()
         if (n > 20)
             zones.append({5, true, shake + 3, 1});
         images << imageRows(n, zones);
+        records << imageRecord(n, zones);
     }
     QList<TJournalRow> rows;
     for (const auto &image : images)
@@ -154,16 +156,16 @@ void TestDisplacement::seriesAgreesWithEvaluate()
     DisplacementSeries series;
     series.setSettings(how == QLatin1String("settings after") ? MonitoringSettings() : settings);
     if (how == QLatin1String("image by image")) {
-        for (const auto &image : images)
-            series.addRows(image);
+        for (const TRecordedImage &image : records)
+            series.addImage(image);
     } else if (how == QLatin1String("image replaced")) {
         // Image 7 first with other values, then as the journal has it.
-        QList<TJournalRow> wrong = images.at(6);
-        for (TJournalRow &row : wrong)
-            row.dx += 100;
-        series.addRows(wrong);
+        TRecordedImage wrong = records.at(6);
+        for (TZoneMeasurement &zone : wrong.zones)
+            zone.dx += 100;
+        series.addImage(wrong);
         const quint64 revision = series.revision();
-        series.addRows(rows);
+        series.addDisplacements(TJournalDisplacements::fromRows(rows));
         QVERIFY(series.revision() != revision);
     } else {
         series.addDisplacements(TJournalDisplacements::fromRows(rows));
@@ -176,7 +178,19 @@ void TestDisplacement::seriesAgreesWithEvaluate()
     QHash<int, int> indexOfNumber;
     for (int i = 0; i < series.imageCount(); ++i)
         indexOfNumber.insert(series.image(i).number, i);
+    // A measured image's points, as the watch's monitoring evaluates them.
+    QHash<QPair<int, int>, DisplacementPoint> live;
+    for (const TRecordedImage &image : records) {
+        for (const DisplacementPoint &p : Displacement::evaluate(image, settings))
+            live.insert({p.number, p.zone}, p);
+    }
     for (const DisplacementPoint &p : Displacement::evaluate(rows, settings)) {
+        const DisplacementPoint measured = live.value({p.number, p.zone});
+        QCOMPARE(measured.valid, p.valid);
+        QCOMPARE(measured.hasCorrected, p.hasCorrected);
+        QCOMPARE(measured.dxCorrected, p.dxCorrected);
+        QCOMPARE(measured.dyCorrected, p.dyCorrected);
+        QCOMPARE(measured.imageTime, p.imageTime);
         for (const bool corrected : {false, true}) {
             for (const auto part : {DisplacementComponent::Dx, DisplacementComponent::Dy, DisplacementComponent::Magnitude}) {
                 double expected = 0;

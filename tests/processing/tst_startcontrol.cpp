@@ -36,7 +36,7 @@ struct RunHost : TRunHost
         if (onEvents)
             onEvents();
     }
-    void ImageProcessed(const QString &path, int) override { processed << QFileInfo(path).fileName(); }
+    void ImageProcessed(const TRecordedImage &image, int) override { processed << image.name(); }
     // The engine's own failures (settings, zone file) are errors; only the
     // start control's issues are kept whole.
     void report(const TIssue &issue) override

@@ -99,8 +99,10 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     QVERIFY(charts->shownSeries().value(2, 1, DisplacementComponent::Dy, false, &dy));
     QCOMPARE(dy, -2.0);
     // One more image, as a watch hands it over: the chart follows.
+    TRecordedImage image = TRecordedImage::of(setup.imagePath(2));
     form->finder().ProcessImage(setup.imagePath(2));
-    form->imageProcessed(setup.imagePath(2), 2);
+    image.takeMeasurements(form->finder());
+    form->imageMeasured(image, 2);
     QTRY_COMPARE(charts->drawnPointCount(), 3);
     QVERIFY(charts->shownSeries().value(2, 2, DisplacementComponent::Dy, false, &dy));
     QCOMPARE(dy, -1.0);
