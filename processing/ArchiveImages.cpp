@@ -153,6 +153,54 @@ QByteArray readEntry(const QString &archivePath, const QString &entry)
 
 } // namespace
 
+namespace {
+
+// The modification time of the extended timestamp field (0x5455) of the
+// central directory, or of the local header when the central one has none.
+QDateTime extendedTime(zip_t *archive, zip_uint64_t index)
+{
+    const ZipLibrary &zip = ZipLibrary::instance();
+    for (const zip_flags_t where : {zip_flags_t(ZIP_FL_CENTRAL), zip_flags_t(ZIP_FL_LOCAL)}) {
+        zip_uint16_t length = 0;
+        const zip_uint8_t *field = zip.file_extra_field_get_by_id(archive, index, 0x5455, 0, &length, where);
+        // Flags, then the modification time first when bit 0 says it is there.
+        if (field && length >= 5 && (field[0] & 1)) {
+            const qint64 seconds = qint64(quint32(field[1]) | quint32(field[2]) << 8 | quint32(field[3]) << 16
+                                          | quint32(field[4]) << 24);
+            return QDateTime::fromSecsSinceEpoch(seconds).toLocalTime();
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+bool ArchiveImages::entryFacts(const QString &name, QDateTime *modified, qint64 *size)
+{
+    QString archivePath;
+    QString entry;
+    if (!splitName(name, &archivePath, &entry))
+        return false;
+    try {
+        Archive &archive = archiveFor(archivePath);
+        const ZipLibrary &zip = ZipLibrary::instance();
+        const zip_int64_t index = zip.name_locate(archive.handle(), entry.toUtf8().constData(), ZIP_FL_ENC_GUESS);
+        zip_stat_t stat;
+        zip.stat_init(&stat);
+        if (index < 0 || zip.stat_index(archive.handle(), zip_uint64_t(index), 0, &stat) != 0)
+            return false;
+        // libzip reads the DOS time in the local time zone.
+        const QDateTime extended = extendedTime(archive.handle(), zip_uint64_t(index));
+        *modified = extended.isValid() ? extended
+                    : (stat.valid & ZIP_STAT_MTIME) ? QDateTime::fromSecsSinceEpoch(qint64(stat.mtime))
+                                                    : QDateTime();
+        *size = (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : -1;
+        return true;
+    } catch (const KelvarinError &) {
+        return false;
+    }
+}
+
 bool ArchiveImages::isArchive(const QString &path)
 {
     return path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);

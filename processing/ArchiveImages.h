@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,12 @@ public:
     // Splits an "ARCHIVE:ENTRY" name whose archive exists as a file; false for
     // any other path.
     static bool splitName(const QString &name, QString *archive, QString *entry);
+
+    // The modification time and size of an "ARCHIVE:ENTRY" image: the
+    // entry's extended timestamp when it has one (UTC), else its DOS time
+    // read in the station's time zone. False for any other path, or when the
+    // archive cannot be read.
+    static bool entryFacts(const QString &name, QDateTime *modified, qint64 *size);
 
     // The *.bmp entries of an archive in name order; throws KelvarinError.
     static QStringList entriesOf(const QString &archive);

@@ -1,5 +1,6 @@
 #include "TRecordedImage.h"
 
+#include "ArchiveImages.h"
 #include "TPointFinder.h"
 #include "TZoneInfo.h"
 
@@ -10,6 +11,9 @@ TRecordedImage TRecordedImage::of(const QString &path)
     TRecordedImage image;
     const QFileInfo info(path);
     image.path = info.absoluteFilePath();
+    // An image in a zip archive keeps the time its entry holds.
+    if (ArchiveImages::entryFacts(path, &image.modified, &image.size))
+        return image;
     image.modified = info.lastModified();
     image.size = info.exists() ? info.size() : -1;
     return image;

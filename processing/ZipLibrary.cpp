@@ -29,7 +29,7 @@ bool ZipLibrary::resolveAll()
         && resolve("zip_name_locate", name_locate) && resolve("zip_stat_init", stat_init)
         && resolve("zip_stat_index", stat_index) && resolve("zip_fopen_index", fopen_index)
         && resolve("zip_fread", fread) && resolve("zip_file_get_error", file_get_error)
-        && resolve("zip_fclose", fclose);
+        && resolve("zip_fclose", fclose) && resolve("zip_file_extra_field_get_by_id", file_extra_field_get_by_id);
 }
 
 template<typename Function> bool ZipLibrary::resolve(const char *name, Function &function)

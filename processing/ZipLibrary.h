@@ -44,6 +44,7 @@ public:
     decltype(&::zip_fread) fread = nullptr;
     decltype(&::zip_file_get_error) file_get_error = nullptr;
     decltype(&::zip_fclose) fclose = nullptr;
+    decltype(&::zip_file_extra_field_get_by_id) file_extra_field_get_by_id = nullptr;
 
 private:
     bool resolveAll();

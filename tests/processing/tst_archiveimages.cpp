@@ -6,6 +6,7 @@
 #include "BitmapFile.h"
 #include "BmpWriter.h"
 #include "KelvarinError.h"
+#include "TRecordedImage.h"
 #include "TestSupport.h"
 #include "ZipLibrary.h"
 
@@ -29,11 +30,13 @@ private Q_SLOTS:
     void libraryThatCannotBeUsedIsNamed();
     void refused_data();
     void refused();
+    void entryKeepsItsTime_data();
+    void entryKeepsItsTime();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
     // Packs files of the temporary directory with the zip program.
-    void pack(const QString &archive, const QStringList &names, bool store = false);
+    void pack(const QString &archive, const QStringList &names, bool store = false, const QStringList &options = {});
     void writeImage(const QString &name, int shade);
     QTemporaryDir m_dir;
 };
@@ -58,7 +61,7 @@ void TestArchiveImages::writeImage(const QString &name, int shade)
     BmpWriter::write(path(name), image);
 }
 
-void TestArchiveImages::pack(const QString &archive, const QStringList &names, bool store)
+void TestArchiveImages::pack(const QString &archive, const QStringList &names, bool store, const QStringList &options)
 {
     QFile::remove(path(archive));
     QProcess zip;
@@ -66,6 +69,7 @@ void TestArchiveImages::pack(const QString &archive, const QStringList &names, b
     QStringList arguments{QStringLiteral("-q")};
     if (store)
         arguments << QStringLiteral("-0");
+    arguments << options;
     zip.start(QStringLiteral("zip"), arguments + QStringList{archive} + names);
     QVERIFY(zip.waitForFinished(30000));
     QCOMPARE(zip.exitCode(), 0);
@@ -243,6 +247,42 @@ void TestArchiveImages::refused()
             QVERIFY2(error.message().contains(entry), qPrintable(error.message()));
     }
     QVERIFY(!image.isOpen());
+}
+
+void TestArchiveImages::entryKeepsItsTime_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("second");
+    // An odd second: only the extended timestamp holds it (DOS time counts in twos).
+    QTest::newRow("extended timestamp") << QStringList{} << 57;
+    QTest::newRow("DOS time only") << QStringList{QStringLiteral("-X")} << 56;
+}
+
+// An image from an archive keeps its entry's time in the journal and the
+// export, not the archive's.
+void TestArchiveImages::entryKeepsItsTime()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, second);
+    const QDateTime taken(QDate(2026, 3, 1), QTime(12, 34, second));
+    writeImage(QStringLiteral("timed.bmp"), 60);
+    QFile file(path(QStringLiteral("timed.bmp")));
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(taken, QFileDevice::FileModificationTime));
+    file.close();
+    pack(QStringLiteral("timed.zip"), {QStringLiteral("timed.bmp")}, false, options);
+    const QString name = path(QStringLiteral("timed.zip:timed.bmp"));
+    QDateTime modified;
+    qint64 size = 0;
+    QVERIFY(ArchiveImages::entryFacts(name, &modified, &size));
+    QCOMPARE(modified.toSecsSinceEpoch(), taken.toSecsSinceEpoch());
+    QCOMPARE(size, QFileInfo(path(QStringLiteral("timed.bmp"))).size());
+    const TRecordedImage record = TRecordedImage::of(name);
+    QCOMPARE(record.modified.toSecsSinceEpoch(), taken.toSecsSinceEpoch());
+    QCOMPARE(record.size, size);
+    // A loose file and a name of no archive are no entries.
+    QVERIFY(!ArchiveImages::entryFacts(path(QStringLiteral("timed.bmp")), &modified, &size));
+    QVERIFY(!ArchiveImages::entryFacts(path(QStringLiteral("timed.zip:gone.bmp")), &modified, &size));
 }
 
 QTEST_GUILESS_MAIN(TestArchiveImages)
