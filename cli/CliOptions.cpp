@@ -9,14 +9,17 @@ static const QHash<QString, QStringList> &commandOptions()
     static const QString zones = QStringLiteral("zones");
     static const QString journal = QStringLiteral("journal");
     static const QString noJournal = QStringLiteral("no-journal");
+    static const QString station = QStringLiteral("station");
     static const QHash<QString, QStringList> options = {
-        {QStringLiteral("process"), {settings, zones, QStringLiteral("out"), journal, noJournal, QStringLiteral("jobs")}},
-        {QStringLiteral("watch"), {settings, zones, journal, noJournal}},
+        {QStringLiteral("process"),
+         {settings, zones, QStringLiteral("out"), journal, noJournal, QStringLiteral("jobs"), station}},
+        {QStringLiteral("watch"), {settings, zones, journal, noJournal, station}},
         {QStringLiteral("calibrate"), {settings, zones, journal, noJournal}},
-        {QStringLiteral("runs"), {settings, journal}},
+        {QStringLiteral("runs"), {settings, journal, station}},
         {QStringLiteral("export"), {settings, journal, QStringLiteral("run"), QStringLiteral("base"),
-                                    QStringLiteral("format"), QStringLiteral("out")}},
-        {QStringLiteral("check"), {settings, journal, QStringLiteral("run"), QStringLiteral("max-age")}},
+                                    QStringLiteral("format"), QStringLiteral("out"), station}},
+        {QStringLiteral("check"),
+         {settings, journal, QStringLiteral("run"), QStringLiteral("max-age"), station, QStringLiteral("timeout")}},
     };
     return options;
 }
@@ -72,7 +75,18 @@ static bool storeValue(CliOptions &options, const QString &name, const QString &
         }
         return true;
     }
+    if (name == QLatin1String("timeout")) {
+        bool ok = false;
+        options.timeout = value.toInt(&ok);
+        if (!ok || options.timeout < 1) {
+            options.error = QStringLiteral("у параметра --timeout должно быть целое число секунд не меньше 1: %1")
+                                .arg(value);
+            return false;
+        }
+        return true;
+    }
     QString &target = name == QLatin1String("settings") ? options.settingsFile
+                    : name == QLatin1String("station")  ? options.station
                     : name == QLatin1String("zones")    ? options.zonesFile
                     : name == QLatin1String("journal")  ? options.journal
                     : name == QLatin1String("run")      ? options.runId
@@ -86,8 +100,11 @@ static bool storeValue(CliOptions &options, const QString &name, const QString &
 
 // One argument after the command (with its value, if it takes one). False
 // when parsing ends there: an error, or help or the version asked for.
-static bool parseArgument(CliOptions &options, const QStringList &args, qsizetype &i, bool &onlyPaths)
+static bool parseArgument(CliOptions &options, QStringList &args, qsizetype &i, bool &onlyPaths)
 {
+    // check's short form of --timeout, as monitoring plugins have it.
+    if (args.at(i) == QLatin1String("-t") && options.command == QLatin1String("check") && !onlyPaths)
+        args[i] = QStringLiteral("--timeout");
     const QString &arg = args.at(i);
     const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
     if (!optionsEnded && isHelpOrVersion(arg)) {
@@ -117,13 +134,15 @@ static bool parseArgument(CliOptions &options, const QStringList &args, qsizetyp
         options.noJournal = true;
         return true;
     }
+    // An option the command does not know is named as such, whatever follows it.
+    const QString named = arg.mid(2).section(QLatin1Char('='), 0, 0);
+    if (!accepted.contains(named)) {
+        options.error = QStringLiteral("неизвестный параметр: --%1").arg(named);
+        return false;
+    }
     QString name, value;
     if (!readValue(options, args, i, &name, &value))
         return false;
-    if (!accepted.contains(name)) {
-        options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
-        return false;
-    }
     return storeValue(options, name, value);
 }
 
@@ -182,7 +201,8 @@ QString CliOptions::usage()
         "  kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]\n"
         "  kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]\n"
         "                       [--format csv|json] [--out FILE]\n"
-        "  kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]\n"
+        "  kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--station NAME | --run ID]\n"
+        "                      [--max-age AGE] [-t|--timeout SECONDS]\n"
         "\n"
         "process   находит индикаторные точки во всех зонах каждого изображения и\n"
         "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
@@ -226,6 +246,12 @@ QString CliOptions::usage()
         "  --journal LOCATION  журнал измерений (файл SQLite или postgresql://...);\n"
         "                   по умолчанию JournalUrl или JournalFile из настроек\n"
         "  --run ID         номер запуска в журнале (по умолчанию последний)\n"
+        "  --station NAME   станция (по умолчанию Station из настроек или имя\n"
+        "                   компьютера): process и watch записывают ее прогоны,\n"
+        "                   runs и export показывают только их, check проверяет\n"
+        "                   ее последний запуск с пределами, записанными им\n"
+        "  -t, --timeout SECONDS  check: UNKNOWN, если журнал не ответил за это\n"
+        "                   время (по умолчанию 10)\n"
         "  --max-age AGE    наибольший возраст последнего изображения: секунды\n"
         "                   или число с s, m, h, d (например 2h)\n"
         "  --journal FILE|URL  журнал измерений: файл SQLite или адрес\n"

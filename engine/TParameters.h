@@ -42,6 +42,12 @@ struct TParameters
     enum CentroidWeightings { WeightByBrightness = 0, WeightAboveThreshold = 1 };
     int CentroidWeighting = WeightByBrightness; // 0 brightness b, 1 brightness above the threshold b - T
 
+    // The station that measures, as the journal tells stations apart; empty:
+    // the computer's host name (so one settings file serves any computer).
+    QString Station;
+    // Station, or the host name when it is empty.
+    QString stationName() const;
+
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
 

@@ -95,12 +95,12 @@ QByteArray JournalExport::csvField(const QString &text)
 
 QByteArray JournalExport::csvHeader()
 {
-    return "base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n";
+    return "station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n";
 }
 
 QByteArray JournalExport::csvImagePart(const TJournalRow &row)
 {
-    return csvField(row.base) + ',' + QByteArray::number(row.number) + ',' + csvField(row.image) + ','
+    return csvField(row.station) + ',' + csvField(row.base) + ',' + QByteArray::number(row.number) + ',' + csvField(row.image) + ','
         + isoTime(row.imageTime) + ',' + isoTime(row.processedAt) + ',';
 }
 
@@ -162,7 +162,7 @@ QByteArray JournalExport::jsonImagePart(const TJournalRow &row)
 {
     const auto time
         = [](const QDateTime &t) { return t.isValid() ? jsonString(TJournal::isoTime(t)) : QByteArray("null"); };
-    return "{\"base\":" + jsonString(row.base) + ",\"number\":" + QByteArray::number(row.number)
+    return "{\"station\":" + jsonString(row.station) + ",\"base\":" + jsonString(row.base) + ",\"number\":" + QByteArray::number(row.number)
         + ",\"image\":" + jsonString(row.image) + ",\"image_time\":" + time(row.imageTime)
         + ",\"processed_at\":" + time(row.processedAt) + ',';
 }

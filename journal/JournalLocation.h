@@ -27,4 +27,8 @@ struct JournalLocation
 
     // The location as shown to the user, without the password.
     QString display() const;
+    // A location's text with any password taken out ("user:secret@host" and
+    // "?password=secret" both), also from an address too malformed to parse:
+    // what may be shown, logged or stored.
+    static QString withoutPassword(const QString &text);
 };

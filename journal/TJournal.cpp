@@ -1,6 +1,7 @@
 #include "TJournal.h"
 
 #include "DisplacementReader.h"
+#include "JournalRowReader.h"
 #include "JournalSchema.h"
 #include "JournalValues.h"
 #include "TIssue.h"
@@ -81,8 +82,8 @@ private:
     QSqlDatabase m_db;
 };
 
-TJournal::TJournal(const QString &location)
-    : m_location(JournalLocation::parse(location)),
+TJournal::TJournal(const QString &location, Access access)
+    : m_location(JournalLocation::parse(location)), m_access(access),
       m_connection(QStringLiteral("kelvarin_journal_%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
 {
 }
@@ -123,7 +124,8 @@ bool TJournal::open()
         return true;
     if (!m_location.error.isEmpty())
         return fail(QStringLiteral("не открывается"), m_location.error);
-    if (!connect() || !migrate()) {
+    const bool reading = m_access == Access::Read;
+    if (!connect() || !(reading ? checkReadable() : migrate())) {
         QSqlDatabase::database(m_connection, false).close();
         return false;
     }
@@ -156,23 +158,58 @@ bool TJournal::connect()
         if (!dir.isDir())
             return fail(QStringLiteral("не открывается"), QStringLiteral("нет папки %1").arg(dir.filePath()));
         db.setDatabaseName(m_location.file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout));
+        // A reader opens the file read-only: it can neither change it nor
+        // create it where it is missing.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout)
+                             + (m_access == Access::Read ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     }
     if (!db.open())
         return fail(QStringLiteral("не открывается"), db.lastError().text());
+    return configure(db);
+}
+
+bool TJournal::configure(QSqlDatabase &db)
+{
+    QSqlQuery query(db);
     if (m_location.postgres) {
         // The server's notices ("already exists, skipping") are no news for the user.
-        QSqlQuery query(db);
         if (!query.exec(QStringLiteral("SET client_min_messages TO WARNING")))
             return fail(QStringLiteral("не открывается"), query.lastError().text());
-    } else {
-        // WAL: readers never wait for the writer, and a crash leaves every
-        // committed image; FULL makes each commit durable before the next image.
-        QSqlQuery query(db);
-        for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-            if (!execWhileBusy(query, QString::fromLatin1(pragma)))
-                return fail(QStringLiteral("не открывается"), query.lastError().text());
-        }
+        return true;
+    }
+    if (m_access == Access::Read)
+        return true;
+    // WAL: readers never wait for the writer, and a crash leaves every
+    // committed image; FULL makes each commit durable before the next image.
+    for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
+        if (!execWhileBusy(query, QString::fromLatin1(pragma)))
+            return fail(QStringLiteral("не открывается"), query.lastError().text());
+    }
+    return true;
+}
+
+// A reader's check of the schema: only a SELECT, so that neither a read-only
+// file nor a role that may only read stops it, and a writer's lock does not
+// hold it up. A file that is no journal, or a damaged one, is named so.
+bool TJournal::checkReadable()
+{
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
+        const QString reason = query.lastError().text();
+        const bool damaged = reason.contains(QLatin1String("not a database"))
+                          || reason.contains(QLatin1String("malformed"))
+                          || reason.contains(QLatin1String("no such table"))
+                          || reason.contains(QLatin1String("does not exist"));
+        return fail(damaged ? QStringLiteral("поврежден или не является журналом измерений")
+                            : QStringLiteral("не читается"),
+                    reason);
+    }
+    const int version = query.value(0).toInt();
+    if (version > SchemaVersion) {
+        return fail(QStringLiteral("не открывается"),
+                    QStringLiteral("он записан более новой версией программы (схема %1, программа знает до %2)")
+                        .arg(version)
+                        .arg(SchemaVersion));
     }
     return true;
 }
@@ -241,7 +278,8 @@ qint64 TJournal::beginRun(const RunStart &run)
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO runs (kind, base, station, started_at, settings, zones_file, zones_text) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    for (const QVariant &value : {text(run.kind), text(run.base), text(QSysInfo::machineHostName()),
+    const QString station = run.station.isEmpty() ? QSysInfo::machineHostName() : run.station;
+    for (const QVariant &value : {text(run.kind), text(run.base), text(station),
                                   text(isoTime(QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
                                   text(run.zonesText)})
         query.addBindValue(value);
@@ -395,11 +433,13 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
     if (!open())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    // An event of a run is its run's station's; one outside a run, this computer's.
     query.prepare(QStringLiteral("INSERT INTO events (run_id, at, station, severity, source, file, text) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+                                 "VALUES (?, ?, COALESCE((SELECT station FROM runs WHERE id = ?), ?), ?, ?, ?, ?)"));
+    const QVariant run = runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong));
     for (const QVariant &value :
-         {runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong)), text(isoTime(issue.time)),
-          text(QSysInfo::machineHostName()), text(TIssue::severityName(issue.severity)),
+         {run, text(isoTime(issue.time)), run, text(QSysInfo::machineHostName()),
+          text(TIssue::severityName(issue.severity)),
           text(TIssue::sourceName(issue.source)), text(issue.file), text(issue.text)})
         query.addBindValue(value);
     if (!query.exec())
@@ -407,15 +447,19 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
     return true;
 }
 
-QList<TJournalRun> TJournal::runs()
+QList<TJournalRun> TJournal::runs(const QString &station)
 {
     QList<TJournalRun> list;
     if (!open())
         return list;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT r.id, r.kind, r.base, r.started_at, r.ended_at, r.station, "
-                                   "(SELECT COUNT(*) FROM images i WHERE i.run_id = r.id) FROM runs r ORDER BY r.id"))) {
+    query.prepare(QStringLiteral("SELECT r.id, r.kind, r.base, r.started_at, r.ended_at, r.station, "
+                                 "(SELECT COUNT(*) FROM images i WHERE i.run_id = r.id) FROM runs r %1 ORDER BY r.id")
+                      .arg(station.isEmpty() ? QString() : QStringLiteral("WHERE r.station = ?")));
+    if (!station.isEmpty())
+        query.addBindValue(station);
+    if (!query.exec()) {
         fail(QStringLiteral("не читается"), query.lastError().text());
         return list;
     }
@@ -445,15 +489,58 @@ qint64 TJournal::lastRunId()
     return query.value(0).toLongLong();
 }
 
-qint64 TJournal::lastRunIdOfBase(const QString &base)
+qint64 TJournal::lastRunIdOfStation(const QString &station)
 {
-    const QString full = QFileInfo(base).absoluteFilePath();
+    if (!open())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT MAX(id) FROM runs WHERE station = ?"));
+    query.addBindValue(station);
+    if (!query.exec() || !query.next()) {
+        fail(QStringLiteral("не читается"), query.lastError().text());
+        return 0;
+    }
+    return query.value(0).toLongLong();
+}
+
+static bool hasBase(const TJournalRun &run, const QString &base)
+{
+    return run.base == base || run.base == QFileInfo(base).absoluteFilePath() || QFileInfo(run.base).fileName() == base;
+}
+
+qint64 TJournal::lastRunIdOfBase(const QString &base, const QString &station)
+{
     qint64 found = 0;
-    for (const TJournalRun &run : runs()) {
-        if (run.base == base || run.base == full || QFileInfo(run.base).fileName() == base)
+    for (const TJournalRun &run : runs(station)) {
+        if (hasBase(run, base))
             found = run.id;
     }
     return found;
+}
+
+QStringList TJournal::stationsOfBase(const QString &base)
+{
+    QStringList stations;
+    for (const TJournalRun &run : runs()) {
+        if (hasBase(run, base) && !stations.contains(run.station))
+            stations << run.station;
+    }
+    return stations;
+}
+
+bool TJournal::runSettings(qint64 runId, QString *settings)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT settings FROM runs WHERE id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    if (!query.next())
+        return fail(QStringLiteral("не читается"), QStringLiteral("в нем нет прогона %1").arg(runId));
+    *settings = query.value(0).toString();
+    return true;
 }
 
 QList<TJournalRow> TJournal::rows(qint64 runId)
@@ -463,110 +550,20 @@ QList<TJournalRow> TJournal::rows(qint64 runId)
     return list;
 }
 
-namespace {
-
-// What the rows of a run share, read once before its measurements.
-struct RunRowsContext
-{
-    struct Image
-    {
-        int number = 0;
-        QString name;
-        QDateTime modified;
-        QDateTime processed;
-    };
-    QString base;
-    QHash<int, bool> origins; // zone -> has an origin
-    QHash<qint64, Image> images;
-};
-
-bool execFor(QSqlQuery &query, const QString &sql, qint64 runId)
-{
-    query.prepare(sql);
-    query.addBindValue(runId);
-    return query.exec();
-}
-
-bool readRunContext(QSqlQuery &query, qint64 runId, RunRowsContext *context)
-{
-    if (!execFor(query, QStringLiteral("SELECT base FROM runs WHERE id = ?"), runId))
-        return false;
-    if (query.next())
-        context->base = query.value(0).toString();
-    if (!execFor(query, QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"), runId))
-        return false;
-    while (query.next())
-        context->origins.insert(query.value(0).toInt(),
-                                query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
-    if (!execFor(query,
-                 QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"),
-                 runId))
-        return false;
-    while (query.next()) {
-        context->images.insert(query.value(0).toLongLong(),
-                               RunRowsContext::Image{query.value(1).toInt(), query.value(2).toString(),
-                                                     parseTime(query.value(3)),
-                                                     parseTime(query.value(4))});
-    }
-    return true;
-}
-
-// The measurement's own columns of the query below into a row.
-void takeMeasurement(const QSqlQuery &query, TJournalRow *row)
-{
-    row->zone = query.value(1).toInt();
-    row->found = query.value(2).toInt() != 0;
-    row->x = row->found ? query.value(3).toDouble() : -1;
-    row->y = row->found ? query.value(4).toDouble() : -1;
-    row->dx = row->found ? query.value(5).toDouble() : 0;
-    row->dy = row->found ? query.value(6).toDouble() : 0;
-    row->area = query.value(7).toInt();
-    row->mean = query.value(8).toDouble();
-    row->maximum = query.value(9).toDouble();
-    row->threshold = query.value(10).toDouble();
-}
-
-} // namespace
-
 bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
 {
     if (!open())
         return false;
-    // What is the same for every zone of the run and of an image is read once:
-    // the run's base and origins, then each image; the measurements alone are
-    // read row by row.
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    RunRowsContext context;
-    if (!readRunContext(query, runId, &context))
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    if (!execFor(query,
-                 QStringLiteral("SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, "
-                                "m.threshold FROM measurements m JOIN images i ON i.id = m.image_id "
-                                "WHERE i.run_id = ? ORDER BY m.image_id, m.zone"),
-                 runId))
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    TJournalRow row;
-    row.runId = runId;
-    row.base = context.base;
-    qint64 imageId = -1;
-    while (query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        if (id != imageId) {
-            imageId = id;
-            const RunRowsContext::Image image = context.images.value(id);
-            row.number = image.number;
-            row.image = image.name;
-            row.imageTime = image.modified;
-            row.processedAt = image.processed;
-        }
-        takeMeasurement(query, &row);
-        row.hasOrigin = context.origins.value(row.zone, false);
-        visit(row);
-    }
-    if (query.lastError().isValid())
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    return true;
+    JournalRowReader reader(QSqlDatabase::database(m_connection, false));
+    return reader.forEachRow(runId, visit) || fail(QStringLiteral("не читается"), reader.error());
+}
+
+bool TJournal::lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows)
+{
+    if (!open())
+        return false;
+    JournalRowReader reader(QSqlDatabase::database(m_connection, false));
+    return reader.lastImage(runId, foundZone, rows) || fail(QStringLiteral("не читается"), reader.error());
 }
 
 bool TJournal::readDisplacements(qint64 runId, TJournalDisplacements *out)
