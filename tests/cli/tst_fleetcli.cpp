@@ -191,7 +191,7 @@ void TestFleetCli::checkRefusesItsCommandLine_data()
         << QStringList{"--max-age", "99999999999999999d"}
         << QByteArray("неверное значение --max-age: 99999999999999999d (секунды или число с s, m, h, d)");
     QTest::newRow("no timeout") << QStringList{"-t", "0"}
-                                << QByteArray("у параметра --timeout должно быть целое число секунд не меньше 1: 0");
+                                << QByteArray("у параметра --timeout должно быть целое число не меньше 1: 0");
 }
 
 void TestFleetCli::checkRefusesItsCommandLine()
