@@ -1,5 +1,6 @@
 #include "JournalCommands.h"
 
+#include "IsoTime.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
 #include "MonitoringExport.h"
@@ -66,7 +67,7 @@ int RunsCommand::execute()
     m_out << QStringLiteral("id\tkind\tbase\tstart\tend\timages\tstation") << Qt::endl;
     for (const TJournalRun &run : runs) {
         m_out << run.id << '\t' << run.kind << '\t' << QDir::toNativeSeparators(run.base) << '\t'
-              << TJournal::isoTime(run.start) << '\t' << TJournal::isoTime(run.end) << '\t' << run.images << '\t'
+              << IsoTime::text(run.start) << '\t' << IsoTime::text(run.end) << '\t' << run.images << '\t'
               << run.station << Qt::endl;
     }
     return Success;

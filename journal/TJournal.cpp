@@ -1,6 +1,7 @@
 #include "TJournal.h"
 
 #include "DisplacementReader.h"
+#include "JournalOpening.h"
 #include "JournalRowReader.h"
 #include "JournalSchema.h"
 #include "JournalValues.h"
@@ -8,8 +9,6 @@
 #include "TMeasurementRecorder.h"
 
 #include <QAtomicInt>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QHash>
 #include <QRect>
@@ -30,23 +29,6 @@ QAtomicInt connectionCounter;
 
 // SQLite waits this long for another writer before it gives up (ms).
 constexpr int BusyTimeout = 30000;
-
-// SQLite answers "database is locked" to a change of the journal mode without
-// waiting for the busy timeout while another process sets the file up; such
-// a statement is tried again for as long as the timeout would have waited.
-bool execWhileBusy(QSqlQuery &query, const QString &statement)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!query.exec(statement)) {
-        const QString error = query.lastError().text();
-        const bool busy = error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy"));
-        if (!busy || waited.elapsed() > BusyTimeout)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -100,16 +82,6 @@ TJournal::~TJournal()
         QSqlDatabase::removeDatabase(m_connection);
 }
 
-QString TJournal::isoTime(const QDateTime &time)
-{
-    if (!time.isValid())
-        return {};
-    const int offset = time.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char(offset < 0 ? '-' : '+')
-         + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 bool TJournal::fail(const QString &what, const QString &reason)
 {
     m_error = QStringLiteral("Журнал измерений %1: %2").arg(displayLocation(), what);
@@ -124,137 +96,11 @@ bool TJournal::open()
         return true;
     if (!m_location.error.isEmpty())
         return fail(QStringLiteral("не открывается"), m_location.error);
-    const bool reading = m_access == Access::Read;
-    if (!connect() || !(reading ? checkReadable() : migrate())) {
-        QSqlDatabase::database(m_connection, false).close();
-        return false;
-    }
+    JournalOpening::Failure failure;
+    if (!JournalOpening::open(m_connection, m_location, m_access == Access::Read, &failure))
+        return fail(failure.what, failure.reason);
     m_statements = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
     m_open = true;
-    return true;
-}
-
-bool TJournal::connect()
-{
-    const QString driver = m_location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-    if (!QSqlDatabase::isDriverAvailable(driver)) {
-        return fail(QStringLiteral("не открывается"),
-                    QStringLiteral("нет драйвера Qt SQL %1 (пакет %2)")
-                        .arg(driver, m_location.postgres ? QStringLiteral("libqt6sql6-psql")
-                                                         : QStringLiteral("libqt6sql6-sqlite")));
-    }
-    QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
-                                                           : QSqlDatabase::addDatabase(driver, m_connection);
-    if (m_location.postgres) {
-        db.setHostName(m_location.host);
-        if (m_location.port > 0)
-            db.setPort(m_location.port);
-        db.setUserName(m_location.user);
-        db.setPassword(m_location.password);
-        db.setDatabaseName(m_location.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    } else {
-        const QFileInfo dir(QFileInfo(m_location.file).absolutePath());
-        if (!dir.isDir())
-            return fail(QStringLiteral("не открывается"), QStringLiteral("нет папки %1").arg(dir.filePath()));
-        db.setDatabaseName(m_location.file);
-        // A reader opens the file read-only: it can neither change it nor
-        // create it where it is missing.
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout)
-                             + (m_access == Access::Read ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
-    }
-    if (!db.open())
-        return fail(QStringLiteral("не открывается"), db.lastError().text());
-    return configure(db);
-}
-
-bool TJournal::configure(QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    if (m_location.postgres) {
-        // The server's notices ("already exists, skipping") are no news for the user.
-        if (!query.exec(QStringLiteral("SET client_min_messages TO WARNING")))
-            return fail(QStringLiteral("не открывается"), query.lastError().text());
-        return true;
-    }
-    if (m_access == Access::Read)
-        return true;
-    // WAL: readers never wait for the writer, and a crash leaves every
-    // committed image; FULL makes each commit durable before the next image.
-    for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-        if (!execWhileBusy(query, QString::fromLatin1(pragma)))
-            return fail(QStringLiteral("не открывается"), query.lastError().text());
-    }
-    return true;
-}
-
-// A reader's check of the schema: only a SELECT, so that neither a read-only
-// file nor a role that may only read stops it, and a writer's lock does not
-// hold it up. A file that is no journal, or a damaged one, is named so.
-bool TJournal::checkReadable()
-{
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    if (!query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next()) {
-        const QString reason = query.lastError().text();
-        const bool damaged = reason.contains(QLatin1String("not a database"))
-                          || reason.contains(QLatin1String("malformed"))
-                          || reason.contains(QLatin1String("no such table"))
-                          || reason.contains(QLatin1String("does not exist"));
-        return fail(damaged ? QStringLiteral("поврежден или не является журналом измерений")
-                            : QStringLiteral("не читается"),
-                    reason);
-    }
-    const int version = query.value(0).toInt();
-    if (version > SchemaVersion) {
-        return fail(QStringLiteral("не открывается"),
-                    QStringLiteral("он записан более новой версией программы (схема %1, программа знает до %2)")
-                        .arg(version)
-                        .arg(SchemaVersion));
-    }
-    return true;
-}
-
-bool TJournal::migrate()
-{
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    // One writer migrates at a time; the others find the schema done.
-    const bool begun = m_location.postgres
-                           ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
-                           : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"));
-    if (!begun)
-        return fail(QStringLiteral("схема не проверена"), query.lastError().text());
-    auto rollback = [&](const QString &what, const QString &reason) {
-        const QString error = reason;
-        if (m_location.postgres)
-            db.rollback();
-        else
-            query.exec(QStringLiteral("ROLLBACK"));
-        return fail(what, error);
-    };
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))
-        || !query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
-        return rollback(QStringLiteral("схема не проверена"), query.lastError().text());
-    const int version = query.value(0).isNull() ? 0 : query.value(0).toInt();
-    if (version > SchemaVersion) {
-        return rollback(QStringLiteral("не открывается"),
-                        QStringLiteral("он записан более новой версией программы (схема %1, программа знает до %2)")
-                            .arg(version)
-                            .arg(SchemaVersion));
-    }
-    for (const JournalSchema::Migration &migration : JournalSchema::migrations()) {
-        if (migration.version <= version)
-            continue;
-        for (const QString &statement : migration.statements) {
-            if (!query.exec(JournalSchema::statementFor(statement, m_location.postgres)))
-                return rollback(QStringLiteral("схема не создана"), query.lastError().text());
-        }
-        if (!query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(migration.version)))
-            return rollback(QStringLiteral("схема не создана"), query.lastError().text());
-    }
-    const bool committed = m_location.postgres ? db.commit() : query.exec(QStringLiteral("COMMIT"));
-    if (!committed)
-        return rollback(QStringLiteral("схема не записана"), db.lastError().text() + query.lastError().text());
     return true;
 }
 
@@ -280,7 +126,7 @@ qint64 TJournal::beginRun(const RunStart &run)
                                  "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
     const QString station = run.station.isEmpty() ? QSysInfo::machineHostName() : run.station;
     for (const QVariant &value : {text(run.kind), text(run.base), text(station),
-                                  text(isoTime(QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
+                                  timeValue(QDateTime::currentDateTime()), text(run.settings), text(run.zonesFile),
                                   text(run.zonesText)})
         query.addBindValue(value);
     qint64 id = 0;
@@ -336,9 +182,9 @@ bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QLis
     int column = 0;
     for (const QVariant &value :
          {QVariant(runId), QVariant(image.number), text(image.path), text(imageName(image)),
-          image.modified.isValid() ? QVariant(isoTime(image.modified)) : QVariant(QMetaType(QMetaType::QString)),
+          timeValue(image.modified),
           image.size >= 0 ? QVariant(image.size) : QVariant(QMetaType(QMetaType::LongLong)),
-          text(isoTime(image.processedAt)), text(fateName(image.fate)), text(image.storedAs),
+          timeValue(image.processedAt), text(fateName(image.fate)), text(image.storedAs),
           text(image.detail)})
         query.bindValue(column++, value);
     bool ok = m_statements->imagePrepared && query.exec() && query.next();
@@ -400,7 +246,7 @@ bool TJournal::endRun(qint64 runId, const QString &base)
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(base.isEmpty() ? QStringLiteral("UPDATE runs SET ended_at = ? WHERE id = ?")
                                  : QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
-    query.addBindValue(text(isoTime(QDateTime::currentDateTime())));
+    query.addBindValue(timeValue(QDateTime::currentDateTime()));
     if (!base.isEmpty())
         query.addBindValue(base);
     query.addBindValue(runId);
@@ -438,7 +284,7 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
                                  "VALUES (?, ?, COALESCE((SELECT station FROM runs WHERE id = ?), ?), ?, ?, ?, ?)"));
     const QVariant run = runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong));
     for (const QVariant &value :
-         {run, text(isoTime(issue.time)), run, text(QSysInfo::machineHostName()),
+         {run, timeValue(issue.time), run, text(QSysInfo::machineHostName()),
           text(TIssue::severityName(issue.severity)),
           text(TIssue::sourceName(issue.source)), text(issue.file), text(issue.text)})
         query.addBindValue(value);

@@ -29,7 +29,7 @@ class TJournal
 {
 public:
     // The newest schema this program writes; older journals are migrated on open.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     // How the journal is used. A reader never writes: it does not create or
     // migrate the schema, opens a SQLite file read-only and needs no more than
@@ -100,14 +100,7 @@ public:
     // than its rows; false when the journal cannot be read.
     bool readDisplacements(qint64 runId, TJournalDisplacements *out);
 
-    // ISO 8601 with milliseconds and the UTC offset: 2026-03-01T12:00:05.250+03:00
-    static QString isoTime(const QDateTime &time);
-
 private:
-    bool connect();
-    bool configure(QSqlDatabase &db);
-    bool migrate();
-    bool checkReadable();
     bool fail(const QString &what, const QString &reason);
     bool finishTransaction(bool ok, const QString &reason, const QString &what);
     bool insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
