@@ -102,3 +102,12 @@ QString JournalLocation::withoutPassword(const QString &text)
     }
     return out;
 }
+
+QString JournalLocation::readOnlyUri(const QString &file)
+{
+    QString uri = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                + QStringLiteral("?mode=ro");
+    if (!QFileInfo::exists(file + QStringLiteral("-wal")))
+        uri += QStringLiteral("&immutable=1");
+    return uri;
+}

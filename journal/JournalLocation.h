@@ -31,4 +31,9 @@ struct JournalLocation
     // "?password=secret" both), also from an address too malformed to parse:
     // what may be shown, logged or stored.
     static QString withoutPassword(const QString &text);
+    // SQLite's URI of a file opened in its read-only mode: "immutable" as
+    // well when no write-ahead log is there (no writer has it open, and none
+    // could start where the reader may not write), so that SQLite needs no
+    // index file beside it.
+    static QString readOnlyUri(const QString &file);
 };

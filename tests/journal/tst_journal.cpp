@@ -768,13 +768,13 @@ void TestJournal::newerSchemaIsRefused()
     {
         TJournal journal(file);
         QVERIFY(journal.open());
-        QCOMPARE(journal.schemaVersion(), 1);
+        QCOMPARE(journal.schemaVersion(), TJournal::SchemaVersion);
     }
     {
         // Reopening migrates nothing and loses nothing.
         TJournal journal(file);
         QVERIFY(journal.open());
-        QCOMPARE(journal.schemaVersion(), 1);
+        QCOMPARE(journal.schemaVersion(), TJournal::SchemaVersion);
     }
     QVERIFY(execOn(file, QStringLiteral("INSERT INTO schema_version (version) VALUES (7)")));
     TJournal journal(file);
