@@ -222,8 +222,8 @@ void TestFleetCli::checkNamesADamagedJournal()
     int code = 0;
     const QByteArray line = checkLine({"--journal", journal}, &code);
     QCOMPARE(code, 3);
-    QVERIFY2(line.startsWith("KELVARIN2 UNKNOWN - Журнал измерений " + journal.toUtf8()
-                             + ": поврежден или не является журналом измерений: "),
+    QVERIFY2(line.startsWith(QByteArray("KELVARIN2 UNKNOWN - Журнал измерений " + journal.toUtf8()
+                                        + ": поврежден или не является журналом измерений: ")),
              line.constData());
     QCOMPARE(line.count('\n'), 1);
 }
@@ -333,7 +333,7 @@ void TestFleetCli::exportWritesOnlyWhereItMay()
     QByteArray out, err;
     for (const QString &path : refused) {
         QCOMPARE(WatchStation::run({"export", "--journal", journal, "--out", path}, &out, &err), 1);
-        QVERIFY2(err.startsWith("kelvarin2-cli: Файл " + path.toUtf8() + " не записан: "), err.constData());
+        QVERIFY2(err.contains(QByteArray("kelvarin2-cli: Файл " + path.toUtf8() + " не записан: ")), err.constData());
     }
     QCOMPARE(TestSupport::readFile(target), QByteArray("keep"));
     QCOMPARE(QDir(dir).entryList({".*.tmp"}, QDir::Files | QDir::Hidden), QStringList());
@@ -346,7 +346,7 @@ void TestFleetCli::exportWritesOnlyWhereItMay()
     full.start(WatchStation::tool(), {"export", "--journal", journal});
     QVERIFY(full.waitForFinished(30000));
     QCOMPARE(full.exitCode(), 1);
-    QVERIFY(full.readAllStandardError().startsWith("kelvarin2-cli: стандартный вывод не записан: "));
+    QVERIFY(full.readAllStandardError().contains("kelvarin2-cli: стандартный вывод не записан: "));
     // A file size limit met in the middle of the output (the signal ignored, as a shell may).
     QProcess limited;
     limited.start("sh", {"-c", "trap '' XFSZ; ulimit -f 1; exec \"$0\" export --journal \"$1\" > \"$2\"",
