@@ -4,6 +4,7 @@
 #include "IniFile.h"
 #include "JournalSource.h"
 #include "MonitoringCheck.h"
+#include "PrometheusMetrics.h"
 #include "SettingsLocation.h"
 #include "TParameters.h"
 
@@ -38,6 +39,34 @@ static QString stationOf(const CliOptions &options, const QString &settingsFile)
     TParameters params;
     params.Station = ini.readString(QString::fromLatin1(ParametersSection), QStringLiteral("Station"), QString());
     return params.stationName();
+}
+
+// The run's state in the Prometheus text format, for node_exporter's textfile
+// collector (`check --format prometheus > file.prom`): the station's newest
+// run (or --run) with the limits it recorded (or --settings'). What stops it
+// is a comment in the same format and UNKNOWN's status, 3.
+static MonitoringCheck::Result metrics(JournalSource *journal, const QString &problem,
+                                       const MonitoringCheck::Request &request)
+{
+    QString error = problem;
+    qint64 runId = 0;
+    QString recorded;
+    if (journal) {
+        runId = request.runText.isEmpty() ? journal->lastRunIdOfStation(request.station) : request.runText.toLongLong();
+        if (runId > 0 && !journal->runSettings(runId, &recorded) && error.isEmpty())
+            error = journal->errorString().isEmpty() ? QStringLiteral("запуска %1 нет в журнале").arg(runId)
+                                                     : journal->errorString();
+        if (runId <= 0 && error.isEmpty())
+            error = request.runText.isEmpty()
+                        ? QStringLiteral("в журнале нет ни одного запуска станции %1").arg(request.station)
+                        : QStringLiteral("неверный номер запуска: %1").arg(request.runText);
+    }
+    const MonitoringSettings settings = request.settings ? *request.settings
+                                                         : MonitoringSettings::fromSettingsText(recorded);
+    PrometheusMetrics::Station station;
+    if (journal && error.isEmpty() && PrometheusMetrics::fromJournal(*journal, runId, &station, &error))
+        return {MonitoringCheck::Ok, QString::fromUtf8(PrometheusMetrics::format(station, settings))};
+    return {MonitoringCheck::Unknown, QStringLiteral("# ") + MonitoringCheck::unknown(error).line + QLatin1Char('\n')};
 }
 
 int CheckCommand::execute()
@@ -75,10 +104,11 @@ int CheckCommand::execute()
 // timeout, and the tool ends without waiting for it.
 int CheckCommand::answer(const QString &location, const MonitoringCheck::Request &request)
 {
-    std::packaged_task<MonitoringCheck::Result()> task([location, request] {
+    const bool prometheus = m_options.format == QLatin1String("prometheus");
+    std::packaged_task<MonitoringCheck::Result()> task([location, request, prometheus] {
         QString problem;
         const std::unique_ptr<JournalSource> journal = JournalSource::open(location, &problem);
-        return MonitoringCheck::run(journal.get(), problem, request);
+        return prometheus ? metrics(journal.get(), problem, request) : MonitoringCheck::run(journal.get(), problem, request);
     });
     std::future<MonitoringCheck::Result> answer = task.get_future();
     std::thread reader(std::move(task));
@@ -90,6 +120,11 @@ int CheckCommand::answer(const QString &location, const MonitoringCheck::Request
     }
     reader.join();
     const MonitoringCheck::Result result = answer.get();
+    if (prometheus) {
+        m_out << result.line;
+        m_out.flush();
+        return result.exitCode();
+    }
     m_out << result.line << Qt::endl;
     return result.exitCode();
 }

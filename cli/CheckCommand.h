@@ -5,8 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+class JournalSource;
 class QTextStream;
 struct CliOptions;
+struct MonitoringSettings;
 
 // kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--station NAME | --run ID]
 // [--max-age AGE] [-t SECONDS]: one line for a monitoring system about the
@@ -14,7 +16,8 @@ struct CliOptions;
 // plugin's exit status (0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN). The station
 // is --station, else the settings' Station, else the host name; the limits
 // those the run recorded, unless --settings is given; the journal --journal,
-// else the settings' "JournalUrl" or "JournalFile".
+// else the settings' "JournalUrl" or "JournalFile". With --format
+// prometheus the same state in the Prometheus text format instead.
 class CheckCommand
 {
 public:
