@@ -62,7 +62,7 @@ public:
     struct KeyTable
     {
         const double *brightness = nullptr; // brightness of key k: brightness[k]
-        int size = 0;                       // keys are below size (at most 766)
+        int size = 0;                       // keys are below size (766, or 65536 for 16-bit pictures)
         bool increasing = false;            // brightness never falls as the key grows
     };
     KeyTable keyTable();

@@ -285,16 +285,18 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double 
     QRect r = raster.rect;
     if (r.isEmpty())
         return s;
-    // Which keys are spot pixels, decided once per zone instead of once per pixel.
-    std::array<quint8, 766> inSpot{};
+    // Which keys are spot pixels, decided once per zone instead of once per
+    // pixel (766 keys for 8-bit pictures, 65536 for 16-bit ones).
+    m_inSpot.resize(size_t(m_table.size));
+    quint8 *inSpot = m_inSpot.data();
     for (int k = 0; k < m_table.size; ++k)
-        inSpot[size_t(k)] = m_table.brightness[k] > threshold;
+        inSpot[k] = m_table.brightness[k] > threshold;
     if (m_table.increasing) {
         // The spot keys are those from the first one up: a quick pass finds the
         // rows and columns that hold any, and the sweep is confined to them.
         // Skipping pixels outside the spot leaves every sum as it was.
         int first = 0;
-        while (first < m_table.size && !inSpot[size_t(first)])
+        while (first < m_table.size && !inSpot[first])
             ++first;
         if (first >= m_table.size)
             return s;

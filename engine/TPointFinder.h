@@ -148,6 +148,7 @@ private:
     std::vector<quint16> m_maxima;     // the rasters' row and column maxima
     BitmapFile::KeyTable m_table;
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
+    std::vector<quint8> m_inSpot;        // scratch of sweepSpot: whether a key is a spot key
     // The mask is made when asked for, from the raster it was kept for (only
     // the window looks at it, and it would cost a pass over every last zone).
     mutable SpotMask m_mask;
