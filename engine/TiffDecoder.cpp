@@ -1,6 +1,7 @@
 #include "TiffDecoder.h"
 
 #include "KelvarinError.h"
+#include "TiffLibrary.h"
 
 #include <tiffio.h>
 
@@ -70,13 +71,13 @@ int onWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
 quint32 field32(TIFF *tiff, ttag_t tag, quint32 fallback)
 {
     uint32_t value = 0;
-    return TIFFGetField(tiff, tag, &value) ? value : fallback;
+    return TiffLibrary::instance().getField(tiff, tag, &value) ? value : fallback;
 }
 
 quint16 field16(TIFF *tiff, ttag_t tag, quint16 fallback)
 {
     uint16_t value = 0;
-    return TIFFGetField(tiff, tag, &value) ? value : fallback;
+    return TiffLibrary::instance().getField(tiff, tag, &value) ? value : fallback;
 }
 
 } // namespace
@@ -89,7 +90,7 @@ TiffDecoder::TiffDecoder(ImageBytes source) : ImageDecoder(std::move(source)), m
 TiffDecoder::~TiffDecoder()
 {
     if (m_tiff)
-        TIFFClose(m_tiff);
+        TiffLibrary::instance().close(m_tiff);
 }
 
 void TiffDecoder::failed(const char *what) const
@@ -105,33 +106,34 @@ void TiffDecoder::failed(const char *what) const
 
 void TiffDecoder::open()
 {
-    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    const TiffLibrary &tiff = TiffLibrary::instance();
+    TIFFOpenOptions *options = tiff.openOptionsAlloc();
     if (!options)
         outOfMemory();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, onError, m_client.get());
-    TIFFOpenOptionsSetWarningHandlerExtR(options, onWarning, m_client.get());
+    tiff.openOptionsSetErrorHandlerExtR(options, onError, m_client.get());
+    tiff.openOptionsSetWarningHandlerExtR(options, onWarning, m_client.get());
     // No single allocation beyond what an image within the limits needs.
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 30);
+    tiff.openOptionsSetMaxSingleMemAlloc(options, tmsize_t(1) << 30);
     const QByteArray name = m_source.name.toUtf8();
-    m_tiff = TIFFClientOpenExt(name.constData(), "rm", m_client.get(), readProc, writeProc, seekProc, closeProc,
+    m_tiff = tiff.clientOpenExt(name.constData(), "rm", m_client.get(), readProc, writeProc, seekProc, closeProc,
                                sizeProc, nullptr, nullptr, options);
-    TIFFOpenOptionsFree(options);
+    tiff.openOptionsFree(options);
     if (!m_tiff)
         failed("no first page");
     checkLayout();
-    m_tiled = TIFFIsTiled(m_tiff);
+    m_tiled = tiff.isTiled(m_tiff);
     if (m_tiled) {
         m_tileWidth = int(field32(m_tiff, TIFFTAG_TILEWIDTH, 0));
         m_bandRows = int(field32(m_tiff, TIFFTAG_TILELENGTH, 0));
         if (m_tileWidth <= 0 || m_bandRows <= 0 || m_tileWidth > 65536 || m_bandRows > 65536
-            || TIFFTileSize64(m_tiff) != quint64(m_tileWidth) * quint64(m_bandRows) * quint64(m_layout.pixelBytes()))
+            || tiff.tileSize64(m_tiff) != quint64(m_tileWidth) * quint64(m_bandRows) * quint64(m_layout.pixelBytes()))
             damaged(QStringLiteral("недопустимый размер плиток"));
     } else {
         m_bandRows = int(std::clamp<quint32>(field32(m_tiff, TIFFTAG_ROWSPERSTRIP, quint32(m_height)), 1,
                                               quint32(m_height)));
     }
     m_rowBytes = qint64(m_width) * m_layout.pixelBytes();
-    if (TIFFScanlineSize64(m_tiff) != quint64(m_rowBytes))
+    if (tiff.scanlineSize64(m_tiff) != quint64(m_rowBytes))
         damaged(QStringLiteral("недопустимая длина строки"));
 }
 
@@ -163,12 +165,13 @@ void TiffDecoder::checkLayout()
 
 const quint8 *TiffDecoder::decodeBand(int band, int x1, int x2)
 {
+    const TiffLibrary &tiff = TiffLibrary::instance();
     const int rows = std::min(m_bandRows, m_height - band * m_bandRows);
     const qint64 bytes = qint64(rows) * m_rowBytes;
     if (qint64(m_band.size()) < bytes)
         m_band.resize(size_t(bytes));
     if (!m_tiled) {
-        const tmsize_t got = TIFFReadEncodedStrip(m_tiff, quint32(band), m_band.data(), tmsize_t(bytes));
+        const tmsize_t got = tiff.readEncodedStrip(m_tiff, quint32(band), m_band.data(), tmsize_t(bytes));
         if (got < 0)
             failed("strip");
         if (got < bytes)
@@ -181,8 +184,8 @@ const quint8 *TiffDecoder::decodeBand(int band, int x1, int x2)
         m_tile.resize(size_t(tileSize));
     for (int column = x1 / m_tileWidth; column <= x2 / m_tileWidth; ++column) {
         const quint32 x = quint32(column) * quint32(m_tileWidth);
-        const ttile_t tile = TIFFComputeTile(m_tiff, x, quint32(band) * quint32(m_bandRows), 0, 0);
-        const tmsize_t got = TIFFReadEncodedTile(m_tiff, tile, m_tile.data(), tileSize);
+        const ttile_t tile = tiff.computeTile(m_tiff, x, quint32(band) * quint32(m_bandRows), 0, 0);
+        const tmsize_t got = tiff.readEncodedTile(m_tiff, tile, m_tile.data(), tileSize);
         if (got < 0)
             failed("tile");
         if (got < tileSize)
