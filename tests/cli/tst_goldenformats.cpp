@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -11,7 +12,7 @@
 // bits, and 16 bits as value x 257) when the test runs: lossless copies must
 // give the very same coordinate files as the bitmaps, byte for byte. JPEG
 // copies, which are not lossless, must find every point the bitmaps find, and
-// close to where they find it.
+// close to where they find it. Copies inside a zip archive are read from it.
 class TestGoldenFormats : public QObject
 {
     Q_OBJECT
@@ -131,12 +132,20 @@ void TestGoldenFormats::losslessCopiesMatch_data()
 {
     QTest::addColumn<QString>("caseName");
     QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("zipped");
     // Grey, palette, colour; strips and tiles, each compression; both byte orders.
     const QStringList formats = {QStringLiteral("png"), QStringLiteral("png16"), QStringLiteral("png-interlaced"),
                                  QStringLiteral("tiff"), QStringLiteral("tiff-packbits"), QStringLiteral("tiff16")};
+    const bool haveZip = !QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty();
     for (const QString &name : caseFolders()) {
         for (const QString &format : formats)
-            QTest::newRow(qPrintable(name + QLatin1Char(' ') + format)) << name << format;
+            QTest::newRow(qPrintable(name + QLatin1Char(' ') + format)) << name << format << false;
+        // And read from a zip archive of the copies, where the case takes its whole folder.
+        const QString args = QDir(goldenDir()).filePath(name + QStringLiteral("/args.txt"));
+        if (haveZip && TestSupport::readFile(args).trimmed().isEmpty()) {
+            for (const QString &format : {QStringLiteral("png"), QStringLiteral("tiff16")})
+                QTest::newRow(qPrintable(name + QLatin1Char(' ') + format + QStringLiteral(" zip"))) << name << format << true;
+        }
     }
 }
 
@@ -144,12 +153,21 @@ void TestGoldenFormats::losslessCopiesMatch()
 {
     QFETCH(QString, caseName);
     QFETCH(QString, format);
+    QFETCH(bool, zipped);
     QVERIFY2(QFileInfo(toolPath()).isExecutable(), qPrintable(toolPath() + QStringLiteral(" is not built")));
     QTemporaryDir work;
     QVERIFY(work.isValid());
     const QString caseDir = QDir(goldenDir()).filePath(caseName);
     const QString copy = work.filePath(QStringLiteral("case"));
-    const QStringList images = copyCase(caseDir, copy, format);
+    QStringList images = copyCase(caseDir, copy, format);
+    if (zipped) {
+        QProcess zip;
+        zip.setWorkingDirectory(copy + QStringLiteral("/images"));
+        zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), QStringLiteral("-r"), copy + QStringLiteral("/images.zip"),
+                                          QStringLiteral(".")});
+        QVERIFY(zip.waitForFinished(60000) && zip.exitCode() == 0);
+        images = QStringList{copy + QStringLiteral("/images.zip")};
+    }
     QDir(work.path()).mkdir(QStringLiteral("out"));
     const QString out = work.filePath(QStringLiteral("out"));
     const QString failure = runTool(copy, images, out);
