@@ -69,6 +69,10 @@ const Key keyTable[] = {
     {"JournalUrl", &TParameters::JournalUrl},
     // Centroid weighting
     {"CentroidWeighting", &TParameters::CentroidWeighting},
+    // The spot's background, connected spot and windowed centre
+    {"SpotBackground", &TParameters::SpotBackground},
+    {"ConnectedSpot", &TParameters::ConnectedSpot},
+    {"CentroidWindow", &TParameters::CentroidWindow},
     // The station's name in a shared journal
     {"Station", &TParameters::Station},
 };
@@ -179,6 +183,8 @@ void ReadParameters(const QString &fileName, TParameters &params,
              if (params.CentroidWeighting != TParameters::WeightAboveThreshold)
                  params.CentroidWeighting = TParameters::WeightByBrightness;
          }},
+        // --- The spot's background, connected spot and windowed centre: off when missing.
+        {"Ошибка чтения настроек центра пятна из ini-файла!", {"SpotBackground", "ConnectedSpot", "CentroidWindow"}},
         // --- The station's name; missing in older files, which then name the host.
         {"Ошибка чтения имени станции из ini-файла!", {"Station"}},
     };

@@ -75,6 +75,9 @@ QString TJournalRecorder::settingsText(const TParameters &p)
         {"JournalFile", p.JournalFile},
         {"JournalUrl", JournalLocation::withoutPassword(p.JournalUrl)},
         {"CentroidWeighting", QString::number(p.CentroidWeighting)},
+        {"SpotBackground", flag(p.SpotBackground)},
+        {"ConnectedSpot", flag(p.ConnectedSpot)},
+        {"CentroidWindow", flag(p.CentroidWindow)},
         {"Station", p.Station},
     };
     QString text;

@@ -175,6 +175,8 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             // The journal's keys, after the nineteen.
                             "JournalFile=\nJournalUrl=\n"
                             "CentroidWeighting=0\n"
+                            // The spot centre's further options, off.
+                            "SpotBackground=0\nConnectedSpot=0\nCentroidWindow=0\n"
                             "Station=\n"));
 }
 
@@ -223,6 +225,8 @@ void TestSettings::roundTripUnderBothSeparators()
         p.JournalFile = QStringLiteral("/j/Журнал.sqlite");
         p.JournalUrl = QStringLiteral("postgresql://kel@db:5432/fleet");
         p.CentroidWeighting = TParameters::WeightAboveThreshold;
+        p.SpotBackground = true;
+        p.CentroidWindow = true;
         p.Station = QStringLiteral("Мост-2");
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
