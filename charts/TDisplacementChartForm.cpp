@@ -6,8 +6,10 @@
 #include "DialogService.h"
 #include "DisplacementChartView.h"
 #include "Downsampling.h"
+#include "JournalRunList.h"
 #include "LocaleFormat.h"
 #include "ZoneColours.h"
+#include "ZoneLimitMarks.h"
 
 #include <QChart>
 #include <QCheckBox>
@@ -94,8 +96,12 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
 
     m_infoLabel = new QLabel;
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    m_banner = new QLabel;
+    m_banner->setObjectName(QStringLiteral("LimitBanner"));
+    m_banner->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(createControls());
+    layout->addWidget(m_banner);
     layout->addWidget(splitter, 1);
     layout->addWidget(m_infoLabel);
     refill();
@@ -174,14 +180,7 @@ void TDisplacementChartForm::setJournal(std::unique_ptr<JournalSource> journal, 
     m_runBox->setToolTip(problem);
     if (!m_journal)
         return;
-    const QList<TJournalRun> runs = m_journal->runs();
-    for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
-        m_runBox->addItem(QStringLiteral("Запуск %1: %2, изображений %3")
-                            .arg(it->id)
-                            .arg(ChartToolTip::timeText(it->start))
-                            .arg(it->images),
-                        it->id);
-    }
+    JournalRunList::fill(m_runBox, m_journal->runs());
 }
 
 void TDisplacementChartForm::showRun(qint64 runId)
@@ -288,8 +287,14 @@ void TDisplacementChartForm::updateZoneList()
     QList<int> listed;
     for (int i = 0; i < m_zoneList->count(); ++i)
         listed << m_zoneList->item(i)->data(Qt::UserRole).toInt();
-    if (listed == zones)
-        return;
+    if (listed != zones)
+        fillZoneList(zones);
+    // The marks are the current run's: a run of the journal shows none.
+    ZoneLimitMarks::mark(m_zoneList, m_runId == 0 ? m_levels : QMap<int, LimitLevel>());
+}
+
+void TDisplacementChartForm::fillZoneList(const QList<int> &zones)
+{
     m_zoneList->clear();
     for (int zone : zones) {
         auto *item = new QListWidgetItem(QStringLiteral("Зона %1").arg(zone), m_zoneList);
@@ -300,6 +305,16 @@ void TDisplacementChartForm::updateZoneList()
         swatch.fill(ZoneColours::of(zone));
         item->setIcon(QIcon(swatch));
     }
+}
+
+void TDisplacementChartForm::showLimitLevels(const QMap<int, LimitLevel> &levels)
+{
+    m_levels = levels;
+    ZoneLimitMarks::showBanner(m_banner, m_levels);
+    // Marks are no change of the ticked zones.
+    const QSignalBlocker blocker(m_zoneList);
+    if (m_runId == 0)
+        ZoneLimitMarks::mark(m_zoneList, m_levels);
 }
 
 // Both x axes (time and number) stay in the chart and the one not in use is
@@ -557,6 +572,7 @@ void TDisplacementChartForm::resetZoom()
 void TDisplacementChartForm::currentRunStarted()
 {
     m_current.clear();
+    showLimitLevels({});
     if (m_runId == 0)
         scheduleRefresh();
 }

@@ -4,6 +4,7 @@
 #include "JournalSource.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QWidget>
 
@@ -59,6 +60,9 @@ public:
 
 
 public Q_SLOTS:
+    // Where the zones of the current run stand against their limits: marks
+    // in the zone list and the banner above the plot.
+    void showLimitLevels(const QMap<int, LimitLevel> &levels);
     // A new run has begun in the window: the current run starts empty.
     void currentRunStarted();
     // The rows of an image just measured in the window (a watch or a run).
@@ -84,6 +88,7 @@ private:
     void optionsChanged();
     void refill();
     void updateZoneList();
+    void fillZoneList(const QList<int> &zones);
     void rebuildAxes();
     void computeValues();
     bool appendValues();
@@ -112,6 +117,7 @@ private:
     QPushButton *m_savePictureButton = nullptr;
     QPushButton *m_saveCsvButton = nullptr;
     QLabel *m_infoLabel = nullptr;
+    QLabel *m_banner = nullptr;
 
     QChart *m_chart = nullptr;
     DisplacementChartView *m_view = nullptr;
@@ -128,6 +134,7 @@ private:
     qint64 m_runId = 0;
     bool m_zoomed = false;
     QSet<int> m_hiddenZones;
+    QMap<int, LimitLevel> m_levels;
 
     QList<double> m_xs;
     QList<int> m_order;

@@ -3,7 +3,10 @@
 #include "../monitoring/MonitoringRows.h"
 #include "AlarmIndicator.h"
 #include "ChartFormControls.h"
+#include "ChartToolTip.h"
 #include "DisplacementChartView.h"
+#include "JournalRunList.h"
+#include "LocaleFormat.h"
 #include "MemoryJournal.h"
 #include "ScriptedDialogs.h"
 #include "TDisplacementChartForm.h"
@@ -23,12 +26,16 @@
 
 #include <cmath>
 
+Q_DECLARE_METATYPE(TJournalRun)
+
 class TestChartForm : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
     void showsTheZonesOfAJournalRun();
+    void runCaptions_data();
+    void runCaptions();
     void notFoundImagesAreGaps();
     void limitsAreLines_data();
     void limitsAreLines();
@@ -72,7 +79,9 @@ static QStringList legendNames(QChart *chart)
 static std::unique_ptr<MemoryJournal> journalOf(const QList<TJournalRow> &rows)
 {
     auto journal = std::make_unique<MemoryJournal>();
+    // Run 5 has no image (a start with nothing selected): it is not offered.
     journal->runList = {TJournalRun{3, "watch", "r3", QDateTime(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC), {}, 4, {}},
+                        TJournalRun{5, "manual", "", QDateTime(QDate(2026, 5, 1), QTime(13, 0), Qt::UTC), {}, 0, {}},
                         TJournalRun{9, "cli", "r9", QDateTime(QDate(2026, 5, 2), QTime(8, 0), Qt::UTC), {}, 1, {}}};
     journal->rowList = rows;
     return journal;
@@ -88,8 +97,9 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     form.setJournal(journalOf(rows));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(RunBox(form)->count(), 3); // the current run and the journal's two, newest first
+    QCOMPARE(RunBox(form)->count(), 3); // the current run and the journal's two with images, newest first
     QCOMPARE(RunBox(form)->itemData(1).toLongLong(), 9);
+    QCOMPARE(RunBox(form)->findData(5), -1);
     form.showRun(3);
     QCOMPARE(RunBox(form)->currentIndex(), 2);
     QCOMPARE(form.shownZones(), (QList<int>{1, 2, 4}));
@@ -105,6 +115,30 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     // Drawn anew many times, the chart still has one axis of each kind.
     QCOMPARE(form.chart()->axes(Qt::Horizontal).size(), 2); // time and number, one shown
     QCOMPARE(form.chart()->axes(Qt::Vertical).size(), 1);
+}
+
+void TestChartForm::runCaptions_data()
+{
+    const QDateTime start(QDate(2026, 5, 1), QTime(12, 0, 5));
+    QTest::addColumn<TJournalRun>("run");
+    QTest::addColumn<QString>("expected");
+    const QString from = ChartToolTip::timeText(start);
+    QTest::newRow("station, same day")
+        << TJournalRun{3, "watch", "r3", start, start.addSecs(3600), 40, "st-1"}
+        << "Запуск 3: станция st-1, " + from + " – " + LocaleFormat::longTime(QTime(13, 0, 5)) + ", изображений 40";
+    QTest::newRow("no station, next day")
+        << TJournalRun{4, "cli", "r4", start, start.addDays(1), 2, {}}
+        << "Запуск 4: " + from + " – " + ChartToolTip::timeText(start.addDays(1)) + ", изображений 2";
+    QTest::newRow("still going") << TJournalRun{5, "watch", "r5", start, {}, 1, "st-2"}
+                                 << "Запуск 5: станция st-2, " + from + " – (не завершен), изображений 1";
+}
+
+// What the chart's run box and the export dialog offer for each run.
+void TestChartForm::runCaptions()
+{
+    QFETCH(TJournalRun, run);
+    QFETCH(QString, expected);
+    QCOMPARE(JournalRunList::caption(run), expected);
 }
 
 void TestChartForm::notFoundImagesAreGaps()

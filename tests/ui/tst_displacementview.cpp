@@ -8,9 +8,12 @@
 #include "PropertysControls.h"
 #include "TDisplacementChartForm.h"
 #include "TMonitoringPage.h"
+#include "ZoneLimitMarks.h"
 #include "TPropertysForm.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -123,15 +126,36 @@ void TestDisplacementView::limitCrossingLightsTheIndicator()
     setup.select({2}); // |dy| = 1: below both
     form->N4Click();
     QCOMPARE(indicator->level(), LimitLevel::None);
+    auto *charts = form->findChild<TDisplacementChartForm *>();
+    QVERIFY(charts);
+    auto *banner = charts->findChild<QLabel *>(QStringLiteral("LimitBanner"));
+    QVERIFY(banner && banner->text().isEmpty());
+    const auto zoneLevel = [&](int row) { return ZoneList(*charts)->item(row)->data(ZoneLimitMarks::LevelRole).toInt(); };
     setup.select({1}); // 2: warning
     form->N4Click();
     QCOMPARE(indicator->level(), LimitLevel::Warning);
+    QCOMPARE(banner->text(), QStringLiteral("ПРЕДУПРЕЖДЕНИЕ: зона 2."));
+    QCOMPARE(zoneLevel(1), int(LimitLevel::Warning));
+    QCOMPARE(zoneLevel(0), int(LimitLevel::None));
     setup.select({0}); // 3: alarm
     form->N4Click();
     QCOMPARE(indicator->level(), LimitLevel::Alarm);
     QVERIFY(indicator->toolTip().contains(QStringLiteral("Зона 2: смещение")));
+    QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
+    QCOMPARE(zoneLevel(1), int(LimitLevel::Alarm));
+    // A watch's waiting text gives way to the alarm until it is acknowledged.
+    form->setStatusText(QStringLiteral(" Ожидание новых файлов..."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" АВАРИЯ: ")), qPrintable(form->statusText(0)));
+    QVERIFY(form->statusText(0).contains(QStringLiteral("Зона 2: смещение")));
     QTest::mouseClick(indicator, Qt::LeftButton);
     QCOMPARE(indicator->level(), LimitLevel::None);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
+    // The chart still shows where the zone stands: acknowledging is not mending.
+    QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
+    setup.select({2}); // back below both
+    form->N4Click();
+    QVERIFY(banner->text().isEmpty());
+    QCOMPARE(zoneLevel(1), int(LimitLevel::None));
 }
 
 void TestDisplacementView::settingsPage_data()
