@@ -84,6 +84,7 @@ void MainFormHost::EnableCommands(bool on)
     m_form.m_commandsEnabled = on;
     m_form.m_browser->enableLists(on);
     m_form.m_commands->setEnabled(on);
+    m_form.m_status->enableResume(on);
 }
 
 void MainFormHost::ProcessEvents()

@@ -2,10 +2,32 @@
 
 #include "LocaleFormat.h"
 
+#include <QDir>
+
 
 QStringList MainFormRules::runImages(const QStringList &all, const QStringList &selected, int startStyle)
 {
     return startStyle == 1 ? all : selected;
+}
+
+QString MainFormRules::noImagesText(int startStyle)
+{
+    return startStyle == 1 ? QStringLiteral(" В директории нет изображений. Ничего не записано.")
+                           : QStringLiteral(" Не выбрано ни одного изображения. Ничего не записано.");
+}
+
+QString MainFormRules::runSummary(int imagesProcessed, const QList<TZoneInfo> &zones, const QString &resultsBase)
+{
+    QStringList parts{QStringLiteral("Изображений: %1.").arg(imagesProcessed)};
+    for (int k = 0; k < zones.size(); ++k) {
+        int found = 0;
+        for (const VT_Point &p : zones.at(k).points)
+            found += p.isNotFound() ? 0 : 1;
+        parts << QStringLiteral("Зона %1: точек найдено %2 из %3.").arg(k + 1).arg(found).arg(imagesProcessed);
+    }
+    if (!resultsBase.isEmpty())
+        parts << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log.").arg(QDir::toNativeSeparators(resultsBase));
+    return parts.join(QLatin1Char(' '));
 }
 
 QString MainFormRules::resultsBaseFromChosenPath(const QString &path)

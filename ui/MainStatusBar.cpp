@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
+#include <QToolButton>
 
 static const int PositionPanelWidth = 200;
 
@@ -29,6 +30,12 @@ MainStatusBar::MainStatusBar(QWidget *parent)
     // panel takes the rest.
     m_positionPanel->setFixedWidth(PositionPanelWidth);
     addWidget(m_statusPanel, 1);
+    m_resumeButton = new QToolButton;
+    m_resumeButton->setObjectName(QStringLiteral("buttonResume"));
+    m_resumeButton->setAutoRaise(true);
+    m_resumeButton->hide();
+    connect(m_resumeButton, &QToolButton::clicked, this, &MainStatusBar::resumeRequested);
+    addPermanentWidget(m_resumeButton);
     m_warnings = new WarningIndicator(this);
     addPermanentWidget(m_warnings);
     m_journalPanel = new QLabel;
@@ -38,8 +45,9 @@ MainStatusBar::MainStatusBar(QWidget *parent)
     addPermanentWidget(m_positionPanel);
 }
 
-void MainStatusBar::setStatusText(const QString &text)
+void MainStatusBar::setStatusText(const QString &text, const QString &plain)
 {
+    m_plainText = plain;
     m_statusPanel->setFullText(text);
     m_statusPanel->repaint();
 }
@@ -70,4 +78,19 @@ void MainStatusBar::showJournalFailure(const QString &text)
 void MainStatusBar::noteIssue(const TIssue &issue, const QString &eventLogPath)
 {
     m_warnings->noteIssue(issue, eventLogPath);
+}
+
+void MainStatusBar::offerResume(int style)
+{
+    m_resumeButton->setText(style == 1 ? QStringLiteral("Возобновить ожидание запуска")
+                                       : QStringLiteral("Возобновить наблюдение"));
+    m_resumeButton->setToolTip(style == 1
+                                   ? QStringLiteral("Снова ждать времени запуска, заданного в настройках")
+                                   : QStringLiteral("Снова обрабатывать новые файлы буферной директории"));
+    m_resumeButton->setVisible(style == 1 || style == 2);
+}
+
+void MainStatusBar::enableResume(bool on)
+{
+    m_resumeButton->setEnabled(on);
 }

@@ -84,11 +84,17 @@ TMainForm::TMainForm(QWidget *parent)
     });
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
-    auto *monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
-    connect(this, &TMainForm::imageProcessed, monitoring, &TDisplacementMonitoring::imageProcessed);
-    connect(monitoring, &TDisplacementMonitoring::issueRaised, this,
+    m_monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
+    connect(this, &TMainForm::imageProcessed, m_monitoring, &TDisplacementMonitoring::imageProcessed);
+    connect(m_monitoring, &TDisplacementMonitoring::issueRaised, this,
             [this](const TIssue &issue) { m_host->report(issue); });
+    // A warning or alarm stands in the status line until acknowledged.
+    connect(m_monitoring, &TDisplacementMonitoring::alarmStateChanged, this,
+            [this] { setStatusText(m_status->plainStatusText()); });
     m_splashTimer->start();
+    // A stopped watch or timer keeps its stored style; the status bar offers it again.
+    connect(m_startControl, &TStartControl::startStyleChanged, this, &TMainForm::showResumeOffer);
+    connect(m_status, &MainStatusBar::resumeRequested, this, &TMainForm::resumeStartStyle);
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
     m_startControl->StartStoredStyle();
@@ -166,9 +172,25 @@ void TMainForm::guarded(Command command)
     }
 }
 
+// OK in the settings dialog with the style a stop suspended leaves it
+// suspended (and stored): only the resume offer, or another style, changes it.
 void TMainForm::SetStartStyle(int style)
 {
+    if (m_startControl->suspended() && style == m_parameters.StartStyle)
+        return;
     m_startControl->SetStartStyle(style);
+}
+
+void TMainForm::showResumeOffer()
+{
+    m_status->offerResume(m_startControl->suspended() ? m_parameters.StartStyle : 0);
+}
+
+void TMainForm::resumeStartStyle()
+{
+    if (m_running || !m_commandsEnabled)
+        return;
+    guarded([this] { m_startControl->resume(); });
 }
 
 void TMainForm::TimerTimer()
@@ -188,9 +210,16 @@ const QImage &TMainForm::loadedPicture() const
 
 // ---- status --------------------------------------------------------------
 
+// While a warning or an alarm is not acknowledged, a watch's waiting text
+// gives way to it: the station is not simply waiting.
 void TMainForm::setStatusText(const QString &text)
 {
-    m_status->setStatusText(text);
+    static const QString waiting = QStringLiteral(" Ожидание новых файлов...");
+    const QString alarm = m_monitoring ? m_monitoring->alarmNotice() : QString();
+    if (alarm.isEmpty() || !text.endsWith(waiting))
+        m_status->setStatusText(text, text);
+    else
+        m_status->setStatusText(text.chopped(waiting.size()) + alarm, text);
 }
 
 QString TMainForm::statusText(int panel) const
@@ -208,17 +237,27 @@ void TMainForm::startProcessing()
         return;
     m_running = true;
     const auto done = qScopeGuard([this] { m_running = false; });
+    const int style = m_startControl->startStyle();
     const QStringList images = MainFormRules::runImages(m_browser->fileList()->allPaths(),
-                                                        m_browser->fileList()->selectedPaths(),
-                                                        m_parameters.StartStyle);
+                                                        m_browser->fileList()->selectedPaths(), style);
+    // A run over nothing would write an empty result set, a log of no files
+    // and an empty journal run: nothing is started, and the status says why.
+    if (images.isEmpty()) {
+        setStatusText(MainFormRules::noImagesText(style));
+        return;
+    }
     TProcessingRun run(m_finder, m_parameters, *m_host, m_runTimes);
     // As many jobs as cores (step by step, and a single image, go one at a time).
     run.setJobs(ParallelMeasuring::defaultJobs());
     showJournalLocation();
     run.setRecorder(m_journal.get(),
-                    m_parameters.StartStyle == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
-    run.Run(images);
-    // The run's last status text does not hide that its journal was not written.
+                    style == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
+    const TProcessingRun::Outcome outcome = run.Run(images);
+    // The status says what the run did (the panel's tool tip has it whole)
+    // and does not hide that its journal was not written.
+    if (outcome.ran)
+        setStatusText(statusText(0) + QLatin1Char(' ')
+                      + MainFormRules::runSummary(outcome.imagesProcessed, m_finder.zones(), outcome.resultsBase));
     if (m_journal->failed())
         setStatusText(statusText(0) + QLatin1Char(' ') + m_journal->failure());
 }

@@ -21,6 +21,7 @@ class QAction;
 class QSplitter;
 class QTimer;
 class TDirForm;
+class TDisplacementMonitoring;
 class TJournalRecorder;
 class THelpWindow;
 class TImageForm;
@@ -157,6 +158,10 @@ private:
     void calibrateThreshold();
     // Opens the settings dialog.
     void editSettings();
+    // Switches back to the stored start style a stop or the start-up suspended.
+    void resumeStartStyle();
+    // The status bar's resume button, shown while the stored style is suspended.
+    void showResumeOffer();
     // Ends the splash and shows the file browser.
     void endSplash();
     // Loads the focused image of the file list and shows it.
@@ -210,6 +215,7 @@ private:
     MainImageView *m_view = nullptr;
     BrowserPanel *m_browser = nullptr;
     MainStatusBar *m_status = nullptr;
+    TDisplacementMonitoring *m_monitoring = nullptr;
 
     THelpWindow *m_helpWindow = nullptr;
     TKelvarinAboutBox *m_aboutBox = nullptr;

@@ -101,6 +101,8 @@ private Q_SLOTS:
     void runShowsEveryImage();
     void commandsLockedDuringRun();
     void allFilesWithScheduledStyle();
+    void noImageSelectedWritesNothing_data();
+    void noImageSelectedWritesNothing();
     void stop_data();
     void stop();
     void escWhileIdleDoesNotStopNextRun();
@@ -391,7 +393,10 @@ void TestMainForm::runMatchesHeadlessTool()
         QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
 
     QCOMPARE(m_dialogs->calls.size(), 0);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QCOMPARE(form->statusText(0),
+             QStringLiteral(" Результаты получены и сохранены. Изображений: 3. Зона 1: точек найдено 3 из 3. "
+                            "Зона 2: точек найдено 2 из 3. Результаты: %1_<зона>.crd, %1_time.log.")
+                 .arg(QDir::toNativeSeparators(resultsBase(1))));
     QVERIFY(form->commandsEnabled());
     QVERIFY(!ToolButton5(*form)->isEnabled());
     QVERIFY(CrossImage1(*form)->isVisible());
@@ -493,7 +498,7 @@ void TestMainForm::runShowsEveryImage()
     });
     form->N4Click();
     QCOMPARE(shown, 5);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены.")), qPrintable(form->statusText(0)));
     QCOMPARE(form->finder().currentImagePath(), imagePath(4));
     QCOMPARE(form->finder().width(), ImageWidth);
     QCOMPARE(Image1(*form)->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
@@ -564,6 +569,43 @@ void TestMainForm::allFilesWithScheduledStyle()
     QCOMPARE(processed, (QStringList{imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)}));
 }
 
+void TestMainForm::noImageSelectedWritesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Enter") << QStringLiteral("enter");
+    QTest::newRow("start button") << QStringLiteral("button");
+    QTest::newRow("menu") << QStringLiteral("menu");
+}
+
+// No empty result set, no log of no files, no empty journal run, no event:
+// the working directory is as it was, and the status says why.
+void TestMainForm::noImageSelectedWritesNothing()
+{
+    QFETCH(QString, how);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {});
+    const QStringList before = QDir(m_work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    if (how == QLatin1String("enter"))
+        QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
+    else if (how == QLatin1String("button"))
+        QTest::mouseClick(ToolButton4(*form), Qt::LeftButton);
+    else
+        N4(*form)->trigger();
+    QCOMPARE(processed.size(), 0);
+    QCOMPARE(QDir(m_work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+    QCOMPARE(form->statusText(0), QStringLiteral(" Не выбрано ни одного изображения. Ничего не записано."));
+    QVERIFY(m_dialogs->calls.isEmpty());
+    QVERIFY(form->commandsEnabled());
+    // The next run with an image selected is the first result set.
+    select(*form, {0});
+    form->N4Click();
+    QCOMPARE(processed.size(), 1);
+    QVERIFY(QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+}
+
 void TestMainForm::stop_data()
 {
     QTest::addColumn<bool>("escape");
@@ -602,7 +644,7 @@ void TestMainForm::stop()
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
     form->N4Click();
     QCOMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), status);
+    QVERIFY2(form->statusText(0).startsWith(status + " Изображений: 3."), qPrintable(form->statusText(0)));
     QVERIFY(!form->finder().StopRequested);
     QVERIFY(form->commandsEnabled());
     // The view shows the last image processed, with its zones.
@@ -624,7 +666,7 @@ void TestMainForm::escWhileIdleDoesNotStopNextRun()
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
     QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
     QCOMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены.")), qPrintable(form->statusText(0)));
 }
 
 void TestMainForm::enterDuringRunIgnored()
@@ -696,8 +738,9 @@ void TestMainForm::damagedImageEndsRun()
     QCOMPARE(message.icon, DialogService::Icon::Error);
     QVERIFY(savedBeforeMessage);
     // A partial run says how many of how many images were processed.
-    QCOMPARE(form->statusText(0),
-             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(
+             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены.")),
+             qPrintable(form->statusText(0)));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
     // The error stays in the event log of the working directory.
     QVERIFY(read(m_work + QLatin1String("/kelvarin2-events.log")).contains(QByteArray("\terror\trun\t" + damaged.toUtf8() + "\t")));
@@ -764,7 +807,7 @@ void TestMainForm::stepByStep()
     QCOMPARE(firstMask.pixel(30, 40), qRgb(0, 0, 0));
     QCOMPARE(firstMask.pixel(115, 52), qRgb(0, 0, 0));
 
-    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Работа прервана. Результаты сохранены.")), qPrintable(form->statusText(0)));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_2.crd")), QByteArray());
 }
@@ -778,7 +821,7 @@ void TestMainForm::saveCoordinates()
     QVERIFY(form);
     select(*form, {0, 1, 2});
     form->N4Click();
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результат получен."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результат получен.")), qPrintable(form->statusText(0)));
     QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
 
     // A directory with a dot in its name: only the file name is cut.

@@ -710,9 +710,41 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(FileListBox1(*form)->isEnabled());
     QVERIFY(DriveComboBox1(*form)->isEnabled());
     QVERIFY(!ToolButton5(*form)->isEnabled());
-    // Only in memory: a restart watches again until the settings are next written.
-    QCOMPARE(form->settings().StartStyle, 3);
+    // The stop suspends the watch: the stored style stays, in memory and in
+    // the file, and the status bar offers to resume.
+    QCOMPARE(form->settings().StartStyle, 2);
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible() && resume->isEnabled());
+    QCOMPARE(resume->text(), QStringLiteral("Возобновить наблюдение"));
+
+    // OK in the settings for an unrelated change keeps the station's style
+    // and leaves the watch suspended.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        QVERIFY(FilesRadioButton(dialog)->isChecked());
+        VisCheckBox(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+    QCOMPARE(form->startControl().startStyle(), 3);
+    QVERIFY(resume->isVisible());
+
+    // The offer resumes it: the next image is handled again.
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(form->startControl().startStyle(), 2);
+    QVERIFY(!resume->isVisible());
+    QVERIFY(QFile::copy(s.imagePath(1), buffer + QLatin1String("/cam_2.bmp")));
+    QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 2, 10000);
+    QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
+    QTRY_COMPARE(form->startControl().startStyle(), 3);
+
+    // Choosing the manual style is a change of the stored style, and ends the offer.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        ManualRadioButton(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 3);
+    QVERIFY(!resume->isVisible());
 }
 
 void TestPropertysForm::scheduledStart()
@@ -748,7 +780,7 @@ void TestPropertysForm::scheduledStart()
     clock.time = QDateTime(QDate(2024, 3, 1), QTime(9, 59, 59));
     form->TimerTimer();
     QTRY_COMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены. Изображений: 3.")));
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(form->startControl().startStyle(), 1);
@@ -768,10 +800,17 @@ void TestPropertysForm::startUpFallback()
                                       + QStringLiteral(" не существует. Включен запуск по клавише \"Enter\" или "
                                                        "пусковой кнопке."));
     QCOMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->settings().StartStyle, 3);
+    QCOMPARE(form->settings().StartStyle, 2);
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    // Once the buffer is there, the offer in the status bar starts the watch.
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible());
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(s.dialogs.calls.size(), 1); // the buffer is still missing: said, nothing changed
+    QCOMPARE(form->startControl().startStyle(), 3);
+    s.dialogs.calls.clear();
 
     // With the buffer there, the stored watch starts with the program.
     QVERIFY(QDir().mkpath(missing));
