@@ -4,6 +4,7 @@
 #include "LocaleFormat.h"
 
 #include <QComboBox>
+#include <QSysInfo>
 
 QList<TJournalRun> JournalRunList::listed(const QList<TJournalRun> &runs)
 {
@@ -29,7 +30,8 @@ static QString timeSpan(const TJournalRun &run)
 QString JournalRunList::caption(const TJournalRun &run)
 {
     const QString station = run.station.isEmpty() ? QString() : QStringLiteral("станция %1, ").arg(run.station);
-    return QStringLiteral("Запуск %1: %2%3, изображений %4").arg(run.id).arg(station, timeSpan(run)).arg(run.images);
+    const QString name = run.id == 0 ? QStringLiteral("Текущий запуск") : QStringLiteral("Запуск %1").arg(run.id);
+    return QStringLiteral("%1: %2%3, изображений %4").arg(name, station, timeSpan(run)).arg(run.images);
 }
 
 void JournalRunList::fill(QComboBox *box, const QList<TJournalRun> &runs)
@@ -38,4 +40,19 @@ void JournalRunList::fill(QComboBox *box, const QList<TJournalRun> &runs)
         box->addItem(caption(run), run.id);
         box->setItemData(box->count() - 1, caption(run), Qt::ToolTipRole);
     }
+}
+
+TJournalRun JournalRunList::currentRun(const DisplacementSeries &series)
+{
+    TJournalRun current;
+    current.station = QSysInfo::machineHostName();
+    current.images = series.imageCount();
+    for (int i = 0; i < series.imageCount(); ++i) {
+        const QDateTime &time = series.image(i).time;
+        if (!current.start.isValid() || time < current.start)
+            current.start = time;
+        if (!current.end.isValid() || time > current.end)
+            current.end = time;
+    }
+    return current;
 }

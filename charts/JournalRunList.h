@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DisplacementSeries.h"
 #include "TJournalRow.h"
 
 #include <QList>
@@ -17,8 +18,12 @@ class JournalRunList final
 {
 public:
     static QList<TJournalRun> listed(const QList<TJournalRun> &runs);
-    // "Запуск 12: станция st-1, 10.12.2026 10:00:00 – 11:30:00, изображений 40".
+    // "Запуск 12: станция st-1, 10.12.2026 10:00:00 – 11:30:00, изображений 40";
+    // a run of id 0 is the window's current run ("Текущий запуск: ...").
     static QString caption(const TJournalRun &run);
+    // The window's current run as a run (id 0): this computer as its station,
+    // the span of its image times, its image count.
+    static TJournalRun currentRun(const DisplacementSeries &series);
     // Appends the listed runs to `box`, each with its id as the item's data.
     static void fill(QComboBox *box, const QList<TJournalRun> &runs);
 };

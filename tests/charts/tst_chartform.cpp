@@ -20,6 +20,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
@@ -165,7 +166,7 @@ void TestChartForm::limitsAreLines_data()
 {
     QTest::addColumn<int>("component");
     QTest::addColumn<int>("lines"); // limit lines with points
-    QTest::newRow("dx: both sides") << 0 << 4;
+    QTest::newRow("dx: the limits do not watch it") << 0 << 0;
     QTest::newRow("magnitude: above only") << 2 << 2;
 }
 
@@ -182,7 +183,7 @@ void TestChartForm::limitsAreLines()
     ComponentBox(form)->setCurrentIndex(component);
     const QMap<QString, int> lines = linesWithPoints(form.chart());
     QTEST(lines.value("Предупредительный предел") + lines.value("Аварийный предел"), "lines");
-    QVERIFY(legendNames(form.chart()).contains("Аварийный предел"));
+    QCOMPARE(legendNames(form.chart()).contains("Аварийный предел"), component == 2);
     // The axis reaches the alarm limit, so the operator sees how far away it is.
     auto *y = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Vertical).first());
     QVERIFY(y->max() >= 0.7);
@@ -350,17 +351,17 @@ void TestChartForm::csvOfTheShownSeries()
     form.setJournal(journalOf(rows));
     form.showRun(3);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone1_magnitude_mm,zone2_magnitude_px\r\n"
-                                    "1,img0001.bmp,2026-05-01T12:10:00Z,2.5000,0.5000\r\n"
-                                    "2,img0002.bmp,2026-05-01T12:20:00Z,2.5000,\r\n"
-                                    "3,img0003.bmp,2026-05-01T12:30:00Z,2.5000,1.5000\r\n"));
+                                    "1,img0001.bmp,2026-05-01T12:10:00.000+00:00,2.5000,0.5000\r\n"
+                                    "2,img0002.bmp,2026-05-01T12:20:00.000+00:00,2.5000,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00.000+00:00,2.5000,1.5000\r\n"));
     // Only what is shown: the chosen zones, within the shown range.
     AxisBox(form)->setCurrentIndex(1);
     ComponentBox(form)->setCurrentIndex(1);
     ZoneList(form)->item(0)->setCheckState(Qt::Unchecked);
     qobject_cast<QValueAxis *>(form.xAxis())->setRange(1.5, 3.5);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone2_dy_px\r\n"
-                                    "2,img0002.bmp,2026-05-01T12:20:00Z,\r\n"
-                                    "3,img0003.bmp,2026-05-01T12:30:00Z,1.5000\r\n"));
+                                    "2,img0002.bmp,2026-05-01T12:20:00.000+00:00,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00.000+00:00,1.5000\r\n"));
     QTemporaryDir dir;
     const QString file = dir.filePath("series.csv");
     QVERIFY(form.saveCsv(file));
@@ -390,6 +391,19 @@ void TestChartForm::savesPictures()
     QFETCH(QByteArray, start);
     QVERIFY(bytes.startsWith(start));
     QVERIFY(dialogs.messageTexts().isEmpty());
+    // The picture says what it shows: the run with its time span; the window
+    // itself keeps no title.
+    const QString title = form.pictureTitle();
+    QVERIFY2(title.startsWith(QStringLiteral("Запуск 3: ")) && title.endsWith(QStringLiteral(", изображений 4")),
+             qPrintable(title));
+    if (name.endsWith(QLatin1String("SVG")))
+        QVERIFY(QString::fromUtf8(bytes).contains(title.toHtmlEscaped()));
+    QVERIFY(form.chart()->title().isEmpty());
+    // The current run names the station it runs on.
+    form.showRun(0);
+    QCOMPARE(form.pictureTitle(), QStringLiteral("Текущий запуск: изображений нет"));
+    form.imageMeasured(imageRows(1, {{1, true, 3, 4}}));
+    QVERIFY(form.pictureTitle().startsWith(QStringLiteral("Текущий запуск: станция %1, ").arg(QSysInfo::machineHostName())));
 }
 
 void TestChartForm::savingFailureIsShown()
