@@ -145,5 +145,5 @@ void MainFormHost::ShowDirectory(const QString &directory)
 
 void MainFormHost::StartScheduledRun()
 {
-    m_form.N4Click();
+    m_form.startProcessing();
 }

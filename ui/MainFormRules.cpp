@@ -16,6 +16,24 @@ QString MainFormRules::noImagesText(int startStyle)
                            : QStringLiteral(" Не выбрано ни одного изображения. Ничего не записано.");
 }
 
+// Minutes and seconds, hours in front when there are any: 1:05, 2:03:09.
+static QString durationText(qint64 seconds)
+{
+    const qint64 hours = seconds / 3600, minutes = seconds / 60 % 60, rest = seconds % 60;
+    const QString tail = QStringLiteral("%1:%2").arg(minutes, hours > 0 ? 2 : 1, 10, QLatin1Char('0')).arg(rest, 2, 10, QLatin1Char('0'));
+    return hours > 0 ? QString::number(hours) + QLatin1Char(':') + tail : tail;
+}
+
+QString MainFormRules::progressText(int done, int total, qint64 elapsedMs)
+{
+    const QString count = QStringLiteral("%1 из %2").arg(done).arg(total);
+    if (done <= 0 || done >= total)
+        return count;
+    // Rounded up: "0:00 left" while an image is still to come would mislead.
+    const qint64 leftMs = elapsedMs * (total - done) / done;
+    return count + QStringLiteral(", осталось ") + durationText((leftMs + 999) / 1000);
+}
+
 QString MainFormRules::runSummary(int imagesProcessed, const QList<TZoneInfo> &zones, const QString &resultsBase)
 {
     QStringList parts{QStringLiteral("Изображений: %1.").arg(imagesProcessed)};

@@ -26,6 +26,10 @@ public:
     // What a run's end adds to its status: the images processed, the points
     // found per zone as the tool counts them ("Зона 3: точек найдено 7 из 8")
     // and where the results went (nothing when they were not written).
+    // The progress of a run: "3 из 10, осталось 1:10", the time left
+    // estimated from the time the images so far took (none before the first).
+    static QString progressText(int done, int total, qint64 elapsedMs);
+
     static QString runSummary(int imagesProcessed, const QList<TZoneInfo> &zones, const QString &resultsBase);
 
     // The results base for a path chosen in the save dialog: the file name cut

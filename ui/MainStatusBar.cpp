@@ -1,11 +1,13 @@
 #include "MainStatusBar.h"
 
 #include "ElidedLabel.h"
+#include "MainFormRules.h"
 #include "WarningIndicator.h"
 
 #include <QApplication>
 #include <QFontInfo>
 #include <QLabel>
+#include <QProgressBar>
 #include <QToolButton>
 
 static const int PositionPanelWidth = 200;
@@ -13,16 +15,16 @@ static const int PositionPanelWidth = 200;
 MainStatusBar::MainStatusBar(QWidget *parent)
     : QStatusBar(parent)
 {
-    setObjectName(QStringLiteral("StatusBar1"));
+    setObjectName(QStringLiteral("statusBarMain"));
     QFont font(QStringLiteral("Tahoma"));
     if (QFontInfo(font).family() != QLatin1String("Tahoma"))
         font = QApplication::font();
     font.setBold(true);
     m_statusPanel = new ElidedLabel;
-    m_statusPanel->setObjectName(QStringLiteral("StatusPanel0"));
+    m_statusPanel->setObjectName(QStringLiteral("labelStatus"));
     m_statusPanel->setFont(font);
     m_positionPanel = new QLabel;
-    m_positionPanel->setObjectName(QStringLiteral("StatusPanel1"));
+    m_positionPanel->setObjectName(QStringLiteral("labelPosition"));
     m_positionPanel->setFont(font);
     m_positionPanel->setTextFormat(Qt::PlainText);
     m_positionPanel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -36,10 +38,15 @@ MainStatusBar::MainStatusBar(QWidget *parent)
     m_resumeButton->hide();
     connect(m_resumeButton, &QToolButton::clicked, this, &MainStatusBar::resumeRequested);
     addPermanentWidget(m_resumeButton);
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("progressRun"));
+    m_progress->setMinimumWidth(220);
+    m_progress->hide();
+    addPermanentWidget(m_progress);
     m_warnings = new WarningIndicator(this);
     addPermanentWidget(m_warnings);
     m_journalPanel = new QLabel;
-    m_journalPanel->setObjectName(QStringLiteral("JournalPanel"));
+    m_journalPanel->setObjectName(QStringLiteral("labelJournal"));
     m_journalPanel->setTextFormat(Qt::PlainText);
     addPermanentWidget(m_journalPanel);
     addPermanentWidget(m_positionPanel);
@@ -93,4 +100,28 @@ void MainStatusBar::offerResume(int style)
 void MainStatusBar::enableResume(bool on)
 {
     m_resumeButton->setEnabled(on);
+}
+
+void MainStatusBar::beginProgress(int total)
+{
+    m_progress->setRange(0, std::max(total, 1));
+    m_progress->setValue(0);
+    m_progress->setFormat(MainFormRules::progressText(0, total, 0));
+    m_progress->setVisible(total > 1);
+    m_progressClock.start();
+}
+
+void MainStatusBar::advanceProgress(int done)
+{
+    if (!m_progress->isVisible())
+        return;
+    m_progress->setValue(done);
+    m_progress->setFormat(MainFormRules::progressText(done, m_progress->maximum(), m_progressClock.elapsed()));
+    // A run holds the event loop: the bar is painted now, not at its end.
+    m_progress->repaint();
+}
+
+void MainStatusBar::endProgress()
+{
+    m_progress->hide();
 }

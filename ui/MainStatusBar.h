@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QStatusBar>
 
 class ElidedLabel;
 class QLabel;
+class QProgressBar;
 class QToolButton;
 class TIssue;
 class WarningIndicator;
@@ -39,6 +41,11 @@ public:
     // time (style 1); hidden for 0.
     void offerResume(int style);
     void enableResume(bool on);
+    // The progress bar of a run of `total` images: shown from the start of a
+    // run of more than one image, advanced after every image, hidden at its end.
+    void beginProgress(int total);
+    void advanceProgress(int done);
+    void endProgress();
 
 Q_SIGNALS:
     // The resume button was clicked.
@@ -50,5 +57,7 @@ private:
     QLabel *m_journalPanel = nullptr;
     WarningIndicator *m_warnings = nullptr;
     QToolButton *m_resumeButton = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QElapsedTimer m_progressClock;
     QString m_plainText;
 };

@@ -93,7 +93,7 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     AxisBox(*charts)->setCurrentIndex(1);
     ComponentBox(*charts)->setCurrentIndex(1); // dy
     setup.select({0, 1});
-    form->N4Click();
+    form->startProcessing();
     QTRY_COMPARE(charts->shownSeries().imageCount(), 2);
     QCOMPARE(charts->shownZones(), (QList<int>{1, 2}));
     // Zone 1 has no origin: nothing to draw for it.
@@ -109,7 +109,7 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     QCOMPARE(dy, -1.0);
     // A new run starts the current run's chart afresh.
     setup.select({2});
-    form->N4Click();
+    form->startProcessing();
     QTRY_COMPARE(charts->shownSeries().imageCount(), 1);
     charts->close();
 }
@@ -124,7 +124,7 @@ void TestDisplacementView::limitCrossingLightsTheIndicator()
     QVERIFY(indicator);
     QCOMPARE(indicator->level(), LimitLevel::None);
     setup.select({2}); // |dy| = 1: below both
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::None);
     auto *charts = form->findChild<TDisplacementChartForm *>();
     QVERIFY(charts);
@@ -132,13 +132,13 @@ void TestDisplacementView::limitCrossingLightsTheIndicator()
     QVERIFY(banner && banner->text().isEmpty());
     const auto zoneLevel = [&](int row) { return ZoneList(*charts)->item(row)->data(ZoneLimitMarks::LevelRole).toInt(); };
     setup.select({1}); // 2: warning
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::Warning);
     QCOMPARE(banner->text(), QStringLiteral("ПРЕДУПРЕЖДЕНИЕ: зона 2."));
     QCOMPARE(zoneLevel(1), int(LimitLevel::Warning));
     QCOMPARE(zoneLevel(0), int(LimitLevel::None));
     setup.select({0}); // 3: alarm
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::Alarm);
     QVERIFY(indicator->toolTip().contains(QStringLiteral("Зона 2: смещение")));
     QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
@@ -153,7 +153,7 @@ void TestDisplacementView::limitCrossingLightsTheIndicator()
     // The chart still shows where the zone stands: acknowledging is not mending.
     QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
     setup.select({2}); // back below both
-    form->N4Click();
+    form->startProcessing();
     QVERIFY(banner->text().isEmpty());
     QCOMPARE(zoneLevel(1), int(LimitLevel::None));
 }
