@@ -698,13 +698,13 @@ void TestPropertysForm::watchStartsAndStops()
     QTest::mouseClick(warning, Qt::LeftButton);
     QVERIFY(!warning->isVisible());
     QVERIFY(warning->logWindow());
-    QTableWidget *events = warning->logWindow()->table();
-    QVERIFY(events->rowCount() >= 1);
-    const int last = events->rowCount() - 1;
-    QCOMPARE(events->item(last, 1)->text(), QStringLiteral("предупреждение"));
-    QCOMPARE(events->item(last, 2)->text(), QStringLiteral("наблюдение"));
-    QCOMPARE(events->item(last, 3)->text(), QDir::toNativeSeparators(buffer + QLatin1String("/bad.bmp")));
-    QVERIFY(events->item(last, 4)->text().startsWith(QStringLiteral("Изображение bad.bmp отложено")));
+    QTableWidget *logRows = warning->logWindow()->table();
+    QVERIFY(logRows->rowCount() >= 1);
+    const int last = logRows->rowCount() - 1;
+    QCOMPARE(logRows->item(last, 1)->text(), QStringLiteral("предупреждение"));
+    QCOMPARE(logRows->item(last, 2)->text(), QStringLiteral("наблюдение"));
+    QCOMPARE(logRows->item(last, 3)->text(), QDir::toNativeSeparators(buffer + QLatin1String("/bad.bmp")));
+    QVERIFY(logRows->item(last, 4)->text().startsWith(QStringLiteral("Изображение bad.bmp отложено")));
     warning->logWindow()->close();
 
     if (escape)
