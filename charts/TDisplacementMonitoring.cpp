@@ -73,16 +73,19 @@ void TDisplacementMonitoring::imageProcessed(const QString &path, int index)
     for (const TJournalRow &row : rows)
         levels.insert(row.zone, m_monitor->levelOf(row.zone));
     chartForm()->showLimitLevels(levels);
-    if (!events.isEmpty())
+    if (!events.isEmpty()) {
+        m_lastEvent = events.last().text();
         Q_EMIT alarmStateChanged();
+    }
 }
 
+// Short, so that the status line shows the zone: the time and the list of
+// events are in the indicator's tool tip.
 QString TDisplacementMonitoring::alarmNotice() const
 {
-    if (m_indicator->level() == LimitLevel::None || m_indicator->events().isEmpty())
+    if (m_indicator->level() == LimitLevel::None || m_lastEvent.isEmpty())
         return {};
-    return QStringLiteral(" %1: %2 (щелчок по индикатору - подтвердить)")
-        .arg(m_indicator->text(), m_indicator->events().last());
+    return QStringLiteral(" %1! %2").arg(m_indicator->text(), m_lastEvent);
 }
 
 void TDisplacementMonitoring::report(const TIssue &issue)

@@ -39,7 +39,7 @@ public Q_SLOTS:
     void showCharts();
 
     // What the main window's status says while a warning or an alarm is not
-    // acknowledged: " АВАРИЯ: ..." with the latest event; empty when none.
+    // acknowledged: " АВАРИЯ! " and the latest event; empty when none.
     QString alarmNotice() const;
 
 Q_SIGNALS:
@@ -56,4 +56,5 @@ private:
     AlarmIndicator *m_indicator = nullptr;
     TDisplacementChartForm *m_form = nullptr;
     std::unique_ptr<DisplacementMonitor> m_monitor;
+    QString m_lastEvent;
 };

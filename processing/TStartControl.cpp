@@ -78,8 +78,8 @@ bool TStartControl::resume()
     return true;
 }
 
-// Everything of a switch but the stored style: a stop or a fallback puts the
-// manual style in force and leaves StartStyle as the user set it, so that the
+// Puts `style` in force and `stored` into StartStyle. A stop or a fallback
+// passes the stored style as it is: the manual style is in force, and the
 // next writing of the settings keeps the station's style.
 void TStartControl::switchTo(int style, int stored)
 {
