@@ -72,6 +72,11 @@ void MainFormHost::DrawZoneOverlay()
 
 void MainFormHost::SetStatusText(const QString &text)
 {
+    if (!m_form.m_watchSummary.isEmpty()) {
+        m_form.setStatusText(text + QLatin1Char(' ') + m_form.m_watchSummary);
+        m_form.m_watchSummary.clear();
+        return;
+    }
     m_form.setStatusText(text);
     // A watch ends every tick with its status text: the file list then shows
     // the buffer directory as it is now.

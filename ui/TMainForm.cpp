@@ -97,7 +97,7 @@ TMainForm::TMainForm(QWidget *parent)
     connect(this, &TMainForm::imageProcessed, m_status,
             [this](const QString &, int index) { m_status->advanceProgress(index + 1); });
     // A stopped watch or timer keeps its stored style; the status bar offers it again.
-    connect(m_startControl, &TStartControl::startStyleChanged, this, &TMainForm::showResumeOffer);
+    connect(m_startControl, &TStartControl::startStyleChanged, this, &TMainForm::startStyleChanged);
     connect(m_status, &MainStatusBar::resumeRequested, this, &TMainForm::resumeStartStyle);
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
@@ -178,6 +178,27 @@ void TMainForm::SetStartStyle(int style)
     if (m_startControl->suspended() && style == m_parameters.StartStyle)
         return;
     m_startControl->SetStartStyle(style);
+}
+
+// The end of a watch is told like the end of a run: its status text (the
+// next one set) gets the images, the points found and where they went.
+void TMainForm::startStyleChanged(int style)
+{
+    showResumeOffer();
+    if (style == 2) {
+        m_watchBase = m_startControl->ResultsBase();
+        return;
+    }
+    // A watch that processed nothing says so already.
+    if (m_watchBase.isEmpty() || m_startControl->endedWithNothingProcessed()) {
+        m_watchBase.clear();
+        return;
+    }
+    const bool written = m_parameters.ResAutoSave && m_startControl->resultsWritten();
+    const QList<TZoneInfo> &zones = m_finder.zones();
+    m_watchSummary = MainFormRules::runSummary(zones.isEmpty() ? 0 : int(zones.first().points.size()), zones,
+                                               written ? m_watchBase : QString());
+    m_watchBase.clear();
 }
 
 void TMainForm::showResumeOffer()

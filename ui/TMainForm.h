@@ -157,6 +157,7 @@ protected:
 private:
     // The status bar's resume button, shown while the stored style is suspended.
     void showResumeOffer();
+    void startStyleChanged(int style);
 
     void createWorkArea();
     // The journal panel: where the journal of the next run lies.
@@ -173,6 +174,9 @@ private:
     QString m_startDirectory;
     QString m_handOffFileName;
     QString m_saveDirectory;
+    // The base of the watch in force, and the summary its end adds to the status.
+    QString m_watchBase;
+    QString m_watchSummary;
     bool m_calibrateMode = false;
     QPoint m_dragCentre;
     bool m_dragging = false;

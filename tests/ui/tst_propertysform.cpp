@@ -712,7 +712,12 @@ void TestPropertysForm::watchStartsAndStops()
     else
         QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
     QTRY_COMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    // The end of the watch is told like a run's: images, points found, where they went.
+    const QString stopped = form->statusText(0);
+    QVERIFY2(stopped.startsWith(QStringLiteral(" Работа прервана. Результаты сохранены. Изображений: 1. "
+                                               "Зона 1: точек найдено 1 из 1.")), qPrintable(stopped));
+    QVERIFY2(stopped.endsWith(QStringLiteral("Результаты: %1/work_0001_<зона>.crd, %1/work_0001_time.log.").arg(s.work)),
+             qPrintable(stopped));
     QVERIFY(!form->startControl().timerActive());
     QVERIFY(form->commandsEnabled());
     QVERIFY(listFiles(*form)->isEnabled());
