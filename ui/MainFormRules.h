@@ -1,15 +1,15 @@
 #pragma once
 
+#include "TZoneInfo.h"
+
 #include <QList>
 #include <QPoint>
 #include <QString>
 #include <QStringList>
 
-#include "TZoneInfo.h"
-
 // The main window's small rules that need no widget: what a run processes,
 // the results base of "Сохранить координаты", the texts of the mouse
-// read-outs and the zoom steps. Kept apart so that they are tested directly.
+// read-outs, a run's progress and summary, and the zoom steps. Kept apart so that they are tested directly.
 class MainFormRules
 {
 public:
