@@ -49,13 +49,17 @@ const QList<OptionRow> &optionTable()
          {"export", "check"}, &CliOptions::runId},
         {{{"base"}, "BASE", "export: последний прогон с этим набором результатов (вместо --run)"},
          {"export"}, &CliOptions::base},
-        {{{"format"}, "csv|json", "export: формат выгрузки (по умолчанию csv)"},
-         {"export"}, &CliOptions::format},
+        {{{"format"}, "FORMAT", "export: формат выгрузки, csv (по умолчанию) или json; check: prometheus - "
+                                "состояние станции в текстовом формате Prometheus вместо строки для Nagios"},
+         {"export", "check"}, &CliOptions::format},
         {{{"out"}, "FILE", "export: файл выгрузки (по умолчанию стандартный вывод)"},
          {"export"}, &CliOptions::outBase},
         {{{"max-age"}, "AGE", "check: наибольший возраст последнего изображения: секунды или число с s, m, h, "
                               "d (например 2h)"},
          {"check"}, &CliOptions::maxAge},
+        {{{"metrics"}, "FILE", "watch: файл метрик Prometheus (для textfile collector программы node_exporter), "
+                               "переписывается после каждого изображения"},
+         {"watch"}, &CliOptions::metricsFile},
         {{{"h", "help"}, "", "эта справка"}, {all}, {}},
         {{{"version"}, "", "версия программы"}, {all}, {}},
         {{{"help-man"}, "", "страница руководства (для сборки)", true}, {all}, {}},
@@ -78,8 +82,8 @@ const QList<CommandRow> &commandTable()
          "BASE_<номер зоны>.crd и журнал BASE_time.log. PATH - файлы изображений в заданном порядке; каталог "
          "дает свои файлы *.bmp по имени без учета регистра; архив *.zip - свои файлы *.bmp по имени без учета "
          "регистра, без распаковки на диск."},
-        {"watch", "BUFFERDIR",
-         "следит за буферной директорией BUFFERDIR: каждое новое изображение *.bmp (по одному, по имени, когда "
+        {"watch", "[BUFFERDIR]",
+         "следит за буферной директорией BUFFERDIR (по умолчанию BufferDir из настроек): каждое новое изображение *.bmp (по одному, по имени, когда "
          "его запись окончена) обрабатывается, затем упаковывается программой zip или переносится в рабочую "
          "директорию, как указано в настройках, и набор результатов (следующее свободное имя в рабочей "
          "директории) переписывается. Изображение, которое не удается обработать, откладывается в "
@@ -230,8 +234,12 @@ QString combinationError(const CliOptions &options)
         return QStringLiteral("--journal и --no-journal вместе");
     if (!options.runId.isEmpty() && !options.base.isEmpty())
         return QStringLiteral("--run и --base вместе");
-    if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
-        return QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
+    const bool check = options.command == QLatin1String("check");
+    const QStringList formats = check ? QStringList{QStringLiteral("prometheus")}
+                                      : QStringList{QStringLiteral("csv"), QStringLiteral("json")};
+    if (!options.format.isEmpty() && !formats.contains(options.format))
+        return QStringLiteral("неизвестный формат: %1 (%2)")
+            .arg(options.format, formats.join(check ? QStringLiteral(", ") : QStringLiteral(" или ")));
     return QString();
 }
 
