@@ -18,14 +18,14 @@ void FileListBox::setDirectory(const QString &directory)
 {
     m_directory = directory;
     clear();
-    for (const QString &path : ImageList::bitmapsIn(directory))
+    for (const QString &path : ImageList::imagesIn(directory))
         addItem(QFileInfo(path).fileName());
 }
 
 bool FileListBox::refresh()
 {
     QStringList names;
-    for (const QString &path : ImageList::bitmapsIn(m_directory))
+    for (const QString &path : ImageList::imagesIn(m_directory))
         names << QFileInfo(path).fileName();
     QStringList listed, selected;
     for (int i = 0; i < count(); ++i) {
