@@ -1,8 +1,9 @@
 #include "DisplacementCsv.h"
 
 #include "AtomicFile.h"
+#include "CsvField.h"
+#include "IsoTime.h"
 #include "LocaleFormat.h"
-#include "TJournal.h"
 
 #include <QStringList>
 
@@ -13,15 +14,6 @@ QString DisplacementCsv::componentName(DisplacementComponent component)
     return component == DisplacementComponent::Dx   ? QStringLiteral("dx")
            : component == DisplacementComponent::Dy ? QStringLiteral("dy")
                                                     : QStringLiteral("magnitude");
-}
-
-// A field with a comma, a quote or a line break is quoted, its quotes doubled.
-static QString csvField(QString text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    return QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
 }
 
 QByteArray DisplacementCsv::table(const DisplacementSeries &series, const QList<int> &images, const QList<int> &zones,
@@ -39,8 +31,8 @@ QByteArray DisplacementCsv::table(const DisplacementSeries &series, const QList<
     QList<QByteArray> lines{header.join(QLatin1Char(',')).toUtf8()};
     for (qsizetype i = 0; i < images.size(); ++i) {
         const DisplacementSeries::Image &image = series.image(images.at(i));
-        QStringList fields{QString::number(image.number), csvField(image.name),
-                           image.time.isValid() ? TJournal::isoTime(image.time) : QString()};
+        QStringList fields{QString::number(image.number), QString::fromUtf8(CsvField::encode(image.name)),
+                           IsoTime::text(image.time)};
         for (const QList<double> &column : std::as_const(columns)) {
             const double y = column.at(i);
             fields << (std::isnan(y) ? QString() : LocaleFormat::formatFixed(y, 4, QLatin1Char('.')));
