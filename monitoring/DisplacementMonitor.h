@@ -23,6 +23,8 @@ public:
 
     // One image just measured; returns the events it raised.
     QList<AlarmEvent> imageMeasured(const TRecordedImage &image);
+    // The level a zone is at after the images so far.
+    LimitLevel levelOf(int zone) const { return m_tracker.levelOf(zone); }
 
 private:
     MonitoringSettings m_settings;
