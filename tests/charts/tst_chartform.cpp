@@ -400,7 +400,7 @@ void TestChartForm::savesPictures()
     // The current run names the station it runs on.
     form.showRun(0);
     QCOMPARE(form.pictureTitle(), QStringLiteral("Текущий запуск: изображений нет"));
-    form.imageMeasured(imageRows(1, {{1, true, 3, 4}}));
+    form.imageMeasured(imageRecord(1, {{1, true, 3, 4}}));
     QVERIFY(form.pictureTitle().startsWith(QStringLiteral("Текущий запуск: станция %1, ").arg(QSysInfo::machineHostName())));
 }
 

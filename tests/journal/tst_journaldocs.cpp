@@ -73,9 +73,12 @@ void recordRun(TJournal &journal, const QString &station, int images)
             m.found = true;
             m.x = 10 + 20 * zone + n;
             m.y = 10;
+            m.hasOrigin = true;
+            m.dx = m.x - start.origins.at(zone).x();
+            m.dy = m.y - start.origins.at(zone).y();
             image.zones << m;
         }
-        journal.recordImage(run, image, start.origins);
+        journal.recordImage(run, image);
     }
     journal.endRun(run, QStringLiteral("/w/%1").arg(station));
 }

@@ -304,7 +304,7 @@ void TestDisplacement::chartCsvKeepsOffsetsAndQuotes()
     rows[0].image = QStringLiteral("cam,1 \"west\".bmp");
     rows[1].imageTime = QDateTime(QDate(2026, 5, 1), QTime(15, 20, 0, 250), Qt::OffsetFromUTC, 3 * 3600);
     DisplacementSeries series;
-    series.addRows(rows);
+    series.addDisplacements(TJournalDisplacements::fromRows(rows));
     QCOMPARE(DisplacementCsv::table(series, {0, 1}, {1}, DisplacementComponent::Dy, false),
              QByteArray("number,image,time,zone1_dy_px\r\n"
                         "1,\"cam,1 \"\"west\"\".bmp\",2026-05-01T12:10:00.000+00:00,4.0000\r\n"
