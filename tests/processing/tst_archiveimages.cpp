@@ -12,10 +12,12 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstring>
+#include <ctime>
 
 class TestArchiveImages : public QObject
 {
@@ -253,9 +255,14 @@ void TestArchiveImages::entryKeepsItsTime_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("second");
+    QTest::addColumn<QByteArray>("zone");
     // An odd second: only the extended timestamp holds it (DOS time counts in twos).
-    QTest::newRow("extended timestamp") << QStringList{} << 57;
-    QTest::newRow("DOS time only") << QStringList{QStringLiteral("-X")} << 56;
+    QTest::newRow("extended timestamp") << QStringList{} << 57 << QByteArray("UTC0");
+    QTest::newRow("DOS time only") << QStringList{QStringLiteral("-X")} << 56 << QByteArray("UTC0");
+    // The DOS time has no zone: it is the station's local time, five hours
+    // off UTC here, and the extended one stays a UTC instant.
+    QTest::newRow("DOS time, station at UTC+5") << QStringList{QStringLiteral("-X")} << 56 << QByteArray("STN-5");
+    QTest::newRow("extended timestamp, station at UTC+5") << QStringList{} << 57 << QByteArray("STN-5");
 }
 
 // An image from an archive keeps its entry's time in the journal and the
@@ -264,6 +271,19 @@ void TestArchiveImages::entryKeepsItsTime()
 {
     QFETCH(QStringList, options);
     QFETCH(int, second);
+    QFETCH(QByteArray, zone);
+    // zip (a child) and this process both read the station's zone from TZ.
+    const QByteArray oldZone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    const auto restoreZone = qScopeGuard([&] {
+        if (hadZone)
+            qputenv("TZ", oldZone);
+        else
+            qunsetenv("TZ");
+        tzset();
+    });
     const QDateTime taken(QDate(2026, 3, 1), QTime(12, 34, second));
     writeImage(QStringLiteral("timed.bmp"), 60);
     QFile file(path(QStringLiteral("timed.bmp")));
