@@ -7,6 +7,8 @@
 
 // The zone file (".zon"): one zone per line, fields separated by ";", numbers in
 // the locale's notation; four fields X1;Y1;X2;Y2 or six with the origin X0;Y0.
+// Reading takes "." or "," in every number, whatever the locale: a file
+// written under one locale means the same under another.
 class ZoneFile
 {
 public:
@@ -15,10 +17,12 @@ public:
         QList<TZoneInfo> zones; // the zones of the lines before a bad one
         bool ok = true;         // false at the first bad line
         int badLine = 0;        // 1-based number of that line
+        QString reason;         // what is wrong with it ("поле X0: «abc» - не число")
     };
 
     // Lines may end with CR LF, LF or CR; an empty line (a blank last line
-    // after the final line break included) is a bad line.
+    // after the final line break included) is a bad line, and so is an origin
+    // given that is no number (it would read as "no origin", silently).
     static ParseResult parse(const QByteArray &bytes);
 
     // One line per zone, " ; " between fields, every number with four decimals
@@ -44,5 +48,5 @@ public:
     static bool splitFields(const QString &line, LineFields *fields);
 
 private:
-    static bool parseLine(const QString &line, TZoneInfo *zone);
+    static bool parseLine(const QString &line, TZoneInfo *zone, QString *reason);
 };
