@@ -196,6 +196,13 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
         parsed.ok = false;
     }
     m_zones = parsed.zones;
+    // An origin that could not be read leaves its zone without one: results
+    // relative to -1 are no use, so the user hears of it.
+    if (m_reporter && !parsed.warnings.isEmpty()) {
+        m_reporter->report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Settings, fileName,
+                                        QStringLiteral("Начало координат зоны не прочитано: %1, %2")
+                                            .arg(fileName, parsed.warnings.join(QStringLiteral("; ")))));
+    }
     // The message names the file (the reader's texts all do), so a user who
     // never chose one learns which file the settings point at.
     if (!parsed.ok && m_reporter)

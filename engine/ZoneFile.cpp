@@ -66,7 +66,7 @@ static QString notANumber(const char *field, const QString &text)
     return QStringLiteral("поле %1: «%2» - не число").arg(QLatin1String(field), text.trimmed());
 }
 
-bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone, QString *reason)
+bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone, QString *reason, QString *warning)
 {
     LineFields fields;
     if (!splitFields(line, &fields)) {
@@ -81,19 +81,23 @@ bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone, QString *reason)
             return false;
         }
     }
-    // Four fields (or five: the fifth is not read) leave the origin unset.
+    // Reading stops at the first origin value that cannot be read; what was
+    // not read stays -1. An absent origin (four or five fields, or both
+    // origin fields empty) is no fault.
     zone->X0 = -1;
     zone->Y0 = -1;
-    if (fields.x0.isEmpty() && fields.y0.isEmpty())
+    if (fields.x0.trimmed().isEmpty() && fields.y0.trimmed().isEmpty())
         return true;
-    if (!LocaleFormat::parseReal(fields.x0, &zone->X0)) {
-        *reason = notANumber("X0", fields.x0);
-        return false;
+    double x0 = 0, y0 = 0;
+    if (!LocaleFormat::parseReal(fields.x0, &x0)) {
+        *warning = notANumber("X0", fields.x0);
+        return true;
     }
-    if (!LocaleFormat::parseReal(fields.y0, &zone->Y0)) {
-        *reason = notANumber("Y0", fields.y0);
-        return false;
-    }
+    zone->X0 = x0;
+    if (!LocaleFormat::parseReal(fields.y0, &y0))
+        *warning = notANumber("Y0", fields.y0);
+    else
+        zone->Y0 = y0;
     return true;
 }
 
@@ -103,11 +107,14 @@ ZoneFile::ParseResult ZoneFile::parse(const QByteArray &bytes)
     const QList<QByteArray> lines = splitLines(bytes);
     for (int i = 0; i < lines.size(); ++i) {
         TZoneInfo zone;
-        if (!parseLine(Cp1251::decode(lines.at(i)), &zone, &result.reason)) {
+        QString warning;
+        if (!parseLine(Cp1251::decode(lines.at(i)), &zone, &result.reason, &warning)) {
             result.ok = false;
             result.badLine = i + 1;
             return result;
         }
+        if (!warning.isEmpty())
+            result.warnings << QStringLiteral("строка %1: %2").arg(i + 1).arg(warning);
         result.zones << zone;
     }
     return result;

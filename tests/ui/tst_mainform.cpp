@@ -327,8 +327,9 @@ void TestMainForm::startUpMessages_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("missing working directory") << true << QStringLiteral("Ошибка")
                                                << QStringLiteral("Ошибка чтения имени рабочей директории из ini-файла!");
+    // The first start names the file the settings point at.
     QTest::newRow("missing zone file") << false << QStringLiteral("Ошибка!")
-                                       << QStringLiteral("Ошибка чтения файла координат зон!");
+                                       << QStringLiteral("Ошибка чтения файла координат зон!\nФайл $R/gone.zon не найден.");
 }
 
 void TestMainForm::startUpMessages()
@@ -346,7 +347,7 @@ void TestMainForm::startUpMessages()
     QVERIFY(form);
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().at(0).caption, caption);
-    QCOMPARE(m_dialogs->messages().at(0).text, text);
+    QCOMPARE(m_dialogs->messages().at(0).text, text.replace("$R", m_root->path()));
     QCOMPARE(m_dialogs->messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
     // A working directory that cannot be entered leaves the browser where the program started.
     QCOMPARE(DirectoryListBox1(*form)->directory(), missingWorkDir ? m_root->path() : m_work);
@@ -715,7 +716,8 @@ void TestMainForm::unreadableZoneFileNoRun()
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
     QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 0);
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла координат зон!")});
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{QStringLiteral("Ошибка чтения файла координат зон!\nФайл %1 не найден.").arg(m_zones)});
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Ошибка!"));
     QCOMPARE(form->statusText(0), QStringLiteral(" earlier"));
     QVERIFY(form->commandsEnabled());
