@@ -15,6 +15,20 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+// A limit that cannot be read would leave the station without alarms: refused.
+bool WatchCommand::readMonitoring(MonitoringSettings *monitoring)
+{
+    const QString settingsFile = m_options.settingsFile.isEmpty()
+        ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+        : m_options.settingsFile;
+    QStringList problems;
+    *monitoring = MonitoringSettings::readFile(settingsFile, &problems);
+    if (problems.isEmpty())
+        return true;
+    fail(QStringLiteral("в файле настроек %1 неверные значения: %2").arg(settingsFile, problems.join(QStringLiteral(", "))));
+    return false;
+}
+
 int WatchCommand::execute()
 {
     if (!expectPaths(1, QStringLiteral("укажите одну буферную директорию")) || !loadSettings())
@@ -32,10 +46,10 @@ int WatchCommand::execute()
     // Every image's displacement against the limits: crossings are printed
     // and start the alarm command, which the watch never waits for.
     CliIssuePrinter issues(m_host);
-    DisplacementMonitor monitor(MonitoringSettings::readFile(m_options.settingsFile.isEmpty()
-                                    ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
-                                    : m_options.settingsFile),
-                                issues);
+    MonitoringSettings monitoring;
+    if (!readMonitoring(&monitoring))
+        return BadInput;
+    DisplacementMonitor monitor(monitoring, issues);
     m_host.setImageHook([&](const QString &path) { monitor.imageMeasured(ImageRows::lastImage(m_finder.zones(), path)); });
 
     CliStartHost startHost(m_err);

@@ -2,6 +2,8 @@
 
 #include "CliCommand.h"
 
+struct MonitoringSettings;
+
 // "kelvarin2-cli watch": the watched buffer directory of a station without a
 // display. Every new image is processed, archived or moved as the settings
 // say, and the result set is rewritten after it; one line per image goes to
@@ -11,4 +13,7 @@ class WatchCommand : public CliCommand
 public:
     using CliCommand::CliCommand;
     int execute() override;
+
+private:
+    bool readMonitoring(MonitoringSettings *monitoring);
 };
