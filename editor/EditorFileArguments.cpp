@@ -1,5 +1,8 @@
 #include "EditorFileArguments.h"
 
+#include "RegularFile.h"
+#include "ZoneFile.h"
+
 #include <QFileInfo>
 
 int EditorFileArguments::modeForFile(const QString &path)
@@ -14,15 +17,26 @@ int EditorFileArguments::modeForFile(const QString &path)
     if (suffix == QLatin1String("ort"))
         return 7;
     if (suffix == QLatin1String("crd"))
-        return 2;
+        return isResultFile(path) ? 12 : 2;
     return 0;
+}
+
+// The program's result files separate their fields by tabs; the image point
+// files of the family by ";". The first line tells them apart.
+bool EditorFileArguments::isResultFile(const QString &path)
+{
+    QByteArray bytes;
+    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok)
+        return false;
+    const QList<QByteArray> lines = ZoneFile::splitLines(bytes.left(4096));
+    return !lines.isEmpty() && lines.first().contains('\t') && !lines.first().contains(';');
 }
 
 QString EditorFileArguments::usage()
 {
     return QStringLiteral("Использование: kelvarin2 [--mode N] ФАЙЛ\n"
                           "Открывает ФАЙЛ в редакторе таблиц: .zon зоны, .lst список точек, .cam внутренняя "
-                          "геометрия, .ort внешняя геометрия, .crd точки изображения; --mode N (1-11) задает режим.");
+                          "геометрия, .ort внешняя геометрия, .crd точки изображения или результаты; --mode N (1-12) задает режим.");
 }
 
 std::optional<EditorFileArguments::Request> EditorFileArguments::parse(const QStringList &arguments,
@@ -37,8 +51,8 @@ std::optional<EditorFileArguments::Request> EditorFileArguments::parse(const QSt
         if (argument == QLatin1String("--mode")) {
             bool ok = false;
             mode = i + 1 < arguments.size() ? arguments.at(i + 1).toInt(&ok) : 0;
-            if (!ok || mode < 1 || mode > 11) {
-                *error = QStringLiteral("--mode ожидает номер режима от 1 до 11");
+            if (!ok || mode < 1 || mode > 12) {
+                *error = QStringLiteral("--mode ожидает номер режима от 1 до 12");
                 return Request{};
             }
             ++i;
