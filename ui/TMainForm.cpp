@@ -232,7 +232,7 @@ void TMainForm::saveResultsAs()
 {
     const QString chosen = DialogService::instance().saveFileName(
         this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
-        QStringLiteral("Coordinate Files (*.crd)|*.crd"), QStringLiteral("crd"));
+        QStringLiteral("Файлы координат (*.crd)|*.crd"), QStringLiteral("crd"));
     if (chosen.isEmpty())
         return;
     guarded([&] {
@@ -444,7 +444,7 @@ void TMainForm::saveRefinedZones()
 {
     const QString target = m_calibrateMode
         ? DialogService::instance().saveFileName(this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
-                                                 QStringLiteral("Zone Files|*.zon|All Files|*.*"),
+                                                 QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"),
                                                  QStringLiteral("zon"))
         : m_parameters.ZonesFileName;
     if (target.isEmpty())

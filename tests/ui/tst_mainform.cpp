@@ -793,7 +793,7 @@ void TestMainForm::saveCoordinates()
     QCOMPARE(call.kind, QStringLiteral("save"));
     QCOMPARE(call.directory, m_work);
     QCOMPARE(call.proposedName, QString());
-    QCOMPARE(call.filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(call.filter, QStringLiteral("Файлы координат (*.crd)|*.crd"));
     QCOMPARE(call.defaultSuffix, QStringLiteral("crd"));
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты сохранены."));
 
