@@ -39,6 +39,9 @@ int main(int argc, char *argv[])
     case CliOptions::Action::Help:
         out << CliOptions::usage();
         return 0;
+    case CliOptions::Action::Manual:
+        out << CliOptions::manPage();
+        return 0;
     case CliOptions::Action::Version:
         out << QStringLiteral("kelvarin2-cli ") << QCoreApplication::applicationVersion() << Qt::endl;
         return 0;
