@@ -70,6 +70,7 @@ private Q_SLOTS:
     void renumberThreeToOne();
     void ctrlClickDeletes();
     void modalMagnifierPlacesPointFourTenthsRight();
+    void magnifierFollowsWindowAndClearsArea();
     void saveWithOverwriteQuestionAndLoad();
     void loadStopsAtBadLine();
     void closingWithUnsavedPoints();
@@ -345,6 +346,29 @@ void TestImageForm::modalMagnifierPlacesPointFourTenthsRight()
     QVERIFY(!m_form->lupa()->isVisible());
     QTest::keyClick(m_form, Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(m_form->lupa()->shift(), QPointF(0, 0));
+}
+
+// The magnifier never hides the area it magnifies, and it keeps its place
+// beside the measurement window when the window is moved.
+void TestImageForm::magnifierFollowsWindowAndClearsArea()
+{
+    QVERIFY(openForm());
+    move(QPoint(70, 90));
+    QTest::keyClick(m_form, Qt::Key_L, Qt::ControlModifier);
+    TLupa *lupa = m_form->lupa();
+    QVERIFY(lupa->isVisible());
+    const int a = lupa->area();
+    const QRect area(m_form->crossImage()->mapToGlobal(QPoint(70 - a, 90 - a)), QSize(2 * a, 2 * a));
+    lupa->move(area.center() - QPoint(lupa->width() / 2, lupa->height() / 2));
+    QTRY_VERIFY(lupa->frameGeometry().intersects(area));
+    move(QPoint(71, 90));
+    move(QPoint(70, 90));
+    QVERIFY(!lupa->frameGeometry().intersects(area));
+
+    lupa->move(QPoint(100, 100));
+    QTRY_COMPARE(lupa->pos(), QPoint(100, 100));
+    m_form->move(m_form->pos() + QPoint(12, 7));
+    QTRY_COMPARE(lupa->pos(), QPoint(112, 107));
 }
 
 void TestImageForm::saveWithOverwriteQuestionAndLoad()
