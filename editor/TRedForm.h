@@ -18,7 +18,7 @@ class QToolButton;
 
 // The table editor: one string grid in which the user edits a table of the
 // photogrammetric file family (zones, point coordinates, point lists, camera
-// and orientation parameters) in one of eleven modes.
+// and orientation parameters, the program's result files) in one of twelve modes.
 //
 // How a caller opens it (each opening uses a new editor):
 //
@@ -37,7 +37,7 @@ class TRedForm : public QMainWindow
 public:
     explicit TRedForm(QWidget *parent = nullptr);
 
-    // Sets the window up for `mode` (1 to 11) and reads `fileName` when it is
+    // Sets the window up for `mode` (1 to 12) and reads `fileName` when it is
     // not empty. Returns 1 when the editor is ready to be shown; 0 when the file
     // could not be read or the mode is unknown: the internal error message has
     // then been shown, the window is closed and must not be shown.
