@@ -2,6 +2,7 @@
 
 #include "CliCommand.h"
 
+class TStartControl;
 struct MonitoringSettings;
 
 // "kelvarin2-cli watch": the watched buffer directory of a station without a
@@ -20,4 +21,6 @@ private:
     // The settings, the buffer directory (the argument or BufferDir), the
     // working directory and the zones; false once the reason is printed.
     bool prepare();
+    // What the watch did, on standard output; the exit status.
+    int summary(const TStartControl &control, const QString &base);
 };

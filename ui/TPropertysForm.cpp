@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "SpotCentreGroup.h"
 #include "TDirForm.h"
 #include "TMonitoringPage.h"
 #include "TParameters.h"
@@ -262,8 +263,8 @@ QWidget *TPropertysForm::createFilterTab()
     grid->addWidget(AverageYPorogPercentEdit, 2, 1);
     grid->addWidget(PorogLabel, 3, 0);
     grid->addWidget(AverageYPorogEdit, 3, 1);
-    grid->addWidget(CentroidLabel, 4, 0);
-    grid->addWidget(CentroidComboBox, 4, 1, 1, 2, Qt::AlignLeft);
+    SpotCentre = named(new SpotCentreGroup(CentroidLabel, CentroidComboBox), "SpotCentreGroup");
+    grid->addWidget(SpotCentre, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(5, 1);
     return page;
@@ -299,6 +300,7 @@ void TPropertysForm::fill()
     JournalUrlEdit->setText(v.journalUrl);
     fillMonitoringPage(v.zonesFile);
     CentroidComboBox->setCurrentIndex(v.centroidWeighting == 1 ? 1 : 0);
+    SpotCentre->setOptions(v.spotCentre);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -333,6 +335,7 @@ PropertysValues TPropertysForm::values() const
     v.journalFile = JournalFileEdit->text();
     v.journalUrl = JournalUrlEdit->text();
     v.centroidWeighting = CentroidComboBox->currentIndex() == 1 ? 1 : 0;
+    v.spotCentre = SpotCentre->options();
     return v;
 }
 
