@@ -121,7 +121,7 @@ void TImageForm::readMeasureSettings()
 {
     MeasureSettings settings;
     IniFile ini(m_settingsPath);
-    QStringList problems; // colours that are no numbers, named with file, line and key
+    QStringList problems; // colours that are no numbers, with file, line and key
     const bool read = settings.read(ini, &problems);
     if (!read || !problems.isEmpty())
         DialogService::instance().message(this, QStringLiteral("Ошибка"),
@@ -237,7 +237,7 @@ void TImageForm::grabArea(int x, int y)
     m_lupa->keepClearOf(area, frameGeometry());
 }
 
-// The magnifier keeps its place beside the window when the window is moved.
+// The magnifier keeps its place beside the window when that moves.
 void TImageForm::moveEvent(QMoveEvent *event)
 {
     QMainWindow::moveEvent(event);
@@ -364,7 +364,8 @@ bool TImageForm::OpenImage(const QString &path)
     if (!QFileInfo(file).isFile()) {
         const QString start = m_imageOpened ? m_lastImagePath : m_workDirectory;
         file = dialogs.openFileName(this, QStringLiteral("Открыть изображение"), start,
-                                    QStringLiteral("Изображения (*.bmp)|*.bmp"));
+                                    QStringLiteral("Изображения|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|"
+                                                   "Изображения BMP (*.bmp)|*.bmp"));
         if (file.isEmpty())
             return false;
     }
@@ -413,8 +414,6 @@ void TImageForm::showImage(const QImage &picture, const QString &path)
     m_lastImagePath = path;
     m_menus->enableLoad(true);
 }
-
-// ---- points files
 
 // The points shown are replaced only by a file read whole; otherwise they
 // stay, and the message names the file and what is wrong with it.

@@ -82,9 +82,9 @@ Archive &archiveFor(const QString &path)
     return *last;
 }
 
-bool isBitmapName(const QString &entry)
+bool isImageEntry(const QString &entry)
 {
-    return !entry.endsWith(QLatin1Char('/')) && entry.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+    return !entry.endsWith(QLatin1Char('/')) && ImageList::isImageName(entry);
 }
 
 // Each thread reads its entries into one buffer kept from entry to entry:
@@ -166,11 +166,11 @@ QStringList ArchiveImages::entriesOf(const QString &archivePath)
     QStringList names;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char *name = zip.get_name(archive.handle(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
-        if (name && isBitmapName(QString::fromUtf8(name)))
+        if (name && isImageEntry(QString::fromUtf8(name)))
             names << QString::fromUtf8(name);
     }
     if (names.isEmpty())
-        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archivePath)));
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg.").arg(native(archivePath)));
     std::sort(names.begin(), names.end(), ImageList::lessByName);
     return names;
 }
@@ -191,7 +191,7 @@ QStringList ArchiveImages::expand(const QStringList &paths, bool archivesInDirec
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            QStringList names = ImageList::bitmapsIn(path);
+            QStringList names = ImageList::imagesIn(path);
             if (archivesInDirectories) {
                 const QDir dir(path);
                 for (const QString &name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files | QDir::Hidden))
@@ -237,7 +237,7 @@ void ArchiveImages::open(BitmapFile &image, const QString &name)
     if (entry.isEmpty()) {
         // An archive that could not be listed: say why now.
         entriesOf(archive);
-        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archive)));
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg.").arg(native(archive)));
     }
     // The image opened before gives back its bytes, so that they can be reused.
     image.close();

@@ -190,7 +190,7 @@ void TestImageForm::openImageAsksAndReportsExactly()
     QCOMPARE(open.kind, QStringLiteral("open"));
     QCOMPARE(open.caption, QStringLiteral("Открыть изображение"));
     QCOMPARE(open.directory, m_dir->path());
-    QCOMPARE(open.filter, QStringLiteral("Изображения (*.bmp)|*.bmp"));
+    QCOMPARE(open.filter, QStringLiteral("Изображения|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|Изображения BMP (*.bmp)|*.bmp"));
 
     // A typed name that does not exist.
     m_dialogs->clear();
