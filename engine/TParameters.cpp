@@ -5,6 +5,7 @@
 #include "TIssue.h"
 
 #include <QDir>
+#include <QSysInfo>
 
 #include <stdexcept>
 #include <type_traits>
@@ -24,6 +25,12 @@ TParameters TParameters::zeroed()
     p.ResAutoSave = false;
     p.GlobalAverageYPercent = 0;
     return p;
+}
+
+QString TParameters::stationName() const
+{
+    const QString name = Station.trimmed();
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
 namespace {
@@ -67,6 +74,8 @@ const Key keyTable[] = {
     {"SpotBackground", &TParameters::SpotBackground},
     {"ConnectedSpot", &TParameters::ConnectedSpot},
     {"CentroidWindow", &TParameters::CentroidWindow},
+    // The station's name in a shared journal
+    {"Station", &TParameters::Station},
 };
 
 const Key &keyNamed(const char *name)
@@ -218,6 +227,8 @@ bool ReadParameters(const QString &fileName, TParameters &params,
          }},
         // --- The spot's background, connected spot and windowed centre: off when missing.
         {"Ошибка чтения настроек центра пятна из ini-файла!", {"SpotBackground", "ConnectedSpot", "CentroidWindow"}},
+        // --- The station's name; missing in older files, which then name the host.
+        {"Ошибка чтения имени станции из ini-файла!", {"Station"}},
     };
     bool numbersRead = true;
     for (const ReadStep &step : steps)

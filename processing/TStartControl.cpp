@@ -62,6 +62,27 @@ void TStartControl::SetStartStyle(int style)
 {
     if (style != 1 && style != 2)
         style = 3;
+    switchTo(style, style);
+}
+
+bool TStartControl::suspended() const
+{
+    return m_style == 3 && (m_params.StartStyle == 1 || m_params.StartStyle == 2);
+}
+
+bool TStartControl::resume()
+{
+    if (!suspended())
+        return false;
+    SetStartStyle(m_params.StartStyle);
+    return true;
+}
+
+// Puts `style` in force and `stored` into StartStyle. A stop or a fallback
+// passes the stored style as it is: the manual style is in force, and the
+// next writing of the settings keeps the station's style.
+void TStartControl::switchTo(int style, int stored)
+{
     if (style == 2) {
         checkBufferDirectory();
         m_startHost.ShowDirectory(m_params.BufferDir);
@@ -70,7 +91,7 @@ void TStartControl::SetStartStyle(int style)
     if (m_recorder && m_style == 2)
         m_recorder->endRun(m_resultsBase);
     m_style = style;
-    m_params.StartStyle = style;
+    m_params.StartStyle = stored;
     m_finder.StopRequested = false;
     m_scheduledRunStarted = false;
     m_watcher.clear();
@@ -102,7 +123,7 @@ bool TStartControl::StartStoredStyle()
         SetStartStyle(m_params.StartStyle);
         return true;
     } catch (const KelvarinError &error) {
-        SetStartStyle(3);
+        switchTo(3, m_params.StartStyle);
         m_runHost.SetStatusText(QLatin1Char(' ') + sentence(error.message())
                                 + QStringLiteral(" Включен запуск по клавише \"Enter\" или пусковой кнопке."));
         return false;
@@ -128,7 +149,7 @@ void TStartControl::scheduleTick()
         return;
     }
     if (m_finder.StopRequested)
-        SetStartStyle(3);
+        switchTo(3, m_params.StartStyle);
 }
 
 void TStartControl::watchTick()
@@ -197,7 +218,7 @@ void TStartControl::endWatch()
     const bool saved = nothingProcessed || saveResults();
     const QString failure = m_saveFailure;
     m_nothingProcessed = nothingProcessed;
-    SetStartStyle(3);
+    switchTo(3, m_params.StartStyle);
     if (nothingProcessed && m_params.ResAutoSave)
         m_runHost.SetStatusText(QStringLiteral(" Работа прервана. Изображения не обработаны, результаты не записаны."));
     else if (!m_params.ResAutoSave)

@@ -14,6 +14,10 @@ public:
 
     // Lists the images of `directory`; the selection is cleared.
     void setDirectory(const QString &directory);
+    // Lists the directory again when its images are not those listed; the
+    // images still there keep their selection and the current one stays
+    // current. False when nothing changed.
+    bool refresh();
     const QString &directory() const { return m_directory; }
 
     // Full paths of the selected files, or of all of them, in list order.

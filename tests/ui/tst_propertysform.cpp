@@ -16,6 +16,7 @@
 #include "TPropertysHost.h"
 #include "TRedForm.h"
 #include "TStartControl.h"
+#include "EventLogWindow.h"
 #include "WarningIndicator.h"
 
 #include <QAction>
@@ -34,6 +35,7 @@
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QTableWidget>
 #include <QToolButton>
 
 #include <functional>
@@ -133,7 +135,7 @@ bool TestPropertysForm::whileShown(TMainForm &form, const std::function<void(TPr
         if (stillOpen)
             dialog->reject();
     });
-    N6(form)->trigger();
+    actionSettings(form)->trigger();
     return stillOpen;
 }
 
@@ -681,14 +683,14 @@ void TestPropertysForm::okMovesBrowserAndRedrawsZones()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     s.select({0});
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(form->finder().zones().at(0).points.size(), 1);
     whileShown(*form, [&](TPropertysForm &dialog) {
         WorkDirEdit(dialog)->setText(other);
         ZonesEdit(dialog)->setText(zones);
         Button1(dialog)->click();
     });
-    QCOMPARE(DirectoryListBox1(*form)->directory(), other);
+    QCOMPARE(listDirectories(*form)->directory(), other);
     QCOMPARE(form->saveDirectory(), other);
     QCOMPARE(QDir::currentPath(), other);
     // The zone file read again: its zone drawn, the earlier ones and the points gone.
@@ -731,7 +733,7 @@ void TestPropertysForm::watchMissingBufferKeepsDialogOpen()
                                                   + QStringLiteral(" не существует."));
     QVERIFY(form->settings() == before);
     QCOMPARE(s.settingsBytes(), bytes);
-    QCOMPARE(DirectoryListBox1(*form)->directory(), s.work);
+    QCOMPARE(listDirectories(*form)->directory(), s.work);
     QCOMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" before"));
     QVERIFY(form->commandsEnabled());
@@ -761,20 +763,20 @@ void TestPropertysForm::watchStartsAndStops()
     QCOMPARE(form->startControl().startStyle(), 2);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QVERIFY(form->startControl().timerActive());
-    QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
-    QVERIFY(!DirectoryListBox1(*form)->isEnabled());
-    QVERIFY(!FileListBox1(*form)->isEnabled());
+    QCOMPARE(listDirectories(*form)->directory(), buffer);
+    QVERIFY(!listDirectories(*form)->isEnabled());
+    QVERIFY(!listFiles(*form)->isEnabled());
     // The drive box stays usable, but choosing in it keeps the lists on the buffer.
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    if (DriveComboBox1(*form)->count() > 1) {
-        const int other = DriveComboBox1(*form)->currentIndex() == 0 ? 1 : 0;
-        DriveComboBox1(*form)->setCurrentIndex(other);
-        Q_EMIT DriveComboBox1(*form)->activated(other);
-        QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
+    QVERIFY(comboDrive(*form)->isEnabled());
+    if (comboDrive(*form)->count() > 1) {
+        const int other = comboDrive(*form)->currentIndex() == 0 ? 1 : 0;
+        comboDrive(*form)->setCurrentIndex(other);
+        Q_EMIT comboDrive(*form)->activated(other);
+        QCOMPARE(listDirectories(*form)->directory(), buffer);
     }
-    QVERIFY(ToolButton5(*form)->isEnabled());
-    QVERIFY(!ToolButton4(*form)->isEnabled());
-    QVERIFY(!N6(*form)->isEnabled());
+    QVERIFY(buttonStop(*form)->isEnabled());
+    QVERIFY(!buttonProcess(*form)->isEnabled());
+    QVERIFY(!actionSettings(*form)->isEnabled());
     QCOMPARE(s.storedSettings().StartStyle, 2);
     QCOMPARE(s.storedSettings().BufferDir, buffer);
 
@@ -784,7 +786,7 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(QFile::copy(s.imagePath(0), buffer + QLatin1String("/cam_1.bmp")));
     QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 1, 10000);
     QTRY_VERIFY(QFile::exists(s.work + QLatin1String("/cam_1.bmp")));
-    QTRY_COMPARE(FileListBox1(*form)->count(), 0);
+    QTRY_COMPARE(listFiles(*form)->count(), 0);
     QTRY_COMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QCOMPARE(TestSupport::readFile(s.work + QLatin1String("/work_0001_1.crd")).count('\n'), 1);
 
@@ -804,27 +806,70 @@ void TestPropertysForm::watchStartsAndStops()
     auto *warning = form->findChild<WarningIndicator *>(QStringLiteral("WarningIndicator"));
     QVERIFY(warning && warning->isVisible());
     QVERIFY2(warning->toolTip().contains(QStringLiteral("Изображение bad.bmp отложено")), qPrintable(warning->toolTip()));
-    QVERIFY(form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->toolTip().contains(QStringLiteral("отложено")));
+    QVERIFY(form->findChild<QLabel *>(QStringLiteral("labelStatus"))->toolTip().contains(QStringLiteral("отложено")));
     QTest::mouseClick(warning, Qt::LeftButton);
     QVERIFY(!warning->isVisible());
-    QVERIFY(warning->logView());
-    QVERIFY(warning->logView()->toPlainText().contains(QStringLiteral("Изображение bad.bmp отложено")));
-    warning->logView()->window()->close();
+    QVERIFY(warning->logWindow());
+    QTableWidget *logRows = warning->logWindow()->table();
+    QVERIFY(logRows->rowCount() >= 1);
+    const int last = logRows->rowCount() - 1;
+    QCOMPARE(logRows->item(last, 1)->text(), QStringLiteral("предупреждение"));
+    QCOMPARE(logRows->item(last, 2)->text(), QStringLiteral("наблюдение"));
+    QCOMPARE(logRows->item(last, 3)->text(), QDir::toNativeSeparators(buffer + QLatin1String("/bad.bmp")));
+    QVERIFY(logRows->item(last, 4)->text().startsWith(QStringLiteral("Изображение bad.bmp отложено")));
+    warning->logWindow()->close();
 
     if (escape)
         QTest::keyClick(form, Qt::Key_Escape);
     else
-        QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
+        QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
     QTRY_COMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    // The end of the watch is told like a run's: images, points found, where they went.
+    const QString stopped = form->statusText(0);
+    QVERIFY2(stopped.startsWith(QStringLiteral(" Работа прервана. Результаты сохранены. Изображений: 1. "
+                                               "Зона 1: точек найдено 1 из 1.")), qPrintable(stopped));
+    QVERIFY2(stopped.endsWith(QStringLiteral("Результаты: %1/work_0001_<зона>.crd, %1/work_0001_time.log.").arg(s.work)),
+             qPrintable(stopped));
     QVERIFY(!form->startControl().timerActive());
     QVERIFY(form->commandsEnabled());
-    QVERIFY(FileListBox1(*form)->isEnabled());
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
-    // Only in memory: a restart watches again until the settings are next written.
-    QCOMPARE(form->settings().StartStyle, 3);
+    QVERIFY(listFiles(*form)->isEnabled());
+    QVERIFY(comboDrive(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
+    // The stop suspends the watch: the stored style stays, in memory and in
+    // the file, and the status bar offers to resume.
+    QCOMPARE(form->settings().StartStyle, 2);
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible() && resume->isEnabled());
+    QCOMPARE(resume->text(), QStringLiteral("Возобновить наблюдение"));
+
+    // OK in the settings for an unrelated change keeps the station's style
+    // and leaves the watch suspended.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        QVERIFY(FilesRadioButton(dialog)->isChecked());
+        VisCheckBox(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+    QCOMPARE(form->startControl().startStyle(), 3);
+    QVERIFY(resume->isVisible());
+
+    // The offer resumes it: the next image is handled again.
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(form->startControl().startStyle(), 2);
+    QVERIFY(!resume->isVisible());
+    QVERIFY(QFile::copy(s.imagePath(1), buffer + QLatin1String("/cam_2.bmp")));
+    QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 2, 10000);
+    QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
+    QTRY_COMPARE(form->startControl().startStyle(), 3);
+
+    // Choosing the manual style is a change of the stored style, and ends the offer.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        ManualRadioButton(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 3);
+    QVERIFY(!resume->isVisible());
 }
 
 void TestPropertysForm::scheduledStart()
@@ -848,19 +893,19 @@ void TestPropertysForm::scheduledStart()
     QCOMPARE(form->startControl().startStyle(), 1);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание времени запуска..."));
     // The directory to process may still be chosen; everything else waits.
-    QVERIFY(FileListBox1(*form)->isEnabled());
-    QVERIFY(DirectoryListBox1(*form)->isEnabled());
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    QVERIFY(!ToolButton4(*form)->isEnabled());
-    QVERIFY(ToolButton5(*form)->isEnabled());
-    QVERIFY(!N6(*form)->isEnabled());
+    QVERIFY(listFiles(*form)->isEnabled());
+    QVERIFY(listDirectories(*form)->isEnabled());
+    QVERIFY(comboDrive(*form)->isEnabled());
+    QVERIFY(!buttonProcess(*form)->isEnabled());
+    QVERIFY(buttonStop(*form)->isEnabled());
+    QVERIFY(!actionSettings(*form)->isEnabled());
 
     // Within two seconds of the set time: every file of the list, selected or not.
     QSignalSpy processed(form, &TMainForm::imageProcessed);
     clock.time = QDateTime(QDate(2024, 3, 1), QTime(9, 59, 59));
-    form->TimerTimer();
+    form->tickStartStyles();
     QTRY_COMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены. Изображений: 3.")));
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(form->startControl().startStyle(), 1);
@@ -880,17 +925,24 @@ void TestPropertysForm::startUpFallback()
                                       + QStringLiteral(" не существует. Включен запуск по клавише \"Enter\" или "
                                                        "пусковой кнопке."));
     QCOMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->settings().StartStyle, 3);
+    QCOMPARE(form->settings().StartStyle, 2);
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    // Once the buffer is there, the offer in the status bar starts the watch.
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible());
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(s.dialogs.calls.size(), 1); // the buffer is still missing: said, nothing changed
+    QCOMPARE(form->startControl().startStyle(), 3);
+    s.dialogs.calls.clear();
 
     // With the buffer there, the stored watch starts with the program.
     QVERIFY(QDir().mkpath(missing));
     s.openForm();
     QCOMPARE(s.form->startControl().startStyle(), 2);
     QCOMPARE(s.form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
-    QVERIFY(!FileListBox1(*s.form)->isEnabled());
+    QVERIFY(!listFiles(*s.form)->isEnabled());
 }
 
 // Not a check: with KELVARIN_SETTINGS_SCREENSHOTS naming a directory, saves a
@@ -919,7 +971,7 @@ void TestPropertysForm::screenshot()
         }
         Button2(dialog)->click();
     });
-    form->N6Click();
+    form->editSettings();
     QVERIFY(QFile::exists(target + QLatin1String("/settings-3.png")));
 }
 
