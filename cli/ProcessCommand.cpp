@@ -40,6 +40,9 @@ int ProcessCommand::execute()
     run.setJobs(m_options.jobs > 0 ? m_options.jobs : ParallelMeasuring::defaultJobs());
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
+    // Another run holds the working directory: said already, nothing done.
+    if (!outcome.refusal.isEmpty())
+        return BadInput;
     if (!outcome.ran) {
         failZones();
         return BadInput;
