@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
           qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip
-          libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql libzip-dev pkg-config)
+          libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql libzip-dev pkg-config ccache)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
