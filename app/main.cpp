@@ -15,13 +15,34 @@
 
 #include <memory>
 
+// --help, --version and the manual page: answered before the application
+// object exists, so they need no display. False when none was asked for.
+static bool showRequested(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QString error;
+    const auto request = EditorFileArguments::parse(arguments, &error);
+    if (!request || request->shown == EditorFileArguments::Shown::None)
+        return false;
+    QTextStream out(stdout);
+    if (request->shown == EditorFileArguments::Shown::Help)
+        out << EditorFileArguments::usage();
+    else if (request->shown == EditorFileArguments::Shown::Manual)
+        out << EditorFileArguments::manPage();
+    else
+        out << "kelvarin2 " << KELVARIN_VERSION << '\n';
+    return true;
+}
+
 // `kelvarin2 FILE`: the table editor alone, without the splash and the main
 // window. 0 once it has closed; 1 when the file could not be read (the
 // editor has said why); 2 for a command line it does not understand.
 static int runEditor(const EditorFileArguments::Request &request, const QString &error)
 {
     if (request.mode == 0) {
-        QTextStream(stderr) << "kelvarin2: " << error << '\n' << EditorFileArguments::usage() << '\n';
+        QTextStream(stderr) << "kelvarin2: " << error << "\n\n" << EditorFileArguments::usage();
         return 2;
     }
     auto *editor = new TRedForm;
@@ -33,6 +54,9 @@ static int runEditor(const EditorFileArguments::Request &request, const QString 
 
 int main(int argc, char *argv[])
 {
+    if (showRequested(argc, argv))
+        return 0;
+    // Qt's own options (-platform, -style) are taken out by the application object.
     KelvarinApplication app(argc, argv);
     QString error;
     const std::optional<EditorFileArguments::Request> request =

@@ -2,6 +2,7 @@
 
 #include "CliSettings.h"
 #include "JournalLocation.h"
+#include "StderrPriority.h"
 #include "TJournalRecorder.h"
 
 #include <QFileInfo>
@@ -27,7 +28,9 @@ TJournalRecorder *CliCommand::journalRecorder()
     if (!m_journal) {
         m_journal = std::make_unique<TJournalRecorder>(journalLocation());
         m_journal->setFailureHandler([this](const QString &text) {
-            m_err << QStringLiteral("kelvarin2-cli: предупреждение: ") << text << Qt::endl;
+            m_err << StderrPriority::marked(TIssue::Severity::Warning,
+                                            QStringLiteral("kelvarin2-cli: предупреждение: ") + text)
+                  << Qt::endl;
             m_host.logEvent(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run,
                                          m_journal->displayLocation(), text));
         });
@@ -84,11 +87,12 @@ bool CliCommand::expectPaths(int count, const QString &what)
 {
     if (m_options.paths.size() == count || (count < 0 && !m_options.paths.isEmpty()))
         return true;
-    m_err << QStringLiteral("kelvarin2-cli: ") << what << Qt::endl << CliOptions::usage();
+    m_err << StderrPriority::marked(TIssue::Severity::Error, QStringLiteral("kelvarin2-cli: ") + what) << Qt::endl
+          << StderrPriority::marked(TIssue::Severity::Information, CliOptions::usage());
     return false;
 }
 
 void CliCommand::fail(const QString &text)
 {
-    m_err << QStringLiteral("kelvarin2-cli: ") << text << Qt::endl;
+    m_err << StderrPriority::marked(TIssue::Severity::Error, QStringLiteral("kelvarin2-cli: ") + text) << Qt::endl;
 }

@@ -1,5 +1,7 @@
 #include "CliHost.h"
 
+#include "ProgressLine.h"
+#include "StderrPriority.h"
 #include "TIssue.h"
 #include "TPointFinder.h"
 
@@ -13,6 +15,20 @@ static std::atomic<int> signalStop{0};
 CliHost::CliHost(QTextStream &err)
     : m_err(err)
 {
+}
+
+CliHost::~CliHost() = default;
+
+void CliHost::showProgress(int total)
+{
+    m_progress = std::make_unique<ProgressLine>(m_err, total);
+}
+
+void CliHost::endProgress()
+{
+    if (m_progress)
+        m_progress->finish();
+    m_progress.reset();
 }
 
 void CliHost::ProcessEvents()
@@ -33,15 +49,22 @@ void CliHost::ImageProcessed(const QString &path, int index)
                 ++found;
         }
     }
-    m_err << QFileInfo(path).fileName() << QStringLiteral(": найдено точек %1 из %2").arg(found).arg(zones)
-          << Qt::endl;
+    if (m_progress)
+        m_progress->imageDone();
+    else
+        m_err << StderrPriority::marked(TIssue::Severity::Information,
+                                        QFileInfo(path).fileName()
+                                            + QStringLiteral(": найдено точек %1 из %2").arg(found).arg(zones))
+              << Qt::endl;
     if (m_imageHook)
         m_imageHook(path);
 }
 
 void CliHost::report(const TIssue &issue)
 {
-    m_err << QStringLiteral("kelvarin2-cli: ") << issue.text << Qt::endl;
+    if (m_progress)
+        m_progress->clear();
+    m_err << StderrPriority::marked(issue.severity, QStringLiteral("kelvarin2-cli: ") + issue.text) << Qt::endl;
     logEvent(issue);
     // The measurement journal keeps the run's events too.
     if (m_issues)
@@ -52,8 +75,9 @@ void CliHost::logEvent(const TIssue &issue)
 {
     m_events.report(issue);
     if (!m_events.lastFailure().isEmpty()) {
-        m_err << QStringLiteral("kelvarin2-cli: журнал событий %1 не дописан: %2")
-                     .arg(m_events.path(), m_events.lastFailure())
+        m_err << StderrPriority::marked(TIssue::Severity::Warning,
+                                        QStringLiteral("kelvarin2-cli: журнал событий %1 не дописан: %2")
+                                            .arg(m_events.path(), m_events.lastFailure()))
               << Qt::endl;
     }
 }

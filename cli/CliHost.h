@@ -5,21 +5,30 @@
 #include "TRunHost.h"
 
 #include <QList>
-
-#include <functional>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
+class ProgressLine;
 class QTextStream;
 class TIssueSink;
 class TPointFinder;
 
 // The terminal side of a run: progress lines and every reported issue go to
 // standard error, warnings and errors also to the event log of the working
-// directory; the view hooks show nothing and step dialogs never stop.
+// directory; the view hooks show nothing and step dialogs never stop. Each
+// line carries its priority when standard error is the system journal.
 class CliHost : public TRunHost, public TFinderHost
 {
 public:
     explicit CliHost(QTextStream &err);
+    ~CliHost() override;
+
+    // Instead of a line per image, one progress line rewritten in place
+    // (for a terminal), for a run of `total` images; ended by endProgress().
+    void showProgress(int total);
+    void endProgress();
 
     void setFinder(TPointFinder *finder) { m_finder = finder; }
     // Where the errors printed also go (the journal's events).
@@ -53,4 +62,5 @@ private:
     std::function<void(const QString &)> m_imageHook;
     EventLog m_events;
     TIssueSink *m_issues = nullptr;
+    std::unique_ptr<ProgressLine> m_progress;
 };

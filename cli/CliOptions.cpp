@@ -1,134 +1,230 @@
 #include "CliOptions.h"
 
-#include <QHash>
+#include "CommandLineHelp.h"
 
-// The options every command accepts, each followed by a value.
-static const QHash<QString, QStringList> &commandOptions()
+#include <QCommandLineParser>
+
+#include <variant>
+
+namespace {
+
+using Target = std::variant<std::monostate, QString CliOptions::*, bool CliOptions::*, int CliOptions::*>;
+
+// One option of the tool: what it is, which commands take it ("*": all)
+// and the field it fills. An int field takes a whole number of at least 1.
+struct OptionRow final
 {
-    static const QString settings = QStringLiteral("settings");
-    static const QString zones = QStringLiteral("zones");
-    static const QString journal = QStringLiteral("journal");
-    static const QString noJournal = QStringLiteral("no-journal");
-    static const QHash<QString, QStringList> options = {
-        {QStringLiteral("process"), {settings, zones, QStringLiteral("out"), journal, noJournal, QStringLiteral("jobs")}},
-        {QStringLiteral("watch"), {settings, zones, journal, noJournal}},
-        {QStringLiteral("calibrate"), {settings, zones, journal, noJournal}},
-        {QStringLiteral("runs"), {settings, journal}},
-        {QStringLiteral("export"), {settings, journal, QStringLiteral("run"), QStringLiteral("base"),
-                                    QStringLiteral("format"), QStringLiteral("out")}},
-        {QStringLiteral("check"), {settings, journal, QStringLiteral("run"), QStringLiteral("max-age")}},
+    CommandLineHelp::Option option;
+    QStringList commands;
+    Target target;
+};
+
+const QString all = QStringLiteral("*");
+
+// To add an option: a row here (and its field in CliOptions). Commands read
+// the field; the parser, --help and the manual page follow by themselves.
+const QList<OptionRow> &optionTable()
+{
+    static const QList<OptionRow> rows = {
+        {{{"settings"}, "FILE", "файл настроек в формате Kelvarin2.ini (по умолчанию собственный файл настроек "
+                                "пользователя)"},
+         {all}, &CliOptions::settingsFile},
+        {{{"zones"}, "FILE", "файл зон вместо указанного в настройках"},
+         {"process", "watch", "calibrate"}, &CliOptions::zonesFile},
+        {{{"out"}, "BASE", "process: имя набора результатов (по умолчанию следующее свободное имя в рабочей "
+                           "директории)"},
+         {"process"}, &CliOptions::outBase},
+        {{{"journal"}, "LOCATION", "журнал измерений: файл SQLite или адрес "
+                                   "postgresql://пользователь@сервер:порт/база (по умолчанию JournalUrl, "
+                                   "JournalFile из настроек или kelvarin2-journal.sqlite в рабочей директории)"},
+         {all}, &CliOptions::journal},
+        {{{"no-journal"}, "", "не вести журнал измерений"},
+         {"process", "watch", "calibrate"}, &CliOptions::noJournal},
+        {{{"jobs"}, "N", "обрабатывать N изображений одновременно (по умолчанию по числу процессоров); "
+                         "результаты те же, что при 1"},
+         {"process"}, &CliOptions::jobs},
+        {{{"archives"}, "", "каталог дает и свои архивы *.zip"},
+         {"process"}, &CliOptions::archives},
+        {{{"run"}, "ID", "номер запуска в журнале (по умолчанию последний)"},
+         {"export", "check"}, &CliOptions::runId},
+        {{{"base"}, "BASE", "export: последний прогон с этим набором результатов (вместо --run)"},
+         {"export"}, &CliOptions::base},
+        {{{"format"}, "csv|json", "export: формат выгрузки (по умолчанию csv)"},
+         {"export"}, &CliOptions::format},
+        {{{"out"}, "FILE", "export: файл выгрузки (по умолчанию стандартный вывод)"},
+         {"export"}, &CliOptions::outBase},
+        {{{"max-age"}, "AGE", "check: наибольший возраст последнего изображения: секунды или число с s, m, h, "
+                              "d (например 2h)"},
+         {"check"}, &CliOptions::maxAge},
+        {{{"h", "help"}, "", "эта справка"}, {all}, {}},
+        {{{"version"}, "", "версия программы"}, {all}, {}},
+        {{{"help-man"}, "", "страница руководства (для сборки)", true}, {all}, {}},
     };
+    return rows;
+}
+
+struct CommandRow final
+{
+    QString name;
+    QString arguments; // what follows the options in the synopsis
+    QString description;
+};
+
+const QList<CommandRow> &commandTable()
+{
+    static const QList<CommandRow> rows = {
+        {"process", "PATH...",
+         "находит индикаторные точки во всех зонах каждого изображения и записывает файлы координат "
+         "BASE_<номер зоны>.crd и журнал BASE_time.log. PATH - файлы изображений в заданном порядке; каталог "
+         "дает свои файлы *.bmp по имени без учета регистра; архив *.zip - свои файлы *.bmp по имени без учета "
+         "регистра, без распаковки на диск."},
+        {"watch", "BUFFERDIR",
+         "следит за буферной директорией BUFFERDIR: каждое новое изображение *.bmp (по одному, по имени, когда "
+         "его запись окончена) обрабатывается, затем упаковывается программой zip или переносится в рабочую "
+         "директорию, как указано в настройках, и набор результатов (следующее свободное имя в рабочей "
+         "директории) переписывается. Изображение, которое не удается обработать, откладывается в "
+         "BUFFERDIR/Отложенные. Изображение, которое обработано, но не заархивировано или не перенесено, "
+         "остается в BUFFERDIR и переносится позже (пауза растет до минуты), не обрабатываясь повторно. Уже "
+         "сохраненное никогда не заменяется: повторное имя получает \"~2\", \"~3\"... перед расширением "
+         "(dup~2.bmp в общем архиве и в рабочей директории, BASE_dup~2.zip для отдельных архивов). На каждое "
+         "изображение - строка в stderr; Ctrl+C (SIGINT) или SIGTERM завершает работу, записав результаты "
+         "(если ни одно изображение не обработано, ничего не записывается)."},
+        {"calibrate", "IMAGE",
+         "обрабатывает изображение IMAGE и печатает рекомендуемый порог яркости (AverageYPorog); настройки не "
+         "изменяются."},
+        {"runs", "",
+         "перечисляет прогоны журнала измерений: номер, вид, имя набора результатов, начало, конец, число "
+         "изображений."},
+        {"export", "",
+         "выгружает измерения прогона (по умолчанию последнего) по строке на изображение и зону, CSV (по "
+         "умолчанию) или JSON, в стандартный вывод или в файл --out; десятичный разделитель всегда \".\"."},
+        {"check", "",
+         "проверка для систем мониторинга (Nagios, Icinga): смещения зон на последнем изображении запуска из "
+         "журнала измерений против пределов WarningLimit и AlarmLimit; одна строка \"KELVARIN2 "
+         "OK|WARNING|CRITICAL|UNKNOWN - ... | zone3=0.42mm;1;2\" и код 0, 1, 2 или 3 (3 - нет журнала, запуска, "
+         "изображения или последнее изображение старше --max-age)."},
+    };
+    return rows;
+}
+
+bool takes(const OptionRow &row, const QString &command)
+{
+    return row.commands.contains(command) || row.commands.contains(all);
+}
+
+// The options of one command (help and version included) as the help shows them.
+QList<CommandLineHelp::Option> optionsOf(const QString &command)
+{
+    QList<CommandLineHelp::Option> options;
+    for (const OptionRow &row : optionTable()) {
+        if (takes(row, command))
+            options << row.option;
+    }
     return options;
 }
 
-// Options that take no value.
-static bool isFlag(const QString &name)
+// A command's synopsis: its own options (not help and version), then its paths.
+QString synopsisOf(const CommandRow &command)
 {
-    return name == QLatin1String("no-journal");
-}
-
-static bool isHelp(const QString &arg)
-{
-    return arg == QLatin1String("--help") || arg == QLatin1String("-h");
-}
-
-static bool isHelpOrVersion(const QString &arg)
-{
-    return isHelp(arg) || arg == QLatin1String("--version");
-}
-
-// Reads the value of the option at args[i], "--name=value" or "--name value"
-// (then i moves past the value); false with the error set when it has none.
-static bool readValue(CliOptions &options, const QStringList &args, qsizetype &i, QString *name, QString *value)
-{
-    *name = args.at(i).mid(2);
-    const qsizetype eq = name->indexOf(QLatin1Char('='));
-    if (eq >= 0) {
-        *value = name->mid(eq + 1);
-        *name = name->left(eq);
-    } else if (i + 1 < args.size()) {
-        *value = args.at(++i);
-    } else {
-        options.error = QStringLiteral("у параметра --%1 нет значения").arg(*name);
-        return false;
+    QList<CommandLineHelp::Option> options;
+    for (const OptionRow &row : optionTable()) {
+        if (takes(row, command.name) && !std::holds_alternative<std::monostate>(row.target))
+            options << row.option;
     }
+    QString synopsis = command.name + QLatin1Char(' ') + CommandLineHelp::synopsisOf(options);
+    if (!command.arguments.isEmpty())
+        synopsis += QLatin1Char(' ') + command.arguments;
+    return synopsis;
+}
+
+CommandLineHelp help()
+{
+    CommandLineHelp help(QStringLiteral("kelvarin2-cli"),
+                         QStringLiteral("Обработка изображений станции без окна: координаты индикаторных точек, "
+                                        "наблюдение за буферной директорией, журнал измерений и проверка для "
+                                        "систем мониторинга. После \"--\" все аргументы - пути (так "
+                                        "обрабатывается изображение с именем \"-h\")."));
+    for (const CommandRow &command : commandTable()) {
+        help.addSynopsis(synopsisOf(command));
+        help.addCommand(command.name, command.description);
+    }
+    help.addSynopsis(QStringLiteral("--help | --version"));
+    for (const OptionRow &row : optionTable())
+        help.addOption(row.option);
+    help.addSection(QStringLiteral("Коды возврата"), QStringLiteral("EXIT STATUS"),
+                    QStringLiteral("0 - успех, 1 - изображение не прочитано, результаты не записаны или журнал "
+                                   "измерений не записан (файлы .crd записаны), 2 - ошибка в командной строке, "
+                                   "файле настроек или файле зон, нет буферной или рабочей директории, нет ни "
+                                   "одной зоны, нет журнала; process, прерванный сигналом, записывает полученные "
+                                   "результаты и возвращает 130 (SIGINT, Ctrl+C) или 143 (SIGTERM); watch, "
+                                   "остановленный сигналом, возвращает 0, если результаты записаны."));
+    help.addSection(QStringLiteral("Журнал событий"), QStringLiteral("FILES"),
+                    QStringLiteral("предупреждения и ошибки (отложенные и пропущенные изображения, сбои "
+                                   "архивации и записи) печатаются в stderr и дописываются в журнал событий "
+                                   "kelvarin2-events.log рабочей директории: строка на событие, UTF-8, "
+                                   "время<TAB>уровень<TAB>источник<TAB>файл<TAB>сообщение."));
+    return help;
+}
+
+// Stores one option's value in its field; the reason when it is refused.
+QString store(CliOptions &options, const OptionRow &row, const QCommandLineParser &parser)
+{
+    const QString name = row.option.names.last();
+    if (std::holds_alternative<bool CliOptions::*>(row.target)) {
+        options.*std::get<bool CliOptions::*>(row.target) = true;
+        return QString();
+    }
+    for (const QString &value : parser.values(name)) {
+        if (value.isEmpty())
+            return QStringLiteral("у параметра --%1 пустое значение").arg(name);
+    }
+    const QString value = parser.value(name);
+    if (std::holds_alternative<QString CliOptions::*>(row.target)) {
+        options.*std::get<QString CliOptions::*>(row.target) = value;
+        return QString();
+    }
+    bool ok = false;
+    const int number = value.toInt(&ok);
+    if (!ok || number < 1)
+        return QStringLiteral("у параметра --%1 должно быть целое число не меньше 1: %2").arg(name, value);
+    options.*std::get<int CliOptions::*>(row.target) = number;
+    return QString();
+}
+
+QString failureText(const QCommandLineParser &parser, const QStringList &arguments,
+                    const QList<CommandLineHelp::Option> &options)
+{
+    const CommandLineHelp::Failure failure = CommandLineHelp::failure(parser, arguments, options);
+    switch (failure.kind) {
+    case CommandLineHelp::Failure::Kind::Unknown:
+        return QStringLiteral("неизвестный параметр: %1").arg(failure.option);
+    case CommandLineHelp::Failure::Kind::MissingValue:
+        return QStringLiteral("у параметра %1 нет значения").arg(failure.option);
+    case CommandLineHelp::Failure::Kind::UnexpectedValue:
+        return QStringLiteral("у параметра %1 не бывает значения").arg(failure.option);
+    case CommandLineHelp::Failure::Kind::None:
+    case CommandLineHelp::Failure::Kind::Other:
+        break;
+    }
+    return failure.text;
+}
+
+// Help, the version or the manual page, when one of them was asked for.
+bool shown(CliOptions &options, const QCommandLineParser &parser)
+{
+    const CliOptions::Action action = parser.isSet(QStringLiteral("help"))       ? CliOptions::Action::Help
+                                      : parser.isSet(QStringLiteral("version"))  ? CliOptions::Action::Version
+                                      : parser.isSet(QStringLiteral("help-man")) ? CliOptions::Action::Manual
+                                                                                 : CliOptions::Action::Command;
+    if (action == CliOptions::Action::Command)
+        return false;
+    options = CliOptions();
+    options.action = action;
     return true;
-}
-
-// Stores the value of an option the command accepts; false with the error set
-// when the value is refused.
-static bool storeValue(CliOptions &options, const QString &name, const QString &value)
-{
-    if (value.isEmpty()) {
-        options.error = QStringLiteral("у параметра --%1 пустое значение").arg(name);
-        return false;
-    }
-    if (name == QLatin1String("jobs")) {
-        bool ok = false;
-        options.jobs = value.toInt(&ok);
-        if (!ok || options.jobs < 1) {
-            options.error = QStringLiteral("у параметра --jobs должно быть целое число не меньше 1: %1").arg(value);
-            return false;
-        }
-        return true;
-    }
-    QString &target = name == QLatin1String("settings") ? options.settingsFile
-                    : name == QLatin1String("zones")    ? options.zonesFile
-                    : name == QLatin1String("journal")  ? options.journal
-                    : name == QLatin1String("run")      ? options.runId
-                    : name == QLatin1String("base")     ? options.base
-                    : name == QLatin1String("format")   ? options.format
-                    : name == QLatin1String("max-age")  ? options.maxAge
-                                                        : options.outBase;
-    target = value;
-    return true;
-}
-
-// One argument after the command (with its value, if it takes one). False
-// when parsing ends there: an error, or help or the version asked for.
-static bool parseArgument(CliOptions &options, const QStringList &args, qsizetype &i, bool &onlyPaths)
-{
-    const QString &arg = args.at(i);
-    const bool optionsEnded = onlyPaths || !options.paths.isEmpty();
-    if (!optionsEnded && isHelpOrVersion(arg)) {
-        const CliOptions::Action shown = isHelp(arg) ? CliOptions::Action::Help : CliOptions::Action::Version;
-        options = CliOptions();
-        options.action = shown;
-        return false;
-    }
-    if (onlyPaths || !arg.startsWith(QLatin1String("--")) || (optionsEnded && isHelpOrVersion(arg))) {
-        options.paths << arg;
-        return true;
-    }
-    if (arg == QLatin1String("--")) {
-        onlyPaths = true;
-        return true;
-    }
-    if (arg == QLatin1String("--archives") && options.command == QLatin1String("process")) {
-        options.archives = true; // a switch, without a value
-        return true;
-    }
-    const QStringList accepted = commandOptions().value(options.command);
-    if (isFlag(arg.mid(2))) {
-        if (!accepted.contains(arg.mid(2))) {
-            options.error = QStringLiteral("неизвестный параметр: %1").arg(arg);
-            return false;
-        }
-        options.noJournal = true;
-        return true;
-    }
-    QString name, value;
-    if (!readValue(options, args, i, &name, &value))
-        return false;
-    if (!accepted.contains(name)) {
-        options.error = QStringLiteral("неизвестный параметр: --%1").arg(name);
-        return false;
-    }
-    return storeValue(options, name, value);
 }
 
 // Options that cannot go together, and a format that is not known.
-static QString combinationError(const CliOptions &options)
+QString combinationError(const CliOptions &options)
 {
     if (options.noJournal && !options.journal.isEmpty())
         return QStringLiteral("--journal и --no-journal вместе");
@@ -139,126 +235,91 @@ static QString combinationError(const CliOptions &options)
     return QString();
 }
 
+// Help and the version count only among the options before the first path;
+// after it they are paths (an image may be named "-h") while other options
+// still count. Such words are handed to the parser as placeholders, which
+// `restored` turns back into what was written.
+const QChar placeholderMark(0x1);
+
+QStringList withHelpAfterPathsHidden(QStringList args, const QList<CommandLineHelp::Option> &options)
+{
+    static const QStringList helpWords = {"-h", "--help", "--version", "--help-man"};
+    const qsizetype first = CommandLineHelp::firstPositional(args, options);
+    for (qsizetype i = first + 1; first > 0 && i < args.size() && args.at(i) != QLatin1String("--"); ++i) {
+        if (helpWords.contains(args.at(i)))
+            args[i] = placeholderMark + args.at(i);
+    }
+    return args;
+}
+
+QStringList restored(QStringList paths)
+{
+    for (QString &path : paths) {
+        if (path.startsWith(placeholderMark))
+            path.remove(0, 1);
+    }
+    return paths;
+}
+
+bool isCommand(const QString &name)
+{
+    for (const CommandRow &command : commandTable()) {
+        if (command.name == name)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 CliOptions CliOptions::parse(const QStringList &arguments)
 {
     CliOptions options;
-    QStringList args = arguments.mid(1);
-    if (args.isEmpty()) {
+    if (arguments.size() < 2) {
         options.error = QStringLiteral("не указана команда");
         return options;
     }
-    // Help and version count only where options stand: before the command or
-    // among its options, never after "--" or the first path (an image may be named "-h").
-    const QString &first = args.first();
-    if (isHelp(first))
+    // The command comes first; without one only help and the version count.
+    const QString command = isCommand(arguments.at(1)) ? arguments.at(1) : QString();
+    QStringList args = arguments;
+    if (!command.isEmpty())
+        args.removeAt(1);
+    const QList<CommandLineHelp::Option> accepted = optionsOf(command.isEmpty() ? all : command);
+    QCommandLineParser parser;
+    for (const CommandLineHelp::Option &option : accepted)
+        parser.addOption(CommandLineHelp::parserOption(option));
+    const bool parsed = parser.parse(withHelpAfterPathsHidden(args, accepted));
+    if (shown(options, parser))
         return options;
-    if (first == QLatin1String("--version")) {
-        options.action = Action::Version;
-        return options;
-    }
     options.action = Action::Command;
-    options.command = args.takeFirst();
-    if (!commandOptions().contains(options.command)) {
+    options.command = command.isEmpty() ? arguments.at(1) : command;
+    if (command.isEmpty()) {
         options.error = QStringLiteral("неизвестная команда: %1").arg(options.command);
         return options;
     }
-    bool onlyPaths = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (!parseArgument(options, args, i, onlyPaths))
+    if (!parsed) {
+        options.error = failureText(parser, args, accepted);
+        return options;
+    }
+    for (const OptionRow &row : optionTable()) {
+        if (!takes(row, command) || std::holds_alternative<std::monostate>(row.target)
+            || !parser.isSet(row.option.names.last()))
+            continue;
+        options.error = store(options, row, parser);
+        if (!options.error.isEmpty())
             return options;
     }
+    options.paths = restored(parser.positionalArguments());
     options.error = combinationError(options);
     return options;
 }
 
 QString CliOptions::usage()
 {
-    return QStringLiteral(
-        "Использование:\n"
-        "  kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N]\n"
-        "                        [--archives] PATH...\n"
-        "  kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR\n"
-        "  kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE\n"
-        "  kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]\n"
-        "  kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]\n"
-        "                       [--format csv|json] [--out FILE]\n"
-        "  kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]\n"
-        "\n"
-        "process   находит индикаторные точки во всех зонах каждого изображения и\n"
-        "          записывает файлы координат BASE_<номер зоны>.crd и журнал\n"
-        "          BASE_time.log.\n"
-        "watch     следит за буферной директорией BUFFERDIR: каждое новое изображение\n"
-        "          *.bmp (по одному, по имени, когда его запись окончена)\n"
-        "          обрабатывается, затем упаковывается программой zip или\n"
-        "          переносится в рабочую директорию, как указано в настройках, и\n"
-        "          набор результатов (следующее свободное имя в рабочей директории)\n"
-        "          переписывается. Изображение, которое не удается обработать,\n"
-        "          откладывается в BUFFERDIR/Отложенные. Изображение, которое\n"
-        "          обработано, но не заархивировано или не перенесено, остается в\n"
-        "          BUFFERDIR и переносится позже (пауза растет до минуты), не\n"
-        "          обрабатываясь повторно. Уже сохраненное никогда не заменяется:\n"
-        "          повторное имя получает \"~2\", \"~3\"... перед расширением\n"
-        "          (dup~2.bmp в общем архиве и в рабочей директории,\n"
-        "          BASE_dup~2.zip для отдельных архивов). На каждое изображение -\n"
-        "          строка в stderr; Ctrl+C (SIGINT) или SIGTERM завершает работу,\n"
-        "          записав результаты (если ни одно изображение не обработано,\n"
-        "          ничего не записывается).\n"
+    return help().text();
+}
 
-        "calibrate обрабатывает изображение IMAGE и печатает рекомендуемый порог\n"
-        "          яркости (AverageYPorog); настройки не изменяются.\n"
-        "runs      перечисляет прогоны журнала измерений: номер, вид, имя набора\n"
-        "          результатов, начало, конец, число изображений.\n"
-        "export    выгружает измерения прогона (по умолчанию последнего) по строке\n"
-        "          на изображение и зону, CSV (по умолчанию) или JSON, в стандартный\n"
-        "          вывод или в файл --out; десятичный разделитель всегда \".\".\n"
-        "check     проверка для систем мониторинга (Nagios, Icinga): смещения\n"
-        "          зон на последнем изображении запуска из журнала измерений\n"
-        "          против пределов WarningLimit и AlarmLimit; одна строка\n"
-        "          \"KELVARIN2 OK|WARNING|CRITICAL|UNKNOWN - ... | zone3=0.42mm;1;2\"\n"
-        "          и код 0, 1, 2 или 3 (3 - нет журнала, запуска, изображения\n"
-        "          или последнее изображение старше --max-age).\n"
-        "\n"
-        "  --settings FILE  файл настроек в формате Kelvarin2.ini (по умолчанию\n"
-        "                   собственный файл настроек пользователя)\n"
-        "  --zones FILE     файл зон вместо указанного в настройках\n"
-        "  --out BASE       имя набора результатов (по умолчанию следующее\n"
-        "                   свободное имя в рабочей директории)\n"
-        "  --journal LOCATION  журнал измерений (файл SQLite или postgresql://...);\n"
-        "                   по умолчанию JournalUrl или JournalFile из настроек\n"
-        "  --run ID         номер запуска в журнале (по умолчанию последний)\n"
-        "  --max-age AGE    наибольший возраст последнего изображения: секунды\n"
-        "                   или число с s, m, h, d (например 2h)\n"
-        "  --journal FILE|URL  журнал измерений: файл SQLite или адрес\n"
-        "                   postgresql://пользователь@сервер:порт/база (по умолчанию\n"
-        "                   JournalUrl, JournalFile из настроек или\n"
-        "                   kelvarin2-journal.sqlite в рабочей директории)\n"
-        "  --no-journal     не вести журнал измерений\n"
-        "  --run ID, --base BASE  прогон для выгрузки: по номеру или последний\n"
-        "                   прогон с этим набором результатов\n"
-        "  --format csv|json, --out FILE  формат и файл выгрузки\n"
-        "  --jobs N         обрабатывать N изображений одновременно (по умолчанию\n"
-        "                   по числу процессоров); результаты те же, что при 1\n"
-        "  --archives       каталог дает и свои архивы *.zip\n"
-        "  PATH             файлы изображений в заданном порядке; каталог дает\n"
-        "                   свои файлы *.bmp по имени без учета регистра; архив\n"
-        "                   *.zip - свои файлы *.bmp по имени без учета регистра,\n"
-        "                   без распаковки на диск\n"
-        "  --               конец параметров: все следующие аргументы - пути\n"
-        "                   (так обрабатывается изображение с именем \"-h\")\n"
-        "\n"
-        "Коды возврата: 0 - успех, 1 - изображение не прочитано, результаты\n"
-        "не записаны или журнал измерений не записан (файлы .crd записаны),\n"
-        "2 - ошибка в командной строке, файле настроек или файле зон, нет\n"
-        "буферной или рабочей директории, нет ни одной зоны, нет журнала; process,\n"
-        "прерванный сигналом, записывает полученные результаты и возвращает\n"
-        "130 (SIGINT, Ctrl+C) или 143 (SIGTERM); watch, остановленный сигналом,\n"
-        "возвращает 0, если результаты записаны.\n"
-        "\n"
-        "Предупреждения и ошибки (отложенные и пропущенные изображения, сбои\n"
-        "архивации и записи) печатаются в stderr и дописываются в журнал событий\n"
-        "kelvarin2-events.log рабочей директории: строка на событие, UTF-8,\n"
-        "время<TAB>уровень<TAB>источник<TAB>файл<TAB>сообщение.\n"
-        "\n"
-        "  --help           эта справка\n"
-        "  --version        версия программы\n");
+QString CliOptions::manPage()
+{
+    return help().manPage(QStringLiteral(KELVARIN_VERSION));
 }

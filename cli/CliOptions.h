@@ -3,22 +3,18 @@
 #include <QString>
 #include <QStringList>
 
-// The command line of the headless tool:
-//   kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N] [--archives] PATH...
-//   kelvarin2-cli watch [--settings FILE] [--zones FILE] BUFFERDIR
-//   kelvarin2-cli calibrate [--settings FILE] [--zones FILE] IMAGE
-//   kelvarin2-cli runs [--settings FILE] [--journal FILE|URL]
-//   kelvarin2-cli export [--settings FILE] [--journal FILE|URL] [--run ID | --base BASE]
-//                        [--format csv|json] [--out FILE]
-// (process, watch and calibrate also take --journal FILE|URL and --no-journal)
-//   kelvarin2-cli check [--settings FILE] [--journal LOCATION] [--run ID] [--max-age AGE]
-// plus --help and --version. Parsing never exits; errors come back as text.
+// The command line of the headless tool: `kelvarin2-cli COMMAND [OPTIONS] [PATHS]`
+// with the commands process, watch, calibrate, runs, export and check, plus
+// --help and --version. Each option is one row of the table in CliOptions.cpp
+// (its names, value, the commands that take it, the field it fills and its
+// help text); the parser, the --help text and the manual page all come from
+// that table. Parsing never exits; errors come back as text.
 struct CliOptions
 {
-    enum class Action { Help, Version, Command };
+    enum class Action { Help, Version, Manual, Command };
 
     Action action = Action::Help;
-    QString command;        // "process", "watch" or "calibrate"
+    QString command;        // "process", "watch", ...
     QString settingsFile;   // empty: the user's own settings file
     QString zonesFile;      // empty: the settings' zone file
     QString outBase;        // empty: the next free base in the working directory (export: the file)
@@ -35,5 +31,8 @@ struct CliOptions
 
     static CliOptions parse(const QStringList &arguments);
 
+    // The --help text.
     static QString usage();
+    // The manual page kelvarin2-cli(1), from the same table as the help.
+    static QString manPage();
 };

@@ -4,11 +4,14 @@
 #include "ImageList.h"
 #include "TJournalRecorder.h"
 #include "ParallelMeasuring.h"
+#include "StderrPriority.h"
 #include "TProcessingRun.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTextStream>
+
+#include <unistd.h>
 
 int ProcessCommand::execute()
 {
@@ -38,8 +41,12 @@ int ProcessCommand::execute()
     const QStringList images = ArchiveImages::expand(m_options.paths, m_options.archives);
     m_finder.setImageOpener(&ArchiveImages::open);
     run.setJobs(m_options.jobs > 0 ? m_options.jobs : ParallelMeasuring::defaultJobs());
+    // A terminal watches one line of progress; a log or a pipe keeps a line per image.
+    if (::isatty(STDERR_FILENO) && !StderrPriority::toJournal())
+        m_host.showProgress(int(images.size()));
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
+    m_host.endProgress();
     // Another run holds the working directory: said already, nothing done.
     if (!outcome.refusal.isEmpty())
         return BadInput;

@@ -8,6 +8,7 @@
 #include "ResultFiles.h"
 #include "TJournalRecorder.h"
 #include "SettingsLocation.h"
+#include "StderrPriority.h"
 #include "TStartControl.h"
 
 #include <QDir>
@@ -49,8 +50,10 @@ int WatchCommand::execute()
         return BadInput;
     }
     const QString base = QDir::toNativeSeparators(control.ResultsBase());
-    m_err << QStringLiteral("Наблюдение за %1; результаты: %2_<зона>.crd, %2_time.log. Остановка: Ctrl+C.")
-                 .arg(QDir::toNativeSeparators(m_params.BufferDir), base)
+    m_err << StderrPriority::marked(
+                 TIssue::Severity::Information,
+                 QStringLiteral("Наблюдение за %1; результаты: %2_<зона>.crd, %2_time.log. Остановка: Ctrl+C.")
+                     .arg(QDir::toNativeSeparators(m_params.BufferDir), base))
           << Qt::endl;
 
     // The controller leaves style 2 only when the stop it sees in the tool's

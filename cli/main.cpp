@@ -4,6 +4,7 @@
 #include "CliOptions.h"
 #include "JournalCommands.h"
 #include "ProcessCommand.h"
+#include "StderrPriority.h"
 #include "WatchCommand.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,9 @@ int main(int argc, char *argv[])
     // A stop between images (or between a watch's ticks) still writes the results gathered so far.
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    // A reader that went away (`process ... | head -1`) ends what is printed,
+    // never the run: the write fails and the results are still written.
+    std::signal(SIGPIPE, SIG_IGN);
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -32,12 +36,17 @@ int main(int argc, char *argv[])
     if (!options.error.isEmpty() && options.command == QLatin1String("check"))
         return CheckCommand::refuse(options.error, out);
     if (!options.error.isEmpty()) {
-        err << QStringLiteral("kelvarin2-cli: ") << options.error << Qt::endl << Qt::endl << CliOptions::usage();
+        err << StderrPriority::marked(TIssue::Severity::Error, QStringLiteral("kelvarin2-cli: ") + options.error)
+            << Qt::endl
+            << StderrPriority::marked(TIssue::Severity::Information, QLatin1Char('\n') + CliOptions::usage());
         return 2;
     }
     switch (options.action) {
     case CliOptions::Action::Help:
         out << CliOptions::usage();
+        return 0;
+    case CliOptions::Action::Manual:
+        out << CliOptions::manPage();
         return 0;
     case CliOptions::Action::Version:
         out << QStringLiteral("kelvarin2-cli ") << QCoreApplication::applicationVersion() << Qt::endl;

@@ -5,26 +5,35 @@
 
 #include <optional>
 
-// The command line of `kelvarin2 FILE`: the program opens the table editor on
-// FILE instead of the main window. The mode follows the file's kind: ".zon"
-// zones (11), ".lst" point list (4), ".cam" camera (5), ".ort" orientation
-// (7), ".crd" image points (2); "--mode N" names any of the eleven modes.
+// The command line of the desktop program. `kelvarin2 FILE` opens the table
+// editor on FILE instead of the main window. The mode follows the file's
+// kind: ".zon" zones (11), ".lst" point list (4), ".cam" camera (5), ".ort"
+// orientation (7), ".crd" image points (2); "--mode N" names any of the
+// eleven modes. --help, --version and the manual page are answered without
+// a window. The help and the manual page come from the option table that
+// the parser reads.
 class EditorFileArguments
 {
 public:
+    enum class Shown { None, Help, Version, Manual };
+
     struct Request final
     {
         QString file;
         int mode = 0;
+        Shown shown = Shown::None; // set: print it and end, mode stays 0
     };
 
-    // The editor request of these arguments (the program's name left out):
+    // The request of these arguments (the program's name left out):
     // nothing when there are no arguments at all (the main window starts).
-    // A request with mode 0 is a usage error, described in `error`.
+    // A request with mode 0 and nothing to show is a usage error, described
+    // in `error`.
     static std::optional<Request> parse(const QStringList &arguments, QString *error);
 
     // The mode a file's extension gives (case does not matter), 0 for none.
     static int modeForFile(const QString &path);
 
     static QString usage();
+    // The manual page kelvarin2(1).
+    static QString manPage();
 };

@@ -161,8 +161,7 @@ void TestProcess::helpAndVersion()
 {
     QByteArray out, err;
     QCOMPARE(WatchStation::run({"--help"}, &out, &err), 0);
-    QVERIFY(QString::fromUtf8(out).contains("kelvarin2-cli process [--settings FILE] [--zones FILE] [--out BASE] [--jobs N]\n"
-                                            "                        [--archives] PATH..."));
+    QVERIFY(QString::fromUtf8(out).startsWith("Использование:\n  kelvarin2-cli process [--settings FILE] [--zones FILE]"));
     QCOMPARE(WatchStation::run({"--version"}, &out, &err), 0);
     QCOMPARE(out, QByteArray("kelvarin2-cli 1.0.0\n"));
 }

@@ -13,6 +13,8 @@ private Q_SLOTS:
     void requests();
     void noArgumentsStartsMainWindow();
     void usageErrorExitsWithTwo();
+    void helpAndVersionNeedNoDisplay_data();
+    void helpAndVersionNeedNoDisplay();
 };
 
 void TestEditorArguments::requests_data()
@@ -37,6 +39,8 @@ void TestEditorArguments::requests_data()
     QTest::newRow("unknown option") << QStringList{"--fast", "a.zon"} << "" << 0 << "неизвестный параметр --fast";
     QTest::newRow("two files") << QStringList{"a.zon", "b.zon"} << "a.zon" << 0 << "можно открыть только один";
     QTest::newRow("only a mode") << QStringList{"--mode", "4"} << "" << 0 << "не указан файл";
+    QTest::newRow("short unknown") << QStringList{"-V", "a.zon"} << "" << 0 << "неизвестный параметр -V";
+    QTest::newRow("a file after --") << QStringList{"--", "--mode.zon"} << "--mode.zon" << 11 << "";
 }
 
 void TestEditorArguments::requests()
@@ -48,6 +52,7 @@ void TestEditorArguments::requests()
     QString message;
     const auto request = EditorFileArguments::parse(arguments, &message);
     QVERIFY(request);
+    QCOMPARE(request->shown, EditorFileArguments::Shown::None);
     QCOMPARE(request->mode, mode);
     if (mode != 0)
         QCOMPARE(request->file, file);
@@ -75,6 +80,49 @@ void TestEditorArguments::usageErrorExitsWithTwo()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 2);
     QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("kelvarin2 [--mode N]")));
+}
+
+void TestEditorArguments::helpAndVersionNeedNoDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<QString>("output"); // the beginning of what is printed
+    QTest::newRow("help") << QStringList{"--help"} << int(EditorFileArguments::Shown::Help)
+                          << "Использование:\n  kelvarin2\n  kelvarin2 [--mode N] ФАЙЛ\n";
+    QTest::newRow("-h after a file") << QStringList{"a.zon", "-h"} << int(EditorFileArguments::Shown::Help)
+                                     << "Использование:";
+    QTest::newRow("version") << QStringList{"--version"} << int(EditorFileArguments::Shown::Version)
+                             << "kelvarin2 " KELVARIN_VERSION "\n";
+    QTest::newRow("manual page") << QStringList{"--help-man"} << int(EditorFileArguments::Shown::Manual)
+                                 << ".TH KELVARIN2 1 ";
+}
+
+// The parser's answer, then the program itself without any display: it
+// prints and exits 0 before an application object needs one.
+void TestEditorArguments::helpAndVersionNeedNoDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, shown);
+    QFETCH(QString, output);
+    QString message;
+    const auto request = EditorFileArguments::parse(arguments, &message);
+    QVERIFY(request);
+    QCOMPARE(int(request->shown), shown);
+    const QString program = QStringLiteral(KELVARIN_BINARY_DIR "/kelvarin2");
+    if (!QFileInfo::exists(program))
+        QSKIP("the program is not built");
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    const QString printed = QString::fromUtf8(process.readAllStandardOutput());
+    QVERIFY2(printed.startsWith(output), qPrintable(printed));
+    QCOMPARE(process.readAllStandardError(), QByteArray());
 }
 
 QTEST_GUILESS_MAIN(TestEditorArguments)
