@@ -24,6 +24,7 @@ struct CliOptions
     QString base;           // export: the last run of this base
     QString format;         // export: "csv" (empty) or "json"
     QString maxAge;         // check: the oldest last image that counts
+    QString metricsFile;    // watch: the Prometheus metrics kept up to date
     QStringList paths;
     int jobs = 0;           // process: images measured at once; 0 = one per core
     bool archives = false;  // process: directories also give their *.zip archives

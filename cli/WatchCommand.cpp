@@ -10,34 +10,56 @@
 #include "SettingsLocation.h"
 #include "StderrPriority.h"
 #include "TStartControl.h"
+#include "WatchMetrics.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSysInfo>
+#include <QTimer>
 #include <QTextStream>
+
+bool WatchCommand::prepare()
+{
+    const QString wanted = QStringLiteral("укажите одну буферную директорию");
+    if ((m_options.paths.size() > 1 && !expectPaths(1, wanted)) || !loadSettings())
+        return false;
+    // The buffer directory: the argument, else the settings' own (a service
+    // names only the station's settings file).
+    if (m_options.paths.isEmpty() && m_params.BufferDir.isEmpty() && !expectPaths(1, wanted))
+        return false;
+    // The watch exists to write its results.
+    m_params.ResAutoSave = true;
+    const QString buffer = m_options.paths.isEmpty() ? m_params.BufferDir : m_options.paths.first();
+    m_params.BufferDir = QDir::cleanPath(QFileInfo(buffer).absoluteFilePath());
+    if (!QFileInfo(m_params.WorkDir).isDir()) {
+        fail(QStringLiteral("рабочая директория %1 не существует").arg(QDir::toNativeSeparators(m_params.WorkDir)));
+        return false;
+    }
+    return readZones();
+}
 
 int WatchCommand::execute()
 {
-    if (!expectPaths(1, QStringLiteral("укажите одну буферную директорию")) || !loadSettings())
-        return BadInput;
-    // The watch exists to write its results.
-    m_params.ResAutoSave = true;
-    m_params.BufferDir = QDir::cleanPath(QFileInfo(m_options.paths.first()).absoluteFilePath());
-    if (!QFileInfo(m_params.WorkDir).isDir()) {
-        fail(QStringLiteral("рабочая директория %1 не существует").arg(QDir::toNativeSeparators(m_params.WorkDir)));
-        return BadInput;
-    }
-    if (!readZones())
+    if (!prepare())
         return BadInput;
 
     // Every image's displacement against the limits: crossings are printed
     // and start the alarm command, which the watch never waits for.
     CliIssuePrinter issues(m_host);
-    DisplacementMonitor monitor(MonitoringSettings::readFile(m_options.settingsFile.isEmpty()
-                                    ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
-                                    : m_options.settingsFile),
-                                issues);
-    m_host.setImageHook([&](const QString &path) { monitor.imageMeasured(ImageRows::lastImage(m_finder.zones(), path)); });
+    const MonitoringSettings monitoring = MonitoringSettings::readFile(
+        m_options.settingsFile.isEmpty() ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+                                         : m_options.settingsFile);
+    DisplacementMonitor monitor(monitoring, issues);
+    std::unique_ptr<WatchMetrics> metrics;
+    if (!m_options.metricsFile.isEmpty())
+        metrics = std::make_unique<WatchMetrics>(m_options.metricsFile, QSysInfo::machineHostName(), monitoring, m_host);
+    m_host.setImageHook([&](const QString &path) {
+        const QList<TJournalRow> rows = ImageRows::lastImage(m_finder.zones(), path);
+        monitor.imageMeasured(rows);
+        if (metrics)
+            metrics->imageMeasured(rows);
+    });
 
     CliStartHost startHost(m_err);
     TRunTimes times;
@@ -58,6 +80,13 @@ int WatchCommand::execute()
 
     // The controller leaves style 2 only when the stop it sees in the tool's
     // event processing (a signal) ended the watch, after the final writing.
+    // Images set aside change the counts without a measurement.
+    QTimer counts;
+    if (metrics) {
+        metrics->write();
+        QObject::connect(&counts, &QTimer::timeout, [&] { metrics->updateCounts(control.imagesSetAside(), std::nullopt); });
+        counts.start(1000);
+    }
     QEventLoop loop;
     QObject::connect(&control, &TStartControl::startStyleChanged, &loop, [&loop](int style) {
         if (style != 2)

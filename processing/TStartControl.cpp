@@ -376,6 +376,7 @@ TStartControl::Disposal TStartControl::setAside(const QString &path, const QStri
     m_record.detail = reason;
     if (!name.isEmpty()) {
         m_record.storedAs = QFileInfo(path).dir().filePath(setAsideDirectoryName() + QLatin1Char('/') + name);
+        ++m_imagesSetAside;
         setNotice(&m_imageNotice, QStringLiteral("Изображение %1 отложено в папку \"%2\" под именем %3: %4")
                                       .arg(fileName, setAsideDirectoryName(), name, sentence(reason)),
                   path);

@@ -87,6 +87,8 @@ public:
     bool endedWithNothingProcessed() const { return m_nothingProcessed; }
     // True while an archiver started by HandleNewFile runs.
     bool waitingForArchiver() const { return m_zip.waiting(); }
+    // Images moved into "Отложенные" by this watch.
+    int imagesSetAside() const { return m_imagesSetAside; }
     // Images processed but still waiting for archiving or moving.
     int imagesAwaitingDisposal() const { return m_watcher.pendingCount(); }
     // The notices shown before the waiting text: a failure to write the
@@ -141,6 +143,7 @@ private:
 
     QTimer m_timer;
     int m_style = 3;
+    int m_imagesSetAside = 0;
     QString m_resultsBase;
     bool m_scheduledRunStarted = false;
 
