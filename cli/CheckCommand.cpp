@@ -3,6 +3,7 @@
 #include "CliOptions.h"
 #include "JournalSource.h"
 #include "MonitoringCheck.h"
+#include "PrometheusMetrics.h"
 #include "SettingsLocation.h"
 
 #include <QFileInfo>
@@ -18,6 +19,30 @@ int CheckCommand::refuse(const QString &error, QTextStream &out)
     const MonitoringCheck::Result result = MonitoringCheck::unknown(error);
     out << result.line << Qt::endl;
     return result.exitCode();
+}
+
+// The run's state in the Prometheus text format, for node_exporter's textfile
+// collector (`check --format prometheus > file.prom`). What stops it is a
+// comment in the same format and UNKNOWN's status, 3.
+int CheckCommand::metrics(JournalSource *journal, const QString &problem, const MonitoringSettings &settings)
+{
+    QString error = problem;
+    qint64 runId = 0;
+    if (journal && m_options.runId.isEmpty())
+        runId = journal->lastRunId();
+    else if (journal)
+        runId = m_options.runId.toLongLong();
+    if (journal && runId <= 0 && error.isEmpty())
+        error = m_options.runId.isEmpty() ? QStringLiteral("в журнале нет ни одного запуска")
+                                          : QStringLiteral("неверный номер запуска: %1").arg(m_options.runId);
+    PrometheusMetrics::Station station;
+    if (journal && runId > 0 && PrometheusMetrics::fromJournal(*journal, runId, &station, &error)) {
+        m_out << QString::fromUtf8(PrometheusMetrics::format(station, settings));
+        m_out.flush();
+        return MonitoringCheck::Ok;
+    }
+    m_out << QStringLiteral("# ") << MonitoringCheck::unknown(error).line << Qt::endl;
+    return MonitoringCheck::Unknown;
 }
 
 int CheckCommand::execute()
@@ -43,6 +68,8 @@ int CheckCommand::execute()
     const QString location = m_options.journal.isEmpty() ? JournalSource::locationOf(settingsFile) : m_options.journal;
     QString problem;
     const std::unique_ptr<JournalSource> journal = JournalSource::open(location, &problem);
+    if (m_options.format == QLatin1String("prometheus"))
+        return metrics(journal.get(), problem, settings);
     const MonitoringCheck::Result result =
         MonitoringCheck::run(journal.get(), problem, m_options.runId, settings, QDateTime::currentDateTime(), maxAge);
     m_out << result.line << Qt::endl;

@@ -49,8 +49,9 @@ const QList<OptionRow> &optionTable()
          {"export", "check"}, &CliOptions::runId},
         {{{"base"}, "BASE", "export: последний прогон с этим набором результатов (вместо --run)"},
          {"export"}, &CliOptions::base},
-        {{{"format"}, "csv|json", "export: формат выгрузки (по умолчанию csv)"},
-         {"export"}, &CliOptions::format},
+        {{{"format"}, "FORMAT", "export: формат выгрузки, csv (по умолчанию) или json; check: prometheus - "
+                                "состояние станции в текстовом формате Prometheus вместо строки для Nagios"},
+         {"export", "check"}, &CliOptions::format},
         {{{"out"}, "FILE", "export: файл выгрузки (по умолчанию стандартный вывод)"},
          {"export"}, &CliOptions::outBase},
         {{{"max-age"}, "AGE", "check: наибольший возраст последнего изображения: секунды или число с s, m, h, "
@@ -233,8 +234,12 @@ QString combinationError(const CliOptions &options)
         return QStringLiteral("--journal и --no-journal вместе");
     if (!options.runId.isEmpty() && !options.base.isEmpty())
         return QStringLiteral("--run и --base вместе");
-    if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
-        return QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
+    const bool check = options.command == QLatin1String("check");
+    const QStringList formats = check ? QStringList{QStringLiteral("prometheus")}
+                                      : QStringList{QStringLiteral("csv"), QStringLiteral("json")};
+    if (!options.format.isEmpty() && !formats.contains(options.format))
+        return QStringLiteral("неизвестный формат: %1 (%2)")
+            .arg(options.format, formats.join(check ? QStringLiteral(", ") : QStringLiteral(" или ")));
     return QString();
 }
 

@@ -22,7 +22,7 @@ struct CliOptions
     bool noJournal = false;
     QString runId;          // export: the run; empty: the last one
     QString base;           // export: the last run of this base
-    QString format;         // export: "csv" (empty) or "json"
+    QString format;         // export: "csv" (empty) or "json"; check: "prometheus" or empty
     QString maxAge;         // check: the oldest last image that counts
     QString metricsFile;    // watch: the Prometheus metrics kept up to date
     QStringList paths;

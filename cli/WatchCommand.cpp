@@ -78,8 +78,6 @@ int WatchCommand::execute()
                      .arg(QDir::toNativeSeparators(m_params.BufferDir), base))
           << Qt::endl;
 
-    // The controller leaves style 2 only when the stop it sees in the tool's
-    // event processing (a signal) ended the watch, after the final writing.
     // Images set aside change the counts without a measurement.
     QTimer counts;
     if (metrics) {
@@ -87,6 +85,8 @@ int WatchCommand::execute()
         QObject::connect(&counts, &QTimer::timeout, [&] { metrics->updateCounts(control.imagesSetAside(), std::nullopt); });
         counts.start(1000);
     }
+    // The controller leaves style 2 only when the stop it sees in the tool's
+    // event processing (a signal) ended the watch, after the final writing.
     QEventLoop loop;
     QObject::connect(&control, &TStartControl::startStyleChanged, &loop, [&loop](int style) {
         if (style != 2)
@@ -95,6 +95,11 @@ int WatchCommand::execute()
     loop.exec();
 
     m_host.setImageHook(nullptr);
+    return summary(control, base);
+}
+
+int WatchCommand::summary(const TStartControl &control, const QString &base)
+{
     if (control.endedWithNothingProcessed())
         m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
     else
