@@ -62,6 +62,10 @@ const Key keyTable[] = {
     {"JournalUrl", &TParameters::JournalUrl},
     // Centroid weighting
     {"CentroidWeighting", &TParameters::CentroidWeighting},
+    // The spot's background, connected spot and windowed centre
+    {"SpotBackground", &TParameters::SpotBackground},
+    {"ConnectedSpot", &TParameters::ConnectedSpot},
+    {"CentroidWindow", &TParameters::CentroidWindow},
 };
 
 const Key &keyNamed(const char *name)
@@ -170,6 +174,8 @@ void ReadParameters(const QString &fileName, TParameters &params,
              if (params.CentroidWeighting != TParameters::WeightAboveThreshold)
                  params.CentroidWeighting = TParameters::WeightByBrightness;
          }},
+        // --- The spot's background, connected spot and windowed centre: off when missing.
+        {"Ошибка чтения настроек центра пятна из ini-файла!", {"SpotBackground", "ConnectedSpot", "CentroidWindow"}},
     };
     for (const ReadStep &step : steps) {
         try {

@@ -42,6 +42,14 @@ struct TParameters
     enum CentroidWeightings { WeightByBrightness = 0, WeightAboveThreshold = 1 };
     int CentroidWeighting = WeightByBrightness; // 0 brightness b, 1 brightness above the threshold b - T
 
+    // The spot's centre, further: the threshold over the background B0 (the
+    // median of the zone's border), T = B0 + A (M - B0)^n + B (M - B0) + C;
+    // only the 8-connected spot holding the brightest pixel; and a centre
+    // refined in a Gaussian window on the brightness above B0.
+    bool SpotBackground = false;
+    bool ConnectedSpot = false;
+    bool CentroidWindow = false;
+
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
 

@@ -74,6 +74,9 @@ QString TJournalRecorder::settingsText(const TParameters &p)
         {"JournalFile", p.JournalFile},
         {"JournalUrl", p.JournalUrl},
         {"CentroidWeighting", QString::number(p.CentroidWeighting)},
+        {"SpotBackground", flag(p.SpotBackground)},
+        {"ConnectedSpot", flag(p.ConnectedSpot)},
+        {"CentroidWindow", flag(p.CentroidWindow)},
     };
     QString text;
     for (const auto &[key, value] : keys)

@@ -32,6 +32,7 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.journalFile = p.JournalFile;
     v.journalUrl = p.JournalUrl;
     v.centroidWeighting = p.CentroidWeighting;
+    v.spotCentre = {p.SpotBackground, p.ConnectedSpot, p.CentroidWindow};
     return v;
 }
 
@@ -86,6 +87,9 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
     p.JournalFile = journalFile.trimmed();
     p.JournalUrl = journalUrl.trimmed();
     p.CentroidWeighting = centroidWeighting;
+    p.SpotBackground = spotCentre.background;
+    p.ConnectedSpot = spotCentre.connected;
+    p.CentroidWindow = spotCentre.window;
     return AllTakenOver;
 }
 

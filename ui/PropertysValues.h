@@ -43,6 +43,15 @@ public:
     QString journalFile;
     QString journalUrl;
     int centroidWeighting = 0; // TParameters::CentroidWeighting
+    // The spot centre's further options: SpotBackground, ConnectedSpot, CentroidWindow.
+    struct SpotCentre
+    {
+        bool background = false;
+        bool connected = false;
+        bool window = false;
+        bool operator==(const SpotCentre &) const = default;
+    };
+    SpotCentre spotCentre;
 
     bool operator==(const PropertysValues &) const = default;
 

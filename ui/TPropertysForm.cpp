@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "SpotCentreGroup.h"
 #include "TDirForm.h"
 #include "TMonitoringPage.h"
 #include "TParameters.h"
@@ -258,8 +259,8 @@ QWidget *TPropertysForm::createFilterTab()
     grid->addWidget(AverageYPorogPercentEdit, 2, 1);
     grid->addWidget(PorogLabel, 3, 0);
     grid->addWidget(AverageYPorogEdit, 3, 1);
-    grid->addWidget(CentroidLabel, 4, 0);
-    grid->addWidget(CentroidComboBox, 4, 1, 1, 2, Qt::AlignLeft);
+    SpotCentre = named(new SpotCentreGroup(CentroidLabel, CentroidComboBox), "SpotCentreGroup");
+    grid->addWidget(SpotCentre, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(5, 1);
     return page;
@@ -295,6 +296,7 @@ void TPropertysForm::fill()
     JournalUrlEdit->setText(v.journalUrl);
     MonitoringPage->fill(MonitoringSettings::readFile(m_host.settingsFileName()), v.zonesFile);
     CentroidComboBox->setCurrentIndex(v.centroidWeighting == 1 ? 1 : 0);
+    SpotCentre->setOptions(v.spotCentre);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -329,6 +331,7 @@ PropertysValues TPropertysForm::values() const
     v.journalFile = JournalFileEdit->text();
     v.journalUrl = JournalUrlEdit->text();
     v.centroidWeighting = CentroidComboBox->currentIndex() == 1 ? 1 : 0;
+    v.spotCentre = SpotCentre->options();
     return v;
 }
 

@@ -18,6 +18,7 @@ class QTabWidget;
 class QTimeEdit;
 class TDirForm;
 class TMonitoringPage;
+class SpotCentreGroup;
 class TPropertysHost;
 
 // The settings dialog ("Настройки"): three tabs that edit the settings of the
@@ -138,6 +139,7 @@ private:
     QLineEdit *AverageYPorogEdit = nullptr;
     QLabel *CentroidLabel = nullptr;
     QComboBox *CentroidComboBox = nullptr; // index = TParameters::CentroidWeighting
+    SpotCentreGroup *SpotCentre = nullptr;  // holds the two above
 
     // "Мониторинг"
     TMonitoringPage *MonitoringPage = nullptr;

@@ -174,7 +174,9 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             "SaveToOneZip=0\nSaveToManyZip=0\n"
                             // The journal's keys, after the nineteen.
                             "JournalFile=\nJournalUrl=\n"
-                            "CentroidWeighting=0\n"));
+                            "CentroidWeighting=0\n"
+                            // The spot centre's further options, off.
+                            "SpotBackground=0\nConnectedSpot=0\nCentroidWindow=0\n"));
 }
 
 void TestSettings::existingKeysReplacedInPlace()
@@ -222,6 +224,8 @@ void TestSettings::roundTripUnderBothSeparators()
         p.JournalFile = QStringLiteral("/j/Журнал.sqlite");
         p.JournalUrl = QStringLiteral("postgresql://kel@db:5432/fleet");
         p.CentroidWeighting = TParameters::WeightAboveThreshold;
+        p.SpotBackground = true;
+        p.CentroidWindow = true;
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
         QVERIFY(WriteParameters(path, p, reporter));

@@ -932,6 +932,8 @@ void TestJournal::settingsInForceNameTheCentreWeighting()
     QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=0\n")));
     params.CentroidWeighting = TParameters::WeightAboveThreshold;
     QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=1\n")));
+    params.CentroidWindow = true;
+    QVERIFY(TJournalRecorder::settingsText(params).endsWith(QStringLiteral("\nCentroidWindow=1\n")));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)

@@ -90,6 +90,8 @@ private Q_SLOTS:
     void zonesEditOpensTableEditor();
     void cancelTakesNothing();
     void centroidWeightingControl();
+    void spotCentreGroup_data();
+    void spotCentreGroup();
 
     // Through the main window.
     void okWithoutChanges();
@@ -451,6 +453,40 @@ void TestPropertysForm::centroidWeightingControl()
     CentroidComboBox(form)->setCurrentIndex(0);
     form.Button2Click();
     QCOMPARE(host.params.CentroidWeighting, 1);
+}
+
+// The "Центр пятна" group holds the weighting and one box per option; each
+// box shows its key, OK takes it over alone, Cancel forgets it.
+void TestPropertysForm::spotCentreGroup_data()
+{
+    QTest::addColumn<int>("option"); // 0 SpotBackground, 1 ConnectedSpot, 2 CentroidWindow
+    QTest::newRow("SpotBackground") << 0;
+    QTest::newRow("ConnectedSpot") << 1;
+    QTest::newRow("CentroidWindow") << 2;
+}
+
+void TestPropertysForm::spotCentreGroup()
+{
+    QFETCH(int, option);
+    FakeHost host;
+    host.params.WorkDir = QDir::tempPath();
+    TPropertysForm form(host);
+    form.fill();
+    QCOMPARE(SpotCentreGroup(form)->title(), QStringLiteral("Центр пятна"));
+    QVERIFY(SpotCentreGroup(form)->isAncestorOf(CentroidComboBox(form)));
+    QCheckBox *boxes[] = {SpotBackgroundCheckBox(form), ConnectedSpotCheckBox(form), CentroidWindowCheckBox(form)};
+    bool TParameters::*keys[] = {&TParameters::SpotBackground, &TParameters::ConnectedSpot, &TParameters::CentroidWindow};
+    for (QCheckBox *box : boxes)
+        QVERIFY(!box->isChecked());
+    boxes[option]->setChecked(true);
+    form.Button1Click();
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(host.params.*keys[k], k == option);
+    form.fill();
+    QVERIFY(boxes[option]->isChecked());
+    boxes[option]->setChecked(false);
+    form.Button2Click();
+    QVERIFY(host.params.*keys[option]);
 }
 
 void TestPropertysForm::okWithoutChanges()
