@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "ChartPicture.h"
 #include "ChartToolTip.h"
+#include "CsvField.h"
 #include "DialogService.h"
 #include "DisplacementChartView.h"
 #include "Downsampling.h"
@@ -676,10 +677,8 @@ QByteArray TDisplacementChartForm::csv() const
     const DisplacementSeries &series = shownSeries();
     for (qsizetype i = Downsampling::lowerBound(m_xs, from); i < m_xs.size() && m_xs.at(i) <= to; ++i) {
         const DisplacementSeries::Image &image = series.image(m_order.at(i));
-        QString name = image.name;
-        if (name.contains(QLatin1Char(',')) || name.contains(QLatin1Char('"')))
-            name = QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-        QStringList fields{QString::number(image.number), name, image.time.toString(Qt::ISODate)};
+        QStringList fields{QString::number(image.number), QString::fromUtf8(CsvField::encode(image.name)),
+                           image.time.toString(Qt::ISODate)};
         for (int zone : zones) {
             const double y = m_drawings.value(zone).ys.value(i, std::nan(""));
             fields << (std::isnan(y) ? QString() : LocaleFormat::formatFixed(y, 4, QLatin1Char('.')));

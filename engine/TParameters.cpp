@@ -5,6 +5,7 @@
 #include "TIssue.h"
 
 #include <QDir>
+#include <QSysInfo>
 
 #include <type_traits>
 #include <variant>
@@ -23,6 +24,12 @@ TParameters TParameters::zeroed()
     p.ResAutoSave = false;
     p.GlobalAverageYPercent = 0;
     return p;
+}
+
+QString TParameters::stationName() const
+{
+    const QString name = Station.trimmed();
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
 namespace {
@@ -66,6 +73,8 @@ const Key keyTable[] = {
     {"SpotBackground", &TParameters::SpotBackground},
     {"ConnectedSpot", &TParameters::ConnectedSpot},
     {"CentroidWindow", &TParameters::CentroidWindow},
+    // The station's name in a shared journal
+    {"Station", &TParameters::Station},
 };
 
 const Key &keyNamed(const char *name)
@@ -176,6 +185,8 @@ void ReadParameters(const QString &fileName, TParameters &params,
          }},
         // --- The spot's background, connected spot and windowed centre: off when missing.
         {"Ошибка чтения настроек центра пятна из ini-файла!", {"SpotBackground", "ConnectedSpot", "CentroidWindow"}},
+        // --- The station's name; missing in older files, which then name the host.
+        {"Ошибка чтения имени станции из ini-файла!", {"Station"}},
     };
     for (const ReadStep &step : steps) {
         try {

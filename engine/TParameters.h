@@ -49,6 +49,11 @@ struct TParameters
     bool SpotBackground = false;
     bool ConnectedSpot = false;
     bool CentroidWindow = false;
+    // The station that measures, as the journal tells stations apart; empty:
+    // the computer's host name (so one settings file serves any computer).
+    QString Station;
+    // Station, or the host name when it is empty.
+    QString stationName() const;
 
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();

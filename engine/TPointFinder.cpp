@@ -284,7 +284,8 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
 // saturated pixel at the image's largest brightness, which has no noise.
 void TPointFinder::classify(KeyClasses &classes, double threshold, double maximum, double noise) const
 {
-    classes.fill(0);
+    // 766 keys for 8-bit pictures, 65536 for 16-bit ones.
+    classes.assign(size_t(m_table.size), 0);
     for (int k = 0; k < m_table.size; ++k) {
         const double b = m_table.brightness[k];
         classes[size_t(k)] = quint8((b > threshold ? SpotKey : 0) | (std::abs(b - threshold) < noise ? BandKey : 0)
@@ -369,7 +370,7 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
 int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold)
 {
     const QRect area = sweepArea(raster, classes, SpotKey);
-    std::array<quint8, 766> inSpot{};
+    std::vector<quint8> inSpot(classes.size());
     for (size_t k = 0; k < classes.size(); ++k)
         inSpot[k] = classes[k] & SpotKey;
     const ZoneKeys keys = keysOf(raster);
@@ -483,7 +484,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     const double maximum = maximumOf(raster);
     m_border = ZoneBorder::measure(keysOf(raster), m_ring, p.SpotBackground || p.CentroidWindow);
     const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
-    KeyClasses classes;
+    KeyClasses &classes = m_classes;
     classify(classes, threshold, maximum, m_border.noise);
 
     TZoneMeasurement measured;

@@ -126,7 +126,8 @@ private:
     };
     // What each key is to a zone's sweep (see classify).
     enum KeyClass : quint8 { SpotKey = 1, BandKey = 2, TopKey = 4, SaturatedKey = 8 };
-    using KeyClasses = std::array<quint8, 766>;
+    // The class of every key (see KeyTable: 766 keys, or 65536 for 16-bit pictures).
+    using KeyClasses = std::vector<quint8>;
 
     QRect clippedRect(const TZoneInfo &zone) const;
     void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
@@ -166,6 +167,7 @@ private:
     double m_topBrightness = 0;          // the image's largest brightness: a saturated pixel
     // The refinements' scratch, kept between zones.
     std::vector<double> m_ring;
+    KeyClasses m_classes;
     ZoneBorder m_border;
     SpotLabels m_labels;
     WindowedCentre m_window;

@@ -350,7 +350,8 @@ bool TImageForm::OpenImage(const QString &path)
     if (!QFileInfo(file).isFile()) {
         const QString start = m_imageOpened ? m_lastImagePath : m_workDirectory;
         file = dialogs.openFileName(this, QStringLiteral("Открыть изображение"), start,
-                                    QStringLiteral("Bitmap Files (*.bmp)|*.bmp"));
+                                    QStringLiteral("Image Files|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|"
+                                                   "Bitmap Files (*.bmp)|*.bmp"));
         if (file.isEmpty())
             return false;
     }

@@ -130,6 +130,18 @@ MonitoringSettings MonitoringSettings::read(const IniFile &ini, QStringList *pro
     return s;
 }
 
+MonitoringSettings MonitoringSettings::fromSettingsText(const QString &text, QStringList *problems)
+{
+    // A document held in memory only, never loaded or committed.
+    IniFile ini{QString()};
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            ini.setString(section(), line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return read(ini, problems);
+}
+
 MonitoringSettings MonitoringSettings::readFile(const QString &fileName, QStringList *problems)
 {
     IniFile ini(fileName);

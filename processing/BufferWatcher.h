@@ -29,6 +29,9 @@ public:
         Work work = Work::None;
         QString path;
         QString copiedTo;  // DisposeOnly: the copy already in the working directory
+        // Files of the buffer that are no supported image, each told once
+        // while it stays (and again if it comes back after leaving).
+        QStringList unsupported;
     };
 
     // Attempts at an image whose detection fails before it is set aside.
@@ -66,6 +69,8 @@ public:
     static QString moveAside(const QString &path, QString *reason);
 
 private:
+    void noteUnsupported(const QStringList &others, Next *next);
+
     struct Pending
     {
         qint64 dueMs = 0;
@@ -79,5 +84,6 @@ private:
     QHash<QString, int> m_notOpenableLooks;
     QHash<QString, qint64> m_notOpenableSince;
     QSet<QString> m_skipped;
+    QSet<QString> m_unsupported; // told already
     int m_notOpenableLimit = DefaultNotOpenableLooks;
 };

@@ -180,6 +180,13 @@ qint64 TStartControl::nowMs()
 void TStartControl::lookAtBuffer()
 {
     const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    for (const QString &path : next.unsupported) {
+        m_runHost.report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, path,
+                                      QStringLiteral("Файл %1 в буферной директории не является изображением "
+                                                     "(*.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg) и оставлен "
+                                                     "без обработки.")
+                                          .arg(QFileInfo(path).fileName())));
+    }
     if (next.work == BufferWatcher::Work::None)
         return;
     m_runHost.BeginBusy();

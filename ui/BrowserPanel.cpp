@@ -69,7 +69,7 @@ void BrowserPanel::focusDirectories()
 void BrowserPanel::refreshFileList()
 {
     const QString dir = m_files->directory();
-    const QStringList listed = ImageList::bitmapsIn(dir);
+    const QStringList listed = ImageList::imagesIn(dir);
     bool same = listed.size() == m_files->count();
     for (int i = 0; same && i < listed.size(); ++i)
         same = m_files->pathOf(m_files->item(i)) == listed.at(i);

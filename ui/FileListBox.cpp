@@ -18,7 +18,7 @@ void FileListBox::setDirectory(const QString &directory)
 {
     m_directory = directory;
     clear();
-    for (const QString &path : ImageList::bitmapsIn(directory))
+    for (const QString &path : ImageList::imagesIn(directory))
         addItem(QFileInfo(path).fileName());
 }
 

@@ -2,9 +2,9 @@
 
 #include <QListWidget>
 
-// The file list of the file browser: the "*.bmp" files of a directory (the
-// extension in any case) in name order without regard to case, several of
-// which may be selected. The order is the order in which a run processes them.
+// The file list of the file browser: the images of a directory (*.bmp, *.png,
+// *.tif, *.tiff, *.jpg, *.jpeg; the extension in any case) in name order
+// without regard to case, several of which may be selected. The order is the order in which a run processes them.
 class FileListBox : public QListWidget
 {
     Q_OBJECT

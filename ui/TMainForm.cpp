@@ -141,6 +141,7 @@ void TMainForm::showJournalLocation()
 void TMainForm::readSettings()
 {
     m_settingsFileName = SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"));
+    m_journal->setSettingsFile(m_settingsFileName);
     TParametersActions actions;
     actions.startDirectory = m_startDirectory;
     actions.applyWorkDir = [this](const QString &dir) { applyWorkDir(dir); };

@@ -176,7 +176,8 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             "JournalFile=\nJournalUrl=\n"
                             "CentroidWeighting=0\n"
                             // The spot centre's further options, off.
-                            "SpotBackground=0\nConnectedSpot=0\nCentroidWindow=0\n"));
+                            "SpotBackground=0\nConnectedSpot=0\nCentroidWindow=0\n"
+                            "Station=\n"));
 }
 
 void TestSettings::existingKeysReplacedInPlace()
@@ -226,6 +227,7 @@ void TestSettings::roundTripUnderBothSeparators()
         p.CentroidWeighting = TParameters::WeightAboveThreshold;
         p.SpotBackground = true;
         p.CentroidWindow = true;
+        p.Station = QStringLiteral("Мост-2");
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
         QVERIFY(WriteParameters(path, p, reporter));

@@ -189,7 +189,7 @@ void TestImageForm::openImageAsksAndReportsExactly()
     QCOMPARE(open.kind, QStringLiteral("open"));
     QCOMPARE(open.caption, QStringLiteral("Открыть изображение"));
     QCOMPARE(open.directory, m_dir->path());
-    QCOMPARE(open.filter, QStringLiteral("Bitmap Files (*.bmp)|*.bmp"));
+    QCOMPARE(open.filter, QStringLiteral("Image Files|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|Bitmap Files (*.bmp)|*.bmp"));
 
     // A typed name that does not exist.
     m_dialogs->clear();
