@@ -9,10 +9,16 @@
 #   - reused names ("dup.bmp" again and again),
 #   - the archiver failing for 15 s (a failing "zip" first in PATH),
 #   - the working directory read-only for 15 s (only when not run as root,
-#     since root writes there regardless).
-# At the end every image must be either in the archive with exactly one line
+#     since root writes there regardless),
+#   - a second watch started on the same working directory (it must be
+#     refused with exit status 2 and the first watch's process named),
+#   - at half way the watch is stopped, its coordinate files and log are
+#     moved away (its archive stays) and a new watch goes on: it must take a
+#     new base and never add to the first archive.
+# At the end every image must be either in an archive with exactly one line
 # per zone, or set aside with a logged reason; none lost, none twice.
-# Prints: images, images per second, peak memory of the watch.
+# Prints: images fed, archived, set aside, lost, duplicated, images per
+# second, peak memory of the watch.
 set -u
 COUNT=${1:-1000}
 BUILD=${2:-$(dirname "$0")/../build}
@@ -52,11 +58,30 @@ exec /usr/bin/zip "\$@"
 SH
 chmod +x "$FAKEBIN/zip"
 
-PATH=$FAKEBIN:$PATH "$TOOL" watch --settings "$ROOT/settings.ini" "$BUFFER" \
-    > "$ROOT/watch.out" 2> "$ROOT/watch.err" &
-WATCH=$!
-sleep 1
+MOVED=$ROOT/moved
+mkdir -p "$MOVED"
+start_watch() {
+    PATH=$FAKEBIN:$PATH "$TOOL" watch --settings "$ROOT/settings.ini" "$BUFFER" \
+        >> "$ROOT/watch.out" 2>> "$ROOT/watch.err" &
+    WATCH=$!
+    sleep 1
+}
+STATUS=0
+stop_watch() {
+    kill -INT $WATCH
+    wait $WATCH
+    local status=$?
+    [ "$status" -eq 0 ] || STATUS=$status
+}
+start_watch
 START=$(date +%s.%N)
+
+# A second watch on the same working directory (another buffer) is refused.
+mkdir -p "$ROOT/buffer2"
+"$TOOL" watch --settings "$ROOT/settings.ini" "$ROOT/buffer2" > /dev/null 2> "$ROOT/second.err"
+SECOND=$?
+SECOND_REFUSED=0
+[ "$SECOND" -eq 2 ] && grep -q "занята: в ней работает процесс $WATCH " "$ROOT/second.err" && SECOND_REFUSED=1
 
 DAMAGED=0; READONLY=0; HELD=0; REUSED=0
 PEAK=0
@@ -81,6 +106,15 @@ for ((i = 1; i <= COUNT; i++)); do
     if [ "$i" -eq $((COUNT / 3)) ]; then
         touch "$FLAG"; (sleep 15; rm -f "$FLAG") &
     fi
+    if [ "$i" -eq $((COUNT / 2)) ]; then
+        # Results moved away between two watches; the archive stays behind.
+        while [ "$(ls "$BUFFER" | grep -c '\.bmp$')" -gt 0 ]; do sleep 0.1; done
+        stop_watch
+        mv "$WORK"/*_[0-9]*.crd "$WORK"/*_time.log "$MOVED"/
+        FIRST_ARCHIVE=$(ls "$WORK"/*.zip | head -1)
+        FIRST_SUM=$(md5sum < "$FIRST_ARCHIVE")
+        start_watch
+    fi
     if [ "$i" -eq $((2 * COUNT / 3)) ] && [ "$(id -u)" -ne 0 ]; then
         chmod 555 "$WORK"; (sleep 15; chmod 755 "$WORK") &
     fi
@@ -98,32 +132,45 @@ wait_buffer() {
 wait_buffer || echo "buffer not empty after waiting: $(ls "$BUFFER")"
 END=$(date +%s.%N)
 sample_peak
-kill -INT $WATCH
-wait $WATCH
-STATUS=$?
+stop_watch
 
-# ---- checks
-BASE=$(ls "$WORK"/*_1.crd | head -1); BASE=${BASE%_1.crd}
-ARCHIVED=$(unzip -Z1 "$BASE.zip" 2>/dev/null | wc -l)
-UNIQUE=$(unzip -Z1 "$BASE.zip" 2>/dev/null | sort -u | wc -l)
+# ---- checks: every base's archive against its coordinate files (moved or not)
+FAIL=0
+ARCHIVED=0; UNIQUE_TOTAL=0; LINES_OVER=0
+for archive in "$WORK"/*.zip; do
+    base=$(basename "$archive" .zip)
+    crd_dir=$WORK; [ -e "$WORK/${base}_1.crd" ] || crd_dir=$MOVED
+    entries=$(unzip -Z1 "$archive" 2>/dev/null | wc -l)
+    unique=$(unzip -Z1 "$archive" 2>/dev/null | sort -u | wc -l)
+    ARCHIVED=$((ARCHIVED + entries)); UNIQUE_TOTAL=$((UNIQUE_TOTAL + unique))
+    for ((z = 1; z <= ZONE_COUNT; z++)); do
+        lines=$(grep -c . "$crd_dir/${base}_$z.crd")
+        numbers=$(cut -f1 "$crd_dir/${base}_$z.crd" | sort -u | wc -l)
+        if [ "$lines" -ne "$entries" ] || [ "$numbers" -ne "$lines" ]; then
+            echo "$base zone $z: $lines lines ($numbers numbers) for $entries archived images"; FAIL=1
+            [ "$lines" -gt "$entries" ] && LINES_OVER=$((LINES_OVER + lines - entries))
+        fi
+    done
+done
 ASIDE=$(ls "$BUFFER/Отложенные" 2>/dev/null | wc -l)
 LOGGED_ASIDE=$(grep -c 'отложено в папку' "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)
-FAIL=0
-for ((z = 1; z <= ZONE_COUNT; z++)); do
-    lines=$(grep -c . "${BASE}_$z.crd")
-    numbers=$(cut -f1 "${BASE}_$z.crd" | sort -u | wc -l)
-    if [ "$lines" -ne "$ARCHIVED" ] || [ "$numbers" -ne "$lines" ]; then
-        echo "zone $z: $lines lines ($numbers numbers) for $ARCHIVED archived images"; FAIL=1
-    fi
-done
-[ "$UNIQUE" -eq "$ARCHIVED" ] || { echo "names twice in the archive"; FAIL=1; }
-[ $((ARCHIVED + ASIDE)) -eq "$COUNT" ] || { echo "lost or extra: $ARCHIVED archived + $ASIDE aside != $COUNT"; FAIL=1; }
+LOST=$((COUNT - ARCHIVED - ASIDE)); [ "$LOST" -lt 0 ] && LOST=0
+DUPLICATED=$((ARCHIVED + ASIDE - COUNT + ARCHIVED - UNIQUE_TOTAL + LINES_OVER)); [ "$DUPLICATED" -lt 0 ] && DUPLICATED=0
+[ "$UNIQUE_TOTAL" -eq "$ARCHIVED" ] || { echo "names twice in an archive"; FAIL=1; }
+[ "$LOST" -eq 0 ] && [ "$DUPLICATED" -eq 0 ] || { echo "lost $LOST, duplicated $DUPLICATED"; FAIL=1; }
 [ "$LOGGED_ASIDE" -eq "$ASIDE" ] || { echo "set aside $ASIDE, logged $LOGGED_ASIDE"; FAIL=1; }
 [ "$STATUS" -eq 0 ] || { echo "watch exit status $STATUS"; FAIL=1; }
+[ "$SECOND_REFUSED" -eq 1 ] || { echo "second watch on the working directory not refused (status $SECOND)"; FAIL=1; }
+if [ -n "${FIRST_ARCHIVE:-}" ] && [ "$(md5sum < "$FIRST_ARCHIVE")" != "$FIRST_SUM" ]; then
+    echo "the first watch's archive changed after its results were moved away"; FAIL=1
+fi
+[ "$(ls "$WORK"/*.zip | wc -l)" -eq 2 ] || { echo "expected two archives: $(ls "$WORK"/*.zip)"; FAIL=1; }
 ELAPSED=$(echo "$END - $START" | bc)
 echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME")"
 echo "images fed: $COUNT (damaged $DAMAGED, read-only $READONLY, held open $HELD, reused name $REUSED)"
-echo "archived: $ARCHIVED, set aside: $ASIDE (logged $LOGGED_ASIDE), event log lines: $(wc -l < "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)"
+echo "archived: $ARCHIVED, set aside: $ASIDE (logged $LOGGED_ASIDE), lost: $LOST, duplicated: $DUPLICATED"
+echo "second watch on the same working directory: $([ "$SECOND_REFUSED" -eq 1 ] && echo refused || echo "NOT refused ($SECOND)")"
+echo "event log lines: $(wc -l < "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)"
 echo "elapsed: ${ELAPSED}s, images per second: $(echo "scale=2; $COUNT / $ELAPSED" | bc)"
 echo "peak memory of the watch (VmHWM): $((PEAK / 1024)) MB"
 [ "$FAIL" -eq 0 ] && echo "soak: PASS" || echo "soak: FAIL"

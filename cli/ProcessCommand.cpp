@@ -47,6 +47,9 @@ int ProcessCommand::execute()
     // The run reads the zone file itself and does not take place without it.
     const TProcessingRun::Outcome outcome = run.Run(images);
     m_host.endProgress();
+    // Another run holds the working directory: said already, nothing done.
+    if (!outcome.refusal.isEmpty())
+        return BadInput;
     if (!outcome.ran) {
         failZones();
         return BadInput;

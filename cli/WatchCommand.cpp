@@ -18,6 +18,20 @@
 #include <QTimer>
 #include <QTextStream>
 
+// A limit that cannot be read would leave the station without alarms: refused.
+bool WatchCommand::readMonitoring(MonitoringSettings *monitoring)
+{
+    const QString settingsFile = m_options.settingsFile.isEmpty()
+        ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+        : m_options.settingsFile;
+    QStringList problems;
+    *monitoring = MonitoringSettings::readFile(settingsFile, &problems);
+    if (problems.isEmpty())
+        return true;
+    fail(QStringLiteral("в файле настроек %1 неверные значения: %2").arg(settingsFile, problems.join(QStringLiteral(", "))));
+    return false;
+}
+
 bool WatchCommand::prepare()
 {
     const QString wanted = QStringLiteral("укажите одну буферную директорию");
@@ -46,9 +60,9 @@ int WatchCommand::execute()
     // Every image's displacement against the limits: crossings are printed
     // and start the alarm command, which the watch never waits for.
     CliIssuePrinter issues(m_host);
-    const MonitoringSettings monitoring = MonitoringSettings::readFile(
-        m_options.settingsFile.isEmpty() ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
-                                         : m_options.settingsFile);
+    MonitoringSettings monitoring;
+    if (!readMonitoring(&monitoring))
+        return BadInput;
     DisplacementMonitor monitor(monitoring, issues);
     std::unique_ptr<WatchMetrics> metrics;
     if (!m_options.metricsFile.isEmpty())

@@ -3,6 +3,7 @@
 #include "CliCommand.h"
 
 class TStartControl;
+struct MonitoringSettings;
 
 // "kelvarin2-cli watch": the watched buffer directory of a station without a
 // display. Every new image is processed, archived or moved as the settings
@@ -16,6 +17,7 @@ public:
     int execute() override;
 
 private:
+    bool readMonitoring(MonitoringSettings *monitoring);
     // The settings, the buffer directory (the argument or BufferDir), the
     // working directory and the zones; false once the reason is printed.
     bool prepare();

@@ -73,7 +73,9 @@ struct TParametersActions
 // of the working directory and zone file steps. A step that fails reports its
 // own message (caption "Ошибка") and reading goes on; a missing or unreadable
 // value gives the default, a step that did not complete leaves its fields zero.
-void ReadParameters(const QString &fileName, TParameters &params,
+// A real number that is neither "." nor "," notation fails its step with a
+// message naming the file, the line and the key; false when one did.
+bool ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TIssueSink &reporter);
 
 // Writes all keys in the writer's order (the nineteen, then the added ones):

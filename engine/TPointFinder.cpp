@@ -191,13 +191,26 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
     // Only a regular file of bounded size: opening a named pipe would block,
     // and reading a device such as /dev/zero would never end.
     QByteArray bytes;
-    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok)
+    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok) {
         parsed = ZoneFile::parse(bytes);
-    else
+        if (!parsed.ok)
+            m_zoneFileError = QStringLiteral("%1, строка %2: %3").arg(fileName).arg(parsed.badLine).arg(parsed.reason);
+    } else {
         parsed.ok = false;
+    }
     m_zones = parsed.zones;
+    // An origin that could not be read leaves its zone without one: results
+    // relative to -1 are no use, so the user hears of it.
+    if (m_reporter && !parsed.warnings.isEmpty()) {
+        m_reporter->report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Settings, fileName,
+                                        QStringLiteral("Начало координат зоны не прочитано: %1, %2")
+                                            .arg(fileName, parsed.warnings.join(QStringLiteral("; ")))));
+    }
+    // The message names the file (the reader's texts all do), so a user who
+    // never chose one learns which file the settings point at.
     if (!parsed.ok && m_reporter)
-        m_reporter->report(TIssue::settingsError(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!")));
+        m_reporter->report(TIssue::settingsError(QStringLiteral("Ошибка!"),
+                                                 QStringLiteral("Ошибка чтения файла координат зон!\n") + m_zoneFileError));
     return parsed.ok;
 }
 

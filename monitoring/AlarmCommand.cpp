@@ -3,23 +3,43 @@
 #include "LocaleFormat.h"
 #include "TIssue.h"
 
+#include <QDeadlineTimer>
 #include <QProcess>
 #include <QTimer>
+
+#include <csignal>
+#include <unistd.h>
 
 AlarmCommand::AlarmCommand(TIssueSink &sink, QObject *parent)
     : QObject(parent), m_sink(sink)
 {
 }
 
-// Commands still running are left to finish on their own: a message on its
-// way out should not be cut because the watch ended.
+// Commands still running when the monitoring ends are ended with everything
+// they started: a station's watch that stops leaves no process behind. They
+// are asked first (SIGTERM) and given a moment to send what they were sending.
 AlarmCommand::~AlarmCommand()
 {
     for (QProcess *process : std::as_const(m_running)) {
         process->disconnect(this);
-        process->setParent(nullptr);
-        QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
+        if (process->state() != QProcess::NotRunning)
+            ::kill(-pid_t(process->processId()), SIGTERM);
     }
+    QDeadlineTimer grace(GraceMs);
+    for (QProcess *process : std::as_const(m_running)) {
+        if (process->state() != QProcess::NotRunning && !process->waitForFinished(int(qMax<qint64>(grace.remainingTime(), 1))))
+            endGroup(process);
+    }
+}
+
+// The command's whole process group, then the command itself, reaped.
+void AlarmCommand::endGroup(QProcess *process)
+{
+    if (process->state() == QProcess::NotRunning)
+        return;
+    ::kill(-pid_t(process->processId()), SIGKILL);
+    process->kill();
+    process->waitForFinished(1000);
 }
 
 QStringList AlarmCommand::commandLine(const QString &command, const AlarmEvent &event)
@@ -33,7 +53,7 @@ QStringList AlarmCommand::commandLine(const QString &command, const AlarmEvent &
         {QStringLiteral("{dy}"), number(event.dy)},
         {QStringLiteral("{magnitude}"), number(event.magnitude)},
         {QStringLiteral("{image}"), event.image},
-        {QStringLiteral("{time}"), event.time.toString(Qt::ISODate)},
+        {QStringLiteral("{time}"), event.time.toOffsetFromUtc(event.time.offsetFromUtc()).toString(Qt::ISODate)},
     };
     // One pass over each word, so that a value holding "{zone}" stays as it is.
     for (QString &word : words) {
@@ -71,6 +91,8 @@ void AlarmCommand::start(const AlarmEvent &event)
     process->setStandardInputFile(QProcess::nullDevice());
     process->setStandardOutputFile(QProcess::nullDevice());
     process->setStandardErrorFile(QProcess::nullDevice());
+    // A group of its own: ended as a whole, and Ctrl+C in the tool's terminal reaches the tool only.
+    process->setChildProcessModifier([] { ::setpgid(0, 0); });
     m_running << process;
     connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -88,6 +110,7 @@ void AlarmCommand::start(const AlarmEvent &event)
         if (process->state() == QProcess::NotRunning)
             return;
         process->disconnect(this);
+        ::kill(-pid_t(process->processId()), SIGKILL);
         process->kill();
         finishedProcess(process, false,
                         QStringLiteral("не завершилась за %1 с и остановлена").arg(m_timeoutMs / 1000.0));

@@ -1,11 +1,11 @@
 #include "ArchiveImages.h"
 
 #include "BitmapFile.h"
+#include "FileStamp.h"
 #include "ImageList.h"
 #include "KelvarinError.h"
 #include "ZipLibrary.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -66,18 +66,17 @@ private:
 };
 
 // Each thread keeps the archive it read last: the entries of one archive are
-// read one after the other, and its directory is parsed once.
+// read one after the other, and its directory is parsed once. An archive
+// changed since (grown by the watch, replaced by another) is opened afresh.
 Archive &archiveFor(const QString &path)
 {
     thread_local std::unique_ptr<Archive> last;
-    thread_local qint64 lastSize = -1;
-    thread_local QDateTime lastModified;
-    const QFileInfo info(path);
-    if (!last || last->path() != path || info.size() != lastSize || info.lastModified() != lastModified) {
+    thread_local FileStamp lastStamp;
+    const FileStamp stamp = FileStamp::of(path);
+    if (!last || last->path() != path || stamp != lastStamp) {
         last.reset();
         last = std::make_unique<Archive>(path);
-        lastSize = info.size();
-        lastModified = info.lastModified();
+        lastStamp = stamp;
     }
     return *last;
 }
@@ -206,7 +205,7 @@ bool ArchiveImages::isArchive(const QString &path)
     return path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
 }
 
-QStringList ArchiveImages::entriesOf(const QString &archivePath)
+QStringList ArchiveImages::allEntriesOf(const QString &archivePath)
 {
     Archive &archive = archiveFor(archivePath);
     const ZipLibrary &zip = ZipLibrary::instance();
@@ -214,9 +213,29 @@ QStringList ArchiveImages::entriesOf(const QString &archivePath)
     QStringList names;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char *name = zip.get_name(archive.handle(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
-        if (name && isImageEntry(QString::fromUtf8(name)))
+        if (name)
             names << QString::fromUtf8(name);
     }
+    return names;
+}
+
+qint64 ArchiveImages::storedSize(const QString &archivePath, const QString &entry)
+{
+    Archive &archive = archiveFor(archivePath);
+    const ZipLibrary &zip = ZipLibrary::instance();
+    const zip_int64_t index = zip.name_locate(archive.handle(), entry.toUtf8().constData(), ZIP_FL_ENC_GUESS);
+    zip_stat_t stat;
+    zip.stat_init(&stat);
+    if (index < 0 || zip.stat_index(archive.handle(), zip_uint64_t(index), 0, &stat) != 0
+        || !(stat.valid & ZIP_STAT_SIZE))
+        return -1;
+    return qint64(stat.size);
+}
+
+QStringList ArchiveImages::entriesOf(const QString &archivePath)
+{
+    QStringList names = allEntriesOf(archivePath);
+    names.removeIf([](const QString &name) { return !isImageEntry(name); });
     if (names.isEmpty())
         throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg.").arg(native(archivePath)));
     std::sort(names.begin(), names.end(), ImageList::lessByName);

@@ -51,4 +51,10 @@ public:
 
     // The image entries of an archive in name order; throws KelvarinError.
     static QStringList entriesOf(const QString &archive);
+    // Every entry name of an archive as stored (directories and other files
+    // too), in the archive's order; throws KelvarinError.
+    static QStringList allEntriesOf(const QString &archive);
+    // The size an entry has in the archive, or -1 when the archive has no
+    // entry of that name; throws KelvarinError when the archive cannot be read.
+    static qint64 storedSize(const QString &archive, const QString &entry);
 };

@@ -1,7 +1,9 @@
 #include "ImageDisposal.h"
 
+#include "ArchiveImages.h"
 #include "AtomicFile.h"
 #include "ImageArchiver.h"
+#include "KelvarinError.h"
 #include "RegularFile.h"
 #include "TParameters.h"
 
@@ -25,6 +27,7 @@ void ImageDisposal::begin(const QString &resultsBase)
 {
     m_resultsBase = resultsBase;
     m_namesInArchive.clear();
+    m_knownArchive = FileStamp();
 }
 
 QString ImageDisposal::numberedName(const QString &fileName, int n)
@@ -59,29 +62,69 @@ ImageDisposal::Result ImageDisposal::dispose(const QString &imagePath, const TPa
 // there is replaced), and the image goes in under that name.
 ImageDisposal::Result ImageDisposal::archiveIntoOne(const QString &imagePath)
 {
+    const QString archivePath = m_resultsBase + QStringLiteral(".zip");
+    const QString unreadable = learnArchiveNames(archivePath);
+    if (!unreadable.isEmpty()) {
+        Result result;
+        result.imagePath = imagePath;
+        result.reason = unreadable;
+        return result;
+    }
+    Result named = giveFreeName(imagePath);
+    if (!named.reason.isEmpty())
+        return named;
+    Result result = archiveAs(archivePath, named.imagePath);
+    if (result.outcome == Outcome::Archived) {
+        m_namesInArchive.insert(QFileInfo(named.imagePath).fileName());
+        m_knownArchive = FileStamp::of(archivePath);
+    }
+    return result;
+}
+
+// An archive this watch did not leave as it is now (there before the watch,
+// or changed by someone else since) is read for the names it holds; an
+// archive that cannot be read is never added to.
+QString ImageDisposal::learnArchiveNames(const QString &archivePath)
+{
+    const FileStamp now = FileStamp::of(archivePath);
+    if (!now.exists() || now == m_knownArchive)
+        return {};
+    try {
+        const QStringList names = ArchiveImages::allEntriesOf(archivePath);
+        for (const QString &name : names)
+            m_namesInArchive.insert(name);
+    } catch (const KelvarinError &error) {
+        return error.message();
+    }
+    m_knownArchive = now;
+    return {};
+}
+
+// The image under a name neither the archive nor the buffer holds: its own
+// or "name~n.ext"; `reason` tells why none could be given.
+ImageDisposal::Result ImageDisposal::giveFreeName(const QString &imagePath)
+{
+    Result result;
+    result.imagePath = imagePath;
     const QFileInfo image(imagePath);
-    QString path = imagePath;
-    if (m_namesInArchive.contains(image.fileName())) {
-        path.clear();
-        for (int n = 2; n < MaxNumberedNames && path.isEmpty(); ++n) {
-            const QString name = numberedName(image.fileName(), n);
-            const QString candidate = image.dir().filePath(name);
-            if (m_namesInArchive.contains(name) || nameTaken(candidate))
-                continue;
-            if (::link(QFile::encodeName(imagePath).constData(), QFile::encodeName(candidate).constData()) == 0) {
-                ::unlink(QFile::encodeName(imagePath).constData());
-                path = candidate;
-            } else if (errno != EEXIST) {
-                Result result;
-                result.imagePath = imagePath;
-                result.reason = QStringLiteral("не удается переименовать файл в %1 (%2)").arg(name, qt_error_string(errno));
-                return result;
-            }
+    if (!m_namesInArchive.contains(image.fileName()))
+        return result;
+    for (int n = 2; n < MaxNumberedNames; ++n) {
+        const QString name = numberedName(image.fileName(), n);
+        const QString candidate = image.dir().filePath(name);
+        if (m_namesInArchive.contains(name) || nameTaken(candidate))
+            continue;
+        if (::link(QFile::encodeName(imagePath).constData(), QFile::encodeName(candidate).constData()) == 0) {
+            ::unlink(QFile::encodeName(imagePath).constData());
+            result.imagePath = candidate;
+            return result;
+        }
+        if (errno != EEXIST) {
+            result.reason = QStringLiteral("не удается переименовать файл в %1 (%2)").arg(name, qt_error_string(errno));
+            return result;
         }
     }
-    Result result = archiveAs(m_resultsBase + QStringLiteral(".zip"), path);
-    if (result.outcome == Outcome::Archived)
-        m_namesInArchive.insert(QFileInfo(path).fileName());
+    result.reason = QStringLiteral("нет свободного имени в архиве");
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FileStamp.h"
+
 #include <QSet>
 #include <QString>
 
@@ -12,6 +14,8 @@ struct TParameters;
 // whose name (or, for archives of their own, whose stem) was seen before is
 // stored under the first free name with "~2", "~3", ... before the extension:
 // "dup~2.bmp" in the one archive, "<base>_dup~2.zip", "WorkDir/dup~2.bmp".
+// The names of the one archive are those it holds, whoever put them there:
+// it is read again whenever it changed since this watch last added to it.
 class ImageDisposal
 {
 public:
@@ -44,11 +48,14 @@ public:
 
 private:
     Result archiveIntoOne(const QString &imagePath);
+    QString learnArchiveNames(const QString &archivePath);
+    Result giveFreeName(const QString &imagePath);
     Result archiveOnItsOwn(const QString &imagePath);
     Result archiveAs(const QString &archivePath, const QString &imagePath);
     Result moveToWorkDir(const QString &imagePath, const QString &workDir);
 
     ImageArchiver &m_archiver;
     QString m_resultsBase;
-    QSet<QString> m_namesInArchive; // the names this watch put into its one archive
+    QSet<QString> m_namesInArchive; // the names the one archive holds
+    FileStamp m_knownArchive;       // the one archive when its names were last known
 };

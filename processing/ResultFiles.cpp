@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <cmath>
 
@@ -19,20 +20,37 @@ QString ResultFiles::FormatCoordinate(double value)
     return LocaleFormat::formatFixed(value, 4, QLatin1Char('.'));
 }
 
+// The base a name of the directory would belong to: "B" of "B_..." and of "B.zip".
+static QString baseOf(const QString &name, qsizetype prefixSize)
+{
+    const qsizetype underscore = name.indexOf(QLatin1Char('_'), prefixSize);
+    if (underscore > 0)
+        return name.left(underscore);
+    return name.endsWith(QLatin1String(".zip")) ? name.chopped(4) : QString();
+}
+
 QString ResultFiles::NextResultsBase(const QString &workDir)
 {
     QString dir = workDir;
     while (dir.size() > 1 && dir.endsWith(QLatin1Char('/')))
         dir.chop(1);
     const QString last = dir.mid(dir.lastIndexOf(QLatin1Char('/')) + 1);
-    const QString prefix = (dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/'))
-                           + last + QLatin1Char('_');
+    const QString folder = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+    const QString prefix = last + QLatin1Char('_');
+    // Every name, dangling links and hidden files included.
+    QSet<QString> taken;
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QString &name : QDir(dir).entryList(all)) {
+        if (name.startsWith(prefix))
+            taken.insert(baseOf(name, prefix.size()));
+    }
     for (int n = 1;; ++n) {
         const QString candidate = prefix + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
-        // lstat, not stat: a dangling link at the name must not be taken for a free name.
+        // A directory that cannot be listed: at least the first coordinate file is looked at.
         struct stat st;
-        if (::lstat(QFile::encodeName(candidate + QLatin1String("_1.crd")).constData(), &st) != 0)
-            return candidate;
+        if (!taken.contains(candidate)
+            && ::lstat(QFile::encodeName(folder + candidate + QLatin1String("_1.crd")).constData(), &st) != 0)
+            return folder + candidate;
     }
 }
 

@@ -15,8 +15,11 @@ public:
     // Fixed notation, four decimals, halves away from zero, always ".".
     static QString FormatCoordinate(double value);
 
-    // The first base "<dir>/<last component>_NNNN" whose first coordinate
-    // file name is not taken yet (a dangling link takes it too) (four digits up to 9999, then as many as needed).
+    // The first base "<dir>/<last component>_NNNN" (four digits up to 9999,
+    // then as many as needed) none of whose files exists: no "BASE_..." (its
+    // coordinate files, its log, its archives per image) and no one archive
+    // "BASE.zip". Anything at a name takes it, a dangling link too, so a watch
+    // never adds to what an earlier one left.
     static QString NextResultsBase(const QString &workDir);
 
     // One file per zone: a line "i TAB x - X0 TAB y - Y0" for every point i

@@ -8,6 +8,9 @@
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "TRunHost.h"
+#include "WorkDirLock.h"
+
+#include <QFileInfo>
 
 TProcessingRun::TProcessingRun(TPointFinder &finder, const TParameters &params, TRunHost &host,
                                TRunTimes &times)
@@ -19,6 +22,9 @@ TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
 {
     Outcome outcome;
     outcome.imagesGiven = int(imagePaths.size());
+    WorkDirLock lock;
+    if (!takeWorkDir(lock, outcome))
+        return outcome;
     m_times.RunStart = TClock::instance().nowDays();
     m_host.EnableCommands(false);
     m_finder.StopRequested = false;
@@ -40,6 +46,20 @@ TProcessingRun::Outcome TProcessingRun::Run(const QStringList &imagePaths)
     if (!outcome.saveError.isEmpty())
         m_host.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, outcome.resultsBase, outcome.saveError));
     return outcome;
+}
+
+// Only a run whose result base is chosen in the working directory needs it alone.
+bool TProcessingRun::takeWorkDir(WorkDirLock &lock, Outcome &outcome)
+{
+    if (!m_params.ResAutoSave || !m_fixedBase.isEmpty() || !QFileInfo(m_params.WorkDir).isDir())
+        return true;
+    if (!lock.acquire(m_params.WorkDir, &outcome.refusal)) {
+        m_host.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, m_params.WorkDir, outcome.refusal));
+        return false;
+    }
+    if (!lock.takenOver().isEmpty())
+        m_host.report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_params.WorkDir, lock.takenOver()));
+    return true;
 }
 
 void TProcessingRun::processImages(const QStringList &imagePaths, Outcome &outcome)

@@ -10,6 +10,7 @@ class TMeasurementRecorder;
 struct TRecordedImage;
 class TPointFinder;
 class TRunHost;
+class WorkDirLock;
 
 // A run over chosen images: detection on each in the given order, then the
 // result set saved under the next free base name when automatic saving is on.
@@ -28,6 +29,7 @@ public:
         QString imageError;     // the error that ended the loop, if any
         QString failedImage;    // the image it concerns
         QString saveError;      // the error that stopped the saving, if any
+        QString refusal;        // why the run did not start (its working directory is held), if so
     };
 
     TProcessingRun(TPointFinder &finder, const TParameters &params, TRunHost &host, TRunTimes &times);
@@ -46,6 +48,9 @@ public:
         m_kind = kind;
     }
 
+    // Runs over the images. A run that saves into the working directory holds
+    // it (WorkDirLock) from start to end and does not start while another
+    // run or watch holds it: `refusal` says who, reported as an error.
     Outcome Run(const QStringList &imagePaths);
 
 private:
@@ -54,6 +59,7 @@ private:
     void recordImage(TRecordedImage &image);
     void finish(Outcome &outcome);
     QString finalStatus(const Outcome &outcome) const;
+    bool takeWorkDir(WorkDirLock &lock, Outcome &outcome);
 
     TPointFinder &m_finder;
     const TParameters &m_params;

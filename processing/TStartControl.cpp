@@ -58,6 +58,26 @@ void TStartControl::checkBufferDirectory() const
         throw KelvarinError(QStringLiteral("Буферная директория не может совпадать с рабочей!"));
 }
 
+// The watch's working directory for it alone; kept when a watch goes on in the same one.
+void TStartControl::takeWorkDir()
+{
+    m_workDirRefused = false;
+    // No working directory, nothing to share: the result set's writing says what is wrong.
+    const QString dir = QFileInfo(m_params.WorkDir).canonicalFilePath();
+    if (dir.isEmpty() || !QFileInfo(dir).isDir() || (m_lock && m_lock->directory() == dir))
+        return;
+    auto lock = std::make_unique<WorkDirLock>();
+    QString reason;
+    if (!lock->acquire(dir, &reason)) {
+        m_workDirRefused = true;
+        throw KelvarinError(reason);
+    }
+    m_lock = std::move(lock);
+    if (!m_lock->takenOver().isEmpty())
+        m_runHost.report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, m_params.WorkDir,
+                                      m_lock->takenOver()));
+}
+
 void TStartControl::SetStartStyle(int style)
 {
     if (style != 1 && style != 2)
@@ -85,11 +105,14 @@ void TStartControl::switchTo(int style, int stored)
 {
     if (style == 2) {
         checkBufferDirectory();
+        takeWorkDir();
         m_startHost.ShowDirectory(m_params.BufferDir);
     }
     m_timer.stop();
     if (m_recorder && m_style == 2)
         m_recorder->endRun(m_resultsBase);
+    if (style != 2)
+        m_lock.reset();
     m_style = style;
     m_params.StartStyle = stored;
     m_finder.StopRequested = false;
@@ -123,7 +146,10 @@ bool TStartControl::StartStoredStyle()
         SetStartStyle(m_params.StartStyle);
         return true;
     } catch (const KelvarinError &error) {
+        const bool refused = m_workDirRefused;
         switchTo(3, m_params.StartStyle);
+        if (refused)
+            m_runHost.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, m_params.WorkDir, error.message()));
         m_runHost.SetStatusText(QLatin1Char(' ') + sentence(error.message())
                                 + QStringLiteral(" Включен запуск по клавише \"Enter\" или пусковой кнопке."));
         return false;

@@ -5,6 +5,7 @@
 #include "TDateTime.h"
 #include "TIssue.h"
 #include "TMeasurementRecorder.h"
+#include "WorkDirLock.h"
 #include "ZipArchiver.h"
 
 #include <QHash>
@@ -12,6 +13,8 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <memory>
 
 struct TParameters;
 class TPointFinder;
@@ -58,7 +61,9 @@ public:
     // Switches to a style (any value but 1 and 2 is the manual style 3) and
     // makes it the stored StartStyle: the user's choice in the settings.
     // Style 2 throws KelvarinError, changing nothing, when the buffer directory
-    // does not exist or is the working directory.
+    // does not exist or is the working directory, or when another run or
+    // watch holds the working directory (WorkDirLock); the watch holds it
+    // until it ends.
     void SetStartStyle(int style);
 
     // The start-up variant: switches to the stored StartStyle; when that is
@@ -115,6 +120,7 @@ Q_SIGNALS:
 private:
     void switchTo(int style, int stored);
     void checkBufferDirectory() const;
+    void takeWorkDir();
     void scheduleTick();
     void watchTick();
     void lookAtBuffer();
@@ -163,4 +169,6 @@ private:
     // disposal: the name in the buffer now, and the path they were recorded under.
     QHash<QString, QString> m_recordedAs;
     bool m_nothingProcessed = false;
+    std::unique_ptr<WorkDirLock> m_lock;  // held while a watch runs
+    bool m_workDirRefused = false;        // the last SetStartStyle(2) found the directory held
 };

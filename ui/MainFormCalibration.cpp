@@ -125,7 +125,7 @@ void MainFormCalibration::saveRefinedZones()
 {
     const QString target = m_form.m_calibrateMode
         ? DialogService::instance().saveFileName(&m_form, QStringLiteral("Сохранить как"), m_form.m_saveDirectory, QString(),
-                                                 QStringLiteral("Zone Files|*.zon|All Files|*.*"),
+                                                 QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"),
                                                  QStringLiteral("zon"))
         : m_form.m_parameters.ZonesFileName;
     if (target.isEmpty())

@@ -294,7 +294,7 @@ void TMainForm::saveResultsAs()
 {
     const QString chosen = DialogService::instance().saveFileName(
         this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
-        QStringLiteral("Coordinate Files (*.crd)|*.crd"), QStringLiteral("crd"));
+        QStringLiteral("Файлы координат (*.crd)|*.crd"), QStringLiteral("crd"));
     if (chosen.isEmpty())
         return;
     guarded([&] {

@@ -7,9 +7,25 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
+
+#include <csignal>
+#include <memory>
+
+// The state letter of a process ("S", "Z", ...) from /proc; 0 when it is gone.
+static char processState(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 && close + 2 < line.size() ? line.at(close + 2) : char(0);
+}
 
 class CollectingSink : public TIssueSink
 {
@@ -27,6 +43,10 @@ private Q_SLOTS:
     void crossings();
     void commandLine_data();
     void commandLine();
+    void timeCarriesItsOffset_data();
+    void timeCarriesItsOffset();
+    void commandGroupIsEnded_data();
+    void commandGroupIsEnded();
     void monitorStartsCommandOncePerCrossing();
     void failingCommandsAreReported_data();
     void failingCommandsAreReported();
@@ -94,6 +114,63 @@ void TestAlarms::commandLine_data()
     QTest::newRow("no shell: operators are arguments") << "echo {zone}; rm -rf / | cat"
                                                         << QStringList{"echo", "3;", "rm", "-rf", "/", "|", "cat"};
     QTest::newRow("unknown placeholder stays") << "a {zones}{zone}" << QStringList{"a", "{zones}3"};
+    // How words are split, as the README documents it: only double quotes group.
+    QTest::newRow("single quotes are ordinary") << "a 'single q'" << QStringList{"a", "'single", "q'"};
+    QTest::newRow("backslash is ordinary") << "a plain\\\"quote" << QStringList{"a", "plain\\quote"};
+    QTest::newRow("three quotes give one") << "a \"say \"\"\"hi\"\"\"\"" << QStringList{"a", "say \"hi\""};
+    QTest::newRow("blanks and tabs separate") << "a\t b   c" << QStringList{"a", "b", "c"};
+}
+
+// {time} says which time it is: a local time carries its offset from UTC.
+void TestAlarms::timeCarriesItsOffset_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::newRow("local") << QDateTime(QDate(2026, 5, 1), QTime(12, 10));
+    QTest::newRow("offset") << QDateTime(QDate(2026, 5, 1), QTime(12, 10), QTimeZone(-16200));
+    QTest::newRow("UTC") << QDateTime(QDate(2026, 5, 1), QTime(12, 10), Qt::UTC);
+}
+
+void TestAlarms::timeCarriesItsOffset()
+{
+    QFETCH(QDateTime, time);
+    AlarmEvent e;
+    e.time = time;
+    const QString text = AlarmCommand::commandLine(QStringLiteral("x {time}"), e).value(1);
+    QVERIFY2(QRegularExpression(QStringLiteral("^2026-05-01T\\d\\d:\\d\\d:00([+-]\\d\\d:\\d\\d|Z)$")).match(text).hasMatch(),
+             qPrintable(text));
+    QCOMPARE(QDateTime::fromString(text, Qt::ISODate), time);
+}
+
+// Everything a command started ends with it: after its time, and when the
+// monitoring ends while it still runs.
+void TestAlarms::commandGroupIsEnded_data()
+{
+    QTest::addColumn<bool>("byTimeout");
+    QTest::newRow("after its time") << true;
+    QTest::newRow("at the end of the watch") << false;
+}
+
+void TestAlarms::commandGroupIsEnded()
+{
+    QFETCH(bool, byTimeout);
+    QTemporaryDir dir;
+    const QString pidFile = dir.filePath(QStringLiteral("pid"));
+    CollectingSink sink;
+    auto command = std::make_unique<AlarmCommand>(sink);
+    // The shell waits for a child that ignores SIGTERM: only the group's SIGKILL ends both.
+    command->setCommand(QStringLiteral("sh -c \"trap '' TERM; sleep 600 & echo $! > '%1'; wait; echo\"").arg(pidFile));
+    command->setTimeout(byTimeout ? 500 : 600000);
+    QSignalSpy ended(command.get(), &AlarmCommand::commandEnded);
+    command->start(AlarmEvent());
+    QTRY_VERIFY(QFileInfo(pidFile).size() > 0);
+    const pid_t child = pid_t(TestSupport::readFile(pidFile).trimmed().toLong());
+    QVERIFY(child > 0);
+    if (byTimeout)
+        QTRY_COMPARE(ended.size(), 1);
+    else
+        command.reset();
+    // Gone, or a zombie of no one's: the child was reparented, so only its state tells.
+    QTRY_VERIFY(::kill(child, 0) != 0 || processState(child) == 'Z');
 }
 
 void TestAlarms::commandLine()

@@ -344,6 +344,12 @@ void TestDisplacement::settingsRoundTrip()
     QStringList problems;
     QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
     QVERIFY(problems.isEmpty());
+    {
+        // The file read by a service that runs under the other locale.
+        LocaleGuard other(separator == QLatin1Char('.') ? QChar(',') : QChar('.'));
+        QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
+        QVERIFY(problems.isEmpty());
+    }
     // A command quoted at both ends reads back as it was written.
     s.alarmCommand = QStringLiteral("\"/opt/my tools/notify\" {zone} \"{image}\"");
     QVERIFY(s.write(ini));
@@ -365,7 +371,8 @@ void TestDisplacement::settingsRefuseBadValues()
     QVERIFY(s.zoneAlarmLimits.isEmpty());
     QVERIFY(s.zonePixelSizes.isEmpty());
     QCOMPARE(s.zoneWarningLimits, (QMap<int, double>{{6, 1.0}}));
-    QCOMPARE(problems, (QStringList{"ReferenceZones", "PixelSize", "WarningLimit", "PixelSize_4"}));
+    QCOMPARE(problems, (QStringList{"ReferenceZones (строка 2)", "PixelSize (строка 3)", "WarningLimit (строка 4)",
+                                    "PixelSize_4 (строка 9)"}));
 }
 
 void TestDisplacement::zoneList_data()

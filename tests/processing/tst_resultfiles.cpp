@@ -26,6 +26,8 @@ private Q_SLOTS:
     void writesEveryZoneEvenEmpty();
     void writeFailureKeepsEarlierFiles();
     void nextResultsBase();
+    void anyFileOfABaseTakesIt_data();
+    void anyFileOfABaseTakesIt();
     void fullDiskKeepsEarlierResultSet();
     void danglingLinkIsNotAFreeBase();
     void elapsedText_data();
@@ -164,14 +166,44 @@ void TestResultFiles::nextResultsBase()
     QCOMPARE(ResultFiles::NextResultsBase(work), work + "/Bridge_0001");
     TestSupport::writeFile(work + "/Bridge_0001_1.crd", "");
     TestSupport::writeFile(work + "/Bridge_0002_1.crd", "");
-    // Only the first zone's file counts.
-    TestSupport::writeFile(work + "/Bridge_0003_time.log", "");
     QCOMPARE(ResultFiles::NextResultsBase(work), work + "/Bridge_0003");
     TestSupport::writeFile(work + "/Bridge_0003_1.crd", "");
     for (int n = 4; n <= 999; ++n)
         TestSupport::writeFile(work + QStringLiteral("/Bridge_%1_1.crd").arg(n, 4, 10, QLatin1Char('0')), "");
     QCOMPARE(ResultFiles::NextResultsBase(work), work + "/Bridge_1000");
     QCOMPARE(ResultFiles::NextResultsBase(work + "/"), work + "/Bridge_1000");
+}
+
+// A watch whose results were moved away (or that crashed after archiving and
+// before its first result set) leaves some of its files behind: its base is
+// not free, or the next watch would add to its archive.
+void TestResultFiles::anyFileOfABaseTakesIt_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QString>("next");
+    QTest::newRow("one archive alone") << QStringList{"Bridge_0001.zip"} << "Bridge_0002";
+    QTest::newRow("log alone") << QStringList{"Bridge_0001_time.log"} << "Bridge_0002";
+    QTest::newRow("a later zone's file") << QStringList{"Bridge_0001_3.crd"} << "Bridge_0002";
+    QTest::newRow("archive per image") << QStringList{"Bridge_0001_cam.zip"} << "Bridge_0002";
+    QTest::newRow("a gap") << QStringList{"Bridge_0001.zip", "Bridge_0003_1.crd"} << "Bridge_0002";
+    QTest::newRow("any name after the base") << QStringList{"Bridge_0001_.x"} << "Bridge_0002";
+    // Names that only look alike belong to no base of this directory.
+    QTest::newRow("five digits") << QStringList{"Bridge_00010_1.crd", "Bridge_00011.zip"} << "Bridge_0001";
+    QTest::newRow("other names") << QStringList{"Bridge_0001.zip.bak", "Bridge_0001", "bridge_0001_1.crd",
+                                                "Other_0001_1.crd"}
+                                 << "Bridge_0001";
+}
+
+void TestResultFiles::anyFileOfABaseTakesIt()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QString, next);
+    QTemporaryDir tmp;
+    const QString work = tmp.filePath(QStringLiteral("Bridge"));
+    QVERIFY(QDir().mkpath(work));
+    for (const QString &name : names)
+        TestSupport::writeFile(work + "/" + name, "");
+    QCOMPARE(ResultFiles::NextResultsBase(work), work + "/" + next);
 }
 
 void TestResultFiles::elapsedText_data()

@@ -161,7 +161,7 @@ void TestCalibration::refineInsideMode()
     QCOMPARE(save.kind, QStringLiteral("save"));
     QCOMPARE(save.caption, QStringLiteral("Сохранить как"));
     QCOMPARE(save.directory, s.work);
-    QCOMPARE(save.filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(save.filter, QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"));
     QCOMPARE(save.defaultSuffix, QStringLiteral("zon"));
 
     // The spot found in each zone is its origin; none found writes -1, -1.

@@ -99,8 +99,8 @@ void TestJournalWindow::runsAreRecordedAndExported()
     QCOMPARE(setup.dialogs.calls.at(0).filter, QStringLiteral("CSV (*.csv)|*.csv"));
     const QList<QByteArray> lines = TestSupport::readFile(file).split('\n');
     QCOMPARE(lines.size(), 1 + 3 * 2 + 1);
-    QVERIFY(lines.at(0).startsWith("base,number,image,"));
-    QVERIFY(lines.at(6).startsWith((setup.work + "/work_0001,3,img_2.bmp,").toUtf8()));
+    QVERIFY(lines.at(0).startsWith("station,base,number,image,"));
+    QVERIFY(lines.at(6).contains((',' + setup.work + "/work_0001,3,img_2.bmp,").toUtf8()));
     QCOMPARE(labelStatus(*form)->text(), QStringLiteral(" Измерения прогона 1 выгружены в %1.").arg(file));
 
     // JSON of the newest run, proposed as such.

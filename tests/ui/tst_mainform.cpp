@@ -331,8 +331,9 @@ void TestMainForm::startUpMessages_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("missing working directory") << true << QStringLiteral("Ошибка")
                                                << QStringLiteral("Ошибка чтения имени рабочей директории из ini-файла!");
+    // The first start names the file the settings point at.
     QTest::newRow("missing zone file") << false << QStringLiteral("Ошибка!")
-                                       << QStringLiteral("Ошибка чтения файла координат зон!");
+                                       << QStringLiteral("Ошибка чтения файла координат зон!\nФайл $R/gone.zon не найден.");
 }
 
 void TestMainForm::startUpMessages()
@@ -350,7 +351,7 @@ void TestMainForm::startUpMessages()
     QVERIFY(form);
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().at(0).caption, caption);
-    QCOMPARE(m_dialogs->messages().at(0).text, text);
+    QCOMPARE(m_dialogs->messages().at(0).text, text.replace("$R", m_root->path()));
     QCOMPARE(m_dialogs->messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
     // A working directory that cannot be entered leaves the browser where the program started.
     QCOMPARE(listDirectories(*form)->directory(), missingWorkDir ? m_root->path() : m_work);
@@ -783,7 +784,8 @@ void TestMainForm::unreadableZoneFileNoRun()
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
     QTest::keyClick(listFiles(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 0);
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла координат зон!")});
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{QStringLiteral("Ошибка чтения файла координат зон!\nФайл %1 не найден.").arg(m_zones)});
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Ошибка!"));
     QCOMPARE(form->statusText(0), QStringLiteral(" earlier"));
     QVERIFY(form->commandsEnabled());
@@ -859,7 +861,7 @@ void TestMainForm::saveCoordinates()
     QCOMPARE(call.kind, QStringLiteral("save"));
     QCOMPARE(call.directory, m_work);
     QCOMPARE(call.proposedName, QString());
-    QCOMPARE(call.filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(call.filter, QStringLiteral("Файлы координат (*.crd)|*.crd"));
     QCOMPARE(call.defaultSuffix, QStringLiteral("crd"));
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты сохранены."));
 

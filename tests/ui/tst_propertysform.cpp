@@ -5,6 +5,7 @@
 
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
+#include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "MainFormSetup.h"
@@ -101,6 +102,8 @@ private Q_SLOTS:
     void failedFieldNamed_data();
     void failedFieldNamed();
     void percentShownAgain();
+    void monitoringValuesKept_data();
+    void monitoringValuesKept();
     void okMovesBrowserAndRedrawsZones();
     void watchMissingBufferKeepsDialogOpen();
     void watchStartsAndStops_data();
@@ -192,7 +195,8 @@ void TestPropertysForm::layoutAndCaptions()
     QCOMPARE(AverageYPorogEdit(form)->text(), QStringLiteral("200"));
     QCOMPARE(MinSEdit(form)->text(), QStringLiteral("1000"));
     QCOMPARE(MaxSEdit(form)->text(), QStringLiteral("3000"));
-    QCOMPARE(DatePicker(form)->date(), QDate(1899, 12, 30));
+    // No date stored: today, never 30.12.1899.
+    QCOMPARE(DatePicker(form)->date(), QDate::currentDate());
     QCOMPARE(TimePicker(form)->time(), QTime(0, 0));
 }
 
@@ -375,7 +379,7 @@ void TestPropertysForm::zoneButton()
     QTest::mouseClick(ZoneButton(form), Qt::LeftButton);
     QCOMPARE(dialogs.calls.size(), 1);
     QCOMPARE(dialogs.calls.at(0).kind, QStringLiteral("open"));
-    QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"));
     QCOMPARE(dialogs.calls.at(0).directory, dir.path());
     QCOMPARE(ZonesEdit(form)->text(), dir.filePath(QStringLiteral("z2.zon")));
     // Cancelled: the field stays.
@@ -397,7 +401,7 @@ void TestPropertysForm::zonesEditOpensTableEditor()
     form.show();
     int mode = 0;
     QString table;
-    QTimer::singleShot(0, this, [&] {
+    const auto closeEditor = [&] {
         for (QWidget *window : QApplication::topLevelWidgets()) {
             auto *editor = qobject_cast<TRedForm *>(window);
             if (editor && editor->isVisible()) {
@@ -406,8 +410,17 @@ void TestPropertysForm::zonesEditOpensTableEditor()
                 editor->close();
             }
         }
-    });
-    QTest::mouseDClick(ZonesEdit(form), Qt::LeftButton);
+    };
+    // A double click in the field selects text, as in any field.
+    QTest::mouseDClick(ZonesEdit(form), Qt::LeftButton, {}, QPoint(10, ZonesEdit(form)->height() / 2));
+    QVERIFY(ZonesEdit(form)->hasSelectedText());
+    QCOMPARE(mode, 0);
+    // The button beside it opens the editor.
+    QTimer::singleShot(0, this, closeEditor);
+    auto *button = form.findChild<QPushButton *>(QStringLiteral("ZoneEditButton"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Правка..."));
+    QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(mode, 11);
     QCOMPARE(table, zones);
     QVERIFY(dialogs.calls.isEmpty());
@@ -554,6 +567,11 @@ void TestPropertysForm::failedFieldNamed_data()
     QTest::newRow("percent") << "AverageYPorogPercentEdit" << "%" << "Средняя яркость области (в % от калибровочного): \"%\" не является числом";
     QTest::newRow("minimum area") << "MinSEdit" << "2.5" << "Минимальная площадь: \"2.5\" не является целым числом";
     QTest::newRow("maximum area") << "MaxSEdit" << "" << "Максимальная площадь: \"\" не является целым числом";
+    // No spot can be larger than 5000 and smaller than 500 (the station's maximum).
+    QTest::newRow("areas out of order") << "MinSEdit" << "5000"
+                                        << "Минимальная площадь (5000) должна быть меньше, чем максимальная площадь (500)";
+    QTest::newRow("areas equal") << "MinSEdit" << "500"
+                                 << "Минимальная площадь (500) должна быть меньше, чем максимальная площадь (500)";
 }
 
 // Each field that can fail is named, and gets the keyboard.
@@ -575,6 +593,64 @@ void TestPropertysForm::failedFieldNamed()
     }));
     QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Ошибка!\n") + message});
     QCOMPARE(focused, static_cast<QWidget *>(field));
+}
+
+void TestPropertysForm::monitoringValuesKept_data()
+{
+    QTest::addColumn<QChar>("locale");
+    QTest::addColumn<QByteArray>("stored"); // the monitoring keys in the file
+    QTest::addColumn<QString>("shown");     // the pixel size as the dialog shows it
+    QTest::addColumn<QString>("typed");     // typed over it, or nothing
+    QTest::addColumn<QString>("message");   // the refusal, or nothing
+    QTest::newRow("point file, comma locale") << QChar(',') << QByteArray("PixelSize=0.5\nWarningLimit=2\n") << "0,5" << ""
+                                              << "";
+    QTest::newRow("comma file, point locale") << QChar('.') << QByteArray("PixelSize=0,5\nWarningLimit=2\n") << "0.5" << ""
+                                              << "";
+    QTest::newRow("point typed, comma locale") << QChar(',') << QByteArray("WarningLimit=2\n") << "" << "0.5" << "";
+    QTest::newRow("unreadable value shown, refused")
+        << QChar('.') << QByteArray("PixelSize=half\nWarningLimit=2\n") << "half" << "" << "Размер пикселя: \"half\" не является числом";
+}
+
+// A stored value shows whatever separator it was written with; OK for an
+// unrelated change keeps every key (a value that cannot be read is shown as it
+// stands and refused, never written over empty); "0.5" typed is 0.5.
+void TestPropertysForm::monitoringValuesKept()
+{
+    QFETCH(QChar, locale);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    LocaleGuard guard(locale);
+    MainFormSetup s;
+    s.writeSettings();
+    TestSupport::writeFile(s.settingsFile(), s.settingsBytes() + stored);
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    QString pixelSize;
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("PixelSizeEdit"));
+        pixelSize = edit->text();
+        if (!typed.isEmpty())
+            edit->setText(typed);
+        VisCheckBox(dialog)->setChecked(!VisCheckBox(dialog)->isChecked());
+        Button1(dialog)->click();
+    });
+    QCOMPARE(pixelSize, shown);
+    const QString sep = QString(locale);
+    IniFile ini(s.settingsFile());
+    QVERIFY(ini.load());
+    QString pixel, warning;
+    QVERIFY(ini.value("Parameters", "WarningLimit", &warning));
+    QCOMPARE(warning, QStringLiteral("2"));
+    if (!message.isEmpty()) {
+        QCOMPARE(s.dialogs.messageTexts(), QStringList{message});
+        QCOMPARE(s.settingsBytes().right(stored.size()), stored);
+        return;
+    }
+    QVERIFY(s.dialogs.calls.isEmpty());
+    QVERIFY(ini.value("Parameters", "PixelSize", &pixel));
+    QCOMPARE(pixel, "0" + sep + "5");
 }
 
 void TestPropertysForm::percentShownAgain()
