@@ -18,6 +18,8 @@ void BufferWatcher::clear()
     m_pending.clear();
     m_notOpenableLooks.clear();
     m_notOpenableSince.clear();
+    m_changingSince.clear();
+    m_passedOver.clear();
     m_skipped.clear();
 }
 
@@ -25,6 +27,7 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
 {
     const QStringList listed = ImageList::bitmapsIn(bufferDir);
     Next next;
+    QString growing;
     for (const QString &path : listed) {
         if (m_skipped.contains(path))
             continue;
@@ -32,14 +35,18 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
         if (pending != m_pending.constEnd()) {
             if (pending->dueMs > nowMs)
                 continue;
-            next = {Work::DisposeOnly, path, pending->copiedTo};
+            next = {Work::DisposeOnly, path, pending->copiedTo, {}};
             break;
         }
         const ImageReadiness::State state = m_readiness.check(path);
+        if (state != ImageReadiness::Changing) {
+            m_changingSince.remove(path);
+            m_passedOver.remove(path);
+        }
         if (state == ImageReadiness::Ready) {
             m_notOpenableLooks.remove(path);
             m_notOpenableSince.remove(path);
-            next = {Work::Process, path, {}};
+            next = {Work::Process, path, {}, {}};
             break;
         }
         if (state == ImageReadiness::NotOpenable) {
@@ -47,20 +54,35 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
             const qint64 since = m_notOpenableSince.value(path, nowMs);
             m_notOpenableSince.insert(path, since);
             if (++m_notOpenableLooks[path] >= m_notOpenableLimit || nowMs - since >= NotOpenableMs) {
-                next = {Work::SetAside, path, {}};
+                next = {Work::SetAside, path, {}, {}};
                 break;
             }
         }
-        // Still being written: the images after it wait, so the series keeps the name order.
-        if (state == ImageReadiness::Changing)
+        if (state == ImageReadiness::Changing && holdsLaterImages(path, nowMs, &growing))
             break;
     }
+    next.growing = growing;
     m_readiness.observe(listed);
     // Forget what was known of images that are gone.
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         it = listed.contains(it.key()) ? std::next(it) : m_pending.erase(it);
     }
     return next;
+}
+
+// Still being written: the images after it wait, so the series keeps the name
+// order; but not for ever.
+bool BufferWatcher::holdsLaterImages(const QString &path, qint64 nowMs, QString *growing)
+{
+    const qint64 since = m_changingSince.value(path, nowMs);
+    m_changingSince.insert(path, since);
+    if (nowMs - since < GrowingPassMs)
+        return true;
+    if (!m_passedOver.contains(path)) {
+        m_passedOver.insert(path);
+        *growing = path;
+    }
+    return false;
 }
 
 void BufferWatcher::disposalFailed(const QString &path, qint64 nowMs, const QString &copiedTo)
@@ -80,6 +102,8 @@ void BufferWatcher::forget(const QString &path)
     m_pending.remove(path);
     m_notOpenableLooks.remove(path);
     m_notOpenableSince.remove(path);
+    m_changingSince.remove(path);
+    m_passedOver.remove(path);
 }
 
 QString BufferWatcher::setAsideDirectoryName()

@@ -12,9 +12,12 @@
 // archiving or moving (with a growing pause), images it could not set aside.
 //
 // Images are taken in name order. An image still growing holds the ones after
-// it (the series keeps the name order); an image that is locked by a writer or
-// read-only, or waits for its next try at disposal, is passed over so that it
-// cannot stall the others, and looked at again at the next tick.
+// it for a while (the series keeps the name order across a camera's short
+// write), but one that keeps growing for GrowingPassMs is passed over, named
+// once in `Next::growing`, and taken when it has stopped. An image that is
+// locked by a writer or read-only, or waits for its next try at disposal, is
+// passed over so that it cannot stall the others, and looked at again at the
+// next tick.
 class BufferWatcher
 {
 public:
@@ -29,6 +32,7 @@ public:
         Work work = Work::None;
         QString path;
         QString copiedTo;  // DisposeOnly: the copy already in the working directory
+        QString growing;   // an image passed over from now on because it keeps growing (named once)
     };
 
     // Attempts at an image whose detection fails before it is set aside.
@@ -39,6 +43,8 @@ public:
     // The pause before another try at archiving or moving doubles from one second up to a minute.
     static constexpr qint64 FirstPauseMs = 1000;
     static constexpr qint64 LongestPauseMs = 60000;
+    // How long an image may keep changing before the images after it no longer wait for it.
+    static constexpr qint64 GrowingPassMs = 10000;
 
     void clear();
     void setNotOpenableLooks(int looks) { m_notOpenableLimit = looks; }
@@ -66,6 +72,8 @@ public:
     static QString moveAside(const QString &path, QString *reason);
 
 private:
+    bool holdsLaterImages(const QString &path, qint64 nowMs, QString *growing);
+
     struct Pending
     {
         qint64 dueMs = 0;
@@ -78,6 +86,8 @@ private:
     QHash<QString, Pending> m_pending;
     QHash<QString, int> m_notOpenableLooks;
     QHash<QString, qint64> m_notOpenableSince;
+    QHash<QString, qint64> m_changingSince;
+    QSet<QString> m_passedOver;  // images named as growing, until they are ready
     QSet<QString> m_skipped;
     int m_notOpenableLimit = DefaultNotOpenableLooks;
 };

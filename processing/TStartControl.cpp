@@ -180,6 +180,14 @@ qint64 TStartControl::nowMs()
 void TStartControl::lookAtBuffer()
 {
     const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    if (!next.growing.isEmpty()) {
+        setNotice(&m_imageNotice,
+                  QStringLiteral("Изображение %1 записывается дольше %2 с; следующие изображения обрабатываются без "
+                                 "него, оно будет обработано, когда запись закончится.")
+                      .arg(QFileInfo(next.growing).fileName())
+                      .arg(BufferWatcher::GrowingPassMs / 1000),
+                  next.growing);
+    }
     if (next.work == BufferWatcher::Work::None)
         return;
     m_runHost.BeginBusy();
