@@ -96,6 +96,14 @@ void BufferWatcher::disposalFailed(const QString &path, qint64 nowMs, const QStr
         pending.copiedTo = copiedTo;
 }
 
+QHash<QString, QString> BufferWatcher::pendingImages() const
+{
+    QHash<QString, QString> images;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        images.insert(it.key(), it->copiedTo);
+    return images;
+}
+
 void BufferWatcher::forget(const QString &path)
 {
     m_attempts.remove(path);

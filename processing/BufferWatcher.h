@@ -64,6 +64,8 @@ public:
 
     bool awaitingDisposal(const QString &path) const { return m_pending.contains(path); }
     int pendingCount() const { return int(m_pending.size()); }
+    // The images waiting for another try at disposal, each with its copy in the working directory (or none).
+    QHash<QString, QString> pendingImages() const;
 
     static QString setAsideDirectoryName();
     // Moves the image into "Отложенные" under its own name, or with "_1",

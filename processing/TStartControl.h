@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AwaitingDisposal.h"
 #include "BufferWatcher.h"
 #include "ImageDisposal.h"
 #include "TDateTime.h"
@@ -113,6 +114,8 @@ Q_SIGNALS:
 private:
     void checkBufferDirectory() const;
     void takeWorkDir();
+    void takeOverAwaiting();
+    void rememberAwaiting();
     void scheduleTick();
     void watchTick();
     void lookAtBuffer();
@@ -163,4 +166,8 @@ private:
     bool m_nothingProcessed = false;
     std::unique_ptr<WorkDirLock> m_lock;  // held while a watch runs
     bool m_workDirRefused = false;        // the last SetStartStyle(2) found the directory held
+    // Images awaiting disposal as last written to the working directory, and
+    // those listed there for other buffer directories (kept as they are).
+    QList<AwaitingDisposal::Image> m_awaitingWritten;
+    QList<AwaitingDisposal::Image> m_awaitingElsewhere;
 };
