@@ -1,48 +1,263 @@
-// Accuracy of the spot centre against known truth, for both weightings.
+// Accuracy of the spot centre against known true centres, per option set.
 //
-//   bench_accuracy DIR
+//   bench_accuracy --scenes [PART]  the suite of small synthetic scenes (those
+//                                   whose name holds PART)
+//   bench_accuracy DIR          a scene written by `kelvarin2-samples --truth`
 //
-// DIR holds images, zones.zon and truth.txt as `kelvarin2-samples --truth`
-// writes them. Every image is measured with the brightness weighting and with
-// the weighting above the threshold (the other settings: B = 0.75, a mean
-// above 100, 500 < area < 5000); the distance of each found centre from the
-// true one is summed per zone. Prints per zone and overall the RMS and the
-// largest error in pixels, and the zones' misses.
+// The suite: Gaussian targets of deviation 1-8 px and flat discs, without
+// noise and at a signal-to-noise ratio of 100, 20 and 5, on sloped
+// backgrounds, with saturated cores and with a second target at 0.8 of the
+// brightness 18 px away. Each scene sweeps its target over one pixel in
+// 0.01-px steps (x and y together, y a third of a pixel ahead), each noisy
+// scene four times with fresh noise. Per scene and option set it prints:
+//   RMS, max   the distance of the found centre from the true one, pixels
+//   lock       pixel locking: half the peak-to-peak of the mean error over the
+//              sweep (in bins of 0.05 px of phase), the worse axis
+//   ratio      the noise's real scatter of the centre over the predicted sx, sy
+//   flag       images whose zone had more than one spot
+// and at the end the time per zone of each option set against the default.
+// DIR mode prints the RMS, maximum, misses and time per zone of every option set.
 
+#include "BmpWriter.h"
+#include "SpotScene.h"
 #include "TIssue.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 #include "ZoneFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QMap>
-#include <QTextStream>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
+#include <vector>
 
 namespace {
+
+// The thread's processor time in nanoseconds: other work on a shared
+// machine does not count.
+qint64 cpuNanoseconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
 
 struct Silent : TIssueSink
 {
     void report(const TIssue &issue) override { std::fprintf(stderr, "%s\n", qPrintable(issue.text)); }
 };
 
-struct Errors
+struct Options
 {
-    double sumSquares = 0;
-    double largest = 0;
-    int count = 0;
-    int missed = 0;
-    void add(double e)
-    {
-        sumSquares += e * e;
-        largest = std::max(largest, e);
-        ++count;
-    }
-    double rms() const { return count ? std::sqrt(sumSquares / count) : 0; }
+    const char *name;
+    int weighting;
+    bool background, connected, window;
 };
+
+const Options optionSets[] = {
+    {"default", 0, false, false, false}, {"w1", 1, false, false, false},   {"w1+bg", 1, true, false, false},
+    {"w1+conn", 1, false, true, false},  {"w1+win", 1, false, false, true}, {"all", 1, true, true, true},
+};
+
+void apply(const Options &o, TParameters &params)
+{
+    params.NeedVisualization = false;
+    params.CentroidWeighting = o.weighting;
+    params.SpotBackground = o.background;
+    params.ConnectedSpot = o.connected;
+    params.CentroidWindow = o.window;
+}
+
+// One measured image of a sweep.
+struct Sample
+{
+    int phase = 0, repeat = 0;
+    bool found = false;
+    double ex = 0, ey = 0, sx = 0, sy = 0;
+    int spots = 0;
+};
+
+struct Figures
+{
+    double rms = 0, largest = 0, locking = 0, ratio = 0;
+    int missed = 0, flagged = 0;
+};
+
+constexpr int Phases = 100;
+constexpr double Step = 0.01;
+constexpr double YLead = 0.37; // y's phase ahead of x's
+constexpr int Bins = 20;
+
+// Half the peak-to-peak of the binned mean error, one axis.
+double lockingOf(const std::vector<Sample> &samples, bool yAxis)
+{
+    std::vector<double> sum(Bins, 0.0);
+    std::vector<int> count(Bins, 0);
+    for (const Sample &s : samples) {
+        if (!s.found)
+            continue;
+        const double phase = std::fmod(s.phase * Step + (yAxis ? YLead : 0.0), 1.0);
+        const int bin = std::min(Bins - 1, int(phase * Bins));
+        sum[size_t(bin)] += yAxis ? s.ey : s.ex;
+        ++count[size_t(bin)];
+    }
+    double low = 1e9, high = -1e9;
+    for (int b = 0; b < Bins; ++b) {
+        if (count[size_t(b)] == 0)
+            continue;
+        const double mean = sum[size_t(b)] / count[size_t(b)];
+        low = std::min(low, mean);
+        high = std::max(high, mean);
+    }
+    return high > low ? (high - low) / 2 : 0;
+}
+
+// The real scatter (between repeats at one position) over the predicted one.
+double ratioOf(const std::vector<Sample> &samples, int repeats)
+{
+    if (repeats < 2)
+        return 0;
+    double real = 0, predicted = 0;
+    int phases = 0;
+    for (int p = 0; p < Phases; ++p) {
+        double mx = 0, my = 0;
+        int n = 0;
+        for (const Sample &s : samples)
+            if (s.phase == p && s.found)
+                mx += s.ex, my += s.ey, ++n;
+        if (n < 2)
+            continue;
+        mx /= n, my /= n;
+        for (const Sample &s : samples) {
+            if (s.phase == p && s.found) {
+                real += ((s.ex - mx) * (s.ex - mx) + (s.ey - my) * (s.ey - my)) / (n - 1);
+                predicted += (s.sx * s.sx + s.sy * s.sy) / n;
+            }
+        }
+        ++phases;
+    }
+    return predicted > 0 ? std::sqrt(real / predicted) : 0;
+}
+
+Figures figuresOf(const std::vector<Sample> &samples, int repeats)
+{
+    Figures f;
+    double squares = 0;
+    int found = 0;
+    for (const Sample &s : samples) {
+        f.flagged += s.spots > 1;
+        if (!s.found) {
+            ++f.missed;
+            continue;
+        }
+        const double e = std::hypot(s.ex, s.ey);
+        squares += e * e;
+        f.largest = std::max(f.largest, e);
+        ++found;
+    }
+    f.rms = found ? std::sqrt(squares / found) : 0;
+    f.locking = std::max(lockingOf(samples, false), lockingOf(samples, true));
+    f.ratio = ratioOf(samples, repeats);
+    return f;
+}
+
+QList<SpotScene::Setup> suite()
+{
+    using S = SpotScene::Shape;
+    QList<SpotScene::Setup> scenes;
+    const double snrs[] = {0, 100, 20, 5};
+    for (double sigma : {1.0, 2.0, 4.0, 8.0})
+        for (double snr : snrs)
+            scenes << SpotScene::Setup{QStringLiteral("gauss s%1 snr%2").arg(sigma).arg(snr), S::Gaussian, sigma, 200, 20, 0, snr, false};
+    for (double radius : {5.0, 20.0})
+        for (double snr : snrs)
+            scenes << SpotScene::Setup{QStringLiteral("disc r%1 snr%2").arg(radius).arg(snr), S::Disc, radius, 200, 20, 0, snr, false};
+    scenes << SpotScene::Setup{QStringLiteral("gauss s4 slope snr100"), S::Gaussian, 4, 150, 40, 0.5, 100, false}
+           << SpotScene::Setup{QStringLiteral("disc r20 slope snr0"), S::Disc, 20, 150, 40, 0.5, 0, false}
+           << SpotScene::Setup{QStringLiteral("disc r20 slope snr20"), S::Disc, 20, 150, 40, 0.5, 20, false}
+           << SpotScene::Setup{QStringLiteral("gauss s3 saturated snr0"), S::Gaussian, 3, 600, 20, 0, 0, false}
+           << SpotScene::Setup{QStringLiteral("gauss s3 saturated snr100"), S::Gaussian, 3, 600, 20, 0, 100, false}
+           << SpotScene::Setup{QStringLiteral("gauss s2 second snr0"), S::Gaussian, 2, 200, 20, 0, 0, true}
+           << SpotScene::Setup{QStringLiteral("gauss s2 second snr20"), S::Gaussian, 2, 200, 20, 0, 20, true}
+           << SpotScene::Setup{QStringLiteral("disc r5 second snr0"), S::Disc, 5, 200, 20, 0, 0, true};
+    return scenes;
+}
+
+// Runs one option set over the written images of a scene.
+std::vector<Sample> measureScene(const Options &o, const QStringList &paths, const QList<QPointF> &truth,
+                                 int repeats, qint64 *nanoseconds)
+{
+    TParameters params;
+    params.AverageYPorog = 0;
+    params.MinSCount = 0;
+    params.MaxSCount = 1000000;
+    apply(o, params);
+    Silent reporter;
+    TPointFinder finder(params, nullptr, &reporter);
+    finder.zones() << SpotScene::zone();
+    std::vector<Sample> samples;
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        const qint64 start = cpuNanoseconds();
+        finder.ProcessImage(paths.at(i));
+        *nanoseconds += cpuNanoseconds() - start;
+        const TZoneMeasurement &m = finder.lastMeasurements().first();
+        Sample s;
+        s.phase = int(i / repeats);
+        s.repeat = int(i % repeats);
+        s.found = m.found;
+        s.ex = m.x - truth.at(i).x();
+        s.ey = m.y - truth.at(i).y();
+        s.sx = m.sx;
+        s.sy = m.sy;
+        s.spots = m.spots;
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+int runSuite(const QString &filter)
+{
+    // In memory where the system offers it: thousands of small files.
+    QTemporaryDir dir(QFileInfo::exists(QStringLiteral("/dev/shm")) ? QStringLiteral("/dev/shm/bench_accuracy-XXXXXX")
+                                                                : QDir::tempPath() + QStringLiteral("/bench_accuracy-XXXXXX"));
+    constexpr int sets = int(std::size(optionSets));
+    std::vector<qint64> time(sets, 0);
+    qint64 zones = 0;
+    std::printf("%-26s %-8s %8s %8s %8s %6s %5s %5s\n", "scene", "options", "RMS", "max", "lock", "ratio", "miss", "flag");
+    for (const SpotScene::Setup &setup : suite()) {
+        if (!setup.name.contains(filter))
+            continue;
+        const SpotScene scene(setup);
+        const int repeats = setup.snr > 0 ? 4 : 1;
+        QStringList paths;
+        QList<QPointF> truth;
+        for (int p = 0; p < Phases; ++p) {
+            for (int r = 0; r < repeats; ++r) {
+                const QPointF centre(47.3 + p * Step, 47.3 + YLead + p * Step);
+                paths << dir.filePath(QStringLiteral("%1-%2.bmp").arg(p).arg(r));
+                truth << centre;
+                BmpWriter::write(paths.last(), scene.image(centre, quint32(p * 16 + r + 1)));
+            }
+        }
+        zones += paths.size();
+        for (int k = 0; k < sets; ++k) {
+            const Figures f = figuresOf(measureScene(optionSets[k], paths, truth, repeats, &time[size_t(k)]), repeats);
+            std::printf("%-26s %-8s %8.4f %8.4f %8.4f %6.2f %5d %5d\n", qPrintable(setup.name), optionSets[k].name,
+                        f.rms, f.largest, f.locking, f.ratio, f.missed, f.flagged);
+        }
+    }
+    std::printf("\ntime per zone of %dx%d (image read included, processor time):\n", SpotScene::ImageSize, SpotScene::ImageSize);
+    for (int k = 0; k < sets; ++k)
+        std::printf("  %-8s %8.1f us  %+6.1f %%\n", optionSets[k].name, time[size_t(k)] / 1e3 / double(zones),
+                    100.0 * (double(time[size_t(k)]) / double(time[0]) - 1));
+    return 0;
+}
 
 // image name -> zone (0-based) -> true centre
 using Truth = QMap<QString, QMap<int, QPointF>>;
@@ -61,31 +276,55 @@ Truth readTruth(const QString &path)
     return truth;
 }
 
-QList<Errors> measure(const QString &dir, const Truth &truth, const QList<TZoneInfo> &zones, int weighting)
+// The soft-edged discs of `kelvarin2-samples --truth`: every option set over
+// all images (twice, the second pass timed, so the files are in the cache).
+int runDirectory(const QString &dir)
 {
-    TParameters params;
-    params.AverageYPorog = 100;
-    params.MinSCount = 500;
-    params.MaxSCount = 5000;
-    params.NeedVisualization = false;
-    params.CentroidWeighting = weighting;
-    Silent reporter;
-    TPointFinder finder(params, nullptr, &reporter);
-    finder.zones() = zones;
-    QList<Errors> errors(zones.size());
-    for (auto image = truth.begin(); image != truth.end(); ++image) {
-        finder.ProcessImage(dir + QLatin1Char('/') + image.key());
-        for (int z = 0; z < zones.size(); ++z) {
-            const VT_Point p = finder.zones()[z].points.last();
-            if (p.isNotFound() || !image->contains(z)) {
-                ++errors[z].missed;
-                continue;
-            }
-            const QPointF t = image->value(z);
-            errors[z].add(std::hypot(p.x - t.x(), p.y - t.y()));
-        }
+    const Truth truth = readTruth(dir + QLatin1String("/truth.txt"));
+    QFile zoneFile(dir + QLatin1String("/zones.zon"));
+    if (truth.isEmpty() || !zoneFile.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "bench_accuracy: no truth.txt or zones.zon in %s\n", qPrintable(dir));
+        return 1;
     }
-    return errors;
+    const QList<TZoneInfo> zones = ZoneFile::parse(zoneFile.readAll()).zones;
+    std::printf("%d images, %lld zones\n%-8s %8s %8s %5s %10s\n", int(truth.size()), qlonglong(zones.size()),
+                "options", "RMS", "max", "miss", "us/zone");
+    double baseTime = 0;
+    for (const Options &o : optionSets) {
+        TParameters params;
+        params.AverageYPorog = 100;
+        params.MinSCount = 500;
+        params.MaxSCount = 5000;
+        apply(o, params);
+        Silent reporter;
+        double squares = 0, largest = 0;
+        int count = 0, missed = 0;
+        qint64 elapsed = 0;
+        for (int pass = 0; pass < 2; ++pass) {
+            TPointFinder finder(params, nullptr, &reporter);
+            finder.zones() = zones;
+            const qint64 start = cpuNanoseconds();
+            for (auto image = truth.begin(); image != truth.end(); ++image) {
+                finder.ProcessImage(dir + QLatin1Char('/') + image.key());
+                for (int z = 0; pass == 1 && z < zones.size(); ++z) {
+                    const TZoneMeasurement &m = finder.lastMeasurements().at(z);
+                    if (!m.found || !image->contains(z)) {
+                        ++missed;
+                        continue;
+                    }
+                    const double e = std::hypot(m.x - image->value(z).x(), m.y - image->value(z).y());
+                    squares += e * e, largest = std::max(largest, e), ++count;
+                }
+            }
+            elapsed = cpuNanoseconds() - start;
+        }
+        const double perZone = elapsed / 1e3 / double(truth.size() * zones.size());
+        if (baseTime == 0)
+            baseTime = perZone;
+        std::printf("%-8s %8.4f %8.4f %5d %10.1f  %+6.1f %%\n", o.name, count ? std::sqrt(squares / count) : 0.0,
+                    largest, missed, perZone, 100 * (perZone / baseTime - 1));
+    }
+    return 0;
 }
 
 } // namespace
@@ -93,42 +332,16 @@ QList<Errors> measure(const QString &dir, const Truth &truth, const QList<TZoneI
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: bench_accuracy DIR\n");
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: bench_accuracy --scenes [NAME PART] | DIR\n");
         return 2;
     }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
-    const Truth truth = readTruth(dir + QLatin1String("/truth.txt"));
-    QFile zoneFile(dir + QLatin1String("/zones.zon"));
-    if (truth.isEmpty() || !zoneFile.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "bench_accuracy: no truth.txt or zones.zon in %s\n", argv[1]);
-        return 1;
-    }
-    const QList<TZoneInfo> zones = ZoneFile::parse(zoneFile.readAll()).zones;
     try {
-        const QList<Errors> by0 = measure(dir, truth, zones, 0);
-        const QList<Errors> by1 = measure(dir, truth, zones, 1);
-        std::printf("%d images, %lld zones; error against the true centre in pixels\n", int(truth.size()),
-                    qlonglong(zones.size()));
-        std::printf("zone   brightness: RMS    max  miss   above threshold: RMS    max  miss   RMS ratio\n");
-        Errors all0, all1;
-        int worse = 0;
-        for (int z = 0; z < zones.size(); ++z) {
-            const Errors &a = by0[z], &b = by1[z];
-            std::printf("%4d   %16.4f %6.4f %5d   %21.4f %6.4f %5d   %9.2f\n", z + 1, a.rms(), a.largest, a.missed,
-                        b.rms(), b.largest, b.missed, a.rms() > 0 ? b.rms() / a.rms() : 0.0);
-            all0.sumSquares += a.sumSquares, all0.count += a.count, all0.missed += a.missed;
-            all0.largest = std::max(all0.largest, a.largest);
-            all1.sumSquares += b.sumSquares, all1.count += b.count, all1.missed += b.missed;
-            all1.largest = std::max(all1.largest, b.largest);
-            worse += b.rms() > a.rms();
-        }
-        std::printf(" all   %16.4f %6.4f %5d   %21.4f %6.4f %5d   %9.2f\n", all0.rms(), all0.largest, all0.missed,
-                    all1.rms(), all1.largest, all1.missed, all0.rms() > 0 ? all1.rms() / all0.rms() : 0.0);
-        std::printf("zones worse above the threshold: %d\n", worse);
+        if (qstrcmp(argv[1], "--scenes") == 0)
+            return runSuite(argc == 3 ? QString::fromLocal8Bit(argv[2]) : QString());
+        return runDirectory(QString::fromLocal8Bit(argv[1]));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "bench_accuracy: %s\n", error.what());
         return 1;
     }
-    return 0;
 }

@@ -7,6 +7,7 @@
 // xvfb-run or QT_QPA_PLATFORM=offscreen; an argument sets the image count.
 #include "ChartBenchData.h"
 #include "DisplacementChartView.h"
+#include "IsoTime.h"
 #include "JournalSource.h"
 #include "TDisplacementChartForm.h"
 #include "TJournal.h"
@@ -103,8 +104,8 @@ bool bulkInsert(const QString &file, const QList<TJournalRow> &rows, qint64 runI
             const QByteArray name = row.image.toUtf8();
             const QByteArray path = "/station/buffer/" + name;
             const QByteArray stored = "/station/work/archive.zip:" + name;
-            const QByteArray modified = TJournal::isoTime(row.imageTime).toUtf8();
-            const QByteArray processed = TJournal::isoTime(row.processedAt).toUtf8();
+            const QByteArray modified = IsoTime::utcText(row.imageTime).toUtf8();
+            const QByteArray processed = IsoTime::utcText(row.processedAt).toUtf8();
             sqlite3_reset(image);
             sqlite3_bind_int64(image, 1, runId);
             sqlite3_bind_int(image, 2, row.number);

@@ -3,6 +3,7 @@
 // the CSV and the JSON export of the run into a file.
 //
 //   bench_journal_export [JOURNAL_FILE_OR_URL]
+#include "IsoTime.h"
 #include "JournalExport.h"
 #include "TJournal.h"
 #include "TMeasurementRecorder.h"
@@ -42,7 +43,7 @@ static bool fill(const QString &location, qint64 runId)
                   "VALUES (?, ?, ?, ?, ?, ?, ?, 'processed') RETURNING id");
     zone.prepare("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, threshold, area, mean) "
                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QString time = TJournal::isoTime(QDateTime::currentDateTime());
+    const QString time = IsoTime::utcText(QDateTime::currentDateTime());
     for (int i = 1; i <= Images; ++i) {
         const QString name = QStringLiteral("frame_%1.bmp").arg(i, 6, 10, QLatin1Char('0'));
         for (const QVariant &v : {QVariant(runId), QVariant(i), QVariant("/station/" + name), QVariant(name),

@@ -87,7 +87,7 @@ int main(int argc, char *argv[])
     QDir::setCurrent(root.path());
     TMainForm form;
     form.show();
-    form.PreviewImageTimerTimer();
+    form.endSplash();
     QCoreApplication::processEvents();
     out << "resident before the first run: " << residentKilobytes() << " kB" << Qt::endl;
 
@@ -102,8 +102,8 @@ int main(int argc, char *argv[])
     for (int run = 1; run <= 2; ++run) {
         samples.clear();
         out << "run " << run << ":" << Qt::endl;
-        form.findChild<FileListBox *>(QStringLiteral("FileListBox1"))->selectAll();
-        form.N4Click();
+        form.findChild<FileListBox *>(QStringLiteral("listFiles"))->selectAll();
+        form.startProcessing();
         out << "  status:" << form.statusText(0) << Qt::endl;
         if (samples.size() > 1) {
             // The first sample still holds the warm-up of the picture buffers.

@@ -66,7 +66,7 @@ int main(int argc, char *argv[])
     TMainForm form;
     form.resize(1280, 900);
     form.show();
-    form.PreviewImageTimerTimer();
+    form.endSplash();
     QCoreApplication::processEvents();
 
     int processed = 0;
@@ -74,10 +74,10 @@ int main(int argc, char *argv[])
     QList<double> times;
     for (int run = 0; run < runs; ++run) {
         processed = 0;
-        form.findChild<FileListBox *>(QStringLiteral("FileListBox1"))->selectAll();
+        form.findChild<FileListBox *>(QStringLiteral("listFiles"))->selectAll();
         QElapsedTimer timer;
         timer.start();
-        form.N4Click();
+        form.startProcessing();
         QCoreApplication::processEvents();
         times << double(timer.nsecsElapsed()) / 1e6;
     }

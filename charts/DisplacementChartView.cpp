@@ -1,11 +1,14 @@
 #include "DisplacementChartView.h"
 
+#include "ChartTicks.h"
 #include "ChartZoom.h"
 
 #include <QAbstractAxis>
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QKeyEvent>
+#include <QLegendMarker>
+#include <QLineSeries>
 #include <QMouseEvent>
 #include <QValueAxis>
 #include <QWheelEvent>
@@ -23,15 +26,46 @@ ChartZoom::Range rangeOf(QAbstractAxis *axis)
     return {value->min(), value->max()};
 }
 
+// Ticks fewer than this across or up: labels need room.
+constexpr int MaxTicks = 8;
+
+// The ticks and labels of an axis for a range, set before the range itself:
+// a value axis with the interval of a wider range would make thousands of
+// ticks on its way there.
+void ticksFor(QAbstractAxis *axis, const ChartZoom::Range &range)
+{
+    const double span = range.second - range.first;
+    if (auto *time = qobject_cast<QDateTimeAxis *>(axis)) {
+        const QDateTime from = QDateTime::fromMSecsSinceEpoch(qint64(range.first)).toLocalTime();
+        const QDateTime to = QDateTime::fromMSecsSinceEpoch(qint64(range.second)).toLocalTime();
+        time->setTickCount(MaxTicks);
+        time->setFormat(ChartTicks::timeFormat(span / (MaxTicks - 1), from.date() != to.date()));
+        return;
+    }
+    auto *value = static_cast<QValueAxis *>(axis);
+    if (value->tickType() != QValueAxis::TicksDynamic)
+        return;
+    // Across: image numbers, whole steps; up: round values with their decimals.
+    if (axis->orientation() == Qt::Horizontal) {
+        value->setTickInterval(ChartTicks::wholeStep(span, MaxTicks));
+        return;
+    }
+    const double step = ChartTicks::niceStep(span, MaxTicks);
+    value->setTickInterval(step);
+    value->setLabelFormat(QStringLiteral("%.%1f").arg(ChartTicks::decimalsFor(step)));
+}
+
 void setRangeOf(QAbstractAxis *axis, const ChartZoom::Range &range)
 {
     if (auto *time = qobject_cast<QDateTimeAxis *>(axis)) {
         const ChartZoom::Range wide = ChartZoom::atLeast(range, 1000);
+        ticksFor(axis, wide);
         time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(wide.first)),
                        QDateTime::fromMSecsSinceEpoch(qint64(wide.second)));
         return;
     }
     const ChartZoom::Range wide = ChartZoom::atLeast(range, 1e-9);
+    ticksFor(axis, wide);
     static_cast<QValueAxis *>(axis)->setRange(wide.first, wide.second);
 }
 
@@ -61,7 +95,7 @@ void DisplacementChartView::zoomX(double anchor, double factor)
 {
     if (QAbstractAxis *axis = axisOf(chart(), Qt::Horizontal)) {
         setRangeOf(axis, ChartZoom::zoomed(rangeOf(axis), anchor, factor));
-        Q_EMIT rangeChanged();
+        rangeMoved();
     }
 }
 
@@ -69,7 +103,7 @@ void DisplacementChartView::zoomY(double anchor, double factor)
 {
     if (QAbstractAxis *axis = axisOf(chart(), Qt::Vertical)) {
         setRangeOf(axis, ChartZoom::zoomed(rangeOf(axis), anchor, factor));
-        Q_EMIT rangeChanged();
+        rangeMoved();
     }
 }
 
@@ -81,7 +115,7 @@ void DisplacementChartView::pan(double dx, double dy)
         return;
     setRangeOf(x, ChartZoom::panned(rangeOf(x), dx));
     setRangeOf(y, ChartZoom::panned(rangeOf(y), dy));
-    Q_EMIT rangeChanged();
+    rangeMoved();
 }
 
 void DisplacementChartView::wheelEvent(QWheelEvent *event)
@@ -149,7 +183,7 @@ void DisplacementChartView::mouseReleaseEvent(QMouseEvent *event)
     QChartView::mouseReleaseEvent(event);
     // The rubber band has zoomed the chart by now.
     if (banding)
-        Q_EMIT rangeChanged();
+        rangeMoved();
 }
 
 void DisplacementChartView::keyPressEvent(QKeyEvent *event)
@@ -176,4 +210,110 @@ void DisplacementChartView::keyPressEvent(QKeyEvent *event)
     default: QChartView::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+// ---- axes and limits ---------------------------------------------------------
+
+void DisplacementChartView::useAxis(DisplacementSeries::XAxis kind, const QString &yTitle)
+{
+    if (!m_axisY) {
+        auto *time = new QDateTimeAxis;
+        time->setTitleText(QStringLiteral("Время снимка"));
+        auto *number = new QValueAxis;
+        number->setTitleText(QStringLiteral("Номер снимка"));
+        // Ticks on whole image numbers: a point sits on its label.
+        number->setTickType(QValueAxis::TicksDynamic);
+        number->setTickAnchor(0);
+        number->setTickInterval(1);
+        number->setLabelFormat(QStringLiteral("%.0f"));
+        auto *y = new QValueAxis;
+        y->setTickType(QValueAxis::TicksDynamic);
+        y->setTickAnchor(0);
+        y->setTickInterval(1);
+        m_timeAxis = time;
+        m_numberAxis = number;
+        m_axisY = y;
+        chart()->addAxis(m_timeAxis, Qt::AlignBottom);
+        chart()->addAxis(m_numberAxis, Qt::AlignBottom);
+        chart()->addAxis(m_axisY, Qt::AlignLeft);
+    }
+    m_axisX = kind == DisplacementSeries::XAxis::Time ? m_timeAxis : m_numberAxis;
+    for (QAbstractAxis *axis : {m_timeAxis, m_numberAxis}) {
+        const bool used = axis == m_axisX;
+        axis->setVisible(used);
+        axis->setLabelsVisible(used);
+        axis->setGridLineVisible(used);
+    }
+    m_axisY->setTitleText(yTitle);
+}
+
+void DisplacementChartView::attach(QAbstractSeries *series)
+{
+    series->attachAxis(m_axisX);
+    series->attachAxis(m_axisY);
+}
+
+void DisplacementChartView::setRanges(double x0, double x1, double y0, double y1)
+{
+    // A single image still gets a usable width: a minute, or one image number.
+    const double least = qobject_cast<QDateTimeAxis *>(m_axisX) ? 60000 : 1;
+    if (x1 - x0 < least) {
+        x0 -= least / 2;
+        x1 += least / 2;
+    }
+    setRangeOf(m_axisX, {x0, x1});
+    // The value range is widened to whole steps, so the end ticks are round too.
+    const double step = ChartTicks::niceStep(y1 - y0, MaxTicks);
+    setRangeOf(m_axisY, {std::floor(y0 / step) * step, std::ceil(y1 / step) * step});
+}
+
+QPair<double, double> DisplacementChartView::xRange() const
+{
+    return rangeOf(m_axisX);
+}
+
+void DisplacementChartView::rangeMoved()
+{
+    updateTicks();
+    Q_EMIT rangeChanged();
+}
+
+void DisplacementChartView::updateTicks()
+{
+    for (QAbstractAxis *axis : {m_axisX, m_axisY}) {
+        if (axis)
+            ticksFor(axis, rangeOf(axis));
+    }
+}
+
+void DisplacementChartView::showInLegend(QChart *chart, QAbstractSeries *series, bool shown)
+{
+    series->setProperty("inLegend", shown);
+    for (QLegendMarker *marker : chart->legend()->markers(series))
+        marker->setVisible(shown);
+}
+
+void DisplacementChartView::drawLimits(const QList<Limit> &limits, bool bothSides)
+{
+    const auto [from, to] = xRange();
+    int used = 0;
+    for (const Limit &limit : limits) {
+        for (int side : {1, -1}) {
+            if (side < 0 && !bothSides)
+                continue;
+            if (used == m_limitLines.size()) {
+                auto *line = new QLineSeries;
+                chart()->addSeries(line);
+                attach(line);
+                m_limitLines << line;
+            }
+            QLineSeries *line = m_limitLines.at(used++);
+            line->setName(limit.name);
+            line->setPen(QPen(limit.colour, 1.5, limit.style));
+            line->replace({QPointF(from, side * limit.value), QPointF(to, side * limit.value)});
+            showInLegend(chart(), line, !limit.name.isEmpty() && side > 0);
+        }
+    }
+    for (int i = used; i < m_limitLines.size(); ++i)
+        m_limitLines.at(i)->clear();
 }

@@ -3,11 +3,15 @@
 #include "AtomicFile.h"
 #include "ChartPicture.h"
 #include "ChartToolTip.h"
+#include "ChartValues.h"
 #include "DialogService.h"
 #include "DisplacementChartView.h"
+#include "DisplacementCsv.h"
 #include "Downsampling.h"
+#include "JournalRunList.h"
 #include "LocaleFormat.h"
 #include "ZoneColours.h"
+#include "ZoneLimitMarks.h"
 
 #include <QChart>
 #include <QCheckBox>
@@ -37,15 +41,8 @@ namespace {
 constexpr int PointsPerPixel = 2;
 // An image is "at" the mouse within this many pixels.
 constexpr double HoverPixels = 10;
-
-// Every series is added with its legend marker; a zone's further stretches
-// and dots, and the second side of a limit, are kept out of the legend.
-void showInLegend(QChart *chart, QAbstractSeries *series, bool shown)
-{
-    series->setProperty("inLegend", shown);
-    for (QLegendMarker *marker : chart->legend()->markers(series))
-        marker->setVisible(shown);
-}
+// A tool tip shown stays this long unless the mouse moves away: an hour.
+constexpr int ToolTipMilliseconds = 3600 * 1000;
 
 } // namespace
 
@@ -94,8 +91,12 @@ TDisplacementChartForm::TDisplacementChartForm(QWidget *parent)
 
     m_infoLabel = new QLabel;
     m_infoLabel->setObjectName(QStringLiteral("InfoLabel"));
+    m_banner = new QLabel;
+    m_banner->setObjectName(QStringLiteral("LimitBanner"));
+    m_banner->hide();
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(createControls());
+    layout->addWidget(m_banner);
     layout->addWidget(splitter, 1);
     layout->addWidget(m_infoLabel);
     refill();
@@ -174,14 +175,21 @@ void TDisplacementChartForm::setJournal(std::unique_ptr<JournalSource> journal, 
     m_runBox->setToolTip(problem);
     if (!m_journal)
         return;
-    const QList<TJournalRun> runs = m_journal->runs();
-    for (auto it = runs.crbegin(); it != runs.crend(); ++it) {
-        m_runBox->addItem(QStringLiteral("Запуск %1: %2, изображений %3")
-                            .arg(it->id)
-                            .arg(ChartToolTip::timeText(it->start))
-                            .arg(it->images),
-                        it->id);
+    m_runs = m_journal->runs();
+    JournalRunList::fill(m_runBox, m_runs);
+}
+
+// What a saved picture says it shows: the run, its station and time span.
+QString TDisplacementChartForm::pictureTitle() const
+{
+    for (const TJournalRun &run : m_runs) {
+        if (run.id == m_runId && m_runId != 0)
+            return JournalRunList::caption(run);
     }
+    const TJournalRun current = JournalRunList::currentRun(m_current);
+    if (current.images == 0)
+        return QStringLiteral("Текущий запуск: изображений нет");
+    return JournalRunList::caption(current);
 }
 
 void TDisplacementChartForm::showRun(qint64 runId)
@@ -208,6 +216,11 @@ void TDisplacementChartForm::runChosen()
     showRun(m_runBox->currentData().toLongLong());
 }
 
+QAbstractAxis *TDisplacementChartForm::xAxis() const
+{
+    return m_view->xAxis();
+}
+
 const DisplacementSeries &TDisplacementChartForm::shownSeries() const
 {
     return m_runId == 0 ? m_current : m_run;
@@ -232,9 +245,7 @@ DisplacementComponent TDisplacementChartForm::component() const
 
 QString TDisplacementChartForm::componentName() const
 {
-    return component() == DisplacementComponent::Dx   ? QStringLiteral("dx")
-           : component() == DisplacementComponent::Dy ? QStringLiteral("dy")
-                                                      : QStringLiteral("magnitude");
+    return DisplacementCsv::componentName(component());
 }
 
 bool TDisplacementChartForm::corrected() const
@@ -271,13 +282,11 @@ void TDisplacementChartForm::refill()
 {
     updateZoneList();
     m_chart->removeAllSeries();
+    m_view->seriesRemoved();
     m_drawings.clear();
-    m_limitLines.clear();
     rebuildAxes();
-    computeValues();
-    double x0, x1, y0, y1;
-    fullRange(&x0, &x1, &y0, &y1);
-    setRanges(x0, x1, y0, y1);
+    m_values.compute(shownSeries(), valuesView());
+    wholeRange();
     resample();
 }
 
@@ -288,8 +297,14 @@ void TDisplacementChartForm::updateZoneList()
     QList<int> listed;
     for (int i = 0; i < m_zoneList->count(); ++i)
         listed << m_zoneList->item(i)->data(Qt::UserRole).toInt();
-    if (listed == zones)
-        return;
+    if (listed != zones)
+        fillZoneList(zones);
+    // The marks are the current run's: a run of the journal shows none.
+    ZoneLimitMarks::mark(m_zoneList, m_runId == 0 ? m_levels : QMap<int, LimitLevel>());
+}
+
+void TDisplacementChartForm::fillZoneList(const QList<int> &zones)
+{
     m_zoneList->clear();
     for (int zone : zones) {
         auto *item = new QListWidgetItem(QStringLiteral("Зона %1").arg(zone), m_zoneList);
@@ -302,125 +317,33 @@ void TDisplacementChartForm::updateZoneList()
     }
 }
 
-// Both x axes (time and number) stay in the chart and the one not in use is
-// hidden: a chart whose axes are removed keeps drawing their labels.
+void TDisplacementChartForm::showLimitLevels(const QMap<int, LimitLevel> &levels)
+{
+    m_levels = levels;
+    ZoneLimitMarks::showBanner(m_banner, m_levels);
+    // Marks are no change of the ticked zones.
+    const QSignalBlocker blocker(m_zoneList);
+    if (m_runId == 0)
+        ZoneLimitMarks::mark(m_zoneList, m_levels);
+}
+
 void TDisplacementChartForm::rebuildAxes()
 {
-    if (!m_axisY) {
-        auto *time = new QDateTimeAxis;
-        time->setFormat(QStringLiteral("dd.MM.yy HH:mm"));
-        time->setTitleText(QStringLiteral("Время снимка"));
-        auto *number = new QValueAxis;
-        number->setLabelFormat(QStringLiteral("%.0f"));
-        number->setTitleText(QStringLiteral("Номер снимка"));
-        auto *y = new QValueAxis;
-        y->setLabelFormat(QStringLiteral("%.3g"));
-        m_timeAxis = time;
-        m_numberAxis = number;
-        m_axisY = y;
-        m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
-        m_chart->addAxis(m_numberAxis, Qt::AlignBottom);
-        m_chart->addAxis(m_axisY, Qt::AlignLeft);
-    }
-    const bool time = axisKind() == DisplacementSeries::XAxis::Time;
-    m_axisX = time ? m_timeAxis : m_numberAxis;
-    for (QAbstractAxis *axis : {m_timeAxis, m_numberAxis}) {
-        const bool used = axis == m_axisX;
-        axis->setVisible(used);
-        axis->setLabelsVisible(used);
-        axis->setGridLineVisible(used);
-    }
     const QString what = component() == DisplacementComponent::Magnitude ? QStringLiteral("Смещение") : componentName();
-    m_axisY->setTitleText(QStringLiteral("%1%2, %3").arg(what, corrected() ? QStringLiteral(" с поправкой") : QString(),
-                                                         unitText()));
+    m_view->useAxis(axisKind(), QStringLiteral("%1%2, %3").arg(what, corrected() ? QStringLiteral(" с поправкой") : QString(),
+                                                               unitText()));
 }
 
-// The full-resolution values of the shown zones, in the order of the x axis.
-void TDisplacementChartForm::computeValues()
+ChartValues::View TDisplacementChartForm::valuesView() const
 {
-    const DisplacementSeries &series = shownSeries();
-    series.axis(axisKind(), &m_xs, &m_order);
-    for (int zone : shownZones())
-        m_drawings[zone].ys = series.values(zone, component(), corrected(), m_order);
-    m_valuesRevision = series.revision();
+    return {axisKind(), shownZones(), component(), corrected()};
 }
 
-// The values of images added since the last computation, appended when
-// nothing held changed and the new images come after the others on the x
-// axis (a watch's next image); false when everything must be computed anew.
-bool TDisplacementChartForm::appendValues()
+void TDisplacementChartForm::wholeRange()
 {
-    const DisplacementSeries &series = shownSeries();
-    const int known = int(m_order.size());
-    if (series.revision() != m_valuesRevision || known > series.imageCount())
-        return false;
-    double last = m_xs.isEmpty() ? -std::numeric_limits<double>::infinity() : m_xs.last();
-    for (int image = known; image < series.imageCount(); ++image) {
-        const double x = series.axisValue(axisKind(), image);
-        if (x < last)
-            return false;
-        last = x;
-    }
-    QList<int> added;
-    for (int image = known; image < series.imageCount(); ++image) {
-        added << image;
-        m_xs << series.axisValue(axisKind(), image);
-    }
-    m_order << added;
-    for (int zone : shownZones())
-        m_drawings[zone].ys << series.values(zone, component(), corrected(), added);
-    return true;
-}
-
-void TDisplacementChartForm::fullRange(double *x0, double *x1, double *y0, double *y1) const
-{
-    *x0 = m_xs.isEmpty() ? 0 : m_xs.first();
-    *x1 = m_xs.isEmpty() ? 1 : m_xs.last();
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
-    for (const ZoneDrawing &drawing : m_drawings) {
-        for (double y : drawing.ys) {
-            if (!std::isnan(y)) {
-                low = std::min(low, y);
-                high = std::max(high, y);
-            }
-        }
-    }
-    if (low > high)
-        low = high = 0;
-    const double span = high > low ? high - low : std::max(1e-3, std::abs(high));
-    // A magnitude is never below zero: its axis starts there.
-    *y0 = component() == DisplacementComponent::Magnitude && low >= 0 ? 0 : low - span * 0.05;
-    *y1 = high + span * 0.05;
-}
-
-void TDisplacementChartForm::setRanges(double x0, double x1, double y0, double y1)
-{
-    if (auto *time = qobject_cast<QDateTimeAxis *>(m_axisX)) {
-        if (x1 - x0 < 60000) {
-            x0 -= 30000;
-            x1 += 30000;
-        }
-        time->setRange(QDateTime::fromMSecsSinceEpoch(qint64(x0)), QDateTime::fromMSecsSinceEpoch(qint64(x1)));
-    } else {
-        if (x1 - x0 < 1) {
-            x0 -= 0.5;
-            x1 += 0.5;
-        }
-        static_cast<QValueAxis *>(m_axisX)->setRange(x0, x1);
-    }
-    auto *y = static_cast<QValueAxis *>(m_axisY);
-    y->setRange(y0, y1);
-    // Round steps (0.5, 1, 2 ...) are what a reader of displacement expects.
-    y->applyNiceNumbers();
-}
-
-QPair<double, double> TDisplacementChartForm::xRange() const
-{
-    if (auto *time = qobject_cast<QDateTimeAxis *>(m_axisX))
-        return {double(time->min().toMSecsSinceEpoch()), double(time->max().toMSecsSinceEpoch())};
-    auto *value = static_cast<QValueAxis *>(m_axisX);
-    return {value->min(), value->max()};
+    double x0, x1, y0, y1;
+    m_values.fullRange(component() == DisplacementComponent::Magnitude, &x0, &x1, &y0, &y1);
+    m_view->setRanges(x0, x1, y0, y1);
 }
 
 // Samples the shown range again from the full values and hands the points to
@@ -442,9 +365,9 @@ void TDisplacementChartForm::resample()
 void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colourIndex)
 {
     Q_UNUSED(colourIndex);
-    const auto [from, to] = xRange();
+    const auto [from, to] = m_view->xRange();
     const int buckets = std::max(50, int(m_chart->plotArea().width()));
-    const QList<QList<QPointF>> segments = Downsampling::segments(m_xs, drawing.ys, from, to, buckets * PointsPerPixel / 2);
+    const QList<QList<QPointF>> segments = Downsampling::segments(m_values.xs(), m_values.ys(zone), from, to, buckets * PointsPerPixel / 2);
     const QColor colour = ZoneColours::of(zone);
     QList<QPointF> single;
     int used = 0;
@@ -458,9 +381,8 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
             line->setName(QStringLiteral("Зона %1").arg(zone));
             line->setPen(QPen(colour, 1.5));
             m_chart->addSeries(line);
-            line->attachAxis(m_axisX);
-            line->attachAxis(m_axisY);
-            showInLegend(m_chart, line, used == 0);
+            m_view->attach(line);
+            DisplacementChartView::showInLegend(m_chart, line, used == 0);
             drawing.lines << line;
         }
         drawing.lines.at(used++)->replace(segment);
@@ -474,61 +396,38 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
         drawing.dots->setColor(colour);
         drawing.dots->setBorderColor(colour);
         m_chart->addSeries(drawing.dots);
-        drawing.dots->attachAxis(m_axisX);
-        drawing.dots->attachAxis(m_axisY);
-        showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
+        m_view->attach(drawing.dots);
+        DisplacementChartView::showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
     }
     drawing.dots->replace(single);
     // The legend names a zone once: by its line, or by its dots while it has none.
     if (drawing.dots->property("inLegend").toBool() != drawing.lines.isEmpty())
-        showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
+        DisplacementChartView::showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
 }
 
-// Horizontal lines across the shown range: the general limits in the legend,
-// a zone's own limits in its colour. dx and dy get them on both sides.
+// The limits watch the monitored value: the magnitude, corrected when there
+// are reference zones, in each zone's unit. Only that plot gets their lines:
+// the general limits in the legend, a zone's own limits in its colour.
 void TDisplacementChartForm::drawLimits()
 {
-    struct Limit
-    {
-        double value;
-        QColor colour;
-        Qt::PenStyle style;
-        QString name;
-    };
-    QList<Limit> limits;
-    if (m_settings.warningLimit > 0)
-        limits << Limit{m_settings.warningLimit, QColor(230, 140, 0), Qt::DashLine, QStringLiteral("Предупредительный предел")};
-    if (m_settings.alarmLimit > 0)
-        limits << Limit{m_settings.alarmLimit, QColor(220, 0, 0), Qt::DashLine, QStringLiteral("Аварийный предел")};
-    for (int zone : shownZones()) {
+    QList<DisplacementChartView::Limit> limits;
+    const bool monitored = component() == DisplacementComponent::Magnitude
+                        && corrected() == !m_settings.referenceZones.isEmpty();
+    if (monitored && m_settings.warningLimit > 0)
+        limits << DisplacementChartView::Limit{m_settings.warningLimit, QColor(230, 140, 0), Qt::DashLine,
+                                               QStringLiteral("Предупредительный предел")};
+    if (monitored && m_settings.alarmLimit > 0)
+        limits << DisplacementChartView::Limit{m_settings.alarmLimit, QColor(220, 0, 0), Qt::DashLine,
+                                               QStringLiteral("Аварийный предел")};
+    for (int zone : monitored ? shownZones() : QList<int>()) {
         if (m_settings.zoneWarningLimits.contains(zone))
-            limits << Limit{m_settings.zoneWarningLimits.value(zone), ZoneColours::of(zone), Qt::DotLine, QString()};
+            limits << DisplacementChartView::Limit{m_settings.zoneWarningLimits.value(zone), ZoneColours::of(zone),
+                                                   Qt::DotLine, QString()};
         if (m_settings.zoneAlarmLimits.contains(zone))
-            limits << Limit{m_settings.zoneAlarmLimits.value(zone), ZoneColours::of(zone), Qt::DashDotLine, QString()};
+            limits << DisplacementChartView::Limit{m_settings.zoneAlarmLimits.value(zone), ZoneColours::of(zone),
+                                                   Qt::DashDotLine, QString()};
     }
-    const bool bothSides = component() != DisplacementComponent::Magnitude;
-    const auto [from, to] = xRange();
-    int used = 0;
-    for (const Limit &limit : limits) {
-        for (int side : {1, -1}) {
-            if (side < 0 && !bothSides)
-                continue;
-            if (used == m_limitLines.size()) {
-                auto *line = new QLineSeries;
-                m_chart->addSeries(line);
-                line->attachAxis(m_axisX);
-                line->attachAxis(m_axisY);
-                m_limitLines << line;
-            }
-            QLineSeries *line = m_limitLines.at(used++);
-            line->setName(limit.name);
-            line->setPen(QPen(limit.colour, 1.5, limit.style));
-            line->replace({QPointF(from, side * limit.value), QPointF(to, side * limit.value)});
-            showInLegend(m_chart, line, !limit.name.isEmpty() && side > 0);
-        }
-    }
-    for (int i = used; i < m_limitLines.size(); ++i)
-        m_limitLines.at(i)->clear();
+    m_view->drawLimits(limits, false);
 }
 
 int TDisplacementChartForm::drawnPointCount() const
@@ -546,9 +445,7 @@ int TDisplacementChartForm::drawnPointCount() const
 void TDisplacementChartForm::resetZoom()
 {
     m_zoomed = false;
-    double x0, x1, y0, y1;
-    fullRange(&x0, &x1, &y0, &y1);
-    setRanges(x0, x1, y0, y1);
+    wholeRange();
     resample();
 }
 
@@ -557,6 +454,7 @@ void TDisplacementChartForm::resetZoom()
 void TDisplacementChartForm::currentRunStarted()
 {
     m_current.clear();
+    showLimitLevels({});
     if (m_runId == 0)
         scheduleRefresh();
 }
@@ -596,13 +494,10 @@ void TDisplacementChartForm::refreshLive()
         m_zoomed = zoomed;
         return;
     }
-    if (!appendValues())
-        computeValues();
-    if (!m_zoomed) {
-        double x0, x1, y0, y1;
-        fullRange(&x0, &x1, &y0, &y1);
-        setRanges(x0, x1, y0, y1);
-    }
+    if (!m_values.append(shownSeries(), valuesView()))
+        m_values.compute(shownSeries(), valuesView());
+    if (!m_zoomed)
+        wholeRange();
     resample();
 }
 
@@ -612,29 +507,13 @@ QString TDisplacementChartForm::toolTipAt(const QPointF &value) const
 {
     if (m_chart->series().isEmpty())
         return {};
-    const QPointF mouse = m_chart->mapToPosition(value, nullptr);
-    double best = HoverPixels;
     int bestZone = 0;
-    int bestIndex = -1;
-    const qsizetype at = Downsampling::lowerBound(m_xs, value.x());
-    for (auto it = m_drawings.cbegin(); it != m_drawings.cend(); ++it) {
-        // The images around the mouse's x; a steep line may pass closer further away.
-        for (qsizetype i = std::max<qsizetype>(0, at - 3); i < std::min(m_xs.size(), at + 3); ++i) {
-            const double y = it->ys.value(i, std::nan(""));
-            if (std::isnan(y))
-                continue;
-            const QPointF p = m_chart->mapToPosition(QPointF(m_xs.at(i), y), nullptr);
-            const double distance = std::hypot(p.x() - mouse.x(), p.y() - mouse.y());
-            if (distance < best) {
-                best = distance;
-                bestZone = it.key();
-                bestIndex = int(i);
-            }
-        }
-    }
+    const int bestIndex = m_values.nearest(value, HoverPixels, [this](const QPointF &point) {
+        return m_chart->mapToPosition(point, nullptr);
+    }, &bestZone);
     if (bestIndex < 0)
         return {};
-    return ChartToolTip::text(shownSeries(), bestZone, m_order.at(bestIndex), corrected());
+    return ChartToolTip::text(shownSeries(), bestZone, m_values.order().at(bestIndex), corrected());
 }
 
 void TDisplacementChartForm::showToolTip(const QPointF &value, const QPoint &globalPos)
@@ -643,7 +522,11 @@ void TDisplacementChartForm::showToolTip(const QPointF &value, const QPoint &glo
     if (text.isEmpty())
         QToolTip::hideText();
     else
-        QToolTip::showText(globalPos, text, m_view);
+        // It stays while the mouse stays near the point, not for a few seconds only.
+        QToolTip::showText(globalPos, text, m_view,
+                           QRect(m_view->mapFromGlobal(globalPos) - QPoint(int(HoverPixels), int(HoverPixels)),
+                                 QSize(2 * int(HoverPixels), 2 * int(HoverPixels))),
+                           ToolTipMilliseconds);
 }
 
 // ---- saving ----------------------------------------------------------------
@@ -652,41 +535,24 @@ bool TDisplacementChartForm::savePicture(const QString &fileName)
 {
     const bool svg = QFileInfo(fileName).suffix().compare(QLatin1String("svg"), Qt::CaseInsensitive) == 0;
     QString error;
-    if (!AtomicFile::write(fileName, ChartPicture::render(m_view, windowTitle(), svg), &error)) {
+    // The picture carries its title; the window does not need it on screen.
+    const QString title = pictureTitle();
+    m_chart->setTitle(title);
+    const QByteArray picture = ChartPicture::render(m_view, title, svg);
+    m_chart->setTitle(QString());
+    if (!AtomicFile::write(fileName, picture, &error)) {
         DialogService::instance().error(this, QStringLiteral("График не сохранен в %1: %2").arg(fileName, error));
         return false;
     }
     return true;
 }
 
-// number,image,time and one column per shown zone, the images within the
-// shown range at full resolution; "." and four decimals, an empty field
-// where an image has no value.
+// The images within the shown range at full resolution.
 QByteArray TDisplacementChartForm::csv() const
 {
-    const QList<int> zones = shownZones();
-    QStringList header{QStringLiteral("number"), QStringLiteral("image"), QStringLiteral("time")};
-    for (int zone : zones)
-        header << QStringLiteral("zone%1_%2%3_%4")
-                      .arg(zone)
-                      .arg(componentName(), corrected() ? QStringLiteral("_corrected") : QString(),
-                           m_settings.inMillimetres(zone) ? QStringLiteral("mm") : QStringLiteral("px"));
-    QList<QByteArray> lines{header.join(QLatin1Char(',')).toUtf8()};
-    const auto [from, to] = xRange();
-    const DisplacementSeries &series = shownSeries();
-    for (qsizetype i = Downsampling::lowerBound(m_xs, from); i < m_xs.size() && m_xs.at(i) <= to; ++i) {
-        const DisplacementSeries::Image &image = series.image(m_order.at(i));
-        QString name = image.name;
-        if (name.contains(QLatin1Char(',')) || name.contains(QLatin1Char('"')))
-            name = QLatin1Char('"') + name.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-        QStringList fields{QString::number(image.number), name, image.time.toString(Qt::ISODate)};
-        for (int zone : zones) {
-            const double y = m_drawings.value(zone).ys.value(i, std::nan(""));
-            fields << (std::isnan(y) ? QString() : LocaleFormat::formatFixed(y, 4, QLatin1Char('.')));
-        }
-        lines << fields.join(QLatin1Char(',')).toUtf8();
-    }
-    return AtomicFile::crlfLines(lines);
+    const auto [from, to] = m_view->xRange();
+    return DisplacementCsv::table(shownSeries(), m_values.imagesWithin(from, to), shownZones(), component(),
+                                  corrected());
 }
 
 bool TDisplacementChartForm::saveCsv(const QString &fileName)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ChartValues.h"
 #include "DisplacementSeries.h"
 #include "JournalSource.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QWidget>
 
@@ -47,9 +49,11 @@ public:
     int drawnPointCount() const;
     QChart *chart() const { return m_chart; }
     DisplacementChartView *view() const { return m_view; }
-    QAbstractAxis *xAxis() const { return m_axisX; }
+    QAbstractAxis *xAxis() const;
     // The tool tip the mouse would get at a position of the plot (chart values).
     QString toolTipAt(const QPointF &value) const;
+    // The title of a saved picture: the run shown, its station and time span.
+    QString pictureTitle() const;
 
     // Saving: PNG or SVG by the name's suffix; CSV of the shown series within
     // the shown range. False (with the reason shown) when the file cannot be written.
@@ -59,6 +63,9 @@ public:
 
 
 public Q_SLOTS:
+    // Where the zones of the current run stand against their limits: marks
+    // in the zone list and the banner above the plot.
+    void showLimitLevels(const QMap<int, LimitLevel> &levels);
     // A new run has begun in the window: the current run starts empty.
     void currentRunStarted();
     // The rows of an image just measured in the window (a watch or a run).
@@ -76,7 +83,6 @@ private:
     {
         QList<QLineSeries *> lines;     // one per unbroken stretch
         QScatterSeries *dots = nullptr; // images with no neighbour to join
-        QList<double> ys;
     };
 
     QWidget *createControls();
@@ -84,17 +90,15 @@ private:
     void optionsChanged();
     void refill();
     void updateZoneList();
+    void fillZoneList(const QList<int> &zones);
     void rebuildAxes();
-    void computeValues();
-    bool appendValues();
+    ChartValues::View valuesView() const;
+    void wholeRange();
     void resample();
     void drawZone(int zone, ZoneDrawing &drawing, int colourIndex);
     void drawLimits();
     void scheduleRefresh();
     void refreshLive();
-    void fullRange(double *x0, double *x1, double *y0, double *y1) const;
-    void setRanges(double x0, double x1, double y0, double y1);
-    QPair<double, double> xRange() const;
     QString unitText() const;
     void showToolTip(const QPointF &value, const QPoint &globalPos);
     DisplacementComponent component() const;
@@ -112,26 +116,22 @@ private:
     QPushButton *m_savePictureButton = nullptr;
     QPushButton *m_saveCsvButton = nullptr;
     QLabel *m_infoLabel = nullptr;
+    QLabel *m_banner = nullptr;
 
     QChart *m_chart = nullptr;
     DisplacementChartView *m_view = nullptr;
-    QAbstractAxis *m_axisX = nullptr; // the one of the two below in use
-    QAbstractAxis *m_timeAxis = nullptr;
-    QAbstractAxis *m_numberAxis = nullptr;
-    QAbstractAxis *m_axisY = nullptr;
     QTimer *m_refreshTimer = nullptr;
 
     MonitoringSettings m_settings;
     std::unique_ptr<JournalSource> m_journal;
+    QList<TJournalRun> m_runs;
     DisplacementSeries m_current;
     DisplacementSeries m_run;
     qint64 m_runId = 0;
     bool m_zoomed = false;
     QSet<int> m_hiddenZones;
+    QMap<int, LimitLevel> m_levels;
 
-    QList<double> m_xs;
-    QList<int> m_order;
-    quint64 m_valuesRevision = 0; // of the series the values were computed from
+    ChartValues m_values;
     QHash<int, ZoneDrawing> m_drawings;
-    QList<QLineSeries *> m_limitLines;
 };

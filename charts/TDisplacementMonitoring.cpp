@@ -30,6 +30,7 @@ TDisplacementMonitoring::TDisplacementMonitoring(QMainWindow *window, const TPoi
 
     m_indicator = new AlarmIndicator(window->statusBar());
     window->statusBar()->addPermanentWidget(m_indicator);
+    connect(m_indicator, &AlarmIndicator::acknowledged, this, &TDisplacementMonitoring::alarmStateChanged);
     m_monitor = std::make_unique<DisplacementMonitor>(MonitoringSettings::readFile(m_settingsFile), *this);
 }
 
@@ -63,9 +64,28 @@ void TDisplacementMonitoring::imageProcessed(const QString &path, int index)
         chartForm()->currentRunStarted();
     }
     const QList<TJournalRow> rows = ImageRows::lastImage(m_finder.zones(), path);
-    for (const AlarmEvent &event : m_monitor->imageMeasured(rows))
+    const QList<AlarmEvent> events = m_monitor->imageMeasured(rows);
+    for (const AlarmEvent &event : events)
         m_indicator->addEvent(event);
     chartForm()->imageMeasured(rows);
+    // The chart shows where every zone stands now, acknowledged or not.
+    QMap<int, LimitLevel> levels;
+    for (const TJournalRow &row : rows)
+        levels.insert(row.zone, m_monitor->levelOf(row.zone));
+    chartForm()->showLimitLevels(levels);
+    if (!events.isEmpty()) {
+        m_lastEvent = events.last().text();
+        Q_EMIT alarmStateChanged();
+    }
+}
+
+// Short, so that the status line shows the zone: the time and the list of
+// events are in the indicator's tool tip.
+QString TDisplacementMonitoring::alarmNotice() const
+{
+    if (m_indicator->level() == LimitLevel::None || m_lastEvent.isEmpty())
+        return {};
+    return QStringLiteral(" %1! %2").arg(m_indicator->text(), m_lastEvent);
 }
 
 void TDisplacementMonitoring::report(const TIssue &issue)

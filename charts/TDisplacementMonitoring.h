@@ -38,9 +38,15 @@ public Q_SLOTS:
     void imageProcessed(const QString &path, int index);
     void showCharts();
 
+    // What the main window's status says while a warning or an alarm is not
+    // acknowledged: " АВАРИЯ! " and the latest event; empty when none.
+    QString alarmNotice() const;
+
 Q_SIGNALS:
     // A limit crossing or a failed alarm command, for the event log.
     void issueRaised(const TIssue &issue);
+    // The indicator's level changed: a new event, or the user acknowledged.
+    void alarmStateChanged();
 
 private:
     QMainWindow *m_window;
@@ -50,4 +56,5 @@ private:
     AlarmIndicator *m_indicator = nullptr;
     TDisplacementChartForm *m_form = nullptr;
     std::unique_ptr<DisplacementMonitor> m_monitor;
+    QString m_lastEvent;
 };

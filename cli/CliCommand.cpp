@@ -2,6 +2,7 @@
 
 #include "CliSettings.h"
 #include "JournalLocation.h"
+#include "SettingsLocation.h"
 #include "StderrPriority.h"
 #include "TJournalRecorder.h"
 
@@ -16,6 +17,12 @@ CliCommand::CliCommand(const CliOptions &options, QTextStream &out, QTextStream 
 
 CliCommand::~CliCommand() = default;
 
+QString CliCommand::settingsFile() const
+{
+    return m_options.settingsFile.isEmpty() ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+                                            : m_options.settingsFile;
+}
+
 QString CliCommand::journalLocation() const
 {
     return m_options.journal.isEmpty() ? JournalLocation::fromSettings(m_params) : m_options.journal;
@@ -27,6 +34,7 @@ TJournalRecorder *CliCommand::journalRecorder()
         return nullptr;
     if (!m_journal) {
         m_journal = std::make_unique<TJournalRecorder>(journalLocation());
+        m_journal->setSettingsFile(settingsFile());
         m_journal->setFailureHandler([this](const QString &text) {
             m_err << StderrPriority::marked(TIssue::Severity::Warning,
                                             QStringLiteral("kelvarin2-cli: предупреждение: ") + text)
@@ -53,6 +61,8 @@ bool CliCommand::loadSettings()
     }
     // Nobody answers step dialogs in a terminal.
     m_params.Steps = false;
+    if (!m_options.station.isEmpty())
+        m_params.Station = m_options.station;
     if (QFileInfo(m_params.WorkDir).isDir())
         m_host.setEventLogDirectory(m_params.WorkDir);
     return true;

@@ -40,6 +40,8 @@ protected:
     // The journal the run writes (--journal, else the settings'), none with
     // --no-journal. Its failures are printed as warnings when they happen.
     TJournalRecorder *journalRecorder();
+    // The settings file in force: --settings, else the user's own.
+    QString settingsFile() const;
     // The journal's location, --journal or the settings'.
     QString journalLocation() const;
     // Success turns into WorkFailed when the journal could not be written.

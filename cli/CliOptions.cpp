@@ -49,13 +49,20 @@ const QList<OptionRow> &optionTable()
          {"export", "check"}, &CliOptions::runId},
         {{{"base"}, "BASE", "export: последний прогон с этим набором результатов (вместо --run)"},
          {"export"}, &CliOptions::base},
-        {{{"format"}, "csv|json", "export: формат выгрузки (по умолчанию csv)"},
-         {"export"}, &CliOptions::format},
-        {{{"out"}, "FILE", "export: файл выгрузки (по умолчанию стандартный вывод)"},
+        {{{"format"}, "FORMAT", "export: формат выгрузки, csv (по умолчанию) или json; check: prometheus - "
+                                "состояние станции в текстовом формате Prometheus вместо строки для Nagios"},
+         {"export", "check"}, &CliOptions::format},
+        {{{"out"}, "FILE", "export: файл выгрузки (по умолчанию или \"-\" стандартный вывод)"},
          {"export"}, &CliOptions::outBase},
         {{{"max-age"}, "AGE", "check: наибольший возраст последнего изображения: секунды или число с s, m, h, "
                               "d (например 2h)"},
          {"check"}, &CliOptions::maxAge},
+        {{{"station"}, "NAME", "станция (по умолчанию Station из настроек или имя компьютера): process и watch "
+                               "записывают ее прогоны, runs и export показывают только их, check проверяет ее "
+                               "последний запуск с пределами, записанными им"},
+         {"process", "watch", "runs", "export", "check"}, &CliOptions::station},
+        {{{"t", "timeout"}, "SECONDS", "check: UNKNOWN, если журнал не ответил за это время (по умолчанию 10)"},
+         {"check"}, &CliOptions::timeout},
         {{{"metrics"}, "FILE", "watch: файл метрик Prometheus (для textfile collector программы node_exporter), "
                                "переписывается после каждого изображения"},
          {"watch"}, &CliOptions::metricsFile},
@@ -79,11 +86,13 @@ const QList<CommandRow> &commandTable()
         {"process", "PATH...",
          "находит индикаторные точки во всех зонах каждого изображения и записывает файлы координат "
          "BASE_<номер зоны>.crd и журнал BASE_time.log. PATH - файлы изображений в заданном порядке; каталог "
-         "дает свои файлы *.bmp по имени без учета регистра; архив *.zip - свои файлы *.bmp по имени без учета "
-         "регистра, без распаковки на диск."},
+         "дает свои изображения (*.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg) по имени без учета регистра; "
+         "архив *.zip - свои изображения по имени без учета регистра, без распаковки на диск."},
         {"watch", "[BUFFERDIR]",
-         "следит за буферной директорией BUFFERDIR (по умолчанию BufferDir из настроек): каждое новое изображение *.bmp (по одному, по имени, когда "
-         "его запись окончена) обрабатывается, затем упаковывается программой zip или переносится в рабочую "
+         "следит за буферной директорией BUFFERDIR (по умолчанию BufferDir из настроек): каждое новое "
+         "изображение (*.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg; по одному, по имени, когда его запись "
+         "окончена; о файле другого вида - одна запись в журнале событий, файл остается на месте) "
+         "обрабатывается, затем упаковывается программой zip или переносится в рабочую "
          "директорию, как указано в настройках, и набор результатов (следующее свободное имя в рабочей "
          "директории) переписывается. Изображение, которое не удается обработать, откладывается в "
          "BUFFERDIR/Отложенные. Изображение, которое обработано, но не заархивировано или не перенесено, "
@@ -97,13 +106,14 @@ const QList<CommandRow> &commandTable()
          "изменяются."},
         {"runs", "",
          "перечисляет прогоны журнала измерений: номер, вид, имя набора результатов, начало, конец, число "
-         "изображений."},
+         "изображений, станция."},
         {"export", "",
          "выгружает измерения прогона (по умолчанию последнего) по строке на изображение и зону, CSV (по "
          "умолчанию) или JSON, в стандартный вывод или в файл --out; десятичный разделитель всегда \".\"."},
         {"check", "",
-         "проверка для систем мониторинга (Nagios, Icinga): смещения зон на последнем изображении запуска из "
-         "журнала измерений против пределов WarningLimit и AlarmLimit; одна строка \"KELVARIN2 "
+         "проверка для систем мониторинга (Nagios, Icinga): смещения зон на последнем изображении последнего "
+         "запуска станции из журнала измерений против пределов WarningLimit и AlarmLimit, записанных запуском "
+         "(или из --settings); одна строка \"KELVARIN2 "
          "OK|WARNING|CRITICAL|UNKNOWN - ... | zone3=0.42mm;1;2\" и код 0, 1, 2 или 3 (3 - нет журнала, запуска, "
          "изображения или последнее изображение старше --max-age)."},
     };
@@ -233,8 +243,12 @@ QString combinationError(const CliOptions &options)
         return QStringLiteral("--journal и --no-journal вместе");
     if (!options.runId.isEmpty() && !options.base.isEmpty())
         return QStringLiteral("--run и --base вместе");
-    if (!options.format.isEmpty() && options.format != QLatin1String("csv") && options.format != QLatin1String("json"))
-        return QStringLiteral("неизвестный формат: %1 (csv или json)").arg(options.format);
+    const bool check = options.command == QLatin1String("check");
+    const QStringList formats = check ? QStringList{QStringLiteral("prometheus")}
+                                      : QStringList{QStringLiteral("csv"), QStringLiteral("json")};
+    if (!options.format.isEmpty() && !formats.contains(options.format))
+        return QStringLiteral("неизвестный формат: %1 (%2)")
+            .arg(options.format, formats.join(check ? QStringLiteral(", ") : QStringLiteral(" или ")));
     return QString();
 }
 

@@ -22,8 +22,10 @@ struct CliOptions
     bool noJournal = false;
     QString runId;          // export: the run; empty: the last one
     QString base;           // export: the last run of this base
-    QString format;         // export: "csv" (empty) or "json"
+    QString format;         // export: "csv" (empty) or "json"; check: "prometheus" or empty
     QString maxAge;         // check: the oldest last image that counts
+    QString station;        // the station: its runs (empty: the settings' Station, else the host name)
+    int timeout = 10;       // check: seconds the journal has to answer
     QString metricsFile;    // watch: the Prometheus metrics kept up to date
     QStringList paths;
     int jobs = 0;           // process: images measured at once; 0 = one per core

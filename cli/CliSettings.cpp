@@ -47,7 +47,12 @@ bool CliSettings::load(const QString &settingsFile, const QString &zonesFile, TP
         if (dir.isEmpty() || !QFileInfo(dir).isDir())
             throw KelvarinError(dir);
     };
-    ReadParameters(file, *params, actions, reporter);
+    // Measuring with a threshold or a limit that could not be read would give
+    // results that look right and are not: the reader has said which value.
+    if (!ReadParameters(file, *params, actions, reporter)) {
+        *error = QStringLiteral("в файле настроек %1 неверное число").arg(file);
+        return false;
+    }
     // Result names come from the working directory's last component, which a
     // relative "." does not have.
     if (!params->WorkDir.isEmpty())

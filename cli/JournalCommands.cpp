@@ -1,5 +1,6 @@
 #include "JournalCommands.h"
 
+#include "IsoTime.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
 #include "MonitoringExport.h"
@@ -12,6 +13,29 @@
 #include <QFileInfo>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+// Writes all of `bytes` to a descriptor; false with the reason at the first failure.
+static bool writeAll(int fd, const QByteArray &bytes, QString *error)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            *error = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : EIO));
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
 std::unique_ptr<TJournal> JournalReadCommand::openJournal()
 {
     if (!expectPaths(0, QStringLiteral("лишние аргументы")) || !loadSettings())
@@ -21,7 +45,7 @@ std::unique_ptr<TJournal> JournalReadCommand::openJournal()
         fail(QStringLiteral("журнал измерений %1 не найден").arg(QDir::toNativeSeparators(location)));
         return nullptr;
     }
-    auto journal = std::make_unique<TJournal>(location);
+    auto journal = std::make_unique<TJournal>(location, TJournal::Access::Read);
     if (!journal->open()) {
         fail(journal->errorString());
         return nullptr;
@@ -34,16 +58,17 @@ int RunsCommand::execute()
     const std::unique_ptr<TJournal> journal = openJournal();
     if (!journal)
         return BadInput;
-    const QList<TJournalRun> runs = journal->runs();
+    const QList<TJournalRun> runs = journal->runs(m_options.station);
     if (!journal->errorString().isEmpty()) {
         fail(journal->errorString());
         return WorkFailed;
     }
-    m_out << QStringLiteral("id\tkind\tbase\tstart\tend\timages") << Qt::endl;
+    // The station comes last, so that scripts reading the first columns keep working.
+    m_out << QStringLiteral("id\tkind\tbase\tstart\tend\timages\tstation") << Qt::endl;
     for (const TJournalRun &run : runs) {
         m_out << run.id << '\t' << run.kind << '\t' << QDir::toNativeSeparators(run.base) << '\t'
-              << TJournal::isoTime(run.start) << '\t' << TJournal::isoTime(run.end) << '\t' << run.images
-              << Qt::endl;
+              << IsoTime::text(run.start) << '\t' << IsoTime::text(run.end) << '\t' << run.images << '\t'
+              << run.station << Qt::endl;
     }
     return Success;
 }
@@ -60,11 +85,26 @@ qint64 ExportCommand::chosenRun(TJournal &journal)
         fail(QStringLiteral("в журнале нет прогона %1").arg(m_options.runId));
         return 0;
     }
-    const qint64 id = m_options.base.isEmpty() ? journal.lastRunId() : journal.lastRunIdOfBase(m_options.base);
-    if (id == 0) {
-        fail(m_options.base.isEmpty() ? QStringLiteral("в журнале нет ни одного прогона")
-                                      : QStringLiteral("в журнале нет прогона с набором %1").arg(m_options.base));
+    const QString &station = m_options.station;
+    if (m_options.base.isEmpty()) {
+        const qint64 id = station.isEmpty() ? journal.lastRunId() : journal.lastRunIdOfStation(station);
+        if (id == 0)
+            fail(station.isEmpty() ? QStringLiteral("в журнале нет ни одного прогона")
+                                   : QStringLiteral("в журнале нет прогонов станции %1").arg(station));
+        return id;
     }
+    // The same base at two stations: which one is meant cannot be guessed.
+    const QStringList stations = journal.stationsOfBase(m_options.base);
+    if (station.isEmpty() && stations.size() > 1) {
+        fail(QStringLiteral("набор %1 есть у станций %2: укажите --station")
+                 .arg(m_options.base, stations.join(QStringLiteral(", "))));
+        return 0;
+    }
+    const qint64 id = journal.lastRunIdOfBase(m_options.base, station);
+    if (id == 0)
+        fail(station.isEmpty() ? QStringLiteral("в журнале нет прогона с набором %1").arg(m_options.base)
+                               : QStringLiteral("в журнале нет прогона станции %1 с набором %2")
+                                     .arg(station, m_options.base));
     return id;
 }
 
@@ -84,19 +124,16 @@ int ExportCommand::execute()
         : m_options.settingsFile;
     const JournalExport::ExtraColumns extra = MonitoringExport::extraColumns(MonitoringSettings::readFile(settingsFile));
     QString error;
-    if (m_options.outBase.isEmpty()) {
+    if (m_options.outBase.isEmpty() || m_options.outBase == QLatin1String("-")) {
         m_out.flush();
-        QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly)) {
-            fail(QStringLiteral("стандартный вывод не открывается"));
-            return WorkFailed;
-        }
-        const bool ok = JournalExport::write(*journal, runId, format, [&out](const QByteArray &bytes) {
-            return out.write(bytes) == bytes.size();
+        // Straight to the descriptor: a full disk or a closed pipe is an
+        // error of the write that met it, not lost in a buffer.
+        QString outputError;
+        const bool ok = JournalExport::write(*journal, runId, format, [&outputError](const QByteArray &bytes) {
+            return writeAll(STDOUT_FILENO, bytes, &outputError);
         }, &error, extra.names.isEmpty() ? nullptr : &extra);
-        out.flush();
         if (!ok) {
-            fail(error);
+            fail(outputError.isEmpty() ? error : QStringLiteral("стандартный вывод не записан: %1").arg(outputError));
             return WorkFailed;
         }
         return Success;

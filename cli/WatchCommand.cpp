@@ -19,6 +19,20 @@
 #include <QTimer>
 #include <QTextStream>
 
+// A limit that cannot be read would leave the station without alarms: refused.
+bool WatchCommand::readMonitoring(MonitoringSettings *monitoring)
+{
+    const QString settingsFile = m_options.settingsFile.isEmpty()
+        ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
+        : m_options.settingsFile;
+    QStringList problems;
+    *monitoring = MonitoringSettings::readFile(settingsFile, &problems);
+    if (problems.isEmpty())
+        return true;
+    fail(QStringLiteral("в файле настроек %1 неверные значения: %2").arg(settingsFile, problems.join(QStringLiteral(", "))));
+    return false;
+}
+
 bool WatchCommand::prepare()
 {
     const QString wanted = QStringLiteral("укажите одну буферную директорию");
@@ -47,9 +61,9 @@ int WatchCommand::execute()
     // Every image's displacement against the limits: crossings are printed
     // and start the alarm command, which the watch never waits for.
     CliIssuePrinter issues(m_host);
-    const MonitoringSettings monitoring = MonitoringSettings::readFile(
-        m_options.settingsFile.isEmpty() ? SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"))
-                                         : m_options.settingsFile);
+    MonitoringSettings monitoring;
+    if (!readMonitoring(&monitoring))
+        return BadInput;
     DisplacementMonitor monitor(monitoring, issues);
     std::unique_ptr<WatchMetrics> metrics;
     if (!m_options.metricsFile.isEmpty())
@@ -78,8 +92,6 @@ int WatchCommand::execute()
                      .arg(QDir::toNativeSeparators(m_params.BufferDir), base))
           << Qt::endl;
 
-    // The controller leaves style 2 only when the stop it sees in the tool's
-    // event processing (a signal) ended the watch, after the final writing.
     // Images set aside change the counts without a measurement.
     QTimer counts;
     if (metrics) {
@@ -87,6 +99,8 @@ int WatchCommand::execute()
         QObject::connect(&counts, &QTimer::timeout, [&] { metrics->updateCounts(control.imagesSetAside(), std::nullopt); });
         counts.start(1000);
     }
+    // The controller leaves style 2 only when the stop it sees in the tool's
+    // event processing (a signal) ended the watch, after the final writing.
     QEventLoop loop;
     QObject::connect(&control, &TStartControl::startStyleChanged, &loop, [&loop](int style) {
         if (style != 2)
@@ -95,6 +109,11 @@ int WatchCommand::execute()
     loop.exec();
 
     m_host.setImageHook(nullptr);
+    return summary(control, base);
+}
+
+int WatchCommand::summary(const TStartControl &control, const QString &base)
+{
     if (control.endedWithNothingProcessed())
         m_out << QStringLiteral("Результаты не записаны: ни одно изображение не обработано.") << Qt::endl;
     else

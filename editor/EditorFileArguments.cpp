@@ -1,6 +1,8 @@
 #include "EditorFileArguments.h"
 
 #include "CommandLineHelp.h"
+#include "RegularFile.h"
+#include "ZoneFile.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -11,7 +13,7 @@ namespace {
 const QList<CommandLineHelp::Option> &optionTable()
 {
     static const QList<CommandLineHelp::Option> options = {
-        {{"mode"}, "N", "режим редактора таблиц (1-11) вместо определенного по расширению файла"},
+        {{"mode"}, "N", "режим редактора таблиц (1-12) вместо определенного по расширению файла"},
         {{"h", "help"}, "", "эта справка"},
         {{"version"}, "", "версия программы"},
         {{"help-man"}, "", "страница руководства (для сборки)", true},
@@ -25,7 +27,7 @@ CommandLineHelp help()
                          QStringLiteral("Программа определения координат индикаторных точек. Без аргументов "
                                         "открывает главное окно; с файлом открывает ФАЙЛ в редакторе таблиц: "
                                         ".zon зоны, .lst список точек, .cam внутренняя геометрия, .ort внешняя "
-                                        "геометрия, .crd точки изображения; --mode N (1-11) задает режим."));
+                                        "геометрия, .crd точки изображения или результаты; --mode N (1-12) задает режим."));
     help.addSynopsis(QString());
     help.addSynopsis(CommandLineHelp::synopsisOf({optionTable().first()}) + QStringLiteral(" ФАЙЛ"));
     help.addSynopsis(QStringLiteral("--help | --version"));
@@ -54,7 +56,7 @@ QString failureText(const QCommandLineParser &parser, const QStringList &argumen
     if (failure.kind == CommandLineHelp::Failure::Kind::Unknown)
         return QStringLiteral("неизвестный параметр ") + failure.option;
     if (failure.option == QLatin1String("--mode"))
-        return QStringLiteral("--mode ожидает номер режима от 1 до 11");
+        return QStringLiteral("--mode ожидает номер режима от 1 до 12");
     if (!failure.option.isEmpty())
         return QStringLiteral("у параметра %1 не бывает значения").arg(failure.option);
     return failure.text;
@@ -74,8 +76,19 @@ int EditorFileArguments::modeForFile(const QString &path)
     if (suffix == QLatin1String("ort"))
         return 7;
     if (suffix == QLatin1String("crd"))
-        return 2;
+        return isResultFile(path) ? 12 : 2;
     return 0;
+}
+
+// The program's result files separate their fields by tabs; the image point
+// files of the family by ";". The first line tells them apart.
+bool EditorFileArguments::isResultFile(const QString &path)
+{
+    QByteArray bytes;
+    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok)
+        return false;
+    const QList<QByteArray> lines = ZoneFile::splitLines(bytes.left(4096));
+    return !lines.isEmpty() && lines.first().contains('\t') && !lines.first().contains(';');
 }
 
 QString EditorFileArguments::usage()
@@ -110,8 +123,8 @@ std::optional<EditorFileArguments::Request> EditorFileArguments::parse(const QSt
     if (parser.isSet(QStringLiteral("mode"))) {
         bool ok = false;
         mode = parser.value(QStringLiteral("mode")).toInt(&ok);
-        if (!ok || mode < 1 || mode > 11) {
-            *error = QStringLiteral("--mode ожидает номер режима от 1 до 11");
+        if (!ok || mode < 1 || mode > 12) {
+            *error = QStringLiteral("--mode ожидает номер режима от 1 до 12");
             return request;
         }
     }

@@ -8,8 +8,8 @@
 // The command line of the desktop program. `kelvarin2 FILE` opens the table
 // editor on FILE instead of the main window. The mode follows the file's
 // kind: ".zon" zones (11), ".lst" point list (4), ".cam" camera (5), ".ort"
-// orientation (7), ".crd" image points (2); "--mode N" names any of the
-// eleven modes. --help, --version and the manual page are answered without
+// orientation (7), ".crd" image points (2) or, when its lines hold tabs, the
+// program's results (12); "--mode N" names any of the twelve modes. --help, --version and the manual page are answered without
 // a window. The help and the manual page come from the option table that
 // the parser reads.
 class EditorFileArguments
@@ -32,6 +32,8 @@ public:
 
     // The mode a file's extension gives (case does not matter), 0 for none.
     static int modeForFile(const QString &path);
+    // Whether a ".crd" file is one of the program's result files.
+    static bool isResultFile(const QString &path);
 
     static QString usage();
     // The manual page kelvarin2(1).

@@ -42,12 +42,13 @@ TRedForm::TRedForm(QWidget *parent)
     m_delegate = new GridCellDelegate(this, StringGrid1);
     StringGrid1->setItemDelegate(m_delegate);
     StringGrid1->installEventFilter(this);
-    // Keys mark the table changed; this catches what reaches a cell otherwise,
-    // such as a paste from the cell editor's context menu.
+    // Only a changed text marks the table (typed, pasted from the cell
+    // editor's menu, ...): a key that changes nothing does not.
     connect(StringGrid1, &QTableWidget::itemChanged, this, [this] {
         if (!m_filling)
             m_modified = true;
     });
+    connect(StringGrid1, &QTableWidget::currentCellChanged, this, &TRedForm::checkLeftCell);
     setCentralWidget(StringGrid1);
 
     buildMenu();
@@ -60,6 +61,9 @@ void TRedForm::buildMenu()
     file->setObjectName(QStringLiteral("N1"));
     N3 = file->addAction(QStringLiteral("Сохранить"), this, &TRedForm::N3Click);
     N3->setObjectName(QStringLiteral("N3"));
+    N3->setShortcut(QKeySequence::Save);
+    m_saveAsMenuAction = file->addAction(QStringLiteral("Сохранить как..."), this, [this] { saveTable(true); });
+    m_saveAsMenuAction->setObjectName(QStringLiteral("actionSaveAs"));
     file->addSeparator();
     N6 = file->addAction(QStringLiteral("Выход"), this, &TRedForm::N6Click);
     N6->setObjectName(QStringLiteral("N6"));
@@ -112,9 +116,10 @@ int TRedForm::OpenTable(const QString &fileName, int mode)
     m_mode = mode;
     m_tableFileName = fileName;
     m_modified = false;
+    m_origins.clear();
     m_tableMode = TableMode::fromNumber(mode);
     if (!m_tableMode)
-        return failOpening(QStringLiteral("неизвестный режим ") + QString::number(mode));
+        return failOpening(QStringLiteral("неизвестный режим ") + QString::number(mode), QString());
     applyLayout(*m_tableMode);
     const TableKind kind = m_tableMode->kind();
     if (fileName.isEmpty()) {
@@ -130,18 +135,23 @@ int TRedForm::OpenTable(const QString &fileName, int mode)
     // The grid is filled only from a file read whole, so a bad line never
     // leaves a partly filled table behind.
     if (!content)
-        return failOpening(problem);
+        return failOpening(problem, fileName);
+    m_origins = content->lines;
     fillGrid(TableFile::cellTexts(kind, *content));
     return 1;
 }
 
-// The internal error of the family's editors, with a second line saying what
-// is wrong and where, so the user can mend the file.
-int TRedForm::failOpening(const QString &problem)
+// A file that cannot be opened is named with the reason, so the user can mend
+// it; only an unknown mode is the internal error of the family's editors.
+int TRedForm::failOpening(const QString &problem, const QString &fileName)
 {
-    QString text = QStringLiteral("Внутренняя ошибка. Обратитесь к разработчику.");
-    if (!problem.isEmpty())
-        text += QLatin1Char('\n') + problem;
+    QString text;
+    if (fileName.isEmpty())
+        text = QStringLiteral("Внутренняя ошибка. Обратитесь к разработчику.\n") + problem;
+    else if (!QFileInfo::exists(fileName) && !QFileInfo(fileName).isSymLink())
+        text = fileName + QStringLiteral(": файл не найден");
+    else
+        text = QStringLiteral("Файл %1 не открыт:\n%2").arg(fileName, problem);
     DialogService::instance().message(this, QStringLiteral("Ошибка!"), text, DialogService::Ok,
                                       DialogService::Icon::None);
     close();
@@ -257,9 +267,17 @@ void TRedForm::runRowCommand(Command command)
 {
     endCellEditing();
     QList<QStringList> rows = gridCells();
+    // Each row carries the line it was read from after its cells, so that an
+    // untouched row keeps its line wherever it moves; new rows have none.
+    const int columns = dataColumnCount();
+    for (int r = 0; r < rows.size(); ++r)
+        rows[r] << m_origins.value(r);
     const int current = StringGrid1->currentRow();
     const int column = qMax(StringGrid1->currentColumn(), 0);
     const int from = command(rows, current);
+    m_origins.clear();
+    for (QStringList &row : rows)
+        m_origins << (row.size() > columns ? row.takeLast() : QString());
     writeRows(rows, from);
     // The current row keeps its position, as far as the table still reaches.
     StringGrid1->setCurrentCell(qBound(0, current, int(rows.size()) - 1), column);
@@ -298,70 +316,88 @@ void TRedForm::clearTable()
     });
 }
 
-// Any key counts as a change, also one that changes nothing.
-void TRedForm::markModified()
-{
-    m_modified = true;
-}
-
 void TRedForm::ToolButton3Click() { insertRow(); }
 void TRedForm::ToolButton5Click() { appendRow(); }
 void TRedForm::ToolButton1Click() { deleteRow(); }
 void TRedForm::ToolButton8Click() { clearTable(); }
-void TRedForm::StringGrid1KeyDown() { markModified(); }
-void TRedForm::N3Click() { saveTable(); }
-void TRedForm::ToolButton10Click() { saveTable(); }
+void TRedForm::StringGrid1KeyDown() {}
+void TRedForm::N3Click() { saveTable(false); }
+void TRedForm::ToolButton10Click() { saveTable(false); }
 void TRedForm::N6Click() { close(); }
 
 bool TRedForm::eventFilter(QObject *watched, QEvent *event)
 {
-    // Only the grid and its cell editors are watched; every key counts, also
-    // one that changes nothing, such as an arrow key.
+    // Only the grid and its cell editors are watched; what a key changes is
+    // seen by the grid itself.
     if (event->type() == QEvent::KeyPress)
         StringGrid1KeyDown();
     return QMainWindow::eventFilter(watched, event);
 }
 
-// The save command. Only a file written clears the modified mark: after an
-// invalid table, a cancelled dialog or a failed write the edits are still
-// unsaved, and closing the window asks about them.
-TRedForm::SaveOutcome TRedForm::saveTable()
+// The save command: to the file the table came from, or (Save As, or a table
+// without a file) to one the user names. Only a file written clears the
+// modified mark: after an invalid table, a cancelled dialog or a failed write
+// the edits are still unsaved, and closing the window asks about them.
+TRedForm::SaveOutcome TRedForm::saveTable(bool askName)
 {
     if (!m_tableMode)
         return SaveOutcome::Cancelled;
     endCellEditing();
     DialogService &dialogs = DialogService::instance();
-    const TableFile::Lines lines = TableFile::FormatTableLines(m_tableMode->kind(), gridCells());
-    SaveOutcome outcome = SaveOutcome::Written;
+    const TableFile::Lines lines = TableFile::FormatTableLines(m_tableMode->kind(), gridCells(), m_origins);
     if (!lines.ok()) {
         dialogs.notice(this, lines.error);
-        outcome = SaveOutcome::Invalid;
-    } else {
-        // The name proposed is always the one the editor was opened with.
+        return SaveOutcome::Invalid;
+    }
+    QString path = askName ? QString() : m_tableFileName;
+    if (path.isEmpty()) {
+        // The name proposed is the one the table has.
         const QString directory = m_tableFileName.isEmpty() ? QString()
                                                             : QFileInfo(m_tableFileName).absolutePath();
-        const QString path = dialogs.saveFileName(this, QStringLiteral("Сохранить"), directory,
-                                                  m_tableFileName, m_tableMode->fileFilter(),
-                                                  m_tableMode->defaultExtension());
-        if (path.isEmpty()) {
-            outcome = SaveOutcome::Cancelled;
-        } else {
-            try {
-                TWaitCursor wait;
-                TableFile::write(path, lines.lines);
-            } catch (const KelvarinError &error) {
-                dialogs.error(this, error.message());
-                return SaveOutcome::Failed;
-            }
-        }
+        path = dialogs.saveFileName(this, QStringLiteral("Сохранить"), directory, m_tableFileName,
+                                    m_tableMode->fileFilter(), m_tableMode->defaultExtension());
+        if (path.isEmpty())
+            return SaveOutcome::Cancelled;
     }
-    if (outcome == SaveOutcome::Written)
-        m_modified = false;
-    return outcome;
+    try {
+        TWaitCursor wait;
+        TableFile::write(path, lines.lines);
+    } catch (const KelvarinError &error) {
+        dialogs.error(this, error.message());
+        return SaveOutcome::Failed;
+    }
+    m_modified = false;
+    m_tableFileName = path;
+    m_origins = lines.lines;
+    setWindowTitle(m_tableMode->title(path));
+    return SaveOutcome::Written;
 }
 
-// Decides whether the window may close. Unsaved changes bring the prompt; a
-// Yes whose save wrote nothing (invalid table, cancelled dialog, failed write)
+// A cell left with a text its column cannot hold is refused at once: the
+// message names the column and the reason, and the cell is selected again.
+void TRedForm::checkLeftCell(int row, int column, int previousRow, int previousColumn)
+{
+    if (!m_tableMode || m_filling || m_checkingCell || previousRow < 0 || previousColumn < 0
+        || (row == previousRow && column == previousColumn))
+        return;
+    const QTableWidgetItem *item = StringGrid1->item(previousRow, previousColumn);
+    const QString problem = TableFile::cellProblem(m_tableMode->kind(), previousRow, previousColumn,
+                                                   item ? item->text() : QString());
+    if (problem.isEmpty())
+        return;
+    m_checkingCell = true;
+    const QString where = m_tableMode->isParameterLayout()
+        ? QStringLiteral("Строка «%1»").arg(m_tableMode->captions().value(previousRow))
+        : QStringLiteral("Строка %1, столбец «%2»")
+              .arg(previousRow + 1)
+              .arg(m_tableMode->headerTexts().value(previousColumn + 1));
+    DialogService::instance().notice(this, where + QStringLiteral(": ") + problem);
+    StringGrid1->setCurrentCell(previousRow, previousColumn);
+    m_checkingCell = false;
+}
+
+// Decides whether the window may close. Unsaved changes bring the prompt
+// (Cancel, or closing the prompt, keeps the window open); a Yes whose save wrote nothing (invalid table, cancelled dialog, failed write)
 // keeps the window open with the mark set, so the edits are never dropped
 // without the user having said No.
 bool TRedForm::FormClose()
@@ -370,10 +406,12 @@ bool TRedForm::FormClose()
         return true;
     const DialogService::Button answer = DialogService::instance().message(
         this, QStringLiteral("Предупреждение"), QStringLiteral("Данные не сохранены. Сохранить?"),
-        DialogService::Yes | DialogService::No, DialogService::Icon::None);
-    if (answer != DialogService::Yes)
+        DialogService::Yes | DialogService::No | DialogService::Cancel, DialogService::Icon::None);
+    if (answer == DialogService::No)
         return true;
-    if (saveTable() == SaveOutcome::Written)
+    if (answer != DialogService::Yes)
+        return false;
+    if (saveTable(false) == SaveOutcome::Written)
         return true;
     m_modified = true;
     return false;

@@ -18,7 +18,7 @@ class QToolButton;
 
 // The table editor: one string grid in which the user edits a table of the
 // photogrammetric file family (zones, point coordinates, point lists, camera
-// and orientation parameters) in one of eleven modes.
+// and orientation parameters, the program's result files) in one of twelve modes.
 //
 // How a caller opens it (each opening uses a new editor):
 //
@@ -37,7 +37,7 @@ class TRedForm : public QMainWindow
 public:
     explicit TRedForm(QWidget *parent = nullptr);
 
-    // Sets the window up for `mode` (1 to 11) and reads `fileName` when it is
+    // Sets the window up for `mode` (1 to 12) and reads `fileName` when it is
     // not empty. Returns 1 when the editor is ready to be shown; 0 when the file
     // could not be read or the mode is unknown: the internal error message has
     // then been shown, the window is closed and must not be shown.
@@ -49,19 +49,19 @@ public:
     int Mode() const { return m_mode; }
     // The name exactly as passed to OpenTable; the save dialog proposes it.
     const QString &TableFileName() const { return m_tableFileName; }
-    // Unsaved changes: set by any key in the grid and by every row command.
+    // Unsaved changes: set by a cell's text changing and by every row command.
     bool Modified() const { return m_modified; }
 
     // The handlers of the menu items and tool buttons: each calls the
     // command named for what it does.
-    void N3Click();           // menu "Сохранить"
+    void N3Click();           // menu "Сохранить" (Ctrl+S): to the same file
     void ToolButton10Click(); // button "Сохранить"
     void N6Click();           // menu "Выход"
     void ToolButton3Click();  // button "Добавить": insert a row
     void ToolButton5Click();  // button "Добавить в конец": append a row
     void ToolButton1Click();  // button "Удалить": delete a row
     void ToolButton8Click();  // button "Очистить": clear the table
-    void StringGrid1KeyDown(); // any key in the grid or in a cell being edited
+    void StringGrid1KeyDown(); // any key in the grid or in a cell being edited: marks nothing by itself
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -74,13 +74,13 @@ private:
     void appendRow();
     void deleteRow();
     void clearTable();
-    void markModified();
 
     void buildMenu();
     void buildToolBars();
     QToolButton *addButton(QToolBar *bar, QAction *action, const char *name);
 
-    int failOpening(const QString &problem);
+    int failOpening(const QString &problem, const QString &fileName);
+    void checkLeftCell(int row, int column, int previousRow, int previousColumn);
     void applyLayout(const TableMode &mode);
     void fitParameterRows(int rowHeight);
     void fillGrid(const QList<QStringList> &cells);
@@ -91,13 +91,14 @@ private:
     void endCellEditing();
     template<typename Command> void runRowCommand(Command command);
 
-    SaveOutcome saveTable();
+    SaveOutcome saveTable(bool askName);
     bool FormClose();
 
     EditorGrid *StringGrid1 = nullptr;
     GridCellDelegate *m_delegate = nullptr;
     QAction *N3 = nullptr;
     QAction *N6 = nullptr;
+    QAction *m_saveAsMenuAction = nullptr;
     QAction *m_saveAction = nullptr;
     QAction *m_insertAction = nullptr;
     QAction *m_appendAction = nullptr;
@@ -109,5 +110,8 @@ private:
     QString m_tableFileName;
     bool m_modified = false;
     bool m_filling = false;
+    bool m_checkingCell = false;
+    // The lines the table was read from (or last saved as), one per list row.
+    QStringList m_origins;
     QEventLoop *m_modalLoop = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "TableNumber.h"
+#include "LocaleFormat.h"
 #include "ZoneFile.h"
 
 #include <QFile>
@@ -27,6 +28,7 @@ int TableFile::valueCount(TableKind kind)
     case TableKind::PointList: return 1;
     case TableKind::Camera: return 8;
     case TableKind::Orientation: return 21;
+    case TableKind::Results: return 3;
     }
     return 0;
 }
@@ -85,6 +87,8 @@ QString TableFile::invalidTableMessage(TableKind kind, int row)
         return QStringLiteral("Ошибка в калибровочных данных!") + parameterLine();
     case TableKind::Orientation:
         return QStringLiteral("Ошибка в параметрах внешней геометрии!") + parameterLine();
+    case TableKind::Results:
+        return QStringLiteral("Ошибка в ") + n + QStringLiteral("-й строке результатов!");
     }
     return {};
 }
@@ -98,6 +102,7 @@ QStringList TableFile::fieldNames(TableKind kind)
     case TableKind::SceneCoordinates: return {QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")};
     case TableKind::ImageCoordinates: return {QStringLiteral("x"), QStringLiteral("y")};
     case TableKind::PointList: return {QStringLiteral("номер")};
+    case TableKind::Results: return {QStringLiteral("снимок"), QStringLiteral("X"), QStringLiteral("Y")};
     default: return {};
     }
 }
@@ -108,8 +113,9 @@ static QString notANumber(const QString &field)
 }
 
 // The zone line, split as the engine splits it: four corner fields that must
-// convert, then a zero point that falls back to -1, -1. Unlike the engine, the
-// editor keeps the corners as the numbers written, not truncated.
+// convert, then a zero point that, when given, must convert too (a row without
+// one has four values). Unlike the engine, the editor keeps the corners as the
+// numbers written, not truncated.
 static QString parseZoneLine(const QString &line, QList<double> *values)
 {
     ZoneFile::LineFields fields;
@@ -117,18 +123,32 @@ static QString parseZoneLine(const QString &line, QList<double> *values)
         return line.trimmed().isEmpty() ? QStringLiteral("пустая строка")
                                          : QStringLiteral("меньше четырёх значений через \";\"");
     const QStringList names = TableFile::fieldNames(TableKind::Zone);
-    values->resize(6);
-    for (int i = 0; i < 4; ++i) {
-        if (!TableNumber::read(fields.corners[i], &(*values)[i]))
+    const QString texts[] = {fields.corners[0], fields.corners[1], fields.corners[2], fields.corners[3],
+                             fields.x0, fields.y0};
+    const int count = fields.x0.isEmpty() && fields.y0.isEmpty() ? 4 : 6;
+    values->resize(count);
+    for (int i = 0; i < count; ++i) {
+        if (!TableNumber::read(texts[i], &(*values)[i]))
             return notANumber(names.at(i));
     }
-    (*values)[4] = -1;
-    (*values)[5] = -1;
-    double x0 = 0, y0 = 0;
-    if (TableNumber::read(fields.x0, &x0)) {
-        (*values)[4] = x0;
-        if (TableNumber::read(fields.y0, &y0))
-            (*values)[5] = y0;
+    return {};
+}
+
+// A result line: the image's number and the spot's X and Y, separated by tabs.
+static QString parseResultLine(const QString &line, QList<double> *values)
+{
+    const QStringList fields = line.split(QLatin1Char('\t'));
+    if (fields.size() != 3)
+        return QStringLiteral("значений через табуляцию: ") + QString::number(fields.size())
+             + QStringLiteral(", нужно 3");
+    int number = 0;
+    if (!TableNumber::readWhole(fields.at(0).trimmed(), &number))
+        return QStringLiteral("снимок не является целым числом");
+    values->resize(3);
+    (*values)[0] = number;
+    for (int i = 1; i < 3; ++i) {
+        if (!TableNumber::read(fields.at(i), &(*values)[i]))
+            return notANumber(TableFile::fieldNames(TableKind::Results).at(i));
     }
     return {};
 }
@@ -137,6 +157,8 @@ QString TableFile::parseListLine(TableKind kind, const QString &line, QList<doub
 {
     if (kind == TableKind::Zone)
         return parseZoneLine(line, values);
+    if (kind == TableKind::Results)
+        return parseResultLine(line, values);
     if (kind == TableKind::PointList) {
         int whole = 0;
         if (!TableNumber::readWhole(line, &whole))
@@ -187,6 +209,8 @@ std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteAr
 {
     const QList<QByteArray> lines = ZoneFile::splitLines(bytes);
     Content content;
+    for (const QByteArray &line : lines)
+        content.lines << Cp1251::decode(line);
     if (isParameterKind(kind)) {
         const int count = valueCount(kind);
         if (lines.size() < count) {
@@ -194,13 +218,13 @@ std::optional<TableFile::Content> TableFile::parse(TableKind kind, const QByteAr
                                        + QStringLiteral(", нужно ") + QString::number(count));
         }
         for (int r = 0; r < count; ++r)
-            content.values << parameterValue(Cp1251::decode(lines.at(r)));
+            content.values << parameterValue(content.lines.at(r));
         return content;
     }
     content.rows.reserve(lines.size());
     for (int i = 0; i < lines.size(); ++i) {
         QList<double> values;
-        const QString reason = parseListLine(kind, Cp1251::decode(lines.at(i)), &values);
+        const QString reason = parseListLine(kind, content.lines.at(i), &values);
         if (!reason.isEmpty())
             return refuse(problem, QStringLiteral("строка ") + QString::number(i + 1) + QStringLiteral(": ") + reason);
         content.rows << values;
@@ -219,6 +243,20 @@ std::optional<TableFile::Content> TableFile::ReadTableFile(TableKind kind, const
     return parse(kind, bytes, problem);
 }
 
+// A result's number is whole and its coordinates have four decimals, as the
+// program writes them.
+QStringList TableFile::rowTexts(TableKind kind, const QList<double> &row)
+{
+    QStringList texts;
+    for (qsizetype c = 0; c < row.size(); ++c) {
+        if (kind == TableKind::Results)
+            texts << (c == 0 ? QString::number(qint64(row.at(c))) : LocaleFormat::formatFixed(row.at(c), 4));
+        else
+            texts << TableNumber::form(row.at(c));
+    }
+    return texts;
+}
+
 QList<QStringList> TableFile::cellTexts(TableKind kind, const Content &content)
 {
     QList<QStringList> cells;
@@ -228,46 +266,88 @@ QList<QStringList> TableFile::cellTexts(TableKind kind, const Content &content)
         return cells;
     }
     cells.reserve(content.rows.size());
-    for (const QList<double> &row : content.rows) {
-        QStringList texts;
-        for (double value : row)
-            texts << TableNumber::form(value);
-        cells << texts;
-    }
+    for (const QList<double> &row : content.rows)
+        cells << rowTexts(kind, row);
     return cells;
+}
+
+// The text of one field as written: whole numbers as they are, results with
+// four decimals after "." (they are exchanged between stations), other
+// numbers in the number form.
+static bool formatField(TableKind kind, int column, const QString &cell, QString *field)
+{
+    if (kind == TableKind::PointList || (kind == TableKind::Results && column == 0)) {
+        int whole = 0;
+        if (!TableNumber::readWhole(cell, &whole))
+            return false;
+        *field = QString::number(whole);
+        return true;
+    }
+    double value = 0;
+    if (!TableNumber::read(cell, &value))
+        return false;
+    *field = kind == TableKind::Results ? LocaleFormat::formatFixed(value, 4, QLatin1Char('.'))
+                                        : TableNumber::form(value);
+    return true;
 }
 
 QString TableFile::formatListRow(TableKind kind, const QStringList &cells, bool *ok)
 {
+    auto cellAt = [&cells](int c) { return c < cells.size() ? cells.at(c) : QString(); };
+    int count = valueCount(kind);
+    // A zone without its zero point keeps four fields.
+    if (kind == TableKind::Zone && cellAt(4).trimmed().isEmpty() && cellAt(5).trimmed().isEmpty())
+        count = 4;
     QStringList fields;
-    for (int c = 0; c < valueCount(kind); ++c) {
-        const QString cell = c < cells.size() ? cells.at(c) : QString();
-        if (kind == TableKind::PointList) {
-            int whole = 0;
-            if (!TableNumber::readWhole(cell, &whole)) {
-                *ok = false;
-                return {};
-            }
-            fields << QString::number(whole);
-            continue;
-        }
-        double value = 0;
-        if (!TableNumber::read(cell, &value)) {
+    for (int c = 0; c < count; ++c) {
+        QString field;
+        if (!formatField(kind, c, cellAt(c), &field)) {
             *ok = false;
             return {};
         }
-        fields << TableNumber::form(value);
+        fields << field;
     }
     *ok = true;
-    return fields.join(QLatin1String(" ; "));
+    return fields.join(kind == TableKind::Results ? QStringLiteral("\t") : QStringLiteral(" ; "));
 }
 
-TableFile::Lines TableFile::formatParameters(TableKind kind, const QList<QStringList> &cells)
+// A row whose cells still show what its line read as is written as that line.
+bool TableFile::unchanged(TableKind kind, const QStringList &cells, const QString &original)
+{
+    QList<double> values;
+    if (!parseListLine(kind, original, &values).isEmpty())
+        return false;
+    QStringList shown = rowTexts(kind, values);
+    QStringList now = cells.mid(0, valueCount(kind));
+    while (shown.size() < now.size())
+        shown << QString();
+    return shown == now;
+}
+
+// The comment of a line as read (from the blank before its ";"), or the
+// program's own for a line that has none.
+static QString commentOf(const QString &original, const QString &fallback)
+{
+    const qsizetype semicolon = original.indexOf(QLatin1Char(';'));
+    if (semicolon < 0)
+        return fallback;
+    const qsizetype start = semicolon > 0 && original.at(semicolon - 1) == QLatin1Char(' ') ? semicolon - 1 : semicolon;
+    return original.mid(start);
+}
+
+TableFile::Lines TableFile::formatParameters(TableKind kind, const QList<QStringList> &cells,
+                                             const QStringList &originals)
 {
     const QStringList tail = comments(kind);
     Lines result;
     for (int r = 0; r < tail.size(); ++r) {
         const QString cell = r < cells.size() && !cells.at(r).isEmpty() ? cells.at(r).first() : QString();
+        const QString original = originals.value(r);
+        // A value left as read keeps its line, comment and notation as written.
+        if (r < originals.size() && original.contains(QLatin1Char(';')) && parameterValue(original) == cell) {
+            result.lines << original;
+            continue;
+        }
         QString value;
         if (kind == TableKind::Camera && r == kCorrectionTableRow) {
             value = cell;
@@ -279,18 +359,26 @@ TableFile::Lines TableFile::formatParameters(TableKind kind, const QList<QString
                 return {{}, invalidTableMessage(kind, r + 1)};
             value = TableNumber::form(number);
         }
-        result.lines << value + tail.at(r);
+        result.lines << value + commentOf(original, tail.at(r));
     }
+    // Lines after the parameters are kept as they were.
+    result.lines << originals.mid(tail.size());
     return result;
 }
 
-TableFile::Lines TableFile::FormatTableLines(TableKind kind, const QList<QStringList> &cells)
+TableFile::Lines TableFile::FormatTableLines(TableKind kind, const QList<QStringList> &cells,
+                                             const QStringList &originals)
 {
     if (isParameterKind(kind))
-        return formatParameters(kind, cells);
+        return formatParameters(kind, cells, originals);
     Lines result;
     result.lines.reserve(cells.size());
     for (int r = 0; r < cells.size(); ++r) {
+        const QString original = originals.value(r);
+        if (!original.isEmpty() && unchanged(kind, cells.at(r), original)) {
+            result.lines << original;
+            continue;
+        }
         bool ok = false;
         const QString line = formatListRow(kind, cells.at(r), &ok);
         // Only the first invalid row is named; the rows after it are not examined.
@@ -299,6 +387,18 @@ TableFile::Lines TableFile::FormatTableLines(TableKind kind, const QList<QString
         result.lines << line;
     }
     return result;
+}
+
+QString TableFile::cellProblem(TableKind kind, int row, int column, const QString &text)
+{
+    if (text.trimmed().isEmpty() || (kind == TableKind::Camera && row == kCorrectionTableRow))
+        return {};
+    QString field;
+    if (formatField(isParameterKind(kind) ? TableKind::SceneCoordinates : kind, column, text, &field))
+        return {};
+    const bool whole = kind == TableKind::PointList || (kind == TableKind::Results && column == 0);
+    return QStringLiteral("«%1» не является %2").arg(text, whole ? QStringLiteral("целым числом")
+                                                                  : QStringLiteral("числом"));
 }
 
 QByteArray TableFile::encode(const QStringList &lines)

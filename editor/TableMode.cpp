@@ -9,7 +9,7 @@ struct KindLayout
     QStringList headers;
     QSize window;
     int rowHeight;
-    const char *filter;
+    const char *filter; // UTF-8
     const char *extension;
 };
 
@@ -20,25 +20,30 @@ static const KindLayout &layoutOf(TableKind kind)
         {QString(), QStringLiteral("X1 (лев. верхн.)"), QStringLiteral("Y1 (лев. верхн.)"),
          QStringLiteral("X2 (прав. нижн.)"), QStringLiteral("Y2 (прав. нижн.)"),
          QStringLiteral("X (ноль)"), QStringLiteral("Y (ноль)")},
-        {720, 500}, 20, "Zone Files|*.zon|All Files|*.*", "zon"};
+        {720, 500}, 20, "Файлы зон|*.zon|Все файлы|*.*", "zon"};
     static const KindLayout scene{
         {50, 100, 100, 100},
         {QString(), QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")},
-        {400, 500}, 20, "Coordinate Files|*.crd|All Files|*.*", "crd"};
+        {400, 500}, 20, "Файлы координат|*.crd|Все файлы|*.*", "crd"};
     static const KindLayout image{
         {50, 100, 100},
         {QString(), QStringLiteral("x"), QStringLiteral("y")},
-        {300, 500}, 20, "Coordinate Files|*.crd|All Files|*.*", "crd"};
+        {300, 500}, 20, "Файлы координат|*.crd|Все файлы|*.*", "crd"};
     // The point list asks for a width of 200; the window's minimum width of 300 wins.
     static const KindLayout pointList{
         {50, 50},
         {QString(), QStringLiteral("Номер")},
-        {300, 500}, 20, "List Files|*.lst|All Files|*.*", "lst"};
+        {300, 500}, 20, "Списки точек|*.lst|Все файлы|*.*", "lst"};
     static const KindLayout camera{
-        {290, 200}, {}, {520, 290}, 24, "Cam Files|*.cam|All Files|*.*", "cam"};
+        {290, 200}, {}, {520, 290}, 24, "Файлы внутренней геометрии|*.cam|Все файлы|*.*", "cam"};
     static const KindLayout orientation{
-        {260, 110}, {}, {410, 500}, 24, "Orientation Files|*.ort|All Files|*.*", "ort"};
+        {260, 110}, {}, {410, 500}, 24, "Файлы внешней геометрии|*.ort|Все файлы|*.*", "ort"};
+    static const KindLayout results{
+        {50, 70, 100, 100},
+        {QString(), QStringLiteral("Снимок"), QStringLiteral("X"), QStringLiteral("Y")},
+        {380, 500}, 20, "Файлы координат|*.crd|Все файлы|*.*", "crd"};
     switch (kind) {
+    case TableKind::Results: return results;
     case TableKind::Zone: return zone;
     case TableKind::SceneCoordinates: return scene;
     case TableKind::ImageCoordinates: return image;
@@ -58,6 +63,7 @@ std::optional<TableMode> TableMode::fromNumber(int mode)
     case 4: return TableMode(mode, TableKind::PointList);
     case 5: case 6: return TableMode(mode, TableKind::Camera);
     case 7: case 8: return TableMode(mode, TableKind::Orientation);
+    case 12: return TableMode(mode, TableKind::Results);
     default: return std::nullopt;
     }
 }
@@ -75,6 +81,7 @@ QString TableMode::titleSuffix() const
     case 9: case 10: return QStringLiteral(" Соответственные точки");
     case 4: return QStringLiteral(" Список реперных точек");
     case 5: case 6: return QStringLiteral(" Внутренняя геометрия");
+    case 12: return QStringLiteral(" Результаты");
     default: return QStringLiteral(" Внешняя геометрия");
     }
 }
@@ -82,7 +89,7 @@ QString TableMode::titleSuffix() const
 QString TableMode::titleName(const QString &fileName)
 {
     if (fileName.isEmpty())
-        return QStringLiteral("Untitled");
+        return QStringLiteral("Без имени");
     // Names from the family's other programs may carry "\" as well as "/".
     const qsizetype cut = std::max(fileName.lastIndexOf(QLatin1Char('/')),
                                    fileName.lastIndexOf(QLatin1Char('\\')));
@@ -96,7 +103,7 @@ QString TableMode::title(const QString &fileName) const
 
 QString TableMode::fileFilter() const
 {
-    return QString::fromLatin1(layoutOf(m_kind).filter);
+    return QString::fromUtf8(layoutOf(m_kind).filter);
 }
 
 QString TableMode::defaultExtension() const

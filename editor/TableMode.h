@@ -7,10 +7,11 @@
 
 #include <optional>
 
-// The six kinds of table file the editor reads and writes.
-enum class TableKind { Zone, SceneCoordinates, ImageCoordinates, PointList, Camera, Orientation };
+// The seven kinds of table file the editor reads and writes (Results: the
+// program's own coordinate files, one per zone, "number<TAB>X<TAB>Y").
+enum class TableKind { Zone, SceneCoordinates, ImageCoordinates, PointList, Camera, Orientation, Results };
 
-// What one of the editor's eleven modes fixes: the file kind, the title suffix,
+// What one of the editor's twelve modes fixes: the file kind, the title suffix,
 // the save dialog's filter and extension, and the grid layout with its window
 // size. Modes of a pair (2 and 3, 5 and 6, 7 and 8, 9 and 10) differ in nothing.
 //
@@ -20,7 +21,8 @@ enum class TableKind { Zone, SceneCoordinates, ImageCoordinates, PointList, Came
 class TableMode final
 {
 public:
-    // The mode with this number, or nothing for a number outside 1 to 11.
+    // The mode with this number, or nothing for a number outside 1 to 12.
+    // Mode 12 is the program's result files.
     static std::optional<TableMode> fromNumber(int mode);
 
     int number() const { return m_number; }
@@ -32,12 +34,12 @@ public:
 
     // " Зоны", " Реперные точки", ...: follows the file's name in the title.
     QString titleSuffix() const;
-    // The file's name without its directories ("Untitled" when there is no
+    // The file's name without its directories ("Без имени" when there is no
     // name) followed by the suffix.
     QString title(const QString &fileName) const;
     static QString titleName(const QString &fileName);
 
-    // "Zone Files|*.zon|All Files|*.*" and "zon" for the zone file, and so on.
+    // "Файлы зон|*.zon|Все файлы|*.*" and "zon" for the zone file, and so on.
     QString fileFilter() const;
     QString defaultExtension() const;
 

@@ -168,6 +168,43 @@ void AtomicFile::writeSetOrThrow(const QList<std::pair<QString, QByteArray>> &fi
     }
 }
 
+bool AtomicFile::writeStreamed(const QString &path, const std::function<bool(const PieceWriter &)> &produce,
+                               QString *errorText)
+{
+    QString reason = refusalReason(path);
+    QByteArray tempName;
+    const int fd = reason.isEmpty() ? createTemporary(path, &tempName) : -1;
+    if (fd < 0) {
+        if (errorText)
+            *errorText = reason.isEmpty() ? systemReason(errno) : reason;
+        return false;
+    }
+    keepMode(fd, path);
+    int error = 0;
+    const bool produced = produce([&](const QByteArray &piece) {
+        if (error == 0 && !writeAll(fd, piece))
+            error = errno;
+        return error == 0;
+    });
+    bool ok = produced && error == 0 && !injected(Step::Flush) && ::fsync(fd) == 0;
+    if (produced && error == 0 && !ok)
+        error = errno;
+    const bool closed = ::close(fd) == 0 && !injected(Step::Close);
+    if (ok && !closed) {
+        ok = false;
+        error = errno ? errno : EIO;
+    }
+    ok = ok && !injected(Step::Rename) && ::rename(tempName.constData(), QFile::encodeName(path).constData()) == 0;
+    if (!ok && produced && error == 0)
+        error = errno;
+    if (ok)
+        return true;
+    ::unlink(tempName.constData());
+    if (errorText)
+        *errorText = error != 0 ? systemReason(error) : QString();
+    return false;
+}
+
 bool AtomicFile::writeNew(const QString &path, const QByteArray &bytes, QString *errorText, bool *taken)
 {
     *taken = false;

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <utility>
 
 // Writes a file whole and replaces it atomically: the bytes go to a new
@@ -29,6 +30,15 @@ public:
     static bool writeSet(const QList<std::pair<QString, QByteArray>> &files, QString *errorText = nullptr,
                          QString *failedPath = nullptr);
     static void writeSetOrThrow(const QList<std::pair<QString, QByteArray>> &files);
+
+    // A file too large to hold, written in pieces: `produce` hands each piece
+    // to the writer it is given (false from the writer: the disk refused it)
+    // and returns false to give up. The file replaces the earlier one only
+    // when all is written and flushed; otherwise nothing changes and
+    // errorText says why (empty when `produce` gave up on its own).
+    using PieceWriter = std::function<bool(const QByteArray &)>;
+    static bool writeStreamed(const QString &path, const std::function<bool(const PieceWriter &)> &produce,
+                              QString *errorText = nullptr);
 
     // Makes a new file that must not exist yet, complete or not at all; never
     // replaces anything. `taken` tells that the name was taken meanwhile.

@@ -44,7 +44,7 @@ void BitmapFile::Private::openSource(const QString &path)
     if (::fstat(fd, &st) != 0)
         fail(QStringLiteral("Не удалось открыть файл %1 для чтения."));
     if (!S_ISREG(st.st_mode))
-        fail(QStringLiteral("Файл %1 не является точечным рисунком BMP."));
+        fail(QStringLiteral("Файл %1 не является точечным рисунком BMP, изображением PNG, TIFF или JPEG."));
     fileSize = st.st_size;
 }
 
@@ -215,6 +215,25 @@ void BitmapFile::Private::readBands(const std::vector<BitmapFile::KeyRequest> &r
     }
 }
 
+void BitmapFile::Private::openAny()
+{
+    quint8 start[8] = {};
+    const qint64 got = readAt(0, start, sizeof start);
+    ImageBytes source{fd, bytes, fileSize, name};
+    other = ImageDecoder::forSignature(start, got, source);
+    if (!other) {
+        parseHeaders();
+        return;
+    }
+    fd = -1; // the reader closes it
+    bytes = QByteArray();
+    other->open();
+    width = other->width();
+    height = other->height();
+    bpp = other->bitsPerPixel();
+    topDown = true;
+}
+
 // --- Public interface -----------------------------------------------------
 
 BitmapFile::BitmapFile() : d(std::make_unique<Private>()) {}
@@ -227,7 +246,7 @@ void BitmapFile::open(const QString &path)
 {
     auto p = std::make_unique<Private>();
     p->openSource(path);
-    p->parseHeaders();
+    p->openAny();
     p->open = true;
     d = std::move(p);
 }
@@ -238,7 +257,7 @@ void BitmapFile::openBytes(const QByteArray &bytes, const QString &name)
     p->name = name;
     p->bytes = bytes;
     p->fileSize = bytes.size();
-    p->parseHeaders();
+    p->openAny();
     p->open = true;
     d = std::move(p);
 }
@@ -259,7 +278,7 @@ BitmapFile::KeyTable BitmapFile::keyTable()
 {
     if (!isOpen())
         throw KelvarinError(QStringLiteral("Изображение не открыто."));
-    return d->keyTable();
+    return d->other ? d->other->keyTable() : d->keyTable();
 }
 
 void BitmapFile::readKeys(const std::vector<KeyRequest> &requests)
@@ -268,11 +287,15 @@ void BitmapFile::readKeys(const std::vector<KeyRequest> &requests)
         throw KelvarinError(QStringLiteral("Изображение не открыто."));
     for (const KeyRequest &q : requests)
         d->checkRect(q.x1, q.y1, q.x2, q.y2);
-    d->keyTable(); // builds what keysOfRow looks up
     for (const KeyRequest &q : requests) {
         if (q.columnMax)
             std::fill_n(q.columnMax, q.x2 - q.x1 + 1, quint16(0));
     }
+    if (d->other) {
+        d->other->readKeys(requests);
+        return;
+    }
+    d->keyTable(); // builds what keysOfRow looks up
     if (d->isRle())
         d->ensureDecoded();
     if (d->held())
@@ -344,6 +367,10 @@ void BitmapFile::readPicture(const PictureRequest &q)
 // read one by one rather than with everything between them.
 void BitmapFile::Private::readPicture(const BitmapFile::PictureRequest &q)
 {
+    if (other) {
+        other->readPicture(q);
+        return;
+    }
     if (isRle())
         ensureDecoded();
     const int n = q.x2 - q.x1 + 1;

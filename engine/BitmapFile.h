@@ -6,7 +6,10 @@
 #include <memory>
 #include <vector>
 
-// A Windows bitmap (BMP) file opened for measurement.
+// An image file opened for measurement: a Windows bitmap (BMP), or a PNG,
+// TIFF or JPEG picture, which open() recognises by its first bytes and hands
+// to its ImageDecoder (see there for their keys and brightness). What follows
+// holds for every format; the rest of this comment describes bitmaps.
 //
 // open() reads and validates the headers only; pixel rows are read later, and
 // only the rows a request needs, so measuring a few zones of a large image
@@ -62,7 +65,7 @@ public:
     struct KeyTable
     {
         const double *brightness = nullptr; // brightness of key k: brightness[k]
-        int size = 0;                       // keys are below size (at most 766)
+        int size = 0;                       // keys are below size (766, or 65536 for 16-bit pictures)
         bool increasing = false;            // brightness never falls as the key grows
     };
     KeyTable keyTable();

@@ -6,11 +6,13 @@
 // requests). Not for use elsewhere.
 
 #include "BitmapFile.h"
+#include "ImageDecoder.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 namespace BitmapDetail {
@@ -109,6 +111,8 @@ struct BitmapFile::Private
     std::vector<quint16> sums16;                  // B + G + R of every 16-bit pixel, built on first use
 
     std::vector<quint8> decoded;  // an RLE image, one byte a pixel, in file row order
+    // A PNG, TIFF or JPEG file: its reader, which then holds the descriptor.
+    std::unique_ptr<ImageDecoder> other;
 
     bool isRle() const { return compression == BitmapDetail::BiRle8 || compression == BitmapDetail::BiRle4; }
     int fileRow(int y) const { return topDown ? y : height - 1 - y; }
@@ -123,6 +127,8 @@ struct BitmapFile::Private
 
     // BitmapFile.cpp: the source.
     void openSource(const QString &path);
+    // Chooses the reader by the file's first bytes and reads the headers.
+    void openAny();
     qint64 readAt(qint64 offset, quint8 *dst, qint64 len) const;
     void readExact(qint64 offset, quint8 *dst, qint64 len) const;
     QByteArray readHeaderBytes(qint64 offset, qint64 len) const;

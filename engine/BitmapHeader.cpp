@@ -84,7 +84,7 @@ void BitmapFile::Private::parseHeaders()
     quint8 start[18];
     const qint64 got = readAt(0, start, sizeof start);
     if (got < 2 || start[0] != 'B' || start[1] != 'M')
-        fail(QStringLiteral("Файл %1 не является точечным рисунком BMP."));
+        fail(QStringLiteral("Файл %1 не является точечным рисунком BMP, изображением PNG, TIFF или JPEG."));
     if (got < qint64(sizeof start))
         damaged(QStringLiteral("заголовок обрывается"));
     pixelOffset = le32(start + 10);

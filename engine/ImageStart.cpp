@@ -44,6 +44,18 @@ qint64 bitmapBytes(const QByteArray &start, qint64 size)
     return qMin(size, needed);
 }
 
+// PNG, TIFF and JPEG: their pixels are compressed or may lie anywhere in the
+// file, so the whole entry is needed; their readers bound what they decode.
+bool otherImageStart(const QByteArray &s)
+{
+    const auto at = [&s](int i) { return quint8(s.at(i)); };
+    if (s.startsWith("\x89PNG\r\n\x1a\n"))
+        return true;
+    if (s.size() >= 4 && ((s.startsWith("II") && at(2) == 42 && at(3) == 0) || (s.startsWith("MM") && at(2) == 0 && at(3) == 42)))
+        return true;
+    return s.size() >= 3 && at(0) == 0xff && at(1) == 0xd8 && at(2) == 0xff;
+}
+
 } // namespace
 
 qint64 ImageStart::check(const QByteArray &firstBytes, qint64 size, const QString &name)
@@ -51,5 +63,7 @@ qint64 ImageStart::check(const QByteArray &firstBytes, qint64 size, const QStrin
     // Formats are told apart by their signature.
     if (firstBytes.startsWith("BM"))
         return bitmapBytes(firstBytes, size);
-    throw KelvarinError(QStringLiteral("Файл %1 не является точечным рисунком BMP.").arg(QDir::toNativeSeparators(name)));
+    if (otherImageStart(firstBytes))
+        return size;
+    throw KelvarinError(QStringLiteral("Файл %1 не является точечным рисунком BMP, изображением PNG, TIFF или JPEG.").arg(QDir::toNativeSeparators(name)));
 }

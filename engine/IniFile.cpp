@@ -140,13 +140,35 @@ bool IniFile::readBool(const QString &section, const QString &key, bool fallback
     return readInteger(section, key, fallback ? 1 : 0) != 0;
 }
 
-double IniFile::readReal(const QString &section, const QString &key, double fallback) const
+bool IniFile::readReal(const QString &section, const QString &key, double *number, QString *error) const
 {
     QString text;
-    double number = 0;
-    if (value(section, key, &text) && LocaleFormat::parseReal(text, &number))
-        return number;
-    return fallback;
+    if (!value(section, key, &text) || text.trimmed().isEmpty())
+        return true;
+    double parsed = 0;
+    if (!LocaleFormat::parseReal(text, &parsed)) {
+        if (error)
+            *error = badValueText(section, key);
+        return false;
+    }
+    *number = parsed;
+    return true;
+}
+
+int IniFile::lineOf(const QString &section, const QString &key) const
+{
+    const int sectionLine = findSection(m_lines, section);
+    int end = 0;
+    const int keyLine = sectionLine < 0 ? -1 : findKey(m_lines, sectionLine, key, &end);
+    return keyLine + 1;
+}
+
+QString IniFile::badValueText(const QString &section, const QString &key) const
+{
+    QString text;
+    value(section, key, &text);
+    return QStringLiteral("%1, строка %2, ключ %3: «%4» - не число")
+        .arg(m_path, QString::number(lineOf(section, key)), key, text);
 }
 
 bool IniFile::setString(const QString &section, const QString &key, const QString &value)

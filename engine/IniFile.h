@@ -38,7 +38,16 @@ public:
     QString readString(const QString &section, const QString &key, const QString &fallback) const;
     int readInteger(const QString &section, const QString &key, int fallback) const;
     bool readBool(const QString &section, const QString &key, bool fallback) const;
-    double readReal(const QString &section, const QString &key, double fallback) const;
+    // A real number, with "." or "," whatever the locale. An absent key or an
+    // empty value leaves *number as it is and succeeds; a value that is no
+    // number fails, and *error names the file, the line and the key.
+    bool readReal(const QString &section, const QString &key, double *number, QString *error) const;
+
+    // The 1-based line of a key as loaded; 0 when it is absent.
+    int lineOf(const QString &section, const QString &key) const;
+    // "<file>, строка N, ключ Key: «text» - не число": what a reader reports
+    // about a value it cannot take.
+    QString badValueText(const QString &section, const QString &key) const;
 
     // Changes the loaded document; false (and nothing changed) when the value
     // holds a line break, which would end the entry and start lines of its own.

@@ -170,10 +170,18 @@ QString LocaleFormat::formatGeneral(double value)
 
 bool LocaleFormat::parseReal(const QString &text, double *value)
 {
-    return parseReal(text, decimalSeparator(), value);
+    // A file written under one locale is read under another: the number's
+    // fields stand alone or between ";", so either mark can only be the
+    // decimal separator (there are no thousands separators to mistake it for).
+    return parseWith(text, QLatin1Char('.'), QLatin1Char(','), value);
 }
 
 bool LocaleFormat::parseReal(const QString &text, QChar separator, double *value)
+{
+    return parseWith(text, separator, separator, value);
+}
+
+bool LocaleFormat::parseWith(const QString &text, QChar separator, QChar otherSeparator, double *value)
 {
     const qsizetype n = text.size();
     qsizetype i = 0;
@@ -192,7 +200,7 @@ bool LocaleFormat::parseReal(const QString &text, QChar separator, double *value
     std::string intDigits, fracDigits, expDigits;
     digitsAt(intDigits);
     bool hasSeparator = false;
-    if (i < n && text.at(i) == separator) {
+    if (i < n && (text.at(i) == separator || text.at(i) == otherSeparator)) {
         hasSeparator = true;
         ++i;
         digitsAt(fracDigits);

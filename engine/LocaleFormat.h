@@ -7,9 +7,10 @@
 
 // The one place where numbers, dates and times meet the user's locale.
 //
-// Settings files, zone files, table files and every number shown to the user use
-// the decimal separator of the locale in force (the system locale, LANG/LC_ALL/
-// LC_NUMERIC); the engine's coordinate files do not come through here. Tests switch
+// Settings files, zone files, table files and every number shown to the user are
+// written with the decimal separator of the locale in force (the system locale,
+// LANG/LC_ALL/LC_NUMERIC) and read with either; the engine's coordinate files do
+// not come through here. Tests switch
 // the locale with setLocale() to exercise both "." and ",".
 class LocaleFormat
 {
@@ -30,9 +31,13 @@ public:
     static QString formatFixed(double value, int decimals, QChar separator);
 
     // Strict number syntax: optional blanks (spaces only, no tabs), an optional
-    // sign, digits with at most one locale separator (a separator alone is zero),
-    // an optional exponent (E or e, optional sign, digits), optional blanks.
+    // sign, digits with at most one decimal separator (a separator alone is
+    // zero), an optional exponent (E or e, optional sign, digits), optional
+    // blanks. The separator is "." or ",", whatever the locale: every number
+    // the program reads (settings, zone, table and points files, what the user
+    // types) goes through here, so a file means the same under every locale.
     static bool parseReal(const QString &text, double *value);
+    // The same with one given separator only.
     static bool parseReal(const QString &text, QChar separator, double *value);
 
     // 32-bit integer: optional leading blanks, optional sign, decimal digits; with
@@ -42,4 +47,7 @@ public:
     // The locale's short date and long time (without a time zone name).
     static QString shortDate(const QDate &date);
     static QString longTime(const QTime &time);
+
+private:
+    static bool parseWith(const QString &text, QChar separator, QChar otherSeparator, double *value);
 };

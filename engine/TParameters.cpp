@@ -5,7 +5,9 @@
 #include "TIssue.h"
 
 #include <QDir>
+#include <QSysInfo>
 
+#include <stdexcept>
 #include <type_traits>
 #include <variant>
 #include <vector>
@@ -23,6 +25,12 @@ TParameters TParameters::zeroed()
     p.ResAutoSave = false;
     p.GlobalAverageYPercent = 0;
     return p;
+}
+
+QString TParameters::stationName() const
+{
+    const QString name = Station.trimmed();
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
 namespace {
@@ -62,6 +70,12 @@ const Key keyTable[] = {
     {"JournalUrl", &TParameters::JournalUrl},
     // Centroid weighting
     {"CentroidWeighting", &TParameters::CentroidWeighting},
+    // The spot's background, connected spot and windowed centre
+    {"SpotBackground", &TParameters::SpotBackground},
+    {"ConnectedSpot", &TParameters::ConnectedSpot},
+    {"CentroidWindow", &TParameters::CentroidWindow},
+    // The station's name in a shared journal
+    {"Station", &TParameters::Station},
 };
 
 const Key &keyNamed(const char *name)
@@ -73,8 +87,25 @@ const Key &keyNamed(const char *name)
     Q_UNREACHABLE();
 }
 
+// A real number that is there but cannot be read: the step fails with this
+// text, which names the file, the line and the key.
+struct BadNumber : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+void readReal(const IniFile &ini, const QString &section, const QString &name, double *field, double fallback)
+{
+    double number = fallback;
+    QString error;
+    if (!ini.readReal(section, name, &number, &error))
+        throw BadNumber(error.toStdString());
+    *field = number;
+}
+
 // Reads one key into its field; `fallback` is the value of a missing or
-// unreadable key (the field of `defaults`, or the text given).
+// unreadable key (the field of `defaults`, or the text given). A real number
+// that is no number throws BadNumber, its field left zero.
 void readKey(const IniFile &ini, const Key &k, TParameters &params, const TParameters &defaults,
              const QString *textFallback = nullptr)
 {
@@ -86,7 +117,7 @@ void readKey(const IniFile &ini, const Key &k, TParameters &params, const TParam
             if constexpr (std::is_same_v<Value, int>)
                 params.*field = ini.readInteger(section, name, defaults.*field);
             else if constexpr (std::is_same_v<Value, double>)
-                params.*field = ini.readReal(section, name, defaults.*field);
+                readReal(ini, section, name, &(params.*field), defaults.*field);
             else if constexpr (std::is_same_v<Value, bool>)
                 params.*field = ini.readBool(section, name, defaults.*field);
             else
@@ -125,7 +156,31 @@ struct ReadStep
 
 } // namespace
 
-void ReadParameters(const QString &fileName, TParameters &params,
+// Reads a step's keys and runs what follows them; a failure is reported with
+// the step's message. False only when a number of the step could not be read.
+static bool runStep(const ReadStep &step, const IniFile &ini, TParameters &params, const TParameters &defaults,
+                    const TParametersActions &actions, const QString &zonesDefault, TIssueSink &reporter)
+{
+    const QString message = QString::fromUtf8(step.message);
+    try {
+        for (const char *name : step.keys) {
+            const Key &k = keyNamed(name);
+            const bool directory = qstrcmp(name, "WorkDir") == 0, zones = qstrcmp(name, "ZonesFileName") == 0;
+            readKey(ini, k, params, defaults, directory ? &actions.startDirectory : zones ? &zonesDefault : nullptr);
+        }
+        if (step.after)
+            step.after();
+    } catch (const BadNumber &bad) {
+        reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"),
+                                              message + QLatin1Char('\n') + QString::fromStdString(bad.what())));
+        return false;
+    } catch (const std::exception &) {
+        reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"), message));
+    }
+    return true;
+}
+
+bool ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TIssueSink &reporter)
 {
     const TParameters defaults;
@@ -170,21 +225,15 @@ void ReadParameters(const QString &fileName, TParameters &params,
              if (params.CentroidWeighting != TParameters::WeightAboveThreshold)
                  params.CentroidWeighting = TParameters::WeightByBrightness;
          }},
+        // --- The spot's background, connected spot and windowed centre: off when missing.
+        {"Ошибка чтения настроек центра пятна из ini-файла!", {"SpotBackground", "ConnectedSpot", "CentroidWindow"}},
+        // --- The station's name; missing in older files, which then name the host.
+        {"Ошибка чтения имени станции из ini-файла!", {"Station"}},
     };
-    for (const ReadStep &step : steps) {
-        try {
-            for (const char *name : step.keys) {
-                const Key &k = keyNamed(name);
-                const bool directory = qstrcmp(name, "WorkDir") == 0, zones = qstrcmp(name, "ZonesFileName") == 0;
-                readKey(ini, k, params, defaults,
-                        directory ? &actions.startDirectory : zones ? &zonesDefault : nullptr);
-            }
-            if (step.after)
-                step.after();
-        } catch (const std::exception &) {
-            reporter.report(TIssue::settingsError(QStringLiteral("Ошибка"), QString::fromUtf8(step.message)));
-        }
-    }
+    bool numbersRead = true;
+    for (const ReadStep &step : steps)
+        numbersRead = runStep(step, ini, params, defaults, actions, zonesDefault, reporter) && numbersRead;
+    return numbersRead;
 }
 
 bool WriteParameters(const QString &fileName, const TParameters &p, TIssueSink &reporter)

@@ -42,6 +42,19 @@ struct TParameters
     enum CentroidWeightings { WeightByBrightness = 0, WeightAboveThreshold = 1 };
     int CentroidWeighting = WeightByBrightness; // 0 brightness b, 1 brightness above the threshold b - T
 
+    // The spot's centre, further: the threshold over the background B0 (the
+    // median of the zone's border), T = B0 + A (M - B0)^n + B (M - B0) + C;
+    // only the 8-connected spot holding the brightest pixel; and a centre
+    // refined in a Gaussian window on the brightness above B0.
+    bool SpotBackground = false;
+    bool ConnectedSpot = false;
+    bool CentroidWindow = false;
+    // The station that measures, as the journal tells stations apart; empty:
+    // the computer's host name (so one settings file serves any computer).
+    QString Station;
+    // Station, or the host name when it is empty.
+    QString stationName() const;
+
     // Every field zero, false or empty: what a field holds when its reading step fails.
     static TParameters zeroed();
 
@@ -60,7 +73,9 @@ struct TParametersActions
 // of the working directory and zone file steps. A step that fails reports its
 // own message (caption "Ошибка") and reading goes on; a missing or unreadable
 // value gives the default, a step that did not complete leaves its fields zero.
-void ReadParameters(const QString &fileName, TParameters &params,
+// A real number that is neither "." nor "," notation fails its step with a
+// message naming the file, the line and the key; false when one did.
+bool ReadParameters(const QString &fileName, TParameters &params,
                     const TParametersActions &actions, TIssueSink &reporter);
 
 // Writes all keys in the writer's order (the nineteen, then the added ones):

@@ -4,6 +4,7 @@
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "RegularFile.h"
+#include "SpotThreshold.h"
 #include "TFinderHost.h"
 #include "TIssue.h"
 #include "TParameters.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <numbers>
 
 #include <sys/mman.h>
 
@@ -169,6 +171,7 @@ void TPointFinder::FillBrightness()
         }
     }
     m_table = m_image.keyTable();
+    m_topBrightness = m_table.size > 0 ? *std::max_element(m_table.brightness, m_table.brightness + m_table.size) : 0;
     if (!requests.empty())
         m_image.readKeys(requests);
 }
@@ -188,13 +191,26 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
     // Only a regular file of bounded size: opening a named pipe would block,
     // and reading a device such as /dev/zero would never end.
     QByteArray bytes;
-    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok)
+    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok) {
         parsed = ZoneFile::parse(bytes);
-    else
+        if (!parsed.ok)
+            m_zoneFileError = QStringLiteral("%1, строка %2: %3").arg(fileName).arg(parsed.badLine).arg(parsed.reason);
+    } else {
         parsed.ok = false;
+    }
     m_zones = parsed.zones;
+    // An origin that could not be read leaves its zone without one: results
+    // relative to -1 are no use, so the user hears of it.
+    if (m_reporter && !parsed.warnings.isEmpty()) {
+        m_reporter->report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Settings, fileName,
+                                        QStringLiteral("Начало координат зоны не прочитано: %1, %2")
+                                            .arg(fileName, parsed.warnings.join(QStringLiteral("; ")))));
+    }
+    // The message names the file (the reader's texts all do), so a user who
+    // never chose one learns which file the settings point at.
     if (!parsed.ok && m_reporter)
-        m_reporter->report(TIssue::settingsError(QStringLiteral("Ошибка!"), QStringLiteral("Ошибка чтения файла координат зон!")));
+        m_reporter->report(TIssue::settingsError(QStringLiteral("Ошибка!"),
+                                                 QStringLiteral("Ошибка чтения файла координат зон!\n") + m_zoneFileError));
     return parsed.ok;
 }
 
@@ -275,40 +291,70 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
     return maximum;
 }
 
-// One sweep over a zone: the spot is every pixel strictly above the threshold
-// (a pixel exactly at it is background); its area, its brightness and the
-// centre's sums with weights b - offset. The sweep runs x outer, y inner, both
-// upwards, so every sum accumulates in one fixed order whatever the machine.
-TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double threshold, double offset)
+// Which key is what to the sweep: a spot pixel is strictly above the
+// threshold (a pixel exactly at it is background); a band pixel within one
+// noise deviation of it; a top pixel within two of the brightest; a
+// saturated pixel at the image's largest brightness, which has no noise.
+void TPointFinder::classify(KeyClasses &classes, double threshold, double maximum, double noise) const
+{
+    // 766 keys for 8-bit pictures, 65536 for 16-bit ones.
+    classes.assign(size_t(m_table.size), 0);
+    for (int k = 0; k < m_table.size; ++k) {
+        const double b = m_table.brightness[k];
+        classes[size_t(k)] = quint8((b > threshold ? SpotKey : 0) | (std::abs(b - threshold) < noise ? BandKey : 0)
+                                    | (b >= maximum - 2 * noise ? TopKey : 0) | (b >= m_topBrightness ? SaturatedKey : 0));
+    }
+}
+
+// The rectangle holding every pixel of a class in `mask`: with keys in order
+// of brightness those are the keys from the first such one up, found from the
+// rows' and columns' maxima; otherwise the whole zone.
+QRect TPointFinder::sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask)
+{
+    if (raster.rect.isEmpty() || !m_table.increasing)
+        return raster.rect;
+    int first = 0;
+    while (first < m_table.size && !(classes[size_t(first)] & mask))
+        ++first;
+    if (first >= m_table.size)
+        return {};
+    return spotBounds(raster, quint16(first));
+}
+
+// One sweep over a zone: the spot's area, its brightness and the centre's
+// sums with weights b - offset, and the moments of its uncertainty. With
+// `connected` only the labelled spot's pixels count.
+// The sweep runs x outer, y inner, both upwards, so every sum accumulates in
+// one fixed order whatever the machine; skipping pixels outside the area
+// leaves every sum as it was.
+TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset,
+                                               bool connected)
 {
     SpotSums s;
-    QRect r = raster.rect;
+    const QRect r = sweepArea(raster, classes, SpotKey | BandKey | TopKey);
     if (r.isEmpty())
         return s;
-    // Which keys are spot pixels, decided once per zone instead of once per pixel.
-    std::array<quint8, 766> inSpot{};
-    for (int k = 0; k < m_table.size; ++k)
-        inSpot[size_t(k)] = m_table.brightness[k] > threshold;
-    if (m_table.increasing) {
-        // The spot keys are those from the first one up: a quick pass finds the
-        // rows and columns that hold any, and the sweep is confined to them.
-        // Skipping pixels outside the spot leaves every sum as it was.
-        int first = 0;
-        while (first < m_table.size && !inSpot[size_t(first)])
-            ++first;
-        if (first >= m_table.size)
-            return s;
-        r = spotBounds(raster, quint16(first));
-        if (r.isEmpty())
-            return s;
-    }
     const qsizetype stride = raster.rowStride;
     const QRect &zone = raster.rect;
+    CentreUncertainty::Moments &mo = s.moments;
     for (int x = r.left(); x <= r.right(); ++x) {
         const quint16 *column = raster.keys + (x - zone.left()) + qsizetype(r.top() - zone.top()) * stride;
+        const double rx = x - zone.left();
         for (int j = 0; j < r.height(); ++j) {
             const quint16 key = column[j * stride];
-            if (!inSpot[key])
+            const quint8 c = classes[key];
+            if (!c)
+                continue;
+            // Only the labelled spot's pixels, and no band pixel of another spot.
+            if (connected && ((c & SpotKey) ? !m_labels.isMain(x, r.top() + j) : m_labels.isOther(x, r.top() + j)))
+                continue;
+            const double ry = r.top() + j - zone.top();
+            if (c & BandKey) {
+                mo.bandN += 1;
+                mo.bandX += rx, mo.bandXX += rx * rx;
+                mo.bandY += ry, mo.bandYY += ry * ry;
+            }
+            if (!(c & SpotKey))
                 continue;
             const double b = m_table.brightness[key];
             ++s.area;
@@ -317,9 +363,45 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, double 
             s.sumX += x * w;
             s.sumY += (r.top() + j) * w;
             s.weight += w;
+            mo.n += 1;
+            mo.x += rx, mo.xx += rx * rx;
+            mo.y += ry, mo.yy += ry * ry;
+            mo.top += (c & TopKey) ? 1 : 0;
+            if (c & SaturatedKey) {
+                mo.saturated += 1;
+                mo.saturatedX += rx, mo.saturatedXX += rx * rx;
+                mo.saturatedY += ry, mo.saturatedYY += ry * ry;
+            }
         }
     }
     return s;
+}
+
+// Labels the zone's spots, seeded at its brightest pixel (the first of them,
+// x outer, y inner); returns how many there are. A lone pixel within three
+// noise deviations of the threshold is taken for noise.
+int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold)
+{
+    const QRect area = sweepArea(raster, classes, SpotKey);
+    std::vector<quint8> inSpot(classes.size());
+    for (size_t k = 0; k < classes.size(); ++k)
+        inSpot[k] = classes[k] & SpotKey;
+    const ZoneKeys keys = keysOf(raster);
+    QPoint seed(-1, -1);
+    for (int x = area.left(); x <= area.right() && seed.x() < 0; ++x) {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            if (keys.at(x, y) >= maximum) {
+                seed = QPoint(x, y);
+                break;
+            }
+        }
+    }
+    return m_labels.label(keys, area, inSpot.data(), seed, threshold + 3 * m_border.noise);
+}
+
+ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const
+{
+    return ZoneKeys{raster.rect, raster.keys, raster.rowStride, m_table.brightness};
 }
 
 // The rectangle around the pixels whose key is at least firstSpotKey; empty
@@ -413,16 +495,20 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     TFinderHost &host = this->host();
 
     const double maximum = maximumOf(raster);
-    const double threshold = maximum == 0
-        ? p.Koeff_C
-        : p.Koeff_A * std::pow(maximum, p.Koeff_n) + p.Koeff_B * maximum + p.Koeff_C;
+    m_border = ZoneBorder::measure(keysOf(raster), m_ring, p.SpotBackground || p.CentroidWindow);
+    const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
+    KeyClasses &classes = m_classes;
+    classify(classes, threshold, maximum, m_border.noise);
 
+    TZoneMeasurement measured;
+    if (p.ConnectedSpot)
+        measured.spots = labelSpots(raster, classes, maximum, threshold);
     // The same spot pixels for either weighting; only the centre's weights
     // differ: the brightness itself, or the part of it above the threshold,
     // which leaves out the level every spot pixel shares and so the pull of
     // the edge pixels that pass the threshold in one image and not the next.
     const double offset = p.CentroidWeighting == TParameters::WeightAboveThreshold ? threshold : 0.0;
-    const SpotSums s = sweepSpot(raster, threshold, offset);
+    const SpotSums s = sweepSpot(raster, classes, offset, p.ConnectedSpot);
     if (keepMask)
         keepMaskOf(raster, threshold);
     const double mean = s.area > 0 ? s.sum / s.area : 0.0;
@@ -437,7 +523,6 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
         }
     }
 
-    TZoneMeasurement measured;
     measured.maximum = maximum;
     measured.threshold = threshold;
     measured.area = s.area;
@@ -450,6 +535,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
         // gravity; such a zone records "not found" rather than a division by zero.
         if (s.weight != 0) {
             point = VT_Point(s.sumX / s.weight, s.sumY / s.weight);
+            refineCentre(raster, s, point, measured);
             host.MarkPoint(int(point.x), int(point.y));
         } else {
             measured.rejection = TZoneMeasurement::Rejection::NoWeight;
@@ -465,6 +551,43 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
         host.ShowNotice(QStringLiteral("Координаты центра тяжести: ") + LocaleFormat::formatFixed(point.x, 4)
                         + QStringLiteral("   -   ") + LocaleFormat::formatFixed(point.y, 4));
     }
+}
+
+// The windowed centre when asked for and it converges; the uncertainty of
+// whichever centre the point keeps.
+void TPointFinder::refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_Point &point,
+                                TZoneMeasurement &measured)
+{
+    const TParameters &p = m_params;
+    if (p.CentroidWindow) {
+        m_window.setZone(keysOf(raster), m_border, p.ConnectedSpot ? &m_labels : nullptr);
+        // The light is summed out to four radii of the thresholded spot: far
+        // enough for a Gaussian's wings, near enough that a faint spot's light
+        // is not lost in the noise of a large zone.
+        const double reach = 4 * std::sqrt(s.area / std::numbers::pi) + 3;
+        const WindowedCentre::Result w = m_window.refine(point.x, point.y, reach);
+        if (w.ok) {
+            // The window's pixels, not the thresholded spot's, bound it.
+            const double floor = CentreUncertainty::floorFor(2 * std::numbers::pi * w.window * w.window);
+            point = VT_Point(w.x, w.y);
+            measured.sx = std::max(floor, w.sx);
+            measured.sy = std::max(floor, w.sy);
+            return;
+        }
+    }
+    CentreUncertainty::Input in;
+    in.m = s.moments;
+    in.cx = point.x - raster.rect.left();
+    in.cy = point.y - raster.rect.top();
+    in.weight = s.weight;
+    in.threshold = measured.threshold;
+    in.thresholdSlope = SpotThreshold::slope(p, measured.maximum, m_border.level);
+    in.noise = m_border.noise;
+    in.aboveThreshold = p.CentroidWeighting == TParameters::WeightAboveThreshold;
+    in.saturated = measured.maximum >= m_topBrightness;
+    const CentreUncertainty::Result r = CentreUncertainty::of(in);
+    measured.sx = r.sx;
+    measured.sy = r.sy;
 }
 
 // All three limits are strict: a spot exactly at a limit is rejected. The mean

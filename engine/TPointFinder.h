@@ -1,6 +1,11 @@
 #pragma once
 
 #include "BitmapFile.h"
+#include "CentreUncertainty.h"
+#include "SpotLabels.h"
+#include "WindowedCentre.h"
+#include "ZoneBorder.h"
+#include "ZoneKeys.h"
 #include "TZoneInfo.h"
 #include "TZoneMeasurement.h"
 
@@ -8,6 +13,7 @@
 #include <QRect>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -116,12 +122,22 @@ private:
         int area = 0;
         double sum = 0;                  // brightness of the spot pixels
         double sumX = 0, sumY = 0, weight = 0; // the centre's weighted sums
+        CentreUncertainty::Moments moments;    // what the centre's uncertainty needs
     };
+    // What each key is to a zone's sweep (see classify).
+    enum KeyClass : quint8 { SpotKey = 1, BandKey = 2, TopKey = 4, SaturatedKey = 8 };
+    // The class of every key (see KeyTable: 766 keys, or 65536 for 16-bit pictures).
+    using KeyClasses = std::vector<quint8>;
 
     QRect clippedRect(const TZoneInfo &zone) const;
     void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
     double maximumOf(const ZoneRaster &raster) const;
-    SpotSums sweepSpot(const ZoneRaster &raster, double threshold, double offset);
+    ZoneKeys keysOf(const ZoneRaster &raster) const;
+    void classify(KeyClasses &classes, double threshold, double maximum, double noise) const;
+    QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
+    int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold);
+    SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
+    void refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_Point &point, TZoneMeasurement &measured);
     QRect spotBounds(const ZoneRaster &raster, quint16 firstSpotKey);
     static QRect spotBoundsByMaxima(const ZoneRaster &raster, quint16 firstSpotKey);
     void keepMaskOf(const ZoneRaster &raster, double threshold);
@@ -148,6 +164,13 @@ private:
     std::vector<quint16> m_maxima;     // the rasters' row and column maxima
     BitmapFile::KeyTable m_table;
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
+    double m_topBrightness = 0;          // the image's largest brightness: a saturated pixel
+    // The refinements' scratch, kept between zones.
+    std::vector<double> m_ring;
+    KeyClasses m_classes;
+    ZoneBorder m_border;
+    SpotLabels m_labels;
+    WindowedCentre m_window;
     // The mask is made when asked for, from the raster it was kept for (only
     // the window looks at it, and it would cost a pass over every last zone).
     mutable SpotMask m_mask;

@@ -61,23 +61,43 @@ bool ZoneFile::splitFields(const QString &line, LineFields *fields)
     return true;
 }
 
-bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone)
+static QString notANumber(const char *field, const QString &text)
+{
+    return QStringLiteral("поле %1: «%2» - не число").arg(QLatin1String(field), text.trimmed());
+}
+
+bool ZoneFile::parseLine(const QString &line, TZoneInfo *zone, QString *reason, QString *warning)
 {
     LineFields fields;
-    if (!splitFields(line, &fields) || !readCorner(fields.corners[0], &zone->X1)
-        || !readCorner(fields.corners[1], &zone->Y1) || !readCorner(fields.corners[2], &zone->X2)
-        || !readCorner(fields.corners[3], &zone->Y2))
+    if (!splitFields(line, &fields)) {
+        *reason = QStringLiteral("меньше четырёх полей через \";\"");
         return false;
+    }
+    static const char *const cornerNames[] = {"X1", "Y1", "X2", "Y2"};
+    int *const corners[] = {&zone->X1, &zone->Y1, &zone->X2, &zone->Y2};
+    for (int i = 0; i < 4; ++i) {
+        if (!readCorner(fields.corners[i], corners[i])) {
+            *reason = notANumber(cornerNames[i], fields.corners[i]);
+            return false;
+        }
+    }
+    // Reading stops at the first origin value that cannot be read; what was
+    // not read stays -1. An absent origin (four or five fields, or both
+    // origin fields empty) is no fault.
     zone->X0 = -1;
     zone->Y0 = -1;
-    // Reading stops at the first origin value that cannot be read; what was
-    // not read stays -1 (an absent origin has empty texts, which never read).
+    if (fields.x0.trimmed().isEmpty() && fields.y0.trimmed().isEmpty())
+        return true;
     double x0 = 0, y0 = 0;
-    if (LocaleFormat::parseReal(fields.x0, &x0)) {
-        zone->X0 = x0;
-        if (LocaleFormat::parseReal(fields.y0, &y0))
-            zone->Y0 = y0;
+    if (!LocaleFormat::parseReal(fields.x0, &x0)) {
+        *warning = notANumber("X0", fields.x0);
+        return true;
     }
+    zone->X0 = x0;
+    if (!LocaleFormat::parseReal(fields.y0, &y0))
+        *warning = notANumber("Y0", fields.y0);
+    else
+        zone->Y0 = y0;
     return true;
 }
 
@@ -87,11 +107,14 @@ ZoneFile::ParseResult ZoneFile::parse(const QByteArray &bytes)
     const QList<QByteArray> lines = splitLines(bytes);
     for (int i = 0; i < lines.size(); ++i) {
         TZoneInfo zone;
-        if (!parseLine(Cp1251::decode(lines.at(i)), &zone)) {
+        QString warning;
+        if (!parseLine(Cp1251::decode(lines.at(i)), &zone, &result.reason, &warning)) {
             result.ok = false;
             result.badLine = i + 1;
             return result;
         }
+        if (!warning.isEmpty())
+            result.warnings << QStringLiteral("строка %1: %2").arg(i + 1).arg(warning);
         result.zones << zone;
     }
     return result;

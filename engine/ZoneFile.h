@@ -4,9 +4,12 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 
 // The zone file (".zon"): one zone per line, fields separated by ";", numbers in
 // the locale's notation; four fields X1;Y1;X2;Y2 or six with the origin X0;Y0.
+// Reading takes "." or "," in every number, whatever the locale: a file
+// written under one locale means the same under another.
 class ZoneFile
 {
 public:
@@ -15,10 +18,17 @@ public:
         QList<TZoneInfo> zones; // the zones of the lines before a bad one
         bool ok = true;         // false at the first bad line
         int badLine = 0;        // 1-based number of that line
+        QString reason;         // what is wrong with it ("меньше четырёх полей через ";"")
+        // Origins given that are no number, one text per line ("строка 3: поле
+        // Y0: «7;9» - не число"): the zone is read without them, as the
+        // family reads it, and the reader says so instead of keeping quiet.
+        QStringList warnings;
     };
 
     // Lines may end with CR LF, LF or CR; an empty line (a blank last line
-    // after the final line break included) is a bad line.
+    // after the final line break included) is a bad line. An origin value
+    // that cannot be read stops the origin's reading there (what was not read
+    // stays -1) and gives a warning.
     static ParseResult parse(const QByteArray &bytes);
 
     // One line per zone, " ; " between fields, every number with four decimals
@@ -44,5 +54,5 @@ public:
     static bool splitFields(const QString &line, LineFields *fields);
 
 private:
-    static bool parseLine(const QString &line, TZoneInfo *zone);
+    static bool parseLine(const QString &line, TZoneInfo *zone, QString *reason, QString *warning);
 };

@@ -1,5 +1,6 @@
 #include "QtDialogService.h"
 
+#include "FileSizeModel.h"
 #include "FontChoiceDialog.h"
 
 #include <QFileDialog>
@@ -66,6 +67,14 @@ bool QtDialogService::inputText(QWidget *parent, const QString &caption, const Q
     return ok;
 }
 
+// Qt's own dialog (the platform's would not take the model) listing sizes in
+// the interface's language.
+static void showSizesInInterfaceLanguage(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setProxyModel(new FileSizeModel(&dialog));
+}
+
 QString QtDialogService::saveFileName(QWidget *parent, const QString &caption,
                                       const QString &directory, const QString &proposedName,
                                       const QString &filter, const QString &defaultSuffix)
@@ -76,6 +85,7 @@ QString QtDialogService::saveFileName(QWidget *parent, const QString &caption,
     dialog.setDefaultSuffix(defaultSuffix);
     // Replacing is confirmed (or not) by the callers themselves.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    showSizesInInterfaceLanguage(dialog);
     if (!proposedName.isEmpty())
         dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
@@ -86,7 +96,12 @@ QString QtDialogService::saveFileName(QWidget *parent, const QString &caption,
 QString QtDialogService::openFileName(QWidget *parent, const QString &caption,
                                       const QString &directory, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, caption, directory, qtFilter(filter));
+    QFileDialog dialog(parent, caption, directory, qtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    showSizesInInterfaceLanguage(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
 }
 
 bool QtDialogService::chooseFont(QWidget *parent, QFont *font)

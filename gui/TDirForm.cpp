@@ -11,6 +11,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyle>
@@ -31,6 +32,10 @@ TDirForm::TDirForm(QWidget *parent)
     Label1->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
 
+    editPath = new QLineEdit(this);
+    editPath->setObjectName(QStringLiteral("editPath"));
+    editPath->setClearButtonEnabled(true);
+
     DirectoryListBox1 = new QListWidget(this);
     DirectoryListBox1->setObjectName(QStringLiteral("DirectoryListBox1"));
     connect(DirectoryListBox1, &QListWidget::itemActivated, this, &TDirForm::enter);
@@ -49,16 +54,17 @@ TDirForm::TDirForm(QWidget *parent)
 
     auto *layout = new QGridLayout(this);
     layout->addWidget(Label1, 0, 0, 1, 2);
-    layout->addWidget(DirectoryListBox1, 1, 0, 2, 1);
-    layout->addWidget(DriveComboBox1, 2, 1, Qt::AlignBottom);
+    layout->addWidget(editPath, 1, 0, 1, 2);
+    layout->addWidget(DirectoryListBox1, 2, 0, 2, 1);
+    layout->addWidget(DriveComboBox1, 3, 1, Qt::AlignBottom);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(1, 2);
-    layout->setRowStretch(1, 1);
+    layout->setRowStretch(2, 1);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
-    layout->addLayout(buttons, 3, 0, 1, 2);
+    layout->addLayout(buttons, 4, 0, 1, 2);
 
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this](const QString &path) {
         if (path == m_current && QFileInfo(path).isDir())
@@ -100,6 +106,7 @@ void TDirForm::moveReporting(const QString &path)
 void TDirForm::fillList()
 {
     Label1->setText(QDir::toNativeSeparators(m_current));
+    editPath->setText(QDir::toNativeSeparators(m_current));
     // A refill keeps the entry the user had selected.
     const QString selected = DirectoryListBox1->currentItem() ? DirectoryListBox1->currentItem()->text() : QString();
     DirectoryListBox1->clear();
@@ -134,6 +141,17 @@ void TDirForm::showEvent(QShowEvent *event)
 
 void TDirForm::Button1Click()
 {
+    // A path typed into the field is the choice, once it can be entered.
+    const QString typed = editPath->text().trimmed();
+    if (!typed.isEmpty() && QDir::cleanPath(QDir::fromNativeSeparators(typed)) != m_current) {
+        const QString before = m_current;
+        moveReporting(QDir::fromNativeSeparators(typed));
+        if (m_current == before) {
+            editPath->setFocus();
+            editPath->selectAll();
+            return;
+        }
+    }
     DirectoryResult = m_current;
     accept();
 }

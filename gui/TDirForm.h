@@ -5,6 +5,7 @@
 
 class DriveComboBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -17,7 +18,10 @@ class QPushButton;
 //     form->exec();
 //     const QString chosen = form->DirectoryResult;   // empty: nothing chosen
 //
-// DirectoryResult is cleared at every showing and set only by "OK".
+// DirectoryResult is cleared at every showing and set only by "OK". A path
+// typed into the path field is entered by OK (the default button, so Enter
+// too); one that does not exist is refused with the reason and the chooser
+// stays open.
 class TDirForm : public QDialog
 {
     Q_OBJECT
@@ -34,6 +38,8 @@ public:
     QString directory() const { return m_current; }
 
     QLabel *Label1 = nullptr;
+    // The path typed or pasted: Enter (or OK) goes there.
+    QLineEdit *editPath = nullptr;
     QListWidget *DirectoryListBox1 = nullptr;
     DriveComboBox *DriveComboBox1 = nullptr;
     QPushButton *Button1 = nullptr;

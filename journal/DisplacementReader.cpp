@@ -1,5 +1,7 @@
 #include "DisplacementReader.h"
 
+#include "JournalLocation.h"
+
 #include <QDate>
 #include <QFile>
 #include <QHash>
@@ -104,13 +106,17 @@ class SqliteConnection
 {
 public:
     ~SqliteConnection() { sqlite3_close(m_db); }
+    // As the journal's readers open it: for queries only, so that the last
+    // connection to close removes the log and its index; where the file or
+    // its folder may not be written, in SQLite's read-only mode.
     bool open(const QString &file)
     {
         const QByteArray path = QFile::encodeName(file);
-        const int rc = sqlite3_open_v2(path.constData(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
-        if (rc == SQLITE_OK)
-            sqlite3_busy_timeout(m_db, BusyTimeout);
-        return rc == SQLITE_OK;
+        if (openWith(path, SQLITE_OPEN_READWRITE) && exec("PRAGMA query_only=1")
+            && exec("SELECT COUNT(*) FROM sqlite_master"))
+            return true;
+        const QByteArray uri = JournalLocation::readOnlyUri(file).toUtf8();
+        return openWith(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     }
     QString error() const
     {
@@ -136,6 +142,16 @@ public:
     }
 
 private:
+    bool openWith(const QByteArray &name, int flags)
+    {
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        const int rc = sqlite3_open_v2(name.constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        if (rc == SQLITE_OK)
+            sqlite3_busy_timeout(m_db, BusyTimeout);
+        return rc == SQLITE_OK;
+    }
+
     sqlite3 *m_db = nullptr;
 };
 

@@ -1,11 +1,13 @@
 #include "JournalExport.h"
 
+#include "AtomicFile.h"
+#include "CsvField.h"
+#include "IsoTime.h"
 #include "LocaleFormat.h"
 #include "TJournal.h"
 
 #include <QDir>
 #include <QLocale>
-#include <QSaveFile>
 
 #include <charconv>
 #include <cmath>
@@ -48,7 +50,7 @@ QByteArray jsonString(const QString &text)
 
 QByteArray isoTime(const QDateTime &time)
 {
-    return TJournal::isoTime(time).toLatin1();
+    return IsoTime::text(time).toLatin1();
 }
 
 } // namespace
@@ -81,27 +83,15 @@ QByteArray JournalExport::fixedNumber(double value, int decimals)
     return QByteArray(buffer, result.ptr - buffer);
 }
 
-QByteArray JournalExport::csvField(const QString &text)
-{
-    const bool quote = text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"'))
-        || text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))
-        || (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
-    if (!quote)
-        return text.toUtf8();
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return '"' + quoted.toUtf8() + '"';
-}
-
 QByteArray JournalExport::csvHeader()
 {
-    return "base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n";
+    return "station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n";
 }
 
 QByteArray JournalExport::csvImagePart(const TJournalRow &row)
 {
-    return csvField(row.base) + ',' + QByteArray::number(row.number) + ',' + csvField(row.image) + ','
-        + isoTime(row.imageTime) + ',' + isoTime(row.processedAt) + ',';
+    return CsvField::encode(row.station) + ',' + CsvField::encode(row.base) + ',' + QByteArray::number(row.number)
+        + ',' + CsvField::encode(row.image) + ',' + isoTime(row.imageTime) + ',' + isoTime(row.processedAt) + ',';
 }
 
 QByteArray JournalExport::csvZonePart(const TJournalRow &row)
@@ -161,8 +151,9 @@ QByteArray JournalExport::csvRow(const TJournalRow &row)
 QByteArray JournalExport::jsonImagePart(const TJournalRow &row)
 {
     const auto time
-        = [](const QDateTime &t) { return t.isValid() ? jsonString(TJournal::isoTime(t)) : QByteArray("null"); };
-    return "{\"base\":" + jsonString(row.base) + ",\"number\":" + QByteArray::number(row.number)
+        = [](const QDateTime &t) { return t.isValid() ? jsonString(IsoTime::text(t)) : QByteArray("null"); };
+    return "{\"station\":" + jsonString(row.station) + ",\"base\":" + jsonString(row.base)
+        + ",\"number\":" + QByteArray::number(row.number)
         + ",\"image\":" + jsonString(row.image) + ",\"image_time\":" + time(row.imageTime)
         + ",\"processed_at\":" + time(row.processedAt) + ',';
 }
@@ -331,24 +322,17 @@ bool JournalExport::write(TJournal &journal, qint64 runId, Format format,
 bool JournalExport::writeFile(
     TJournal &journal, qint64 runId, Format format, const QString &path, QString *error, const ExtraColumns *extra)
 {
-    // Written in pieces into a temporary file beside the target, renamed over
-    // it only when complete, as AtomicFile does for files written in one piece.
-    QSaveFile file(path);
-    const auto failed = [&] {
-        if (error)
-            *error = QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return failed();
-    const auto piece = [&file](const QByteArray &bytes) { return file.write(bytes) == bytes.size(); };
-    if (!write(journal, runId, format, piece, error, extra)) {
-        // The file's own failure (a full disk) is named with the file; the journal's is as it came.
-        const bool fileFailed = file.error() != QFileDevice::NoError;
-        if (fileFailed)
-            failed();
-        file.cancelWriting();
-        return false;
+    QString exportError;
+    QString fileError;
+    const bool written = AtomicFile::writeStreamed(
+        path, [&](const AtomicFile::PieceWriter &piece) { return write(journal, runId, format, piece, &exportError, extra); },
+        &fileError);
+    if (written)
+        return true;
+    // The file's own failure (a full disk, a link) is named with the file; the journal's is as it came.
+    if (error) {
+        *error = fileError.isEmpty() ? exportError
+                                     : QStringLiteral("Файл %1 не записан: %2").arg(QDir::toNativeSeparators(path), fileError);
     }
-    return file.commit() || failed();
+    return false;
 }

@@ -50,13 +50,11 @@ public:
                       const std::function<bool(const QByteArray &)> &sink, QString *error,
                       const ExtraColumns *extra = nullptr);
 
-    // The same into a file, written whole and replaced at once.
+    // The same into a file, written whole and replaced at once (AtomicFile:
+    // a link, a device or a pipe at `path` is refused).
     static bool writeFile(TJournal &journal, qint64 runId, Format format, const QString &path, QString *error,
                           const ExtraColumns *extra = nullptr);
 
-    // A field as RFC 4180 wants it: quoted, with quotes doubled, when it holds
-    // a comma, a quote, a line break or leading or trailing blanks.
-    static QByteArray csvField(const QString &text);
     // The shortest text that reads back as the same double, without exponent.
     static QByteArray exactNumber(double value);
     // Fixed notation with "." as LocaleFormat::formatFixed writes it (halves

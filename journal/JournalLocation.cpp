@@ -27,7 +27,7 @@ JournalLocation JournalLocation::parse(const QString &text)
     location.postgres = true;
     const QUrl url(text);
     if (!url.isValid()) {
-        location.error = QStringLiteral("неверный адрес базы данных %1").arg(text);
+        location.error = QStringLiteral("неверный адрес базы данных %1").arg(withoutPassword(text));
         return location;
     }
     location.host = url.host();
@@ -69,4 +69,45 @@ QString JournalLocation::display() const
     if (host.startsWith(QLatin1Char('/')))
         text += QStringLiteral("?host=") + host;
     return text;
+}
+
+QString JournalLocation::withoutPassword(const QString &text)
+{
+    QString out = text;
+    // The user information ends at the last "@" before the path.
+    const qsizetype scheme = out.indexOf(QLatin1String("://"));
+    if (scheme >= 0) {
+        const qsizetype authority = scheme + 3;
+        qsizetype end = out.indexOf(QLatin1Char('/'), authority);
+        const qsizetype question = out.indexOf(QLatin1Char('?'), authority);
+        if (end < 0 || (question >= 0 && question < end))
+            end = question;
+        if (end < 0)
+            end = out.size();
+        const qsizetype at = out.lastIndexOf(QLatin1Char('@'), end - 1);
+        const qsizetype colon = at >= authority ? out.indexOf(QLatin1Char(':'), authority) : -1;
+        if (colon >= 0 && colon < at)
+            out.remove(colon, at - colon);
+    }
+    // libpq also takes the password as a parameter of the address.
+    qsizetype from = 0;
+    while ((from = out.indexOf(QLatin1String("password="), from, Qt::CaseInsensitive)) >= 0) {
+        const bool parameter = from > 0 && (out.at(from - 1) == QLatin1Char('?') || out.at(from - 1) == QLatin1Char('&'));
+        qsizetype end = out.indexOf(QLatin1Char('&'), from);
+        if (end < 0)
+            end = out.size();
+        if (parameter)
+            out.replace(from + 9, end - from - 9, QStringLiteral("***"));
+        from += 9;
+    }
+    return out;
+}
+
+QString JournalLocation::readOnlyUri(const QString &file)
+{
+    QString uri = QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded)
+                + QStringLiteral("?mode=ro");
+    if (!QFileInfo::exists(file + QStringLiteral("-wal")))
+        uri += QStringLiteral("&immutable=1");
+    return uri;
 }

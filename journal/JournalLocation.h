@@ -27,4 +27,13 @@ struct JournalLocation
 
     // The location as shown to the user, without the password.
     QString display() const;
+    // A location's text with any password taken out ("user:secret@host" and
+    // "?password=secret" both), also from an address too malformed to parse:
+    // what may be shown, logged or stored.
+    static QString withoutPassword(const QString &text);
+    // SQLite's URI of a file opened in its read-only mode: "immutable" as
+    // well when no write-ahead log is there (no writer has it open, and none
+    // could start where the reader may not write), so that SQLite needs no
+    // index file beside it.
+    static QString readOnlyUri(const QString &file);
 };

@@ -1,5 +1,7 @@
 #include "JournalValues.h"
 
+#include "IsoTime.h"
+
 #include <QFileInfo>
 
 QString JournalValues::fateName(TRecordedImage::Fate fate)
@@ -44,7 +46,16 @@ QVariant JournalValues::nullable(bool present, double value)
     return present ? QVariant(value) : QVariant(QMetaType(QMetaType::Double));
 }
 
+QVariant JournalValues::timeValue(const QDateTime &time)
+{
+    return time.isValid() ? QVariant(IsoTime::utcText(time)) : QVariant(QMetaType(QMetaType::QString));
+}
+
 QDateTime JournalValues::parseTime(const QVariant &value)
 {
-    return value.isNull() ? QDateTime() : QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+    if (value.isNull())
+        return {};
+    if (value.metaType().id() == QMetaType::QDateTime)
+        return value.toDateTime();
+    return QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
 }

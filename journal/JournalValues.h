@@ -20,7 +20,10 @@ QString imageName(const TRecordedImage &image);
 QVariant text(const QString &value);
 // A number that is NULL when there is none.
 QVariant nullable(bool present, double value);
-// A time column as written (ISO 8601 with milliseconds); invalid for NULL.
+// A time column as written: ISO 8601 in UTC with milliseconds (a timestamptz
+// on PostgreSQL takes the text as it is); NULL for an invalid time.
+QVariant timeValue(const QDateTime &time);
+// A time column as read (a text on SQLite, a time on PostgreSQL); invalid for NULL.
 QDateTime parseTime(const QVariant &value);
 
 } // namespace JournalValues

@@ -1,14 +1,14 @@
 #include "TJournal.h"
 
 #include "DisplacementReader.h"
+#include "JournalOpening.h"
+#include "JournalRowReader.h"
 #include "JournalSchema.h"
 #include "JournalValues.h"
 #include "TIssue.h"
 #include "TMeasurementRecorder.h"
 
 #include <QAtomicInt>
-#include <QElapsedTimer>
-#include <QThread>
 #include <QFileInfo>
 #include <QHash>
 #include <QRect>
@@ -29,23 +29,6 @@ QAtomicInt connectionCounter;
 
 // SQLite waits this long for another writer before it gives up (ms).
 constexpr int BusyTimeout = 30000;
-
-// SQLite answers "database is locked" to a change of the journal mode without
-// waiting for the busy timeout while another process sets the file up; such
-// a statement is tried again for as long as the timeout would have waited.
-bool execWhileBusy(QSqlQuery &query, const QString &statement)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!query.exec(statement)) {
-        const QString error = query.lastError().text();
-        const bool busy = error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy"));
-        if (!busy || waited.elapsed() > BusyTimeout)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -81,8 +64,8 @@ private:
     QSqlDatabase m_db;
 };
 
-TJournal::TJournal(const QString &location)
-    : m_location(JournalLocation::parse(location)),
+TJournal::TJournal(const QString &location, Access access)
+    : m_location(JournalLocation::parse(location)), m_access(access),
       m_connection(QStringLiteral("kelvarin_journal_%1").arg(connectionCounter.fetchAndAddRelaxed(1)))
 {
 }
@@ -99,16 +82,6 @@ TJournal::~TJournal()
         QSqlDatabase::removeDatabase(m_connection);
 }
 
-QString TJournal::isoTime(const QDateTime &time)
-{
-    if (!time.isValid())
-        return {};
-    const int offset = time.offsetFromUtc();
-    const int minutes = std::abs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")) + QLatin1Char(offset < 0 ? '-' : '+')
-         + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
-}
-
 bool TJournal::fail(const QString &what, const QString &reason)
 {
     m_error = QStringLiteral("Журнал измерений %1: %2").arg(displayLocation(), what);
@@ -123,101 +96,11 @@ bool TJournal::open()
         return true;
     if (!m_location.error.isEmpty())
         return fail(QStringLiteral("не открывается"), m_location.error);
-    if (!connect() || !migrate()) {
-        QSqlDatabase::database(m_connection, false).close();
-        return false;
-    }
+    JournalOpening::Failure failure;
+    if (!JournalOpening::open(m_connection, m_location, m_access == Access::Read, &failure))
+        return fail(failure.what, failure.reason);
     m_statements = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
     m_open = true;
-    return true;
-}
-
-bool TJournal::connect()
-{
-    const QString driver = m_location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-    if (!QSqlDatabase::isDriverAvailable(driver)) {
-        return fail(QStringLiteral("не открывается"),
-                    QStringLiteral("нет драйвера Qt SQL %1 (пакет %2)")
-                        .arg(driver, m_location.postgres ? QStringLiteral("libqt6sql6-psql")
-                                                         : QStringLiteral("libqt6sql6-sqlite")));
-    }
-    QSqlDatabase db = QSqlDatabase::contains(m_connection) ? QSqlDatabase::database(m_connection, false)
-                                                           : QSqlDatabase::addDatabase(driver, m_connection);
-    if (m_location.postgres) {
-        db.setHostName(m_location.host);
-        if (m_location.port > 0)
-            db.setPort(m_location.port);
-        db.setUserName(m_location.user);
-        db.setPassword(m_location.password);
-        db.setDatabaseName(m_location.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
-    } else {
-        const QFileInfo dir(QFileInfo(m_location.file).absolutePath());
-        if (!dir.isDir())
-            return fail(QStringLiteral("не открывается"), QStringLiteral("нет папки %1").arg(dir.filePath()));
-        db.setDatabaseName(m_location.file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout));
-    }
-    if (!db.open())
-        return fail(QStringLiteral("не открывается"), db.lastError().text());
-    if (m_location.postgres) {
-        // The server's notices ("already exists, skipping") are no news for the user.
-        QSqlQuery query(db);
-        if (!query.exec(QStringLiteral("SET client_min_messages TO WARNING")))
-            return fail(QStringLiteral("не открывается"), query.lastError().text());
-    } else {
-        // WAL: readers never wait for the writer, and a crash leaves every
-        // committed image; FULL makes each commit durable before the next image.
-        QSqlQuery query(db);
-        for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-            if (!execWhileBusy(query, QString::fromLatin1(pragma)))
-                return fail(QStringLiteral("не открывается"), query.lastError().text());
-        }
-    }
-    return true;
-}
-
-bool TJournal::migrate()
-{
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery query(db);
-    // One writer migrates at a time; the others find the schema done.
-    const bool begun = m_location.postgres
-                           ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
-                           : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"));
-    if (!begun)
-        return fail(QStringLiteral("схема не проверена"), query.lastError().text());
-    auto rollback = [&](const QString &what, const QString &reason) {
-        const QString error = reason;
-        if (m_location.postgres)
-            db.rollback();
-        else
-            query.exec(QStringLiteral("ROLLBACK"));
-        return fail(what, error);
-    };
-    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version (version INTEGER NOT NULL)"))
-        || !query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) || !query.next())
-        return rollback(QStringLiteral("схема не проверена"), query.lastError().text());
-    const int version = query.value(0).isNull() ? 0 : query.value(0).toInt();
-    if (version > SchemaVersion) {
-        return rollback(QStringLiteral("не открывается"),
-                        QStringLiteral("он записан более новой версией программы (схема %1, программа знает до %2)")
-                            .arg(version)
-                            .arg(SchemaVersion));
-    }
-    for (const JournalSchema::Migration &migration : JournalSchema::migrations()) {
-        if (migration.version <= version)
-            continue;
-        for (const QString &statement : migration.statements) {
-            if (!query.exec(JournalSchema::statementFor(statement, m_location.postgres)))
-                return rollback(QStringLiteral("схема не создана"), query.lastError().text());
-        }
-        if (!query.exec(QStringLiteral("INSERT INTO schema_version (version) VALUES (%1)").arg(migration.version)))
-            return rollback(QStringLiteral("схема не создана"), query.lastError().text());
-    }
-    const bool committed = m_location.postgres ? db.commit() : query.exec(QStringLiteral("COMMIT"));
-    if (!committed)
-        return rollback(QStringLiteral("схема не записана"), db.lastError().text() + query.lastError().text());
     return true;
 }
 
@@ -241,8 +124,9 @@ qint64 TJournal::beginRun(const RunStart &run)
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO runs (kind, base, station, started_at, settings, zones_file, zones_text) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
-    for (const QVariant &value : {text(run.kind), text(run.base), text(QSysInfo::machineHostName()),
-                                  text(isoTime(QDateTime::currentDateTime())), text(run.settings), text(run.zonesFile),
+    const QString station = run.station.isEmpty() ? QSysInfo::machineHostName() : run.station;
+    for (const QVariant &value : {text(run.kind), text(run.base), text(station),
+                                  timeValue(QDateTime::currentDateTime()), text(run.settings), text(run.zonesFile),
                                   text(run.zonesText)})
         query.addBindValue(value);
     qint64 id = 0;
@@ -298,9 +182,9 @@ bool TJournal::recordImage(qint64 runId, const TRecordedImage &image, const QLis
     int column = 0;
     for (const QVariant &value :
          {QVariant(runId), QVariant(image.number), text(image.path), text(imageName(image)),
-          image.modified.isValid() ? QVariant(isoTime(image.modified)) : QVariant(QMetaType(QMetaType::QString)),
+          timeValue(image.modified),
           image.size >= 0 ? QVariant(image.size) : QVariant(QMetaType(QMetaType::LongLong)),
-          text(isoTime(image.processedAt)), text(fateName(image.fate)), text(image.storedAs),
+          timeValue(image.processedAt), text(fateName(image.fate)), text(image.storedAs),
           text(image.detail)})
         query.bindValue(column++, value);
     bool ok = m_statements->imagePrepared && query.exec() && query.next();
@@ -362,7 +246,7 @@ bool TJournal::endRun(qint64 runId, const QString &base)
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(base.isEmpty() ? QStringLiteral("UPDATE runs SET ended_at = ? WHERE id = ?")
                                  : QStringLiteral("UPDATE runs SET ended_at = ?, base = ? WHERE id = ?"));
-    query.addBindValue(text(isoTime(QDateTime::currentDateTime())));
+    query.addBindValue(timeValue(QDateTime::currentDateTime()));
     if (!base.isEmpty())
         query.addBindValue(base);
     query.addBindValue(runId);
@@ -395,11 +279,13 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
     if (!open())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    // An event of a run is its run's station's; one outside a run, this computer's.
     query.prepare(QStringLiteral("INSERT INTO events (run_id, at, station, severity, source, file, text) "
-                                 "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+                                 "VALUES (?, ?, COALESCE((SELECT station FROM runs WHERE id = ?), ?), ?, ?, ?, ?)"));
+    const QVariant run = runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong));
     for (const QVariant &value :
-         {runId > 0 ? QVariant(runId) : QVariant(QMetaType(QMetaType::LongLong)), text(isoTime(issue.time)),
-          text(QSysInfo::machineHostName()), text(TIssue::severityName(issue.severity)),
+         {run, timeValue(issue.time), run, text(QSysInfo::machineHostName()),
+          text(TIssue::severityName(issue.severity)),
           text(TIssue::sourceName(issue.source)), text(issue.file), text(issue.text)})
         query.addBindValue(value);
     if (!query.exec())
@@ -407,15 +293,19 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
     return true;
 }
 
-QList<TJournalRun> TJournal::runs()
+QList<TJournalRun> TJournal::runs(const QString &station)
 {
     QList<TJournalRun> list;
     if (!open())
         return list;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT r.id, r.kind, r.base, r.started_at, r.ended_at, r.station, "
-                                   "(SELECT COUNT(*) FROM images i WHERE i.run_id = r.id) FROM runs r ORDER BY r.id"))) {
+    query.prepare(QStringLiteral("SELECT r.id, r.kind, r.base, r.started_at, r.ended_at, r.station, "
+                                 "(SELECT COUNT(*) FROM images i WHERE i.run_id = r.id) FROM runs r %1 ORDER BY r.id")
+                      .arg(station.isEmpty() ? QString() : QStringLiteral("WHERE r.station = ?")));
+    if (!station.isEmpty())
+        query.addBindValue(station);
+    if (!query.exec()) {
         fail(QStringLiteral("не читается"), query.lastError().text());
         return list;
     }
@@ -445,15 +335,58 @@ qint64 TJournal::lastRunId()
     return query.value(0).toLongLong();
 }
 
-qint64 TJournal::lastRunIdOfBase(const QString &base)
+qint64 TJournal::lastRunIdOfStation(const QString &station)
 {
-    const QString full = QFileInfo(base).absoluteFilePath();
+    if (!open())
+        return 0;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT MAX(id) FROM runs WHERE station = ?"));
+    query.addBindValue(station);
+    if (!query.exec() || !query.next()) {
+        fail(QStringLiteral("не читается"), query.lastError().text());
+        return 0;
+    }
+    return query.value(0).toLongLong();
+}
+
+static bool hasBase(const TJournalRun &run, const QString &base)
+{
+    return run.base == base || run.base == QFileInfo(base).absoluteFilePath() || QFileInfo(run.base).fileName() == base;
+}
+
+qint64 TJournal::lastRunIdOfBase(const QString &base, const QString &station)
+{
     qint64 found = 0;
-    for (const TJournalRun &run : runs()) {
-        if (run.base == base || run.base == full || QFileInfo(run.base).fileName() == base)
+    for (const TJournalRun &run : runs(station)) {
+        if (hasBase(run, base))
             found = run.id;
     }
     return found;
+}
+
+QStringList TJournal::stationsOfBase(const QString &base)
+{
+    QStringList stations;
+    for (const TJournalRun &run : runs()) {
+        if (hasBase(run, base) && !stations.contains(run.station))
+            stations << run.station;
+    }
+    return stations;
+}
+
+bool TJournal::runSettings(qint64 runId, QString *settings)
+{
+    if (!open())
+        return false;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.prepare(QStringLiteral("SELECT settings FROM runs WHERE id = ?"));
+    query.addBindValue(runId);
+    if (!query.exec())
+        return fail(QStringLiteral("не читается"), query.lastError().text());
+    if (!query.next())
+        return fail(QStringLiteral("не читается"), QStringLiteral("в нем нет прогона %1").arg(runId));
+    *settings = query.value(0).toString();
+    return true;
 }
 
 QList<TJournalRow> TJournal::rows(qint64 runId)
@@ -463,110 +396,20 @@ QList<TJournalRow> TJournal::rows(qint64 runId)
     return list;
 }
 
-namespace {
-
-// What the rows of a run share, read once before its measurements.
-struct RunRowsContext
-{
-    struct Image
-    {
-        int number = 0;
-        QString name;
-        QDateTime modified;
-        QDateTime processed;
-    };
-    QString base;
-    QHash<int, bool> origins; // zone -> has an origin
-    QHash<qint64, Image> images;
-};
-
-bool execFor(QSqlQuery &query, const QString &sql, qint64 runId)
-{
-    query.prepare(sql);
-    query.addBindValue(runId);
-    return query.exec();
-}
-
-bool readRunContext(QSqlQuery &query, qint64 runId, RunRowsContext *context)
-{
-    if (!execFor(query, QStringLiteral("SELECT base FROM runs WHERE id = ?"), runId))
-        return false;
-    if (query.next())
-        context->base = query.value(0).toString();
-    if (!execFor(query, QStringLiteral("SELECT zone, x0, y0 FROM run_zones WHERE run_id = ?"), runId))
-        return false;
-    while (query.next())
-        context->origins.insert(query.value(0).toInt(),
-                                query.value(1).toDouble() > -1 && query.value(2).toDouble() > -1);
-    if (!execFor(query,
-                 QStringLiteral("SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ?"),
-                 runId))
-        return false;
-    while (query.next()) {
-        context->images.insert(query.value(0).toLongLong(),
-                               RunRowsContext::Image{query.value(1).toInt(), query.value(2).toString(),
-                                                     parseTime(query.value(3)),
-                                                     parseTime(query.value(4))});
-    }
-    return true;
-}
-
-// The measurement's own columns of the query below into a row.
-void takeMeasurement(const QSqlQuery &query, TJournalRow *row)
-{
-    row->zone = query.value(1).toInt();
-    row->found = query.value(2).toInt() != 0;
-    row->x = row->found ? query.value(3).toDouble() : -1;
-    row->y = row->found ? query.value(4).toDouble() : -1;
-    row->dx = row->found ? query.value(5).toDouble() : 0;
-    row->dy = row->found ? query.value(6).toDouble() : 0;
-    row->area = query.value(7).toInt();
-    row->mean = query.value(8).toDouble();
-    row->maximum = query.value(9).toDouble();
-    row->threshold = query.value(10).toDouble();
-}
-
-} // namespace
-
 bool TJournal::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
 {
     if (!open())
         return false;
-    // What is the same for every zone of the run and of an image is read once:
-    // the run's base and origins, then each image; the measurements alone are
-    // read row by row.
-    QSqlQuery query(QSqlDatabase::database(m_connection, false));
-    query.setForwardOnly(true);
-    RunRowsContext context;
-    if (!readRunContext(query, runId, &context))
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    if (!execFor(query,
-                 QStringLiteral("SELECT m.image_id, m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, "
-                                "m.threshold FROM measurements m JOIN images i ON i.id = m.image_id "
-                                "WHERE i.run_id = ? ORDER BY m.image_id, m.zone"),
-                 runId))
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    TJournalRow row;
-    row.runId = runId;
-    row.base = context.base;
-    qint64 imageId = -1;
-    while (query.next()) {
-        const qint64 id = query.value(0).toLongLong();
-        if (id != imageId) {
-            imageId = id;
-            const RunRowsContext::Image image = context.images.value(id);
-            row.number = image.number;
-            row.image = image.name;
-            row.imageTime = image.modified;
-            row.processedAt = image.processed;
-        }
-        takeMeasurement(query, &row);
-        row.hasOrigin = context.origins.value(row.zone, false);
-        visit(row);
-    }
-    if (query.lastError().isValid())
-        return fail(QStringLiteral("не читается"), query.lastError().text());
-    return true;
+    JournalRowReader reader(QSqlDatabase::database(m_connection, false));
+    return reader.forEachRow(runId, visit) || fail(QStringLiteral("не читается"), reader.error());
+}
+
+bool TJournal::lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows)
+{
+    if (!open())
+        return false;
+    JournalRowReader reader(QSqlDatabase::database(m_connection, false));
+    return reader.lastImage(runId, foundZone, rows) || fail(QStringLiteral("не читается"), reader.error());
 }
 
 bool TJournal::readDisplacements(qint64 runId, TJournalDisplacements *out)

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QSqlDatabase;
 class QSqlQuery;
 struct TIssue;
 struct TRecordedImage;
@@ -28,15 +29,21 @@ class TJournal
 {
 public:
     // The newest schema this program writes; older journals are migrated on open.
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
+
+    // How the journal is used. A reader never writes: it does not create or
+    // migrate the schema, opens a SQLite file read-only and needs no more than
+    // SELECT on PostgreSQL.
+    enum class Access { Write, Read };
 
     // location: a file path or a postgresql:// address.
-    explicit TJournal(const QString &location);
+    explicit TJournal(const QString &location, Access access = Access::Write);
     ~TJournal();
     TJournal(const TJournal &) = delete;
     TJournal &operator=(const TJournal &) = delete;
 
-    // Connects, and creates or migrates the schema; false with errorString() set.
+    // Connects, and creates or migrates the schema (a reader only checks that
+    // it can read it); false with errorString() set.
     bool open();
     bool isOpen() const { return m_open; }
     QString errorString() const { return m_error; }
@@ -50,6 +57,7 @@ public:
     {
         QString kind;
         QString base;
+        QString station;    // empty: the host name
         QString settings;   // the settings in force, as "Key=Value" lines
         QString zonesText;  // the zone file as it was read
         QString zonesFile;
@@ -69,31 +77,37 @@ public:
     bool checkpoint();
     bool recordEvent(qint64 runId, const TIssue &issue);
 
-    // Reading.
-    QList<TJournalRun> runs();
+    // Reading. An empty station stands for every station.
+    QList<TJournalRun> runs(const QString &station = QString());
     qint64 lastRunId();
+    // The newest run of a station; 0 when none (or the journal cannot be read).
+    qint64 lastRunIdOfStation(const QString &station);
     // The last run whose base is `base` (a full base or its file name); 0 when none.
-    qint64 lastRunIdOfBase(const QString &base);
+    qint64 lastRunIdOfBase(const QString &base, const QString &station = QString());
+    // The stations whose runs have the base, as lastRunIdOfBase() matches it.
+    QStringList stationsOfBase(const QString &base);
+    // What a run recorded when it began: the settings in force, "Key=Value"
+    // per line; false when the run is not in the journal or cannot be read.
+    bool runSettings(qint64 runId, QString *settings);
     QList<TJournalRow> rows(qint64 runId);
     // The rows of a run one by one, image by image and zone by zone, without
     // holding them all; false when the journal cannot be read.
     bool forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit);
+    // The rows of the run's last image only (with `foundZone` > 0: of the
+    // last in which that zone was found), however long the run.
+    bool lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows);
     // The displacement of a run's zones, what the charts draw, read far faster
     // than its rows; false when the journal cannot be read.
     bool readDisplacements(qint64 runId, TJournalDisplacements *out);
 
-    // ISO 8601 with milliseconds and the UTC offset: 2026-03-01T12:00:05.250+03:00
-    static QString isoTime(const QDateTime &time);
-
 private:
-    bool connect();
-    bool migrate();
     bool fail(const QString &what, const QString &reason);
     bool finishTransaction(bool ok, const QString &reason, const QString &what);
     bool insertMeasurements(qint64 imageId, const TRecordedImage &image, const QList<QPointF> &origins,
                             QString *error);
 
     JournalLocation m_location;
+    Access m_access;
     QString m_connection;
     // The image's statements, prepared once per connection and used for every image.
     struct Statements;

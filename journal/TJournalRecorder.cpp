@@ -1,5 +1,6 @@
 #include "TJournalRecorder.h"
 
+#include "IniFile.h"
 #include "JournalLocation.h"
 #include "TJournalWriter.h"
 #include "TParameters.h"
@@ -72,12 +73,35 @@ QString TJournalRecorder::settingsText(const TParameters &p)
         {"SaveToOneZip", flag(p.SaveToOneZip)},
         {"SaveToManyZip", flag(p.SaveToManyZip)},
         {"JournalFile", p.JournalFile},
-        {"JournalUrl", p.JournalUrl},
+        {"JournalUrl", JournalLocation::withoutPassword(p.JournalUrl)},
         {"CentroidWeighting", QString::number(p.CentroidWeighting)},
+        {"SpotBackground", flag(p.SpotBackground)},
+        {"ConnectedSpot", flag(p.ConnectedSpot)},
+        {"CentroidWindow", flag(p.CentroidWindow)},
+        {"Station", p.Station},
     };
     QString text;
     for (const auto &[key, value] : keys)
         text += QString::fromLatin1(key) + QLatin1Char('=') + value + QLatin1Char('\n');
+    return text;
+}
+
+QString TJournalRecorder::otherSettingsText(const QString &file)
+{
+    if (file.isEmpty())
+        return {};
+    IniFile ini(file);
+    if (!ini.load())
+        return {};
+    const QString recorded = settingsText(TParameters());
+    const QString section = QString::fromLatin1(ParametersSection);
+    QString text;
+    for (const QString &key : ini.keys(section)) {
+        if (recorded.startsWith(key + QLatin1Char('='), Qt::CaseInsensitive)
+            || recorded.contains(QLatin1Char('\n') + key + QLatin1Char('='), Qt::CaseInsensitive))
+            continue;
+        text += key + QLatin1Char('=') + ini.readString(section, key, QString()) + QLatin1Char('\n');
+    }
     return text;
 }
 
@@ -97,7 +121,8 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
     TJournal::RunStart run;
     run.kind = kind;
     run.base = base;
-    run.settings = settingsText(params);
+    run.station = params.stationName();
+    run.settings = settingsText(params) + otherSettingsText(m_settingsFile);
     run.zonesFile = params.ZonesFileName;
     QFile zoneFile(params.ZonesFileName);
     if (zoneFile.open(QIODevice::ReadOnly))

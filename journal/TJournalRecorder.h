@@ -35,6 +35,11 @@ public:
     // (otherwise it is opened when the first run begins).
     void openNow();
 
+    // The settings file the runs are read from: its keys beyond those of the
+    // settings record (the monitoring's limits, reference zones and pixel
+    // sizes) are recorded with each run too.
+    void setSettingsFile(const QString &file) { m_settingsFile = file; }
+
     // Called with the text of a failure (naming the journal and the reason).
     void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
 
@@ -53,8 +58,11 @@ public:
     // The run ended last; 0 when none could be written.
     qint64 lastRunId() const { return m_lastRunId; }
 
-    // The settings of a run as the journal keeps them, "Key=Value" per line.
+    // The settings of a run as the journal keeps them, "Key=Value" per line,
+    // a password in JournalUrl taken out.
     static QString settingsText(const TParameters &params);
+    // The keys of a settings file that settingsText() does not hold, as it writes them.
+    static QString otherSettingsText(const QString &file);
 
 private:
     void startWriter();
@@ -63,6 +71,7 @@ private:
 
     bool m_followSettings = false;
     QString m_location;
+    QString m_settingsFile;
     // Lives on the recorder's thread: the writer's failures are told from there.
     std::unique_ptr<QObject> m_home;
     std::unique_ptr<TJournalWriter> m_writer;

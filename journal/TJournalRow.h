@@ -12,7 +12,7 @@ struct TJournalRun
     QDateTime start;
     QDateTime end;       // invalid while the run is still going
     int images = 0;
-    QString station;     // the host name of the computer that ran it
+    QString station;     // the station that ran it (its settings' Station, else its host name)
 };
 
 // One zone of one image of a run: what the export writes as a row and what the
@@ -20,6 +20,7 @@ struct TJournalRun
 struct TJournalRow
 {
     qint64 runId = 0;
+    QString station;         // the station of the run
     QString base;
     int number = 0;          // the point number of the coordinate files (1-based)
     QString image;           // file name, or "archive.zip:entry" for an archived image

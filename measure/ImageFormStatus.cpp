@@ -7,9 +7,9 @@ ImageFormStatus::ImageFormStatus(QWidget *parent)
 {
     setObjectName(QStringLiteral("ImageStatus"));
     setSizeGripEnabled(false);
-    const int widths[] = {80, 80, 100, 0};
+    const int widths[] = {80, 80, 130, 0};
     const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
-    const QString texts[] = {QStringLiteral("X="), QStringLiteral("Y="), QStringLiteral("None"), QString()};
+    const QString texts[] = {QStringLiteral("X="), QStringLiteral("Y="), QStringLiteral("Нет точки"), QString()};
     for (int i = 0; i < 4; ++i) {
         auto *panel = new QLabel(texts[i], this);
         panel->setObjectName(QStringLiteral("Panel%1").arg(i));

@@ -57,3 +57,25 @@ QPoint LupaGeometry::placeOnScreen(const QRect &window, const QRect &screen)
         y = screen.y() + screen.height() - window.height();
     return QPoint(qMax(x, screen.x()), qMax(y, screen.y()));
 }
+
+QPoint LupaGeometry::placeClear(const QRect &current, const QRect &owner, const QRect &cursorArea,
+                                const QRect &screen)
+{
+    const QSize size = current.size();
+    const QPoint candidates[] = {
+        current.topLeft(),
+        QPoint(owner.right() + 1, owner.top()),
+        QPoint(owner.left() - size.width(), owner.top()),
+        QPoint(screen.right() + 1 - size.width(), screen.top()),
+        QPoint(screen.left(), screen.top()),
+        QPoint(screen.left(), screen.bottom() + 1 - size.height()),
+        QPoint(screen.right() + 1 - size.width(), screen.bottom() + 1 - size.height()),
+    };
+    for (const QPoint &candidate : candidates) {
+        const QPoint placed = placeOnScreen(QRect(candidate, size), screen);
+        if (!QRect(placed, size).intersects(cursorArea))
+            return placed;
+    }
+    // The area covers every corner of the screen: nothing is clear of it.
+    return placeOnScreen(current, screen);
+}

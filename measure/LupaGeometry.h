@@ -43,6 +43,13 @@ public:
     // corner where it is larger than the screen).
     static QPoint placeOnScreen(const QRect &window, const QRect &screen);
 
+    // Where a magnifier of size `lupa` goes so that it never hides the area
+    // it magnifies (`cursorArea`, empty when none): where it is (`current`)
+    // when that is clear, else beside the measurement window (`owner`), right
+    // then left, else in a corner of `screen`; always wholly on the screen.
+    static QPoint placeClear(const QRect &current, const QRect &owner, const QRect &cursorArea,
+                             const QRect &screen);
+
     // Each returns whether anything changed. An out-of-range or unchanged
     // value, or a step beyond the bounds, is ignored.
     // A zoom change rescales the offsets (truncated toward zero) so that the

@@ -5,16 +5,24 @@
 #include <cmath>
 #include <limits>
 
-// Colours are stored as reals; a value beyond any integer keeps the default.
-static int readColor(const IniFile &ini, const QString &key, int fallback)
+// Colours are stored as reals ("." or ","); a value beyond any integer keeps
+// the default, and so does one that is no number, which is also named.
+static int readColor(const IniFile &ini, const QString &key, int fallback, QStringList *problems)
 {
-    const double value = std::trunc(ini.readReal(MeasureSettings::section(), key, fallback));
+    double number = fallback;
+    QString error;
+    if (!ini.readReal(MeasureSettings::section(), key, &number, &error)) {
+        if (problems)
+            *problems << error;
+        return fallback;
+    }
+    const double value = std::trunc(number);
     if (!(value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max()))
         return fallback;
     return int(value);
 }
 
-bool MeasureSettings::read(IniFile &ini)
+bool MeasureSettings::read(IniFile &ini, QStringList *problems)
 {
     if (!ini.load())
         return false;
@@ -23,11 +31,11 @@ bool MeasureSettings::read(IniFile &ini)
     lupaScale = ini.readInteger(s, QStringLiteral("LupaScale"), lupaScale);
     lupaVisible = ini.readBool(s, QStringLiteral("LupaVisible"), lupaVisible);
     crossSize = ini.readInteger(s, QStringLiteral("Cross_size"), crossSize);
-    activeColor = readColor(ini, QStringLiteral("Active_color"), activeColor);
-    passiveColor = readColor(ini, QStringLiteral("Passive_color"), passiveColor);
+    activeColor = readColor(ini, QStringLiteral("Active_color"), activeColor, problems);
+    passiveColor = readColor(ini, QStringLiteral("Passive_color"), passiveColor, problems);
     fontName = ini.readString(s, QStringLiteral("FontName"), fontName);
     fontSize = ini.readInteger(s, QStringLiteral("FontSize"), fontSize);
-    fontColor = readColor(ini, QStringLiteral("FontColor"), fontColor);
+    fontColor = readColor(ini, QStringLiteral("FontColor"), fontColor, problems);
     fontBold = ini.readBool(s, QStringLiteral("FontStyleBold"), fontBold);
     fontItalic = ini.readBool(s, QStringLiteral("FontStyleItalic"), fontItalic);
     fontUnderline = ini.readBool(s, QStringLiteral("FontStyleUndeline"), fontUnderline);

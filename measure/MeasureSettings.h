@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class IniFile;
 
@@ -8,7 +9,7 @@ class IniFile;
 // file "ZymKelvarin.ini". Integers are written in decimal and read in decimal or
 // "0x" hexadecimal, booleans as "1"/"0" (any integer but 0 reads true), the
 // colours and the font colour as reals in the locale's notation (read back
-// truncated toward zero), texts as they are. A missing or unreadable value
+// with "." or "," and truncated toward zero), texts as they are. A missing or unreadable value
 // gives the field's built-in value.
 struct MeasureSettings final
 {
@@ -31,8 +32,10 @@ struct MeasureSettings final
     QString workDir;
 
     // Reads every key, the current field values serving as defaults. False,
-    // with the fields untouched, when the file exists but cannot be read.
-    bool read(IniFile &ini);
+    // with the fields untouched, when the file exists but cannot be read. A
+    // colour that is no number keeps its default and is named in `problems`
+    // (file, line and key).
+    bool read(IniFile &ini, QStringList *problems = nullptr);
 
     // Writes the keys in the window's order, each at once; stops at the first
     // failure (the keys written before it stay) and returns false.

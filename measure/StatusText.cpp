@@ -1,7 +1,6 @@
 #include "StatusText.h"
 
 #include "LocaleFormat.h"
-#include "MarkerGeometry.h"
 
 #include <cmath>
 
@@ -51,8 +50,9 @@ QString StatusText::remove(double x, double y)
     return pair(QStringLiteral("Удалить точку: "), x, y);
 }
 
+// The active point as the points file will hold it (the refined position, in
+// the file's number form), not the pixel it lies in.
 QString StatusText::active(double x, double y)
 {
-    return QString::number(MarkerGeometry::pixel(x)) + QStringLiteral(", ")
-        + QString::number(MarkerGeometry::pixel(y));
+    return LocaleFormat::formatGeneral(x) + QStringLiteral(" ; ") + LocaleFormat::formatGeneral(y);
 }

@@ -15,6 +15,6 @@ public:
     static QString place(double x, double y);
     static QString point(double x, double y);
     static QString remove(double x, double y);
-    // The active point's coordinates truncated toward zero: "17, 240".
+    // The active point's coordinates as they are saved: "260,4 ; 242,2".
     static QString active(double x, double y);
 };

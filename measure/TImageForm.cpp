@@ -121,12 +121,14 @@ void TImageForm::readMeasureSettings()
 {
     MeasureSettings settings;
     IniFile ini(m_settingsPath);
-    if (!settings.read(ini)) {
+    QStringList problems; // colours that are no numbers, with file, line and key
+    const bool read = settings.read(ini, &problems);
+    if (!read || !problems.isEmpty())
         DialogService::instance().message(this, QStringLiteral("Ошибка"),
-                                          QStringLiteral("Ошибка чтения ini-файла!"));
+                                          (QStringList{QStringLiteral("Ошибка чтения ini-файла!")} + problems).join(u'\n'));
+    if (!read) {
         // Nothing was read, so the magnifier stays as it was built: its own
-        // area and zoom, and on. The keys' defaults apply only to a file
-        // that was read.
+        // area and zoom, and on; the keys' defaults apply only to a file read.
         settings.lupaSize = m_lupa->area();
         settings.lupaScale = m_lupa->zoom();
         settings.lupaVisible = true;
@@ -226,9 +228,21 @@ void TImageForm::areaClick(int halfSide)
     m_menus->showArea(halfSide);
 }
 
+// The magnifier never hides the area it shows: it moves out of its way.
 void TImageForm::grabArea(int x, int y)
 {
     m_lupa->GrabArea(x, y);
+    const int a = m_lupa->area();
+    const QRect area(m_crossImage->mapToGlobal(QPoint(x - a, y - a)), QSize(2 * a, 2 * a));
+    m_lupa->keepClearOf(area, frameGeometry());
+}
+
+// The magnifier keeps its place beside the window when that moves.
+void TImageForm::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        m_lupa->followOwner(event->pos() - event->oldPos());
 }
 
 // The status line says what the magnifier waits for while it has the keyboard.
@@ -350,7 +364,8 @@ bool TImageForm::OpenImage(const QString &path)
     if (!QFileInfo(file).isFile()) {
         const QString start = m_imageOpened ? m_lastImagePath : m_workDirectory;
         file = dialogs.openFileName(this, QStringLiteral("Открыть изображение"), start,
-                                    QStringLiteral("Bitmap Files (*.bmp)|*.bmp"));
+                                    QStringLiteral("Изображения|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|"
+                                                   "Изображения BMP (*.bmp)|*.bmp"));
         if (file.isEmpty())
             return false;
     }
@@ -400,27 +415,31 @@ void TImageForm::showImage(const QImage &picture, const QString &path)
     m_menus->enableLoad(true);
 }
 
-// ---- points files
-
+// The points shown are replaced only by a file read whole; otherwise they
+// stay, and the message names the file and what is wrong with it.
 void TImageForm::LoadPoints(const QString &path)
 {
     if (path.isEmpty())
         return;
-    m_markers.EraseAll();
     QByteArray bytes;
-    // Only a regular file of bounded size: a pipe would block, a device never end.
-    if (RegularFile::read(path, &bytes) != RegularFile::Status::Ok) {
-        DialogService::instance().notice(this, QStringLiteral("Ошибка чтения файла!"));
-        m_markers.DrawAll();
+    QString error;
+    PointsFile::ParseResult result;
+    const RegularFile::Status status = RegularFile::read(path, &bytes, &error);
+    if (status != RegularFile::Status::Ok) {
+        if (error.isEmpty())
+            error = RegularFile::describe(status, path);
+    } else if (result = PointsFile::parse(bytes); !result.ok) {
+        error = QStringLiteral("%1, строка %2: нужны два числа через \";\"").arg(path).arg(result.badLine);
+    }
+    if (!error.isEmpty()) {
+        DialogService::instance().notice(this, QStringLiteral("Ошибка чтения файла!\n") + error);
         return;
     }
+    m_markers.EraseAll();
     m_markers.Clear();
     m_placement.reset();
-    const PointsFile::ParseResult result = PointsFile::parse(bytes);
     for (const QPointF &p : result.points)
         m_markers.AddPoint(p.x(), p.y());
-    if (!result.ok)
-        DialogService::instance().notice(this, QStringLiteral("Ошибка чтения файла!"));
     m_markers.DrawAll();
 }
 
@@ -429,7 +448,7 @@ bool TImageForm::savePoints()
     DialogService &dialogs = DialogService::instance();
     const QString file = dialogs.saveFileName(this, QStringLiteral("Сохранить как"), m_workDirectory,
                                               m_pointsFileName,
-                                              QStringLiteral("Coordinate Files|*.crd|All Files|*.*"),
+                                              QStringLiteral("Файлы координат|*.crd|Все файлы|*.*"),
                                               QString());
     if (file.isEmpty())
         return false;
@@ -463,7 +482,7 @@ void TImageForm::loadPointsFromFile()
         return;
     const QString file = DialogService::instance().openFileName(
         this, QStringLiteral("Загрузить точки"), QDir(m_workDirectory).filePath(m_pointsFileName),
-        QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+        QStringLiteral("Файлы координат (*.crd)|*.crd"));
     if (!file.isEmpty())
         LoadPoints(file);
 }

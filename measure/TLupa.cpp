@@ -51,6 +51,24 @@ void TLupa::applySize()
     update();
 }
 
+void TLupa::followOwner(const QPoint &ownerMove)
+{
+    move(pos() + ownerMove);
+    keepOnScreen();
+}
+
+void TLupa::keepClearOf(const QRect &cursorArea, const QRect &ownerFrame)
+{
+    QScreen *screen = QGuiApplication::screenAt(cursorArea.center());
+    if (!screen)
+        screen = this->screen();
+    if (!screen)
+        return;
+    const QPoint placed = LupaGeometry::placeClear(frameGeometry(), ownerFrame, cursorArea, screen->availableGeometry());
+    if (placed != frameGeometry().topLeft())
+        move(placed);
+}
+
 void TLupa::keepOnScreen()
 {
     QScreen *screen = QGuiApplication::screenAt(geometry().center());

@@ -51,6 +51,10 @@ public:
     // Moves the window by as little as needed to lie wholly on the screen
     // that holds its centre.
     void keepOnScreen();
+    // Moves with its measurement window (by the window's own move), and out
+    // of the way of the area it magnifies, given in screen coordinates.
+    void followOwner(const QPoint &ownerMove);
+    void keepClearOf(const QRect &cursorArea, const QRect &ownerFrame);
     bool inModalPhase() const { return m_loop != nullptr; }
 
     // Whether this platform gives the magnifier its rounded shape.

@@ -23,6 +23,8 @@ public:
 
     // The rows of one image; returns the events it raised.
     QList<AlarmEvent> imageMeasured(const QList<TJournalRow> &rows);
+    // The level a zone is at after the images so far.
+    LimitLevel levelOf(int zone) const { return m_tracker.levelOf(zone); }
 
 private:
     MonitoringSettings m_settings;

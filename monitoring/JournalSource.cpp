@@ -8,13 +8,15 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 // The measurement journal read through the monitoring's view of it.
 class JournalReader final : public JournalSource
 {
 public:
-    explicit JournalReader(const QString &location) : m_journal(location) {}
+    explicit JournalReader(const QString &location) : m_journal(location, TJournal::Access::Read) {}
 
     bool open(QString *error)
     {
@@ -31,6 +33,12 @@ public:
     }
     QString errorString() const override { return m_journal.errorString(); }
     qint64 lastRunId() override { return m_journal.lastRunId(); }
+    qint64 lastRunIdOfStation(const QString &station) override { return m_journal.lastRunIdOfStation(station); }
+    bool runSettings(qint64 runId, QString *settings) override { return m_journal.runSettings(runId, settings); }
+    bool lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows) override
+    {
+        return m_journal.lastImageRows(runId, foundZone, rows);
+    }
 
 private:
     TJournal m_journal;
@@ -41,6 +49,40 @@ private:
 bool JournalSource::displacements(qint64 runId, TJournalDisplacements *out)
 {
     *out = TJournalDisplacements::fromRows(rows(runId));
+    return true;
+}
+
+qint64 JournalSource::lastRunIdOfStation(const QString &station)
+{
+    qint64 last = 0;
+    for (const TJournalRun &run : runs()) {
+        if (run.station == station)
+            last = qMax(last, run.id);
+    }
+    return last;
+}
+
+bool JournalSource::runSettings(qint64 runId, QString *settings)
+{
+    settings->clear();
+    const QList<TJournalRun> list = runs();
+    return std::any_of(list.begin(), list.end(), [runId](const TJournalRun &run) { return run.id == runId; });
+}
+
+bool JournalSource::lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows)
+{
+    rows->clear();
+    const QList<TJournalRow> all = this->rows(runId);
+    int last = -1;
+    for (const TJournalRow &row : all) {
+        if (foundZone <= 0 || (row.zone == foundZone && row.found))
+            last = qMax(last, row.number);
+    }
+    for (const TJournalRow &row : all) {
+        if (row.number == last)
+            rows->append(row);
+    }
+    std::sort(rows->begin(), rows->end(), [](const TJournalRow &a, const TJournalRow &b) { return a.zone < b.zone; });
     return true;
 }
 

@@ -24,9 +24,19 @@ public:
     virtual QString errorString() const { return {}; }
     // The newest run, 0 when there is none.
     virtual qint64 lastRunId() = 0;
+    // The newest run of a station, 0 when there is none. By default from runs().
+    virtual qint64 lastRunIdOfStation(const QString &station);
+    // The settings the run recorded when it began ("Key=Value" lines); false
+    // when the run is not in the journal (errorString() empty) or the journal
+    // cannot be read. By default: any run of runs(), without settings.
+    virtual bool runSettings(qint64 runId, QString *settings);
+    // The rows of the run's last image (with `foundZone` > 0: of the last
+    // image in which that zone was found), in zone order; false when the
+    // journal cannot be read. By default from rows().
+    virtual bool lastImageRows(qint64 runId, int foundZone, QList<TJournalRow> *rows);
 
     // Opens the journal at a location (an SQLite file path or a postgresql://
-    // URL); null with `error` filled when it cannot be opened.
+    // URL) for reading only; null with `error` filled when it cannot be opened.
     static std::unique_ptr<JournalSource> open(const QString &location, QString *error);
     // The journal location of a settings file: "JournalUrl", else "JournalFile".
     static QString locationOf(const QString &settingsFile);

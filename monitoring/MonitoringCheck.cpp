@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -25,6 +26,13 @@ QString limitField(double limit)
     return limit > 0 ? number(limit) : QString();
 }
 
+// The status text is one line, and a "|" in it (an image's name) would start
+// the performance data.
+QString plainText(const QString &text)
+{
+    return text.simplified().replace(QLatin1Char('|'), QChar(0x00A6));
+}
+
 QList<TJournalRow> lastImageRows(const QList<TJournalRow> &rows)
 {
     int last = -1;
@@ -39,11 +47,101 @@ QList<TJournalRow> lastImageRows(const QList<TJournalRow> &rows)
     return image;
 }
 
+QString zoneList(const QList<int> &zones)
+{
+    QStringList parts;
+    for (int zone : zones)
+        parts << QString::number(zone);
+    return parts.join(QStringLiteral(", "));
+}
+
+// What the zones of the image come to.
+struct ZoneVerdicts
+{
+    MonitoringCheck::Status status = MonitoringCheck::Ok;
+    QStringList perf;
+    QStringList passed;
+    QList<int> lost;    // a limit, and its target not found
+    QList<int> missing; // no value for another reason
+};
+
+MonitoringCheck::Status statusOf(LimitLevel level)
+{
+    return level == LimitLevel::Alarm ? MonitoringCheck::Critical
+         : level == LimitLevel::Warning ? MonitoringCheck::Warning
+                                        : MonitoringCheck::Ok;
+}
+
+// The level of the zone's last value before it was lost: the image in which
+// it was last found, evaluated as a whole (its reference zones with it).
+LimitLevel lastLevel(int zone, const MonitoringSettings &settings, const MonitoringCheck::LastFound &lastFound)
+{
+    if (!lastFound)
+        return LimitLevel::None;
+    for (const DisplacementPoint &p : Displacement::evaluate(lastFound(zone), settings)) {
+        double magnitude = 0;
+        if (p.zone == zone && Displacement::monitoredMagnitude(p, settings, &magnitude))
+            return Displacement::levelOf(magnitude, zone, settings);
+    }
+    return LimitLevel::None;
+}
+
+ZoneVerdicts judge(const QList<TJournalRow> &image, const MonitoringSettings &settings,
+                   const MonitoringCheck::LastFound &lastFound)
+{
+    ZoneVerdicts v;
+    const QList<DisplacementPoint> points = Displacement::evaluate(image, settings);
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const DisplacementPoint &p = points.at(i);
+        double magnitude = 0;
+        if (!Displacement::monitoredMagnitude(p, settings, &magnitude)) {
+            const bool limited = settings.warningLimitOf(p.zone) > 0 || settings.alarmLimitOf(p.zone) > 0;
+            const bool notFound = i < image.size() && image.at(i).zone == p.zone && !image.at(i).found;
+            if (limited && notFound) {
+                v.lost << p.zone;
+                const LimitLevel before = lastLevel(p.zone, settings, lastFound);
+                v.status = std::max({v.status, MonitoringCheck::Warning, statusOf(before)});
+            } else {
+                v.missing << p.zone;
+            }
+            continue;
+        }
+        const LimitLevel level = Displacement::levelOf(magnitude, p.zone, settings);
+        const QString unit = p.inMillimetres() ? QStringLiteral("mm") : QString();
+        v.perf << QStringLiteral("zone%1=%2%3;%4;%5")
+                      .arg(p.zone)
+                      .arg(number(magnitude), unit, limitField(settings.warningLimitOf(p.zone)),
+                           limitField(settings.alarmLimitOf(p.zone)));
+        if (level != LimitLevel::None)
+            v.passed << QStringLiteral("зона %1 %2 %3")
+                            .arg(p.zone)
+                            .arg(number(magnitude), Displacement::unitName(p.inMillimetres()));
+        v.status = std::max(v.status, statusOf(level));
+    }
+    return v;
+}
+
+QString verdictText(const ZoneVerdicts &v, const MonitoringSettings &settings)
+{
+    QString text = !v.passed.isEmpty()      ? QStringLiteral("выше предела: ") + v.passed.join(QStringLiteral(", "))
+                 : !settings.hasLimits()     ? QStringLiteral("пределы не заданы")
+                 : v.perf.isEmpty()          ? QString()
+                                             : QStringLiteral("смещения в пределах");
+    QStringList lost;
+    for (int zone : v.lost)
+        lost << QStringLiteral("цель зоны %1 не найдена").arg(zone);
+    if (!lost.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("; ")) + lost.join(QStringLiteral(", "));
+    if (!v.missing.isEmpty())
+        text += QStringLiteral("; без значения: зоны ") + zoneList(v.missing);
+    return text;
+}
+
 } // namespace
 
 MonitoringCheck::Result MonitoringCheck::unknown(const QString &reason)
 {
-    return {Unknown, QStringLiteral("KELVARIN2 UNKNOWN - ") + reason};
+    return {Unknown, QStringLiteral("KELVARIN2 UNKNOWN - ") + plainText(reason)};
 }
 
 QString MonitoringCheck::statusName(Status status)
@@ -59,7 +157,7 @@ QString MonitoringCheck::statusName(Status status)
 
 MonitoringCheck::Result MonitoringCheck::evaluate(qint64 runId, const QList<TJournalRow> &runRows,
                                                   const MonitoringSettings &settings, const QDateTime &now,
-                                                  qint64 maxAgeSeconds)
+                                                  qint64 maxAgeSeconds, const LastFound &lastFound)
 {
     const QList<TJournalRow> image = lastImageRows(runRows);
     if (image.isEmpty())
@@ -71,64 +169,66 @@ MonitoringCheck::Result MonitoringCheck::evaluate(qint64 runId, const QList<TJou
         return unknown(QStringLiteral("последнее изображение %1 запуска %2 старше %3 с (%4)")
                            .arg(name).arg(runId).arg(maxAgeSeconds).arg(time.toString(Qt::ISODate)));
 
-    Status status = Ok;
-    QStringList perf;
-    QStringList passed;
-    QList<int> missing;
-    for (const DisplacementPoint &p : Displacement::evaluate(image, settings)) {
-        double magnitude = 0;
-        if (!Displacement::monitoredMagnitude(p, settings, &magnitude)) {
-            missing << p.zone;
-            continue;
-        }
-        const LimitLevel level = Displacement::levelOf(magnitude, p.zone, settings);
-        const QString unit = p.inMillimetres() ? QStringLiteral("mm") : QString();
-        perf << QStringLiteral("zone%1=%2%3;%4;%5")
-                    .arg(p.zone)
-                    .arg(number(magnitude), unit, limitField(settings.warningLimitOf(p.zone)),
-                         limitField(settings.alarmLimitOf(p.zone)));
-        if (level != LimitLevel::None)
-            passed << QStringLiteral("зона %1 %2 %3").arg(p.zone).arg(number(magnitude),
-                                                                     Displacement::unitName(p.inMillimetres()));
-        status = std::max(status, level == LimitLevel::Alarm ? Critical : level == LimitLevel::Warning ? Warning : Ok);
-    }
-    if (perf.isEmpty())
+    const ZoneVerdicts v = judge(image, settings, lastFound);
+    if (v.perf.isEmpty() && v.lost.isEmpty())
         return unknown(QStringLiteral("на изображении %1 запуска %2 нет ни одной зоны со смещением").arg(name).arg(runId));
-
-    QString text = QStringLiteral("запуск %1, изображение %2 (%3)").arg(runId).arg(name, time.toString(Qt::ISODate));
-    text += passed.isEmpty() ? QStringLiteral(", смещения в пределах") : QStringLiteral(", выше предела: ") + passed.join(QStringLiteral(", "));
-    if (!missing.isEmpty()) {
-        QStringList zones;
-        for (int zone : missing)
-            zones << QString::number(zone);
-        text += QStringLiteral("; без значения: зоны ") + zones.join(QStringLiteral(", "));
-    }
-    return {status, QStringLiteral("KELVARIN2 %1 - %2 | %3").arg(statusName(status), text, perf.join(QLatin1Char(' ')))};
+    QString text = first.station.isEmpty() ? QString() : QStringLiteral("станция %1, ").arg(first.station);
+    text += QStringLiteral("запуск %1, изображение %2 (%3), ").arg(runId).arg(name, time.toString(Qt::ISODate));
+    text = plainText(text + verdictText(v, settings));
+    QString line = QStringLiteral("KELVARIN2 %1 - %2").arg(statusName(v.status), text);
+    if (!v.perf.isEmpty())
+        line += QStringLiteral(" | ") + v.perf.join(QLatin1Char(' '));
+    return {v.status, line};
 }
 
-MonitoringCheck::Result MonitoringCheck::run(JournalSource *journal, const QString &problem, const QString &runText,
-                                             const MonitoringSettings &settings, const QDateTime &now,
-                                             qint64 maxAgeSeconds)
+// The run the request names; 0 with `result` set when there is none.
+static qint64 chosenRun(JournalSource &journal, const MonitoringCheck::Request &request, MonitoringCheck::Result *result)
+{
+    const auto fail = [&](const QString &reason) {
+        *result = MonitoringCheck::unknown(reason);
+        return qint64(0);
+    };
+    if (request.runText.isEmpty()) {
+        const qint64 id = request.station.isEmpty() ? journal.lastRunId() : journal.lastRunIdOfStation(request.station);
+        if (id <= 0 && !journal.errorString().isEmpty())
+            return fail(journal.errorString());
+        if (id <= 0)
+            return fail(request.station.isEmpty()
+                            ? QStringLiteral("в журнале нет ни одного запуска")
+                            : QStringLiteral("в журнале нет ни одного запуска станции %1").arg(request.station));
+        return id;
+    }
+    bool ok = false;
+    const qint64 id = request.runText.toLongLong(&ok);
+    if (!ok || id <= 0)
+        return fail(QStringLiteral("неверный номер запуска: %1").arg(request.runText));
+    return id;
+}
+
+MonitoringCheck::Result MonitoringCheck::run(JournalSource *journal, const QString &problem, const Request &request)
 {
     if (!journal)
         return unknown(problem);
-    qint64 runId = 0;
-    if (runText.isEmpty()) {
-        runId = journal->lastRunId();
-        if (runId <= 0)
-            return unknown(QStringLiteral("в журнале нет ни одного запуска"));
-    } else {
-        bool ok = false;
-        runId = runText.toLongLong(&ok);
-        if (!ok || runId <= 0)
-            return unknown(QStringLiteral("неверный номер запуска: %1").arg(runText));
-        bool known = false;
-        for (const TJournalRun &r : journal->runs())
-            known = known || r.id == runId;
-        if (!known)
-            return unknown(QStringLiteral("запуска %1 нет в журнале").arg(runId));
+    Result result;
+    const qint64 runId = chosenRun(*journal, request, &result);
+    if (runId <= 0)
+        return result;
+    QString recorded;
+    if (!journal->runSettings(runId, &recorded)) {
+        return unknown(journal->errorString().isEmpty() ? QStringLiteral("запуска %1 нет в журнале").arg(runId)
+                                                        : journal->errorString());
     }
-    return evaluate(runId, journal->rows(runId), settings, now, maxAgeSeconds);
+    const MonitoringSettings settings = request.settings ? *request.settings
+                                                         : MonitoringSettings::fromSettingsText(recorded);
+    QList<TJournalRow> image;
+    if (!journal->lastImageRows(runId, 0, &image))
+        return unknown(journal->errorString());
+    const LastFound lastFound = [journal, runId](int zone) {
+        QList<TJournalRow> rows;
+        journal->lastImageRows(runId, zone, &rows);
+        return rows;
+    };
+    return evaluate(runId, image, settings, request.now, request.maxAgeSeconds, lastFound);
 }
 
 bool MonitoringCheck::parseAge(const QString &text, qint64 *seconds)
@@ -144,6 +244,9 @@ bool MonitoringCheck::parseAge(const QString &text, qint64 *seconds)
     bool ok = false;
     const qint64 value = digits.toLongLong(&ok);
     if (!ok || factor == 0 || value < 0 || digits.startsWith(QLatin1Char('+')))
+        return false;
+    // An age that does not fit in seconds is refused, not wrapped around.
+    if (value > std::numeric_limits<qint64>::max() / factor)
         return false;
     *seconds = value * factor;
     return true;

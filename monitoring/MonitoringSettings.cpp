@@ -24,7 +24,13 @@ int zoneOfKey(const QString &key, const QString &name)
     return ok && zone > 0 ? zone : 0;
 }
 
-// A non-negative number in the locale's notation; an empty value is unset.
+// A key the reader refused, with its line: "PixelSize (строка 7)".
+QString problemText(const IniFile &ini, const QString &key)
+{
+    return QStringLiteral("%1 (строка %2)").arg(key).arg(ini.lineOf(section(), key));
+}
+
+// A non-negative number with "." or ","; an empty value is unset.
 bool readAmount(const IniFile &ini, const QString &key, double *amount, QStringList *problems)
 {
     QString text;
@@ -34,7 +40,7 @@ bool readAmount(const IniFile &ini, const QString &key, double *amount, QStringL
     double number = 0;
     if (!LocaleFormat::parseReal(text, &number) || !(number >= 0)) {
         if (problems)
-            *problems << key;
+            *problems << problemText(ini, key);
         return false;
     }
     *amount = number;
@@ -118,7 +124,7 @@ MonitoringSettings MonitoringSettings::read(const IniFile &ini, QStringList *pro
     if (ini.value(section(), QStringLiteral("ReferenceZones"), &zones) && !parseZoneList(zones, &s.referenceZones)) {
         s.referenceZones.clear();
         if (problems)
-            *problems << QStringLiteral("ReferenceZones");
+            *problems << problemText(ini, QStringLiteral("ReferenceZones"));
     }
     readAmount(ini, QStringLiteral("PixelSize"), &s.pixelSize, problems);
     readAmount(ini, QStringLiteral("WarningLimit"), &s.warningLimit, problems);
@@ -128,6 +134,18 @@ MonitoringSettings MonitoringSettings::read(const IniFile &ini, QStringList *pro
     readZoneAmounts(ini, QStringLiteral("WarningLimit"), &s.zoneWarningLimits, problems);
     readZoneAmounts(ini, QStringLiteral("AlarmLimit"), &s.zoneAlarmLimits, problems);
     return s;
+}
+
+MonitoringSettings MonitoringSettings::fromSettingsText(const QString &text, QStringList *problems)
+{
+    // A document held in memory only, never loaded or committed.
+    IniFile ini{QString()};
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            ini.setString(section(), line.left(eq).trimmed(), line.mid(eq + 1).trimmed());
+    }
+    return read(ini, problems);
 }
 
 MonitoringSettings MonitoringSettings::readFile(const QString &fileName, QStringList *problems)

@@ -37,6 +37,9 @@ struct MonitoringSettings
     // (not a number, negative, a zone list with garbage) is left unset and its
     // key named in `problems`, so that the caller can say what was ignored.
     static MonitoringSettings read(const IniFile &ini, QStringList *problems = nullptr);
+    // Reads the keys of the settings a run recorded in the journal ("Key=Value"
+    // lines), as read() does.
+    static MonitoringSettings fromSettingsText(const QString &text, QStringList *problems = nullptr);
     // Reads the keys of a settings file; a missing file gives no monitoring.
     static MonitoringSettings readFile(const QString &fileName, QStringList *problems = nullptr);
     // Writes the general keys in their order, then the zone keys, each after

@@ -15,8 +15,12 @@ bool amount(const QString &text, const QString &field, double *value, QString *e
     *value = 0;
     if (text.trimmed().isEmpty())
         return true;
-    if (!LocaleFormat::parseReal(text, value) || !(*value >= 0)) {
-        *error = QStringLiteral("%1: \"%2\" - не неотрицательное число").arg(field, text.trimmed());
+    if (!LocaleFormat::parseReal(text, value)) {
+        *error = QStringLiteral("%1: \"%2\" не является числом").arg(field, text.trimmed());
+        return false;
+    }
+    if (!(*value >= 0)) {
+        *error = QStringLiteral("%1: \"%2\" - число меньше нуля").arg(field, text.trimmed());
         return false;
     }
     return true;

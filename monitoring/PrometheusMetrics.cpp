@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QMap>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -92,6 +93,35 @@ QString PrometheusMetrics::number(double value)
         return value > 0 ? QStringLiteral("+Inf") : QStringLiteral("-Inf");
     // QString::number never follows the locale; the shortest exact form.
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+bool PrometheusMetrics::fromJournal(JournalSource &journal, qint64 runId, Station *station, QString *error)
+{
+    const QList<TJournalRun> runs = journal.runs();
+    const auto run = std::find_if(runs.cbegin(), runs.cend(), [runId](const TJournalRun &r) { return r.id == runId; });
+    if (run == runs.cend()) {
+        *error = journal.errorString().isEmpty() ? QStringLiteral("запуска %1 нет в журнале").arg(runId)
+                                                 : journal.errorString();
+        return false;
+    }
+    if (station->name.isEmpty())
+        station->name = run->station;
+    station->processed = run->images;
+    // The rows of the image with the highest number: the run's last.
+    const QList<TJournalRow> rows = journal.rows(runId);
+    int last = 0;
+    for (const TJournalRow &row : rows)
+        last = std::max(last, row.number);
+    station->lastImageRows.clear();
+    for (const TJournalRow &row : rows) {
+        if (row.number == last)
+            station->lastImageRows << row;
+    }
+    if (!station->lastImageRows.isEmpty()) {
+        const TJournalRow &first = station->lastImageRows.first();
+        station->lastImage = first.imageTime.isValid() ? first.imageTime : first.processedAt;
+    }
+    return true;
 }
 
 QByteArray PrometheusMetrics::format(const Station &station, const MonitoringSettings &settings)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Displacement.h"
+#include "JournalSource.h"
 #include "MonitoringSettings.h"
 #include "TJournalRow.h"
 
@@ -39,6 +40,11 @@ public:
     };
 
     static QByteArray format(const Station &station, const MonitoringSettings &settings);
+
+    // A run's state as its journal holds it: its images, its station (unless
+    // `station` names one) and its last image. False with `error` set when
+    // the journal cannot be read or has no such run.
+    static bool fromJournal(JournalSource &journal, qint64 runId, Station *station, QString *error);
 
     // A label value with backslash, double quote and line feed escaped.
     static QString labelValue(const QString &text);

@@ -76,9 +76,9 @@ Archive &archiveFor(const QString &path)
     return *last;
 }
 
-bool isBitmapName(const QString &entry)
+bool isImageEntry(const QString &entry)
 {
-    return !entry.endsWith(QLatin1Char('/')) && entry.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+    return !entry.endsWith(QLatin1Char('/')) && ImageList::isImageName(entry);
 }
 
 // Images up to this size are read into a buffer their thread keeps; larger
@@ -228,9 +228,9 @@ qint64 ArchiveImages::storedSize(const QString &archivePath, const QString &entr
 QStringList ArchiveImages::entriesOf(const QString &archivePath)
 {
     QStringList names = allEntriesOf(archivePath);
-    names.removeIf([](const QString &name) { return !isBitmapName(name); });
+    names.removeIf([](const QString &name) { return !isImageEntry(name); });
     if (names.isEmpty())
-        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archivePath)));
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg.").arg(native(archivePath)));
     std::sort(names.begin(), names.end(), ImageList::lessByName);
     return names;
 }
@@ -251,7 +251,7 @@ QStringList ArchiveImages::expand(const QStringList &paths, bool archivesInDirec
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (info.isDir()) {
-            QStringList names = ImageList::bitmapsIn(path);
+            QStringList names = ImageList::imagesIn(path);
             if (archivesInDirectories) {
                 const QDir dir(path);
                 for (const QString &name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files | QDir::Hidden))
@@ -297,7 +297,7 @@ void ArchiveImages::open(BitmapFile &image, const QString &name)
     if (entry.isEmpty()) {
         // An archive that could not be listed: say why now.
         entriesOf(archive);
-        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp.").arg(native(archive)));
+        throw KelvarinError(QStringLiteral("В архиве %1 нет изображений *.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg.").arg(native(archive)));
     }
     // The image opened before gives back its bytes, so that they can be reused.
     image.close();

@@ -10,7 +10,7 @@ class BitmapFile;
 // "/data/2026-03.zip:cam1/img_0001.bmp"), and every list, message and journal
 // row carries that name.
 //
-// An archive that cannot be read, holds no *.bmp entry, or an entry that is
+// An archive that cannot be read, holds no image entry, or an entry that is
 // damaged, claims more than MaxEntryBytes or holds no bitmap is refused with a
 // message naming the archive and the entry. Each thread reads its entries
 // into one buffer it keeps, so memory stays bounded by the largest entry a
@@ -19,8 +19,8 @@ class ArchiveImages
 {
 public:
     // The images of the given paths in order: a file as it is, a directory its
-    // *.bmp files in name order without regard to case, an archive (*.zip,
-    // any case) its *.bmp entries in that order. With `archivesInDirectories`
+    // images (see ImageList) in name order without regard to case, an archive (*.zip,
+    // any case) its image entries in that order. With `archivesInDirectories`
     // a directory's *.zip files take part in its name order too, each giving
     // its entries in its place. An archive that cannot be listed gives one
     // name, "ARCHIVE:", which fails when it is opened, so the images before it
@@ -42,7 +42,7 @@ public:
     // any other path.
     static bool splitName(const QString &name, QString *archive, QString *entry);
 
-    // The *.bmp entries of an archive in name order; throws KelvarinError.
+    // The image entries of an archive in name order; throws KelvarinError.
     static QStringList entriesOf(const QString &archive);
     // Every entry name of an archive as stored (directories and other files
     // too), in the archive's order; throws KelvarinError.

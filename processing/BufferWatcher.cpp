@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -21,13 +23,16 @@ void BufferWatcher::clear()
     m_changingSince.clear();
     m_passedOver.clear();
     m_skipped.clear();
+    m_unsupported.clear();
 }
 
 BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
 {
-    const QStringList listed = ImageList::bitmapsIn(bufferDir);
+    QStringList others;
+    const QStringList listed = ImageList::imagesIn(bufferDir, &others);
     Next next;
     QString growing;
+    noteUnsupported(others, &next);
     for (const QString &path : listed) {
         if (m_skipped.contains(path))
             continue;
@@ -35,7 +40,9 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
         if (pending != m_pending.constEnd()) {
             if (pending->dueMs > nowMs)
                 continue;
-            next = {Work::DisposeOnly, path, pending->copiedTo, {}};
+            next.work = Work::DisposeOnly;
+            next.path = path;
+            next.copiedTo = pending->copiedTo;
             break;
         }
         const ImageReadiness::State state = m_readiness.check(path);
@@ -46,7 +53,8 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
         if (state == ImageReadiness::Ready) {
             m_notOpenableLooks.remove(path);
             m_notOpenableSince.remove(path);
-            next = {Work::Process, path, {}, {}};
+            next.work = Work::Process;
+            next.path = path;
             break;
         }
         if (state == ImageReadiness::NotOpenable) {
@@ -54,7 +62,8 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
             const qint64 since = m_notOpenableSince.value(path, nowMs);
             m_notOpenableSince.insert(path, since);
             if (++m_notOpenableLooks[path] >= m_notOpenableLimit || nowMs - since >= NotOpenableMs) {
-                next = {Work::SetAside, path, {}, {}};
+                next.work = Work::SetAside;
+                next.path = path;
                 break;
             }
         }
@@ -83,6 +92,19 @@ bool BufferWatcher::holdsLaterImages(const QString &path, qint64 nowMs, QString 
         *growing = path;
     }
     return false;
+}
+
+void BufferWatcher::noteUnsupported(const QStringList &others, Next *next)
+{
+    const QSet<QString> present(others.cbegin(), others.cend());
+    m_unsupported.intersect(present);
+    for (const QString &path : others) {
+        if (!m_unsupported.contains(path)) {
+            m_unsupported.insert(path);
+            next->unsupported << path;
+        }
+    }
+    std::sort(next->unsupported.begin(), next->unsupported.end(), ImageList::lessByName);
 }
 
 void BufferWatcher::disposalFailed(const QString &path, qint64 nowMs, const QString &copiedTo)

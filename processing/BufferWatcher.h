@@ -33,6 +33,9 @@ public:
         QString path;
         QString copiedTo;  // DisposeOnly: the copy already in the working directory
         QString growing;   // an image passed over from now on because it keeps growing (named once)
+        // Files of the buffer that are no supported image, each told once
+        // while it stays (and again if it comes back after leaving).
+        QStringList unsupported;
     };
 
     // Attempts at an image whose detection fails before it is set aside.
@@ -75,6 +78,7 @@ public:
 
 private:
     bool holdsLaterImages(const QString &path, qint64 nowMs, QString *growing);
+    void noteUnsupported(const QStringList &others, Next *next);
 
     struct Pending
     {
@@ -91,5 +95,6 @@ private:
     QHash<QString, qint64> m_changingSince;
     QSet<QString> m_passedOver;  // images named as growing, until they are ready
     QSet<QString> m_skipped;
+    QSet<QString> m_unsupported; // told already
     int m_notOpenableLimit = DefaultNotOpenableLooks;
 };

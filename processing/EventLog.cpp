@@ -1,5 +1,7 @@
 #include "EventLog.h"
 
+#include "IsoTime.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -15,10 +17,7 @@ QString EventLog::path() const
 
 QString EventLog::timeText(const QDateTime &time)
 {
-    const int offset = time.offsetFromUtc();
-    const int minutes = qAbs(offset) / 60;
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-         + QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return IsoTime::text(time, IsoTime::Precision::Seconds);
 }
 
 static QString field(QString text)

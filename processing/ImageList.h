@@ -4,12 +4,18 @@
 #include <QStringList>
 
 // The images a command works on: files as given, and for a directory its
-// "*.bmp" files (the extension in any case) in name order without regard to case.
+// images (*.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg, the extension in any
+// case) in name order without regard to case. The extension only picks the
+// files; their reader is chosen by their content.
 class ImageList
 {
 public:
     static QStringList expand(const QStringList &paths);
-    static QStringList bitmapsIn(const QString &directory);
+    // The images of a directory; with `others`, also the paths of its other
+    // files, in no particular order.
+    static QStringList imagesIn(const QString &directory, QStringList *others = nullptr);
+    // Whether a file or archive entry name has the extension of a supported picture.
+    static bool isImageName(const QString &name);
     // Name order without regard to case; names equal but for case keep a fixed order.
     static bool lessByName(const QString &a, const QString &b);
 };

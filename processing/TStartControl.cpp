@@ -125,6 +125,27 @@ void TStartControl::SetStartStyle(int style)
 {
     if (style != 1 && style != 2)
         style = 3;
+    switchTo(style, style);
+}
+
+bool TStartControl::suspended() const
+{
+    return m_style == 3 && (m_params.StartStyle == 1 || m_params.StartStyle == 2);
+}
+
+bool TStartControl::resume()
+{
+    if (!suspended())
+        return false;
+    SetStartStyle(m_params.StartStyle);
+    return true;
+}
+
+// Puts `style` in force and `stored` into StartStyle. A stop or a fallback
+// passes the stored style as it is: the manual style is in force, and the
+// next writing of the settings keeps the station's style.
+void TStartControl::switchTo(int style, int stored)
+{
     if (style == 2) {
         checkBufferDirectory();
         takeWorkDir();
@@ -136,7 +157,7 @@ void TStartControl::SetStartStyle(int style)
     if (style != 2)
         m_lock.reset();
     m_style = style;
-    m_params.StartStyle = style;
+    m_params.StartStyle = stored;
     m_finder.StopRequested = false;
     m_scheduledRunStarted = false;
     m_watcher.clear();
@@ -171,7 +192,7 @@ bool TStartControl::StartStoredStyle()
         return true;
     } catch (const KelvarinError &error) {
         const bool refused = m_workDirRefused;
-        SetStartStyle(3);
+        switchTo(3, m_params.StartStyle);
         if (refused)
             m_runHost.report(TIssue::make(TIssue::Severity::Error, TIssue::Source::Run, m_params.WorkDir, error.message()));
         m_runHost.SetStatusText(QLatin1Char(' ') + sentence(error.message())
@@ -199,7 +220,7 @@ void TStartControl::scheduleTick()
         return;
     }
     if (m_finder.StopRequested)
-        SetStartStyle(3);
+        switchTo(3, m_params.StartStyle);
 }
 
 void TStartControl::watchTick()
@@ -222,9 +243,17 @@ qint64 TStartControl::nowMs()
     return TClock::instance().now().toMSecsSinceEpoch();
 }
 
-void TStartControl::lookAtBuffer()
+// What the look at the buffer found besides the image to work on: files that
+// are no image, and an image that keeps growing and is passed over for now.
+void TStartControl::tellOfBuffer(const BufferWatcher::Next &next)
 {
-    const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    for (const QString &path : next.unsupported) {
+        m_runHost.report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, path,
+                                      QStringLiteral("Файл %1 в буферной директории не является изображением "
+                                                     "(*.bmp, *.png, *.tif, *.tiff, *.jpg, *.jpeg) и оставлен "
+                                                     "без обработки.")
+                                          .arg(QFileInfo(path).fileName())));
+    }
     if (!next.growing.isEmpty()) {
         setNotice(&m_imageNotice,
                   QStringLiteral("Изображение %1 записывается дольше %2 с; следующие изображения обрабатываются без "
@@ -233,6 +262,12 @@ void TStartControl::lookAtBuffer()
                       .arg(BufferWatcher::GrowingPassMs / 1000),
                   next.growing);
     }
+}
+
+void TStartControl::lookAtBuffer()
+{
+    const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    tellOfBuffer(next);
     if (next.work == BufferWatcher::Work::None)
         return;
     m_runHost.BeginBusy();
@@ -270,7 +305,7 @@ void TStartControl::endWatch()
     const bool saved = nothingProcessed || saveResults();
     const QString failure = m_saveFailure;
     m_nothingProcessed = nothingProcessed;
-    SetStartStyle(3);
+    switchTo(3, m_params.StartStyle);
     if (nothingProcessed && m_params.ResAutoSave)
         m_runHost.SetStatusText(QStringLiteral(" Работа прервана. Изображения не обработаны, результаты не записаны."));
     else if (!m_params.ResAutoSave)

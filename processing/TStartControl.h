@@ -59,7 +59,8 @@ public:
     TStartControl(TPointFinder &finder, TParameters &params, TRunTimes &times, TRunHost &runHost,
                   TStartHost &startHost, QObject *parent = nullptr);
 
-    // Switches to a style (any value but 1 and 2 is the manual style 3).
+    // Switches to a style (any value but 1 and 2 is the manual style 3) and
+    // makes it the stored StartStyle: the user's choice in the settings.
     // Style 2 throws KelvarinError, changing nothing, when the buffer directory
     // does not exist or is the working directory, or when another run or
     // watch holds the working directory (WorkDirLock); the watch holds it
@@ -67,11 +68,17 @@ public:
     void SetStartStyle(int style);
 
     // The start-up variant: switches to the stored StartStyle; when that is
-    // impossible (style 2 without its buffer directory) it switches to the
-    // manual style instead, puts the reason into the status line and returns
-    // false. StartStyle then reads 3 in memory only; the settings file keeps
-    // the stored style until it is next written.
+    // impossible (style 2 without its buffer directory) it puts the manual
+    // style in force instead, the reason into the status line, and returns
+    // false. StartStyle keeps the stored style: the style is suspended.
     bool StartStoredStyle();
+
+    // A stop (the stop button, Esc) or the start-up fallback put the manual
+    // style in force while the stored style is the timer or the watch.
+    bool suspended() const;
+    // Switches back to the stored style when suspended; false when it was not.
+    // Throws KelvarinError as SetStartStyle does.
+    bool resume();
 
     // One tick of the timer; public so that tests can tick without waiting.
     void TimerTimer();
@@ -112,6 +119,7 @@ Q_SIGNALS:
     void startStyleChanged(int style);
 
 private:
+    void switchTo(int style, int stored);
     void checkBufferDirectory() const;
     void takeWorkDir();
     void takeOverAwaiting();
@@ -119,6 +127,7 @@ private:
     void scheduleTick();
     void watchTick();
     void lookAtBuffer();
+    void tellOfBuffer(const BufferWatcher::Next &next);
     void endWatch();
     bool saveResults();
 

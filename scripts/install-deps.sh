@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-svg-dev
           qt6-translations-l10n xvfb xauth fonts-dejavu-core zip unzip
           libqt6sql6-sqlite libsqlite3-dev libqt6sql6-psql postgresql libzip-dev pkg-config ccache
+          libpng-dev libtiff-dev libjpeg62-turbo-dev
           # checks of the installed files and of the Prometheus text (promtool)
           libxml2-utils desktop-file-utils shared-mime-info libglib2.0-bin appstream groff-base man-db
           prometheus)

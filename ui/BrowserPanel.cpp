@@ -3,24 +3,25 @@
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
 #include "FileListBox.h"
-#include "ImageList.h"
 
+#include <QFileSystemWatcher>
 #include <QSplitter>
+#include <QTimer>
 #include <QVBoxLayout>
 
 BrowserPanel::BrowserPanel(QWidget *parent)
     : QWidget(parent)
 {
-    setObjectName(QStringLiteral("Panel3"));
+    setObjectName(QStringLiteral("browserPanel"));
     m_drives = new DriveComboBox(this);
-    m_drives->setObjectName(QStringLiteral("DriveComboBox1"));
+    m_drives->setObjectName(QStringLiteral("comboDrive"));
     m_directories = new DirectoryListBox;
-    m_directories->setObjectName(QStringLiteral("DirectoryListBox1"));
+    m_directories->setObjectName(QStringLiteral("listDirectories"));
     m_files = new FileListBox;
-    m_files->setObjectName(QStringLiteral("FileListBox1"));
+    m_files->setObjectName(QStringLiteral("listFiles"));
 
     auto *lists = new QSplitter(Qt::Vertical);
-    lists->setObjectName(QStringLiteral("Splitter2"));
+    lists->setObjectName(QStringLiteral("splitterLists"));
     lists->addWidget(m_directories);
     lists->addWidget(m_files);
     lists->setStretchFactor(0, 0);
@@ -33,9 +34,19 @@ BrowserPanel::BrowserPanel(QWidget *parent)
     layout->addWidget(m_drives, 0, Qt::AlignRight);
     layout->addWidget(lists, 1);
 
+    // A camera writes an image in several steps: one listing after they settle.
+    m_refresh = new QTimer(this);
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(300);
+    connect(m_refresh, &QTimer::timeout, this, &BrowserPanel::refreshFileList);
+    m_watcher = new QFileSystemWatcher(this);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_refresh, qOverload<>(&QTimer::start));
     connect(m_directories, &DirectoryListBox::directoryChanged, this, [this](const QString &dir) {
         m_files->setDirectory(dir);
         m_drives->follow(dir);
+        if (!m_watcher->directories().isEmpty())
+            m_watcher->removePaths(m_watcher->directories());
+        m_watcher->addPath(dir);
     });
 }
 
@@ -68,13 +79,7 @@ void BrowserPanel::focusDirectories()
 
 void BrowserPanel::refreshFileList()
 {
-    const QString dir = m_files->directory();
-    const QStringList listed = ImageList::bitmapsIn(dir);
-    bool same = listed.size() == m_files->count();
-    for (int i = 0; same && i < listed.size(); ++i)
-        same = m_files->pathOf(m_files->item(i)) == listed.at(i);
-    if (!same)
-        m_files->setDirectory(dir);
+    m_files->refresh();
 }
 
 void BrowserPanel::enableLists(bool on)

@@ -5,10 +5,13 @@
 class DirectoryListBox;
 class DriveComboBox;
 class FileListBox;
+class QFileSystemWatcher;
+class QTimer;
 
 // The file browser beside the image: the volume box, the directory list and
-// the list of the directory's images, kept in step with each other. The
-// window decides what a double click does and when the lists are locked.
+// the list of the directory's images, kept in step with each other and with
+// the directory on the disk. The window decides what a double click does and
+// when the lists are locked.
 class BrowserPanel : public QWidget
 {
     Q_OBJECT
@@ -31,7 +34,9 @@ public:
     void keepDriveOf(const QString &previous);
     // The directory list takes the focus when it is usable.
     void focusDirectories();
-    // Lists the directory again when its images are not those listed.
+    // Lists the directory again when its images are not those listed (the
+    // selection of those still there kept). Also done by itself, shortly after
+    // images arrive in or leave the directory shown.
     void refreshFileList();
     // The directory and file lists usable or not; the volume box stays usable.
     void enableLists(bool on);
@@ -40,4 +45,6 @@ private:
     DriveComboBox *m_drives = nullptr;
     DirectoryListBox *m_directories = nullptr;
     FileListBox *m_files = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_refresh = nullptr;
 };

@@ -18,8 +18,33 @@ void FileListBox::setDirectory(const QString &directory)
 {
     m_directory = directory;
     clear();
-    for (const QString &path : ImageList::bitmapsIn(directory))
+    for (const QString &path : ImageList::imagesIn(directory))
         addItem(QFileInfo(path).fileName());
+}
+
+bool FileListBox::refresh()
+{
+    QStringList names;
+    for (const QString &path : ImageList::imagesIn(m_directory))
+        names << QFileInfo(path).fileName();
+    QStringList listed, selected;
+    for (int i = 0; i < count(); ++i) {
+        listed << item(i)->text();
+        if (item(i)->isSelected())
+            selected << item(i)->text();
+    }
+    if (names == listed)
+        return false;
+    const QString current = currentItem() ? currentItem()->text() : QString();
+    clear();
+    addItems(names);
+    for (int i = 0; i < count(); ++i) {
+        if (selected.contains(item(i)->text()))
+            item(i)->setSelected(true);
+        if (item(i)->text() == current)
+            setCurrentItem(item(i), QItemSelectionModel::NoUpdate);
+    }
+    return true;
 }
 
 QString FileListBox::pathOf(const QListWidgetItem *item) const

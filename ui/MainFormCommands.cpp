@@ -24,39 +24,39 @@ QAction *MainFormCommands::addItem(QMenu *menu, const char *name, const QString 
 
 void MainFormCommands::createFileMenu()
 {
-    File1 = m_form.menuBar()->addMenu(QStringLiteral("&Файл"));
-    File1->setObjectName(QStringLiteral("File1"));
-    N26 = addItem(File1, "N26", QStringLiteral("Сохранить координаты"), MainFormPictures::SaveCoordinates);
-    N5 = addItem(File1, "N5", QStringLiteral("Уточнить и сохранить зоны"), MainFormPictures::RefineZones);
-    ExportMeasurements = addItem(File1, "ExportMeasurements", QStringLiteral("Экспорт измерений..."), -1);
-    QObject::connect(ExportMeasurements, &QAction::triggered, &m_form, &TMainForm::ExportMeasurementsClick);
-    File1->addSeparator();
-    Exit1 = addItem(File1, "Exit1", QStringLiteral("&Выход"), MainFormPictures::Exit);
-    QObject::connect(N26, &QAction::triggered, &m_form, &TMainForm::N26Click);
-    QObject::connect(N5, &QAction::triggered, &m_form, &TMainForm::N5Click);
-    QObject::connect(Exit1, &QAction::triggered, &m_form, &TMainForm::Exit1Click);
+    menuFile = m_form.menuBar()->addMenu(QStringLiteral("&Файл"));
+    menuFile->setObjectName(QStringLiteral("menuFile"));
+    actionSaveCoordinates = addItem(menuFile, "actionSaveCoordinates", QStringLiteral("Сохранить координаты"), MainFormPictures::SaveCoordinates);
+    actionRefineZones = addItem(menuFile, "actionRefineZones", QStringLiteral("Уточнить и сохранить зоны"), MainFormPictures::RefineZones);
+    actionExportMeasurements = addItem(menuFile, "actionExportMeasurements", QStringLiteral("Экспорт измерений..."), -1);
+    QObject::connect(actionExportMeasurements, &QAction::triggered, &m_form, &TMainForm::exportMeasurements);
+    menuFile->addSeparator();
+    actionExit = addItem(menuFile, "actionExit", QStringLiteral("&Выход"), MainFormPictures::Exit);
+    QObject::connect(actionSaveCoordinates, &QAction::triggered, &m_form, &TMainForm::saveResultsAs);
+    QObject::connect(actionRefineZones, &QAction::triggered, &m_form, &TMainForm::refineZones);
+    QObject::connect(actionExit, &QAction::triggered, &m_form, &TMainForm::closeWindow);
 }
 
 void MainFormCommands::createMenus()
 {
     // The menu title itself is the command.
-    N6 = m_form.menuBar()->addAction(QStringLiteral("Настройка"));
-    N6->setObjectName(QStringLiteral("N6"));
-    QObject::connect(N6, &QAction::triggered, &m_form, &TMainForm::N6Click);
+    actionSettings = m_form.menuBar()->addAction(QStringLiteral("Настройка"));
+    actionSettings->setObjectName(QStringLiteral("actionSettings"));
+    QObject::connect(actionSettings, &QAction::triggered, &m_form, &TMainForm::editSettings);
 
-    N1 = m_form.menuBar()->addMenu(QStringLiteral("Действия"));
-    N1->setObjectName(QStringLiteral("N1"));
-    N4 = addItem(N1, "N4", QStringLiteral("Найти координаты"), MainFormPictures::FindCoordinates);
-    N3 = addItem(N1, "N3", QStringLiteral("Калибровать"), MainFormPictures::Calibrate);
-    QObject::connect(N4, &QAction::triggered, &m_form, &TMainForm::N4Click);
-    QObject::connect(N3, &QAction::triggered, &m_form, &TMainForm::N3Click);
+    menuActions = m_form.menuBar()->addMenu(QStringLiteral("Действия"));
+    menuActions->setObjectName(QStringLiteral("menuActions"));
+    actionProcess = addItem(menuActions, "actionProcess", QStringLiteral("Найти координаты"), MainFormPictures::FindCoordinates);
+    actionCalibrate = addItem(menuActions, "actionCalibrate", QStringLiteral("Калибровать"), MainFormPictures::Calibrate);
+    QObject::connect(actionProcess, &QAction::triggered, &m_form, &TMainForm::startProcessing);
+    QObject::connect(actionCalibrate, &QAction::triggered, &m_form, &TMainForm::toggleCalibrationMode);
 
-    N2 = m_form.menuBar()->addMenu(QStringLiteral("Помощь"));
-    N2->setObjectName(QStringLiteral("N2"));
-    N20 = addItem(N2, "N20", QStringLiteral("Справка"), MainFormPictures::Help);
-    N21 = addItem(N2, "N21", QStringLiteral("О программе"), MainFormPictures::About);
-    QObject::connect(N20, &QAction::triggered, &m_form, &TMainForm::N20Click);
-    QObject::connect(N21, &QAction::triggered, &m_form, &TMainForm::N21Click);
+    menuHelp = m_form.menuBar()->addMenu(QStringLiteral("Помощь"));
+    menuHelp->setObjectName(QStringLiteral("menuHelp"));
+    actionHelp = addItem(menuHelp, "actionHelp", QStringLiteral("Справка"), MainFormPictures::Help);
+    actionAbout = addItem(menuHelp, "actionAbout", QStringLiteral("О программе"), MainFormPictures::About);
+    QObject::connect(actionHelp, &QAction::triggered, &m_form, &TMainForm::showHelp);
+    QObject::connect(actionAbout, &QAction::triggered, &m_form, &TMainForm::showAboutBox);
 }
 
 // The four groups stay in their row: they cannot be dragged away, and no menu
@@ -87,52 +87,52 @@ QToolButton *MainFormCommands::addButton(QToolBar *bar, const char *name, int pi
 void MainFormCommands::createToolBars()
 {
     m_form.setContextMenuPolicy(Qt::NoContextMenu);
-    QToolBar *files = addGroup("ToolBar1");
-    ToolButton10 = addButton(files, "ToolButton10", MainFormPictures::Exit, QStringLiteral("Выход"),
-                             &TMainForm::ToolButton10Click);
-    ToolButton9 = addButton(files, "ToolButton9", MainFormPictures::SaveCoordinates,
-                            QStringLiteral("Сохранить координаты"), &TMainForm::ToolButton9Click);
-    QToolBar *manual = addGroup("ToolBar2");
-    ToolButton2 = addButton(manual, "ToolButton2", MainFormPictures::ManualMeasurement,
-                            QStringLiteral("Ручное определение координат точек"), &TMainForm::ToolButton2Click);
-    QToolBar *run = addGroup("ToolBar3");
-    ToolButton4 = addButton(run, "ToolButton4", MainFormPictures::FindCoordinates,
-                            QStringLiteral("Определить координаты индикаторной точки"), &TMainForm::ToolButton4Click);
-    ToolButton5 = addButton(run, "ToolButton5", MainFormPictures::Stop, QStringLiteral("Остановить"),
-                            &TMainForm::ToolButton5Click);
-    ToolButton5->setEnabled(false);
-    QToolBar *zones = addGroup("ToolBar4");
-    ToolButton1 = addButton(zones, "ToolButton1", MainFormPictures::Calibrate, QStringLiteral("Калибровать"),
-                            &TMainForm::ToolButton1Click);
+    QToolBar *files = addGroup("toolBarFile");
+    buttonExit = addButton(files, "buttonExit", MainFormPictures::Exit, QStringLiteral("Выход"),
+                             &TMainForm::closeWindow);
+    buttonSaveCoordinates = addButton(files, "buttonSaveCoordinates", MainFormPictures::SaveCoordinates,
+                            QStringLiteral("Сохранить координаты"), &TMainForm::saveResultsAs);
+    QToolBar *manual = addGroup("toolBarManual");
+    buttonManualMeasurement = addButton(manual, "buttonManualMeasurement", MainFormPictures::ManualMeasurement,
+                            QStringLiteral("Ручное определение координат точек"), &TMainForm::openMeasurementWindow);
+    QToolBar *run = addGroup("toolBarRun");
+    buttonProcess = addButton(run, "buttonProcess", MainFormPictures::FindCoordinates,
+                            QStringLiteral("Определить координаты индикаторной точки"), &TMainForm::startProcessing);
+    buttonStop = addButton(run, "buttonStop", MainFormPictures::Stop, QStringLiteral("Остановить"),
+                            &TMainForm::stopProcessing);
+    buttonStop->setEnabled(false);
+    QToolBar *zones = addGroup("toolBarZones");
+    buttonCalibrate = addButton(zones, "buttonCalibrate", MainFormPictures::Calibrate, QStringLiteral("Калибровать"),
+                            &TMainForm::toggleCalibrationMode);
     // Shown pressed while the calibration mode is on.
-    ToolButton1->setCheckable(true);
-    ToolButton3 = addButton(zones, "ToolButton3", MainFormPictures::RefineZones,
-                            QStringLiteral("Уточнить и сохранить зоны"), &TMainForm::ToolButton3Click);
-    ToolButton6 = addButton(zones, "ToolButton6", MainFormPictures::CalibrateThreshold,
-                            QStringLiteral("Калибровать порог яркости"), &TMainForm::ToolButton6Click);
+    buttonCalibrate->setCheckable(true);
+    buttonRefineZones = addButton(zones, "buttonRefineZones", MainFormPictures::RefineZones,
+                            QStringLiteral("Уточнить и сохранить зоны"), &TMainForm::refineZones);
+    buttonCalibrateThreshold = addButton(zones, "buttonCalibrateThreshold", MainFormPictures::CalibrateThreshold,
+                            QStringLiteral("Калибровать порог яркости"), &TMainForm::calibrateThreshold);
 }
 
 void MainFormCommands::setEnabled(bool on)
 {
-    for (QToolButton *command : {ToolButton10, ToolButton9, ToolButton2, ToolButton4, ToolButton1, ToolButton3,
-                                 ToolButton6})
+    for (QToolButton *command : {buttonExit, buttonSaveCoordinates, buttonManualMeasurement, buttonProcess, buttonCalibrate, buttonRefineZones,
+                                 buttonCalibrateThreshold})
         command->setEnabled(on);
     // The stop button is the one command usable while the others are locked.
-    ToolButton5->setEnabled(!on);
-    N1->menuAction()->setEnabled(on);
-    N2->menuAction()->setEnabled(on);
-    N6->setEnabled(on);
-    File1->menuAction()->setEnabled(on);
+    buttonStop->setEnabled(!on);
+    menuActions->menuAction()->setEnabled(on);
+    menuHelp->menuAction()->setEnabled(on);
+    actionSettings->setEnabled(on);
+    menuFile->menuAction()->setEnabled(on);
 }
 
 void MainFormCommands::enableCalibrationCommands()
 {
-    ToolButton5->setEnabled(false);
-    for (QToolButton *button : {ToolButton1, ToolButton3, ToolButton6})
+    buttonStop->setEnabled(false);
+    for (QToolButton *button : {buttonCalibrate, buttonRefineZones, buttonCalibrateThreshold})
         button->setEnabled(true);
 }
 
 void MainFormCommands::showCalibrationMode(bool on)
 {
-    ToolButton1->setChecked(on);
+    buttonCalibrate->setChecked(on);
 }

@@ -72,6 +72,11 @@ void MainFormHost::DrawZoneOverlay()
 
 void MainFormHost::SetStatusText(const QString &text)
 {
+    if (!m_form.m_watchSummary.isEmpty()) {
+        m_form.setStatusText(text + QLatin1Char(' ') + m_form.m_watchSummary);
+        m_form.m_watchSummary.clear();
+        return;
+    }
     m_form.setStatusText(text);
     // A watch ends every tick with its status text: the file list then shows
     // the buffer directory as it is now.
@@ -84,6 +89,7 @@ void MainFormHost::EnableCommands(bool on)
     m_form.m_commandsEnabled = on;
     m_form.m_browser->enableLists(on);
     m_form.m_commands->setEnabled(on);
+    m_form.m_status->enableResume(on);
 }
 
 void MainFormHost::ProcessEvents()
@@ -144,5 +150,5 @@ void MainFormHost::ShowDirectory(const QString &directory)
 
 void MainFormHost::StartScheduledRun()
 {
-    m_form.N4Click();
+    m_form.startProcessing();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TZoneInfo.h"
+
 #include <QList>
 #include <QPoint>
 #include <QString>
@@ -7,7 +9,7 @@
 
 // The main window's small rules that need no widget: what a run processes,
 // the results base of "Сохранить координаты", the texts of the mouse
-// read-outs and the zoom steps. Kept apart so that they are tested directly.
+// read-outs, a run's progress and summary, and the zoom steps. Kept apart so that they are tested directly.
 class MainFormRules
 {
 public:
@@ -17,6 +19,18 @@ public:
     // The images of a run in list order: the selected ones, or all of them when
     // the run is the scheduled one over a whole directory (start style 1).
     static QStringList runImages(const QStringList &all, const QStringList &selected, int startStyle);
+    // The status text when runImages gave nothing: no image selected, or (the
+    // scheduled run) no image in the directory.
+    static QString noImagesText(int startStyle);
+
+    // What a run's end adds to its status: the images processed, the points
+    // found per zone as the tool counts them ("Зона 3: точек найдено 7 из 8")
+    // and where the results went (nothing when they were not written).
+    // The progress of a run: "3 из 10, осталось 1:10", the time left
+    // estimated from the time the images so far took (none before the first).
+    static QString progressText(int done, int total, qint64 elapsedMs);
+
+    static QString runSummary(int imagesProcessed, const QList<TZoneInfo> &zones, const QString &resultsBase);
 
     // The results base for a path chosen in the save dialog: the file name cut
     // at its first "." ("run.2024.crd" gives "run"). Only the file name is cut,

@@ -15,7 +15,7 @@
 MainImageView::MainImageView(TPointFinder &finder, QWidget *parent)
     : QScrollArea(parent), m_finder(finder)
 {
-    setObjectName(QStringLiteral("ScrollBox3"));
+    setObjectName(QStringLiteral("scrollImage"));
     setWidgetResizable(false);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setContextMenuPolicy(Qt::CustomContextMenu);
@@ -32,9 +32,9 @@ void MainImageView::createPictures()
     canvas->setObjectName(QStringLiteral("ImageCanvas"));
     canvas->resize(0, 0);
     m_picture = new PictureBox(canvas);
-    m_picture->setObjectName(QStringLiteral("Image1"));
+    m_picture->setObjectName(QStringLiteral("pictureImage"));
     m_overlay = new PictureBox(canvas);
-    m_overlay->setObjectName(QStringLiteral("CrossImage1"));
+    m_overlay->setObjectName(QStringLiteral("overlayImage"));
     m_overlay->setMouseTracking(true);
     const QCursor cross = MainFormPictures::crossCursor();
     m_picture->setCursor(cross);
@@ -49,10 +49,10 @@ void MainImageView::createPictures()
 void MainImageView::createZoomMenu()
 {
     m_zoomMenu = new QMenu(this);
-    m_zoomMenu->setObjectName(QStringLiteral("ScalePopupMenu1"));
+    m_zoomMenu->setObjectName(QStringLiteral("menuZoom"));
     for (int percent : MainFormRules::zoomSteps()) {
         QAction *zoom = m_zoomMenu->addAction(QString::number(percent) + QLatin1Char('%'));
-        zoom->setObjectName(QStringLiteral("N%1").arg(percent) + QStringLiteral("1"));
+        zoom->setObjectName(QStringLiteral("actionZoom%1").arg(percent));
         zoom->setData(percent);
         zoom->setCheckable(true);
         zoom->setChecked(percent == m_zoomPercent);
@@ -67,7 +67,7 @@ void MainImageView::createZoomMenu()
 void MainImageView::createSplash()
 {
     m_splash = new PictureBox(this);
-    m_splash->setObjectName(QStringLiteral("PreviewImage"));
+    m_splash->setObjectName(QStringLiteral("splashImage"));
     m_splash->setFit(PictureBox::Fit::Cover);
     m_splash->setPicture(MainFormPictures::splash());
     m_splash->setCursor(Qt::PointingHandCursor);

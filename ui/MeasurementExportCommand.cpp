@@ -3,6 +3,7 @@
 #include "DialogService.h"
 #include "JournalExport.h"
 #include "JournalLocation.h"
+#include "MeasurementExportDialog.h"
 #include "MonitoringExport.h"
 #include "MonitoringSettings.h"
 #include "TJournal.h"
@@ -27,16 +28,19 @@ QString MeasurementExportCommand::run()
     }
     TJournal journal(m_journalLocation);
     const QList<TJournalRun> runs = readRuns(journal);
-    const TJournalRun *chosen = runs.isEmpty() ? nullptr : chooseRun(runs);
+    JournalExport::Format format = JournalExport::Format::Csv;
+    const TJournalRun *chosen = runs.isEmpty() ? nullptr : chooseRun(runs, &format);
     if (!chosen)
         return QString();
+    const bool json = format == JournalExport::Format::Json;
     const QString proposed = (chosen->base.isEmpty() ? QStringLiteral("run_%1").arg(chosen->id)
                                                      : QFileInfo(chosen->base).fileName())
-                           + QStringLiteral(".csv");
-    const QString file = DialogService::instance().saveFileName(m_parent, m_caption, m_saveDirectory, proposed,
-                                                                QStringLiteral("CSV (*.csv)|*.csv"),
-                                                                QStringLiteral("csv"));
-    if (file.isEmpty() || !write(journal, *chosen, file))
+                           + (json ? QStringLiteral(".json") : QStringLiteral(".csv"));
+    const QString file = DialogService::instance().saveFileName(
+        m_parent, m_caption, m_saveDirectory, proposed,
+        json ? QStringLiteral("JSON (*.json)|*.json") : QStringLiteral("CSV (*.csv)|*.csv"),
+        json ? QStringLiteral("json") : QStringLiteral("csv"));
+    if (file.isEmpty() || !write(journal, *chosen, format, file))
         return QString();
     return QStringLiteral(" Измерения прогона %1 выгружены в %2.").arg(chosen->id).arg(QDir::toNativeSeparators(file));
 }
@@ -54,24 +58,25 @@ QList<TJournalRun> MeasurementExportCommand::readRuns(TJournal &journal)
     return runs;
 }
 
-const TJournalRun *MeasurementExportCommand::chooseRun(const QList<TJournalRun> &runs)
+const TJournalRun *MeasurementExportCommand::chooseRun(const QList<TJournalRun> &runs, JournalExport::Format *format)
 {
-    QString number = QString::number(runs.last().id);
-    if (!DialogService::instance().inputText(m_parent, m_caption,
-                                             QStringLiteral("Номер прогона (последний - %1, первый - %2):")
-                                                 .arg(runs.last().id)
-                                                 .arg(runs.first().id),
-                                             &number))
+    MeasurementExportDialog dialog(runs, m_parent);
+    if (!dialog.hasRuns()) {
+        DialogService::instance().notice(m_parent, QStringLiteral("В журнале измерений нет прогонов с изображениями."));
         return nullptr;
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return nullptr;
+    *format = dialog.format();
     for (const TJournalRun &run : runs) {
-        if (QString::number(run.id) == number.trimmed())
+        if (run.id == dialog.runId())
             return &run;
     }
-    DialogService::instance().error(m_parent, QStringLiteral("В журнале измерений нет прогона %1.").arg(number.trimmed()));
     return nullptr;
 }
 
-bool MeasurementExportCommand::write(TJournal &journal, const TJournalRun &run, const QString &file)
+bool MeasurementExportCommand::write(TJournal &journal, const TJournalRun &run, JournalExport::Format format,
+                                     const QString &file)
 {
     QString error;
     bool written = false;
@@ -79,7 +84,7 @@ bool MeasurementExportCommand::write(TJournal &journal, const TJournalRun &run, 
         TWaitCursor wait;
         const JournalExport::ExtraColumns extra =
             MonitoringExport::extraColumns(MonitoringSettings::readFile(m_settingsFile));
-        written = JournalExport::writeFile(journal, run.id, JournalExport::Format::Csv, file, &error,
+        written = JournalExport::writeFile(journal, run.id, format, file, &error,
                                            extra.names.isEmpty() ? nullptr : &extra);
     }
     if (!written)

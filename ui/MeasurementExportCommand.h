@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JournalExport.h"
 #include "TJournalRow.h"
 
 #include <QList>
@@ -8,11 +9,11 @@
 class QWidget;
 class TJournal;
 
-// "Файл -> Экспорт измерений...": writes the CSV of one run of the measurement
-// journal (the last by default, another by its number as "kelvarin2-cli runs"
-// lists them) to a file the user chooses, with the corrected and millimetre
-// columns where the monitoring settings ask for them. Every question and
-// refusal goes through the dialog service.
+// "Файл -> Экспорт измерений...": writes one run of the measurement journal,
+// chosen in MeasurementExportDialog (the newest by default), as CSV or JSON
+// to a file the user chooses, with the corrected and millimetre columns where
+// the monitoring settings ask for them. Every message and file dialog goes
+// through the dialog service.
 class MeasurementExportCommand
 {
 public:
@@ -26,10 +27,10 @@ public:
 private:
     // The journal's runs; empty (the reason shown) when there is none to export.
     QList<TJournalRun> readRuns(TJournal &journal);
-    // The run the user asks for; null when cancelled or unknown (the reason shown).
-    const TJournalRun *chooseRun(const QList<TJournalRun> &runs);
-    // Writes the run's CSV to `file`; false with the reason shown.
-    bool write(TJournal &journal, const TJournalRun &run, const QString &file);
+    // The run the user asks for and its format; null when cancelled.
+    const TJournalRun *chooseRun(const QList<TJournalRun> &runs, JournalExport::Format *format);
+    // Writes the run to `file`; false with the reason shown.
+    bool write(TJournal &journal, const TJournalRun &run, JournalExport::Format format, const QString &file);
 
     QWidget *m_parent;
     QString m_journalLocation;

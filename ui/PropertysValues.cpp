@@ -19,7 +19,8 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.workDir = p.WorkDir;
     v.zonesFile = p.ZonesFileName;
     v.startStyle = p.StartStyle == 1 || p.StartStyle == 2 ? p.StartStyle : 3;
-    v.date = TDateTime::datePart(p.StartDate);
+    // No start date stored yet (0 is 30.12.1899): the pickers offer today.
+    v.date = p.StartDate == 0 ? QDate::currentDate() : TDateTime::datePart(p.StartDate);
     const QTime time = TDateTime::timePart(p.StartDate);
     v.time = QTime(time.hour(), time.minute());
     v.bufferDir = p.BufferDir;
@@ -32,6 +33,7 @@ PropertysValues PropertysValues::fromSettings(const TParameters &p)
     v.journalFile = p.JournalFile;
     v.journalUrl = p.JournalUrl;
     v.centroidWeighting = p.CentroidWeighting;
+    v.spotCentre = {p.SpotBackground, p.ConnectedSpot, p.CentroidWindow};
     return v;
 }
 
@@ -77,6 +79,9 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
         return Brightness;
     if (!takeInteger(minS, &p.MinSCount) || !takeInteger(maxS, &p.MaxSCount))
         return Areas;
+    // A spot's area must exceed the minimum and stay below the maximum.
+    if (p.MinSCount >= p.MaxSCount)
+        return AreaOrder;
     p.NeedVisualization = visualization;
     p.ResAutoSave = autoSave;
     p.SaveToOneZip = oneZip;
@@ -86,11 +91,17 @@ PropertysValues::Group PropertysValues::takeOver(const PropertysValues &shown, T
     p.JournalFile = journalFile.trimmed();
     p.JournalUrl = journalUrl.trimmed();
     p.CentroidWeighting = centroidWeighting;
+    p.SpotBackground = spotCentre.background;
+    p.ConnectedSpot = spotCentre.connected;
+    p.CentroidWindow = spotCentre.window;
     return AllTakenOver;
 }
 
 double PropertysValues::startDate(const PropertysValues &shown, double stored) const
 {
+    // A timer chosen with no date stored starts at the date and time shown.
+    if (stored == 0 && startStyle == 1)
+        return TDateTime::fromDateAndTime(date, QTime(time.hour(), time.minute()));
     if (time == shown.time) {
         if (date == shown.date)
             return stored;

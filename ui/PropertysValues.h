@@ -20,7 +20,8 @@ public:
     // The first five groups of taking over, in their order; a value that
     // cannot be converted (or a working directory that cannot be entered)
     // ends taking over in its group.
-    enum Group { AllTakenOver = 0, Paths = 1, KoeffB = 2, KoeffC = 3, Brightness = 4, Areas = 5 };
+    // AreaOrder: both areas are numbers, but no spot can lie between them.
+    enum Group { AllTakenOver = 0, Paths = 1, KoeffB = 2, KoeffC = 3, Brightness = 4, Areas = 5, AreaOrder = 6 };
 
     bool steps = false;
     bool visualization = true;
@@ -43,6 +44,15 @@ public:
     QString journalFile;
     QString journalUrl;
     int centroidWeighting = 0; // TParameters::CentroidWeighting
+    // The spot centre's further options: SpotBackground, ConnectedSpot, CentroidWindow.
+    struct SpotCentre
+    {
+        bool background = false;
+        bool connected = false;
+        bool window = false;
+        bool operator==(const SpotCentre &) const = default;
+    };
+    SpotCentre spotCentre;
 
     bool operator==(const PropertysValues &) const = default;
 
@@ -66,6 +76,8 @@ public:
 
     // The start date from the date and time fields: whole days of the date
     // plus the time of day. A time left as shown keeps the stored seconds.
+    // With no date stored (0), the fields show today; the timer then takes
+    // what they show, any other start style keeps 0.
     double startDate(const PropertysValues &shown, double stored) const;
 
     // Whether two directory texts name the same directory (a trailing

@@ -4,9 +4,11 @@
 #include "DialogService.h"
 #include "DriveComboBox.h"
 #include "FileListBox.h"
+#include "GuardedCommand.h"
 #include "HandOffFile.h"
 #include "JournalLocation.h"
 #include "KelvarinError.h"
+#include "MainFormCalibration.h"
 #include "MainFormCommands.h"
 #include "MainFormHost.h"
 #include "MainFormPictures.h"
@@ -29,8 +31,6 @@
 #include "TPropertysForm.h"
 #include "TStartControl.h"
 #include "TWaitCursor.h"
-#include "ThresholdCalibration.h"
-#include "ZoneRefinement.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -64,12 +64,13 @@ TMainForm::TMainForm(QWidget *parent)
     m_journal = std::make_unique<TJournalRecorder>();
     m_startControl->setRecorder(m_journal.get());
     m_splashTimer = new QTimer(this);
-    m_splashTimer->setObjectName(QStringLiteral("PreviewImageTimer"));
+    m_splashTimer->setObjectName(QStringLiteral("splashTimer"));
     m_splashTimer->setSingleShot(true);
     m_splashTimer->setInterval(SplashMilliseconds);
-    connect(m_splashTimer, &QTimer::timeout, this, &TMainForm::PreviewImageTimerTimer);
+    connect(m_splashTimer, &QTimer::timeout, this, &TMainForm::endSplash);
 
     m_commands = std::make_unique<MainFormCommands>(*this);
+    m_calibration = std::make_unique<MainFormCalibration>(*this);
     createWorkArea();
     m_status = new MainStatusBar;
     setStatusBar(m_status);
@@ -84,11 +85,20 @@ TMainForm::TMainForm(QWidget *parent)
     });
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
-    auto *monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
-    connect(this, &TMainForm::imageProcessed, monitoring, &TDisplacementMonitoring::imageProcessed);
-    connect(monitoring, &TDisplacementMonitoring::issueRaised, this,
+    m_monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);
+    connect(this, &TMainForm::imageProcessed, m_monitoring, &TDisplacementMonitoring::imageProcessed);
+    connect(m_monitoring, &TDisplacementMonitoring::issueRaised, this,
             [this](const TIssue &issue) { m_host->report(issue); });
+    // A warning or alarm stands in the status line until acknowledged.
+    connect(m_monitoring, &TDisplacementMonitoring::alarmStateChanged, this,
+            [this] { setStatusText(m_status->plainStatusText()); });
     m_splashTimer->start();
+    // A run's progress bar moves with every image.
+    connect(this, &TMainForm::imageProcessed, m_status,
+            [this](const QString &, int index) { m_status->advanceProgress(index + 1); });
+    // A stopped watch or timer keeps its stored style; the status bar offers it again.
+    connect(m_startControl, &TStartControl::startStyleChanged, this, &TMainForm::startStyleChanged);
+    connect(m_status, &MainStatusBar::resumeRequested, this, &TMainForm::resumeStartStyle);
     // Style 2 whose buffer directory is gone falls back to the manual style
     // and says so in the status line.
     m_startControl->StartStoredStyle();
@@ -105,21 +115,22 @@ TMainForm::~TMainForm()
 void TMainForm::createWorkArea()
 {
     m_view = new MainImageView(m_finder);
-    connect(m_view, &MainImageView::mousePressed, this, &TMainForm::Image1MouseDown);
-    connect(m_view, &MainImageView::mouseMoved, this, &TMainForm::CrossImage1MouseMove);
-    connect(m_view, &MainImageView::mouseReleased, this, &TMainForm::CrossImage1MouseUp);
-    connect(m_view, &MainImageView::zoomItemChosen, this, &TMainForm::N501Click);
-    connect(m_view, &MainImageView::splashClicked, this, &TMainForm::PreviewImageTimerTimer);
+    connect(m_view, &MainImageView::mousePressed, this,
+            [this](QPoint pos, Qt::MouseButton, Qt::KeyboardModifiers modifiers) { pressOnImage(pos, modifiers); });
+    connect(m_view, &MainImageView::mouseMoved, this, &TMainForm::showMousePosition);
+    connect(m_view, &MainImageView::mouseReleased, this, [this](QPoint pos, Qt::MouseButton) { finishZone(pos); });
+    connect(m_view, &MainImageView::zoomItemChosen, this, &TMainForm::zoomTo);
+    connect(m_view, &MainImageView::splashClicked, this, &TMainForm::endSplash);
 
     m_browser = new BrowserPanel;
-    connect(m_browser->driveBox(), &QComboBox::activated, this, &TMainForm::DriveComboBox1Change);
-    connect(m_browser->fileList(), &QListWidget::itemDoubleClicked, this, &TMainForm::FileListBox1DblClick);
+    connect(m_browser->driveBox(), &QComboBox::activated, this, &TMainForm::changeDrive);
+    connect(m_browser->fileList(), &QListWidget::itemDoubleClicked, this, &TMainForm::loadFocusedImage);
     // The browser starts in the start directory; the working directory, when
     // it can be entered, replaces it while the settings are read.
     guarded([this] { m_browser->setDirectory(m_startDirectory); });
 
     m_splitter = new QSplitter(Qt::Horizontal);
-    m_splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_splitter->setObjectName(QStringLiteral("splitterMain"));
     m_splitter->addWidget(m_view);
     m_splitter->addWidget(m_browser);
     m_splitter->setStretchFactor(0, 1);
@@ -141,6 +152,7 @@ void TMainForm::showJournalLocation()
 void TMainForm::readSettings()
 {
     m_settingsFileName = SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"));
+    m_journal->setSettingsFile(m_settingsFileName);
     TParametersActions actions;
     actions.startDirectory = m_startDirectory;
     actions.applyWorkDir = [this](const QString &dir) { applyWorkDir(dir); };
@@ -157,21 +169,52 @@ void TMainForm::applyWorkDir(const QString &dir)
 template<typename Command>
 void TMainForm::guarded(Command command)
 {
-    try {
-        command();
-    } catch (const KelvarinError &error) {
-        DialogService::instance().error(this, error.message());
-    } catch (const std::exception &error) {
-        DialogService::instance().error(this, QString::fromLocal8Bit(error.what()));
-    }
+    guardedCommand(this, command);
 }
 
+// OK in the settings dialog with the style a stop suspended leaves it
+// suspended (and stored): only the resume offer, or another style, changes it.
 void TMainForm::SetStartStyle(int style)
 {
+    if (m_startControl->suspended() && style == m_parameters.StartStyle)
+        return;
     m_startControl->SetStartStyle(style);
 }
 
-void TMainForm::TimerTimer()
+// The end of a watch is told like the end of a run: its status text (the
+// next one set) gets the images, the points found and where they went.
+void TMainForm::startStyleChanged(int style)
+{
+    showResumeOffer();
+    if (style == 2) {
+        m_watchBase = m_startControl->ResultsBase();
+        return;
+    }
+    // A watch that processed nothing says so already.
+    if (m_watchBase.isEmpty() || m_startControl->endedWithNothingProcessed()) {
+        m_watchBase.clear();
+        return;
+    }
+    const bool written = m_parameters.ResAutoSave && m_startControl->resultsWritten();
+    const QList<TZoneInfo> &zones = m_finder.zones();
+    m_watchSummary = MainFormRules::runSummary(zones.isEmpty() ? 0 : int(zones.first().points.size()), zones,
+                                               written ? m_watchBase : QString());
+    m_watchBase.clear();
+}
+
+void TMainForm::showResumeOffer()
+{
+    m_status->offerResume(m_startControl->suspended() ? m_parameters.StartStyle : 0);
+}
+
+void TMainForm::resumeStartStyle()
+{
+    if (m_running || !m_commandsEnabled)
+        return;
+    guarded([this] { m_startControl->resume(); });
+}
+
+void TMainForm::tickStartStyles()
 {
     m_startControl->TimerTimer();
 }
@@ -188,9 +231,16 @@ const QImage &TMainForm::loadedPicture() const
 
 // ---- status --------------------------------------------------------------
 
+// While a warning or an alarm is not acknowledged, a watch's waiting text
+// gives way to it: the station is not simply waiting.
 void TMainForm::setStatusText(const QString &text)
 {
-    m_status->setStatusText(text);
+    static const QString waiting = QStringLiteral(" Ожидание новых файлов...");
+    const QString alarm = m_monitoring ? m_monitoring->alarmNotice() : QString();
+    if (alarm.isEmpty() || !text.endsWith(waiting))
+        m_status->setStatusText(text, text);
+    else
+        m_status->setStatusText(text.chopped(waiting.size()) + alarm, text);
 }
 
 QString TMainForm::statusText(int panel) const
@@ -208,17 +258,29 @@ void TMainForm::startProcessing()
         return;
     m_running = true;
     const auto done = qScopeGuard([this] { m_running = false; });
+    const int style = m_startControl->startStyle();
     const QStringList images = MainFormRules::runImages(m_browser->fileList()->allPaths(),
-                                                        m_browser->fileList()->selectedPaths(),
-                                                        m_parameters.StartStyle);
+                                                        m_browser->fileList()->selectedPaths(), style);
+    // A run over nothing would write an empty result set, a log of no files
+    // and an empty journal run: nothing is started, and the status says why.
+    if (images.isEmpty()) {
+        setStatusText(MainFormRules::noImagesText(style));
+        return;
+    }
+    m_status->beginProgress(int(images.size()));
+    const auto endProgress = qScopeGuard([this] { m_status->endProgress(); });
     TProcessingRun run(m_finder, m_parameters, *m_host, m_runTimes);
     // As many jobs as cores (step by step, and a single image, go one at a time).
     run.setJobs(ParallelMeasuring::defaultJobs());
     showJournalLocation();
     run.setRecorder(m_journal.get(),
-                    m_parameters.StartStyle == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
-    run.Run(images);
-    // The run's last status text does not hide that its journal was not written.
+                    style == 1 ? QStringLiteral("scheduled") : QStringLiteral("manual"));
+    const TProcessingRun::Outcome outcome = run.Run(images);
+    // The status says what the run did (the panel's tool tip has it whole)
+    // and does not hide that its journal was not written.
+    if (outcome.ran)
+        setStatusText(statusText(0) + QLatin1Char(' ')
+                      + MainFormRules::runSummary(outcome.imagesProcessed, m_finder.zones(), outcome.resultsBase));
     if (m_journal->failed())
         setStatusText(statusText(0) + QLatin1Char(' ') + m_journal->failure());
 }
@@ -232,7 +294,7 @@ void TMainForm::saveResultsAs()
 {
     const QString chosen = DialogService::instance().saveFileName(
         this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
-        QStringLiteral("Coordinate Files (*.crd)|*.crd"), QStringLiteral("crd"));
+        QStringLiteral("Файлы координат (*.crd)|*.crd"), QStringLiteral("crd"));
     if (chosen.isEmpty())
         return;
     guarded([&] {
@@ -338,123 +400,17 @@ void TMainForm::showAboutBox()
 
 void TMainForm::toggleCalibrationMode()
 {
-    // The button toggles itself when clicked; it shows the mode, whatever happens.
-    const auto showMode = qScopeGuard([this] { m_commands->showCalibrationMode(m_calibrateMode); });
-    if (m_finder.width() == 0 || m_running)
-        return;
-    m_calibrateMode = !m_calibrateMode;
-    m_dragging = false;
-    if (m_calibrateMode) {
-        // New zones are drawn on the bare image.
-        m_finder.zones().clear();
-        m_view->clearOverlay();
-        m_host->EnableCommands(false);
-        m_commands->enableCalibrationCommands();
-        repaint();
-    } else {
-        // The zones drawn are dropped; the overlay is redrawn whether or not the file was read.
-        m_finder.ReadZoneFile(m_parameters.ZonesFileName);
-        m_view->drawZoneOverlay();
-        m_host->EnableCommands(true);
-        // The request to draw a zone ends with the mode.
-        if (statusText(0) == QStringLiteral(" Укажите зону"))
-            setStatusText(QString());
-    }
-}
-
-template<typename Command>
-void TMainForm::calibrationCommand(Command command)
-{
-    if (m_running)
-        return;
-    m_running = true;
-    m_host->EnableCommands(false);
-    m_finder.StopRequested = false;
-    // The closing steps run as an error unwinds, before guarded shows it.
-    guarded([&] {
-        const auto closing = qScopeGuard([this] {
-            m_finder.StopRequested = false;
-            m_host->EnableCommands(true);
-            m_calibrateMode = false;
-            m_dragging = false;
-            m_commands->showCalibrationMode(false);
-            // Processing without visualisation hides the overlay; the zones are shown again.
-            m_view->setOverlayVisible(true);
-            m_running = false;
-        });
-        command();
-    });
-}
-
-// The reference image: the first selected file in list order, if any. The
-// busy cursor covers the processing only; the dialogs after it wait for the user.
-void TMainForm::processFirstSelected()
-{
-    const QString reference = m_browser->fileList()->selectedPaths().value(0);
-    if (reference.isEmpty())
-        return;
-    TWaitCursor wait;
-    ZoneRefinement::measure(m_finder, reference);
+    m_calibration->toggleMode();
 }
 
 void TMainForm::calibrateThreshold()
 {
-    calibrationCommand([this] {
-        setStatusText(QStringLiteral(" Идет калибровка..."));
-        repaint();
-        // Without zones there is no threshold to propose: the error ends the command.
-        int recommended = 0;
-        {
-            TWaitCursor wait;
-            recommended = ThresholdCalibration::recommend(m_finder, m_browser->fileList()->selectedPaths().value(0),
-                                                          m_parameters, m_journal.get());
-        }
-        const DialogService::Button answer = DialogService::instance().message(
-            this, QStringLiteral("Калибровка порога яркости"),
-            QStringLiteral("Рекомендуемый порог яркости:  ") + QString::number(recommended),
-            DialogService::Ok | DialogService::Cancel, DialogService::Icon::None);
-        if (answer != DialogService::Ok) {
-            setStatusText(QStringLiteral(" Калибровка прервана."));
-            return;
-        }
-        m_parameters.AverageYPorog = recommended;
-        WriteParameters(m_settingsFileName, m_parameters, *m_host);
-        repaint();
-        setStatusText(QStringLiteral(" Калибровка произведена."));
-    });
+    m_calibration->calibrateThreshold();
 }
 
 void TMainForm::refineZones()
 {
-    calibrationCommand([this] {
-        setStatusText(QStringLiteral(" Идет калибровка..."));
-        repaint();
-        processFirstSelected();
-        saveRefinedZones();
-        // Also after a cancelled or failed save: the settings hold the zone file in force.
-        WriteParameters(m_settingsFileName, m_parameters, *m_host);
-        repaint();
-        setStatusText(QStringLiteral(" Калибровка произведена."));
-    });
-}
-
-// Inside the calibration mode the zones go to a new file chosen by the user,
-// outside it they replace the zone file in force.
-void TMainForm::saveRefinedZones()
-{
-    const QString target = m_calibrateMode
-        ? DialogService::instance().saveFileName(this, QStringLiteral("Сохранить как"), m_saveDirectory, QString(),
-                                                 QStringLiteral("Zone Files|*.zon|All Files|*.*"),
-                                                 QStringLiteral("zon"))
-        : m_parameters.ZonesFileName;
-    if (target.isEmpty())
-        return;
-    try {
-        if (ZoneRefinement::save(m_finder, m_parameters, target))
-            m_view->drawZoneOverlay();
-    } catch (const KelvarinError &) {
-        m_host->report(TIssue::settingsError(QStringLiteral("Ошибка"), QStringLiteral("Ошибка сохранения файла зон!")));
-    }
+    m_calibration->refineZones();
 }
 
 // ---- the splash, the browser and the image ---------------------------------
@@ -574,7 +530,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QWidget *>(watched)->window() == this) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape) {
-            FormKeyDown(key);
+            handleCommandKey(key);
             return true;
         }
     }

@@ -13,6 +13,7 @@
 #include <memory>
 
 class BrowserPanel;
+class MainFormCalibration;
 class MainFormCommands;
 class MainFormHost;
 class MainImageView;
@@ -21,6 +22,7 @@ class QAction;
 class QSplitter;
 class QTimer;
 class TDirForm;
+class TDisplacementMonitoring;
 class TJournalRecorder;
 class THelpWindow;
 class TImageForm;
@@ -35,14 +37,15 @@ class TZymAboutBox;
 // measurement engine, whose view, run host and start host is its MainFormHost;
 // it drives the start styles through its TStartControl and is what the
 // settings dialog edits (TPropertysHost).
-// Controls bear the object names the rest of the program knows them by
-// (ToolButton4, FileListBox1, ...); the handlers keep those names and call the
-// command named for what it does.
+// Controls bear object names that say what they do (buttonProcess,
+// listFiles, ...), and are connected to the command named for what it does.
 class TMainForm : public QMainWindow, public TPropertysHost
 {
     Q_OBJECT
-    // The window's side of the engine and the start styles reaches its parts.
+    // The window's side of the engine and the start styles, and its zone
+    // commands, reach its parts.
     friend class MainFormHost;
+    friend class MainFormCalibration;
 
 public:
     explicit TMainForm(QWidget *parent = nullptr);
@@ -100,51 +103,20 @@ Q_SIGNALS:
     void windowClosed();
 
 public Q_SLOTS:
-    // The handlers of the menus, tool buttons, lists, image and timers; each
-    // only calls the command named for what it does.
-    void N4Click() { startProcessing(); }              // "Найти координаты"
-    void ToolButton4Click() { startProcessing(); }     // "Определить координаты индикаторной точки"
-    void ToolButton5Click() { stopProcessing(); }      // "Остановить"
-    void N26Click() { saveResultsAs(); }               // "Сохранить координаты"
-    void ToolButton9Click() { saveResultsAs(); }       // "Сохранить координаты"
-    void ExportMeasurementsClick() { exportMeasurements(); } // "Экспорт измерений..."
-    void ToolButton2Click() { openMeasurementWindow(); } // "Ручное определение координат точек"
-    void N20Click() { showHelp(); }                    // "Справка"
-    void N21Click() { showAboutBox(); }                // "О программе"
-    void Exit1Click() { close(); }                     // "Выход"
-    void ToolButton10Click() { close(); }              // "Выход"
-    void ToolButton1Click() { toggleCalibrationMode(); } // "Калибровать"
-    void N3Click() { toggleCalibrationMode(); }        // "Калибровать"
-    void ToolButton3Click() { refineZones(); }         // "Уточнить и сохранить зоны"
-    void N5Click() { refineZones(); }                  // "Уточнить и сохранить зоны"
-    void ToolButton6Click() { calibrateThreshold(); }  // "Калибровать порог яркости"
-    void N6Click() { editSettings(); }                 // "Настройка"
-    void PreviewImageTimerTimer() { endSplash(); }     // the splash's time is up, or it was clicked
-    void TimerTimer();                                 // one tick of the start styles' timer
-    void FileListBox1DblClick() { loadFocusedImage(); } // a double click in the file list
-    void DriveComboBox1Change(int index) { changeDrive(index); } // a volume chosen
-    void N501Click(QAction *item) { zoomTo(item); }    // a zoom step of the image's menu
-    // A press on the image.
-    void Image1MouseDown(QPoint pos, Qt::MouseButton, Qt::KeyboardModifiers modifiers) { pressOnImage(pos, modifiers); }
-    void CrossImage1MouseMove(QPoint pos) { showMousePosition(pos); } // the mouse over the image
-    void CrossImage1MouseUp(QPoint pos, Qt::MouseButton) { finishZone(pos); } // a release on the image
-    void FormKeyDown(int key) { handleCommandKey(key); } // Enter or Esc anywhere in the window
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
-private:
+    // The commands of the menus, tool buttons, keys, lists and image, each
+    // named for what it does; the controls are connected to them directly.
     // Processes the selected images (all of them at the scheduled start) and writes the results.
     void startProcessing();
     // Asks a run or a calibration to stop after the image in hand.
     void stopProcessing();
     // Saves the points gathered under a base name the user chooses.
     void saveResultsAs();
-    // Writes a run of the measurement journal as CSV.
+    // Writes a run of the measurement journal as CSV or JSON.
     void exportMeasurements();
     // Opens a measurement window on the current image with the points found.
     void openMeasurementWindow();
+    // Closes the window, and with it the program ("Выход").
+    void closeWindow() { close(); }
     // Shows the help window.
     void showHelp();
     // Shows the program's about box.
@@ -157,13 +129,17 @@ private:
     void calibrateThreshold();
     // Opens the settings dialog.
     void editSettings();
-    // Ends the splash and shows the file browser.
+    // Switches back to the stored start style a stop or the start-up suspended.
+    void resumeStartStyle();
+    // One tick of the start styles' timer.
+    void tickStartStyles();
+    // Ends the splash and shows the file browser (its time is up, or it was clicked).
     void endSplash();
     // Loads the focused image of the file list and shows it.
     void loadFocusedImage();
     // Moves the browser to the volume chosen, unless a watch keeps it.
     void changeDrive(int index);
-    // Shows the image at a zoom step.
+    // Shows the image at a zoom step of the image's menu.
     void zoomTo(QAction *item);
     // Shows the brightness under a Shift click, or starts a zone in the calibration mode.
     void pressOnImage(QPoint pos, Qt::KeyboardModifiers modifiers);
@@ -174,19 +150,21 @@ private:
     // Enter runs (or, in the calibration mode, saves the zones drawn); Esc stops.
     void handleCommandKey(int key);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // The status bar's resume button, shown while the stored style is suspended.
+    void showResumeOffer();
+    void startStyleChanged(int style);
+
     void createWorkArea();
     // The journal panel: where the journal of the next run lies.
     void showJournalLocation();
     void readSettings();
     // Runs a command, showing an error that ends it as the top level would.
     template<typename Command> void guarded(Command command);
-    // Runs a calibration command between its opening steps (commands locked,
-    // stop cleared) and its closing steps (stop cleared, commands unlocked,
-    // calibration mode off), which follow however it ends; an error that
-    // ended it is shown after them.
-    template<typename Command> void calibrationCommand(Command command);
-    void processFirstSelected();
-    void saveRefinedZones();
 
     TParameters m_parameters;
     std::unique_ptr<MainFormHost> m_host;
@@ -196,6 +174,9 @@ private:
     QString m_startDirectory;
     QString m_handOffFileName;
     QString m_saveDirectory;
+    // The base of the watch in force, and the summary its end adds to the status.
+    QString m_watchBase;
+    QString m_watchSummary;
     bool m_calibrateMode = false;
     QPoint m_dragCentre;
     bool m_dragging = false;
@@ -206,10 +187,12 @@ private:
     TStartControl *m_startControl = nullptr;
     QTimer *m_splashTimer = nullptr;
     std::unique_ptr<MainFormCommands> m_commands;
+    std::unique_ptr<MainFormCalibration> m_calibration;
     QSplitter *m_splitter = nullptr;
     MainImageView *m_view = nullptr;
     BrowserPanel *m_browser = nullptr;
     MainStatusBar *m_status = nullptr;
+    TDisplacementMonitoring *m_monitoring = nullptr;
 
     THelpWindow *m_helpWindow = nullptr;
     TKelvarinAboutBox *m_aboutBox = nullptr;

@@ -5,6 +5,7 @@
 #include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
+#include "SpotCentreGroup.h"
 #include "TDirForm.h"
 #include "TMonitoringPage.h"
 #include "TParameters.h"
@@ -30,7 +31,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-static const QString zoneFilter = QStringLiteral("Zone Files|*.zon|All Files|*.*");
+static const QString zoneFilter = QStringLiteral("Файлы зон|*.zon|Все файлы|*.*");
 
 // Every control carries the name the rest of the program knows it by.
 template<typename Widget>
@@ -136,27 +137,31 @@ void TPropertysForm::addPathRows(QGridLayout *layout)
     WorkDirEdit = named(new QLineEdit, "WorkDirEdit");
     Button3 = named(new QPushButton(QStringLiteral("...")), "Button3");
     ZonesLabel = named(new QLabel(QStringLiteral("Зоны:")), "ZonesLabel");
+    // A double click in the field selects text, as in any field; the table
+    // editor opens from its own button.
     ZonesEdit = named(new QLineEdit, "ZonesEdit");
-    ZonesEdit->setToolTip(QStringLiteral("Двойной щелчок открывает файл зон в редакторе таблиц"));
-    ZonesEdit->installEventFilter(this);
     ZoneButton = named(new QPushButton(QStringLiteral("...")), "ZoneButton");
+    ZoneEditButton = named(new QPushButton(QStringLiteral("Правка...")), "ZoneEditButton");
+    ZoneEditButton->setToolTip(QStringLiteral("Открыть файл зон в редакторе таблиц"));
     for (QPushButton *button : {Button3, ZoneButton})
         button->setFixedWidth(32);
     connect(Button3, &QPushButton::clicked, this, &TPropertysForm::Button3Click);
     connect(ZoneButton, &QPushButton::clicked, this, &TPropertysForm::ZoneButtonClick);
+    connect(ZoneEditButton, &QPushButton::clicked, this, &TPropertysForm::ZoneEditButtonClick);
     layout->addWidget(WorkDirLabel, 1, 0);
     layout->addWidget(WorkDirEdit, 1, 1);
     layout->addWidget(Button3, 1, 2);
     layout->addWidget(ZonesLabel, 2, 0);
     layout->addWidget(ZonesEdit, 2, 1);
     layout->addWidget(ZoneButton, 2, 2);
+    layout->addWidget(ZoneEditButton, 2, 3);
 }
 
 QWidget *TPropertysForm::createGeneralTab()
 {
     auto *page = named(new QWidget, "TabSheet1");
     auto *layout = new QGridLayout(page);
-    layout->addLayout(createModeRow(), 0, 0, 1, 3);
+    layout->addLayout(createModeRow(), 0, 0, 1, 4);
     addPathRows(layout);
     JournalFileLabel = named(new QLabel(QStringLiteral("Журнал измерений:")), "JournalFileLabel");
     JournalFileEdit = named(new QLineEdit, "JournalFileEdit");
@@ -258,8 +263,8 @@ QWidget *TPropertysForm::createFilterTab()
     grid->addWidget(AverageYPorogPercentEdit, 2, 1);
     grid->addWidget(PorogLabel, 3, 0);
     grid->addWidget(AverageYPorogEdit, 3, 1);
-    grid->addWidget(CentroidLabel, 4, 0);
-    grid->addWidget(CentroidComboBox, 4, 1, 1, 2, Qt::AlignLeft);
+    SpotCentre = named(new SpotCentreGroup(CentroidLabel, CentroidComboBox), "SpotCentreGroup");
+    grid->addWidget(SpotCentre, 4, 0, 1, 3);
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(5, 1);
     return page;
@@ -293,8 +298,9 @@ void TPropertysForm::fill()
     AverageYPorogEdit->setText(v.porog);
     JournalFileEdit->setText(v.journalFile);
     JournalUrlEdit->setText(v.journalUrl);
-    MonitoringPage->fill(MonitoringSettings::readFile(m_host.settingsFileName()), v.zonesFile);
+    fillMonitoringPage(v.zonesFile);
     CentroidComboBox->setCurrentIndex(v.centroidWeighting == 1 ? 1 : 0);
+    SpotCentre->setOptions(v.spotCentre);
     // As the controls hold them: a date out of the picker's range is what it shows.
     m_shown = values();
 }
@@ -329,6 +335,7 @@ PropertysValues TPropertysForm::values() const
     v.journalFile = JournalFileEdit->text();
     v.journalUrl = JournalUrlEdit->text();
     v.centroidWeighting = CentroidComboBox->currentIndex() == 1 ? 1 : 0;
+    v.spotCentre = SpotCentre->options();
     return v;
 }
 
@@ -420,6 +427,11 @@ void TPropertysForm::reportFailedField(PropertysValues::Group failed, const Prop
                    + QStringLiteral("\" не является числом");
         }
         break;
+    case PropertysValues::AreaOrder:
+        field = MinSEdit;
+        reason = QStringLiteral("Минимальная площадь (%1) должна быть меньше, чем максимальная площадь (%2)")
+                     .arg(edited.minS.trimmed(), edited.maxS.trimmed());
+        break;
     default:
         if (!LocaleFormat::parseInteger(edited.minS, &whole)) {
             field = MinSEdit;
@@ -435,6 +447,28 @@ void TPropertysForm::reportFailedField(PropertysValues::Group failed, const Prop
     DialogService::instance().notice(this, QStringLiteral("Ошибка!\n") + reason);
     field->setFocus();
     field->selectAll();
+}
+
+// The monitoring page from the settings file. A value there that is no number
+// is shown as it stands, so that OK names it instead of writing an empty value
+// over it.
+void TPropertysForm::fillMonitoringPage(const QString &zonesFile)
+{
+    IniFile ini(m_host.settingsFileName());
+    ini.load();
+    QStringList problems;
+    MonitoringPage->fill(MonitoringSettings::read(ini, &problems), zonesFile);
+    const QString section = QString::fromLatin1(ParametersSection);
+    const std::pair<const char *, const char *> fields[] = {{"ReferenceZones", "ReferenceZonesEdit"},
+                                                            {"PixelSize", "PixelSizeEdit"},
+                                                            {"WarningLimit", "WarningLimitEdit"},
+                                                            {"AlarmLimit", "AlarmLimitEdit"}};
+    for (const auto &[key, name] : fields) {
+        auto *edit = MonitoringPage->findChild<QLineEdit *>(QString::fromLatin1(name));
+        QString text;
+        if (edit && edit->text().isEmpty() && ini.value(section, QString::fromLatin1(key), &text))
+            edit->setText(text.trimmed());
+    }
 }
 
 void TPropertysForm::chooseWorkDirectory()
@@ -523,11 +557,4 @@ void TPropertysForm::chooseManyArchives()
         SaveToOneZipCheckBox->setChecked(false);
 }
 
-bool TPropertysForm::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == ZonesEdit && event->type() == QEvent::MouseButtonDblClick) {
-        ZonesEditDblClick();
-        return true;
-    }
-    return QDialog::eventFilter(watched, event);
-}
+

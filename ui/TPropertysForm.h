@@ -18,6 +18,7 @@ class QTabWidget;
 class QTimeEdit;
 class TDirForm;
 class TMonitoringPage;
+class SpotCentreGroup;
 class TPropertysHost;
 
 // The settings dialog ("Настройки"): three tabs that edit the settings of the
@@ -52,13 +53,10 @@ public Q_SLOTS:
     void Button3Click() { chooseWorkDirectory(); }          // "..." of the working directory
     void Button6Click() { chooseBufferDirectory(); }        // "..." of the buffer directory
     void ZoneButtonClick() { chooseZoneFile(); }            // "..." of the zone file
-    void ZonesEditDblClick() { editZoneFile(); }            // a double click on the zone file
+    void ZoneEditButtonClick() { editZoneFile(); }          // "Правка..." beside the zone file
     void TimerRadioButtonClick() { enableStartControls(); } // a start style chosen
     void SaveToOneZipCheckBoxClick() { chooseOneArchive(); }    // "one archive" ticked or not
     void SaveToManyZipCheckBoxClick() { chooseManyArchives(); } // "an archive per image" ticked or not
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Checks the values, takes them over and writes the settings; the dialog
@@ -86,6 +84,7 @@ private:
     int checkedStartStyle() const;
     void restoreSettings(const TParameters &before, const PropertysValues &edited);
     void reportFailedField(PropertysValues::Group failed, const PropertysValues &edited);
+    void fillMonitoringPage(const QString &zonesFile);
     void chooseDirectory(const QString &caption, QLineEdit *target, const QLineEdit *other,
                          const QString &refusal);
     TDirForm *dirForm();
@@ -114,6 +113,7 @@ private:
     QLabel *JournalUrlLabel = nullptr;
     QLineEdit *JournalUrlEdit = nullptr;
     QPushButton *ZoneButton = nullptr;
+    QPushButton *ZoneEditButton = nullptr;
 
     // "Запуск"
     QGroupBox *StartGroupBox = nullptr;
@@ -138,6 +138,7 @@ private:
     QLineEdit *AverageYPorogEdit = nullptr;
     QLabel *CentroidLabel = nullptr;
     QComboBox *CentroidComboBox = nullptr; // index = TParameters::CentroidWeighting
+    SpotCentreGroup *SpotCentre = nullptr;  // holds the two above
 
     // "Мониторинг"
     TMonitoringPage *MonitoringPage = nullptr;

@@ -1,16 +1,10 @@
 #include "WarningIndicator.h"
 
 #include "EventLog.h"
+#include "EventLogWindow.h"
 
-#include <QDialog>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QStyle>
-#include <QVBoxLayout>
-
-static constexpr qint64 TailBytes = 256 * 1024;
 
 WarningIndicator::WarningIndicator(QWidget *parent)
     : QToolButton(parent)
@@ -37,36 +31,26 @@ void WarningIndicator::noteIssue(const TIssue &issue, const QString &eventLogPat
     setToolTip(QStringLiteral("%1  %2\n(%3: %4)")
                    .arg(EventLog::timeText(issue.time), issue.text, hint, QDir::toNativeSeparators(m_logPath)));
     show();
+    // An open log window shows the line just written.
+    if (m_window)
+        m_window->showLog(m_logPath);
 }
 
-QString WarningIndicator::logTail(const QString &path)
+EventLogWindow *WarningIndicator::logWindow() const
 {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Журнал событий %1 не найден.").arg(QDir::toNativeSeparators(path));
-    if (file.size() > TailBytes) {
-        file.seek(file.size() - TailBytes);
-        file.readLine(); // the rest of a cut line
-    }
-    return QString::fromUtf8(file.read(TailBytes));
+    return m_window;
 }
 
 void WarningIndicator::openEventLog()
 {
-    auto *dialog = new QDialog(window());
-    dialog->setObjectName(QStringLiteral("EventLogWindow"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowTitle(QStringLiteral("Журнал событий - %1").arg(QDir::toNativeSeparators(m_logPath)));
-    m_view = new QPlainTextEdit(dialog);
-    m_view->setReadOnly(true);
-    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_view->setPlainText(logTail(m_logPath));
-    m_view->moveCursor(QTextCursor::End);
-    auto *layout = new QVBoxLayout(dialog);
-    layout->addWidget(m_view);
-    dialog->resize(900, 400);
-    connect(dialog, &QObject::destroyed, this, [this] { m_view = nullptr; });
-    dialog->show();
+    if (!m_window) {
+        m_window = new EventLogWindow(window());
+        m_window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_window->showLog(m_logPath);
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
     m_unseen = 0;
     hide();
 }

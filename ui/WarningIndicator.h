@@ -2,9 +2,10 @@
 
 #include "TIssue.h"
 
+#include <QPointer>
 #include <QToolButton>
 
-class QPlainTextEdit;
+class EventLogWindow;
 
 // The status bar's lasting sign that something went wrong: hidden while all
 // is well, a warning icon after a warning or an error, with the latest text
@@ -19,16 +20,16 @@ public:
 
     // Shows the sign for a warning, an error or an alarm; notices leave it as it is.
     void noteIssue(const TIssue &issue, const QString &eventLogPath);
-    // Opens the event log in a window of its own and clears the sign.
+    // Opens the event log in its window (one, however often it is asked for)
+    // and clears the sign.
     void openEventLog();
+    // Where the log lies, before any issue was noted (the working directory's).
+    void setLogPath(const QString &path) { m_logPath = path; }
 
-    QPlainTextEdit *logView() const { return m_view; }
-
-    // The end of the log (the last 256 KB at most), as the window shows it.
-    static QString logTail(const QString &path);
+    EventLogWindow *logWindow() const;
 
 private:
     QString m_logPath;
     int m_unseen = 0;
-    QPlainTextEdit *m_view = nullptr;
+    QPointer<EventLogWindow> m_window;
 };

@@ -3,7 +3,10 @@
 #include "../monitoring/MonitoringRows.h"
 #include "AlarmIndicator.h"
 #include "ChartFormControls.h"
+#include "ChartToolTip.h"
 #include "DisplacementChartView.h"
+#include "JournalRunList.h"
+#include "LocaleFormat.h"
 #include "MemoryJournal.h"
 #include "ScriptedDialogs.h"
 #include "TDisplacementChartForm.h"
@@ -17,11 +20,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QValueAxis>
 
 #include <cmath>
+
+Q_DECLARE_METATYPE(TJournalRun)
 
 class TestChartForm : public QObject
 {
@@ -29,6 +35,8 @@ class TestChartForm : public QObject
 
 private Q_SLOTS:
     void showsTheZonesOfAJournalRun();
+    void runCaptions_data();
+    void runCaptions();
     void notFoundImagesAreGaps();
     void limitsAreLines_data();
     void limitsAreLines();
@@ -72,7 +80,9 @@ static QStringList legendNames(QChart *chart)
 static std::unique_ptr<MemoryJournal> journalOf(const QList<TJournalRow> &rows)
 {
     auto journal = std::make_unique<MemoryJournal>();
+    // Run 5 has no image (a start with nothing selected): it is not offered.
     journal->runList = {TJournalRun{3, "watch", "r3", QDateTime(QDate(2026, 5, 1), QTime(12, 0), Qt::UTC), {}, 4, {}},
+                        TJournalRun{5, "manual", "", QDateTime(QDate(2026, 5, 1), QTime(13, 0), Qt::UTC), {}, 0, {}},
                         TJournalRun{9, "cli", "r9", QDateTime(QDate(2026, 5, 2), QTime(8, 0), Qt::UTC), {}, 1, {}}};
     journal->rowList = rows;
     return journal;
@@ -88,8 +98,9 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     form.setJournal(journalOf(rows));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QCOMPARE(RunBox(form)->count(), 3); // the current run and the journal's two, newest first
+    QCOMPARE(RunBox(form)->count(), 3); // the current run and the journal's two with images, newest first
     QCOMPARE(RunBox(form)->itemData(1).toLongLong(), 9);
+    QCOMPARE(RunBox(form)->findData(5), -1);
     form.showRun(3);
     QCOMPARE(RunBox(form)->currentIndex(), 2);
     QCOMPARE(form.shownZones(), (QList<int>{1, 2, 4}));
@@ -105,6 +116,30 @@ void TestChartForm::showsTheZonesOfAJournalRun()
     // Drawn anew many times, the chart still has one axis of each kind.
     QCOMPARE(form.chart()->axes(Qt::Horizontal).size(), 2); // time and number, one shown
     QCOMPARE(form.chart()->axes(Qt::Vertical).size(), 1);
+}
+
+void TestChartForm::runCaptions_data()
+{
+    const QDateTime start(QDate(2026, 5, 1), QTime(12, 0, 5));
+    QTest::addColumn<TJournalRun>("run");
+    QTest::addColumn<QString>("expected");
+    const QString from = ChartToolTip::timeText(start);
+    QTest::newRow("station, same day")
+        << TJournalRun{3, "watch", "r3", start, start.addSecs(3600), 40, "st-1"}
+        << "Запуск 3: станция st-1, " + from + " – " + LocaleFormat::longTime(QTime(13, 0, 5)) + ", изображений 40";
+    QTest::newRow("no station, next day")
+        << TJournalRun{4, "cli", "r4", start, start.addDays(1), 2, {}}
+        << "Запуск 4: " + from + " – " + ChartToolTip::timeText(start.addDays(1)) + ", изображений 2";
+    QTest::newRow("still going") << TJournalRun{5, "watch", "r5", start, {}, 1, "st-2"}
+                                 << "Запуск 5: станция st-2, " + from + " – (не завершен), изображений 1";
+}
+
+// What the chart's run box and the export dialog offer for each run.
+void TestChartForm::runCaptions()
+{
+    QFETCH(TJournalRun, run);
+    QFETCH(QString, expected);
+    QCOMPARE(JournalRunList::caption(run), expected);
 }
 
 void TestChartForm::notFoundImagesAreGaps()
@@ -131,7 +166,7 @@ void TestChartForm::limitsAreLines_data()
 {
     QTest::addColumn<int>("component");
     QTest::addColumn<int>("lines"); // limit lines with points
-    QTest::newRow("dx: both sides") << 0 << 4;
+    QTest::newRow("dx: the limits do not watch it") << 0 << 0;
     QTest::newRow("magnitude: above only") << 2 << 2;
 }
 
@@ -148,7 +183,7 @@ void TestChartForm::limitsAreLines()
     ComponentBox(form)->setCurrentIndex(component);
     const QMap<QString, int> lines = linesWithPoints(form.chart());
     QTEST(lines.value("Предупредительный предел") + lines.value("Аварийный предел"), "lines");
-    QVERIFY(legendNames(form.chart()).contains("Аварийный предел"));
+    QCOMPARE(legendNames(form.chart()).contains("Аварийный предел"), component == 2);
     // The axis reaches the alarm limit, so the operator sees how far away it is.
     auto *y = qobject_cast<QValueAxis *>(form.chart()->axes(Qt::Vertical).first());
     QVERIFY(y->max() >= 0.7);
@@ -316,17 +351,17 @@ void TestChartForm::csvOfTheShownSeries()
     form.setJournal(journalOf(rows));
     form.showRun(3);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone1_magnitude_mm,zone2_magnitude_px\r\n"
-                                    "1,img0001.bmp,2026-05-01T12:10:00Z,2.5000,0.5000\r\n"
-                                    "2,img0002.bmp,2026-05-01T12:20:00Z,2.5000,\r\n"
-                                    "3,img0003.bmp,2026-05-01T12:30:00Z,2.5000,1.5000\r\n"));
+                                    "1,img0001.bmp,2026-05-01T12:10:00.000+00:00,2.5000,0.5000\r\n"
+                                    "2,img0002.bmp,2026-05-01T12:20:00.000+00:00,2.5000,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00.000+00:00,2.5000,1.5000\r\n"));
     // Only what is shown: the chosen zones, within the shown range.
     AxisBox(form)->setCurrentIndex(1);
     ComponentBox(form)->setCurrentIndex(1);
     ZoneList(form)->item(0)->setCheckState(Qt::Unchecked);
     qobject_cast<QValueAxis *>(form.xAxis())->setRange(1.5, 3.5);
     QCOMPARE(form.csv(), QByteArray("number,image,time,zone2_dy_px\r\n"
-                                    "2,img0002.bmp,2026-05-01T12:20:00Z,\r\n"
-                                    "3,img0003.bmp,2026-05-01T12:30:00Z,1.5000\r\n"));
+                                    "2,img0002.bmp,2026-05-01T12:20:00.000+00:00,\r\n"
+                                    "3,img0003.bmp,2026-05-01T12:30:00.000+00:00,1.5000\r\n"));
     QTemporaryDir dir;
     const QString file = dir.filePath("series.csv");
     QVERIFY(form.saveCsv(file));
@@ -356,6 +391,19 @@ void TestChartForm::savesPictures()
     QFETCH(QByteArray, start);
     QVERIFY(bytes.startsWith(start));
     QVERIFY(dialogs.messageTexts().isEmpty());
+    // The picture says what it shows: the run with its time span; the window
+    // itself keeps no title.
+    const QString title = form.pictureTitle();
+    QVERIFY2(title.startsWith(QStringLiteral("Запуск 3: ")) && title.endsWith(QStringLiteral(", изображений 4")),
+             qPrintable(title));
+    if (name.endsWith(QLatin1String("SVG")))
+        QVERIFY(QString::fromUtf8(bytes).contains(title.toHtmlEscaped()));
+    QVERIFY(form.chart()->title().isEmpty());
+    // The current run names the station it runs on.
+    form.showRun(0);
+    QCOMPARE(form.pictureTitle(), QStringLiteral("Текущий запуск: изображений нет"));
+    form.imageMeasured(imageRows(1, {{1, true, 3, 4}}));
+    QVERIFY(form.pictureTitle().startsWith(QStringLiteral("Текущий запуск: станция %1, ").arg(QSysInfo::machineHostName())));
 }
 
 void TestChartForm::savingFailureIsShown()

@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QtTest>
 
@@ -37,8 +38,8 @@ QMap<int, QList<QByteArray>> foundLines(const QByteArray &csv)
     const QList<QByteArray> rows = csv.split('\n');
     for (qsizetype i = 1; i < rows.size(); ++i) {
         const QList<QByteArray> f = rows.at(i).trimmed().split(',');
-        if (f.size() == 15 && f.at(6) == "1")
-            lines[f.at(5).toInt()] << f.at(1) + '\t' + f.at(9) + '\t' + f.at(10) + '\r';
+        if (f.size() == 16 && f.at(7) == "1")
+            lines[f.at(6).toInt()] << f.at(2) + '\t' + f.at(10) + '\t' + f.at(11) + '\r';
     }
     return lines;
 }
@@ -49,8 +50,8 @@ QList<QByteArray> measuredColumns(const QByteArray &csv)
     QList<QByteArray> out;
     for (const QByteArray &row : csv.split('\n')) {
         QList<QByteArray> f = row.split(',');
-        if (f.size() == 15)
-            out << f.mid(5).join(',') + ',' + f.at(1) + ',' + f.at(2);
+        if (f.size() == 16)
+            out << f.mid(6).join(',') + ',' + f.at(2) + ',' + f.at(3);
     }
     return out;
 }
@@ -120,9 +121,9 @@ void TestJournalCli::processRunsAndExportMatchCoordinateFiles()
     QCOMPARE(WatchStation::run({"runs", "--settings", station.settings}, &out, &err), 0);
     const QList<QByteArray> runs = out.trimmed().split('\n');
     QCOMPARE(runs.size(), 2);
-    QCOMPARE(runs.at(0), QByteArray("id\tkind\tbase\tstart\tend\timages"));
+    QCOMPARE(runs.at(0), QByteArray("id\tkind\tbase\tstart\tend\timages\tstation"));
     QVERIFY2(runs.at(1).startsWith(QByteArray("1\tcli\t" + station.base().toUtf8() + '\t')), runs.at(1).constData());
-    QVERIFY(runs.at(1).endsWith("\t10"));
+    QVERIFY(runs.at(1).endsWith(QByteArray("\t10\t" + QSysInfo::machineHostName().toUtf8())));
 
     QByteArray csv;
     QCOMPARE(WatchStation::run({"export", "--journal", journal}, &csv, &err), 0);
@@ -151,7 +152,7 @@ void TestJournalCli::processRunsAndExportMatchCoordinateFiles()
     QProcess reader;
     reader.start(python, {"-c", "import csv,sys\n"
                                 "rows=list(csv.DictReader(open(sys.argv[1],newline='',encoding='utf-8')))\n"
-                                "assert len(rows)==20 and all(len(r)==15 for r in rows)\n"
+                                "assert len(rows)==20 and all(len(r)==16 for r in rows)\n"
                                 "assert all(float(r['dx'])==round(float(r['dx']),4) for r in rows if r['found']=='1')\n"
                                 "print(sum(r['found']=='1' for r in rows))\n",
                           csvFile});
@@ -383,9 +384,9 @@ void TestJournalCli::russianLocaleExportsWithPoint()
     QCOMPARE(runWithEnvironment({"export", "--settings", station.settings}, russian, &csv, &err), 0);
     const QList<QByteArray> lines = csv.split('\n');
     for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        QCOMPARE(lines.at(i).count(','), 14);
-        if (lines.at(i).split(',').at(6) == "1")
-            QVERIFY2(lines.at(i).split(',').at(7).contains('.'), lines.at(i).constData());
+        QCOMPARE(lines.at(i).count(','), 15);
+        if (lines.at(i).split(',').at(7) == "1")
+            QVERIFY2(lines.at(i).split(',').at(8).contains('.'), lines.at(i).constData());
     }
     QCOMPARE(foundLines(csv).value(1), station.crdLines(1));
 }

@@ -38,7 +38,7 @@ void TestProcess::refusesBadInput_data()
     QTest::newRow("settings of another kind") << QStringList{"process", "--settings", "$D/z.zon", "$B"}
                                               << "в файле настроек $D/z.zon нет раздела [Parameters]";
     QTest::newRow("garbage zones") << QStringList{"process", "--settings", "$S", "--zones", "$D/garbage.zon", "$B"}
-                                   << "Ошибка чтения файла координат зон!\nkelvarin2-cli: файл зон: $D/garbage.zon";
+                                   << "Ошибка чтения файла координат зон!\n$D/garbage.zon, строка 2: меньше четырёх полей через \";\"";
     QTest::newRow("missing working directory") << QStringList{"process", "--settings", "$D/nowork.ini", "--zones", "$D/z.zon", "$B"}
                                                << "рабочая директория /no/such/dir не существует; укажите --out";
 }

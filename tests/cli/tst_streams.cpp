@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <csignal>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/stat.h>
@@ -28,6 +29,7 @@ private Q_SLOTS:
     void journalStreamMatchesOnlyItsFile();
     void prioritiesInJournal_data();
     void prioritiesInJournal();
+    void alarmOfAWatchInJournal();
     void closedPipeKeepsResults_data();
     void closedPipeKeepsResults();
 
@@ -181,6 +183,38 @@ void TestStreams::prioritiesInJournal()
     QCOMPARE(lines.at(0), QString(marked ? "<6>" : "") + "a.bmp: найдено точек 2 из 2");
     QCOMPARE(lines.at(1), QString(marked ? "<6>" : "") + "c.bmp: найдено точек 2 из 2");
     QVERIFY2(lines.at(2).startsWith(QString(marked ? "<3>" : "") + "kelvarin2-cli: "), qPrintable(lines.at(2)));
+}
+
+// A watch under systemd: a limit crossed is "<2>" (journalctl -p warning
+// shows it), the banner and the image lines "<6>".
+void TestStreams::alarmOfAWatchInJournal()
+{
+    WatchStation station;
+    TestSupport::writeFile(station.zones, "0;0;19;31;0;0\r\n20;0;39;31;23;3\r\n");
+    TestSupport::writeFile(station.settings, TestSupport::readFile(station.settings) + "AlarmLimit=2\r\n");
+    const QString errFile = station.dir.filePath("stderr");
+    TestSupport::writeFile(errFile, QByteArray());
+    struct stat status {};
+    QVERIFY(::stat(QFile::encodeName(errFile).constData(), &status) == 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("JOURNAL_STREAM", QStringLiteral("%1:%2").arg(status.st_dev).arg(status.st_ino));
+    QProcess tool;
+    tool.setProcessEnvironment(environment);
+    tool.setStandardErrorFile(errFile, QIODevice::Append);
+    tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, station.buffer});
+    QVERIFY(tool.waitForStarted());
+    TestSupport::writeFile(QDir(station.buffer).filePath("img0.bmp"), WatchStation::image(1, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList(), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(TestSupport::readFile(errFile).contains("img0.bmp"), 30000);
+    ::kill(pid_t(tool.processId()), SIGTERM);
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(TestSupport::readFile(errFile)).split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 3, qPrintable(lines.join('\n')));
+    QVERIFY2(lines.at(0).startsWith("<6>Наблюдение за "), qPrintable(lines.at(0)));
+    QVERIFY2(lines.filter(QRegularExpression("^<2>kelvarin2-cli: АВАРИЯ: Зона 1: ")).size() == 1,
+             qPrintable(lines.join('\n')));
+    QVERIFY2(lines.contains("<6>img0.bmp: найдено точек 2 из 2"), qPrintable(lines.join('\n')));
 }
 
 void TestStreams::closedPipeKeepsResults_data()

@@ -1,3 +1,4 @@
+#include "PictureWriter.h"
 #include "WatchStation.h"
 
 #include <QtTest>
@@ -17,6 +18,7 @@ private Q_SLOTS:
     void watchMovesImagesAndStopsOnSignal_data();
     void watchMovesImagesAndStopsOnSignal();
     void watchArchivesPerImage();
+    void watchTakesEveryFormatAndTellsOfOtherFiles();
 };
 
 void TestWatch::refusesBadInput_data()
@@ -150,6 +152,50 @@ void TestWatch::watchArchivesPerImage()
     QVERIFY2(err.contains("kelvarin2-cli: Изображение damaged.bmp отложено в папку \"Отложенные\""),
              qPrintable(err));
     QCOMPARE(station.crdLines(1).size(), 1);
+}
+
+// PNG, TIFF and JPEG pictures are taken from the buffer as bitmaps are (the
+// lossless ones measured exactly as the bitmap, a 16-bit TIFF of value x 257
+// too) and kept as they came; a file of any other kind is told of once in the
+// event log and left where it is.
+void TestWatch::watchTakesEveryFormatAndTellsOfOtherFiles()
+{
+    WatchStation station;
+    PictureWriter::Picture picture;
+    picture.width = WatchStation::Width;
+    picture.height = WatchStation::Height;
+    picture.samples.assign(size_t(picture.width * picture.height), 5);
+    for (int dy = 0; dy < 3; ++dy)
+        for (int dx = 0; dx < 3; ++dx)
+            picture.at(1 + dx, 1 + dy) = picture.at(21 + dx, 1 + dy) = 200;
+    PictureWriter::Picture sixteen = picture;
+    sixteen.bits = 16;
+    for (quint16 &s : sixteen.samples)
+        s = quint16(s * 257);
+    const QDir buffer(station.buffer);
+    QString error;
+    QVERIFY(PictureWriter::png(buffer.filePath("img0.png"), picture, false, &error));
+    QVERIFY(PictureWriter::tiff(buffer.filePath("img1.TIF"), sixteen, {}, &error));
+    QVERIFY(PictureWriter::jpeg(buffer.filePath("img2.jpeg"), picture, 100, true, &error));
+    const QByteArray png = TestSupport::readFile(buffer.filePath("img0.png"));
+    TestSupport::writeFile(buffer.filePath("notes.txt"), "not an image");
+    QProcess tool;
+    tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, station.buffer});
+    QVERIFY(tool.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList{"notes.txt"}, 30000);
+    QTest::qWait(1500);  // more looks at the buffer
+    tool.terminate();
+    QVERIFY(tool.waitForFinished(30000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QString err = QString::fromUtf8(tool.readAllStandardError());
+    for (const char *name : {"img0.png", "img1.TIF", "img2.jpeg"})
+        QVERIFY2(err.contains(QString(name) + ": найдено точек 2 из 2"), qPrintable(err));
+    QCOMPARE(station.crdLines(1).mid(0, 2), QList<QByteArray>({"1\t3.0000\t3.0000\r", "2\t3.0000\t3.0000\r"}));
+    QCOMPARE(TestSupport::readFile(QDir(station.work).filePath("img0.png")), png);
+    const QList<QByteArray> log = TestSupport::readFile(QDir(station.work).filePath("kelvarin2-events.log")).split('\n');
+    const auto told = std::count_if(log.begin(), log.end(), [](const QByteArray &line) { return line.contains("notes.txt"); });
+    QCOMPARE(told, 1);
+    QVERIFY2(err.contains("notes.txt в буферной директории не является изображением"), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestWatch)

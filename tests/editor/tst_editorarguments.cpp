@@ -33,7 +33,7 @@ void TestEditorArguments::requests_data()
     QTest::newRow("--mode after the file") << QStringList{"r.crd", "--mode", "10"} << "r.crd" << 10 << "";
     QTest::newRow("unknown extension") << QStringList{"notes.txt"} << "notes.txt" << 0 << "вид файла";
     QTest::newRow("unknown extension with --mode") << QStringList{"--mode", "11", "z.txt"} << "z.txt" << 11 << "";
-    QTest::newRow("mode 12") << QStringList{"--mode", "12", "a.zon"} << "" << 0 << "--mode";
+    QTest::newRow("mode 13") << QStringList{"--mode", "13", "a.zon"} << "" << 0 << "--mode";
     QTest::newRow("mode missing") << QStringList{"a.zon", "--mode"} << "a.zon" << 0 << "--mode";
     QTest::newRow("mode not a number") << QStringList{"--mode", "x", "a.zon"} << "" << 0 << "--mode";
     QTest::newRow("unknown option") << QStringList{"--fast", "a.zon"} << "" << 0 << "неизвестный параметр --fast";

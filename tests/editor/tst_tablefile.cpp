@@ -58,6 +58,8 @@ private Q_SLOTS:
     void numberForm_data();
     void numberForm();
     void writeFailureKeepsOldFile();
+    void untouchedLinesKept_data();
+    void untouchedLinesKept();
 };
 
 void TestTableFile::parse_data()
@@ -68,17 +70,18 @@ void TestTableFile::parse_data()
     QTest::addColumn<QString>("values");
 
     const auto zone = TableKind::Zone;
-    QTest::newRow("zone four values") << zone << QByteArray("10;20;110;120\r\n") << true << "10 20 110 120 -1 -1";
+    QTest::newRow("zone four values") << zone << QByteArray("10;20;110;120\r\n") << true << "10 20 110 120";
     QTest::newRow("zone six values, spaces") << zone << QByteArray(" 100 ; 50 ; 140 ; 90 ; 120.5 ; 70.25 \r\n")
                                              << true << "100 50 140 90 120.5 70.25";
-    QTest::newRow("zone five values") << zone << QByteArray("1;2;3;4;5\r\n") << true << "1 2 3 4 -1 -1";
-    QTest::newRow("zone empty fifth") << zone << QByteArray("1;2;3;4;\r\n") << true << "1 2 3 4 -1 -1";
-    QTest::newRow("zone seven values") << zone << QByteArray("1;2;3;4;5;6;7\r\n") << true << "1 2 3 4 5 -1";
-    QTest::newRow("zone letter in Y0") << zone << QByteArray("1;2;3;4;5;y\r\n") << true << "1 2 3 4 5 -1";
-    QTest::newRow("zone letter in X0") << zone << QByteArray("1;2;3;4;x;6\r\n") << true << "1 2 3 4 -1 -1";
+    QTest::newRow("zone five values") << zone << QByteArray("1;2;3;4;5\r\n") << true << "1 2 3 4";
+    QTest::newRow("zone empty fifth") << zone << QByteArray("1;2;3;4;\r\n") << true << "1 2 3 4";
+    // A zero point that cannot be read is refused, never shown (and saved) as -1.
+    QTest::newRow("zone seven values") << zone << QByteArray("1;2;3;4;5;6;7\r\n") << false << "";
+    QTest::newRow("zone letter in Y0") << zone << QByteArray("1;2;3;4;5;y\r\n") << false << "";
+    QTest::newRow("zone letter in X0") << zone << QByteArray("1;2;3;4;x;6\r\n") << false << "";
     QTest::newRow("zone fractions kept") << zone << QByteArray("12.9;-0.5;1e3;+2E-2\r\n") << true
-                                         << "12.9 -0.5 1000 0.02 -1 -1";
-    QTest::newRow("zone separator alone") << zone << QByteArray(".;1;2;3\r\n") << true << "0 1 2 3 -1 -1";
+                                         << "12.9 -0.5 1000 0.02";
+    QTest::newRow("zone separator alone") << zone << QByteArray(".;1;2;3\r\n") << true << "0 1 2 3";
     QTest::newRow("zone letter in X2") << zone << QByteArray("1;2;x;4\r\n") << false << "";
     QTest::newRow("zone three values") << zone << QByteArray("1;2;3\r\n") << false << "";
     QTest::newRow("zone tab") << zone << QByteArray("1;\t2;3;4\r\n") << false << "";
@@ -86,10 +89,16 @@ void TestTableFile::parse_data()
     QTest::newRow("zone blank last line") << zone << QByteArray("1;2;3;4\r\n\r\n") << false << "";
     QTest::newRow("zone bad second line, nothing kept") << zone << QByteArray("1;2;3;4\r\n5;6\r\n") << false << "";
     QTest::newRow("zone empty file") << zone << QByteArray() << true << "";
-    QTest::newRow("LF ends") << zone << QByteArray("1;2;3;4\n5;6;7;8\n") << true << "1 2 3 4 -1 -1|5 6 7 8 -1 -1";
-    QTest::newRow("CR ends") << zone << QByteArray("1;2;3;4\r5;6;7;8\r") << true << "1 2 3 4 -1 -1|5 6 7 8 -1 -1";
+    QTest::newRow("LF ends") << zone << QByteArray("1;2;3;4\n5;6;7;8\n") << true << "1 2 3 4|5 6 7 8";
+    QTest::newRow("CR ends") << zone << QByteArray("1;2;3;4\r5;6;7;8\r") << true << "1 2 3 4|5 6 7 8";
     QTest::newRow("mixed ends, no final end") << zone << QByteArray("1;2;3;4\r\n5;6;7;8\r9;9;9;9")
-                                              << true << "1 2 3 4 -1 -1|5 6 7 8 -1 -1|9 9 9 9 -1 -1";
+                                              << true << "1 2 3 4|5 6 7 8|9 9 9 9";
+
+    const auto results = TableKind::Results;
+    QTest::newRow("results") << results << QByteArray("1\t3.0000\t-0.2500\r\n12\t4.5\t5\r\n") << true
+                             << "1 3 -0.25|12 4.5 5";
+    QTest::newRow("results with ;") << results << QByteArray("1;3;4\r\n") << false << "";
+    QTest::newRow("results fraction number") << results << QByteArray("1.5\t3\t4\r\n") << false << "";
 
     const auto scene = TableKind::SceneCoordinates;
     QTest::newRow("scene") << scene << QByteArray("1.5 ; -2 ; 3E2\r\n") << true << "1.5 -2 300";
@@ -111,8 +120,8 @@ void TestTableFile::parse_data()
     QTest::newRow("list empty line") << list << QByteArray("7\r\n\r\n") << false << "";
 }
 
-// Every case runs under both separators: the "." of the data becomes the
-// locale's separator, and the other separator must then fail to read.
+// Every case runs under both separators, and each file is read the same under
+// the other locale: "." and "," both mark the decimals whatever the locale.
 void TestTableFile::parse()
 {
     QFETCH(TableKind, kind);
@@ -120,17 +129,15 @@ void TestTableFile::parse()
     QFETCH(bool, ok);
     QFETCH(QString, values);
     for (char sep : {'.', ','}) {
-        LocaleGuard guard{QChar(QLatin1Char(sep))};
         QByteArray input = bytes;
         input.replace('.', sep);
-        const std::optional<TableFile::Content> content = TableFile::parse(kind, input);
-        QCOMPARE(content.has_value(), ok);
-        if (ok)
-            QCOMPARE(dump(*content), values);
-    }
-    if (ok && bytes.contains('.') && kind != TableKind::Zone) {
-        LocaleGuard comma(QLatin1Char(','));
-        QVERIFY(!TableFile::parse(kind, bytes).has_value());
+        for (char locale : {'.', ','}) {
+            LocaleGuard guard{QChar(QLatin1Char(locale))};
+            const std::optional<TableFile::Content> content = TableFile::parse(kind, input);
+            QCOMPARE(content.has_value(), ok);
+            if (ok)
+                QCOMPARE(dump(*content), values);
+        }
     }
 }
 
@@ -186,7 +193,7 @@ void TestTableFile::readMissingFile()
     TestSupport::writeFile(dir.filePath(QStringLiteral("z1.zon")), "1;2;3;4\r\n");
     const auto content = TableFile::ReadTableFile(TableKind::Zone, dir.filePath(QStringLiteral("z1.zon")));
     QVERIFY(content.has_value());
-    QCOMPARE(dump(*content), QStringLiteral("1 2 3 4 -1 -1"));
+    QCOMPARE(dump(*content), QStringLiteral("1 2 3 4"));
 }
 
 void TestTableFile::format_data()
@@ -199,6 +206,11 @@ void TestTableFile::format_data()
         << QList<QStringList>{{"10", "20", "110", "120", "-1", "-1"}, {" 1.50 ", "+2", "3e1", "4", "120.5", "0.00001"}}
         << QStringList{"10 ; 20 ; 110 ; 120 ; -1 ; -1", "1.5 ; 2 ; 30 ; 4 ; 120.5 ; 1E-5"};
     QTest::newRow("zone no rows") << TableKind::Zone << QList<QStringList>{} << QStringList{};
+    QTest::newRow("zone without zero point") << TableKind::Zone << QList<QStringList>{{"1", "2", "3", "4", "", " "}}
+                                             << QStringList{"1 ; 2 ; 3 ; 4"};
+    QTest::newRow("results as the program writes them")
+        << TableKind::Results << QList<QStringList>{{"3", "4,5", "-0.25"}, {"12", "1E-5", "100"}}
+        << QStringList{"3\t4.5000\t-0.2500", "12\t0.0000\t100.0000"};
     QTest::newRow("scene") << TableKind::SceneCoordinates << QList<QStringList>{{"1", "-2.25", "250000000000000000000"}}
                            << QStringList{"1 ; -2.25 ; 2.5E20"};
     QTest::newRow("image") << TableKind::ImageCoordinates << QList<QStringList>{{"0.1", "."}}
@@ -248,6 +260,10 @@ void TestTableFile::invalidTable_data()
         << "Ошибка в 2-й строке!";
     QTest::newRow("zone spaces only") << TableKind::Zone << QList<QStringList>{{"1", "2", "3", "  ", "5", "6"}}
                                       << "Ошибка в 1-й строке!";
+    QTest::newRow("zone half a zero point") << TableKind::Zone << QList<QStringList>{{"1", "2", "3", "4", "5", ""}}
+                                            << "Ошибка в 1-й строке!";
+    QTest::newRow("results fraction number") << TableKind::Results << QList<QStringList>{{"1.5", "2", "3"}}
+                                             << "Ошибка в 1-й строке результатов!";
     QTest::newRow("scene") << TableKind::SceneCoordinates << QList<QStringList>{{"1", "2", "3"}, {"1", "2", "3;4"}}
                            << "Ошибка в 2-й строке координат точек сцены!";
     QTest::newRow("image") << TableKind::ImageCoordinates << QList<QStringList>{{"1", "2", }, {"1", "2"}, {"e", "2"}}
@@ -304,6 +320,53 @@ void TestTableFile::cameraFileBytes()
                                                                TableFile::cellTexts(TableKind::Camera, *back));
     QVERIFY(again.ok());
     QCOMPARE(TableFile::encode(again.lines), expected);
+}
+
+void TestTableFile::untouchedLinesKept_data()
+{
+    QTest::addColumn<TableKind>("kind");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("row");      // the cell changed: row, column, text
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("zone") << TableKind::Zone << QByteArray("60.3000;10;90;40;70.1000;20.2500\r\n1;2;3;4\r\n")
+                          << 1 << 0 << "8" << QByteArray("60.3000;10;90;40;70.1000;20.2500\r\n8 ; 2 ; 3 ; 4\r\n");
+    QTest::newRow("zone, written anew") << TableKind::Zone << QByteArray("60.3000;10;90;40\r\n")
+                                        << 0 << 4 << "1" << QByteArray("");
+    QTest::newRow("image") << TableKind::ImageCoordinates << QByteArray("1.50;2\r\n3;4\r\n") << 1 << 1 << "5"
+                           << QByteArray("1.50;2\r\n3 ; 5\r\n");
+    QTest::newRow("camera comment as written")
+        << TableKind::Camera << QByteArray("640;my note\r\n") + QByteArray("1 ; x\r\n").repeated(7) + "extra\r\n"
+        << 0 << 0 << "641" << QByteArray("641;my note\r\n") + QByteArray("1 ; x\r\n").repeated(7) + "extra\r\n";
+}
+
+// Saving after one edit writes only the edited row anew: other rows, the
+// comments of camera and orientation files and their extra lines stay as read.
+void TestTableFile::untouchedLinesKept()
+{
+    QFETCH(TableKind, kind);
+    QFETCH(QByteArray, file);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, saved);
+    for (QChar locale : {QChar('.'), QChar(',')}) {
+        LocaleGuard guard(locale);
+        const auto content = TableFile::parse(kind, file);
+        QVERIFY(content.has_value());
+        QList<QStringList> cells = TableFile::cellTexts(kind, *content);
+        QCOMPARE(TableFile::encode(TableFile::FormatTableLines(kind, cells, content->lines).lines), file);
+        while (cells[row].size() <= column) // the grid has a cell for every field
+            cells[row] << QString();
+        cells[row][column] = text;
+        const TableFile::Lines lines = TableFile::FormatTableLines(kind, cells, content->lines);
+        if (saved.isEmpty()) {
+            QVERIFY(!lines.ok()); // half a zero point
+            continue;
+        }
+        QCOMPARE(TableFile::encode(lines.lines), saved);
+    }
 }
 
 void TestTableFile::roundTrip_data()

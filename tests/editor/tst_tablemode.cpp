@@ -33,9 +33,9 @@ void TestTableMode::modes_data()
     const QStringList zoneHeaders{"", "X1 (лев. верхн.)", "Y1 (лев. верхн.)", "X2 (прав. нижн.)",
                                   "Y2 (прав. нижн.)", "X (ноль)", "Y (ноль)"};
     QTest::newRow("11 zones") << 11 << TableKind::Zone << " Зоны" << zoneWidths << zoneHeaders << QSize(720, 500)
-                              << 20 << "Zone Files|*.zon|All Files|*.*" << "zon";
+                              << 20 << "Файлы зон|*.zon|Все файлы|*.*" << "zon";
 
-    const QString coordinates = QStringLiteral("Coordinate Files|*.crd|All Files|*.*");
+    const QString coordinates = QStringLiteral("Файлы координат|*.crd|Все файлы|*.*");
     QTest::newRow("1 scene") << 1 << TableKind::SceneCoordinates << " Реперные точки" << QList<int>{50, 100, 100, 100}
                              << QStringList{"", "x", "y", "z"} << QSize(400, 500) << 20 << coordinates << "crd";
     for (int mode : {2, 3, 9, 10}) {
@@ -45,17 +45,19 @@ void TestTableMode::modes_data()
     }
     QTest::newRow("4 point list") << 4 << TableKind::PointList << " Список реперных точек" << QList<int>{50, 50}
                                   << QStringList{"", "Номер"} << QSize(300, 500) << 20
-                                  << "List Files|*.lst|All Files|*.*" << "lst";
+                                  << "Списки точек|*.lst|Все файлы|*.*" << "lst";
     for (int mode : {5, 6}) {
         QTest::addRow("%d camera", mode) << mode << TableKind::Camera << " Внутренняя геометрия"
                                          << QList<int>{290, 200} << QStringList{} << QSize(520, 290) << 24
-                                         << "Cam Files|*.cam|All Files|*.*" << "cam";
+                                         << "Файлы внутренней геометрии|*.cam|Все файлы|*.*" << "cam";
     }
     for (int mode : {7, 8}) {
         QTest::addRow("%d orientation", mode) << mode << TableKind::Orientation << " Внешняя геометрия"
                                               << QList<int>{260, 110} << QStringList{} << QSize(410, 500) << 24
-                                              << "Orientation Files|*.ort|All Files|*.*" << "ort";
+                                              << "Файлы внешней геометрии|*.ort|Все файлы|*.*" << "ort";
     }
+    QTest::newRow("12 results") << 12 << TableKind::Results << " Результаты" << QList<int>{50, 70, 100, 100}
+                                << QStringList{"", "Снимок", "X", "Y"} << QSize(380, 500) << 20 << coordinates << "crd";
 }
 
 void TestTableMode::modes()
@@ -88,7 +90,7 @@ void TestTableMode::modes()
 
 void TestTableMode::unknownModes()
 {
-    for (int mode : {0, -1, 12, 100})
+    for (int mode : {0, -1, 13, 100})
         QVERIFY(!TableMode::fromNumber(mode).has_value());
 }
 
@@ -110,7 +112,7 @@ void TestTableMode::titles_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("title");
-    QTest::newRow("untitled") << 11 << "" << "Untitled Зоны";
+    QTest::newRow("untitled") << 11 << "" << "Без имени Зоны";
     QTest::newRow("bare name") << 11 << "z1.zon" << "z1.zon Зоны";
     QTest::newRow("with directories") << 11 << "/home/op/zones/z1.zon" << "z1.zon Зоны";
     QTest::newRow("backslashes") << 4 << "C:\\data\\points.lst" << "points.lst Список реперных точек";

@@ -1,3 +1,4 @@
+#include "EditorFileArguments.h"
 #include "ScriptedDialogs.h"
 #include "TRedForm.h"
 #include "TestSupport.h"
@@ -140,6 +141,12 @@ private Q_SLOTS:
     void rowCommands();
     void rowCommandsAtTheEdges();
     void keyMarksModified();
+    void otherLocaleFileKeepsRows_data();
+    void otherLocaleFileKeepsRows();
+    void rowCommandsKeepUntouchedLines();
+    void resultFiles();
+    void badCellRefusedWhenLeft_data();
+    void badCellRefusedWhenLeft();
     void editAndSave();
     void saveProposesOpenedName();
     void invalidSave();
@@ -208,7 +215,7 @@ void TestTRedForm::emptyZoneTable()
     ScriptedDialogs dialogs;
     Editor editor;
     QCOMPARE(editor->OpenTable(QString(), 11), 1);
-    QCOMPARE(editor->windowTitle(), QStringLiteral("Untitled Зоны"));
+    QCOMPARE(editor->windowTitle(), QStringLiteral("Без имени Зоны"));
     QCOMPARE(editor->Mode(), 11);
     QVERIFY(!editor->Modified());
     QTableWidget *grid = editor.grid();
@@ -294,7 +301,7 @@ void TestTRedForm::opensNormalisedNumbers()
     Editor editor;
     QCOMPARE(editor->OpenTable(writeTemp(QStringLiteral("z.zon"), "10;20;110;120\r\n 1.50 ; 2 ; 3e1 ; 4 ; 5.25;6\n"), 11),
              1);
-    QCOMPARE(editor.cells(), (QList<QStringList>{{"10", "20", "110", "120", "-1", "-1"},
+    QCOMPARE(editor.cells(), (QList<QStringList>{{"10", "20", "110", "120", "", ""},
                                                  {"1.5", "2", "30", "4", "5.25", "6"}}));
     QCOMPARE(editor.rowNumbers(), (QStringList{"1", "2"}));
     QVERIFY(!editor->Modified());
@@ -305,29 +312,35 @@ void TestTRedForm::openFailures_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("exists");
-    QTest::addColumn<QString>("problem"); // the second line begins with it
+    QTest::addColumn<QString>("problem"); // the message begins with it; $P the file's path
     QTest::newRow("zone empty line") << 11 << QByteArray("1;2;3;4\r\n\r\n5;6;7;8\r\n") << true
-                                     << "строка 2: пустая строка";
+                                     << "Файл $P не открыт:\n" "строка 2: пустая строка";
     QTest::newRow("zone three values") << 11 << QByteArray("1;2;3;4\r\n1;2;3\r\n") << true
-                                       << "строка 2: меньше четырёх значений";
+                                       << "Файл $P не открыт:\n" "строка 2: меньше четырёх значений";
     QTest::newRow("zone X2 not a number") << 11 << QByteArray("1;2;3;4\r\n1;2;x;4\r\n") << true
-                                          << "строка 2: X2 не является числом";
-    QTest::newRow("missing file") << 11 << QByteArray() << false << "Файл ";
+                                          << "Файл $P не открыт:\n" "строка 2: X2 не является числом";
+    QTest::newRow("missing file") << 11 << QByteArray() << false << "$P: файл не найден";
     QTest::newRow("scene four fields") << 1 << QByteArray("1;2;3\r\n1;2;3;4\r\n") << true
-                                       << "строка 2: значений через \";\": 4, нужно 3";
+                                       << "Файл $P не открыт:\n" "строка 2: значений через \";\": 4, нужно 3";
     QTest::newRow("image y not a number") << 9 << QByteArray("1;2\r\n3;4\r\n5;y\r\n") << true
-                                          << "строка 3: y не является числом";
+                                          << "Файл $P не открыт:\n" "строка 3: y не является числом";
     QTest::newRow("list not whole") << 4 << QByteArray("1\r\n2.5\r\n") << true
-                                    << "строка 2: номер не является целым числом";
+                                    << "Файл $P не открыт:\n" "строка 2: номер не является целым числом";
     QTest::newRow("camera short") << 6 << QByteArray("1 ; a\r\n").repeated(7) << true
-                                  << "в файле строк: 7, нужно 8";
+                                  << "Файл $P не открыт:\n" "в файле строк: 7, нужно 8";
     QTest::newRow("orientation short") << 7 << QByteArray("1 ; a\r\n").repeated(20) << true
-                                       << "в файле строк: 20, нужно 21";
-    QTest::newRow("unknown mode") << 12 << QByteArray("1\r\n") << true << "неизвестный режим 12";
+                                       << "Файл $P не открыт:\n" "в файле строк: 20, нужно 21";
+    QTest::newRow("unknown mode") << 13 << QByteArray("1\r\n") << true
+                                  << "Внутренняя ошибка. Обратитесь к разработчику.\nнеизвестный режим 13";
+    QTest::newRow("zone origin not a number") << 11 << QByteArray("1;2;3;4;5;6\r\n1;2;3;4;5;y\r\n") << true
+                                              << "Файл $P не открыт:\nстрока 2: Y0 не является числом";
+    QTest::newRow("result with a fourth field") << 12 << QByteArray("1\t2.0000\t3.0000\t4\r\n") << true
+                                                << "Файл $P не открыт:\nстрока 1: значений через табуляцию: 4, нужно 3";
 }
 
-// The internal error, and the editor is closed (it deleted itself) without
-// any other dialog; the caller never shows it.
+// The file and the reason (the internal error only for an unknown mode), and
+// the editor is closed (it deleted itself) without any other dialog; the
+// caller never shows it.
 void TestTRedForm::openFailures()
 {
     QFETCH(int, mode);
@@ -341,8 +354,7 @@ void TestTRedForm::openFailures()
     QCOMPARE(dialogs.calls.size(), 1);
     const ScriptedDialogs::Call call = dialogs.calls.first();
     QCOMPARE(call.caption, QStringLiteral("Ошибка!"));
-    const QString first = QStringLiteral("Внутренняя ошибка. Обратитесь к разработчику.\n");
-    QVERIFY2(call.text.startsWith(first + problem), qPrintable(call.text));
+    QVERIFY2(call.text.startsWith(problem.replace("$P", path)), qPrintable(call.text));
     QCOMPARE(call.buttons, DialogService::Buttons(DialogService::Ok));
     QCOMPARE(call.icon, DialogService::Icon::None);
     QVERIFY(editor.gone());
@@ -367,16 +379,18 @@ void TestTRedForm::parameterLayout()
     QCOMPARE(editor.cells().at(2), QStringList{"tab.dat"});
     QCOMPARE(editor.cells().at(7), QStringList{"70"});
 
-    // Saved unchanged, the comments are rewritten and the ninth line is gone.
+    // Saved unchanged, the file is as it was: comments and the ninth line kept.
     const QString target = tempPath(QStringLiteral("out.cam"));
     dialogs.answerFile(target);
-    editor.button("ToolButton10")->click();
-    const QByteArray written = TestSupport::readFile(target);
-    QCOMPARE(written.count("\r\n"), 8);
-    QVERIFY(written.startsWith("0 ; \xCA\xEE\xEE\xF0\xE4\xE8\xED\xE0\xF2\xE0 X"));
-    QVERIFY(written.contains("\r\ntab.dat ; \xD2\xE0\xE1\xEB\xE8\xF6\xE0 \xEA\xEE\xF0\xF0\xE5\xEA\xF6\xE8\xE8\r\n"));
-    QCOMPARE(dialogs.calls.last().filter, QStringLiteral("Cam Files|*.cam|All Files|*.*"));
+    editor.menuItem("actionSaveAs")->trigger();
+    QCOMPARE(TestSupport::readFile(target), bytes);
+    QCOMPARE(dialogs.calls.last().filter, QStringLiteral("Файлы внутренней геометрии|*.cam|Все файлы|*.*"));
     QCOMPARE(dialogs.calls.last().defaultSuffix, QStringLiteral("cam"));
+
+    // A changed value keeps its comment as written; the others their lines.
+    editor.type(7, 0, QStringLiteral("71.5"));
+    editor.menuItem("N3")->trigger();
+    QCOMPARE(TestSupport::readFile(target), QByteArray(bytes).replace("70 ; comment", "71.5 ; comment"));
 }
 
 void TestTRedForm::rowCommands()
@@ -385,9 +399,9 @@ void TestTRedForm::rowCommands()
     ScriptedDialogs dialogs;
     Editor editor;
     QCOMPARE(editor->OpenTable(writeTemp(QStringLiteral("z.zon"), kThreeZones), 11), 1);
-    const QStringList a{"10", "20", "110", "120", "-1", "-1"};
+    const QStringList a{"10", "20", "110", "120", "", ""};
     const QStringList b{"1.5", "2", "3", "4", "5.25", "6"};
-    const QStringList c{"7", "8", "9", "10", "-1", "-1"};
+    const QStringList c{"7", "8", "9", "10", "", ""};
     const QStringList empty(6, QString());
 
     editor.grid()->setCurrentCell(1, 3);
@@ -432,36 +446,169 @@ void TestTRedForm::rowCommandsAtTheEdges()
     QCOMPARE(fromEmpty.rowNumbers(), QStringList{"1"});
 }
 
-// Any key in the grid marks the table, also one that changes nothing; keys
-// typed into a cell's editor count too.
+// A key that changes nothing (an arrow, Esc after typing) leaves the table
+// unmarked; keys typed into a cell's editor mark it, and the question on
+// closing offers Cancel, which keeps the window and the edits.
 void TestTRedForm::keyMarksModified()
 {
     LocaleGuard guard(QLatin1Char('.'));
     ScriptedDialogs dialogs;
     Editor editor;
     QCOMPARE(editor->OpenTable(writeTemp(QStringLiteral("z.zon"), kThreeZones), 11), 1);
-    editor->show();
+    editor.showActive();
     QTest::keyClick(editor.grid(), Qt::Key_Down);
-    QVERIFY(editor->Modified());
-
-    dialogs.answerMessage(DialogService::No);
+    QTest::keyClick(editor.grid(), Qt::Key_Right);
+    QVERIFY(!editor->Modified());
     QVERIFY(editor->close());
-    QCOMPARE(dialogs.calls.size(), 1);
-    QCOMPARE(dialogs.calls.first().caption, QStringLiteral("Предупреждение"));
-    QCOMPARE(dialogs.calls.first().text, kPrompt);
-    QCOMPARE(dialogs.calls.first().buttons, DialogService::Yes | DialogService::No);
-    QCOMPARE(dialogs.calls.first().icon, DialogService::Icon::None);
+    QVERIFY(dialogs.calls.isEmpty());
     QVERIFY(editor.gone());
 
     Editor typing;
-    QCOMPARE(typing->OpenTable(QString(), 1), 1);
-    typing->show();
+    QCOMPARE(typing->OpenTable(writeTemp(QStringLiteral("z.zon"), kThreeZones), 11), 1);
+    typing.showActive();
     typing.type(0, 0, QStringLiteral("5"));
     QVERIFY(typing->Modified());
+    dialogs.answerMessage(DialogService::Cancel);
+    QVERIFY(!typing->close());
+    QCOMPARE(dialogs.calls.size(), 1);
+    QCOMPARE(dialogs.calls.first().caption, QStringLiteral("Предупреждение"));
+    QCOMPARE(dialogs.calls.first().text, kPrompt);
+    QCOMPARE(dialogs.calls.first().buttons, DialogService::Yes | DialogService::No | DialogService::Cancel);
+    QCOMPARE(dialogs.calls.first().icon, DialogService::Icon::None);
+    QVERIFY(typing->isVisible());
+    QCOMPARE(typing.cells().at(0).at(0), QStringLiteral("5"));
+    QCOMPARE(TestSupport::readFile(typing->TableFileName()), kThreeZones);
+    dialogs.answerMessage(DialogService::No);
+    QVERIFY(typing->close());
+
+}
+
+void TestTRedForm::otherLocaleFileKeepsRows_data()
+{
+    QTest::addColumn<QChar>("locale");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("origin"); // row 1's X0 as shown
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("point file, comma locale")
+        << QChar(',') << QByteArray("60.3000;10.0000;90.5000;40.0000;70.1000;20.2500\r\n1;2;3;4\r\n") << "70,1"
+        << QByteArray("60.3000;10.0000;90.5000;40.0000;70.1000;20.2500\r\n8 ; 2 ; 3 ; 4\r\n");
+    QTest::newRow("comma file, point locale")
+        << QChar('.') << QByteArray("60,3000 ; 10 ; 90,5 ; 40 ; 70,1 ; 20,25\r\n1;2;3;4\r\n") << "70.1"
+        << QByteArray("60,3000 ; 10 ; 90,5 ; 40 ; 70,1 ; 20,25\r\n8 ; 2 ; 3 ; 4\r\n");
+}
+
+// A file written under the other locale shows its numbers, never -1; after
+// one edit only the edited row is written anew, the others as they were read.
+void TestTRedForm::otherLocaleFileKeepsRows()
+{
+    QFETCH(QChar, locale);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, origin);
+    QFETCH(QByteArray, saved);
+    LocaleGuard guard(locale);
+    ScriptedDialogs dialogs;
+    Editor editor;
+    const QString path = writeTemp(QStringLiteral("z.zon"), file);
+    QCOMPARE(editor->OpenTable(path, 11), 1);
+    QCOMPARE(editor.cells().at(0).at(4), origin);
+    QCOMPARE(editor.cells().at(1).mid(4), (QStringList{"", ""}));
+    editor->show();
+    editor.type(1, 0, QStringLiteral("8"));
+    editor.menuItem("N3")->trigger();
+    QVERIFY(dialogs.calls.isEmpty());
+    QCOMPARE(TestSupport::readFile(path), saved);
+}
+
+// Rows moved by the row commands keep their lines; the new row is written
+// in the number form.
+void TestTRedForm::rowCommandsKeepUntouchedLines()
+{
+    LocaleGuard guard(QLatin1Char(','));
+    ScriptedDialogs dialogs;
+    Editor editor;
+    const QString path = writeTemp(QStringLiteral("z.zon"), kThreeZones);
+    QCOMPARE(editor->OpenTable(path, 11), 1);
+    editor->show();
+    editor.grid()->setCurrentCell(1, 0);
+    editor.button("ToolButton3")->click();
+    for (int c = 3; c >= 0; --c)
+        editor.type(1, c, QString::number(c) + QStringLiteral(",5"));
+    editor.grid()->setCurrentCell(3, 0);
+    editor.button("ToolButton1")->click();
+    editor.menuItem("N3")->trigger();
+    QVERIFY(dialogs.calls.isEmpty());
+    QCOMPARE(TestSupport::readFile(path), QByteArray("10;20;110;120\r\n0,5 ; 1,5 ; 2,5 ; 3,5\r\n1.5;2;3;4;5.25;6\r\n"));
+}
+
+// The program's own result files open as results (tab separated, the image's
+// number first) and are written back as the program writes them.
+void TestTRedForm::resultFiles()
+{
+    LocaleGuard guard(QLatin1Char(','));
+    ScriptedDialogs dialogs;
+    Editor editor;
+    const QByteArray results("1\t3.0000\t3.0000\r\n2\t4.5000\t-0.2500\r\n");
+    const QString path = writeTemp(QStringLiteral("w3.crd"), results);
+    QCOMPARE(EditorFileArguments::modeForFile(path), 12);
+    QCOMPARE(EditorFileArguments::modeForFile(writeTemp(QStringLiteral("p.crd"), "1;2\r\n")), 2);
+    QCOMPARE(editor->OpenTable(path, 12), 1);
+    QCOMPARE(editor->windowTitle(), QStringLiteral("w3.crd Результаты"));
+    QCOMPARE(editor.cells(), (QList<QStringList>{{"1", "3,0000", "3,0000"}, {"2", "4,5000", "-0,2500"}}));
+    editor->show();
+    editor.type(1, 2, QStringLiteral("-0,3"));
+    editor.menuItem("N3")->trigger();
+    QVERIFY(dialogs.calls.isEmpty());
+    QCOMPARE(TestSupport::readFile(path), QByteArray("1\t3.0000\t3.0000\r\n2\t4.5000\t-0.3000\r\n"));
+}
+
+void TestTRedForm::badCellRefusedWhenLeft_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::newRow("zone X1") << 11 << 0 << 0 << "12a" << "Строка 1, столбец «X1 (лев. верхн.)»: «12a» не является числом";
+    QTest::newRow("zone origin, other separator") << 11 << 1 << 4 << "5.5" << "";
+    QTest::newRow("zone origin emptied") << 11 << 1 << 5 << "" << "";
+    QTest::newRow("point list") << 4 << 0 << 0 << "2,5" << "Строка 1, столбец «Номер»: «2,5» не является целым числом";
+    QTest::newRow("camera focus") << 5 << 3 << 0 << "f" << "Строка «Фокусное расстояние (пикс.)»: «f» не является числом";
+    QTest::newRow("camera correction table") << 5 << 2 << 0 << "tab.dat" << "";
+}
+
+// A cell left with text its column cannot hold: the column and the reason at
+// once, and the cell is current again with the text kept for mending.
+void TestTRedForm::badCellRefusedWhenLeft()
+{
+    QFETCH(int, mode);
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    LocaleGuard guard(QLatin1Char(','));
+    ScriptedDialogs dialogs;
+    Editor editor;
+    const QString file = mode == 11 ? writeTemp(QStringLiteral("z.zon"), kThreeZones)
+                       : mode == 4  ? writeTemp(QStringLiteral("p.lst"), "1\r\n2\r\n")
+                                    : QString();
+    QCOMPARE(editor->OpenTable(file, mode), 1);
+    editor->show();
+    editor.type(row, column, text);
+    editor.grid()->setCurrentCell(row + 1, column);
+    if (message.isEmpty()) {
+        QVERIFY(dialogs.calls.isEmpty());
+        QCOMPARE(editor.grid()->currentRow(), row + 1);
+        return;
+    }
+    QCOMPARE(dialogs.messageTexts(), QStringList{message});
+    QCOMPARE(editor.grid()->currentRow(), row);
+    QCOMPARE(editor.grid()->currentColumn(), column);
+    QCOMPARE(editor.cells().at(row).at(column), text);
 }
 
 // A cell still being edited is saved with what was typed; the file follows the
-// number form and every line ends in CR LF.
+// number form and every line ends in CR LF. Save writes the same file; Save As
+// asks for a name and the table goes on under it.
 void TestTRedForm::editAndSave()
 {
     LocaleGuard guard(QLatin1Char(','));
@@ -469,26 +616,33 @@ void TestTRedForm::editAndSave()
     Editor editor;
     const QString path = writeTemp(QStringLiteral("z1.zon"), "10;20;110;120\r\n");
     QCOMPARE(editor->OpenTable(path, 11), 1);
-    editor->show();
+    editor.showActive();
     editor.type(0, 4, QStringLiteral("120,50"));
+    editor.type(0, 5, QStringLiteral("-1"));
     QVERIFY(editor->Modified());
+    // Ctrl+S: the same file, no dialog.
+    QTest::keyClick(editor.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(dialogs.calls.isEmpty());
+    QCOMPARE(TestSupport::readFile(path), QByteArray("10 ; 20 ; 110 ; 120 ; 120,5 ; -1\r\n"));
+    QVERIFY(!editor->Modified());
+
+    editor.type(0, 0, QStringLiteral("11"));
     const QString target = tempPath(QStringLiteral("saved.zon"));
     dialogs.answerFile(target);
-    editor.menuItem("N3")->trigger();
-
+    editor.menuItem("actionSaveAs")->trigger();
     QCOMPARE(dialogs.calls.size(), 1);
     const ScriptedDialogs::Call call = dialogs.calls.first();
     QCOMPARE(call.kind, QStringLiteral("save"));
     QCOMPARE(call.caption, QStringLiteral("Сохранить"));
     QCOMPARE(call.proposedName, path);
     QCOMPARE(call.directory, m_dir->path());
-    QCOMPARE(call.filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(call.filter, QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"));
     QCOMPARE(call.defaultSuffix, QStringLiteral("zon"));
-    QCOMPARE(TestSupport::readFile(target), QByteArray("10 ; 20 ; 110 ; 120 ; 120,5 ; -1\r\n"));
-    QCOMPARE(TestSupport::readFile(path), QByteArray("10;20;110;120\r\n"));
+    QCOMPARE(TestSupport::readFile(target), QByteArray("11 ; 20 ; 110 ; 120 ; 120,5 ; -1\r\n"));
+    QCOMPARE(TestSupport::readFile(path), QByteArray("10 ; 20 ; 110 ; 120 ; 120,5 ; -1\r\n"));
     QVERIFY(!editor->Modified());
-    QCOMPARE(editor->windowTitle(), QStringLiteral("z1.zon Зоны"));
-    QCOMPARE(editor->TableFileName(), path);
+    QCOMPARE(editor->windowTitle(), QStringLiteral("saved.zon Зоны"));
+    QCOMPARE(editor->TableFileName(), target);
 
     // Nothing changed since: closing asks nothing.
     QVERIFY(editor->close());
@@ -503,12 +657,14 @@ void TestTRedForm::saveProposesOpenedName()
     QCOMPARE(editor->OpenTable(path, 9), 1);
     dialogs.answerFile(tempPath(QStringLiteral("first.crd")));
     dialogs.answerFile(tempPath(QStringLiteral("second.crd")));
-    editor.button("ToolButton10")->click();
-    editor.button("ToolButton10")->click();
+    editor.menuItem("actionSaveAs")->trigger();
+    editor.menuItem("actionSaveAs")->trigger();
     QCOMPARE(dialogs.calls.size(), 2);
-    QCOMPARE(dialogs.calls.at(1).proposedName, path);
-    QCOMPARE(dialogs.calls.at(1).filter, QStringLiteral("Coordinate Files|*.crd|All Files|*.*"));
-    QCOMPARE(TestSupport::readFile(tempPath(QStringLiteral("second.crd"))), QByteArray("1 ; 2\r\n"));
+    QCOMPARE(dialogs.calls.at(0).proposedName, path);
+    QCOMPARE(dialogs.calls.at(1).proposedName, tempPath(QStringLiteral("first.crd")));
+    QCOMPARE(dialogs.calls.at(1).filter, QStringLiteral("Файлы координат|*.crd|Все файлы|*.*"));
+    // An untouched row is written as it was read.
+    QCOMPARE(TestSupport::readFile(tempPath(QStringLiteral("second.crd"))), QByteArray("1;2\r\n"));
 }
 
 // The kind's message with the application title, no file dialog, nothing
@@ -563,7 +719,7 @@ void TestTRedForm::failedWriteKeepsMark()
     editor.type(0, 0, QStringLiteral("11"));
     QVERIFY(editor->Modified());
     dialogs.answerFile(tempPath(QStringLiteral("missing/dir/z.zon")));
-    editor.menuItem("N3")->trigger();
+    editor.menuItem("actionSaveAs")->trigger();
     QCOMPARE(dialogs.messages().size(), 1);
     const ScriptedDialogs::Call error = dialogs.messages().first();
     QCOMPARE(error.caption, QStringLiteral("Kelvarin2"));
@@ -592,8 +748,8 @@ void TestTRedForm::typingAfterClickEditsThatCell()
     editor.key(Qt::Key_Tab);
     editor.keys(QStringLiteral("2"));
     editor.key(Qt::Key_Return);
-    QCOMPARE(editor.cells().at(2), (QStringList{"1", "2", "2", "3", "-1", "-1"}));
-    QCOMPARE(editor.cells().at(3), (QStringList{"100", "1", "2", "3", "-1", "-1"}));
+    QCOMPARE(editor.cells().at(2), (QStringList{"1", "2", "2", "3", "", ""}));
+    QCOMPARE(editor.cells().at(3), (QStringList{"100", "1", "2", "3", "", ""}));
     QCOMPARE(editor.grid()->currentRow(), 2);
     QVERIFY(editor->Modified());
 
@@ -656,10 +812,9 @@ void TestTRedForm::invalidSaveByKeysKeepsEdits()
     editor.clickCell(1, 0);
     editor.keys(QStringLiteral("5"));
     editor.key(Qt::Key_Return);
-    const QString target = tempPath(QStringLiteral("good.zon"));
-    dialogs.answerFile(target);
     QTest::mouseClick(editor.button("ToolButton10"), Qt::LeftButton);
-    QVERIFY(QFile::exists(target));
+    QVERIFY(TestSupport::readFile(editor->TableFileName()).contains("\r\n5 ; 2 ; 3 ; 4 ; 5.25 ; 6\r\n"));
+    QVERIFY(dialogs.messageTexts().isEmpty());
     QVERIFY(!editor->Modified());
 }
 
@@ -668,25 +823,26 @@ void TestTRedForm::closing_data()
     QTest::addColumn<bool>("modify");
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("breakTable");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("file"); // empty: a new table; "-": the table's file made unwritable
     QTest::addColumn<bool>("closes");
     QTest::addColumn<bool>("written");
     QTest::addColumn<QStringList>("messages"); // each text begins with its entry
 
     const QString invalid = QStringLiteral("Ошибка в 2-й строке!");
-    QTest::newRow("unchanged: no prompt") << false << 0 << false << "out.zon" << true << false << QStringList{};
+    QTest::newRow("unchanged: no prompt") << false << 0 << false << "z.zon" << true << false << QStringList{};
     QTest::newRow("No: closes, nothing written")
-        << true << int(DialogService::No) << false << "out.zon" << true << false << QStringList{kPrompt};
-    QTest::newRow("Yes: saved and closed")
-        << true << int(DialogService::Yes) << false << "out.zon" << true << true << QStringList{kPrompt};
+        << true << int(DialogService::No) << false << "z.zon" << true << false << QStringList{kPrompt};
+    QTest::newRow("Cancel: stays open")
+        << true << int(DialogService::Cancel) << false << "z.zon" << false << false << QStringList{kPrompt};
+    QTest::newRow("Yes: saved to its file and closed")
+        << true << int(DialogService::Yes) << false << "z.zon" << true << true << QStringList{kPrompt};
     // The edits are not dropped silently: the window stays open.
     QTest::newRow("Yes, invalid table: stays open")
-        << true << int(DialogService::Yes) << true << "out.zon" << false << false << QStringList{kPrompt, invalid};
-    QTest::newRow("Yes, dialog cancelled: stays open")
+        << true << int(DialogService::Yes) << true << "z.zon" << false << false << QStringList{kPrompt, invalid};
+    QTest::newRow("Yes, new table, dialog cancelled: stays open")
         << true << int(DialogService::Yes) << false << "" << false << false << QStringList{kPrompt};
     QTest::newRow("Yes, write fails: stays open")
-        << true << int(DialogService::Yes) << false << "missing/out.zon" << false << false
-        << QStringList{kPrompt, QStringLiteral("Не удается создать файл ")};
+        << true << int(DialogService::Yes) << false << "-" << false << false << QStringList{kPrompt, QString()};
 }
 
 void TestTRedForm::closing()
@@ -701,22 +857,31 @@ void TestTRedForm::closing()
     QFETCH(QStringList, messages);
     ScriptedDialogs dialogs;
     Editor editor;
-    QCOMPARE(editor->OpenTable(writeTemp(QStringLiteral("z.zon"), kThreeZones), 11), 1);
+    const QString path = writeTemp(QStringLiteral("z.zon"), kThreeZones);
+    QCOMPARE(editor->OpenTable(file.isEmpty() ? QString() : path, 11), 1);
     editor->show();
-    if (modify)
-        editor.type(0, 0, QStringLiteral("11"));
+    if (modify) {
+        for (int c = 3; c >= 0; --c)
+            editor.type(0, c, QString::number(11 + c));
+    }
     if (breakTable)
         editor.type(1, 1, QStringLiteral("y"));
     if (answer)
         dialogs.answerMessage(DialogService::Button(answer));
-    dialogs.answerFile(file.isEmpty() ? QString() : tempPath(file));
+    if (file == QLatin1String("-")) {
+        // A directory where the file was: it cannot be replaced.
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+    }
+    dialogs.answerFile(QString());
 
     QCOMPARE(editor->close(), closes);
     const QStringList texts = dialogs.messageTexts();
     QCOMPARE(texts.size(), messages.size());
     for (int i = 0; i < texts.size(); ++i)
         QVERIFY2(texts.at(i).startsWith(messages.at(i)), qPrintable(texts.at(i)));
-    QCOMPARE(QFile::exists(tempPath(QStringLiteral("out.zon"))), written);
+    if (file == QLatin1String("z.zon"))
+        QCOMPARE(TestSupport::readFile(path).startsWith("11 ; 12 ; 13 ; 14\r\n"), written);
     if (closes) {
         QVERIFY(editor.gone());
         return;
@@ -777,8 +942,14 @@ void TestTRedForm::largeTable()
     QCOMPARE(editor.grid()->rowCount(), 10000);
     const QString target = tempPath(QStringLiteral("big-out.zon"));
     dialogs.answerFile(target);
+    editor.menuItem("actionSaveAs")->trigger();
+    // Untouched rows keep their lines; the edited one is written anew.
+    QCOMPARE(TestSupport::readFile(target), bytes);
+    editor->show();
+    editor.type(9999, 5, QStringLiteral("0.250"));
     editor.menuItem("N3")->trigger();
-    QCOMPARE(TestSupport::readFile(target), expected);
+    auto lastLine = [](const QByteArray &text) { return text.lastIndexOf("\r\n", text.size() - 3) + 2; };
+    QCOMPARE(TestSupport::readFile(target), bytes.left(lastLine(bytes)) + expected.mid(lastLine(expected)));
 }
 
 // Pictures of the editor for a person to look at: KELVARIN_SHOTS names the

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void failingStepKeepsEarlierFile_data();
     void failingStepKeepsEarlierFile();
     void setReplacesNothingWhenOneFails();
+    void streamedFileWholeOrNotAtAll_data();
+    void streamedFileWholeOrNotAtAll();
     void refusesLinksAndDevices_data();
     void refusesLinksAndDevices();
     void keepsPermissions();
@@ -92,6 +94,49 @@ void TestAtomicFile::failingStepKeepsEarlierFile()
     AtomicFile::failStepForTesting(AtomicFile::Step::None);
     QVERIFY(AtomicFile::write(path, "new"));
     QCOMPARE(TestSupport::readFile(path), QByteArray("new"));
+}
+
+void TestAtomicFile::streamedFileWholeOrNotAtAll_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<bool>("producerGivesUp");
+    QTest::newRow("written") << int(AtomicFile::Step::None) << false;
+    QTest::newRow("producer gives up") << int(AtomicFile::Step::None) << true;
+    QTest::newRow("short write") << int(AtomicFile::Step::Write) << false;
+    QTest::newRow("failed flush") << int(AtomicFile::Step::Flush) << false;
+    QTest::newRow("failed close") << int(AtomicFile::Step::Close) << false;
+    QTest::newRow("failed rename") << int(AtomicFile::Step::Rename) << false;
+}
+
+// A file written in pieces replaces the earlier one only when every piece is on the disk.
+void TestAtomicFile::streamedFileWholeOrNotAtAll()
+{
+    QFETCH(int, step);
+    QFETCH(bool, producerGivesUp);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("export.csv");
+    TestSupport::writeFile(path, "earlier");
+    AtomicFile::failStepForTesting(AtomicFile::Step(step));
+    int pieces = 0;
+    QString reason;
+    const bool written = AtomicFile::writeStreamed(
+        path,
+        [&](const AtomicFile::PieceWriter &write) {
+            for (int i = 0; i < 3; ++i) {
+                if (!write(QByteArray(1000, char('a' + i))))
+                    return false;
+                ++pieces;
+            }
+            return !producerGivesUp;
+        },
+        &reason);
+    const bool whole = step == int(AtomicFile::Step::None) && !producerGivesUp;
+    QCOMPARE(written, whole);
+    QCOMPARE(TestSupport::readFile(path),
+             whole ? QByteArray(1000, 'a') + QByteArray(1000, 'b') + QByteArray(1000, 'c') : QByteArray("earlier"));
+    QCOMPARE(reason.isEmpty(), whole || producerGivesUp);
+    QCOMPARE(pieces, step == int(AtomicFile::Step::Write) ? 0 : 3);
+    QCOMPARE(allEntries(dir.path()), QStringList{"export.csv"});
 }
 
 void TestAtomicFile::setReplacesNothingWhenOneFails()

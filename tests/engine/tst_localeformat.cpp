@@ -17,7 +17,7 @@ private Q_SLOTS:
     void formatGeneral();
     void parseReal_data();
     void parseReal();
-    void parseRealFollowsSeparator();
+    void parseRealTakesEitherSeparator();
     void parseInteger_data();
     void parseInteger();
     void generalRoundTrip();
@@ -123,7 +123,11 @@ void TestLocaleFormat::parseReal_data()
     QTest::newRow("inner blank") << "1 2" << false << 0.0;
     QTest::newRow("overflow") << "1e999" << false << 0.0;
     QTest::newRow("hex") << "0x10" << false << 0.0;
-    QTest::newRow("other separator") << "1,5" << false << 0.0;
+    QTest::newRow("other separator") << "1,5" << true << 1.5;
+    QTest::newRow("other separator alone") << "," << true << 0.0;
+    QTest::newRow("both separators") << "1.2,3" << false << 0.0;
+    QTest::newRow("other separator twice") << "1,2,3" << false << 0.0;
+    QTest::newRow("thousands grouping") << "1,234.5" << false << 0.0;
 }
 
 void TestLocaleFormat::parseReal()
@@ -148,13 +152,20 @@ void TestLocaleFormat::parseReal()
     }
 }
 
-void TestLocaleFormat::parseRealFollowsSeparator()
+void TestLocaleFormat::parseRealTakesEitherSeparator()
 {
+    // A file written under one locale read under the other, both ways; the
+    // one-separator form stays strict.
+    for (QChar sep : {QChar('.'), QChar(',')}) {
+        LocaleGuard guard(sep);
+        double value = 0;
+        QVERIFY(LocaleFormat::parseReal(QStringLiteral("12,9"), &value));
+        QCOMPARE(value, 12.9);
+        QVERIFY(LocaleFormat::parseReal(QStringLiteral("70.1000"), &value));
+        QCOMPARE(value, 70.1);
+    }
     double value = 0;
-    LocaleGuard comma(QLatin1Char(','));
-    QVERIFY(LocaleFormat::parseReal(QStringLiteral("12,9"), &value));
-    QCOMPARE(value, 12.9);
-    QVERIFY(!LocaleFormat::parseReal(QStringLiteral("200.5"), &value));
+    QVERIFY(!LocaleFormat::parseReal(QStringLiteral("200.5"), QLatin1Char(','), &value));
     QVERIFY(LocaleFormat::parseReal(QStringLiteral("200.5"), QLatin1Char('.'), &value));
     QCOMPARE(value, 200.5);
 }

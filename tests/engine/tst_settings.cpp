@@ -32,6 +32,8 @@ private Q_SLOTS:
     void missingFileGivesDefaults();
     void encodings_data();
     void encodings();
+    void badNumbersNamed_data();
+    void badNumbersNamed();
     void workDirFailures_data();
     void workDirFailures();
     void freshFileListsKeysInWriterOrder();
@@ -109,9 +111,13 @@ void TestSettings::encodings_data()
     QTest::newRow("hex integer") << dot << QByteArray("MinSCount=0x10") << "MinSCount" << "16";
     QTest::newRow("boolean 2") << dot << QByteArray("Steps=2") << "Steps" << "1";
     QTest::newRow("boolean word") << dot << QByteArray("Steps=yes") << "Steps" << "0";
-    QTest::newRow("comma under point") << dot << QByteArray("Koeff_B=0,5") << "Koeff_B" << "0.75";
+    QTest::newRow("comma under point") << dot << QByteArray("Koeff_B=0,5") << "Koeff_B" << "0.5";
     QTest::newRow("point under point") << dot << QByteArray("Koeff_B=0.5") << "Koeff_B" << "0.5";
-    QTest::newRow("point under comma") << comma << QByteArray("AverageYPorog=200.5") << "AverageYPorog" << "200";
+    QTest::newRow("point under comma") << comma << QByteArray("AverageYPorog=200.5") << "AverageYPorog" << "200.5";
+    QTest::newRow("percent point under comma") << comma << QByteArray("GlobalAverageYPercent=0.5")
+                                               << "GlobalAverageYPercent" << "0.5";
+    QTest::newRow("date point under comma") << comma << QByteArray("StartDate=46000.25") << "StartDate" << "46000.25";
+    QTest::newRow("exponent comma under point") << dot << QByteArray("Koeff_A=2,5E-3") << "Koeff_A" << "0.0025";
     QTest::newRow("comma under comma") << comma << QByteArray("AverageYPorog=200,5") << "AverageYPorog" << "200.5";
     QTest::newRow("empty real") << dot << QByteArray("Koeff_C=") << "Koeff_C" << "0";
     QTest::newRow("bad integer") << dot << QByteArray("MaxSCount=lots") << "MaxSCount" << "3000";
@@ -131,8 +137,40 @@ void TestSettings::encodings()
     const QHash<QString, double> values = {
         {"MinSCount", p.MinSCount}, {"MaxSCount", p.MaxSCount}, {"Steps", p.Steps ? 1 : 0},
         {"Koeff_B", p.Koeff_B},     {"Koeff_C", p.Koeff_C},     {"AverageYPorog", p.AverageYPorog},
-        {"StartDate", p.StartDate}};
+        {"StartDate", p.StartDate}, {"GlobalAverageYPercent", p.GlobalAverageYPercent}, {"Koeff_A", p.Koeff_A}};
     QCOMPARE(values.value(field), expected.toDouble());
+}
+
+void TestSettings::badNumbersNamed_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("coefficient") << QByteArray("AverageYPorog=120,5\r\nKoeff_B=0.5x\r\n")
+                                 << "Ошибка чтения настроечных коэффициентов из ini-файла!\n$F, строка 3, ключ Koeff_B: «0.5x» - не число";
+    QTest::newRow("both separators") << QByteArray("koeff_c = 1.000,5\r\n")
+                                     << "Ошибка чтения настроечных коэффициентов из ini-файла!\n$F, строка 2, ключ Koeff_C: «1.000,5» - не число";
+    QTest::newRow("percent") << QByteArray("Steps=1\r\n\r\nGlobalAverageYPercent=75%\r\n")
+                             << "Ошибка чтения процента порога средней яркости из ini-файла!\n$F, строка 4, ключ GlobalAverageYPercent: «75%» - не число";
+}
+
+void TestSettings::badNumbersNamed()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, message);
+    // Never a silent default: the reader names the file, the line and the key,
+    // reads the other steps, and tells its caller.
+    RecordingReporter reporter;
+    const QString file = writeIni(body);
+    TParametersActions actions;
+    actions.startDirectory = m_dir.path();
+    TParameters params;
+    QVERIFY(!ReadParameters(file, params, actions, reporter));
+    QCOMPARE(reporter.texts, QStringList{QString(message).replace("$F", file)});
+    QCOMPARE(params.MaxSCount, 3000);
+    if (body.startsWith("AverageYPorog"))
+        QCOMPARE(params.AverageYPorog, 120.5);
+    QVERIFY(ReadParameters(writeIni("Koeff_B=0,25\r\n"), params, actions, reporter));
+    QCOMPARE(params.Koeff_B, 0.25);
 }
 
 void TestSettings::workDirFailures_data()
@@ -174,7 +212,10 @@ void TestSettings::freshFileListsKeysInWriterOrder()
                             "SaveToOneZip=0\nSaveToManyZip=0\n"
                             // The journal's keys, after the nineteen.
                             "JournalFile=\nJournalUrl=\n"
-                            "CentroidWeighting=0\n"));
+                            "CentroidWeighting=0\n"
+                            // The spot centre's further options, off.
+                            "SpotBackground=0\nConnectedSpot=0\nCentroidWindow=0\n"
+                            "Station=\n"));
 }
 
 void TestSettings::existingKeysReplacedInPlace()
@@ -222,6 +263,9 @@ void TestSettings::roundTripUnderBothSeparators()
         p.JournalFile = QStringLiteral("/j/Журнал.sqlite");
         p.JournalUrl = QStringLiteral("postgresql://kel@db:5432/fleet");
         p.CentroidWeighting = TParameters::WeightAboveThreshold;
+        p.SpotBackground = true;
+        p.CentroidWindow = true;
+        p.Station = QStringLiteral("Мост-2");
         RecordingReporter reporter;
         const QString path = m_dir.filePath(QStringLiteral("round-%1.ini").arg(sep == QLatin1Char(',')));
         QVERIFY(WriteParameters(path, p, reporter));

@@ -45,6 +45,8 @@ class TestZoneFile : public QObject
 private Q_SLOTS:
     void parse_data();
     void parse();
+    void badLineReason_data();
+    void badLineReason();
     void lineEnds_data();
     void lineEnds();
     void format();
@@ -68,6 +70,14 @@ void TestZoneFile::parse_data()
     QTest::newRow("five fields") << dot << QByteArray("1;2;3;4;5") << true << QStringList{"1 2 3 4 -1 -1"};
     QTest::newRow("seven fields") << dot << QByteArray("1;2;3;4;5;6;7") << true << QStringList{"1 2 3 4 5 -1"};
     QTest::newRow("bad origin x") << dot << QByteArray("1;2;3;4;x;6") << true << QStringList{"1 2 3 4 -1 -1"};
+    QTest::newRow("bad origin y") << comma << QByteArray("1;2;3;4\r\n1;2;3;4;5;-") << true
+                                  << QStringList{"1 2 3 4 -1 -1", "1 2 3 4 5 -1"};
+    QTest::newRow("empty origin") << dot << QByteArray("1;2;3;4;;") << true << QStringList{"1 2 3 4 -1 -1"};
+    // Written under one locale, read under the other: the same zones.
+    QTest::newRow("point file, comma locale") << comma << QByteArray("60.3000;10.0000;90.5000;40.0000;70.1000;20.2500")
+                                               << true << QStringList{"60 10 90 40 70.1 20.25"};
+    QTest::newRow("comma file, point locale") << dot << QByteArray("60,3000 ; 10,0000 ; 90,5 ; 40 ; 70,1000 ; 20,25")
+                                               << true << QStringList{"60 10 90 40 70.1 20.25"};
     QTest::newRow("truncated corners") << comma << QByteArray("12,9;-0,5;-3,7;4") << true
                                        << QStringList{"12 0 -3 4 -1 -1"};
     QTest::newRow("swapped corners") << dot << QByteArray("140;90;100;50") << true
@@ -80,7 +90,7 @@ void TestZoneFile::parse_data()
                                      << QStringList{"1 2 3 4 -1 -1"};
     QTest::newRow("letter in corner") << dot << QByteArray("1;2;x;4") << false << QStringList{};
     QTest::newRow("tab in number") << dot << QByteArray("1;2;3;\t4") << false << QStringList{};
-    QTest::newRow("wrong separator") << dot << QByteArray("1,5;2;3;4") << false << QStringList{};
+    QTest::newRow("two separators") << dot << QByteArray("1,5.5;2;3;4") << false << QStringList{};
     QTest::newRow("corner too large") << dot << QByteArray("1e10;2;3;4") << false << QStringList{};
     QTest::newRow("garbage") << dot << QByteArray("\x00\xff\x13;;;\x01", 7) << false << QStringList{};
 }
@@ -95,6 +105,32 @@ void TestZoneFile::parse()
     const ZoneFile::ParseResult result = ZoneFile::parse(text);
     QCOMPARE(result.ok, ok);
     QCOMPARE(describeAll(result.zones), zones);
+}
+
+void TestZoneFile::badLineReason_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");        // 0: read whole
+    QTest::addColumn<QString>("reason");  // the bad line's, or the warnings'
+    QTest::newRow("origin x") << QByteArray("1;2;3;4\r\n1;2;3;4; abc ;5") << 0 << "строка 2: поле X0: «abc» - не число";
+    QTest::newRow("origin y") << QByteArray("1;2;3;4;5;6;7") << 0 << "строка 1: поле Y0: «6;7» - не число";
+    QTest::newRow("origin y empty") << QByteArray("1;2;3;4;5;") << 0 << "строка 1: поле Y0: «» - не число";
+    QTest::newRow("no origin") << QByteArray("1;2;3;4;;\r\n1;2;3;4;5") << 0 << "";
+    QTest::newRow("corner") << QByteArray("1;2;3;4\r\n1;2;3;4\r\n1;y;3;4") << 3 << "поле Y1: «y» - не число";
+    QTest::newRow("too few") << QByteArray("1;2;3") << 1 << "меньше четырёх полей через \";\"";
+}
+
+// What is wrong is said: a bad line stops reading with its reason; an origin
+// that cannot be read leaves its zone without one, with a warning.
+void TestZoneFile::badLineReason()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    const ZoneFile::ParseResult result = ZoneFile::parse(text);
+    QCOMPARE(result.ok, line == 0);
+    QCOMPARE(result.badLine, line);
+    QCOMPARE(line == 0 ? result.warnings.join("; ") : result.reason, reason);
 }
 
 void TestZoneFile::lineEnds_data()
@@ -153,7 +189,9 @@ void TestZoneFile::readThroughFinder()
     TPointFinder finder(params, nullptr, &reporter);
     finder.zones() << TZoneInfo(9, 9, 9, 9);
     QVERIFY(!finder.ReadZoneFile(path));
-    QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!"});
+    // The message names the file and the line, for a user who never chose it.
+    QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!\n" + path
+                                            + ", строка 2: меньше четырёх полей через \";\""});
     QCOMPARE(finder.zones().size(), 1);
 
     reporter.messages.clear();
@@ -161,8 +199,17 @@ void TestZoneFile::readThroughFinder()
     QVERIFY(finder.zones().isEmpty());
     QVERIFY(reporter.messages.isEmpty());
 
-    QVERIFY(!finder.ReadZoneFile(dir.filePath(QStringLiteral("missing.zon"))));
-    QCOMPARE(reporter.messages.size(), 1);
+    const QString missing = dir.filePath(QStringLiteral("missing.zon"));
+    QVERIFY(!finder.ReadZoneFile(missing));
+    QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!\nФайл " + missing + " не найден."});
+
+    // An origin that cannot be read: the zones are read, with a warning.
+    reporter.messages.clear();
+    TestSupport::writeFile(path, "1;2;3;4;5.5;6\r\n1;2;3;4;5,5;y\r\n");
+    QVERIFY(finder.ReadZoneFile(path));
+    QCOMPARE(describeAll(finder.zones()), (QStringList{"1 2 3 4 5.5 6", "1 2 3 4 5.5 -1"}));
+    QCOMPARE(reporter.messages, QStringList{"|Начало координат зоны не прочитано: " + path
+                                            + ", строка 2: поле Y0: «y» - не число"});
 
     // No zone file at all: a named pipe would block, an endless device fill memory.
     const QString pipe = dir.filePath(QStringLiteral("pipe.zon"));
@@ -170,7 +217,9 @@ void TestZoneFile::readThroughFinder()
     for (const QString &name : {pipe, QStringLiteral("/dev/zero"), dir.path()}) {
         reporter.messages.clear();
         QVERIFY(!finder.ReadZoneFile(name));
-        QCOMPARE(reporter.messages, QStringList{"Ошибка!|Ошибка чтения файла координат зон!"});
+        QCOMPARE(reporter.messages.size(), 1);
+        QVERIFY(reporter.messages.first().startsWith("Ошибка!|Ошибка чтения файла координат зон!\n"));
+        QVERIFY(reporter.messages.first().contains(name));
     }
 }
 

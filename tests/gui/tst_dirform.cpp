@@ -4,13 +4,15 @@
 #include "TDirForm.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The directory chooser: the callers' protocol, the list and the drive box.
+// The directory chooser: the callers' protocol, the list, the drive box and
+// the path field.
 class TestDirForm : public QObject
 {
     Q_OBJECT
@@ -23,6 +25,8 @@ private Q_SLOTS:
     void listEntersAndGoesUp();
     void driveBoxReturnsToVolumeDirectory();
     void newDirectoryAppears();
+    void typedPath_data();
+    void typedPath();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -135,6 +139,48 @@ void TestDirForm::newDirectoryAppears()
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("c-new")));
     QTRY_VERIFY(names().contains(QStringLiteral("c-new")));
     QCOMPARE(int(names().size()), before + 1);
+}
+
+void TestDirForm::typedPath_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("chosen");
+    QTest::newRow("a directory") << "b/inner" << true;
+    QTest::newRow("with a trailing slash and blanks") << " b/inner/ " << true;
+    QTest::newRow("missing") << "gone" << false;
+    QTest::newRow("a file") << "file.txt" << false;
+}
+
+// Typed into the path field and confirmed with Enter: a directory that exists
+// is the choice; another is refused with its name, the chooser stays open on
+// the directory it showed, the field selected for mending.
+void TestDirForm::typedPath()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, chosen);
+    QFile file(m_dir->filePath(QStringLiteral("file.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    ScriptedDialogs dialogs;
+    TDirForm form;
+    form.setDirectory(m_dir->path());
+    QCOMPARE(form.editPath->text(), m_dir->path());
+    const QString target = m_dir->filePath(typed.trimmed());
+    bool stillOpen = false;
+    QTimer::singleShot(0, &form, [&] {
+        form.editPath->setText(typed.startsWith(QLatin1Char(' ')) ? QLatin1Char(' ') + target : target);
+        QTest::keyClick(form.editPath, Qt::Key_Return);
+        stillOpen = form.isVisible();
+        if (stillOpen)
+            form.Button2->click();
+    });
+    form.exec();
+    QCOMPARE(!stillOpen, chosen);
+    QCOMPARE(form.DirectoryResult, chosen ? m_dir->filePath(QStringLiteral("b/inner")) : QString());
+    QCOMPARE(dialogs.messageTexts(),
+             chosen ? QStringList() : QStringList{QStringLiteral("Не удается открыть директорию ") + QDir::cleanPath(target)});
+    if (!chosen)
+        QCOMPARE(form.directory(), m_dir->path());
 }
 
 QTEST_MAIN(TestDirForm)

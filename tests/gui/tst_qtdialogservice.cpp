@@ -1,6 +1,11 @@
+#include "FileSizeModel.h"
 #include "QtDialogService.h"
+#include "TestSupport.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -17,6 +22,7 @@ private Q_SLOTS:
     void filters_data();
     void filters();
     void stepTextOnOneLine();
+    void fileSizesInTheInterfaceLanguage();
 };
 
 // A file name that looks like markup is shown as it stands, not as markup.
@@ -76,6 +82,25 @@ void TestQtDialogService::stepTextOnOneLine()
                              DialogService::Icon::None),
              DialogService::Cancel);
     QVERIFY2(labelHeight < 2 * lineHeight, qPrintable(QStringLiteral("%1 / %2").arg(labelHeight).arg(lineHeight)));
+}
+
+// A station under C.UTF-8 still lists "18 байт" in a Russian window, never "18 bytes".
+void TestQtDialogService::fileSizesInTheInterfaceLanguage()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTemporaryDir dir;
+    TestSupport::writeFile(dir.filePath(QStringLiteral("a.crd")), QByteArray(18, 'x'));
+    QFileSystemModel files;
+    FileSizeModel shown;
+    shown.setSourceModel(&files);
+    const QModelIndex root = files.setRootPath(dir.path());
+    QTRY_COMPARE(files.rowCount(root), 1);
+    const QModelIndex size = shown.mapFromSource(files.index(0, FileSizeModel::SizeColumn, root));
+    QTRY_COMPARE(shown.data(size).toString(), QLocale().formattedDataSize(18));
+    QVERIFY2(!shown.data(size).toString().contains(QStringLiteral("bytes")), qPrintable(shown.data(size).toString()));
+    QCOMPARE(shown.data(shown.mapFromSource(files.index(0, 0, root))).toString(), QStringLiteral("a.crd"));
+    QLocale::setDefault(before);
 }
 
 QTEST_MAIN(TestQtDialogService)

@@ -24,6 +24,7 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -315,11 +316,12 @@ void TestJournal::exportCsvWhateverTheLocale()
     QVERIFY(JournalExport::write(journal, runId, JournalExport::Format::Csv,
                                  [&csv](const QByteArray &piece) { csv += piece; return true; }, &error));
     const QList<QByteArray> lines = csv.split('\n');
-    QCOMPARE(lines.first(), QByteArray("base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,"
-                                       "maximum,threshold\r"));
+    QCOMPARE(lines.first(), QByteArray("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,"
+                                       "mean,maximum,threshold\r"));
     QCOMPARE(lines.size(), 1 + 10 + 1);
     QVERIFY(lines.last().isEmpty());
-    const QByteArray quotedBase = '"' + base.toUtf8().replace("\"", "\"\"") + "\",";
+    const QByteArray quotedBase =
+        QSysInfo::machineHostName().toUtf8() + ",\"" + base.toUtf8().replace("\"", "\"\"") + "\",";
     const QList<TJournalRow> rows = journal.rows(runId);
     for (int i = 1; i <= 10; ++i) {
         QVERIFY2(lines.at(i).startsWith(quotedBase), lines.at(i).constData());
@@ -363,7 +365,8 @@ void TestJournal::exportJson()
     QCOMPARE(array.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const QJsonObject object = array.at(i).toObject();
-        QCOMPARE(object.keys().size(), 15);
+        QCOMPARE(object.keys().size(), 16);
+        QCOMPARE(object.value("station").toString(), QSysInfo::machineHostName());
         QCOMPARE(object.value("zone").toInt(), rows.at(i).zone);
         QCOMPARE(object.value("image").toString(), rows.at(i).image);
         if (rows.at(i).found)
@@ -620,13 +623,26 @@ void TestJournal::runWhoseResultsFailKeepsNoBase()
     const QString file = location(QStringLiteral("sqlite"));
     const QString work = m_params.WorkDir;
     const QString base = ResultFiles::NextResultsBase(work);
-    // The second zone's file cannot be written: a directory holds its name.
-    QVERIFY(QDir().mkpath(base + QStringLiteral("_2.crd")));
+    // The second zone's file cannot be written: a directory takes its name
+    // once the run has chosen its base (before, the base would not be free).
+    struct BlockingRecorder : TJournalRecorder
+    {
+        using TJournalRecorder::TJournalRecorder;
+        QString blocked;
+        void imagesEnded() override
+        {
+            if (!blocked.isEmpty())
+                QDir().mkpath(blocked);
+            blocked.clear(); // the second run below saves
+            TJournalRecorder::imagesEnded();
+        }
+    };
     QuietHost host;
     TPointFinder finder(m_params, nullptr, &host);
     TRunTimes times;
     TProcessingRun run(finder, m_params, host, times);
-    TJournalRecorder recorder(file);
+    BlockingRecorder recorder(file);
+    recorder.blocked = base + QStringLiteral("_2.crd");
     run.setRecorder(&recorder, QStringLiteral("manual"));
     m_params.ResAutoSave = true;
     const TProcessingRun::Outcome outcome = run.Run(writeImages());
@@ -765,13 +781,13 @@ void TestJournal::newerSchemaIsRefused()
     {
         TJournal journal(file);
         QVERIFY(journal.open());
-        QCOMPARE(journal.schemaVersion(), 1);
+        QCOMPARE(journal.schemaVersion(), TJournal::SchemaVersion);
     }
     {
         // Reopening migrates nothing and loses nothing.
         TJournal journal(file);
         QVERIFY(journal.open());
-        QCOMPARE(journal.schemaVersion(), 1);
+        QCOMPARE(journal.schemaVersion(), TJournal::SchemaVersion);
     }
     QVERIFY(execOn(file, QStringLiteral("INSERT INTO schema_version (version) VALUES (7)")));
     TJournal journal(file);
@@ -913,6 +929,8 @@ void TestJournal::settingsInForceNameTheCentreWeighting()
     QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=0\n")));
     params.CentroidWeighting = TParameters::WeightAboveThreshold;
     QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWeighting=1\n")));
+    params.CentroidWindow = true;
+    QVERIFY(TJournalRecorder::settingsText(params).contains(QStringLiteral("\nCentroidWindow=1\n")));
 }
 
 QTEST_GUILESS_MAIN(TestJournal)

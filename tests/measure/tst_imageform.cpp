@@ -70,6 +70,7 @@ private Q_SLOTS:
     void renumberThreeToOne();
     void ctrlClickDeletes();
     void modalMagnifierPlacesPointFourTenthsRight();
+    void magnifierFollowsWindowAndClearsArea();
     void saveWithOverwriteQuestionAndLoad();
     void loadStopsAtBadLine();
     void closingWithUnsavedPoints();
@@ -159,7 +160,7 @@ void TestImageForm::startsEmptyWithDefaults()
     QCOMPARE(form->windowTitle(), QStringLiteral("Изображение не загружено"));
     QCOMPARE(form->statusText(0), QStringLiteral("X="));
     QCOMPARE(form->statusText(1), QStringLiteral("Y="));
-    QCOMPARE(form->statusText(2), QStringLiteral("None"));
+    QCOMPARE(form->statusText(2), QStringLiteral("Нет точки"));
     QCOMPARE(form->statusText(3), QString());
     QVERIFY(!form->findChild<QAction *>("N3")->isEnabled());
     QVERIFY(!form->findChild<QAction *>("N4")->isEnabled());
@@ -189,7 +190,7 @@ void TestImageForm::openImageAsksAndReportsExactly()
     QCOMPARE(open.kind, QStringLiteral("open"));
     QCOMPARE(open.caption, QStringLiteral("Открыть изображение"));
     QCOMPARE(open.directory, m_dir->path());
-    QCOMPARE(open.filter, QStringLiteral("Bitmap Files (*.bmp)|*.bmp"));
+    QCOMPARE(open.filter, QStringLiteral("Изображения|*.bmp;*.png;*.tif;*.tiff;*.jpg;*.jpeg|Изображения BMP (*.bmp)|*.bmp"));
 
     // A typed name that does not exist.
     m_dialogs->clear();
@@ -239,7 +240,7 @@ void TestImageForm::placeActivateAndStatusTexts()
     click(QPoint(100, 60));
     QCOMPARE(m_form->markers().Count(), 2);
     QCOMPARE(m_form->markers().ActiveIndex(), 1);
-    QCOMPARE(m_form->statusText(2), QStringLiteral("100, 60"));
+    QCOMPARE(m_form->statusText(2), QStringLiteral("100 ; 60"));
     QVERIFY(m_form->unsavedPoints());
     // Pressed on empty space, released on the first point: it becomes active.
     move(QPoint(70, 90));
@@ -247,7 +248,7 @@ void TestImageForm::placeActivateAndStatusTexts()
     move(QPoint(41, 49));
     QTest::mouseRelease(m_form->crossImage(), Qt::LeftButton, {}, QPoint(41, 49));
     QCOMPARE(m_form->markers().ActiveIndex(), 0);
-    QCOMPARE(m_form->statusText(2), QStringLiteral("40, 50"));
+    QCOMPARE(m_form->statusText(2), QStringLiteral("40 ; 50"));
 
     // What the operator sees: active cross red, passive blue, photograph elsewhere.
     QCoreApplication::processEvents();
@@ -347,6 +348,29 @@ void TestImageForm::modalMagnifierPlacesPointFourTenthsRight()
     QCOMPARE(m_form->lupa()->shift(), QPointF(0, 0));
 }
 
+// The magnifier never hides the area it magnifies, and it keeps its place
+// beside the measurement window when the window is moved.
+void TestImageForm::magnifierFollowsWindowAndClearsArea()
+{
+    QVERIFY(openForm());
+    move(QPoint(70, 90));
+    QTest::keyClick(m_form, Qt::Key_L, Qt::ControlModifier);
+    TLupa *lupa = m_form->lupa();
+    QVERIFY(lupa->isVisible());
+    const int a = lupa->area();
+    const QRect area(m_form->crossImage()->mapToGlobal(QPoint(70 - a, 90 - a)), QSize(2 * a, 2 * a));
+    lupa->move(area.center() - QPoint(lupa->width() / 2, lupa->height() / 2));
+    QTRY_VERIFY(lupa->frameGeometry().intersects(area));
+    move(QPoint(71, 90));
+    move(QPoint(70, 90));
+    QVERIFY(!lupa->frameGeometry().intersects(area));
+
+    lupa->move(QPoint(100, 100));
+    QTRY_COMPARE(lupa->pos(), QPoint(100, 100));
+    m_form->move(m_form->pos() + QPoint(12, 7));
+    QTRY_COMPARE(lupa->pos(), QPoint(112, 107));
+}
+
 void TestImageForm::saveWithOverwriteQuestionAndLoad()
 {
     LocaleGuard locale(QChar(','));
@@ -365,7 +389,7 @@ void TestImageForm::saveWithOverwriteQuestionAndLoad()
     QCOMPARE(save.kind, QStringLiteral("save"));
     QCOMPARE(save.proposedName, QStringLiteral("shot.crd"));
     QCOMPARE(save.directory, m_dir->path());
-    QCOMPARE(save.filter, QStringLiteral("Coordinate Files|*.crd|All Files|*.*"));
+    QCOMPARE(save.filter, QStringLiteral("Файлы координат|*.crd|Все файлы|*.*"));
     QCOMPARE(TestSupport::readFile(target), QByteArray("10 ; 20\r\n10,5 ; 20,25\r\n-1 ; -1\r\n"));
     QVERIFY(!m_form->unsavedPoints());
 
@@ -402,7 +426,7 @@ void TestImageForm::saveWithOverwriteQuestionAndLoad()
     QTest::keyClick(m_form, Qt::Key_P, Qt::ControlModifier);
     QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Сохранить отмеченные точки?")});
     QCOMPARE(m_dialogs->calls.at(1).kind, QStringLiteral("open"));
-    QCOMPARE(m_dialogs->calls.at(1).filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(m_dialogs->calls.at(1).filter, QStringLiteral("Файлы координат (*.crd)|*.crd"));
     QCOMPARE(m_form->markers().Count(), 3);
     QCOMPARE(m_form->markers().point(1).x, 10.5);
     QCOMPARE(m_form->markers().point(1).y, 20.25);
@@ -417,17 +441,28 @@ void TestImageForm::loadStopsAtBadLine()
     m_form->markers().AddPoint(1, 1);
     const QString file = m_dir->filePath(QStringLiteral("bad.crd"));
     TestSupport::writeFile(file, "5 ; 6\r\n7.5 ; 8\r\n\r\n9 ; 10\r\n");
+    // A file not read whole keeps the points as they were; the message names
+    // the file and what is wrong.
     m_form->LoadPoints(file);
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла!")});
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{"Ошибка чтения файла!\n" + file + ", строка 3: нужны два числа через \";\""});
     QCOMPARE(m_dialogs->messages().first().caption, QStringLiteral("Kelvarin2"));
-    QCOMPARE(m_form->markers().Count(), 2);
-    QCOMPARE(m_form->markers().point(1).x, 7.5);
+    QCOMPARE(m_form->markers().Count(), 1);
+    QCOMPARE(m_form->markers().point(0).x, 1.0);
 
-    // An unreadable file keeps the points as they were.
     m_dialogs->clear();
-    m_form->LoadPoints(m_dir->filePath(QStringLiteral("missing.crd")));
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла!")});
+    const QString missing = m_dir->filePath(QStringLiteral("missing.crd"));
+    m_form->LoadPoints(missing);
+    QCOMPARE(m_dialogs->messageTexts(), QStringList{"Ошибка чтения файла!\nФайл " + missing + " не найден."});
+    QCOMPARE(m_form->markers().Count(), 1);
+
+    // A file written under the other locale is read whole.
+    m_dialogs->clear();
+    TestSupport::writeFile(file, "5,5 ; 6\r\n7.5 ; 8\r\n");
+    m_form->LoadPoints(file);
+    QVERIFY(m_dialogs->calls.isEmpty());
     QCOMPARE(m_form->markers().Count(), 2);
+    QCOMPARE(m_form->markers().point(0).x, 5.5);
     m_dialogs->clear();
     m_form->LoadPoints(QString());
     QVERIFY(m_dialogs->calls.isEmpty());

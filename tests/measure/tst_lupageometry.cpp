@@ -17,6 +17,8 @@ private Q_SLOTS:
     void areaKeepsOrClampsOffsets();
     void placeOnScreen_data();
     void placeOnScreen();
+    void placeClear_data();
+    void placeClear();
 };
 
 void TestLupaGeometry::initialAndWorkedNumbers()
@@ -147,6 +149,36 @@ void TestLupaGeometry::placeOnScreen()
     QFETCH(QRect, screen);
     QFETCH(QPoint, place);
     QCOMPARE(LupaGeometry::placeOnScreen(window, screen), place);
+}
+
+void TestLupaGeometry::placeClear_data()
+{
+    QTest::addColumn<QRect>("current");
+    QTest::addColumn<QRect>("cursorArea");
+    QTest::addColumn<QPoint>("place");
+    // A 1000 x 800 screen, the measurement window at (100, 100) 500 x 400, a
+    // magnifier of 300 x 300.
+    QTest::newRow("clear where it is: stays") << QRect(650, 100, 300, 300) << QRect(200, 200, 60, 60) << QPoint(650, 100);
+    QTest::newRow("no area: stays") << QRect(650, 100, 300, 300) << QRect() << QPoint(650, 100);
+    QTest::newRow("covering the area: beside the window, right")
+        << QRect(150, 150, 300, 300) << QRect(200, 200, 60, 60) << QPoint(600, 100);
+    QTest::newRow("area at the window's right edge: left of the window, kept on screen")
+        << QRect(580, 100, 300, 300) << QRect(570, 150, 60, 60) << QPoint(0, 100);
+    QTest::newRow("both sides covered: a corner clear of it")
+        << QRect(600, 100, 300, 300) << QRect(0, 100, 1000, 60) << QPoint(0, 500);
+}
+
+// Wherever the mouse goes, the magnifier never hides the area it magnifies.
+void TestLupaGeometry::placeClear()
+{
+    QFETCH(QRect, current);
+    QFETCH(QRect, cursorArea);
+    QFETCH(QPoint, place);
+    const QRect screen(0, 0, 1000, 800);
+    const QPoint placed = LupaGeometry::placeClear(current, QRect(100, 100, 500, 400), cursorArea, screen);
+    QCOMPARE(placed, place);
+    QVERIFY(!QRect(placed, current.size()).intersects(cursorArea));
+    QVERIFY(screen.contains(QRect(placed, current.size())));
 }
 
 QTEST_GUILESS_MAIN(TestLupaGeometry)

@@ -69,7 +69,8 @@ void TestMeasureSettings::values_data()
     QTest::newRow("colour truncated") << point << QByteArray("Active_color=255.7") << "activeColor" << QVariant(255);
     QTest::newRow("colour comma under point") << point << QByteArray("Active_color=255,7") << "activeColor" << QVariant(255);
     QTest::newRow("colour comma under comma") << comma << QByteArray("Passive_color=65535,9") << "passiveColor" << QVariant(65535);
-    QTest::newRow("colour point under comma") << comma << QByteArray("Passive_color=65535.9") << "passiveColor" << QVariant(16711680);
+    QTest::newRow("colour point under comma") << comma << QByteArray("Passive_color=65535.9") << "passiveColor" << QVariant(65535);
+    QTest::newRow("colour not a number") << point << QByteArray("FontColor=red") << "fontColor" << QVariant(0);
     QTest::newRow("colour beyond integers") << point << QByteArray("Passive_color=1E20") << "passiveColor" << QVariant(16711680);
     QTest::newRow("negative font colour") << point << QByteArray("FontColor=-16777208") << "fontColor" << QVariant(-16777208);
     QTest::newRow("font name") << point << QByteArray("FontName=DejaVu Sans") << "fontName" << QVariant("DejaVu Sans");
@@ -89,7 +90,11 @@ void TestMeasureSettings::values()
     TestSupport::writeFile(path(), "[ZymParameters]\r\n" + line + "\r\n");
     IniFile ini(path());
     MeasureSettings s;
-    QVERIFY(s.read(ini));
+    QStringList problems;
+    QVERIFY(s.read(ini, &problems));
+    // Only a colour that is no number is named, with its file, line and key.
+    QCOMPARE(problems, line.endsWith("red") ? QStringList{path() + ", строка 2, ключ FontColor: «red» - не число"}
+                                            : QStringList{});
     const QHash<QString, QVariant> fields = {
         {"lupaSize", s.lupaSize}, {"lupaScale", s.lupaScale}, {"lupaVisible", s.lupaVisible},
         {"activeColor", s.activeColor}, {"passiveColor", s.passiveColor}, {"fontColor", s.fontColor},

@@ -110,7 +110,7 @@ void TestPointPlacement::clickOnEmptySpotPlacesActivePoint()
     QCOMPARE(m_markers.point(0).y, 240.0);
     QCOMPARE(m_markers.ActiveIndex(), 0);
     QCOMPARE(m_markers.HoverIndex(), 0);
-    QCOMPARE(m_host.panels[2], QStringLiteral("17, 240"));
+    QCOMPARE(m_host.panels[2], QStringLiteral("17 ; 240"));
     QCOMPARE(m_host.panels[3], QString());
     QVERIFY(m_host.saveEnabled);
     QVERIFY(!m_placement->pressPending() && !m_placement->renumberPending());
@@ -164,7 +164,7 @@ void TestPointPlacement::gestureTable()
     } else if (effect == "activate") {
         QCOMPARE(m_markers.Count(), 2);
         QCOMPARE(m_markers.ActiveIndex(), 1);
-        QCOMPARE(m_host.panels[2], QStringLiteral("200, 100"));
+        QCOMPARE(m_host.panels[2], QStringLiteral("200 ; 100"));
     } else if (effect == "delete") {
         QCOMPARE(m_markers.Count(), 1);
         QCOMPARE(m_markers.point(0).x, 100.0);

@@ -70,7 +70,10 @@ void TestPointsFile::reading_data()
     QTest::addColumn<int>("badLine"); // 0: all read
 
     QTest::newRow("comma line, comma locale") << QChar(',') << QByteArray("12,5;7") << QList<QPointF>{{12.5, 7}} << 0;
-    QTest::newRow("comma line, point locale") << QChar('.') << QByteArray("12,5;7") << QList<QPointF>{} << 1;
+    // Written under the other locale: the same points.
+    QTest::newRow("comma line, point locale") << QChar('.') << QByteArray("12,5;7") << QList<QPointF>{{12.5, 7}} << 0;
+    QTest::newRow("point line, comma locale") << QChar(',') << QByteArray("12.5 ; 7,25") << QList<QPointF>{{12.5, 7.25}} << 0;
+    QTest::newRow("both separators") << QChar('.') << QByteArray("1;2\r\n1,2.5;7") << QList<QPointF>{{1, 2}} << 2;
     QTest::newRow("blanks around numbers") << QChar('.') << QByteArray("  1.5  ;  -2  \n") << QList<QPointF>{{1.5, -2}} << 0;
     QTest::newRow("LF, CR and CR LF") << QChar('.') << QByteArray("1;2\n3;4\r5;6\r\n")
                                       << QList<QPointF>{{1, 2}, {3, 4}, {5, 6}} << 0;

@@ -53,8 +53,9 @@ void TestStatusText::texts()
     QCOMPARE(StatusText::place(17.4, 240), QStringLiteral("Поставить точку: 17,400 - 240,000    "));
     QCOMPARE(StatusText::point(1, 2.5), QStringLiteral("Точка: 1,000 - 2,500    "));
     QCOMPARE(StatusText::remove(-1, -1), QStringLiteral("Удалить точку: -1,000 - -1,000    "));
-    QCOMPARE(StatusText::active(17.9, 240.4), QStringLiteral("17, 240"));
-    QCOMPARE(StatusText::active(-0.5, -1), QStringLiteral("0, -1"));
+    // What the points file will hold, not the pixel: 260.4 is not 260.
+    QCOMPARE(StatusText::active(260.4, 242.2), QStringLiteral("260,4 ; 242,2"));
+    QCOMPARE(StatusText::active(-0.5, -1), QStringLiteral("-0,5 ; -1"));
 }
 
 QTEST_GUILESS_MAIN(TestStatusText)

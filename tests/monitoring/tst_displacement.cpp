@@ -1,5 +1,6 @@
 // Correction by reference zones, units, limits and the export's columns.
 #include "Displacement.h"
+#include "DisplacementCsv.h"
 #include "DisplacementSeries.h"
 #include "IniFile.h"
 #include "MonitoringExport.h"
@@ -25,6 +26,7 @@ private Q_SLOTS:
     void limits_data();
     void limits();
     void exportColumns();
+    void chartCsvKeepsOffsetsAndQuotes();
     void settingsRoundTrip_data();
     void settingsRoundTrip();
     void settingsRefuseBadValues();
@@ -279,6 +281,22 @@ void TestDisplacement::exportColumns()
     QCOMPARE(raw.at(4), (QStringList{"3.0000", "-1.0000", "", ""}));
 }
 
+// The chart's CSV: an image taken at +03:00 keeps its offset (as the
+// journal's export writes it), a name with a comma or a quote is one field.
+void TestDisplacement::chartCsvKeepsOffsetsAndQuotes()
+{
+    QList<TJournalRow> rows = imageRows(1, {{1, true, 3, 4}});
+    rows += imageRows(2, {{1, true, 0, 1}});
+    rows[0].image = QStringLiteral("cam,1 \"west\".bmp");
+    rows[1].imageTime = QDateTime(QDate(2026, 5, 1), QTime(15, 20, 0, 250), Qt::OffsetFromUTC, 3 * 3600);
+    DisplacementSeries series;
+    series.addRows(rows);
+    QCOMPARE(DisplacementCsv::table(series, {0, 1}, {1}, DisplacementComponent::Dy, false),
+             QByteArray("number,image,time,zone1_dy_px\r\n"
+                        "1,\"cam,1 \"\"west\"\".bmp\",2026-05-01T12:10:00.000+00:00,4.0000\r\n"
+                        "2,img0002.bmp,2026-05-01T15:20:00.250+03:00,1.0000\r\n"));
+}
+
 void TestDisplacement::settingsRoundTrip_data()
 {
     QTest::addColumn<QChar>("separator");
@@ -312,6 +330,12 @@ void TestDisplacement::settingsRoundTrip()
     QStringList problems;
     QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
     QVERIFY(problems.isEmpty());
+    {
+        // The file read by a service that runs under the other locale.
+        LocaleGuard other(separator == QLatin1Char('.') ? QChar(',') : QChar('.'));
+        QCOMPARE(MonitoringSettings::readFile(path, &problems), s);
+        QVERIFY(problems.isEmpty());
+    }
     // A command quoted at both ends reads back as it was written.
     s.alarmCommand = QStringLiteral("\"/opt/my tools/notify\" {zone} \"{image}\"");
     QVERIFY(s.write(ini));
@@ -333,7 +357,8 @@ void TestDisplacement::settingsRefuseBadValues()
     QVERIFY(s.zoneAlarmLimits.isEmpty());
     QVERIFY(s.zonePixelSizes.isEmpty());
     QCOMPARE(s.zoneWarningLimits, (QMap<int, double>{{6, 1.0}}));
-    QCOMPARE(problems, (QStringList{"ReferenceZones", "PixelSize", "WarningLimit", "PixelSize_4"}));
+    QCOMPARE(problems, (QStringList{"ReferenceZones (строка 2)", "PixelSize (строка 3)", "WarningLimit (строка 4)",
+                                    "PixelSize_4 (строка 9)"}));
 }
 
 void TestDisplacement::zoneList_data()

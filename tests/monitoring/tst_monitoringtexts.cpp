@@ -55,8 +55,9 @@ void TestMonitoringTexts::refused_data()
         << "references" << "2,9" << "Опорные зоны: зоны 9 нет в файле зон (зон в нем: 8)";
     QTest::newRow("reference list garbage") << "references" << "2;x"
                                             << "Опорные зоны: \"2;x\" - нужны номера зон через запятую";
-    QTest::newRow("pixel size not a number") << "pixel" << "abc" << "Размер пикселя: \"abc\" - не неотрицательное число";
-    QTest::newRow("negative limit") << "alarm" << "-1" << "Аварийный предел: \"-1\" - не неотрицательное число";
+    QTest::newRow("pixel size not a number") << "pixel" << "abc" << "Размер пикселя: \"abc\" не является числом";
+    QTest::newRow("both separators") << "pixel" << "0,5.1" << "Размер пикселя: \"0,5.1\" не является числом";
+    QTest::newRow("negative limit") << "alarm" << "-1" << "Аварийный предел: \"-1\" - число меньше нуля";
     QTest::newRow("warning not below alarm") << "warning" << "9"
                                              << "Пределы: предупредительный предел должен быть меньше аварийного";
     QTest::newRow("zone override beyond the zone file") << "zone9" << "3" << "Зона 9: зоны 9 нет в файле зон (зон в нем: 8)";

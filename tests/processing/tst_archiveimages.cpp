@@ -296,7 +296,7 @@ void TestArchiveImages::entryThatIsNoImageIsNotInflated()
         ArchiveImages::open(image, path(QStringLiteral("zeros.zip:zeros.bmp")));
         QFAIL("zeros were taken for an image");
     } catch (const KelvarinError &error) {
-        QCOMPARE(error.message(), QStringLiteral("Файл %1 не является точечным рисунком BMP.")
+        QCOMPARE(error.message(), QStringLiteral("Файл %1 не является точечным рисунком BMP, изображением PNG, TIFF или JPEG.")
                                       .arg(QDir::toNativeSeparators(path(QStringLiteral("zeros.zip:zeros.bmp")))));
     }
     rusage after;

@@ -175,7 +175,8 @@ void TestProcessingRun::unreadableZonesMeansNoRun()
     QVERIFY(!outcome.ran);
     QCOMPARE(host.events, (QStringList{"off", "on"}));
     QVERIFY(host.statuses.isEmpty());
-    QCOMPARE(host.messages, QStringList{"Ошибка чтения файла координат зон!"});
+    QCOMPARE(host.messages, QStringList{"Ошибка чтения файла координат зон!\n" + m_params.ZonesFileName
+                                        + ", строка 1: меньше четырёх полей через \";\""});
     QVERIFY(QDir(m_params.WorkDir).entryList(QDir::Files).isEmpty());
 }
 

@@ -310,7 +310,9 @@ void TestStartControl::startsManuallyWhenStoredWatchCannot()
     s.params.BufferDir = s.dir.filePath("gone");
     QVERIFY(!s.control->StartStoredStyle());
     QCOMPARE(s.control->startStyle(), 3);
-    QCOMPARE(s.params.StartStyle, 3);
+    // Suspended: the stored style is kept for the next writing of the settings.
+    QCOMPARE(s.params.StartStyle, 2);
+    QVERIFY(s.control->suspended());
     QCOMPARE(s.status(), " Буферная директория " + QDir::toNativeSeparators(s.params.BufferDir)
                              + " не существует. Включен запуск по клавише \"Enter\" или пусковой кнопке.");
     QCOMPARE(s.runHost.commands.last(), true);
@@ -390,6 +392,14 @@ void TestStartControl::stopEndsScheduledWait()
     QVERIFY(!s.control->timerActive());
     QCOMPARE(s.runHost.commands.last(), true);
     QCOMPARE(s.startHost.scheduledRuns, 0);
+    // Suspended, not forgotten: resuming waits for the start time again.
+    QCOMPARE(s.params.StartStyle, 1);
+    QVERIFY(s.control->resume());
+    QCOMPARE(s.control->startStyle(), 1);
+    QVERIFY(s.control->timerActive());
+    QVERIFY(!s.control->resume());
+    s.control->SetStartStyle(3);
+    QVERIFY(!s.control->suspended());
 }
 
 void TestStartControl::threeImagesOnePerTick_data()
@@ -820,7 +830,9 @@ void TestStartControl::stopWhileArchiving()
     QCOMPARE(s.crd(1), crdLines({1}));
     QVERIFY(s.log().endsWith("Количество файлов: 1\r\n"));
     QCOMPARE(s.control->startStyle(), 3);
-    QCOMPARE(s.params.StartStyle, 3);
+    // A stop never changes the stored style; the watch can be resumed.
+    QCOMPARE(s.params.StartStyle, 2);
+    QVERIFY(s.control->suspended());
     QVERIFY(!s.control->timerActive());
     QCOMPARE(s.runHost.commands.last(), true);
     QCOMPARE(s.startHost.lists.last(), true);

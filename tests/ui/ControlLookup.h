@@ -1,7 +1,7 @@
 #pragma once
 
 // How the widget tests reach a window's controls: by the object names the
-// program gives them (ToolButton5, ZonesEdit, ...), never through the
+// program gives them (buttonStop, ZonesEdit, ...), never through the
 // window's members. A control that is missing ends the test at once, naming it.
 
 #include <QObject>

@@ -127,18 +127,18 @@ public:
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             return nullptr;
-        form->PreviewImageTimerTimer();
+        form->endSplash();
         return form.get();
     }
 
     void select(const QList<int> &rows)
     {
-        FileListBox1(*form)->clearSelection();
+        listFiles(*form)->clearSelection();
         for (int row : rows)
-            FileListBox1(*form)->item(row)->setSelected(true);
+            listFiles(*form)->item(row)->setSelected(true);
     }
 
-    QRgb overlayPixel(int x, int y) const { return CrossImage1(*form)->picture().pixel(x, y); }
+    QRgb overlayPixel(int x, int y) const { return overlayImage(*form)->picture().pixel(x, y); }
 
     QTemporaryDir root;
     QString work;

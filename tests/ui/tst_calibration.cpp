@@ -24,8 +24,8 @@ QByteArray zoneLine(const QList<double> &numbers)
 
 QList<QWidget *> groupCommands(TMainForm &form)
 {
-    return {DirectoryListBox1(form), FileListBox1(form), ToolButton10(form), ToolButton9(form),
-            ToolButton2(form),       ToolButton4(form),  ToolButton5(form)};
+    return {listDirectories(form), listFiles(form), buttonExit(form), buttonSaveCoordinates(form),
+            buttonManualMeasurement(form),       buttonProcess(form),  buttonStop(form)};
 }
 
 } // namespace
@@ -63,9 +63,9 @@ void TestCalibration::initTestCase()
 
 void TestCalibration::drawZone(TMainForm &form, QPoint press, QPoint release)
 {
-    QTest::mousePress(CrossImage1(form), Qt::LeftButton, {}, press);
-    QTest::mouseMove(CrossImage1(form), release);
-    QTest::mouseRelease(CrossImage1(form), Qt::LeftButton, {}, release);
+    QTest::mousePress(overlayImage(form), Qt::LeftButton, {}, press);
+    QTest::mouseMove(overlayImage(form), release);
+    QTest::mouseRelease(overlayImage(form), Qt::LeftButton, {}, release);
 }
 
 void TestCalibration::modeNeedsImage()
@@ -73,10 +73,10 @@ void TestCalibration::modeNeedsImage()
     MainFormSetup s;
     TMainForm *form = s.openForm();
     QVERIFY(form);
-    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
-    N3(*form)->trigger();
+    QTest::mouseClick(buttonCalibrate(*form), Qt::LeftButton);
+    actionCalibrate(*form)->trigger();
     QVERIFY(!form->calibrationMode());
-    QVERIFY(!ToolButton1(*form)->isChecked());
+    QVERIFY(!buttonCalibrate(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
     QCOMPARE(form->finder().zones().size(), 2);
 }
@@ -99,40 +99,40 @@ void TestCalibration::modeOnAndOff()
     QCOMPARE(s.overlayPixel(20, 35), red);
 
     if (byMenu)
-        N3(*form)->trigger();
+        actionCalibrate(*form)->trigger();
     else
-        QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+        QTest::mouseClick(buttonCalibrate(*form), Qt::LeftButton);
     QVERIFY(form->calibrationMode());
-    QVERIFY(ToolButton1(*form)->isChecked());
+    QVERIFY(buttonCalibrate(*form)->isChecked());
     QVERIFY(form->finder().zones().isEmpty());
     QCOMPARE(qAlpha(s.overlayPixel(20, 35)), 0);
     // Everything locked, the stop button too, but the three calibration buttons.
     for (QWidget *locked : groupCommands(*form))
         QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
-    for (QToolButton *open : {ToolButton1(*form), ToolButton3(*form), ToolButton6(*form)})
+    for (QToolButton *open : {buttonCalibrate(*form), buttonRefineZones(*form), buttonCalibrateThreshold(*form)})
         QVERIFY2(open->isEnabled(), qPrintable(open->objectName()));
-    QVERIFY(!N1(*form)->menuAction()->isEnabled());
-    QVERIFY(!N6(*form)->isEnabled());
-    QVERIFY(!File1(*form)->menuAction()->isEnabled());
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
+    QVERIFY(!menuActions(*form)->menuAction()->isEnabled());
+    QVERIFY(!actionSettings(*form)->isEnabled());
+    QVERIFY(!menuFile(*form)->menuAction()->isEnabled());
+    QVERIFY(comboDrive(*form)->isEnabled());
 
     // A zone drawn in the mode is dropped when the mode ends: the file's zones are back.
     drawZone(*form, QPoint(80, 80), QPoint(90, 90));
     QCOMPARE(form->finder().zones().size(), 1);
     if (byMenu)
-        form->N3Click();
+        form->toggleCalibrationMode();
     else
-        QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+        QTest::mouseClick(buttonCalibrate(*form), Qt::LeftButton);
     QVERIFY(!form->calibrationMode());
-    QVERIFY(!ToolButton1(*form)->isChecked());
+    QVERIFY(!buttonCalibrate(*form)->isChecked());
     QCOMPARE(form->finder().zones().size(), 2);
     QCOMPARE(form->finder().zones().at(1).X0, 115.0);
     QCOMPARE(s.overlayPixel(20, 35), red);
     QCOMPARE(s.overlayPixel(125, 55), qRgb(0, 0, 255));
     QCOMPARE(qAlpha(s.overlayPixel(80, 90)), 0);
     QVERIFY(form->commandsEnabled());
-    QVERIFY(ToolButton4(*form)->isEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
+    QVERIFY(buttonProcess(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
     QVERIFY(s.dialogs.calls.isEmpty());
 }
 
@@ -143,7 +143,7 @@ void TestCalibration::refineInsideMode()
     QVERIFY(form);
     s.select({0});
     form->finder().LoadImage(s.imagePath(0), true);
-    form->ToolButton1Click();
+    form->toggleCalibrationMode();
     // Two zones about the discs, one in the dark where nothing is found.
     drawZone(*form, QPoint(40, 40), QPoint(55, 55));
     drawZone(*form, QPoint(115, 52), QPoint(130, 67));
@@ -161,7 +161,7 @@ void TestCalibration::refineInsideMode()
     QCOMPARE(save.kind, QStringLiteral("save"));
     QCOMPARE(save.caption, QStringLiteral("Сохранить как"));
     QCOMPARE(save.directory, s.work);
-    QCOMPARE(save.filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(save.filter, QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"));
     QCOMPARE(save.defaultSuffix, QStringLiteral("zon"));
 
     // The spot found in each zone is its origin; none found writes -1, -1.
@@ -180,9 +180,9 @@ void TestCalibration::refineInsideMode()
         QVERIFY(zone.points.isEmpty());
     QCOMPARE(s.overlayPixel(50, 40), qRgb(0, 0, 255));
     QVERIFY(!form->calibrationMode());
-    QVERIFY(!ToolButton1(*form)->isChecked());
+    QVERIFY(!buttonCalibrate(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
     QVERIFY(!form->isRunning());
     QVERIFY(!form->finder().StopRequested);
     QVERIFY(!QGuiApplication::overrideCursor());
@@ -202,12 +202,12 @@ void TestCalibration::refineInsideModeCancelledOrUnwritable()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     form->finder().LoadImage(s.imagePath(0), true);
-    form->ToolButton1Click();
+    form->toggleCalibrationMode();
     drawZone(*form, QPoint(40, 40), QPoint(55, 55));
     QFile::remove(s.settingsFile());
     s.dialogs.answerFile(cancel ? QString() : s.root.path() + QLatin1String("/missing/new.zon"));
     // No file selected: the zones have no points and would be saved without origin.
-    QTest::mouseClick(ToolButton3(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonRefineZones(*form), Qt::LeftButton);
 
     if (cancel) {
         QVERIFY(s.dialogs.messages().isEmpty());
@@ -234,7 +234,7 @@ void TestCalibration::refineOutsideMode()
     QVERIFY(form);
     s.select({1, 2});
     QFile::remove(s.settingsFile());
-    N5(*form)->trigger();
+    actionRefineZones(*form)->trigger();
 
     // In place, without a dialog; the first selected image gives the origins.
     QVERIFY(s.dialogs.calls.isEmpty());
@@ -261,7 +261,7 @@ void TestCalibration::refineImageFails()
     s.dialogs.onMessage = [&](const ScriptedDialogs::Call &) {
         closedBeforeMessage = form->commandsEnabled() && !QGuiApplication::overrideCursor();
     };
-    form->ToolButton3Click();
+    form->refineZones();
 
     QCOMPARE(s.dialogs.messages().size(), 1);
     QCOMPARE(s.dialogs.messages().at(0).caption, QStringLiteral("Kelvarin2"));
@@ -301,7 +301,7 @@ void TestCalibration::threshold()
     QString statusWhileAsked;
     s.dialogs.onMessage = [&](const ScriptedDialogs::Call &) { statusWhileAsked = form->statusText(0); };
     s.dialogs.answerMessage(DialogService::Button(answer));
-    QTest::mouseClick(ToolButton6(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonCalibrateThreshold(*form), Qt::LeftButton);
 
     QCOMPARE(s.dialogs.messages().size(), 1);
     const ScriptedDialogs::Call asked = s.dialogs.messages().at(0);
@@ -322,7 +322,7 @@ void TestCalibration::threshold()
     // The processed image added one point to every zone; the list is not reread.
     QCOMPARE(form->finder().zones().at(0).points.size(), selected ? 1 : 0);
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
     QVERIFY(!QGuiApplication::overrideCursor());
 }
 
@@ -335,7 +335,7 @@ void TestCalibration::thresholdWithoutZones()
     QVERIFY(form->finder().zones().isEmpty());
     s.select({0});
     const QByteArray settingsBefore = s.settingsBytes();
-    form->ToolButton6Click();
+    form->calibrateThreshold();
 
     QCOMPARE(s.dialogs.messages().size(), 1);
     QCOMPARE(s.dialogs.messages().at(0).caption, QStringLiteral("Kelvarin2"));
@@ -357,14 +357,14 @@ void TestCalibration::thresholdEndsCalibrationMode()
     QVERIFY(form);
     s.select({0});
     form->finder().LoadImage(s.imagePath(0), true);
-    form->ToolButton1Click();
+    form->toggleCalibrationMode();
     drawZone(*form, QPoint(40, 40), QPoint(50, 50));
     s.dialogs.answerMessage(DialogService::Ok);
-    form->ToolButton6Click();
+    form->calibrateThreshold();
     // One zone drawn, mean 220: trunc(220 x 0.75) = 165.
     QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Рекомендуемый порог яркости:  165")});
     QVERIFY(!form->calibrationMode());
-    QVERIFY(!ToolButton1(*form)->isChecked());
+    QVERIFY(!buttonCalibrate(*form)->isChecked());
     QVERIFY(form->commandsEnabled());
     // The zone drawn stays in memory until the zone file is next read.
     QCOMPARE(form->finder().zones().size(), 1);

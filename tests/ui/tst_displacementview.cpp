@@ -8,9 +8,13 @@
 #include "PropertysControls.h"
 #include "TDisplacementChartForm.h"
 #include "TMonitoringPage.h"
+#include "ZoneLimitMarks.h"
 #include "TPropertysForm.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -90,7 +94,7 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     AxisBox(*charts)->setCurrentIndex(1);
     ComponentBox(*charts)->setCurrentIndex(1); // dy
     setup.select({0, 1});
-    form->N4Click();
+    form->startProcessing();
     QTRY_COMPARE(charts->shownSeries().imageCount(), 2);
     QCOMPARE(charts->shownZones(), (QList<int>{1, 2}));
     // Zone 1 has no origin: nothing to draw for it.
@@ -106,7 +110,7 @@ void TestDisplacementView::showsTheRunsZonesAndUpdatesWithEveryImage()
     QCOMPARE(dy, -1.0);
     // A new run starts the current run's chart afresh.
     setup.select({2});
-    form->N4Click();
+    form->startProcessing();
     QTRY_COMPARE(charts->shownSeries().imageCount(), 1);
     charts->close();
 }
@@ -121,17 +125,43 @@ void TestDisplacementView::limitCrossingLightsTheIndicator()
     QVERIFY(indicator);
     QCOMPARE(indicator->level(), LimitLevel::None);
     setup.select({2}); // |dy| = 1: below both
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::None);
+    form->findChild<QAction *>(QStringLiteral("ChartAction"))->trigger();
+    auto *charts = form->findChild<TDisplacementChartForm *>();
+    QVERIFY(charts && charts->isVisible());
+    auto *banner = charts->findChild<QLabel *>(QStringLiteral("LimitBanner"));
+    QVERIFY(banner && banner->text().isEmpty());
+    // The zone list fills when the window draws the run (at once while shown).
+    const auto zoneLevel = [&](int row) {
+        QListWidgetItem *item = ZoneList(*charts)->item(row);
+        return item ? item->data(ZoneLimitMarks::LevelRole).toInt() : -1;
+    };
     setup.select({1}); // 2: warning
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::Warning);
+    QCOMPARE(banner->text(), QStringLiteral("ПРЕДУПРЕЖДЕНИЕ: зона 2."));
+    QTRY_COMPARE(zoneLevel(1), int(LimitLevel::Warning));
+    QCOMPARE(zoneLevel(0), int(LimitLevel::None));
     setup.select({0}); // 3: alarm
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(indicator->level(), LimitLevel::Alarm);
     QVERIFY(indicator->toolTip().contains(QStringLiteral("Зона 2: смещение")));
+    QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
+    QTRY_COMPARE(zoneLevel(1), int(LimitLevel::Alarm));
+    // A watch's waiting text gives way to the alarm until it is acknowledged.
+    form->setStatusText(QStringLiteral(" Ожидание новых файлов..."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" АВАРИЯ! Зона 2: смещение")), qPrintable(form->statusText(0)));
     QTest::mouseClick(indicator, Qt::LeftButton);
     QCOMPARE(indicator->level(), LimitLevel::None);
+    QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
+    // The chart still shows where the zone stands: acknowledging is not mending.
+    QCOMPARE(banner->text(), QStringLiteral("АВАРИЯ: зона 2."));
+    setup.select({2}); // back below both
+    form->startProcessing();
+    QVERIFY(banner->text().isEmpty());
+    QTRY_COMPARE(zoneLevel(1), int(LimitLevel::None));
+    charts->close();
 }
 
 void TestDisplacementView::settingsPage_data()

@@ -35,6 +35,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolTip>
@@ -101,6 +102,9 @@ private Q_SLOTS:
     void runShowsEveryImage();
     void commandsLockedDuringRun();
     void allFilesWithScheduledStyle();
+    void noImageSelectedWritesNothing_data();
+    void fileListFollowsTheDirectory();
+    void noImageSelectedWritesNothing();
     void stop_data();
     void stop();
     void escWhileIdleDoesNotStopNextRun();
@@ -147,7 +151,7 @@ private:
     QString runHeadless(const QStringList &images);
     static QByteArray read(const QString &path) { return TestSupport::readFile(path); }
     static QString logText(const QString &base) { return Cp1251::decode(read(base + QLatin1String("_time.log"))); }
-    static QRgb overlayPixel(TMainForm &form, int x, int y) { return CrossImage1(form)->picture().pixel(x, y); }
+    static QRgb overlayPixel(TMainForm &form, int x, int y) { return overlayImage(form)->picture().pixel(x, y); }
 
     QTemporaryDir m_config;
     std::unique_ptr<QTemporaryDir> m_root;
@@ -222,9 +226,9 @@ std::unique_ptr<TMainForm> TestMainForm::openForm()
 
 void TestMainForm::select(TMainForm &form, const QList<int> &rows)
 {
-    FileListBox1(form)->clearSelection();
+    listFiles(form)->clearSelection();
     for (int row : rows)
-        FileListBox1(form)->item(row)->setSelected(true);
+        listFiles(form)->item(row)->setSelected(true);
 }
 
 QString TestMainForm::resultsBase(int n) const
@@ -261,29 +265,29 @@ void TestMainForm::startUp()
     QVERIFY(!form->windowIcon().isNull());
 
     // The browser is in the working directory, which is also the current one.
-    QCOMPARE(DirectoryListBox1(*form)->directory(), m_work);
+    QCOMPARE(listDirectories(*form)->directory(), m_work);
     QCOMPARE(QDir::currentPath(), m_work);
     QStringList names;
-    for (int i = 0; i < FileListBox1(*form)->count(); ++i)
-        names << FileListBox1(*form)->item(i)->text();
+    for (int i = 0; i < listFiles(*form)->count(); ++i)
+        names << listFiles(*form)->item(i)->text();
     QCOMPARE(names, ImageNames);
-    QCOMPARE(FileListBox1(*form)->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(listFiles(*form)->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(form->finder().zones().size(), 2);
 
     // Menus and their items, with their captions.
-    QCOMPARE(File1(*form)->title(), QStringLiteral("&Файл"));
-    QCOMPARE(N26(*form)->text(), QStringLiteral("Сохранить координаты"));
-    QCOMPARE(N5(*form)->text(), QStringLiteral("Уточнить и сохранить зоны"));
-    QCOMPARE(Exit1(*form)->text(), QStringLiteral("&Выход"));
-    QCOMPARE(N6(*form)->text(), QStringLiteral("Настройка"));
-    QCOMPARE(N1(*form)->title(), QStringLiteral("Действия"));
-    QCOMPARE(N4(*form)->text(), QStringLiteral("Найти координаты"));
-    QCOMPARE(N3(*form)->text(), QStringLiteral("Калибровать"));
-    QCOMPARE(N2(*form)->title(), QStringLiteral("Помощь"));
-    QCOMPARE(N20(*form)->text(), QStringLiteral("Справка"));
-    QCOMPARE(N21(*form)->text(), QStringLiteral("О программе"));
+    QCOMPARE(menuFile(*form)->title(), QStringLiteral("&Файл"));
+    QCOMPARE(actionSaveCoordinates(*form)->text(), QStringLiteral("Сохранить координаты"));
+    QCOMPARE(actionRefineZones(*form)->text(), QStringLiteral("Уточнить и сохранить зоны"));
+    QCOMPARE(actionExit(*form)->text(), QStringLiteral("&Выход"));
+    QCOMPARE(actionSettings(*form)->text(), QStringLiteral("Настройка"));
+    QCOMPARE(menuActions(*form)->title(), QStringLiteral("Действия"));
+    QCOMPARE(actionProcess(*form)->text(), QStringLiteral("Найти координаты"));
+    QCOMPARE(actionCalibrate(*form)->text(), QStringLiteral("Калибровать"));
+    QCOMPARE(menuHelp(*form)->title(), QStringLiteral("Помощь"));
+    QCOMPARE(actionHelp(*form)->text(), QStringLiteral("Справка"));
+    QCOMPARE(actionAbout(*form)->text(), QStringLiteral("О программе"));
     QStringList zoomItems;
-    for (QAction *item : ScalePopupMenu1(*form)->actions()) {
+    for (QAction *item : menuZoom(*form)->actions()) {
         zoomItems << item->text();
         QCOMPARE(item->isChecked(), item->text() == QLatin1String("100%"));
     }
@@ -291,33 +295,33 @@ void TestMainForm::startUp()
 
     // Tool buttons with their hints, pictures and states; only "stop" is off.
     const QList<std::pair<QToolButton *, QString>> hints = {
-        {ToolButton10(*form), QStringLiteral("Выход")},
-        {ToolButton9(*form), QStringLiteral("Сохранить координаты")},
-        {ToolButton2(*form), QStringLiteral("Ручное определение координат точек")},
-        {ToolButton4(*form), QStringLiteral("Определить координаты индикаторной точки")},
-        {ToolButton5(*form), QStringLiteral("Остановить")},
-        {ToolButton1(*form), QStringLiteral("Калибровать")},
-        {ToolButton3(*form), QStringLiteral("Уточнить и сохранить зоны")},
-        {ToolButton6(*form), QStringLiteral("Калибровать порог яркости")}};
+        {buttonExit(*form), QStringLiteral("Выход")},
+        {buttonSaveCoordinates(*form), QStringLiteral("Сохранить координаты")},
+        {buttonManualMeasurement(*form), QStringLiteral("Ручное определение координат точек")},
+        {buttonProcess(*form), QStringLiteral("Определить координаты индикаторной точки")},
+        {buttonStop(*form), QStringLiteral("Остановить")},
+        {buttonCalibrate(*form), QStringLiteral("Калибровать")},
+        {buttonRefineZones(*form), QStringLiteral("Уточнить и сохранить зоны")},
+        {buttonCalibrateThreshold(*form), QStringLiteral("Калибровать порог яркости")}};
     for (const auto &[button, hint] : hints) {
         QCOMPARE(button->toolTip(), hint);
         QVERIFY(!button->icon().isNull());
         QCOMPARE(button->iconSize(), QSize(22, 22));
-        QCOMPARE(button->isEnabled(), button != ToolButton5(*form));
+        QCOMPARE(button->isEnabled(), button != buttonStop(*form));
     }
 
     // The splash covers the image area; the browser waits for it to end.
-    QVERIFY(PreviewImage(*form)->isVisible());
-    QVERIFY(!PreviewImage(*form)->picture().isNull());
-    QCOMPARE(PreviewImage(*form)->geometry(), ScrollBox3(*form)->rect());
-    QCOMPARE(Panel3(*form)->width(), 0);
-    QVERIFY(PreviewImageTimer(*form)->isActive());
-    QCOMPARE(PreviewImageTimer(*form)->interval(), 5000);
+    QVERIFY(splashImage(*form)->isVisible());
+    QVERIFY(!splashImage(*form)->picture().isNull());
+    QCOMPARE(splashImage(*form)->geometry(), scrollImage(*form)->rect());
+    QCOMPARE(browserPanel(*form)->width(), 0);
+    QVERIFY(splashTimer(*form)->isActive());
+    QCOMPARE(splashTimer(*form)->interval(), 5000);
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QString());
     QCOMPARE(form->zoomPercent(), 100);
-    QVERIFY(StatusPanel0(*form)->font().bold());
+    QVERIFY(labelStatus(*form)->font().bold());
 }
 
 void TestMainForm::startUpMessages_data()
@@ -327,8 +331,9 @@ void TestMainForm::startUpMessages_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("missing working directory") << true << QStringLiteral("Ошибка")
                                                << QStringLiteral("Ошибка чтения имени рабочей директории из ini-файла!");
+    // The first start names the file the settings point at.
     QTest::newRow("missing zone file") << false << QStringLiteral("Ошибка!")
-                                       << QStringLiteral("Ошибка чтения файла координат зон!");
+                                       << QStringLiteral("Ошибка чтения файла координат зон!\nФайл $R/gone.zon не найден.");
 }
 
 void TestMainForm::startUpMessages()
@@ -346,10 +351,10 @@ void TestMainForm::startUpMessages()
     QVERIFY(form);
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().at(0).caption, caption);
-    QCOMPARE(m_dialogs->messages().at(0).text, text);
+    QCOMPARE(m_dialogs->messages().at(0).text, text.replace("$R", m_root->path()));
     QCOMPARE(m_dialogs->messages().at(0).buttons, DialogService::Buttons(DialogService::Ok));
     // A working directory that cannot be entered leaves the browser where the program started.
-    QCOMPARE(DirectoryListBox1(*form)->directory(), missingWorkDir ? m_root->path() : m_work);
+    QCOMPARE(listDirectories(*form)->directory(), missingWorkDir ? m_root->path() : m_work);
     QCOMPARE(form->settings().WorkDir, settings.workDir.isNull() ? m_work : settings.workDir);
 }
 
@@ -357,13 +362,13 @@ void TestMainForm::splashEndsOnClick()
 {
     auto form = openForm();
     QVERIFY(form);
-    QTest::mouseClick(PreviewImage(*form), Qt::LeftButton);
-    QVERIFY(!PreviewImage(*form)->isVisible());
-    QVERIFY(!PreviewImageTimer(*form)->isActive());
-    QCOMPARE(Panel3(*form)->width(), 280);
+    QTest::mouseClick(splashImage(*form), Qt::LeftButton);
+    QVERIFY(!splashImage(*form)->isVisible());
+    QVERIFY(!splashTimer(*form)->isActive());
+    QCOMPARE(browserPanel(*form)->width(), 280);
     // The drive box sits at the browser's top right corner.
-    const QRect drive = DriveComboBox1(*form)->geometry();
-    QCOMPARE(drive.right(), Panel3(*form)->width() - 1);
+    const QRect drive = comboDrive(*form)->geometry();
+    QCOMPARE(drive.right(), browserPanel(*form)->width() - 1);
     QCOMPARE(drive.top(), 0);
 }
 
@@ -380,21 +385,24 @@ void TestMainForm::runMatchesHeadlessTool()
     QFETCH(QString, trigger);
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     // Three of five, selected out of order: they are processed in name order.
     select(*form, {3, 0, 2});
     if (trigger == QLatin1String("menu"))
-        N4(*form)->trigger();
+        actionProcess(*form)->trigger();
     else if (trigger == QLatin1String("button"))
-        QTest::mouseClick(ToolButton4(*form), Qt::LeftButton);
+        QTest::mouseClick(buttonProcess(*form), Qt::LeftButton);
     else
-        QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
+        QTest::keyClick(listFiles(*form), Qt::Key_Return);
 
     QCOMPARE(m_dialogs->calls.size(), 0);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QCOMPARE(form->statusText(0),
+             QStringLiteral(" Результаты получены и сохранены. Изображений: 3. Зона 1: точек найдено 3 из 3. "
+                            "Зона 2: точек найдено 2 из 3. Результаты: %1_<зона>.crd, %1_time.log.")
+                 .arg(QDir::toNativeSeparators(resultsBase(1))));
     QVERIFY(form->commandsEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
-    QVERIFY(CrossImage1(*form)->isVisible());
+    QVERIFY(!buttonStop(*form)->isEnabled());
+    QVERIFY(overlayImage(*form)->isVisible());
     QCOMPARE(form->finder().currentImagePath(), imagePath(3));
 
     const QString cli = runHeadless({imagePath(0), imagePath(2), imagePath(3)});
@@ -439,10 +447,10 @@ void TestMainForm::runShowsEveryImage()
     QFETCH(bool, scrolled);
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     // Scrolled, the view shows well under half of the image.
     form->resize(scrolled ? QSize(520, 420) : QSize(900, 700));
-    for (QAction *item : ScalePopupMenu1(*form)->actions()) {
+    for (QAction *item : menuZoom(*form)->actions()) {
         if (item->data().toInt() == zoom)
             item->trigger();
     }
@@ -452,23 +460,23 @@ void TestMainForm::runShowsEveryImage()
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int index) {
         QCOMPARE(path, imagePath(index));
         const QImage expected = sceneImage(index);
-        const QImage &picture = Image1(*form)->picture();
+        const QImage &picture = pictureImage(*form)->picture();
         QVERIFY(!picture.isNull());
         const QSize view(ImageWidth * zoom / 100, ImageHeight * zoom / 100);
-        QCOMPARE(Image1(*form)->size(), view);
+        QCOMPARE(pictureImage(*form)->size(), view);
         if (index == 0 && scrolled) {
             // The first image sizes the view; the rest are seen through the scrolled viewport.
-            ScrollBox3(*form)->horizontalScrollBar()->setValue(ScrollBox3(*form)->horizontalScrollBar()->maximum());
-            ScrollBox3(*form)->verticalScrollBar()->setValue(ScrollBox3(*form)->verticalScrollBar()->maximum());
-            QVERIFY(ScrollBox3(*form)->horizontalScrollBar()->maximum() > 0);
+            scrollImage(*form)->horizontalScrollBar()->setValue(scrollImage(*form)->horizontalScrollBar()->maximum());
+            scrollImage(*form)->verticalScrollBar()->setValue(scrollImage(*form)->verticalScrollBar()->maximum());
+            QVERIFY(scrollImage(*form)->horizontalScrollBar()->maximum() > 0);
         }
         if (index == 2 && scrolled) {
             // Scrolled back during the run: what comes into view is this image, not the first.
-            ScrollBox3(*form)->horizontalScrollBar()->setValue(0);
-            ScrollBox3(*form)->verticalScrollBar()->setValue(0);
+            scrollImage(*form)->horizontalScrollBar()->setValue(0);
+            scrollImage(*form)->verticalScrollBar()->setValue(0);
         }
         // What the view shows of the picture (all of it unless scrolled).
-        const QRect visible = Image1(*form)->visibleRegion().boundingRect();
+        const QRect visible = pictureImage(*form)->visibleRegion().boundingRect();
         QVERIFY(!visible.isEmpty());
         auto first = [](int v, int viewSide, int pictureSide) { return v * pictureSide / viewSide; };
         auto last = [](int v, int viewSide, int pictureSide) { return ((v + 1) * pictureSide - 1) / viewSide; };
@@ -491,12 +499,12 @@ void TestMainForm::runShowsEveryImage()
             QCOMPARE(overlayPixel(*form, 108, 53), index == 1 ? qRgb(255, 0, 0) : QRgb(0));
         ++shown;
     });
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(shown, 5);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены.")), qPrintable(form->statusText(0)));
     QCOMPARE(form->finder().currentImagePath(), imagePath(4));
     QCOMPARE(form->finder().width(), ImageWidth);
-    QCOMPARE(Image1(*form)->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
+    QCOMPARE(pictureImage(*form)->picture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
     QCOMPARE(form->loadedPicture().convertToFormat(QImage::Format_RGB32), sceneImage(4));
     QCOMPARE(form->finder().image().width(), ImageWidth);
     QCOMPARE(overlayPixel(*form, 44, 48), qRgb(255, 0, 0));
@@ -513,41 +521,47 @@ void TestMainForm::commandsLockedDuringRun()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     select(*form, {0, 1});
     int checked = 0;
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int) {
         ++checked;
         QCOMPARE(form->statusText(0), QStringLiteral(" Подождите... Идет счет..."));
+        // The progress bar counts the images done (the time left is an estimate, not checked).
+        auto *progress = form->findChild<QProgressBar *>(QStringLiteral("progressRun"));
+        QVERIFY(progress && progress->isVisible());
+        QCOMPARE(progress->value(), checked);
+        QVERIFY2(progress->format().startsWith(QStringLiteral("%1 из 2").arg(checked)), qPrintable(progress->format()));
         QVERIFY(QGuiApplication::overrideCursor());
         QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-        for (QWidget *locked : {static_cast<QWidget *>(DirectoryListBox1(*form)),
-                                static_cast<QWidget *>(FileListBox1(*form)), static_cast<QWidget *>(ToolButton10(*form)),
-                                static_cast<QWidget *>(ToolButton9(*form)), static_cast<QWidget *>(ToolButton2(*form)),
-                                static_cast<QWidget *>(ToolButton4(*form)), static_cast<QWidget *>(ToolButton1(*form)),
-                                static_cast<QWidget *>(ToolButton3(*form)), static_cast<QWidget *>(ToolButton6(*form))})
+        for (QWidget *locked : {static_cast<QWidget *>(listDirectories(*form)),
+                                static_cast<QWidget *>(listFiles(*form)), static_cast<QWidget *>(buttonExit(*form)),
+                                static_cast<QWidget *>(buttonSaveCoordinates(*form)), static_cast<QWidget *>(buttonManualMeasurement(*form)),
+                                static_cast<QWidget *>(buttonProcess(*form)), static_cast<QWidget *>(buttonCalibrate(*form)),
+                                static_cast<QWidget *>(buttonRefineZones(*form)), static_cast<QWidget *>(buttonCalibrateThreshold(*form))})
             QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
-        QVERIFY(ToolButton5(*form)->isEnabled());
-        QVERIFY(!N1(*form)->menuAction()->isEnabled());
-        QVERIFY(!N2(*form)->menuAction()->isEnabled());
-        QVERIFY(!N6(*form)->isEnabled());
-        QVERIFY(!File1(*form)->menuAction()->isEnabled());
+        QVERIFY(buttonStop(*form)->isEnabled());
+        QVERIFY(!menuActions(*form)->menuAction()->isEnabled());
+        QVERIFY(!menuHelp(*form)->menuAction()->isEnabled());
+        QVERIFY(!actionSettings(*form)->isEnabled());
+        QVERIFY(!menuFile(*form)->menuAction()->isEnabled());
         // Outside the group: the drive box and the zoom menu.
-        QVERIFY(DriveComboBox1(*form)->isEnabled());
-        QVERIFY(ScalePopupMenu1(*form)->actions().at(0)->isEnabled());
+        QVERIFY(comboDrive(*form)->isEnabled());
+        QVERIFY(menuZoom(*form)->actions().at(0)->isEnabled());
         // With visualisation on, the overlay is back once an image is done.
-        QVERIFY(CrossImage1(*form)->isVisible());
+        QVERIFY(overlayImage(*form)->isVisible());
     });
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(checked, 2);
+    QVERIFY(!form->findChild<QProgressBar *>(QStringLiteral("progressRun"))->isVisible());
     QVERIFY(!QGuiApplication::overrideCursor());
-    for (QWidget *unlocked : {static_cast<QWidget *>(DirectoryListBox1(*form)), static_cast<QWidget *>(FileListBox1(*form)),
-                              static_cast<QWidget *>(ToolButton4(*form)), static_cast<QWidget *>(ToolButton9(*form))})
+    for (QWidget *unlocked : {static_cast<QWidget *>(listDirectories(*form)), static_cast<QWidget *>(listFiles(*form)),
+                              static_cast<QWidget *>(buttonProcess(*form)), static_cast<QWidget *>(buttonSaveCoordinates(*form))})
         QVERIFY(unlocked->isEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
-    QVERIFY(N1(*form)->menuAction()->isEnabled());
-    QVERIFY(File1(*form)->menuAction()->isEnabled());
-    QVERIFY(N6(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
+    QVERIFY(menuActions(*form)->menuAction()->isEnabled());
+    QVERIFY(menuFile(*form)->menuAction()->isEnabled());
+    QVERIFY(actionSettings(*form)->isEnabled());
 }
 
 void TestMainForm::allFilesWithScheduledStyle()
@@ -560,8 +574,62 @@ void TestMainForm::allFilesWithScheduledStyle()
     select(*form, {1});
     QStringList processed;
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &path, int) { processed << path; });
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(processed, (QStringList{imagePath(0), imagePath(1), imagePath(2), imagePath(3), imagePath(4)}));
+}
+
+void TestMainForm::noImageSelectedWritesNothing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Enter") << QStringLiteral("enter");
+    QTest::newRow("start button") << QStringLiteral("button");
+    QTest::newRow("menu") << QStringLiteral("menu");
+}
+
+// No empty result set, no log of no files, no empty journal run, no event:
+// the working directory is as it was, and the status says why.
+void TestMainForm::noImageSelectedWritesNothing()
+{
+    QFETCH(QString, how);
+    auto form = openForm();
+    QVERIFY(form);
+    select(*form, {});
+    const QStringList before = QDir(m_work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
+    if (how == QLatin1String("enter"))
+        QTest::keyClick(listFiles(*form), Qt::Key_Enter);
+    else if (how == QLatin1String("button"))
+        QTest::mouseClick(buttonProcess(*form), Qt::LeftButton);
+    else
+        actionProcess(*form)->trigger();
+    QCOMPARE(processed.size(), 0);
+    QCOMPARE(QDir(m_work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), before);
+    QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+    QCOMPARE(form->statusText(0), QStringLiteral(" Не выбрано ни одного изображения. Ничего не записано."));
+    QVERIFY(m_dialogs->calls.isEmpty());
+    QVERIFY(form->commandsEnabled());
+    // The next run with an image selected is the first result set.
+    select(*form, {0});
+    form->startProcessing();
+    QCOMPARE(processed.size(), 1);
+    QVERIFY(QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
+}
+
+// Images arriving in or leaving the directory shown appear in the list
+// without a click; what was selected stays selected.
+void TestMainForm::fileListFollowsTheDirectory()
+{
+    auto form = openForm();
+    QVERIFY(form);
+    QCOMPARE(listFiles(*form)->count(), 5);
+    select(*form, {1, 3});
+    QVERIFY(sceneImage(0).save(m_work + QLatin1String("/img_0.bmp"), "BMP"));
+    QTRY_COMPARE(listFiles(*form)->count(), 6);
+    QCOMPARE(listFiles(*form)->item(0)->text(), QStringLiteral("img_0.bmp"));
+    QCOMPARE(listFiles(*form)->selectedPaths(), (QStringList{imagePath(1), imagePath(3)}));
+    QVERIFY(QFile::remove(imagePath(3)));
+    QTRY_COMPARE(listFiles(*form)->count(), 5);
+    QCOMPARE(listFiles(*form)->selectedPaths(), QStringList{imagePath(1)});
 }
 
 void TestMainForm::stop_data()
@@ -595,14 +663,14 @@ void TestMainForm::stop()
                 if (escape)
                     QTest::keyClick(form.get(), Qt::Key_Escape);
                 else
-                    QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
+                    QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
             });
         });
     });
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), status);
+    QVERIFY2(form->statusText(0).startsWith(status + " Изображений: 3."), qPrintable(form->statusText(0)));
     QVERIFY(!form->finder().StopRequested);
     QVERIFY(form->commandsEnabled());
     // The view shows the last image processed, with its zones.
@@ -622,9 +690,9 @@ void TestMainForm::escWhileIdleDoesNotStopNextRun()
     QVERIFY(form->finder().StopRequested);
     select(*form, {0, 1, 2});
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
+    QTest::keyClick(listFiles(*form), Qt::Key_Enter);
     QCOMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены.")), qPrintable(form->statusText(0)));
 }
 
 void TestMainForm::enterDuringRunIgnored()
@@ -635,18 +703,18 @@ void TestMainForm::enterDuringRunIgnored()
     connect(form.get(), &TMainForm::imageProcessed, this, [&](const QString &, int index) {
         if (index == 0) {
             QTest::keyClick(form.get(), Qt::Key_Return);
-            QTest::keyClick(FileListBox1(*form), Qt::Key_Enter);
+            QTest::keyClick(listFiles(*form), Qt::Key_Enter);
         }
     });
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
+    QTest::keyClick(listFiles(*form), Qt::Key_Return);
     // One run of three images, one result set.
     QCOMPARE(processed.size(), 3);
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 3);
     QVERIFY(!QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
     // Once the commands are free again, Enter runs again.
     disconnect(form.get(), &TMainForm::imageProcessed, this, nullptr);
-    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
+    QTest::keyClick(listFiles(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 6);
     QVERIFY(QFile::exists(resultsBase(2) + QLatin1String("_1.crd")));
 }
@@ -661,7 +729,7 @@ void TestMainForm::closeDuringRunSavesResults()
             QTimer::singleShot(0, form.get(), &QWidget::close);
     });
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    form->N4Click();
+    form->startProcessing();
     QVERIFY(!form->isVisible());
     QCOMPARE(processed.size(), 2);
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")).count('\n'), 2);
@@ -682,13 +750,13 @@ void TestMainForm::damagedImageEndsRun()
 
     auto form = openForm();
     QVERIFY(form);
-    QCOMPARE(FileListBox1(*form)->item(2)->text(), QStringLiteral("img_b2.bmp"));
+    QCOMPARE(listFiles(*form)->item(2)->text(), QStringLiteral("img_b2.bmp"));
     select(*form, {0, 2, 3});
     bool savedBeforeMessage = false;
     m_dialogs->onMessage = [&](const ScriptedDialogs::Call &) {
         savedBeforeMessage = QFile::exists(resultsBase(1) + QLatin1String("_1.crd")) && form->commandsEnabled();
     };
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(m_dialogs->messages().size(), 1);
     const ScriptedDialogs::Call message = m_dialogs->messages().at(0);
     QCOMPARE(message.caption, QStringLiteral("Kelvarin2"));
@@ -696,8 +764,9 @@ void TestMainForm::damagedImageEndsRun()
     QCOMPARE(message.icon, DialogService::Icon::Error);
     QVERIFY(savedBeforeMessage);
     // A partial run says how many of how many images were processed.
-    QCOMPARE(form->statusText(0),
-             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(
+             QStringLiteral(" Обработано изображений: 1 из 3, остальные не обработаны. Результаты сохранены.")),
+             qPrintable(form->statusText(0)));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
     // The error stays in the event log of the working directory.
     QVERIFY(read(m_work + QLatin1String("/kelvarin2-events.log")).contains(QByteArray("\terror\trun\t" + damaged.toUtf8() + "\t")));
@@ -713,9 +782,10 @@ void TestMainForm::unreadableZoneFileNoRun()
     QFile::remove(m_zones);
     select(*form, {0});
     QSignalSpy processed(form.get(), &TMainForm::imageProcessed);
-    QTest::keyClick(FileListBox1(*form), Qt::Key_Return);
+    QTest::keyClick(listFiles(*form), Qt::Key_Return);
     QCOMPARE(processed.size(), 0);
-    QCOMPARE(m_dialogs->messageTexts(), QStringList{QStringLiteral("Ошибка чтения файла координат зон!")});
+    QCOMPARE(m_dialogs->messageTexts(),
+             QStringList{QStringLiteral("Ошибка чтения файла координат зон!\nФайл %1 не найден.").arg(m_zones)});
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Ошибка!"));
     QCOMPARE(form->statusText(0), QStringLiteral(" earlier"));
     QVERIFY(form->commandsEnabled());
@@ -737,9 +807,9 @@ void TestMainForm::stepByStep()
     QImage firstMask;
     m_dialogs->onMessage = [&](const ScriptedDialogs::Call &call) {
         if (firstMask.isNull() && call.caption == QStringLiteral("Сообщение"))
-            firstMask = Image1(*form)->picture().copy();
+            firstMask = pictureImage(*form)->picture().copy();
     };
-    form->N4Click();
+    form->startProcessing();
 
     const QList<ScriptedDialogs::Call> messages = m_dialogs->messages();
     QCOMPARE(messages.size(), 3);
@@ -764,7 +834,7 @@ void TestMainForm::stepByStep()
     QCOMPARE(firstMask.pixel(30, 40), qRgb(0, 0, 0));
     QCOMPARE(firstMask.pixel(115, 52), qRgb(0, 0, 0));
 
-    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Работа прервана. Результаты сохранены.")), qPrintable(form->statusText(0)));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_1.crd")), QByteArray("1\t41.0000\t41.0000\r\n"));
     QCOMPARE(read(resultsBase(1) + QLatin1String("_2.crd")), QByteArray());
 }
@@ -777,21 +847,21 @@ void TestMainForm::saveCoordinates()
     auto form = openForm();
     QVERIFY(form);
     select(*form, {0, 1, 2});
-    form->N4Click();
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результат получен."));
+    form->startProcessing();
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результат получен.")), qPrintable(form->statusText(0)));
     QVERIFY(!QFile::exists(resultsBase(1) + QLatin1String("_1.crd")));
 
     // A directory with a dot in its name: only the file name is cut.
     const QString dir = m_root->path() + QLatin1String("/run.2024");
     QDir().mkpath(dir);
     m_dialogs->answerFile(dir + QLatin1String("/res.v2.crd"));
-    QTest::mouseClick(ToolButton9(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonSaveCoordinates(*form), Qt::LeftButton);
     QCOMPARE(m_dialogs->calls.size(), 1);
     const ScriptedDialogs::Call call = m_dialogs->calls.at(0);
     QCOMPARE(call.kind, QStringLiteral("save"));
     QCOMPARE(call.directory, m_work);
     QCOMPARE(call.proposedName, QString());
-    QCOMPARE(call.filter, QStringLiteral("Coordinate Files (*.crd)|*.crd"));
+    QCOMPARE(call.filter, QStringLiteral("Файлы координат (*.crd)|*.crd"));
     QCOMPARE(call.defaultSuffix, QStringLiteral("crd"));
     QCOMPARE(form->statusText(0), QStringLiteral(" Результаты сохранены."));
 
@@ -805,7 +875,7 @@ void TestMainForm::saveCoordinates()
 
     // The save reloaded the zones: a second one writes empty series.
     m_dialogs->answerFile(dir + QLatin1String("/again.crd"));
-    N26(*form)->trigger();
+    actionSaveCoordinates(*form)->trigger();
     QCOMPARE(read(dir + QLatin1String("/again_1.crd")), QByteArray());
     QCOMPARE(read(dir + QLatin1String("/again_2.crd")), QByteArray());
     QVERIFY(logText(dir + QLatin1String("/again")).contains(QStringLiteral("Количество файлов: 0\r\n")));
@@ -817,10 +887,10 @@ void TestMainForm::saveCoordinatesCancelledOrFailing()
     auto form = openForm();
     QVERIFY(form);
     select(*form, {0, 1});
-    form->N4Click();
+    form->startProcessing();
     form->setStatusText(QStringLiteral(" before"));
     // Cancelled: nothing at all.
-    form->N26Click();
+    form->saveResultsAs();
     QCOMPARE(form->statusText(0), QStringLiteral(" before"));
     QCOMPARE(m_dialogs->calls.size(), 1);
     QCOMPARE(QDir(m_work).entryList({QStringLiteral("*.crd")}).size(), 2);
@@ -828,14 +898,14 @@ void TestMainForm::saveCoordinatesCancelledOrFailing()
     // A directory that does not exist: the error's own text; the points stay
     // for a save elsewhere.
     m_dialogs->answerFile(m_root->path() + QLatin1String("/missing/res.crd"));
-    form->N26Click();
+    form->saveResultsAs();
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
     QCOMPARE(m_dialogs->messages().at(0).icon, DialogService::Icon::Error);
     QVERIFY(m_dialogs->messages().at(0).text.contains(QStringLiteral("res_1.crd")));
     QCOMPARE(form->statusText(0), QStringLiteral(" before"));
     m_dialogs->answerFile(m_root->path() + QLatin1String("/res.crd"));
-    form->N26Click();
+    form->saveResultsAs();
     QCOMPARE(read(m_root->path() + QLatin1String("/res_1.crd")).count('\n'), 2);
 }
 
@@ -843,21 +913,21 @@ void TestMainForm::doubleClickShowsImageWithZones()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     // The focused file is not selected: nothing happens.
-    FileListBox1(*form)->setCurrentItem(FileListBox1(*form)->item(1), QItemSelectionModel::NoUpdate);
-    FileListBox1(*form)->clearSelection();
-    form->FileListBox1DblClick();
+    listFiles(*form)->setCurrentItem(listFiles(*form)->item(1), QItemSelectionModel::NoUpdate);
+    listFiles(*form)->clearSelection();
+    form->loadFocusedImage();
     QVERIFY(form->finder().currentImagePath().isEmpty());
 
-    const QRect itemRect = FileListBox1(*form)->visualItemRect(FileListBox1(*form)->item(1));
-    QTest::mousePress(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
-    QTest::mouseDClick(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
-    QTest::mouseRelease(FileListBox1(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    const QRect itemRect = listFiles(*form)->visualItemRect(listFiles(*form)->item(1));
+    QTest::mousePress(listFiles(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseDClick(listFiles(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
+    QTest::mouseRelease(listFiles(*form)->viewport(), Qt::LeftButton, {}, itemRect.center());
     QCOMPARE(form->finder().currentImagePath(), imagePath(1));
-    QCOMPARE(Image1(*form)->picture(), sceneImage(1));
-    QCOMPARE(Image1(*form)->size(), QSize(ImageWidth, ImageHeight));
-    QCOMPARE(CrossImage1(*form)->geometry(), Image1(*form)->geometry());
+    QCOMPARE(pictureImage(*form)->picture(), sceneImage(1));
+    QCOMPARE(pictureImage(*form)->size(), QSize(ImageWidth, ImageHeight));
+    QCOMPARE(overlayImage(*form)->geometry(), pictureImage(*form)->geometry());
     // Zones red, the origin of zone 2 a blue cross, transparent elsewhere.
     QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
     QCOMPARE(overlayPixel(*form, 140, 50), qRgb(255, 0, 0));
@@ -887,17 +957,17 @@ void TestMainForm::zoomSizesView()
     QVERIFY(form);
     form->finder().LoadImage(imagePath(0), true);
     QAction *item = nullptr;
-    for (QAction *zoom : ScalePopupMenu1(*form)->actions()) {
+    for (QAction *zoom : menuZoom(*form)->actions()) {
         if (zoom->data().toInt() == percent)
             item = zoom;
     }
     QVERIFY(item);
     item->trigger();
     QCOMPARE(form->zoomPercent(), percent);
-    QCOMPARE(Image1(*form)->size(), view);
-    QCOMPARE(CrossImage1(*form)->size(), view);
-    QCOMPARE(ScrollBox3(*form)->widget()->size(), view);
-    for (QAction *zoom : ScalePopupMenu1(*form)->actions())
+    QCOMPARE(pictureImage(*form)->size(), view);
+    QCOMPARE(overlayImage(*form)->size(), view);
+    QCOMPARE(scrollImage(*form)->widget()->size(), view);
+    for (QAction *zoom : menuZoom(*form)->actions())
         QCOMPARE(zoom->isChecked(), zoom == item);
     // Lines twice as wide below 100 %, so that they survive the shrinking.
     const QRgb red = qRgb(255, 0, 0);
@@ -906,7 +976,7 @@ void TestMainForm::zoomSizesView()
     QCOMPARE(beside, percent < 100 ? 1 : 0);
     // A newly loaded image keeps the zoom.
     form->finder().LoadImage(imagePath(1), true);
-    QCOMPARE(Image1(*form)->size(), view);
+    QCOMPARE(pictureImage(*form)->size(), view);
 }
 
 void TestMainForm::zoomRemovesFoundCrosses()
@@ -914,16 +984,16 @@ void TestMainForm::zoomRemovesFoundCrosses()
     auto form = openForm();
     QVERIFY(form);
     select(*form, {0});
-    form->N4Click();
+    form->startProcessing();
     // The found point of zone 1 is at (40, 40): its cross reaches (30, 40).
     QCOMPARE(overlayPixel(*form, 30, 40), qRgb(255, 0, 0));
     // The zoom menu is the context menu of the image.
-    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), CrossImage1(*form)->mapToGlobal(QPoint(30, 40)));
-    QApplication::sendEvent(CrossImage1(*form), &click);
-    QVERIFY(ScalePopupMenu1(*form)->isVisible());
-    QCOMPARE(ScalePopupMenu1(*form)->pos(), click.globalPos());
-    ScalePopupMenu1(*form)->actions().at(3)->trigger();
-    ScalePopupMenu1(*form)->close();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(30, 40), overlayImage(*form)->mapToGlobal(QPoint(30, 40)));
+    QApplication::sendEvent(overlayImage(*form), &click);
+    QVERIFY(menuZoom(*form)->isVisible());
+    QCOMPARE(menuZoom(*form)->pos(), click.globalPos());
+    menuZoom(*form)->actions().at(3)->trigger();
+    menuZoom(*form)->close();
     QCOMPARE(qAlpha(overlayPixel(*form, 30, 40)), 0);
     QCOMPARE(overlayPixel(*form, 20, 35), qRgb(255, 0, 0));
     QCOMPARE(overlayPixel(*form, 120, 55), qRgb(0, 0, 255));
@@ -933,27 +1003,27 @@ void TestMainForm::mouseReadOuts()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     // Before any image the mouse reads out nothing.
-    form->Image1MouseDown(QPoint(5, 5), Qt::LeftButton, Qt::ShiftModifier);
+    form->pressOnImage(QPoint(5, 5), Qt::ShiftModifier);
     QVERIFY(m_dialogs->calls.isEmpty());
 
     form->finder().LoadImage(imagePath(0), true);
-    ScalePopupMenu1(*form)->actions().at(3)->trigger();
-    moveMouse(CrossImage1(*form), QPoint(101, 57));
+    menuZoom(*form)->actions().at(3)->trigger();
+    moveMouse(overlayImage(*form), QPoint(101, 57));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
     // Under a fractional scale factor the mouse lies between device pixels:
     // still the pixel it is on, not the next one.
-    moveMouse(CrossImage1(*form), QPointF(101.5, 57.75));
+    moveMouse(overlayImage(*form), QPointF(101.5, 57.75));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 50;  Y= 28 "));
-    QCOMPARE(StatusPanel1(*form)->alignment() & Qt::AlignRight, Qt::AlignRight);
+    QCOMPARE(labelPosition(*form)->alignment() & Qt::AlignRight, Qt::AlignRight);
     // Shift-click: the brightness of the pixel whose position is shown.
-    QTest::mouseClick(CrossImage1(*form), Qt::LeftButton, Qt::ShiftModifier, QPoint(101, 57));
-    QTest::mouseClick(CrossImage1(*form), Qt::RightButton, Qt::ShiftModifier, QPoint(81, 81));
+    QTest::mouseClick(overlayImage(*form), Qt::LeftButton, Qt::ShiftModifier, QPoint(101, 57));
+    QTest::mouseClick(overlayImage(*form), Qt::RightButton, Qt::ShiftModifier, QPoint(81, 81));
     QCOMPARE(m_dialogs->messageTexts(), (QStringList{QStringLiteral("20"), QStringLiteral("250")}));
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
     // Without Shift, and outside the zone-drawing mode, a click does nothing.
-    QTest::mouseClick(CrossImage1(*form), Qt::LeftButton, {}, QPoint(81, 81));
+    QTest::mouseClick(overlayImage(*form), Qt::LeftButton, {}, QPoint(81, 81));
     QCOMPARE(m_dialogs->calls.size(), 2);
     QCOMPARE(form->finder().zones().size(), 2);
 }
@@ -965,20 +1035,20 @@ void TestMainForm::zoneDrawnInCalibrateMode()
     form->finder().LoadImage(imagePath(0), true);
     form->setCalibrationModeForTest(true);
     // A band symmetric about the press point, drawn while the mouse moves.
-    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mousePress(overlayImage(*form), Qt::LeftButton, {}, QPoint(100, 100));
     QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
-    QTest::mouseMove(CrossImage1(*form), QPoint(110, 106));
+    QTest::mouseMove(overlayImage(*form), QPoint(110, 106));
     QTRY_COMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0));
-    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(110, 106));
+    QTest::mouseRelease(overlayImage(*form), Qt::LeftButton, {}, QPoint(110, 106));
     QCOMPARE(form->finder().zones().size(), 3);
     const TZoneInfo &zone = form->finder().zones().at(2);
     QCOMPARE(QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2)), QRect(QPoint(90, 94), QPoint(110, 106)));
     QVERIFY(!zone.hasOrigin());
     // Two pixels wide is no zone, and its band does not stay drawn.
-    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(50, 50));
-    QTest::mouseMove(CrossImage1(*form), QPoint(51, 60));
+    QTest::mousePress(overlayImage(*form), Qt::LeftButton, {}, QPoint(50, 50));
+    QTest::mouseMove(overlayImage(*form), QPoint(51, 60));
     QTRY_COMPARE(overlayPixel(*form, 49, 45), qRgb(255, 0, 0));
-    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(51, 60));
+    QTest::mouseRelease(overlayImage(*form), Qt::LeftButton, {}, QPoint(51, 60));
     QCOMPARE(form->finder().zones().size(), 3);
     QCOMPARE(qAlpha(overlayPixel(*form, 49, 45)), 0);
     QCOMPARE(overlayPixel(*form, 90, 100), qRgb(255, 0, 0)); // the zone drawn before stays
@@ -989,14 +1059,14 @@ void TestMainForm::calibrateModeLeftClearsRequest()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     form->finder().LoadImage(imagePath(0), true);
-    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonCalibrate(*form), Qt::LeftButton);
     QVERIFY(form->calibrationMode());
-    QTest::mousePress(CrossImage1(*form), Qt::LeftButton, {}, QPoint(100, 100));
-    QTest::mouseRelease(CrossImage1(*form), Qt::LeftButton, {}, QPoint(110, 110));
+    QTest::mousePress(overlayImage(*form), Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseRelease(overlayImage(*form), Qt::LeftButton, {}, QPoint(110, 110));
     QCOMPARE(form->statusText(0), QStringLiteral(" Укажите зону"));
-    QTest::mouseClick(ToolButton1(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonCalibrate(*form), Qt::LeftButton);
     QVERIFY(!form->calibrationMode());
     QCOMPARE(form->statusText(0), QString());
 }
@@ -1013,15 +1083,15 @@ void TestMainForm::longStatusElided()
                                         "первое необработанное /srv/station/buffer/cam_0005.bmp");
     form->setStatusText(text);
     QCOMPARE(form->statusText(0), text);
-    QCOMPARE(StatusPanel0(*form)->toolTip(), text.trimmed());
-    const QString shown = StatusPanel0(*form)->shownText();
+    QCOMPARE(labelStatus(*form)->toolTip(), text.trimmed());
+    const QString shown = labelStatus(*form)->shownText();
     QVERIFY(shown.size() < text.size());
     QVERIFY(shown.contains(QChar(0x2026)));
     QVERIFY(shown.startsWith(QStringLiteral(" Не удалось")));
     QVERIFY(shown.endsWith(QStringLiteral(".bmp")));
     // A short text shows whole.
     form->setStatusText(QStringLiteral(" Ожидание"));
-    QCOMPARE(StatusPanel0(*form)->shownText(), QStringLiteral(" Ожидание"));
+    QCOMPARE(labelStatus(*form)->shownText(), QStringLiteral(" Ожидание"));
 }
 
 // After a zoom change the position read-out follows the new scale at once.
@@ -1029,14 +1099,14 @@ void TestMainForm::readOutFollowsZoom()
 {
     auto form = openForm();
     QVERIFY(form);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     form->finder().LoadImage(imagePath(0), true);
     QCoreApplication::processEvents();
-    QCursor::setPos(CrossImage1(*form)->mapToGlobal(QPoint(40, 30)));
-    moveMouse(CrossImage1(*form), QPoint(40, 30));
+    QCursor::setPos(overlayImage(*form)->mapToGlobal(QPoint(40, 30)));
+    moveMouse(overlayImage(*form), QPoint(40, 30));
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 40;  Y= 30 "));
-    ScalePopupMenu1(*form)->actions().at(3)->trigger(); // 200 %
-    if (CrossImage1(*form)->mapFromGlobal(QCursor::pos()) != QPoint(40, 30))
+    menuZoom(*form)->actions().at(3)->trigger(); // 200 %
+    if (overlayImage(*form)->mapFromGlobal(QCursor::pos()) != QPoint(40, 30))
         QSKIP("this platform does not move the mouse pointer");
     QCOMPARE(form->statusText(1), QStringLiteral(" X= 20;  Y= 15 "));
 }
@@ -1048,9 +1118,9 @@ void TestMainForm::statusPanelKeepsWidth()
     for (int width : {420, 857, 1300}) {
         form->resize(width, 500);
         QTRY_COMPARE(form->width(), width);
-        QTRY_COMPARE(StatusPanel1(*form)->width(), 200);
+        QTRY_COMPARE(labelPosition(*form)->width(), 200);
         // The journal's panel beside them keeps its text's width.
-        QVERIFY(StatusPanel0(*form)->width() > width - 200 - JournalPanel(*form)->width() - 60);
+        QVERIFY(labelStatus(*form)->width() > width - 200 - labelJournal(*form)->width() - 60);
     }
 }
 
@@ -1058,7 +1128,7 @@ void TestMainForm::helpAndAboutBox()
 {
     auto form = openForm();
     QVERIFY(form);
-    N20(*form)->trigger();
+    actionHelp(*form)->trigger();
     auto *help = form->findChild<THelpWindow *>();
     QVERIFY(help);
     QVERIFY(help->isVisible());
@@ -1070,7 +1140,7 @@ void TestMainForm::helpAndAboutBox()
     // A second call brings the same window back at its contents.
     QScrollBar *scroll = help->Browser->verticalScrollBar();
     scroll->setValue(scroll->maximum());
-    form->N20Click();
+    form->showHelp();
     QCOMPARE(form->findChildren<THelpWindow *>().size(), 1);
     QVERIFY(scroll->maximum() == 0 || scroll->value() < scroll->maximum());
 
@@ -1081,7 +1151,7 @@ void TestMainForm::helpAndAboutBox()
             box->OKButton->click();
         }
     });
-    N21(*form)->trigger();
+    actionAbout(*form)->trigger();
     QCOMPARE(shownTitle, QStringLiteral("О программе|Kelvarin-2"));
 }
 
@@ -1110,9 +1180,9 @@ void TestMainForm::handOffToMeasurementWindow()
     auto form = openForm();
     QVERIFY(form);
     select(*form, {0, 1, 2});
-    form->N4Click();
+    form->startProcessing();
     QVERIFY(m_dialogs->calls.isEmpty());
-    QTest::mouseClick(ToolButton2(*form), Qt::LeftButton);
+    QTest::mouseClick(buttonManualMeasurement(*form), Qt::LeftButton);
     QVERIFY2(m_dialogs->calls.isEmpty(), qPrintable(m_dialogs->messageTexts().join(QLatin1Char('|'))));
     QList<TImageForm *> windows;
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -1134,7 +1204,7 @@ void TestMainForm::handOffToMeasurementWindow()
     QVERIFY(!QFile::exists(form->handOffFileName()));
 
     // Every click opens another window; the first stays open.
-    form->ToolButton2Click();
+    form->openMeasurementWindow();
     int open = 0;
     for (QWidget *window : QApplication::topLevelWidgets())
         open += qobject_cast<TImageForm *>(window) && window->isVisible() ? 1 : 0;
@@ -1147,7 +1217,7 @@ void TestMainForm::handOffFailures()
     auto form = openForm();
     QVERIFY(form);
     // No image yet: the measurement window asks for one; cancelled, no window.
-    form->ToolButton2Click();
+    form->openMeasurementWindow();
     QCOMPARE(m_dialogs->calls.size(), 1);
     QCOMPARE(m_dialogs->calls.at(0).kind, QStringLiteral("open"));
     for (QWidget *window : QApplication::topLevelWidgets())
@@ -1156,7 +1226,7 @@ void TestMainForm::handOffFailures()
     // An image whose extension is in capitals hands off through "$tmp.crd" in
     // the current directory; before any run the window gets no points.
     form->finder().LoadImage(imagePath(3), true);
-    form->ToolButton2Click();
+    form->openMeasurementWindow();
     QCOMPARE(form->handOffFileName(), QDir::current().absoluteFilePath(QStringLiteral("$tmp.crd")));
     QCOMPARE(QDir::currentPath(), m_work);
     TImageForm *measure = nullptr;
@@ -1171,7 +1241,7 @@ void TestMainForm::handOffFailures()
     form->finder().LoadImage(imagePath(0), true);
     QVERIFY(QDir().mkpath(m_work + QLatin1String("/img_a$tmp.crd")));
     m_dialogs->clear();
-    form->ToolButton2Click();
+    form->openMeasurementWindow();
     QCOMPARE(m_dialogs->messages().size(), 1);
     QCOMPARE(m_dialogs->messages().at(0).caption, QStringLiteral("Kelvarin2"));
     QCOMPARE(m_dialogs->messages().at(0).icon, DialogService::Icon::Error);
@@ -1198,10 +1268,10 @@ void TestMainForm::screenshot()
     QTest::qWait(200);
     // The window as it starts, with the splash, beside the one after the run.
     QVERIFY(form->grab().save(QFileInfo(target).path() + QLatin1String("/start-") + QFileInfo(target).fileName()));
-    form->PreviewImageTimerTimer();
-    FileListBox1(*form)->selectAll();
-    form->N4Click();
-    moveMouse(CrossImage1(*form), QPoint(300, 200));
+    form->endSplash();
+    listFiles(*form)->selectAll();
+    form->startProcessing();
+    moveMouse(overlayImage(*form), QPoint(300, 200));
     QTest::qWait(200);
     QVERIFY(form->grab().save(target));
 }
@@ -1216,14 +1286,14 @@ void TestMainForm::statusBarScreenshot()
     auto form = openForm();
     QVERIFY(form);
     form->resize(900, 600);
-    form->PreviewImageTimerTimer();
+    form->endSplash();
     form->setStatusText(QStringLiteral(" Внимание: изображение /srv/station/buffer/2026-12-09/cam_0005.bmp не читается "
                                        "(файл поврежден), обработаны 4 изображения из 14, остальные 10 не обработаны."));
     QTest::qWait(300);
     QVERIFY(form->grab().save(shots + QLatin1String("/mainwindow-status.png")));
     QVERIFY(form->statusBar()->grab().save(shots + QLatin1String("/statusbar.png")));
-    QToolTip::showText(StatusPanel0(*form)->mapToGlobal(QPoint(20, 0)), StatusPanel0(*form)->toolTip(),
-                       StatusPanel0(*form));
+    QToolTip::showText(labelStatus(*form)->mapToGlobal(QPoint(20, 0)), labelStatus(*form)->toolTip(),
+                       labelStatus(*form));
     QTest::qWait(500);
     QVERIFY(form->screen()->grabWindow(0).save(shots + QLatin1String("/statusbar-tooltip.png")));
 }

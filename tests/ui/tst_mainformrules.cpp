@@ -19,6 +19,9 @@ private Q_SLOTS:
     void positionText();
     void brightnessText_data();
     void brightnessText();
+    void progressText_data();
+    void progressText();
+    void runSummary();
 };
 
 void TestMainFormRules::runImages_data()
@@ -88,6 +91,40 @@ void TestMainFormRules::brightnessText()
     QFETCH(QString, text);
     LocaleGuard locale(separator);
     QCOMPARE(MainFormRules::brightnessText(colour), text);
+}
+
+void TestMainFormRules::progressText_data()
+{
+    QTest::addColumn<int>("done");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("before the first image") << 0 << 10 << qint64(0) << "0 из 10";
+    QTest::newRow("seconds left, rounded up") << 3 << 10 << qint64(3000) << "3 из 10, осталось 0:07";
+    QTest::newRow("a part of a second left") << 9 << 10 << qint64(900) << "9 из 10, осталось 0:01";
+    QTest::newRow("minutes") << 1 << 100 << qint64(2500) << "1 из 100, осталось 4:08";
+    QTest::newRow("hours") << 10 << 20000 << qint64(20000) << "10 из 20000, осталось 11:06:20";
+    QTest::newRow("done") << 10 << 10 << qint64(9000) << "10 из 10";
+}
+
+void TestMainFormRules::progressText()
+{
+    QFETCH(int, done);
+    QFETCH(int, total);
+    QFETCH(qint64, elapsedMs);
+    QTEST(MainFormRules::progressText(done, total, elapsedMs), "text");
+}
+
+// What a run's end says: images, points found per zone, where the results went.
+void TestMainFormRules::runSummary()
+{
+    TZoneInfo one, two;
+    one.points = {VT_Point(1, 2), VT_Point(3, 4), VT_Point(5, 6)};
+    two.points = {VT_Point(1, 2), VT_Point(-1, -1), VT_Point(5, 6)};
+    QCOMPARE(MainFormRules::runSummary(3, {one, two}, QStringLiteral("/w/work_0001")),
+             QStringLiteral("Изображений: 3. Зона 1: точек найдено 3 из 3. Зона 2: точек найдено 2 из 3. "
+                            "Результаты: /w/work_0001_<зона>.crd, /w/work_0001_time.log."));
+    QCOMPARE(MainFormRules::runSummary(1, {one}, QString()).endsWith(QStringLiteral("из 1.")), true);
 }
 
 QTEST_GUILESS_MAIN(TestMainFormRules)

@@ -5,6 +5,7 @@
 
 #include "DirectoryListBox.h"
 #include "DriveComboBox.h"
+#include "IniFile.h"
 #include "KelvarinError.h"
 #include "LocaleFormat.h"
 #include "MainFormSetup.h"
@@ -15,6 +16,7 @@
 #include "TPropertysHost.h"
 #include "TRedForm.h"
 #include "TStartControl.h"
+#include "EventLogWindow.h"
 #include "WarningIndicator.h"
 
 #include <QAction>
@@ -33,6 +35,7 @@
 #include <QTabWidget>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QTableWidget>
 #include <QToolButton>
 
 #include <functional>
@@ -90,6 +93,8 @@ private Q_SLOTS:
     void zonesEditOpensTableEditor();
     void cancelTakesNothing();
     void centroidWeightingControl();
+    void spotCentreGroup_data();
+    void spotCentreGroup();
 
     // Through the main window.
     void okWithoutChanges();
@@ -97,6 +102,8 @@ private Q_SLOTS:
     void failedFieldNamed_data();
     void failedFieldNamed();
     void percentShownAgain();
+    void monitoringValuesKept_data();
+    void monitoringValuesKept();
     void okMovesBrowserAndRedrawsZones();
     void watchMissingBufferKeepsDialogOpen();
     void watchStartsAndStops_data();
@@ -128,7 +135,7 @@ bool TestPropertysForm::whileShown(TMainForm &form, const std::function<void(TPr
         if (stillOpen)
             dialog->reject();
     });
-    N6(form)->trigger();
+    actionSettings(form)->trigger();
     return stillOpen;
 }
 
@@ -188,7 +195,8 @@ void TestPropertysForm::layoutAndCaptions()
     QCOMPARE(AverageYPorogEdit(form)->text(), QStringLiteral("200"));
     QCOMPARE(MinSEdit(form)->text(), QStringLiteral("1000"));
     QCOMPARE(MaxSEdit(form)->text(), QStringLiteral("3000"));
-    QCOMPARE(DatePicker(form)->date(), QDate(1899, 12, 30));
+    // No date stored: today, never 30.12.1899.
+    QCOMPARE(DatePicker(form)->date(), QDate::currentDate());
     QCOMPARE(TimePicker(form)->time(), QTime(0, 0));
 }
 
@@ -371,7 +379,7 @@ void TestPropertysForm::zoneButton()
     QTest::mouseClick(ZoneButton(form), Qt::LeftButton);
     QCOMPARE(dialogs.calls.size(), 1);
     QCOMPARE(dialogs.calls.at(0).kind, QStringLiteral("open"));
-    QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Zone Files|*.zon|All Files|*.*"));
+    QCOMPARE(dialogs.calls.at(0).filter, QStringLiteral("Файлы зон|*.zon|Все файлы|*.*"));
     QCOMPARE(dialogs.calls.at(0).directory, dir.path());
     QCOMPARE(ZonesEdit(form)->text(), dir.filePath(QStringLiteral("z2.zon")));
     // Cancelled: the field stays.
@@ -393,7 +401,7 @@ void TestPropertysForm::zonesEditOpensTableEditor()
     form.show();
     int mode = 0;
     QString table;
-    QTimer::singleShot(0, this, [&] {
+    const auto closeEditor = [&] {
         for (QWidget *window : QApplication::topLevelWidgets()) {
             auto *editor = qobject_cast<TRedForm *>(window);
             if (editor && editor->isVisible()) {
@@ -402,8 +410,17 @@ void TestPropertysForm::zonesEditOpensTableEditor()
                 editor->close();
             }
         }
-    });
-    QTest::mouseDClick(ZonesEdit(form), Qt::LeftButton);
+    };
+    // A double click in the field selects text, as in any field.
+    QTest::mouseDClick(ZonesEdit(form), Qt::LeftButton, {}, QPoint(10, ZonesEdit(form)->height() / 2));
+    QVERIFY(ZonesEdit(form)->hasSelectedText());
+    QCOMPARE(mode, 0);
+    // The button beside it opens the editor.
+    QTimer::singleShot(0, this, closeEditor);
+    auto *button = form.findChild<QPushButton *>(QStringLiteral("ZoneEditButton"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Правка..."));
+    QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(mode, 11);
     QCOMPARE(table, zones);
     QVERIFY(dialogs.calls.isEmpty());
@@ -451,6 +468,40 @@ void TestPropertysForm::centroidWeightingControl()
     CentroidComboBox(form)->setCurrentIndex(0);
     form.Button2Click();
     QCOMPARE(host.params.CentroidWeighting, 1);
+}
+
+// The "Центр пятна" group holds the weighting and one box per option; each
+// box shows its key, OK takes it over alone, Cancel forgets it.
+void TestPropertysForm::spotCentreGroup_data()
+{
+    QTest::addColumn<int>("option"); // 0 SpotBackground, 1 ConnectedSpot, 2 CentroidWindow
+    QTest::newRow("SpotBackground") << 0;
+    QTest::newRow("ConnectedSpot") << 1;
+    QTest::newRow("CentroidWindow") << 2;
+}
+
+void TestPropertysForm::spotCentreGroup()
+{
+    QFETCH(int, option);
+    FakeHost host;
+    host.params.WorkDir = QDir::tempPath();
+    TPropertysForm form(host);
+    form.fill();
+    QCOMPARE(SpotCentreGroup(form)->title(), QStringLiteral("Центр пятна"));
+    QVERIFY(SpotCentreGroup(form)->isAncestorOf(CentroidComboBox(form)));
+    QCheckBox *boxes[] = {SpotBackgroundCheckBox(form), ConnectedSpotCheckBox(form), CentroidWindowCheckBox(form)};
+    bool TParameters::*keys[] = {&TParameters::SpotBackground, &TParameters::ConnectedSpot, &TParameters::CentroidWindow};
+    for (QCheckBox *box : boxes)
+        QVERIFY(!box->isChecked());
+    boxes[option]->setChecked(true);
+    form.Button1Click();
+    for (int k = 0; k < 3; ++k)
+        QCOMPARE(host.params.*keys[k], k == option);
+    form.fill();
+    QVERIFY(boxes[option]->isChecked());
+    boxes[option]->setChecked(false);
+    form.Button2Click();
+    QVERIFY(host.params.*keys[option]);
 }
 
 void TestPropertysForm::okWithoutChanges()
@@ -516,6 +567,11 @@ void TestPropertysForm::failedFieldNamed_data()
     QTest::newRow("percent") << "AverageYPorogPercentEdit" << "%" << "Средняя яркость области (в % от калибровочного): \"%\" не является числом";
     QTest::newRow("minimum area") << "MinSEdit" << "2.5" << "Минимальная площадь: \"2.5\" не является целым числом";
     QTest::newRow("maximum area") << "MaxSEdit" << "" << "Максимальная площадь: \"\" не является целым числом";
+    // No spot can be larger than 5000 and smaller than 500 (the station's maximum).
+    QTest::newRow("areas out of order") << "MinSEdit" << "5000"
+                                        << "Минимальная площадь (5000) должна быть меньше, чем максимальная площадь (500)";
+    QTest::newRow("areas equal") << "MinSEdit" << "500"
+                                 << "Минимальная площадь (500) должна быть меньше, чем максимальная площадь (500)";
 }
 
 // Each field that can fail is named, and gets the keyboard.
@@ -537,6 +593,64 @@ void TestPropertysForm::failedFieldNamed()
     }));
     QCOMPARE(s.dialogs.messageTexts(), QStringList{QStringLiteral("Ошибка!\n") + message});
     QCOMPARE(focused, static_cast<QWidget *>(field));
+}
+
+void TestPropertysForm::monitoringValuesKept_data()
+{
+    QTest::addColumn<QChar>("locale");
+    QTest::addColumn<QByteArray>("stored"); // the monitoring keys in the file
+    QTest::addColumn<QString>("shown");     // the pixel size as the dialog shows it
+    QTest::addColumn<QString>("typed");     // typed over it, or nothing
+    QTest::addColumn<QString>("message");   // the refusal, or nothing
+    QTest::newRow("point file, comma locale") << QChar(',') << QByteArray("PixelSize=0.5\nWarningLimit=2\n") << "0,5" << ""
+                                              << "";
+    QTest::newRow("comma file, point locale") << QChar('.') << QByteArray("PixelSize=0,5\nWarningLimit=2\n") << "0.5" << ""
+                                              << "";
+    QTest::newRow("point typed, comma locale") << QChar(',') << QByteArray("WarningLimit=2\n") << "" << "0.5" << "";
+    QTest::newRow("unreadable value shown, refused")
+        << QChar('.') << QByteArray("PixelSize=half\nWarningLimit=2\n") << "half" << "" << "Размер пикселя: \"half\" не является числом";
+}
+
+// A stored value shows whatever separator it was written with; OK for an
+// unrelated change keeps every key (a value that cannot be read is shown as it
+// stands and refused, never written over empty); "0.5" typed is 0.5.
+void TestPropertysForm::monitoringValuesKept()
+{
+    QFETCH(QChar, locale);
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, shown);
+    QFETCH(QString, typed);
+    QFETCH(QString, message);
+    LocaleGuard guard(locale);
+    MainFormSetup s;
+    s.writeSettings();
+    TestSupport::writeFile(s.settingsFile(), s.settingsBytes() + stored);
+    TMainForm *form = s.openForm();
+    QVERIFY(form);
+    QString pixelSize;
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        auto *edit = dialog.findChild<QLineEdit *>(QStringLiteral("PixelSizeEdit"));
+        pixelSize = edit->text();
+        if (!typed.isEmpty())
+            edit->setText(typed);
+        VisCheckBox(dialog)->setChecked(!VisCheckBox(dialog)->isChecked());
+        Button1(dialog)->click();
+    });
+    QCOMPARE(pixelSize, shown);
+    const QString sep = QString(locale);
+    IniFile ini(s.settingsFile());
+    QVERIFY(ini.load());
+    QString pixel, warning;
+    QVERIFY(ini.value("Parameters", "WarningLimit", &warning));
+    QCOMPARE(warning, QStringLiteral("2"));
+    if (!message.isEmpty()) {
+        QCOMPARE(s.dialogs.messageTexts(), QStringList{message});
+        QCOMPARE(s.settingsBytes().right(stored.size()), stored);
+        return;
+    }
+    QVERIFY(s.dialogs.calls.isEmpty());
+    QVERIFY(ini.value("Parameters", "PixelSize", &pixel));
+    QCOMPARE(pixel, "0" + sep + "5");
 }
 
 void TestPropertysForm::percentShownAgain()
@@ -569,14 +683,14 @@ void TestPropertysForm::okMovesBrowserAndRedrawsZones()
     TMainForm *form = s.openForm();
     QVERIFY(form);
     s.select({0});
-    form->N4Click();
+    form->startProcessing();
     QCOMPARE(form->finder().zones().at(0).points.size(), 1);
     whileShown(*form, [&](TPropertysForm &dialog) {
         WorkDirEdit(dialog)->setText(other);
         ZonesEdit(dialog)->setText(zones);
         Button1(dialog)->click();
     });
-    QCOMPARE(DirectoryListBox1(*form)->directory(), other);
+    QCOMPARE(listDirectories(*form)->directory(), other);
     QCOMPARE(form->saveDirectory(), other);
     QCOMPARE(QDir::currentPath(), other);
     // The zone file read again: its zone drawn, the earlier ones and the points gone.
@@ -619,7 +733,7 @@ void TestPropertysForm::watchMissingBufferKeepsDialogOpen()
                                                   + QStringLiteral(" не существует."));
     QVERIFY(form->settings() == before);
     QCOMPARE(s.settingsBytes(), bytes);
-    QCOMPARE(DirectoryListBox1(*form)->directory(), s.work);
+    QCOMPARE(listDirectories(*form)->directory(), s.work);
     QCOMPARE(form->startControl().startStyle(), 3);
     QCOMPARE(form->statusText(0), QStringLiteral(" before"));
     QVERIFY(form->commandsEnabled());
@@ -649,20 +763,20 @@ void TestPropertysForm::watchStartsAndStops()
     QCOMPARE(form->startControl().startStyle(), 2);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QVERIFY(form->startControl().timerActive());
-    QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
-    QVERIFY(!DirectoryListBox1(*form)->isEnabled());
-    QVERIFY(!FileListBox1(*form)->isEnabled());
+    QCOMPARE(listDirectories(*form)->directory(), buffer);
+    QVERIFY(!listDirectories(*form)->isEnabled());
+    QVERIFY(!listFiles(*form)->isEnabled());
     // The drive box stays usable, but choosing in it keeps the lists on the buffer.
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    if (DriveComboBox1(*form)->count() > 1) {
-        const int other = DriveComboBox1(*form)->currentIndex() == 0 ? 1 : 0;
-        DriveComboBox1(*form)->setCurrentIndex(other);
-        Q_EMIT DriveComboBox1(*form)->activated(other);
-        QCOMPARE(DirectoryListBox1(*form)->directory(), buffer);
+    QVERIFY(comboDrive(*form)->isEnabled());
+    if (comboDrive(*form)->count() > 1) {
+        const int other = comboDrive(*form)->currentIndex() == 0 ? 1 : 0;
+        comboDrive(*form)->setCurrentIndex(other);
+        Q_EMIT comboDrive(*form)->activated(other);
+        QCOMPARE(listDirectories(*form)->directory(), buffer);
     }
-    QVERIFY(ToolButton5(*form)->isEnabled());
-    QVERIFY(!ToolButton4(*form)->isEnabled());
-    QVERIFY(!N6(*form)->isEnabled());
+    QVERIFY(buttonStop(*form)->isEnabled());
+    QVERIFY(!buttonProcess(*form)->isEnabled());
+    QVERIFY(!actionSettings(*form)->isEnabled());
     QCOMPARE(s.storedSettings().StartStyle, 2);
     QCOMPARE(s.storedSettings().BufferDir, buffer);
 
@@ -672,7 +786,7 @@ void TestPropertysForm::watchStartsAndStops()
     QVERIFY(QFile::copy(s.imagePath(0), buffer + QLatin1String("/cam_1.bmp")));
     QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 1, 10000);
     QTRY_VERIFY(QFile::exists(s.work + QLatin1String("/cam_1.bmp")));
-    QTRY_COMPARE(FileListBox1(*form)->count(), 0);
+    QTRY_COMPARE(listFiles(*form)->count(), 0);
     QTRY_COMPARE(form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
     QCOMPARE(TestSupport::readFile(s.work + QLatin1String("/work_0001_1.crd")).count('\n'), 1);
 
@@ -692,27 +806,70 @@ void TestPropertysForm::watchStartsAndStops()
     auto *warning = form->findChild<WarningIndicator *>(QStringLiteral("WarningIndicator"));
     QVERIFY(warning && warning->isVisible());
     QVERIFY2(warning->toolTip().contains(QStringLiteral("Изображение bad.bmp отложено")), qPrintable(warning->toolTip()));
-    QVERIFY(form->findChild<QLabel *>(QStringLiteral("StatusPanel0"))->toolTip().contains(QStringLiteral("отложено")));
+    QVERIFY(form->findChild<QLabel *>(QStringLiteral("labelStatus"))->toolTip().contains(QStringLiteral("отложено")));
     QTest::mouseClick(warning, Qt::LeftButton);
     QVERIFY(!warning->isVisible());
-    QVERIFY(warning->logView());
-    QVERIFY(warning->logView()->toPlainText().contains(QStringLiteral("Изображение bad.bmp отложено")));
-    warning->logView()->window()->close();
+    QVERIFY(warning->logWindow());
+    QTableWidget *logRows = warning->logWindow()->table();
+    QVERIFY(logRows->rowCount() >= 1);
+    const int last = logRows->rowCount() - 1;
+    QCOMPARE(logRows->item(last, 1)->text(), QStringLiteral("предупреждение"));
+    QCOMPARE(logRows->item(last, 2)->text(), QStringLiteral("наблюдение"));
+    QCOMPARE(logRows->item(last, 3)->text(), QDir::toNativeSeparators(buffer + QLatin1String("/bad.bmp")));
+    QVERIFY(logRows->item(last, 4)->text().startsWith(QStringLiteral("Изображение bad.bmp отложено")));
+    warning->logWindow()->close();
 
     if (escape)
         QTest::keyClick(form, Qt::Key_Escape);
     else
-        QTest::mouseClick(ToolButton5(*form), Qt::LeftButton);
+        QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
     QTRY_COMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Работа прервана. Результаты сохранены."));
+    // The end of the watch is told like a run's: images, points found, where they went.
+    const QString stopped = form->statusText(0);
+    QVERIFY2(stopped.startsWith(QStringLiteral(" Работа прервана. Результаты сохранены. Изображений: 1. "
+                                               "Зона 1: точек найдено 1 из 1.")), qPrintable(stopped));
+    QVERIFY2(stopped.endsWith(QStringLiteral("Результаты: %1/work_0001_<зона>.crd, %1/work_0001_time.log.").arg(s.work)),
+             qPrintable(stopped));
     QVERIFY(!form->startControl().timerActive());
     QVERIFY(form->commandsEnabled());
-    QVERIFY(FileListBox1(*form)->isEnabled());
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    QVERIFY(!ToolButton5(*form)->isEnabled());
-    // Only in memory: a restart watches again until the settings are next written.
-    QCOMPARE(form->settings().StartStyle, 3);
+    QVERIFY(listFiles(*form)->isEnabled());
+    QVERIFY(comboDrive(*form)->isEnabled());
+    QVERIFY(!buttonStop(*form)->isEnabled());
+    // The stop suspends the watch: the stored style stays, in memory and in
+    // the file, and the status bar offers to resume.
+    QCOMPARE(form->settings().StartStyle, 2);
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible() && resume->isEnabled());
+    QCOMPARE(resume->text(), QStringLiteral("Возобновить наблюдение"));
+
+    // OK in the settings for an unrelated change keeps the station's style
+    // and leaves the watch suspended.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        QVERIFY(FilesRadioButton(dialog)->isChecked());
+        VisCheckBox(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 2);
+    QCOMPARE(form->startControl().startStyle(), 3);
+    QVERIFY(resume->isVisible());
+
+    // The offer resumes it: the next image is handled again.
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(form->startControl().startStyle(), 2);
+    QVERIFY(!resume->isVisible());
+    QVERIFY(QFile::copy(s.imagePath(1), buffer + QLatin1String("/cam_2.bmp")));
+    QTRY_COMPARE_WITH_TIMEOUT(processed.size(), 2, 10000);
+    QTest::mouseClick(buttonStop(*form), Qt::LeftButton);
+    QTRY_COMPARE(form->startControl().startStyle(), 3);
+
+    // Choosing the manual style is a change of the stored style, and ends the offer.
+    whileShown(*form, [&](TPropertysForm &dialog) {
+        ManualRadioButton(dialog)->click();
+        Button1(dialog)->click();
+    });
+    QCOMPARE(s.storedSettings().StartStyle, 3);
+    QVERIFY(!resume->isVisible());
 }
 
 void TestPropertysForm::scheduledStart()
@@ -736,19 +893,19 @@ void TestPropertysForm::scheduledStart()
     QCOMPARE(form->startControl().startStyle(), 1);
     QCOMPARE(form->statusText(0), QStringLiteral(" Ожидание времени запуска..."));
     // The directory to process may still be chosen; everything else waits.
-    QVERIFY(FileListBox1(*form)->isEnabled());
-    QVERIFY(DirectoryListBox1(*form)->isEnabled());
-    QVERIFY(DriveComboBox1(*form)->isEnabled());
-    QVERIFY(!ToolButton4(*form)->isEnabled());
-    QVERIFY(ToolButton5(*form)->isEnabled());
-    QVERIFY(!N6(*form)->isEnabled());
+    QVERIFY(listFiles(*form)->isEnabled());
+    QVERIFY(listDirectories(*form)->isEnabled());
+    QVERIFY(comboDrive(*form)->isEnabled());
+    QVERIFY(!buttonProcess(*form)->isEnabled());
+    QVERIFY(buttonStop(*form)->isEnabled());
+    QVERIFY(!actionSettings(*form)->isEnabled());
 
     // Within two seconds of the set time: every file of the list, selected or not.
     QSignalSpy processed(form, &TMainForm::imageProcessed);
     clock.time = QDateTime(QDate(2024, 3, 1), QTime(9, 59, 59));
-    form->TimerTimer();
+    form->tickStartStyles();
     QTRY_COMPARE(processed.size(), 3);
-    QCOMPARE(form->statusText(0), QStringLiteral(" Результаты получены и сохранены."));
+    QVERIFY(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены. Изображений: 3.")));
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(form->startControl().startStyle(), 1);
@@ -768,17 +925,24 @@ void TestPropertysForm::startUpFallback()
                                       + QStringLiteral(" не существует. Включен запуск по клавише \"Enter\" или "
                                                        "пусковой кнопке."));
     QCOMPARE(form->startControl().startStyle(), 3);
-    QCOMPARE(form->settings().StartStyle, 3);
+    QCOMPARE(form->settings().StartStyle, 2);
     QVERIFY(form->commandsEnabled());
     QVERIFY(!form->startControl().timerActive());
     QCOMPARE(s.storedSettings().StartStyle, 2);
+    // Once the buffer is there, the offer in the status bar starts the watch.
+    auto *resume = form->findChild<QToolButton *>(QStringLiteral("buttonResume"));
+    QVERIFY(resume && resume->isVisible());
+    QTest::mouseClick(resume, Qt::LeftButton);
+    QCOMPARE(s.dialogs.calls.size(), 1); // the buffer is still missing: said, nothing changed
+    QCOMPARE(form->startControl().startStyle(), 3);
+    s.dialogs.calls.clear();
 
     // With the buffer there, the stored watch starts with the program.
     QVERIFY(QDir().mkpath(missing));
     s.openForm();
     QCOMPARE(s.form->startControl().startStyle(), 2);
     QCOMPARE(s.form->statusText(0), QStringLiteral(" Ожидание новых файлов..."));
-    QVERIFY(!FileListBox1(*s.form)->isEnabled());
+    QVERIFY(!listFiles(*s.form)->isEnabled());
 }
 
 // Not a check: with KELVARIN_SETTINGS_SCREENSHOTS naming a directory, saves a
@@ -807,7 +971,7 @@ void TestPropertysForm::screenshot()
         }
         Button2(dialog)->click();
     });
-    form->N6Click();
+    form->editSettings();
     QVERIFY(QFile::exists(target + QLatin1String("/settings-3.png")));
 }
 

@@ -61,6 +61,9 @@ private Q_SLOTS:
     void startDate_data();
     void startDate();
     void sameDirectory();
+    void noStoredDateOffersToday();
+    void areasOutOfOrder_data();
+    void areasOutOfOrder();
 };
 
 void TestPropertysValues::shown_data()
@@ -132,8 +135,9 @@ void TestPropertysValues::edited_data()
     QTest::newRow("C in exponent form") << QChar(u'.') << "koeffC" << " -1.5E2 " << -150.0;
     QTest::newRow("threshold") << QChar(u',') << "porog" << "172" << 172.0;
     QTest::newRow("minimum area") << QChar(u'.') << "minS" << "5" << 5.0;
-    QTest::newRow("minimum above maximum") << QChar(u'.') << "minS" << "5000" << 5000.0;
-    QTest::newRow("negative maximum") << QChar(u',') << "maxS" << "-3" << -3.0;
+    QTest::newRow("B with point under comma") << QChar(u',') << "koeffB" << "0.5" << 0.5;
+    QTest::newRow("threshold with comma under point") << QChar(u'.') << "porog" << "172,5" << 172.5;
+    QTest::newRow("maximum area") << QChar(u',') << "maxS" << "5000" << 5000.0;
 }
 
 void TestPropertysValues::edited()
@@ -277,6 +281,49 @@ void TestPropertysValues::startDate()
     QCOMPARE(TDateTime::toDateTime(days), expected);
     if (date == shown.date && time == shown.time)
         QCOMPARE(days, before.StartDate);
+}
+
+// Never 30.12.1899: with no date stored the pickers show today; the timer then
+// starts at what they show, any other style keeps the 0 it had.
+void TestPropertysValues::noStoredDateOffersToday()
+{
+    TParameters p = sample();
+    p.StartDate = 0;
+    const PropertysValues shown = PropertysValues::fromSettings(p);
+    QCOMPARE(shown.date, QDate::currentDate());
+    PropertysValues e = shown;
+    e.startStyle = 3;
+    QCOMPARE(e.startDate(shown, 0), 0.0);
+    e.startStyle = 1;
+    QCOMPARE(TDateTime::toDateTime(e.startDate(shown, 0)), QDateTime(shown.date, shown.time));
+}
+
+void TestPropertysValues::areasOutOfOrder_data()
+{
+    QTest::addColumn<QString>("minS");
+    QTest::addColumn<QString>("maxS");
+    QTest::addColumn<int>("group");
+    QTest::newRow("minimum above maximum") << "5000" << "3000" << int(PropertysValues::AreaOrder);
+    QTest::newRow("equal") << "3000" << "3000" << int(PropertysValues::AreaOrder);
+    QTest::newRow("one apart") << "2999" << "3000" << int(PropertysValues::AllTakenOver);
+}
+
+// No spot can be larger than the minimum and smaller than the maximum when the
+// minimum is not below it: refused, nothing after the areas taken over.
+void TestPropertysValues::areasOutOfOrder()
+{
+    QFETCH(QString, minS);
+    QFETCH(QString, maxS);
+    QFETCH(int, group);
+    const TParameters before = sample();
+    TParameters p = before;
+    const PropertysValues shown = PropertysValues::fromSettings(p);
+    PropertysValues e = shown;
+    e.minS = minS;
+    e.maxS = maxS;
+    e.visualization = !before.NeedVisualization;
+    QCOMPARE(int(e.takeOver(shown, p, acceptAnyDir)), group);
+    QCOMPARE(p.NeedVisualization, group == PropertysValues::AllTakenOver ? e.visualization : before.NeedVisualization);
 }
 
 void TestPropertysValues::sameDirectory()

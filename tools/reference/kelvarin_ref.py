@@ -272,9 +272,9 @@ def parse_integer(text):
 
 
 def parse_real(text):
-    """A real with "." as separator (the golden cases run under a "." locale)."""
-    if _REAL_RE.fullmatch(text):
-        return float(text)
+    """A real with "." or "," as decimal separator, whatever the locale."""
+    if text.count('.') + text.count(',') <= 1 and _REAL_RE.fullmatch(text.replace(',', '.')):
+        return float(text.replace(',', '.'))
     return None
 
 
@@ -346,7 +346,10 @@ class Zone:
 
 
 def parse_zone_number(text):
-    m = _ZONE_NUMBER_RE.fullmatch(text)
+    """A zone file's number, with "." or "," as decimal separator."""
+    if text.count('.') + text.count(',') > 1:
+        return None
+    m = _ZONE_NUMBER_RE.fullmatch(text.replace(',', '.'))
     return float(m.group(1)) if m else None
 
 

@@ -589,15 +589,15 @@ def case_settings_hex_case():
 
 def case_settings_defaults():
     rng = random.Random(118)
-    settings = ('[Parameters]\r\nStartStyle=3\r\nKoeff_B=0,5\r\nSteps=0\r\nAverageYPorog=\r\n'
+    settings = ('[Parameters]\r\nStartStyle=3\r\nKoeff_B=0,75\r\nSteps=0\r\nAverageYPorog=\r\n'
                 'MaxSCount=3k\r\nNeedVisualization=0\r\n')
     passing = Blob(40.3, 40.6, 22.0, 260)
     small = Blob(38.7, 122.2, 10.0, 260)
     huge = Blob(140.4, 75.3, 34.0, 260)
     zones = zone_line(0, 0, 80, 80) + zone_line(10, 95, 70, 149) + zone_line(85, 5, 199, 149)
     case = Case('settings_defaults', settings, zones, ['F--', 'F--'],
-                note='Missing and unreadable settings take their defaults: Koeff_B=0,5 is '
-                     'unreadable under a "." locale (0.75), AverageYPorog empty (200), '
+                note='Missing and unreadable settings take their defaults: Koeff_B=0,75 is '
+                     'read with its "," under a "." locale, AverageYPorog empty (200), '
                      'MaxSCount=3k (3000), MinSCount missing (1000).')
     grey = [(i, i, i) for i in range(256)]
     for k in range(2):

@@ -114,7 +114,7 @@ class Settings(unittest.TestCase):
                       'Koeff_B=0,5\r\nKoeff_n=5E-1\r\nAverageYPorog=\r\n')
         self.assertEqual(s['MinSCount'], 16)
         self.assertEqual(s['MaxSCount'], 500)
-        self.assertEqual(s['Koeff_B'], 0.75)  # a comma under a "." locale is unreadable
+        self.assertEqual(s['Koeff_B'], 0.5)  # "," and "." both mark the decimals
         self.assertEqual(s['Koeff_n'], 0.5)
         self.assertEqual(s['AverageYPorog'], 200.0)
 

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "SpotLabels.h"
+#include "ZoneBorder.h"
+#include "ZoneKeys.h"
+
+#include <QRect>
+
+#include <vector>
+
+// The centre of a spot weighted by a Gaussian window that moves with it:
+// the point where the window-weighted first moments of the brightness above
+// the background vanish. Unlike the centre of the pixels above a threshold it
+// has no edge that pixels cross, which is what locks a centre to the pixel
+// grid. The window's width follows the spot's half-light radius.
+class WindowedCentre
+{
+public:
+    struct Result
+    {
+        bool ok = false;
+        double x = 0, y = 0;
+        double sx = 0, sy = 0; // the noise's standard deviation carried into x and y
+        double window = 0;     // the window's standard deviation in pixels
+        int iterations = 0;
+    };
+
+    // The zone to work on: its brightness less the plane of its border's
+    // background; pixels of another spot (when `labels` is given) count as
+    // background. The zone's keys and labels must outlive the calls below.
+    void setZone(const ZoneKeys &zone, const ZoneBorder &background, const SpotLabels *labels);
+    // Radius around (cx, cy) holding half the light within `reach` of it (and
+    // within the loaded patch); 0 when there is no light.
+    double halfLightRadius(double cx, double cy, double reach) const;
+    // At most 10 Newton steps from (x0, y0), the window's width from the
+    // half-light radius within `reach`, stopping below 0.0005 px. Not ok when
+    // the light in the window vanishes or the centre walks further than twice
+    // the window's deviation from where it started.
+    Result refine(double x0, double y0, double reach);
+
+    static constexpr int MaxIterations = 10;
+    static constexpr double Convergence = 0.0005;
+
+private:
+    struct Moments
+    {
+        double s = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
+    };
+    float value(int x, int y) const
+    {
+        return m_values[size_t(y - m_rect.top()) * size_t(m_rect.width()) + size_t(x - m_rect.left())];
+    }
+    static QRect around(double x, double y, int margin);
+    void loadPatch(const QRect &rect);
+    QRect windowRect(double x, double y, double sigma) const;
+    Moments moments(double x, double y, double sigma);
+    void errors(Result &result, const Moments &m) const;
+
+    ZoneKeys m_zone;
+    ZoneBorder m_background;
+    const SpotLabels *m_labels = nullptr;
+    QRect m_rect;                // the patch: what the window can reach
+    std::vector<float> m_values; // row by row over m_rect
+    std::vector<double> m_gx;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ZoneKeys.h"
+
+#include <vector>
+
+// What the pixels on a zone's border say about the background under its spot:
+// its level (the median, so a spot touching the border does not move it) and
+// the noise of a single pixel.
+struct ZoneBorder
+{
+    double level = 0; // the median, the level at the zone's middle
+    double noise = 0; // standard deviation of one pixel's brightness
+    // The background's tilt, levels per pixel, fitted to the border, and the
+    // deviation of that estimate; both shrunk towards 0 where the noise could
+    // have made the tilt.
+    double tiltX = 0, tiltY = 0;
+    double tiltNoiseX = 0, tiltNoiseY = 0;
+    double middleX = 0, middleY = 0;
+
+    // The plane of the background through the level at the middle.
+    double at(int x, int y) const { return level + tiltX * (x - middleX) + tiltY * (y - middleY); }
+
+    // `ring` is scratch for the border's brightness, reused between zones.
+    // The level and the tilt only with `level` (the noise costs less).
+    static ZoneBorder measure(const ZoneKeys &zone, std::vector<double> &ring, bool level);
+    // The same from the border's brightness in path order around the zone,
+    // which it reorders.
+    static ZoneBorder ofRing(std::vector<double> &ring, bool level);
+
+private:
+    static double noiseOf(const std::vector<double> &ring);
+    void fitTilt(const ZoneKeys &zone);
+};

@@ -1,0 +1,367 @@
+#include "BmpWriter.h"
+#include "CentreUncertainty.h"
+#include "SpotScene.h"
+#include "TIssue.h"
+#include "TParameters.h"
+#include "TPointFinder.h"
+#include "ZoneBorder.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+struct NullReporter : TIssueSink
+{
+    void report(const TIssue &) override {}
+};
+
+// An 8-bit grey image whose brightness is exactly the stored level, on a
+// background that is flat or a checkerboard of level ± swing (noise whose
+// neighbours always differ by 2 swing).
+struct Picture
+{
+    int width, height;
+    QList<quint32> pixels;
+    Picture(int w, int h, int level, int swing = 0) : width(w), height(h), pixels(w * h)
+    {
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                pixels[y * w + x] = quint32(level + ((x + y) % 2 ? swing : -swing));
+    }
+    void fill(int x1, int y1, int x2, int y2, quint32 value)
+    {
+        for (int y = y1; y <= y2; ++y)
+            for (int x = x1; x <= x2; ++x)
+                pixels[y * width + x] = value;
+    }
+    void save(const QString &path) const
+    {
+        BmpWriter::Image image;
+        image.width = width;
+        image.height = height;
+        image.bitsPerPixel = 8;
+        image.pixels = pixels;
+        for (quint32 g = 0; g < 256; ++g)
+            image.palette << (g << 16 | g << 8 | g);
+        BmpWriter::write(path, image);
+    }
+};
+
+} // namespace
+
+// The spot centre's options (background, connected spot, windowed centre)
+// and the uncertainty of every point.
+class TestSpotCentre : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void borderLevelNoiseAndTilt_data();
+    void borderLevelNoiseAndTilt();
+    void backgroundThreshold_data();
+    void backgroundThreshold();
+    void connectedSpot_data();
+    void connectedSpot();
+    void windowedCentreOffTheGrid_data();
+    void windowedCentreOffTheGrid();
+    void windowWithoutLightKeepsThresholdCentre();
+    void secondSpotLeavesWindowedCentre();
+    void uncertaintyByHand_data();
+    void uncertaintyByHand();
+    void uncertaintyFollowsNoise_data();
+    void uncertaintyFollowsNoise();
+
+private:
+    TZoneMeasurement measure(const Picture &picture, const TZoneInfo &zone, QPointF *point = nullptr);
+    QTemporaryDir m_dir;
+    TParameters m_params;
+    NullReporter m_reporter;
+};
+
+void TestSpotCentre::init()
+{
+    m_params = TParameters();
+    m_params.MinSCount = 0;
+    m_params.MaxSCount = 100000;
+    m_params.AverageYPorog = 0;
+    m_params.NeedVisualization = false;
+}
+
+TZoneMeasurement TestSpotCentre::measure(const Picture &picture, const TZoneInfo &zone, QPointF *point)
+{
+    const QString path = m_dir.filePath(QStringLiteral("picture.bmp"));
+    picture.save(path);
+    TPointFinder finder(m_params, nullptr, &m_reporter);
+    finder.zones() << zone;
+    finder.ProcessImage(path);
+    if (point)
+        *point = QPointF(finder.zones().first().points.first().x, finder.zones().first().points.first().y);
+    return finder.lastMeasurements().first();
+}
+
+// What the border says, read back through ZoneBorder on the keys of a
+// picture's zone (8-bit grey: key = level).
+void TestSpotCentre::borderLevelNoiseAndTilt_data()
+{
+    QTest::addColumn<int>("swing");
+    QTest::addColumn<double>("tilt");    // along x, levels per pixel
+    QTest::addColumn<bool>("crossing");  // a bright spot over a third of the top side
+    QTest::addColumn<double>("noise");
+    QTest::newRow("flat") << 0 << 0.0 << false << 0.0;
+    QTest::newRow("spot across the border") << 0 << 0.0 << true << 0.0;
+    // Second differences of 8: the noise of Gaussian pixels doing that on average.
+    QTest::newRow("checkerboard") << 2 << 0.0 << false << 8 / (0.765 * std::sqrt(6.0));
+    QTest::newRow("ramp") << 0 << 2.0 << false << 0.0;
+    QTest::newRow("ramp, spot across the border") << 0 << 2.0 << true << 0.0;
+}
+
+void TestSpotCentre::borderLevelNoiseAndTilt()
+{
+    QFETCH(int, swing);
+    QFETCH(double, tilt);
+    QFETCH(bool, crossing);
+    QFETCH(double, noise);
+    // 21 x 21 keys, level 50 at the middle (10, 10).
+    std::vector<quint16> keys(21 * 21);
+    std::array<double, 256> brightness{};
+    for (int k = 0; k < 256; ++k)
+        brightness[size_t(k)] = k;
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 21; ++x)
+            keys[size_t(y * 21 + x)] = quint16(std::lround(50 + tilt * (x - 10)) + ((x + y) % 2 ? swing : -swing));
+    if (crossing)
+        for (int x = 7; x <= 13; ++x)
+            keys[size_t(x)] = 250;
+    const ZoneKeys zone{QRect(100, 200, 21, 21), keys.data(), 21, brightness.data()};
+    std::vector<double> ring;
+    const ZoneBorder border = ZoneBorder::measure(zone, ring, true);
+    // On a ramp the spot's pixels move the median by a few levels, not the tilt.
+    if (!(crossing && tilt != 0))
+        QCOMPARE(border.level, 50.0);
+    // The ramp turning at the corners may pass for a little noise.
+    QVERIFY2(std::abs(border.noise - noise) < (tilt != 0 ? 0.1 : 1e-9), qPrintable(QString::number(border.noise)));
+    QVERIFY2(std::abs(border.tiltX - tilt) < 1e-3, qPrintable(QString::number(border.tiltX)));
+    QVERIFY(std::abs(border.tiltY) < 1e-9);
+    QCOMPARE(border.at(110, 210), border.level);
+}
+
+// T = B0 + B (M - B0) over the median of the border, B0, against T = B M: a
+// ring of 160 around a core of 200 on a background of 100 is in the spot
+// for T = 150, not for T = 175.
+void TestSpotCentre::backgroundThreshold_data()
+{
+    QTest::addColumn<bool>("background");
+    QTest::addColumn<bool>("borderSpot");
+    QTest::addColumn<double>("threshold");
+    QTest::addColumn<int>("area");
+    QTest::newRow("off") << false << false << 150.0 << 25;
+    QTest::newRow("on") << true << false << 175.0 << 9;
+    // A bright patch on a quarter of the border leaves its median alone.
+    QTest::newRow("on, bright patch on the border") << true << true << 175.0 << 9;
+}
+
+void TestSpotCentre::backgroundThreshold()
+{
+    QFETCH(bool, background);
+    QFETCH(bool, borderSpot);
+    QFETCH(double, threshold);
+    QFETCH(int, area);
+    Picture picture(40, 40, 100);
+    picture.fill(18, 18, 22, 22, 160);
+    picture.fill(19, 19, 21, 21, 200);
+    if (borderSpot)
+        picture.fill(5, 5, 12, 5, 170);
+    m_params.SpotBackground = background;
+    QPointF point;
+    const TZoneMeasurement m = measure(picture, TZoneInfo(5, 5, 34, 34), &point);
+    QCOMPARE(m.threshold, threshold);
+    QCOMPARE(m.area, borderSpot && !background ? area + 8 : area);
+    QVERIFY(m.found);
+    if (!borderSpot)
+        QCOMPARE(point, QPointF(20, 20));
+}
+
+// Only the 8-connected spot holding the brightest pixel; the others counted.
+// The background's checkerboard gives a noise of 4.27, so a lone pixel up to
+// 3 x 4.27 over T = 150 may be noise.
+void TestSpotCentre::connectedSpot_data()
+{
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QRect>("other");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("spots");
+    QTest::addColumn<int>("area");
+    QTest::addColumn<double>("x");
+    const QRect second(25, 25, 2, 2);
+    // With the option off, the second spot pulls the centre and is not counted.
+    QTest::newRow("off") << false << second << 190 << 0 << 13 << (9 * 200 * 11.0 + 190 * 2 * 51.0) / (9 * 200 + 4 * 190);
+    QTest::newRow("second spot") << true << second << 190 << 2 << 9 << 11.0;
+    QTest::newRow("alone") << true << QRect() << 0 << 1 << 9 << 11.0;
+    QTest::newRow("lone pixel within the noise") << true << QRect(30, 8, 1, 1) << 160 << 1 << 9 << 11.0;
+    QTest::newRow("lone pixel above the noise") << true << QRect(30, 8, 1, 1) << 170 << 2 << 9 << 11.0;
+    QTest::newRow("diagonal neighbour joins") << true << QRect(13, 13, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 13) / 10;
+}
+
+void TestSpotCentre::connectedSpot()
+{
+    QFETCH(bool, connected);
+    QFETCH(QRect, other);
+    QFETCH(int, level);
+    QFETCH(int, spots);
+    QFETCH(int, area);
+    QFETCH(double, x);
+    Picture picture(40, 40, 10, 2);
+    picture.fill(10, 10, 12, 12, 200);
+    if (!other.isEmpty())
+        picture.fill(other.left(), other.top(), other.right(), other.bottom(), quint32(level));
+    m_params.ConnectedSpot = connected;
+    QPointF point;
+    const TZoneMeasurement m = measure(picture, TZoneInfo(0, 0, 39, 39), &point);
+    QCOMPARE(m.spots, spots);
+    QCOMPARE(m.area, area);
+    QVERIFY(std::abs(point.x() - x) < 1e-9);
+}
+
+// A Gaussian of deviation 2 drawn off the pixel grid: the windowed centre
+// finds it within 0.01 px wherever it lies; the threshold centre does not.
+void TestSpotCentre::windowedCentreOffTheGrid_data()
+{
+    QTest::addColumn<QPointF>("centre");
+    QTest::newRow("on a pixel") << QPointF(47, 47);
+    QTest::newRow("on a corner") << QPointF(47.5, 47.5);
+    QTest::newRow("a quarter") << QPointF(47.25, 46.75);
+    QTest::newRow("anywhere") << QPointF(47.37, 48.81);
+}
+
+void TestSpotCentre::windowedCentreOffTheGrid()
+{
+    QFETCH(QPointF, centre);
+    const SpotScene scene({QStringLiteral("test"), SpotScene::Shape::Gaussian, 2, 200, 20, 0, 0, false});
+    const QString path = m_dir.filePath(QStringLiteral("gauss.bmp"));
+    BmpWriter::write(path, scene.image(centre, 1));
+    m_params.CentroidWeighting = TParameters::WeightAboveThreshold;
+    for (const bool window : {false, true}) {
+        m_params.CentroidWindow = window;
+        TPointFinder finder(m_params, nullptr, &m_reporter);
+        finder.zones() << SpotScene::zone();
+        finder.ProcessImage(path);
+        const TZoneMeasurement &m = finder.lastMeasurements().first();
+        const double error = std::max(std::abs(m.x - centre.x()), std::abs(m.y - centre.y()));
+        if (window)
+            QVERIFY2(error < 0.01, qPrintable(QString::number(error)));
+        // Uncertainties of a clean image are the floor's, far below the error.
+        QVERIFY(m.sx > 0 && m.sx < 0.01);
+    }
+}
+
+// All pixels alike: no light above the background, so the point keeps the
+// centre of the spot (the whole zone).
+void TestSpotCentre::windowWithoutLightKeepsThresholdCentre()
+{
+    m_params.CentroidWindow = true;
+    QPointF point;
+    const TZoneMeasurement m = measure(Picture(30, 30, 250), TZoneInfo(5, 5, 15, 25), &point);
+    QVERIFY(m.found);
+    QCOMPARE(point, QPointF(10, 15));
+}
+
+// A second target at 0.8 of the brightness 18 px away: with all three
+// options the centre stays within 0.01 px and the zone has two spots.
+void TestSpotCentre::secondSpotLeavesWindowedCentre()
+{
+    const SpotScene scene({QStringLiteral("test"), SpotScene::Shape::Gaussian, 2, 200, 20, 0, 0, true});
+    const QString path = m_dir.filePath(QStringLiteral("second.bmp"));
+    const QPointF centre(40.3, 42.6);
+    BmpWriter::write(path, scene.image(centre, 1));
+    m_params.CentroidWeighting = TParameters::WeightAboveThreshold;
+    m_params.SpotBackground = m_params.ConnectedSpot = m_params.CentroidWindow = true;
+    TPointFinder finder(m_params, nullptr, &m_reporter);
+    finder.zones() << SpotScene::zone();
+    finder.ProcessImage(path);
+    const TZoneMeasurement &m = finder.lastMeasurements().first();
+    QCOMPARE(m.spots, 2);
+    QVERIFY(std::hypot(m.x - centre.x(), m.y - centre.y()) < 0.01);
+}
+
+// A row of five spot pixels x = 0..4 at y = 0, centre 2, noise 2, W = 100.
+// Weights above T: each pixel moves the centre by (x - 2)/W per level, so
+// sx = 2 √10 / 100; all at one y: sy is the floor, 1/√12 over 5².
+// Weights b: two band pixels at x = 0 and 4 (T = 100), each flipping with
+// weight T: 0.282 T² Σ(x - 2)² / W² more variance.
+void TestSpotCentre::uncertaintyByHand_data()
+{
+    QTest::addColumn<bool>("aboveThreshold");
+    QTest::addColumn<double>("sx");
+    QTest::addColumn<double>("sy");
+    QTest::newRow("weights above T") << true << 2 * std::sqrt(10.0) / 100 << 0.28868 / 25;
+    QTest::newRow("weights b") << false << std::sqrt(0.004 + 0.282 * 100 * 100 * 8 / 1e4) << 0.28868 / 25;
+}
+
+void TestSpotCentre::uncertaintyByHand()
+{
+    QFETCH(bool, aboveThreshold);
+    QFETCH(double, sx);
+    QFETCH(double, sy);
+    CentreUncertainty::Input in;
+    in.m.n = 5;
+    in.m.x = 0 + 1 + 2 + 3 + 4;
+    in.m.xx = 0 + 1 + 4 + 9 + 16;
+    in.m.bandN = 2;
+    in.m.bandX = 0 + 4;
+    in.m.bandXX = 0 + 16;
+    in.m.bandY = in.m.bandYY = 0;
+    in.cx = 2;
+    in.weight = 100;
+    in.threshold = 100;
+    in.noise = 2;
+    in.aboveThreshold = aboveThreshold;
+    // A symmetric spot: the threshold's own noise moves nothing.
+    in.thresholdSlope = 0.75;
+    in.m.top = 1;
+    const CentreUncertainty::Result r = CentreUncertainty::of(in);
+    QVERIFY2(std::abs(r.sx - sx) < 1e-9, qPrintable(QString::number(r.sx, 'g', 10)));
+    QVERIFY2(std::abs(r.sy - sy) < 1e-9, qPrintable(QString::number(r.sy, 'g', 10)));
+}
+
+// Doubling the noise of the background doubles sx and sy, whatever the
+// options; a zone without a spot has none.
+void TestSpotCentre::uncertaintyFollowsNoise_data()
+{
+    QTest::addColumn<int>("weighting");
+    QTest::addColumn<bool>("all");
+    QTest::newRow("default") << 0 << false;
+    QTest::newRow("above threshold") << 1 << false;
+    QTest::newRow("all options") << 1 << true;
+}
+
+void TestSpotCentre::uncertaintyFollowsNoise()
+{
+    QFETCH(int, weighting);
+    QFETCH(bool, all);
+    m_params.CentroidWeighting = weighting;
+    m_params.SpotBackground = m_params.ConnectedSpot = m_params.CentroidWindow = all;
+    double sx[2] = {}, sy[2] = {};
+    for (int swing : {2, 4}) {
+        Picture picture(60, 60, 40, swing);
+        picture.fill(25, 27, 33, 33, 200);
+        const TZoneMeasurement m = measure(picture, TZoneInfo(5, 5, 54, 54));
+        QVERIFY(m.found);
+        sx[swing / 4] = m.sx;
+        sy[swing / 4] = m.sy;
+    }
+    QVERIFY2(sx[0] > 0 && sy[0] > 0, qPrintable(QStringLiteral("%1 %2").arg(sx[0]).arg(sy[0])));
+    QVERIFY2(std::abs(sx[1] / sx[0] - 2) < 0.2, qPrintable(QString::number(sx[1] / sx[0])));
+    QVERIFY2(std::abs(sy[1] / sy[0] - 2) < 0.2, qPrintable(QString::number(sy[1] / sy[0])));
+
+    m_params.AverageYPorog = 100;
+    const TZoneMeasurement none = measure(Picture(60, 60, 40, 2), TZoneInfo(5, 5, 54, 54));
+    QVERIFY(!none.found);
+    QCOMPARE(none.sx, 0.0);
+}
+
+QTEST_GUILESS_MAIN(TestSpotCentre)
+#include "tst_spotcentre.moc"

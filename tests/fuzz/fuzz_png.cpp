@@ -1,0 +1,7 @@
+// Feeds arbitrary bytes that start as a PNG file does to its reader (see FuzzPicture.h).
+#include "FuzzPicture.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    return FuzzPicture::run(data, size, "\x89PNG\r\n\x1a\n", 8);
+}
