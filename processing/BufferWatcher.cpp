@@ -76,6 +76,7 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         it = listed.contains(it.key()) ? std::next(it) : m_pending.erase(it);
     }
+    m_passedOver.removeIf([&listed](const QString &path) { return !listed.contains(path); });
     return next;
 }
 

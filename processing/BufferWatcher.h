@@ -69,6 +69,8 @@ public:
     int pendingCount() const { return int(m_pending.size()); }
     // The images waiting for another try at disposal, each with its copy in the working directory (or none).
     QHash<QString, QString> pendingImages() const;
+    // Whether the image is passed over for now because it keeps growing.
+    bool isPassedOver(const QString &path) const { return m_passedOver.contains(path); }
 
     static QString setAsideDirectoryName();
     // Moves the image into "Отложенные" under its own name, or with "_1",

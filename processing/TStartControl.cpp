@@ -166,6 +166,7 @@ void TStartControl::switchTo(int style, int stored)
         m_nothingProcessed = false;
     m_saveFailure.clear();
     m_imageNotice.clear();
+    m_growingNotices.clear();
     if (style == 2)
         m_times.RunStart = TClock::instance().nowDays();
     m_runHost.SetStatusText(style == 1 ? QStringLiteral(" Ожидание времени запуска...")
@@ -254,8 +255,9 @@ void TStartControl::tellOfBuffer(const BufferWatcher::Next &next)
                                                      "без обработки.")
                                           .arg(QFileInfo(path).fileName())));
     }
+    m_growingNotices.removeIf([this](const auto &entry) { return !m_watcher.isPassedOver(entry.key()); });
     if (!next.growing.isEmpty()) {
-        setNotice(&m_imageNotice,
+        setNotice(&m_growingNotices[next.growing],
                   QStringLiteral("Изображение %1 записывается дольше %2 с; следующие изображения обрабатываются без "
                                  "него, оно будет обработано, когда запись закончится.")
                       .arg(QFileInfo(next.growing).fileName())
@@ -510,6 +512,7 @@ QString TStartControl::notice() const
         if (!part->isEmpty())
             parts << *part;
     }
+    parts << m_growingNotices.values();
     return parts.join(QLatin1Char(' '));
 }
 

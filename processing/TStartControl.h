@@ -11,6 +11,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -165,6 +166,9 @@ private:
     int m_imagesHandled = 0;
     QString m_saveFailure;
     QString m_imageNotice;
+    // Images passed over because they keep growing, with what was said of each;
+    // said until the image is taken or gone.
+    QMap<QString, QString> m_growingNotices;
     bool m_resultsWritten = true;
 
     TMeasurementRecorder *m_recorder = nullptr;

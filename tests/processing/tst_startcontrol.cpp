@@ -209,6 +209,7 @@ private Q_SLOTS:
     void runsOnItsOwnTimer();
     void waitsForImageBeingWritten_data();
     void waitsForImageBeingWritten();
+    void imageThatKeepsGrowingIsPassedOverAndTold();
     void readOnlyImageSetAsideInTheEnd();
     void damagedImageSetAside();
     void moveRefusedKeepsImageAndPoints();
@@ -522,6 +523,43 @@ void TestStartControl::waitsForImageBeingWritten()
     QCOMPARE(s.runHost.processed, passedOver ? QStringList({"b.bmp", "a.bmp"}) : QStringList({"a.bmp", "b.bmp"}));
     QCOMPARE(s.crd(1), passedOver ? crdLines({2, 1}) : crdLines({1, 2}));
     QVERIFY(s.runHost.notices.isEmpty());
+}
+
+// A file that keeps growing holds the images after it only for a while; then
+// they go on, and the status line and the event log say which one waits, once.
+void TestStartControl::imageThatKeepsGrowingIsPassedOverAndTold()
+{
+    FixedClock clock;
+    clock.time = QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9));
+    TClock::setInstance(&clock);
+    Station s;
+    s.watch();
+    s.drop("a.bmp", 1);
+    s.drop("b.bmp", 2);
+    const QString a = s.image("a.bmp");
+    const auto growAndTick = [&](qint64 ms) {
+        TestSupport::writeFile(a, TestSupport::readFile(a) + '\0');
+        clock.time = clock.time.addMSecs(ms);
+        s.tick();
+    };
+    growAndTick(0);
+    growAndTick(BufferWatcher::GrowingPassMs - 1000);
+    QVERIFY(s.runHost.processed.isEmpty());
+    QVERIFY(s.runHost.notices.isEmpty());
+    growAndTick(1000);
+    QCOMPARE(s.runHost.processed, QStringList{"b.bmp"});
+    QCOMPARE(s.runHost.notices.size(), 1);
+    QVERIFY2(s.runHost.notices.first().contains("a.bmp записывается дольше 10 с"), qPrintable(s.runHost.notices.first()));
+    QCOMPARE(s.runHost.issues.first().file, a);
+    QVERIFY2(s.status().contains("a.bmp записывается"), qPrintable(s.status()));
+    for (int i = 0; i < 3; ++i)
+        growAndTick(1000);
+    QCOMPARE(s.runHost.notices.size(), 1);
+    // Once it has stopped growing it is measured after the others.
+    s.tick(3);
+    QCOMPARE(s.runHost.processed, QStringList({"b.bmp", "a.bmp"}));
+    QCOMPARE(s.crd(1), crdLines({2, 1}));
+    QVERIFY2(!s.status().contains("записывается"), qPrintable(s.status()));
 }
 
 void TestStartControl::readOnlyImageSetAsideInTheEnd()
