@@ -355,6 +355,17 @@ void TestImageDecoders::hostileFilesAreRefused_data()
     tiffHuge[entry + 10] = char(0x04);
     tiffHuge[entry + 11] = char(0);
     QTest::newRow("tiff beyond the size limits") << QStringLiteral("huge.tif") << tiffHuge << QStringLiteral("слишком велико");
+    // 16000 x 16000 in a file of a few kilobytes; the height's entry follows the width's.
+    QByteArray tiffBomb = tiffHuge;
+    for (const qsizetype at : {entry, entry + 12}) {
+        tiffBomb[at + 2] = char(4);
+        tiffBomb[at + 3] = char(0);
+        tiffBomb[at + 8] = char(0x80);
+        tiffBomb[at + 9] = char(0x3e);
+        tiffBomb[at + 10] = char(0);
+        tiffBomb[at + 11] = char(0);
+    }
+    QTest::newRow("tiff decompression bomb") << QStringLiteral("bomb.tif") << tiffBomb << QStringLiteral("больше файла");
     // A picture turned a quarter would be measured in the wrong coordinates.
     QTest::newRow("tiff turned") << QStringLiteral("turned.tif")
                                  << TestSupport::readFile(write(QStringLiteral("turned.tif"), p, QStringLiteral("tiff-turned")))
