@@ -125,6 +125,8 @@ private Q_SLOTS:
     void rowsEqualCoordinateFiles();
     void exportCsvWhateverTheLocale();
     void exportJson();
+    void exportSpotFigures_data();
+    void exportSpotFigures();
     void exportNumbersAsTheCoordinateFiles();
     void twoWritersLoseNothing_data();
     void twoWritersLoseNothing();
@@ -322,7 +324,7 @@ void TestJournal::exportCsvWhateverTheLocale()
                                  [&csv](const QByteArray &piece) { csv += piece; return true; }, &error));
     const QList<QByteArray> lines = csv.split('\n');
     QCOMPARE(lines.first(), QByteArray("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,"
-                                       "mean,maximum,threshold\r"));
+                                       "mean,maximum,threshold,sx,sy,spots\r"));
     QCOMPARE(lines.size(), 1 + 10 + 1);
     QVERIFY(lines.last().isEmpty());
     const QByteArray quotedBase =
@@ -331,9 +333,9 @@ void TestJournal::exportCsvWhateverTheLocale()
     for (int i = 1; i <= 10; ++i) {
         QVERIFY2(lines.at(i).startsWith(quotedBase), lines.at(i).constData());
         QVERIFY(lines.at(i).endsWith('\r'));
-        // After the quoted base: exactly the 14 other fields, "." inside numbers.
+        // After the quoted base: exactly the 17 other fields, "." inside numbers.
         const QList<QByteArray> fields = lines.at(i).mid(quotedBase.size()).chopped(1).split(',');
-        QCOMPARE(fields.size(), 14);
+        QCOMPARE(fields.size(), 17);
         const TJournalRow &row = rows.at(i - 1);
         QCOMPARE(fields.at(0), QByteArray::number(row.number));
         QVERIFY(QDateTime::fromString(QString::fromLatin1(fields.at(2)), Qt::ISODateWithMs).isValid());
@@ -370,7 +372,7 @@ void TestJournal::exportJson()
     QCOMPARE(array.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const QJsonObject object = array.at(i).toObject();
-        QCOMPARE(object.keys().size(), 16);
+        QCOMPARE(object.keys().size(), 19);
         QCOMPARE(object.value("station").toString(), QSysInfo::machineHostName());
         QCOMPARE(object.value("zone").toInt(), rows.at(i).zone);
         QCOMPARE(object.value("image").toString(), rows.at(i).image);
@@ -392,6 +394,68 @@ void TestJournal::exportJson()
                                   [&offered](const QByteArray &) { ++offered; return false; }, &error));
     QCOMPARE(offered, 1);
     QCOMPARE(error, QStringLiteral("экспорт не записан"));
+}
+
+void TestJournal::exportSpotFigures_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("csv") << false;
+    QTest::newRow("json") << true;
+}
+
+// sx, sy and spots follow the threshold as the journal holds them: zone 1's
+// found spots with a tiny uncertainty and two spots, its empty image with no
+// spot and no uncertainty, zone 2 with none of the figures (NULL).
+void TestJournal::exportSpotFigures()
+{
+    QFETCH(bool, json);
+    LocaleGuard russian(QLatin1Char(','));
+    const QString file = location(QStringLiteral("sqlite"));
+    const qint64 runId = runOver(file, QDir(m_params.WorkDir).filePath("res"));
+    QVERIFY(runId > 0);
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = 0.00000025, sy = 1.5, spots = 2 WHERE zone = 1 AND found = 1"));
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = NULL, sy = NULL, spots = 0 WHERE zone = 1 AND found = 0"));
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = NULL, sy = NULL, spots = NULL WHERE zone = 2"));
+    TJournal journal(file, TJournal::Access::Read);
+    QByteArray out;
+    QString error;
+    QVERIFY2(JournalExport::write(journal, runId, json ? JournalExport::Format::Json : JournalExport::Format::Csv,
+                                  [&out](const QByteArray &piece) { out += piece; return true; }, &error),
+             qPrintable(error));
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 10);
+    QList<QByteArray> lines = out.split('\n');
+    lines.removeFirst(); // the header or "["
+    for (int i = 0; i < rows.size(); ++i) {
+        const TJournalRow &row = rows.at(i);
+        const QByteArray line = lines.at(i);
+        const QByteArray expected = row.zone == 2 ? ",," : row.found ? "0.00000025,1.5,2" : ",,0";
+        if (!json) {
+            const QByteArray tail = JournalExport::exactNumber(row.threshold) + ',' + expected + '\r';
+            QVERIFY2(line.endsWith(QByteArray(',' + tail)), line.constData());
+            continue;
+        }
+        const QJsonObject object = QJsonDocument::fromJson(QByteArray(line).replace("},", "}")).object();
+        QVERIFY2(!object.isEmpty(), line.constData());
+        QCOMPARE(object.value("sx").isNull(), row.zone == 2 || !row.found);
+        QCOMPARE(object.value("spots").isNull(), row.zone == 2);
+        if (row.zone == 1 && row.found) {
+            QCOMPARE(object.value("sx").toDouble(), 2.5e-7);
+            QCOMPARE(object.value("sy").toDouble(), 1.5);
+            QCOMPARE(object.value("spots").toInt(), 2);
+        }
+        QVERIFY(line.indexOf("\"threshold\"") < line.indexOf("\"sx\":"));
+        QVERIFY(line.indexOf("\"sx\":") < line.indexOf("\"sy\":"));
+        QVERIFY(line.indexOf("\"sy\":") < line.indexOf("\"spots\":"));
+    }
+    // The rows the check and the window read carry them too.
+    QList<TJournalRow> last;
+    QVERIFY(journal.lastImageRows(runId, 1, &last));
+    QCOMPARE(last.size(), 2);
+    QCOMPARE(last.at(0).sx, 2.5e-7);
+    QCOMPARE(last.at(0).spots, 2);
+    QVERIFY(!last.at(1).hasUncertainty());
+    QCOMPARE(last.at(1).spots, -1);
 }
 
 void TestJournal::exportNumbersAsTheCoordinateFiles()
@@ -865,25 +929,6 @@ void TestJournal::displacementsEqualRows()
     QCOMPARE(values, 24);
     QVERIFY(std::isnan(read.zones.at(1).dx.at(0)));
     QCOMPARE(read.zones.at(0).dx.at(0), 100.125 + 1 / 7.0 - 100);
-
-    if (kind == QLatin1String("sqlite")) {
-        // A long run is read in two halves at once: the same, wherever the halves meet.
-        for (qsizetype from : {2, 3, 12}) {
-            TJournalDisplacements halves;
-            QString error;
-            QVERIFY2(DisplacementReader::readSqlite(journalLocation, run, &halves, &error, from), qPrintable(error));
-            QCOMPARE(halves.images.size(), read.images.size());
-            QCOMPARE(halves.zones.size(), read.zones.size());
-            for (qsizetype z = 0; z < read.zones.size(); ++z) {
-                for (qsizetype i = 0; i < read.images.size(); ++i) {
-                    const double want = read.zones.at(z).dx.at(i);
-                    const double got = halves.zones.at(z).dx.at(i);
-                    QVERIFY(std::isnan(want) ? std::isnan(got) : got == want);
-                    QCOMPARE(std::isnan(halves.zones.at(z).dy.at(i)), std::isnan(read.zones.at(z).dy.at(i)));
-                }
-            }
-        }
-    }
 
     TJournalDisplacements none;
     QVERIFY(journal.readDisplacements(run + other + 100, &none));
