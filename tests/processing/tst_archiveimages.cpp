@@ -306,6 +306,8 @@ void TestArchiveImages::entryKeepsItsTime()
     // A loose file and a name of no archive are no entries.
     QVERIFY(!ArchiveImages::entryFacts(path(QStringLiteral("timed.bmp")), &modified, &size));
     QVERIFY(!ArchiveImages::entryFacts(path(QStringLiteral("timed.zip:gone.bmp")), &modified, &size));
+}
+
 // Each thread keeps the archive it read last; an archive replaced by another
 // of the same size and time (a new inode) must be read anew.
 void TestArchiveImages::archiveRewrittenBetweenOpensIsReadAgain()
