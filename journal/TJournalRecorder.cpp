@@ -2,11 +2,11 @@
 
 #include "IniFile.h"
 #include "JournalLocation.h"
+#include "RegularFile.h"
 #include "TJournalWriter.h"
 #include "TParameters.h"
 #include "TZoneInfo.h"
 
-#include <QFile>
 #include <QObject>
 #include <QRect>
 
@@ -124,9 +124,9 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
     run.station = params.stationName();
     run.settings = settingsText(params) + otherSettingsText(m_settingsFile);
     run.zonesFile = params.ZonesFileName;
-    QFile zoneFile(params.ZonesFileName);
-    if (zoneFile.open(QIODevice::ReadOnly))
-        run.zonesText = QString::fromLocal8Bit(zoneFile.readAll());
+    QByteArray zoneBytes;
+    if (RegularFile::read(params.ZonesFileName, &zoneBytes) == RegularFile::Status::Ok)
+        run.zonesText = QString::fromLocal8Bit(zoneBytes);
     for (const TZoneInfo &zone : zones) {
         run.zones << QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2));
         run.origins << QPointF(zone.X0, zone.Y0);
