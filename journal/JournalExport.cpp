@@ -85,7 +85,8 @@ QByteArray JournalExport::fixedNumber(double value, int decimals)
 
 QByteArray JournalExport::csvHeader()
 {
-    return "station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n";
+    return "station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold,"
+           "sx,sy,spots\r\n";
 }
 
 QByteArray JournalExport::csvImagePart(const TJournalRow &row)
@@ -99,6 +100,21 @@ QByteArray JournalExport::csvZonePart(const TJournalRow &row)
     QByteArray line;
     appendCsvZonePart(line, row);
     return line;
+}
+
+// The spot's figures after the threshold, and the line's end: empty fields
+// where the journal has none.
+static void appendSpotFigures(QByteArray &out, const TJournalRow &row)
+{
+    out += ',';
+    if (row.hasUncertainty())
+        out += JournalExport::exactNumber(row.sx) + ',' + JournalExport::exactNumber(row.sy);
+    else
+        out += ',';
+    out += ',';
+    if (row.spots >= 0)
+        out += QByteArray::number(row.spots);
+    out += "\r\n";
 }
 
 // Appends without a temporary text per field: a million rows are exported in seconds.
@@ -138,9 +154,8 @@ void JournalExport::appendCsvZonePart(QByteArray &out, const TJournalRow &row)
     exact(row.maximum);
     *p++ = ',';
     exact(row.threshold);
-    *p++ = '\r';
-    *p++ = '\n';
     out.append(buffer, p - buffer);
+    appendSpotFigures(out, row);
 }
 
 QByteArray JournalExport::csvRow(const TJournalRow &row)
@@ -165,7 +180,10 @@ QByteArray JournalExport::jsonZonePart(const TJournalRow &row)
     return "\"zone\":" + QByteArray::number(row.zone) + ",\"found\":" + (row.found ? "1" : "0")
         + ",\"x\":" + number(row.x, 6) + ",\"y\":" + number(row.y, 6) + ",\"dx\":" + number(row.dx, 4) + ",\"dy\":"
         + number(row.dy, 4) + ",\"area\":" + QByteArray::number(row.area) + ",\"mean\":" + exactNumber(row.mean)
-        + ",\"maximum\":" + exactNumber(row.maximum) + ",\"threshold\":" + exactNumber(row.threshold) + '}';
+        + ",\"maximum\":" + exactNumber(row.maximum) + ",\"threshold\":" + exactNumber(row.threshold)
+        + ",\"sx\":" + (row.hasUncertainty() ? exactNumber(row.sx) : QByteArray("null"))
+        + ",\"sy\":" + (row.hasUncertainty() ? exactNumber(row.sy) : QByteArray("null"))
+        + ",\"spots\":" + (row.spots >= 0 ? QByteArray::number(row.spots) : QByteArray("null")) + '}';
 }
 
 QByteArray JournalExport::jsonObject(const TJournalRow &row)

@@ -15,7 +15,9 @@ class TJournal;
 // and zone. "." is the decimal separator whatever the locale; dx and dy are
 // written exactly as in the coordinate files so the two can be compared; x and
 // y with six decimals; times in ISO 8601 with the UTC offset; the coordinate
-// fields are empty (null in JSON) where no spot was found. CSV follows
+// fields are empty (null in JSON) where no spot was found. After the
+// threshold: the centre's uncertainty sx, sy (pixels) and the number of spots
+// above the threshold, empty (null) where the journal has none. CSV follows
 // RFC 4180: CR LF line ends, fields quoted where they need it.
 class JournalExport
 {

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <limits>
+
 using namespace JournalValues;
 
 namespace {
@@ -60,7 +62,7 @@ bool readRunContext(QSqlQuery &query, qint64 runId, RunRowsContext *context)
 }
 
 // The measurement's own columns of a query, from column `first` on, into a row:
-// zone, found, x, y, dx, dy, area, mean, maximum, threshold.
+// zone, found, x, y, dx, dy, area, mean, maximum, threshold, sx, sy, spots.
 void takeMeasurement(const QSqlQuery &query, int first, TJournalRow *row)
 {
     row->zone = query.value(first).toInt();
@@ -73,9 +75,23 @@ void takeMeasurement(const QSqlQuery &query, int first, TJournalRow *row)
     row->mean = query.value(first + 7).toDouble();
     row->maximum = query.value(first + 8).toDouble();
     row->threshold = query.value(first + 9).toDouble();
+    const auto nullable = [&](int column) {
+        const QVariant value = query.value(first + column);
+        return value.isNull() ? std::numeric_limits<double>::quiet_NaN() : value.toDouble();
+    };
+    row->sx = nullable(10);
+    row->sy = nullable(11);
+    const QVariant spots = query.value(first + 12);
+    row->spots = spots.isNull() ? -1 : spots.toInt();
 }
 
-const char MeasurementColumns[] = "m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, m.threshold";
+// The measurement's columns a query reads; a journal of schema 1 has no
+// spot figures, read as NULL there.
+QString measurementColumns(bool spotColumns)
+{
+    return QStringLiteral("m.zone, m.found, m.x, m.y, m.dx, m.dy, m.area, m.mean, m.maximum, m.threshold, %1")
+        .arg(spotColumns ? QStringLiteral("m.sx, m.sy, m.spots") : QStringLiteral("NULL, NULL, NULL"));
+}
 
 } // namespace
 
@@ -83,6 +99,18 @@ bool JournalRowReader::failed(const QString &reason)
 {
     m_error = reason;
     return false;
+}
+
+// A reader may open a journal of schema 1 as it is (it never migrates).
+bool JournalRowReader::hasSpotColumns()
+{
+    if (m_schema == 0) {
+        QSqlQuery query(m_db);
+        m_schema = query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) && query.next()
+            ? query.value(0).toInt()
+            : 1;
+    }
+    return m_schema >= 2;
 }
 
 bool JournalRowReader::forEachRow(qint64 runId, const std::function<void(const TJournalRow &)> &visit)
@@ -98,7 +126,7 @@ bool JournalRowReader::forEachRow(qint64 runId, const std::function<void(const T
     if (!execFor(query,
                  QStringLiteral("SELECT m.image_id, %1 FROM measurements m JOIN images i ON i.id = m.image_id "
                                 "WHERE i.run_id = ? ORDER BY m.image_id, m.zone")
-                     .arg(QLatin1String(MeasurementColumns)),
+                     .arg(measurementColumns(hasSpotColumns())),
                  runId))
         return failed(query.lastError().text());
     TJournalRow row;
@@ -140,7 +168,7 @@ bool JournalRowReader::lastImage(qint64 runId, int foundZone, QList<TJournalRow>
         "SELECT r.base, r.station, i.number, i.name, i.modified_at, i.processed_at, z.x0, z.y0, %1 "
         "FROM images i JOIN runs r ON r.id = i.run_id JOIN measurements m ON m.image_id = i.id "
         "LEFT JOIN run_zones z ON z.run_id = i.run_id AND z.zone = m.zone "
-        "WHERE i.id = (%2) ORDER BY m.zone").arg(QLatin1String(MeasurementColumns), image));
+        "WHERE i.id = (%2) ORDER BY m.zone").arg(measurementColumns(hasSpotColumns()), image));
     query.addBindValue(runId);
     if (foundZone > 0)
         query.addBindValue(foundZone);

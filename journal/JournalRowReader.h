@@ -11,7 +11,7 @@
 // The journal's rows as the export and the check read them, through one open
 // connection: a whole run row by row, or only the last image of a run. Only
 // SELECT statements: it works on a read-only journal and for a role that may
-// only read. Reads schemas 1 and 2 alike.
+// only read. Reads schemas 1 and 2 alike (schema 1 without the spot's figures).
 class JournalRowReader
 {
 public:
@@ -30,7 +30,9 @@ public:
 
 private:
     bool failed(const QString &reason);
+    bool hasSpotColumns();
 
     QSqlDatabase m_db;
     QString m_error;
+    int m_schema = 0; // the journal's schema version, read when first needed
 };

@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cmath>
+#include <limits>
+
 // One run as the journal lists it.
 struct TJournalRun
 {
@@ -37,4 +40,13 @@ struct TJournalRow
     double mean = 0;
     double maximum = 0;
     double threshold = 0;
+    // The spot's figures, where the journal has them (NaN, -1 where it has
+    // none: an older journal, or a program that did not measure them): the
+    // centre's standard uncertainty in pixels, and how many spots above the
+    // threshold the zone held.
+    double sx = std::numeric_limits<double>::quiet_NaN();
+    double sy = std::numeric_limits<double>::quiet_NaN();
+    int spots = -1;
+
+    bool hasUncertainty() const { return !std::isnan(sx) && !std::isnan(sy); }
 };

@@ -137,7 +137,7 @@ void TestFleetCli::stationsShareAJournal()
     // export: the station first; one base at two stations asks which one.
     QCOMPARE(WatchStation::run({"export", "--journal", journal, "--station", QString::fromUtf8(b)}, &out, &err), 0);
     QVERIFY(out.startsWith("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,"
-                           "maximum,threshold\r\n"));
+                           "maximum,threshold,sx,sy,spots\r\n"));
     QCOMPARE(out.count(QByteArray("\r\n" + b + "," + south.station.base().toUtf8() + ",3,img2.bmp,")), 2);
     QCOMPARE(WatchStation::run({"export", "--journal", journal, "--base", "work_0001"}, &out, &err), 2);
     QVERIFY2(err.contains("work_0001 есть у станций ") && err.contains(": укажите --station"), err.constData());

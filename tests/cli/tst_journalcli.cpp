@@ -38,7 +38,7 @@ QMap<int, QList<QByteArray>> foundLines(const QByteArray &csv)
     const QList<QByteArray> rows = csv.split('\n');
     for (qsizetype i = 1; i < rows.size(); ++i) {
         const QList<QByteArray> f = rows.at(i).trimmed().split(',');
-        if (f.size() == 16 && f.at(7) == "1")
+        if (f.size() == 19 && f.at(7) == "1")
             lines[f.at(6).toInt()] << f.at(2) + '\t' + f.at(10) + '\t' + f.at(11) + '\r';
     }
     return lines;
@@ -50,7 +50,7 @@ QList<QByteArray> measuredColumns(const QByteArray &csv)
     QList<QByteArray> out;
     for (const QByteArray &row : csv.split('\n')) {
         QList<QByteArray> f = row.split(',');
-        if (f.size() == 16)
+        if (f.size() == 19)
             out << f.mid(6).join(',') + ',' + f.at(2) + ',' + f.at(3);
     }
     return out;
@@ -143,7 +143,7 @@ void TestJournalCli::processRunsAndExportMatchCoordinateFiles()
                                &out, &err), 0);
     QCOMPARE(QJsonDocument::fromJson(TestSupport::readFile(jsonFile)).array().size(), 20);
 
-    // Python's csv module reads it as a table of 15 columns.
+    // Python's csv module reads it as a table of 19 columns.
     const QString python = QStandardPaths::findExecutable("python3");
     if (python.isEmpty())
         QSKIP("python3 is not installed: the CSV was not read by Python");
@@ -152,7 +152,7 @@ void TestJournalCli::processRunsAndExportMatchCoordinateFiles()
     QProcess reader;
     reader.start(python, {"-c", "import csv,sys\n"
                                 "rows=list(csv.DictReader(open(sys.argv[1],newline='',encoding='utf-8')))\n"
-                                "assert len(rows)==20 and all(len(r)==16 for r in rows)\n"
+                                "assert len(rows)==20 and all(len(r)==19 for r in rows)\n"
                                 "assert all(float(r['dx'])==round(float(r['dx']),4) for r in rows if r['found']=='1')\n"
                                 "print(sum(r['found']=='1' for r in rows))\n",
                           csvFile});
@@ -384,7 +384,7 @@ void TestJournalCli::russianLocaleExportsWithPoint()
     QCOMPARE(runWithEnvironment({"export", "--settings", station.settings}, russian, &csv, &err), 0);
     const QList<QByteArray> lines = csv.split('\n');
     for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
-        QCOMPARE(lines.at(i).count(','), 15);
+        QCOMPARE(lines.at(i).count(','), 18);
         if (lines.at(i).split(',').at(7) == "1")
             QVERIFY2(lines.at(i).split(',').at(8).contains('.'), lines.at(i).constData());
     }

@@ -96,23 +96,23 @@ void TestMonitoringCli::exportAddsCorrectedAndMillimetreColumns()
 
     QByteArray csv;
     QCOMPARE(WatchStation::run({"export", "--settings", station.settings}, &csv, &err), 0);
-    QVERIFY(csv.startsWith("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold\r\n"));
+    QVERIFY(csv.startsWith("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,maximum,threshold,sx,sy,spots\r\n"));
 
     TestSupport::writeFile(station.settings, plainSettings + "ReferenceZones=2\r\nPixelSize=0.5\r\n");
     QCOMPARE(WatchStation::run({"export", "--settings", station.settings}, &csv, &err), 0);
     const QList<QByteArray> rows = csv.split('\n');
     QCOMPARE(rows.at(0), QByteArray("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,mean,"
-                                    "maximum,threshold,dx_corrected,dy_corrected,dx_mm,dy_mm\r"));
+                                    "maximum,threshold,sx,sy,spots,dx_corrected,dy_corrected,dx_mm,dy_mm\r"));
     int checked = 0;
     for (qsizetype i = 1; i < rows.size(); ++i) {
         const QList<QByteArray> f = rows.at(i).trimmed().split(',');
-        if (f.size() < 20 || f.at(7) != "1")
+        if (f.size() < 23 || f.at(7) != "1")
             continue;
         // Raw dx grows image by image; corrected and in millimetres it stays 0.
-        QCOMPARE(f.at(16), QByteArray("0.0000"));
-        QCOMPARE(f.at(17), QByteArray("0.0000"));
-        QCOMPARE(f.at(18), QByteArray("0.0000"));
         QCOMPARE(f.at(19), QByteArray("0.0000"));
+        QCOMPARE(f.at(20), QByteArray("0.0000"));
+        QCOMPARE(f.at(21), QByteArray("0.0000"));
+        QCOMPARE(f.at(22), QByteArray("0.0000"));
         ++checked;
     }
     QCOMPARE(checked, 6);

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void rowsEqualCoordinateFiles();
     void exportCsvWhateverTheLocale();
     void exportJson();
+    void exportSpotFigures_data();
+    void exportSpotFigures();
     void exportNumbersAsTheCoordinateFiles();
     void twoWritersLoseNothing_data();
     void twoWritersLoseNothing();
@@ -317,7 +319,7 @@ void TestJournal::exportCsvWhateverTheLocale()
                                  [&csv](const QByteArray &piece) { csv += piece; return true; }, &error));
     const QList<QByteArray> lines = csv.split('\n');
     QCOMPARE(lines.first(), QByteArray("station,base,number,image,image_time,processed_at,zone,found,x,y,dx,dy,area,"
-                                       "mean,maximum,threshold\r"));
+                                       "mean,maximum,threshold,sx,sy,spots\r"));
     QCOMPARE(lines.size(), 1 + 10 + 1);
     QVERIFY(lines.last().isEmpty());
     const QByteArray quotedBase =
@@ -326,9 +328,9 @@ void TestJournal::exportCsvWhateverTheLocale()
     for (int i = 1; i <= 10; ++i) {
         QVERIFY2(lines.at(i).startsWith(quotedBase), lines.at(i).constData());
         QVERIFY(lines.at(i).endsWith('\r'));
-        // After the quoted base: exactly the 14 other fields, "." inside numbers.
+        // After the quoted base: exactly the 17 other fields, "." inside numbers.
         const QList<QByteArray> fields = lines.at(i).mid(quotedBase.size()).chopped(1).split(',');
-        QCOMPARE(fields.size(), 14);
+        QCOMPARE(fields.size(), 17);
         const TJournalRow &row = rows.at(i - 1);
         QCOMPARE(fields.at(0), QByteArray::number(row.number));
         QVERIFY(QDateTime::fromString(QString::fromLatin1(fields.at(2)), Qt::ISODateWithMs).isValid());
@@ -365,7 +367,7 @@ void TestJournal::exportJson()
     QCOMPARE(array.size(), rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         const QJsonObject object = array.at(i).toObject();
-        QCOMPARE(object.keys().size(), 16);
+        QCOMPARE(object.keys().size(), 19);
         QCOMPARE(object.value("station").toString(), QSysInfo::machineHostName());
         QCOMPARE(object.value("zone").toInt(), rows.at(i).zone);
         QCOMPARE(object.value("image").toString(), rows.at(i).image);
@@ -387,6 +389,68 @@ void TestJournal::exportJson()
                                   [&offered](const QByteArray &) { ++offered; return false; }, &error));
     QCOMPARE(offered, 1);
     QCOMPARE(error, QStringLiteral("экспорт не записан"));
+}
+
+void TestJournal::exportSpotFigures_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("csv") << false;
+    QTest::newRow("json") << true;
+}
+
+// sx, sy and spots follow the threshold as the journal holds them: zone 1's
+// found spots with a tiny uncertainty and two spots, its empty image with no
+// spot and no uncertainty, zone 2 with none of the figures (NULL).
+void TestJournal::exportSpotFigures()
+{
+    QFETCH(bool, json);
+    LocaleGuard russian(QLatin1Char(','));
+    const QString file = location(QStringLiteral("sqlite"));
+    const qint64 runId = runOver(file, QDir(m_params.WorkDir).filePath("res"));
+    QVERIFY(runId > 0);
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = 0.00000025, sy = 1.5, spots = 2 WHERE zone = 1 AND found = 1"));
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = NULL, sy = NULL, spots = 0 WHERE zone = 1 AND found = 0"));
+    QVERIFY(execOn(file, "UPDATE measurements SET sx = NULL, sy = NULL, spots = NULL WHERE zone = 2"));
+    TJournal journal(file, TJournal::Access::Read);
+    QByteArray out;
+    QString error;
+    QVERIFY2(JournalExport::write(journal, runId, json ? JournalExport::Format::Json : JournalExport::Format::Csv,
+                                  [&out](const QByteArray &piece) { out += piece; return true; }, &error),
+             qPrintable(error));
+    const QList<TJournalRow> rows = journal.rows(runId);
+    QCOMPARE(rows.size(), 10);
+    QList<QByteArray> lines = out.split('\n');
+    lines.removeFirst(); // the header or "["
+    for (int i = 0; i < rows.size(); ++i) {
+        const TJournalRow &row = rows.at(i);
+        const QByteArray line = lines.at(i);
+        const QByteArray expected = row.zone == 2 ? ",," : row.found ? "0.00000025,1.5,2" : ",,0";
+        if (!json) {
+            const QByteArray tail = JournalExport::exactNumber(row.threshold) + ',' + expected + '\r';
+            QVERIFY2(line.endsWith(QByteArray(',' + tail)), line.constData());
+            continue;
+        }
+        const QJsonObject object = QJsonDocument::fromJson(QByteArray(line).replace("},", "}")).object();
+        QVERIFY2(!object.isEmpty(), line.constData());
+        QCOMPARE(object.value("sx").isNull(), row.zone == 2 || !row.found);
+        QCOMPARE(object.value("spots").isNull(), row.zone == 2);
+        if (row.zone == 1 && row.found) {
+            QCOMPARE(object.value("sx").toDouble(), 2.5e-7);
+            QCOMPARE(object.value("sy").toDouble(), 1.5);
+            QCOMPARE(object.value("spots").toInt(), 2);
+        }
+        QVERIFY(line.indexOf("\"threshold\"") < line.indexOf("\"sx\":"));
+        QVERIFY(line.indexOf("\"sx\":") < line.indexOf("\"sy\":"));
+        QVERIFY(line.indexOf("\"sy\":") < line.indexOf("\"spots\":"));
+    }
+    // The rows the check and the window read carry them too.
+    QList<TJournalRow> last;
+    QVERIFY(journal.lastImageRows(runId, 1, &last));
+    QCOMPARE(last.size(), 2);
+    QCOMPARE(last.at(0).sx, 2.5e-7);
+    QCOMPARE(last.at(0).spots, 2);
+    QVERIFY(!last.at(1).hasUncertainty());
+    QCOMPARE(last.at(1).spots, -1);
 }
 
 void TestJournal::exportNumbersAsTheCoordinateFiles()

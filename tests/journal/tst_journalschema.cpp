@@ -1,6 +1,7 @@
 // The journal's schema: version 2 made from a version-1 journal in one
 // transaction (times in UTC or as timestamptz, the spot's columns, the
 // indexes), readers that never write, and journals this program cannot read.
+#include "JournalExport.h"
 #include "JournalLocation.h"
 #include "JournalSchema.h"
 #include "PostgresForTests.h"
@@ -187,6 +188,15 @@ void TestJournalSchema::readerLeavesAnOldJournalAsItIs()
     QCOMPARE(last.first().imageTime, QDateTime(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC));
     QCOMPARE(last.first().station, QStringLiteral("north"));
     QVERIFY(last.first().hasOrigin);
+    // No spot figures in schema 1: the export leaves their fields empty.
+    QVERIFY(!last.first().hasUncertainty());
+    QCOMPARE(last.first().spots, -1);
+    QByteArray csv;
+    QString error;
+    QVERIFY2(JournalExport::write(reader, 1, JournalExport::Format::Csv,
+                                  [&csv](const QByteArray &piece) { csv += piece; return true; }, &error),
+             qPrintable(error));
+    QVERIFY2(csv.endsWith(",9,200,200,150,,,\r\n"), csv.constData());
 }
 
 void TestJournalSchema::newerJournalRefused_data()
