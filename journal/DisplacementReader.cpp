@@ -8,13 +8,11 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
 #include <QVariant>
 
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <thread>
 
 namespace {
 
@@ -29,9 +27,6 @@ const char *const ImagesQuery =
 const char *const MeasurementsQuery =
     "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
     "WHERE i.run_id = ? ORDER BY i.id, m.zone";
-const char *const MeasurementsRangeQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
-    "WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
 
 // What both readers make of the rows they read: the images in the order of
 // their ids, then each measurement put into its zone's arrays at its image.
@@ -48,9 +43,6 @@ public:
         m_out->images << TJournalDisplacements::Image{number, std::move(name), modified.isValid() ? modified : processed};
     }
 
-    qsizetype imageCount() const { return m_ids.size(); }
-    qint64 imageId(qsizetype index) const { return m_ids.at(index); }
-
     // A column for every zone of the run, in zone order, before the measurements.
     void makeColumns()
     {
@@ -59,19 +51,6 @@ public:
         for (int zone : zones)
             columnOf(zone);
     }
-
-    // A builder for the measurements of the images from `from` on, writing
-    // into the columns made so far and making none: it may run on another
-    // thread beside others of other images.
-    Builder part(qsizetype from) const
-    {
-        Builder part(*this);
-        part.m_cursor = from;
-        part.m_fixedColumns = true;
-        return part;
-    }
-    // A part met a zone it had no column for.
-    bool metOtherZone() const { return m_metOtherZone; }
 
     void measurement(qint64 imageId, int zone, bool found, double dx, double dy)
     {
@@ -108,11 +87,6 @@ private:
             if (m_columns.at(m_last).zone == zone)
                 return m_columns.at(m_last);
         }
-        if (m_fixedColumns) {
-            m_metOtherZone = true;
-            m_last = 0;
-            return m_nowhere;
-        }
         TJournalDisplacements::Zone &z = m_out->zone(zone);
         m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
         return m_columns.last();
@@ -124,9 +98,6 @@ private:
     QList<Column> m_columns;
     qsizetype m_last = 0;
     qsizetype m_cursor = 0;
-    bool m_fixedColumns = false;
-    bool m_metOtherZone = false;
-    Column m_nowhere;
 };
 
 // ---- SQLite ------------------------------------------------------------------
@@ -247,18 +218,13 @@ QDateTime parseTime(const char *text, qsizetype length)
     return QDateTime::fromString(QString::fromUtf8(text, length), Qt::ISODateWithMs);
 }
 
-bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error, qsizetype parallelFrom)
+// One connection reads the run. Reading the later half of a long run through
+// a second connection at once was tried and dropped: it had no measured gain
+// on record to pay for a thread, a second snapshot and a builder that splits.
+bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error)
 {
     SqliteConnection db;
     Builder builder(out);
-    const auto measurements = [](SqliteConnection &connection, Builder &into, std::initializer_list<qint64> parameters) {
-        return connection.forEach(parameters.size() == 1 ? MeasurementsQuery : MeasurementsRangeQuery, parameters,
-                                  [&](sqlite3_stmt *s) {
-                                      into.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1),
-                                                       sqlite3_column_int(s, 2) != 0, sqlite3_column_double(s, 3),
-                                                       sqlite3_column_double(s, 4));
-                                  });
-    };
     // One read transaction: the images and their measurements as of one moment.
     bool ok = db.open(file) && db.exec("BEGIN")
            && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
@@ -269,30 +235,10 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
                                 timeColumn(s, 3), timeColumn(s, 4));
               });
     builder.makeColumns();
-    const qsizetype count = builder.imageCount();
-    bool done = false;
-    if (ok && count >= std::max<qsizetype>(2, parallelFrom) && QThread::idealThreadCount() > 1) {
-        // The later half through a second connection, begun after the images
-        // were read: it sees every measurement of every image listed.
-        const qsizetype half = count / 2;
-        Builder first = builder.part(0);
-        Builder second = builder.part(half);
-        SqliteConnection other;
-        bool otherOk = false;
-        std::thread worker([&] {
-            otherOk = other.open(file) && other.exec("BEGIN")
-                   && measurements(other, second, {runId, builder.imageId(half), builder.imageId(count - 1)});
-        });
-        ok = measurements(db, first, {runId, builder.imageId(0), builder.imageId(half - 1)});
-        worker.join();
-        if (ok && !otherOk) {
-            *error = other.error();
-            return false;
-        }
-        // A zone the run's zones do not name: everything once more, one by one.
-        done = !first.metOtherZone() && !second.metOtherZone();
-    }
-    ok = ok && (done || measurements(db, builder, {runId}));
+    ok = ok && db.forEach(MeasurementsQuery, {runId}, [&](sqlite3_stmt *s) {
+             builder.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), sqlite3_column_int(s, 2) != 0,
+                                 sqlite3_column_double(s, 3), sqlite3_column_double(s, 4));
+         });
     if (!ok) {
         *error = db.error();
         return false;
