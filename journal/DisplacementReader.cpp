@@ -14,6 +14,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <thread>
 
 namespace {
@@ -25,13 +26,41 @@ const char *const OriginsQuery = "SELECT zone, x0, y0 FROM run_zones WHERE run_i
 const char *const ImagesQuery =
     "SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ? ORDER BY id";
 // Ordered by the image as the index on (run, image) and the measurements'
-// key give it: no sort of the run's measurements.
+// key give it: no sort of the run's measurements. The spot's figures are
+// NULL in a journal of schema 1, which a reader reads as it is.
 const char *const MeasurementsQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
-    "WHERE i.run_id = ? ORDER BY i.id, m.zone";
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, m.sx, m.sy, m.spots FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
 const char *const MeasurementsRangeQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
-    "WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, m.sx, m.sy, m.spots FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
+const char *const Schema1MeasurementsQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, NULL, NULL, NULL FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
+const char *const Schema1MeasurementsRangeQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, NULL, NULL, NULL FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
+const char *const SchemaQuery = "SELECT MAX(version) FROM schema_version";
+
+const char *measurementsQuery(bool range, bool spotColumns)
+{
+    if (spotColumns)
+        return range ? MeasurementsRangeQuery : MeasurementsQuery;
+    return range ? Schema1MeasurementsRangeQuery : Schema1MeasurementsQuery;
+}
+
+// One measurement as read: the spot's figures NaN and -1 where the journal has none.
+struct Measurement
+{
+    qint64 imageId = 0;
+    int zone = 0;
+    bool found = false;
+    double dx = 0;
+    double dy = 0;
+    double sx = std::numeric_limits<double>::quiet_NaN();
+    double sy = std::numeric_limits<double>::quiet_NaN();
+    qint64 spots = -1;
+};
 
 // What both readers make of the rows they read: the images in the order of
 // their ids, then each measurement put into its zone's arrays at its image.
@@ -73,18 +102,23 @@ public:
     // A part met a zone it had no column for.
     bool metOtherZone() const { return m_metOtherZone; }
 
-    void measurement(qint64 imageId, int zone, bool found, double dx, double dy)
+    void measurement(const Measurement &m)
     {
-        while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < imageId)
+        while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < m.imageId)
             ++m_cursor;
         // An image recorded after the images were read is left for the next reading.
-        if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != imageId)
+        if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != m.imageId)
             return;
-        const Column &column = columnOf(zone);
-        if (found && column.hasOrigin) {
-            column.dx[m_cursor] = dx;
-            column.dy[m_cursor] = dy;
+        const Column &column = columnOf(m.zone);
+        if (!column.dx)
+            return;
+        if (m.found && column.hasOrigin) {
+            column.dx[m_cursor] = m.dx;
+            column.dy[m_cursor] = m.dy;
+            column.sx[m_cursor] = float(m.sx);
+            column.sy[m_cursor] = float(m.sy);
         }
+        column.spots[m_cursor] = TJournalDisplacements::spotCount(m.spots);
     }
 
 private:
@@ -96,6 +130,9 @@ private:
         bool hasOrigin = false;
         double *dx = nullptr;
         double *dy = nullptr;
+        float *sx = nullptr;
+        float *sy = nullptr;
+        qint16 *spots = nullptr;
     };
 
     // The zones of an image come in order: the next column is tried first.
@@ -114,7 +151,8 @@ private:
             return m_nowhere;
         }
         TJournalDisplacements::Zone &z = m_out->zone(zone);
-        m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
+        m_columns << Column{zone,         m_origins.value(zone, false), z.dx.data(), z.dy.data(),
+                            z.sx.data(), z.sy.data(), z.spots.data()};
         return m_columns.last();
     }
 
@@ -196,6 +234,24 @@ QString textColumn(sqlite3_stmt *statement, int column)
     return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
 }
 
+// A measurement's row of the query; NULL figures are none.
+Measurement sqliteMeasurement(sqlite3_stmt *s)
+{
+    Measurement m;
+    m.imageId = sqlite3_column_int64(s, 0);
+    m.zone = sqlite3_column_int(s, 1);
+    m.found = sqlite3_column_int(s, 2) != 0;
+    m.dx = sqlite3_column_double(s, 3);
+    m.dy = sqlite3_column_double(s, 4);
+    if (sqlite3_column_type(s, 5) != SQLITE_NULL && sqlite3_column_type(s, 6) != SQLITE_NULL) {
+        m.sx = sqlite3_column_double(s, 5);
+        m.sy = sqlite3_column_double(s, 6);
+    }
+    if (sqlite3_column_type(s, 7) != SQLITE_NULL)
+        m.spots = sqlite3_column_int64(s, 7);
+    return m;
+}
+
 // ---- times -------------------------------------------------------------------
 
 bool readDigits(const char *text, int at, int count, int *value)
@@ -235,6 +291,27 @@ bool parseJournalTime(const char *t, qsizetype length, QDateTime *result)
 
 } // namespace
 
+namespace {
+
+Measurement sqlMeasurement(const QSqlQuery &query)
+{
+    Measurement m;
+    m.imageId = query.value(0).toLongLong();
+    m.zone = query.value(1).toInt();
+    m.found = query.value(2).toInt() != 0;
+    m.dx = query.value(3).toDouble();
+    m.dy = query.value(4).toDouble();
+    if (!query.value(5).isNull() && !query.value(6).isNull()) {
+        m.sx = query.value(5).toDouble();
+        m.sy = query.value(6).toDouble();
+    }
+    if (!query.value(7).isNull())
+        m.spots = query.value(7).toLongLong();
+    return m;
+}
+
+} // namespace
+
 namespace DisplacementReader {
 
 QDateTime parseTime(const char *text, qsizetype length)
@@ -251,16 +328,15 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
 {
     SqliteConnection db;
     Builder builder(out);
-    const auto measurements = [](SqliteConnection &connection, Builder &into, std::initializer_list<qint64> parameters) {
-        return connection.forEach(parameters.size() == 1 ? MeasurementsQuery : MeasurementsRangeQuery, parameters,
-                                  [&](sqlite3_stmt *s) {
-                                      into.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1),
-                                                       sqlite3_column_int(s, 2) != 0, sqlite3_column_double(s, 3),
-                                                       sqlite3_column_double(s, 4));
-                                  });
+    bool spotColumns = false;
+    const auto measurements = [&spotColumns](SqliteConnection &connection, Builder &into,
+                                             std::initializer_list<qint64> parameters) {
+        return connection.forEach(measurementsQuery(parameters.size() > 1, spotColumns), parameters,
+                                  [&](sqlite3_stmt *s) { into.measurement(sqliteMeasurement(s)); });
     };
     // One read transaction: the images and their measurements as of one moment.
     bool ok = db.open(file) && db.exec("BEGIN")
+           && db.forEach(SchemaQuery, {}, [&](sqlite3_stmt *s) { spotColumns = sqlite3_column_int(s, 0) >= 2; })
            && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
                   builder.origin(sqlite3_column_int(s, 0), sqlite3_column_double(s, 1), sqlite3_column_double(s, 2));
               })
@@ -304,6 +380,7 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
 
 bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, QString *error)
 {
+    bool spotColumns = false;
     Builder builder(out);
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -335,11 +412,11 @@ bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, Q
                builder.image(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toString(), time(3), time(4));
            });
     builder.makeColumns();
-    const bool measured = ok
-        && run(MeasurementsQuery, [&] {
-               builder.measurement(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toInt() != 0,
-                                   query.value(3).toDouble(), query.value(4).toDouble());
-           });
+    QSqlQuery schema(db);
+    if (ok && schema.exec(QString::fromLatin1(SchemaQuery)) && schema.next())
+        spotColumns = schema.value(0).toInt() >= 2;
+    const bool measured
+        = ok && run(measurementsQuery(false, spotColumns), [&] { builder.measurement(sqlMeasurement(query)); });
     out->fillZones();
     return measured;
 }
