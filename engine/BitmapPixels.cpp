@@ -4,6 +4,7 @@
 #include "BitmapFilePrivate.h"
 
 #include "KelvarinError.h"
+#include "PixelLoops.h"
 
 #include <algorithm>
 #include <new>
@@ -162,22 +163,6 @@ BitmapFile::KeyTable BitmapFile::Private::keyTable()
 
 namespace {
 
-// The keys of n pixels, each `Bytes` apart, as the sum of its first three
-// bytes, and their maximum: one loop the compiler can vectorise.
-template<int Bytes>
-KELVARIN_PIXEL_LOOP quint16 channelSums(const quint8 *p, int n, quint16 *out)
-{
-    // Two plain loops vectorise where one with both does not. Keys stay below
-    // 766, so their signed maximum is theirs.
-    for (int i = 0; i < n; ++i)
-        out[i] = quint16(p[Bytes * i] + p[Bytes * i + 1] + p[Bytes * i + 2]);
-    const auto *keys = reinterpret_cast<const qint16 *>(out);
-    qint16 top = 0;
-    for (int i = 0; i < n; ++i)
-        top = std::max(top, keys[i]);
-    return quint16(top);
-}
-
 template<typename Key>
 quint16 keysBy(int n, quint16 *out, const Key &key)
 {
@@ -214,11 +199,11 @@ quint16 BitmapFile::Private::keysOfRow(const quint8 *p, qint64 lo, int x1, int x
     }
     case PixelKind::Index8:
     case PixelKind::PaletteBytes:
-        return keysBy(n, out, [&](int i) { return quint16(p[i]); });
+        return PixelLoops::bytes(p, 1, n, out);
     case PixelKind::Bgr24:
-        return channelSums<3>(p, n, out);
+        return PixelLoops::byteSums(p, 3, n, out);
     case PixelKind::Bgrx32:
-        return channelSums<4>(p, n, out);
+        return PixelLoops::byteSums(p, 4, n, out);
     case PixelKind::Masks16:
         return keysBy(n, out, [&](int i) { return sums16[le16(p + 2 * i)]; });
     case PixelKind::Masks32:
@@ -230,20 +215,6 @@ quint16 BitmapFile::Private::keysOfRow(const quint8 *p, qint64 lo, int x1, int x
     return 0;
 }
 
-namespace {
-
-// Raises every column's maximum to the row's key where that is larger. Keys
-// stay below 766, so their signed maximum is theirs (and vectorises).
-KELVARIN_PIXEL_LOOP void raiseColumnMaxima(const quint16 *row, int n, quint16 *columnMax)
-{
-    const auto *keys = reinterpret_cast<const qint16 *>(row);
-    auto *maxima = reinterpret_cast<qint16 *>(columnMax);
-    for (int i = 0; i < n; ++i)
-        maxima[i] = std::max(maxima[i], keys[i]);
-}
-
-} // namespace
-
 // One row y of a request from bytes that start at offset lo of its file row.
 // The row's keys are still in the first-level cache when its maxima are taken.
 void BitmapFile::Private::keysOfRequestRow(const BitmapFile::KeyRequest &q, const quint8 *p, qint64 lo, int y) const
@@ -253,7 +224,7 @@ void BitmapFile::Private::keysOfRequestRow(const BitmapFile::KeyRequest &q, cons
     if (q.rowMax)
         q.rowMax[y - q.y1] = top;
     if (q.columnMax)
-        raiseColumnMaxima(row, q.x2 - q.x1 + 1, q.columnMax);
+        PixelLoops::raiseColumnMaxima(row, q.x2 - q.x1 + 1, q.columnMax, true);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 #include "BitmapFilePrivate.h"
 #include "JpegDecoder.h"
 #include "KelvarinError.h"
+#include "PixelLoops.h"
 #include "PngDecoder.h"
 #include "TiffDecoder.h"
 
@@ -59,17 +60,6 @@ const std::vector<double> &colour16()
 }
 
 quint32 rgb(quint32 r, quint32 g, quint32 b) { return 0xff000000u | r << 16 | g << 8 | b; }
-
-template<typename Key>
-quint16 keysBy(int n, quint16 *out, const Key &key)
-{
-    quint16 top = 0;
-    for (int i = 0; i < n; ++i) {
-        out[i] = key(i);
-        top = std::max(top, out[i]);
-    }
-    return top;
-}
 
 } // namespace
 
@@ -196,27 +186,18 @@ int ImageDecoder::firstRow(const std::vector<BitmapFile::KeyRequest> &requests)
 quint16 ImageDecoder::keysOfRow(const quint8 *row, int x1, int n, quint16 *out) const
 {
     const int c = m_layout.channels;
+    const bool colour = m_layout.colour == SampleLayout::Colour::Rgb;
     if (m_layout.bytesPerSample == 2) {
         const auto *p = reinterpret_cast<const quint16 *>(row) + qint64(x1) * c;
-        if (m_layout.colour == SampleLayout::Colour::Rgb)
-            return keysBy(n, out, [&](int i) {
-                return quint16((quint32(p[c * i]) + p[c * i + 1] + p[c * i + 2]) / 3);
-            });
-        return keysBy(n, out, [&](int i) { return p[c * i]; });
+        return colour ? PixelLoops::wordThirds(p, c, n, out) : PixelLoops::words(p, c, n, out);
     }
     const quint8 *p = row + qint64(x1) * c;
-    if (m_layout.colour == SampleLayout::Colour::Rgb) {
-        if (c == 3)
-            return keysBy(n, out, [&](int i) { return quint16(p[3 * i] + p[3 * i + 1] + p[3 * i + 2]); });
-        return keysBy(n, out, [&](int i) { return quint16(p[c * i] + p[c * i + 1] + p[c * i + 2]); });
-    }
-    if (c == 1)
-        return keysBy(n, out, [&](int i) { return quint16(p[i]); });
-    return keysBy(n, out, [&](int i) { return quint16(p[c * i]); });
+    return colour ? PixelLoops::byteSums(p, c, n, out) : PixelLoops::bytes(p, c, n, out);
 }
 
 void ImageDecoder::keysFromRow(const std::vector<BitmapFile::KeyRequest> &requests, int y, const quint8 *row) const
 {
+    const bool narrow = m_layout.bytesPerSample == 1;
     for (const BitmapFile::KeyRequest &q : requests) {
         if (y < q.y1 || y > q.y2)
             continue;
@@ -225,10 +206,8 @@ void ImageDecoder::keysFromRow(const std::vector<BitmapFile::KeyRequest> &reques
         const quint16 top = keysOfRow(row, q.x1, n, out);
         if (q.rowMax)
             q.rowMax[y - q.y1] = top;
-        if (q.columnMax) {
-            for (int i = 0; i < n; ++i)
-                q.columnMax[i] = std::max(q.columnMax[i], out[i]);
-        }
+        if (q.columnMax)
+            PixelLoops::raiseColumnMaxima(out, n, q.columnMax, narrow);
     }
 }
 

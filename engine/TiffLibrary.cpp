@@ -29,7 +29,8 @@ bool TiffLibrary::resolveAll()
         && resolve("TIFFClientOpenExt", clientOpenExt) && resolve("TIFFClose", close)
         && resolve("TIFFGetField", getField) && resolve("TIFFIsTiled", isTiled)
         && resolve("TIFFTileSize64", tileSize64) && resolve("TIFFScanlineSize64", scanlineSize64)
-        && resolve("TIFFReadEncodedStrip", readEncodedStrip) && resolve("TIFFComputeTile", computeTile)
+        && resolve("TIFFReadEncodedStrip", readEncodedStrip) && resolve("TIFFComputeStrip", computeStrip)
+        && resolve("TIFFComputeTile", computeTile)
         && resolve("TIFFReadEncodedTile", readEncodedTile);
 }
 

@@ -39,6 +39,7 @@ public:
     decltype(&::TIFFTileSize64) tileSize64 = nullptr;
     decltype(&::TIFFScanlineSize64) scanlineSize64 = nullptr;
     decltype(&::TIFFReadEncodedStrip) readEncodedStrip = nullptr;
+    decltype(&::TIFFComputeStrip) computeStrip = nullptr;
     decltype(&::TIFFComputeTile) computeTile = nullptr;
     decltype(&::TIFFReadEncodedTile) readEncodedTile = nullptr;
 

@@ -19,9 +19,11 @@ class HandOffFile
 {
 public:
     // The image path up to, not including, its first ".bmp" (exact, lower
-    // case) followed by "$tmp.crd"; without ".bmp" "$tmp.crd" in the current
-    // directory. Always an absolute path, so that it can be deleted later
-    // wherever the current directory has gone.
+    // case) followed by "$tmp.crd"; without ".bmp" the path without its
+    // extension of a PNG, TIFF or JPEG picture (".png", ".tif", ".tiff",
+    // ".jpg", ".jpeg" in any case) followed by "$tmp.crd"; without either
+    // "$tmp.crd" in the current directory. Always an absolute path, so that
+    // it can be deleted later wherever the current directory has gone.
     static QString fileName(const QString &imagePath);
 
     // One points file line per zone that has points: its last point, in

@@ -132,6 +132,110 @@ bool PictureWriter::png(const QString &path, const Picture &p, bool interlaced, 
     return true;
 }
 
+namespace {
+
+// The picture as its TIFF stores it: white as 0 when asked, rows from the
+// bottom up when asked, and one picture a plane when its samples lie in planes.
+std::vector<PictureWriter::Picture> storedPlanes(PictureWriter::Picture p, const PictureWriter::TiffLayout &layout)
+{
+    if (layout.minIsWhite) {
+        const quint16 white = quint16((1u << p.bits) - 1);
+        for (quint16 &s : p.samples)
+            s = quint16(white - s);
+    }
+    if (layout.orientation == ORIENTATION_BOTLEFT || layout.orientation == ORIENTATION_BOTRIGHT) {
+        const size_t row = size_t(p.width) * size_t(p.channels);
+        for (int y = 0; y < p.height / 2; ++y)
+            std::swap_ranges(p.samples.begin() + qsizetype(size_t(y) * row), p.samples.begin() + qsizetype(size_t(y + 1) * row),
+                             p.samples.begin() + qsizetype(size_t(p.height - 1 - y) * row));
+    }
+    if (!layout.separatePlanes)
+        return {p};
+    std::vector<PictureWriter::Picture> planes(size_t(p.channels), p);
+    for (int c = 0; c < p.channels; ++c) {
+        PictureWriter::Picture &plane = planes[size_t(c)];
+        plane.channels = 1;
+        plane.samples.resize(size_t(p.width) * size_t(p.height));
+        for (size_t i = 0; i < plane.samples.size(); ++i)
+            plane.samples[i] = p.samples[i * size_t(p.channels) + size_t(c)];
+    }
+    return planes;
+}
+
+bool writeTiles(TIFF *t, const PictureWriter::Picture &p, int tileSize, int plane)
+{
+    bool ok = true;
+    const qint64 rowSize = (qint64(p.width) * p.channels * p.bits + 7) / 8;
+    const qint64 tileRow = qint64(tileSize) * p.channels * p.bits / 8;  // tiles are 16 pixels wide or more
+    std::vector<quint8> tile(size_t(tileRow * tileSize));
+    for (int ty = 0; ty < p.height; ty += tileSize) {
+        for (int tx = 0; tx < p.width; tx += tileSize) {
+            std::fill(tile.begin(), tile.end(), 0);
+            for (int y = ty; y < std::min(p.height, ty + tileSize); ++y) {
+                const std::vector<quint8> row = rowBytes(p, y);
+                const qint64 from = qint64(tx) * p.channels * p.bits / 8;
+                std::memcpy(tile.data() + (y - ty) * tileRow, row.data() + from, size_t(std::min(tileRow, rowSize - from)));
+            }
+            ok = ok && TIFFWriteTile(t, tile.data(), quint32(tx), quint32(ty), 0, quint16(plane)) >= 0;
+        }
+    }
+    return ok;
+}
+
+bool writeStrips(TIFF *t, const PictureWriter::Picture &p, int rowsPerStrip, int plane)
+{
+    bool ok = true;
+    const int strips = (p.height + rowsPerStrip - 1) / rowsPerStrip;
+    for (int y0 = 0, strip = 0; y0 < p.height; y0 += rowsPerStrip, ++strip) {
+        std::vector<quint8> bytes;
+        for (int y = y0; y < std::min(p.height, y0 + rowsPerStrip); ++y) {
+            const std::vector<quint8> row = rowBytes(p, y);
+            bytes.insert(bytes.end(), row.begin(), row.end());
+        }
+        ok = ok && TIFFWriteEncodedStrip(t, quint32(plane * strips + strip), bytes.data(), tmsize_t(bytes.size())) >= 0;
+    }
+    return ok;
+}
+
+void setTiffFields(TIFF *t, const PictureWriter::Picture &p, const PictureWriter::TiffLayout &layout)
+{
+    const int compressions[] = {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS};
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, quint32(p.width));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, quint32(p.height));
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, quint16(p.bits));
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, quint16(p.channels));
+    const int photometric = !p.palette.isEmpty() ? PHOTOMETRIC_PALETTE
+                            : p.channels >= 3    ? PHOTOMETRIC_RGB
+                            : layout.minIsWhite  ? PHOTOMETRIC_MINISWHITE
+                                                 : PHOTOMETRIC_MINISBLACK;
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, layout.separatePlanes ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, compressions[int(layout.compression)]);
+    if (layout.orientation != ORIENTATION_TOPLEFT)
+        TIFFSetField(t, TIFFTAG_ORIENTATION, quint16(layout.orientation));
+    if (p.channels == 2 || p.channels == 4) {
+        const quint16 extra[] = {EXTRASAMPLE_UNASSALPHA};
+        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
+    }
+    if (layout.predictor)
+        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    if (!p.palette.isEmpty()) {
+        // Levels of 16 bits, or of 8 as careless writers store them.
+        std::vector<quint16> map(3 * (size_t(1) << p.bits), 0);
+        const size_t n = size_t(1) << p.bits;
+        const int scale = layout.eightBitColourMap ? 1 : 257;
+        for (size_t i = 0; i < size_t(p.palette.size()) && i < n; ++i) {
+            const quint32 c = p.palette.at(qsizetype(i));
+            map[i] = quint16(((c >> 16) & 0xff) * scale);
+            map[n + i] = quint16(((c >> 8) & 0xff) * scale);
+            map[2 * n + i] = quint16((c & 0xff) * scale);
+        }
+        TIFFSetField(t, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
+    }
+}
+
+} // namespace
+
 bool PictureWriter::tiff(const QString &path, const Picture &p, const TiffLayout &layout, QString *error)
 {
     TIFF *t = TIFFOpen(QFile::encodeName(path).constData(), layout.bigEndian ? "wb" : "wl");
@@ -139,49 +243,18 @@ bool PictureWriter::tiff(const QString &path, const Picture &p, const TiffLayout
         *error = QStringLiteral("cannot create ") + path;
         return false;
     }
-    const int compressions[] = {COMPRESSION_NONE, COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS};
-    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, quint32(p.width));
-    TIFFSetField(t, TIFFTAG_IMAGELENGTH, quint32(p.height));
-    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, quint16(p.bits));
-    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, quint16(p.channels));
-    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, p.channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
-    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(t, TIFFTAG_COMPRESSION, compressions[int(layout.compression)]);
-    if (p.channels == 2 || p.channels == 4) {
-        const quint16 extra[] = {EXTRASAMPLE_UNASSALPHA};
-        TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
-    }
-    if (layout.predictor)
-        TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
-    bool ok = true;
-    const qint64 rowSize = qint64(p.width) * p.channels * (p.bits / 8);
+    setTiffFields(t, p, layout);
     if (layout.tileSize > 0) {
         TIFFSetField(t, TIFFTAG_TILEWIDTH, quint32(layout.tileSize));
         TIFFSetField(t, TIFFTAG_TILELENGTH, quint32(layout.tileSize));
-        const qint64 tileRow = qint64(layout.tileSize) * p.channels * (p.bits / 8);
-        std::vector<quint8> tile(size_t(tileRow * layout.tileSize));
-        for (int ty = 0; ty < p.height; ty += layout.tileSize) {
-            for (int tx = 0; tx < p.width; tx += layout.tileSize) {
-                std::fill(tile.begin(), tile.end(), 0);
-                for (int y = ty; y < std::min(p.height, ty + layout.tileSize); ++y) {
-                    const std::vector<quint8> row = rowBytes(p, y);
-                    const qint64 from = qint64(tx) * p.channels * (p.bits / 8);
-                    std::memcpy(tile.data() + (y - ty) * tileRow, row.data() + from,
-                                size_t(std::min(tileRow, rowSize - from)));
-                }
-                ok = ok && TIFFWriteTile(t, tile.data(), quint32(tx), quint32(ty), 0, 0) >= 0;
-            }
-        }
     } else {
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, quint32(layout.rowsPerStrip));
-        for (int y0 = 0, strip = 0; y0 < p.height; y0 += layout.rowsPerStrip, ++strip) {
-            std::vector<quint8> bytes;
-            for (int y = y0; y < std::min(p.height, y0 + layout.rowsPerStrip); ++y) {
-                const std::vector<quint8> row = rowBytes(p, y);
-                bytes.insert(bytes.end(), row.begin(), row.end());
-            }
-            ok = ok && TIFFWriteEncodedStrip(t, quint32(strip), bytes.data(), tmsize_t(bytes.size())) >= 0;
-        }
+    }
+    bool ok = true;
+    const std::vector<Picture> planes = storedPlanes(p, layout);
+    for (size_t plane = 0; plane < planes.size(); ++plane) {
+        ok = ok && (layout.tileSize > 0 ? writeTiles(t, planes[plane], layout.tileSize, int(plane))
+                                        : writeStrips(t, planes[plane], layout.rowsPerStrip, int(plane)));
     }
     TIFFClose(t);
     if (!ok)

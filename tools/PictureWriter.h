@@ -33,6 +33,10 @@ public:
         int tileSize = 0;  // tiles of tileSize x tileSize when not 0
         bool predictor = false;
         bool bigEndian = false;
+        bool minIsWhite = false;       // white stored as 0 (grey pictures)
+        bool separatePlanes = false;   // each sample of a pixel in its own plane
+        int orientation = 1;           // 1 rows from the top, 4 from the bottom, ...
+        bool eightBitColourMap = false; // palette levels 0..255 where 16 bits belong
     };
 
     // The picture of a bitmap file as the engine reads it: 8-bit bitmaps as grey

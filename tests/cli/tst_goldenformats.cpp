@@ -1,3 +1,5 @@
+#include "BitmapFile.h"
+#include "KelvarinError.h"
 #include "PictureWriter.h"
 #include "TestSupport.h"
 
@@ -9,8 +11,10 @@
 #include <QtTest>
 
 // The golden cases again, their bitmaps copied into PNG and TIFF pictures (8
-// bits, and 16 bits as value x 257) when the test runs: lossless copies must
-// give the very same coordinate files as the bitmaps, byte for byte. JPEG
+// bits, and 16 bits as value x 257; TIFF also with rows from the bottom, with
+// samples in planes, and, where the pictures allow, as palettes and with white
+// stored as 0) when the test runs: lossless copies must give the very same
+// coordinate files as the bitmaps, byte for byte. JPEG
 // copies, which are not lossless, must find every point the bitmaps find, and
 // close to where they find it. Copies inside a zip archive are read from it.
 class TestGoldenFormats : public QObject
@@ -32,7 +36,39 @@ private:
     static QStringList copyCase(const QString &caseDir, const QString &to, const QString &format);
     static bool writeAs(const QString &bitmap, const QString &to, const QString &format, QString *error);
     static QString runTool(const QString &caseDir, const QStringList &images, const QString &out);
+    // The largest bits a pixel of the case's readable bitmaps.
+    static int deepestBitmap(const QString &caseName);
+    static void addPalette(PictureWriter::Picture &picture, const QString &bitmap);
 };
+
+int TestGoldenFormats::deepestBitmap(const QString &caseName)
+{
+    const QDir images(QDir(goldenDir()).filePath(caseName + QStringLiteral("/images")));
+    int deepest = 0;
+    for (const QString &name : images.entryList({QStringLiteral("*.bmp")}, QDir::Files)) {
+        try {
+            BitmapFile bitmap;
+            bitmap.open(images.filePath(name));
+            deepest = std::max(deepest, bitmap.bitsPerPixel());
+        } catch (const KelvarinError &) {
+        }
+    }
+    return deepest;
+}
+
+// An 8-bit bitmap's picture (its indices) with the bitmap's own colours as palette.
+void TestGoldenFormats::addPalette(PictureWriter::Picture &p, const QString &bitmap)
+{
+    if (p.bits != 8 || p.channels != 1 || !p.palette.isEmpty())
+        return;
+    BitmapFile file;
+    file.open(bitmap);
+    std::vector<quint32> colours(p.samples.size());
+    file.readRgb32(colours.data(), p.width);
+    p.palette = QList<quint32>(256, 0);
+    for (size_t i = 0; i < colours.size(); ++i)
+        p.palette[p.samples[i]] = colours[i] & 0xffffff;
+}
 
 QStringList TestGoldenFormats::caseFolders()
 {
@@ -51,9 +87,12 @@ bool TestGoldenFormats::writeAs(const QString &bitmap, const QString &to, const 
     using W = PictureWriter;
     const bool sixteen = format.endsWith(QLatin1String("16"));
     const bool tiff = format.startsWith(QLatin1String("tiff"));
-    const W::Picture picture = W::fromBitmap(bitmap, sixteen, tiff || format == QLatin1String("jpeg"));
+    const bool palette = format == QLatin1String("tiff-palette");
+    W::Picture picture = W::fromBitmap(bitmap, sixteen, (tiff && !palette) || format == QLatin1String("jpeg"));
     if (picture.width == 0)
         return QFile::copy(bitmap, to);  // not a readable bitmap: stays as it is
+    if (palette)
+        addPalette(picture, bitmap);
     if (format == QLatin1String("jpeg"))
         return W::jpeg(to, picture, 98, true, error);
     if (!tiff)
@@ -64,10 +103,15 @@ bool TestGoldenFormats::writeAs(const QString &bitmap, const QString &to, const 
         layout.tileSize = 32;
         layout.predictor = true;
         layout.bigEndian = true;
-    } else {
+    } else if (format == QLatin1String("tiff") || format == QLatin1String("tiff-packbits")) {
         layout.compression = format == QLatin1String("tiff-packbits") ? W::TiffCompression::PackBits
                                                                        : W::TiffCompression::Lzw;
         layout.rowsPerStrip = 7;
+    } else {  // uncompressed, as cameras write these kinds
+        layout.rowsPerStrip = 5;
+        layout.orientation = format == QLatin1String("tiff-bottom-up") ? 4 : 1;
+        layout.separatePlanes = format == QLatin1String("tiff-planes");
+        layout.minIsWhite = format == QLatin1String("tiff-white");
     }
     return W::tiff(to, picture, layout, error);
 }
@@ -138,7 +182,14 @@ void TestGoldenFormats::losslessCopiesMatch_data()
                                  QStringLiteral("tiff"), QStringLiteral("tiff-packbits"), QStringLiteral("tiff16")};
     const bool haveZip = !QStandardPaths::findExecutable(QStringLiteral("zip")).isEmpty();
     for (const QString &name : caseFolders()) {
-        for (const QString &format : formats)
+        QStringList forms = formats;
+        forms << QStringLiteral("tiff-bottom-up") << QStringLiteral("tiff-planes");
+        const int deepest = deepestBitmap(name);
+        if (deepest <= 8)
+            forms << QStringLiteral("tiff-palette");
+        if (deepest == 8)
+            forms << QStringLiteral("tiff-white");  // grey pictures only
+        for (const QString &format : forms)
             QTest::newRow(qPrintable(name + QLatin1Char(' ') + format)) << name << format << false;
         // And read from a zip archive of the copies, where the case takes its whole folder.
         const QString args = QDir(goldenDir()).filePath(name + QStringLiteral("/args.txt"));

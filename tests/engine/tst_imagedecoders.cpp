@@ -84,13 +84,21 @@ QString TestImageDecoders::write(const QString &name, const W::Picture &picture,
         if (format == QLatin1String("tiff-deflate-tiles")) {
             layout.compression = W::TiffCompression::Deflate;
             layout.tileSize = 16;
-            layout.predictor = true;
+            layout.predictor = picture.bits >= 8;  // libtiff predicts whole samples only
         }
         if (format == QLatin1String("tiff-packbits-be")) {
             layout.compression = W::TiffCompression::PackBits;
             layout.bigEndian = true;
             layout.rowsPerStrip = 5;
         }
+        // The kinds a camera may write besides: rows from the bottom, white
+        // stored as 0, samples in planes, a colour map of 8-bit levels.
+        layout.orientation = format.contains(QLatin1String("bottom-up")) ? 4 : format.contains(QLatin1String("turned")) ? 6 : 1;
+        layout.minIsWhite = format.contains(QLatin1String("white"));
+        layout.separatePlanes = format.contains(QLatin1String("planes"));
+        layout.eightBitColourMap = format.contains(QLatin1String("map8"));
+        if (format.contains(QLatin1String("tiles")))
+            layout.tileSize = 16;
         ok = W::tiff(path, picture, layout, &error);
     }
     if (!ok)
@@ -112,6 +120,12 @@ void TestImageDecoders::layouts_data()
         {"png-interlaced", 1, 8, true}, {"tiff", 1, 8, false}, {"tiff-lzw", 3, 8, false},
         {"tiff-deflate-tiles", 4, 16, false}, {"tiff-deflate-tiles", 1, 8, false},
         {"tiff-packbits-be", 1, 16, false}, {"tiff-packbits-be", 2, 8, false}, {"tiff-lzw", 3, 16, false},
+        {"tiff", 1, 8, true}, {"tiff-lzw", 1, 4, true}, {"tiff-deflate-tiles", 1, 4, true}, {"tiff", 1, 1, true},
+        {"tiff-map8", 1, 2, true}, {"tiff", 1, 4, false}, {"tiff-white", 1, 8, false},
+        {"tiff-white-deflate-tiles", 2, 16, false}, {"tiff-white", 1, 1, false}, {"tiff-planes", 3, 8, false},
+        {"tiff-planes-lzw", 4, 16, false}, {"tiff-planes-deflate-tiles", 3, 8, false},
+        {"tiff-bottom-up", 3, 8, false}, {"tiff-bottom-up-deflate-tiles", 1, 16, false},
+        {"tiff-bottom-up-planes", 3, 16, false}, {"tiff-bottom-up-lzw", 1, 4, true},
     };
     for (const Row &r : rows) {
         QTest::newRow(qPrintable(QStringLiteral("%1 %2x%3%4").arg(QLatin1String(r.format)).arg(r.channels).arg(r.bits)
@@ -121,9 +135,11 @@ void TestImageDecoders::layouts_data()
 }
 
 // Brightness: 8-bit grey and 8-bit palettes their value, colour a third of the
-// sum, palettes of fewer bits a third of their colour's sum, 16 bits on the
-// same scale (value / 257; colour within a third of a 16-bit level); alpha
-// ignored. Colours for display: the samples (16-bit ones' high bytes).
+// sum, palettes of fewer bits a third of their colour's sum, grey of fewer bits
+// widened to 0..255, 16 bits on the same scale (value / 257; colour within a
+// third of a 16-bit level); alpha ignored. Colours for display: the samples
+// (16-bit ones' high bytes). Whatever the order of rows, planes or levels in
+// the file, the picture written is the picture read.
 void TestImageDecoders::layouts()
 {
     QFETCH(QString, format);
@@ -137,13 +153,14 @@ void TestImageDecoders::layouts()
     QCOMPARE(file.width(), w);
     QCOMPARE(file.height(), h);
     const bool colour = channels >= 3;
+    const int widening = bits < 8 ? 255 / ((1 << bits) - 1) : 1;
     auto expected = [&](int x, int y) {
         const quint16 *s = p.samples.data() + (qint64(y) * w + x) * channels;
         if (palette) {
             const quint32 c = p.palette.at(s[0]);
             return bits == 8 ? double(s[0]) : ((c >> 16) + ((c >> 8) & 0xff) + (c & 0xff)) / 3.0;
         }
-        const double value = colour ? (s[0] + s[1] + s[2]) / 3.0 : s[0];
+        const double value = colour ? (s[0] + s[1] + s[2]) / 3.0 : s[0] * widening;
         return bits == 16 ? value / 257.0 : value;
     };
     std::vector<BitmapFile::BrightnessRequest> requests;
@@ -174,7 +191,7 @@ void TestImageDecoders::layouts()
             const int shift = bits == 16 ? 8 : 0;
             const quint32 want = palette ? 0xff000000u | p.palette.at(s[0])
                                  : colour ? 0xff000000u | quint32(s[0] >> shift) << 16 | quint32(s[1] >> shift) << 8 | (s[2] >> shift)
-                                          : 0xff000000u | 0x010101u * quint32(s[0] >> shift);
+                                          : 0xff000000u | 0x010101u * quint32((s[0] * widening) >> shift);
             QCOMPARE(pixels[size_t(y * w + x)], want);
         }
 }
@@ -338,6 +355,21 @@ void TestImageDecoders::hostileFilesAreRefused_data()
     tiffHuge[entry + 10] = char(0x04);
     tiffHuge[entry + 11] = char(0);
     QTest::newRow("tiff beyond the size limits") << QStringLiteral("huge.tif") << tiffHuge << QStringLiteral("слишком велико");
+    // 16000 x 16000 in a file of a few kilobytes; the height's entry follows the width's.
+    QByteArray tiffBomb = tiffHuge;
+    for (const qsizetype at : {entry, entry + 12}) {
+        tiffBomb[at + 2] = char(4);
+        tiffBomb[at + 3] = char(0);
+        tiffBomb[at + 8] = char(0x80);
+        tiffBomb[at + 9] = char(0x3e);
+        tiffBomb[at + 10] = char(0);
+        tiffBomb[at + 11] = char(0);
+    }
+    QTest::newRow("tiff decompression bomb") << QStringLiteral("bomb.tif") << tiffBomb << QStringLiteral("больше файла");
+    // A picture turned a quarter would be measured in the wrong coordinates.
+    QTest::newRow("tiff turned") << QStringLiteral("turned.tif")
+                                 << TestSupport::readFile(write(QStringLiteral("turned.tif"), p, QStringLiteral("tiff-turned")))
+                                 << QStringLiteral("ориентация 6");
     QByteArray jpegGarbage = TestSupport::readFile(write(QStringLiteral("g.jpg"), p, QStringLiteral("jpeg")));
     for (qsizetype i = 200; i < jpegGarbage.size() - 2; i += 7)
         jpegGarbage[i] = char(0xff);

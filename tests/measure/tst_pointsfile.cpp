@@ -112,6 +112,15 @@ void TestPointsFile::handOffName_data()
     QTest::newRow("first .bmp") << QStringLiteral("/data/a.bmp.d/b.bmp") << QStringLiteral("/data/a$tmp.crd");
     QTest::newRow("no image") << QString() << QStringLiteral("$tmp.crd");
     QTest::newRow("relative image") << QStringLiteral("shots/c.bmp") << QStringLiteral("shots/c$tmp.crd");
+    // Pictures of the other formats are named after the image too, their
+    // extension in any case, never the current directory's "$tmp.crd".
+    QTest::newRow("png") << QStringLiteral("/data/cam1.png") << QStringLiteral("/data/cam1$tmp.crd");
+    QTest::newRow("tiff capitals") << QStringLiteral("/data/CAM.TIFF") << QStringLiteral("/data/CAM$tmp.crd");
+    QTest::newRow("tif") << QStringLiteral("/data/a.b.tif") << QStringLiteral("/data/a.b$tmp.crd");
+    QTest::newRow("jpeg relative") << QStringLiteral("shots/c.jpeg") << QStringLiteral("shots/c$tmp.crd");
+    QTest::newRow("jpg") << QStringLiteral("/data/c.Jpg") << QStringLiteral("/data/c$tmp.crd");
+    QTest::newRow(".bmp first") << QStringLiteral("/data/x.bmp.d/y.png") << QStringLiteral("/data/x$tmp.crd");
+    QTest::newRow("extension inside") << QStringLiteral("/data/a.png.d/b") << QStringLiteral("$tmp.crd");
 }
 
 void TestPointsFile::handOffName()
