@@ -14,11 +14,13 @@
 #     refused with exit status 2 and the first watch's process named),
 #   - at half way the watch is stopped, its coordinate files and log are
 #     moved away (its archive stays) and a new watch goes on: it must take a
-#     new base and never add to the first archive.
+#     new base and never add to the first archive,
+#   - the journal locked by another process (BEGIN EXCLUSIVE) for 40 s from
+#     just before the second watch starts.
 # At the end every image must be either in an archive with exactly one line
 # per zone, or set aside with a logged reason; none lost, none twice.
-# Prints: images fed, archived, set aside, lost, duplicated, images per
-# second, peak memory of the watch.
+# Prints: images fed, archived, set aside, lost, duplicated, the journal's
+# image rows, images per second, peak memory of the watch.
 set -u
 COUNT=${1:-1000}
 BUILD=${2:-$(dirname "$0")/../build}
@@ -57,6 +59,18 @@ if [ -e "$FLAG" ]; then echo "zip error: injected failure" >&2; exit 15; fi
 exec /usr/bin/zip "\$@"
 SH
 chmod +x "$FAKEBIN/zip"
+
+JOURNAL=$WORK/kelvarin2-journal.sqlite
+# Holds the journal's write lock for $1 seconds from another process; returns
+# once the lock is held.
+lock_journal() {
+    local held=$ROOT/journal-locked
+    rm -f "$held"
+    printf 'BEGIN EXCLUSIVE;\n.shell touch %s\n.shell sleep %s\nCOMMIT;\n' "$held" "$1" \
+        | sqlite3 "$JOURNAL" > /dev/null 2>> "$ROOT/lock.err" &
+    for ((t = 0; t < 100 && ! -e $held; t++)); do sleep 0.1; done
+    [ -e "$held" ] || echo "the journal could not be locked"
+}
 
 MOVED=$ROOT/moved
 mkdir -p "$MOVED"
@@ -113,6 +127,7 @@ for ((i = 1; i <= COUNT; i++)); do
         mv "$WORK"/*_[0-9]*.crd "$WORK"/*_time.log "$MOVED"/
         FIRST_ARCHIVE=$(ls "$WORK"/*.zip | head -1)
         FIRST_SUM=$(md5sum < "$FIRST_ARCHIVE")
+        lock_journal 40
         start_watch
     fi
     if [ "$i" -eq $((2 * COUNT / 3)) ] && [ "$(id -u)" -ne 0 ]; then
@@ -165,11 +180,20 @@ if [ -n "${FIRST_ARCHIVE:-}" ] && [ "$(md5sum < "$FIRST_ARCHIVE")" != "$FIRST_SU
     echo "the first watch's archive changed after its results were moved away"; FAIL=1
 fi
 [ "$(ls "$WORK"/*.zip | wc -l)" -eq 2 ] || { echo "expected two archives: $(ls "$WORK"/*.zip)"; FAIL=1; }
+# What the journal holds once every lock is gone: one image row per image fed
+# (set-aside images included), each name once.
+wait
+journal_count() { sqlite3 "$JOURNAL" "$1" 2>/dev/null || echo "?"; }
+JOURNAL_ROWS=$(journal_count "SELECT count(*) FROM images;")
+JOURNAL_NAMES=$(journal_count "SELECT count(DISTINCT name) FROM images;")
+JOURNAL_ARCHIVED=$(journal_count "SELECT count(*) FROM images WHERE fate = 'archived';")
+JOURNAL_ASIDE=$(journal_count "SELECT count(*) FROM images WHERE fate = 'set_aside';")
 ELAPSED=$(echo "$END - $START" | bc)
 echo "machine: $(nproc) cores, $(. /etc/os-release; echo "$PRETTY_NAME")"
 echo "images fed: $COUNT (damaged $DAMAGED, read-only $READONLY, held open $HELD, reused name $REUSED)"
 echo "archived: $ARCHIVED, set aside: $ASIDE (logged $LOGGED_ASIDE), lost: $LOST, duplicated: $DUPLICATED"
 echo "second watch on the same working directory: $([ "$SECOND_REFUSED" -eq 1 ] && echo refused || echo "NOT refused ($SECOND)")"
+echo "journal rows: $JOURNAL_ROWS images ($JOURNAL_ARCHIVED archived, $JOURNAL_ASIDE set aside, $JOURNAL_NAMES names)"
 echo "event log lines: $(wc -l < "$WORK/kelvarin2-events.log" 2>/dev/null || echo 0)"
 echo "elapsed: ${ELAPSED}s, images per second: $(echo "scale=2; $COUNT / $ELAPSED" | bc)"
 echo "peak memory of the watch (VmHWM): $((PEAK / 1024)) MB"

@@ -8,14 +8,12 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QThread>
 #include <QVariant>
 
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <limits>
-#include <thread>
 
 namespace {
 
@@ -31,23 +29,10 @@ const char *const ImagesQuery =
 const char *const MeasurementsQuery =
     "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, m.sx, m.sy, m.spots FROM images i "
     "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
-const char *const MeasurementsRangeQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, m.sx, m.sy, m.spots FROM images i "
-    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
 const char *const Schema1MeasurementsQuery =
     "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, NULL, NULL, NULL FROM images i "
     "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
-const char *const Schema1MeasurementsRangeQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, NULL, NULL, NULL FROM images i "
-    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? AND i.id BETWEEN ? AND ? ORDER BY i.id, m.zone";
 const char *const SchemaQuery = "SELECT MAX(version) FROM schema_version";
-
-const char *measurementsQuery(bool range, bool spotColumns)
-{
-    if (spotColumns)
-        return range ? MeasurementsRangeQuery : MeasurementsQuery;
-    return range ? Schema1MeasurementsRangeQuery : Schema1MeasurementsQuery;
-}
 
 // One measurement as read: the spot's figures NaN and -1 where the journal has none.
 struct Measurement
@@ -77,9 +62,6 @@ public:
         m_out->images << TJournalDisplacements::Image{number, std::move(name), modified.isValid() ? modified : processed};
     }
 
-    qsizetype imageCount() const { return m_ids.size(); }
-    qint64 imageId(qsizetype index) const { return m_ids.at(index); }
-
     // A column for every zone of the run, in zone order, before the measurements.
     void makeColumns()
     {
@@ -89,19 +71,6 @@ public:
             columnOf(zone);
     }
 
-    // A builder for the measurements of the images from `from` on, writing
-    // into the columns made so far and making none: it may run on another
-    // thread beside others of other images.
-    Builder part(qsizetype from) const
-    {
-        Builder part(*this);
-        part.m_cursor = from;
-        part.m_fixedColumns = true;
-        return part;
-    }
-    // A part met a zone it had no column for.
-    bool metOtherZone() const { return m_metOtherZone; }
-
     void measurement(const Measurement &m)
     {
         while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < m.imageId)
@@ -110,8 +79,6 @@ public:
         if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != m.imageId)
             return;
         const Column &column = columnOf(m.zone);
-        if (!column.dx)
-            return;
         if (m.found && column.hasOrigin) {
             column.dx[m_cursor] = m.dx;
             column.dy[m_cursor] = m.dy;
@@ -145,13 +112,8 @@ private:
             if (m_columns.at(m_last).zone == zone)
                 return m_columns.at(m_last);
         }
-        if (m_fixedColumns) {
-            m_metOtherZone = true;
-            m_last = 0;
-            return m_nowhere;
-        }
         TJournalDisplacements::Zone &z = m_out->zone(zone);
-        m_columns << Column{zone,         m_origins.value(zone, false), z.dx.data(), z.dy.data(),
+        m_columns << Column{zone,        m_origins.value(zone, false), z.dx.data(), z.dy.data(),
                             z.sx.data(), z.sy.data(), z.spots.data()};
         return m_columns.last();
     }
@@ -162,9 +124,6 @@ private:
     QList<Column> m_columns;
     qsizetype m_last = 0;
     qsizetype m_cursor = 0;
-    bool m_fixedColumns = false;
-    bool m_metOtherZone = false;
-    Column m_nowhere;
 };
 
 // ---- SQLite ------------------------------------------------------------------
@@ -324,17 +283,15 @@ QDateTime parseTime(const char *text, qsizetype length)
     return QDateTime::fromString(QString::fromUtf8(text, length), Qt::ISODateWithMs);
 }
 
-bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error, qsizetype parallelFrom)
+// One connection reads the run. Reading the later half of a long run through
+// a second connection at once was tried and dropped: it had no measured gain
+// on record to pay for a thread, a second snapshot and a builder that splits.
+bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error)
 {
     SqliteConnection db;
     Builder builder(out);
-    bool spotColumns = false;
-    const auto measurements = [&spotColumns](SqliteConnection &connection, Builder &into,
-                                             std::initializer_list<qint64> parameters) {
-        return connection.forEach(measurementsQuery(parameters.size() > 1, spotColumns), parameters,
-                                  [&](sqlite3_stmt *s) { into.measurement(sqliteMeasurement(s)); });
-    };
     // One read transaction: the images and their measurements as of one moment.
+    bool spotColumns = false;
     bool ok = db.open(file) && db.exec("BEGIN")
            && db.forEach(SchemaQuery, {}, [&](sqlite3_stmt *s) { spotColumns = sqlite3_column_int(s, 0) >= 2; })
            && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
@@ -345,30 +302,8 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
                                 timeColumn(s, 3), timeColumn(s, 4));
               });
     builder.makeColumns();
-    const qsizetype count = builder.imageCount();
-    bool done = false;
-    if (ok && count >= std::max<qsizetype>(2, parallelFrom) && QThread::idealThreadCount() > 1) {
-        // The later half through a second connection, begun after the images
-        // were read: it sees every measurement of every image listed.
-        const qsizetype half = count / 2;
-        Builder first = builder.part(0);
-        Builder second = builder.part(half);
-        SqliteConnection other;
-        bool otherOk = false;
-        std::thread worker([&] {
-            otherOk = other.open(file) && other.exec("BEGIN")
-                   && measurements(other, second, {runId, builder.imageId(half), builder.imageId(count - 1)});
-        });
-        ok = measurements(db, first, {runId, builder.imageId(0), builder.imageId(half - 1)});
-        worker.join();
-        if (ok && !otherOk) {
-            *error = other.error();
-            return false;
-        }
-        // A zone the run's zones do not name: everything once more, one by one.
-        done = !first.metOtherZone() && !second.metOtherZone();
-    }
-    ok = ok && (done || measurements(db, builder, {runId}));
+    ok = ok && db.forEach(spotColumns ? MeasurementsQuery : Schema1MeasurementsQuery, {runId},
+                          [&](sqlite3_stmt *s) { builder.measurement(sqliteMeasurement(s)); });
     if (!ok) {
         *error = db.error();
         return false;
@@ -415,8 +350,9 @@ bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, Q
     QSqlQuery schema(db);
     if (ok && schema.exec(QString::fromLatin1(SchemaQuery)) && schema.next())
         spotColumns = schema.value(0).toInt() >= 2;
-    const bool measured
-        = ok && run(measurementsQuery(false, spotColumns), [&] { builder.measurement(sqlMeasurement(query)); });
+    const bool measured = ok
+        && run(spotColumns ? MeasurementsQuery : Schema1MeasurementsQuery,
+               [&] { builder.measurement(sqlMeasurement(query)); });
     out->fillZones();
     return measured;
 }

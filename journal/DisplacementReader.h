@@ -12,13 +12,9 @@ class QSqlDatabase;
 // (run, image), with nothing made per measurement but two doubles.
 namespace DisplacementReader {
 
-// A run this long is read by two connections at once, each half of its images.
-constexpr qsizetype ParallelImages = 20000;
-
 // An SQLite journal through a read-only connection of its own, which reads
 // the columns straight from the database; false with `error` set.
-bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error,
-                qsizetype parallelFrom = ParallelImages);
+bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, QString *error);
 // Any journal through its Qt SQL connection (PostgreSQL).
 bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, QString *error);
 

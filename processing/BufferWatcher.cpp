@@ -20,6 +20,8 @@ void BufferWatcher::clear()
     m_pending.clear();
     m_notOpenableLooks.clear();
     m_notOpenableSince.clear();
+    m_changingSince.clear();
+    m_passedOver.clear();
     m_skipped.clear();
     m_unsupported.clear();
 }
@@ -29,6 +31,7 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
     QStringList others;
     const QStringList listed = ImageList::imagesIn(bufferDir, &others);
     Next next;
+    QString growing;
     noteUnsupported(others, &next);
     for (const QString &path : listed) {
         if (m_skipped.contains(path))
@@ -43,6 +46,10 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
             break;
         }
         const ImageReadiness::State state = m_readiness.check(path);
+        if (state != ImageReadiness::Changing) {
+            m_changingSince.remove(path);
+            m_passedOver.remove(path);
+        }
         if (state == ImageReadiness::Ready) {
             m_notOpenableLooks.remove(path);
             m_notOpenableSince.remove(path);
@@ -60,16 +67,32 @@ BufferWatcher::Next BufferWatcher::next(const QString &bufferDir, qint64 nowMs)
                 break;
             }
         }
-        // Still being written: the images after it wait, so the series keeps the name order.
-        if (state == ImageReadiness::Changing)
+        if (state == ImageReadiness::Changing && holdsLaterImages(path, nowMs, &growing))
             break;
     }
+    next.growing = growing;
     m_readiness.observe(listed);
     // Forget what was known of images that are gone.
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         it = listed.contains(it.key()) ? std::next(it) : m_pending.erase(it);
     }
+    m_passedOver.removeIf([&listed](const QString &path) { return !listed.contains(path); });
     return next;
+}
+
+// Still being written: the images after it wait, so the series keeps the name
+// order; but not for ever.
+bool BufferWatcher::holdsLaterImages(const QString &path, qint64 nowMs, QString *growing)
+{
+    const qint64 since = m_changingSince.value(path, nowMs);
+    m_changingSince.insert(path, since);
+    if (nowMs - since < GrowingPassMs)
+        return true;
+    if (!m_passedOver.contains(path)) {
+        m_passedOver.insert(path);
+        *growing = path;
+    }
+    return false;
 }
 
 void BufferWatcher::noteUnsupported(const QStringList &others, Next *next)
@@ -96,12 +119,22 @@ void BufferWatcher::disposalFailed(const QString &path, qint64 nowMs, const QStr
         pending.copiedTo = copiedTo;
 }
 
+QHash<QString, QString> BufferWatcher::pendingImages() const
+{
+    QHash<QString, QString> images;
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it)
+        images.insert(it.key(), it->copiedTo);
+    return images;
+}
+
 void BufferWatcher::forget(const QString &path)
 {
     m_attempts.remove(path);
     m_pending.remove(path);
     m_notOpenableLooks.remove(path);
     m_notOpenableSince.remove(path);
+    m_changingSince.remove(path);
+    m_passedOver.remove(path);
 }
 
 QString BufferWatcher::setAsideDirectoryName()

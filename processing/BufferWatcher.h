@@ -12,9 +12,12 @@
 // archiving or moving (with a growing pause), images it could not set aside.
 //
 // Images are taken in name order. An image still growing holds the ones after
-// it (the series keeps the name order); an image that is locked by a writer or
-// read-only, or waits for its next try at disposal, is passed over so that it
-// cannot stall the others, and looked at again at the next tick.
+// it for a while (the series keeps the name order across a camera's short
+// write), but one that keeps growing for GrowingPassMs is passed over, named
+// once in `Next::growing`, and taken when it has stopped. An image that is
+// locked by a writer or read-only, or waits for its next try at disposal, is
+// passed over so that it cannot stall the others, and looked at again at the
+// next tick.
 class BufferWatcher
 {
 public:
@@ -29,6 +32,7 @@ public:
         Work work = Work::None;
         QString path;
         QString copiedTo;  // DisposeOnly: the copy already in the working directory
+        QString growing;   // an image passed over from now on because it keeps growing (named once)
         // Files of the buffer that are no supported image, each told once
         // while it stays (and again if it comes back after leaving).
         QStringList unsupported;
@@ -42,6 +46,8 @@ public:
     // The pause before another try at archiving or moving doubles from one second up to a minute.
     static constexpr qint64 FirstPauseMs = 1000;
     static constexpr qint64 LongestPauseMs = 60000;
+    // How long an image may keep changing before the images after it no longer wait for it.
+    static constexpr qint64 GrowingPassMs = 10000;
 
     void clear();
     void setNotOpenableLooks(int looks) { m_notOpenableLimit = looks; }
@@ -61,6 +67,10 @@ public:
 
     bool awaitingDisposal(const QString &path) const { return m_pending.contains(path); }
     int pendingCount() const { return int(m_pending.size()); }
+    // The images waiting for another try at disposal, each with its copy in the working directory (or none).
+    QHash<QString, QString> pendingImages() const;
+    // Whether the image is passed over for now because it keeps growing.
+    bool isPassedOver(const QString &path) const { return m_passedOver.contains(path); }
 
     static QString setAsideDirectoryName();
     // Moves the image into "Отложенные" under its own name, or with "_1",
@@ -69,6 +79,7 @@ public:
     static QString moveAside(const QString &path, QString *reason);
 
 private:
+    bool holdsLaterImages(const QString &path, qint64 nowMs, QString *growing);
     void noteUnsupported(const QStringList &others, Next *next);
 
     struct Pending
@@ -83,6 +94,8 @@ private:
     QHash<QString, Pending> m_pending;
     QHash<QString, int> m_notOpenableLooks;
     QHash<QString, qint64> m_notOpenableSince;
+    QHash<QString, qint64> m_changingSince;
+    QSet<QString> m_passedOver;  // images named as growing, until they are ready
     QSet<QString> m_skipped;
     QSet<QString> m_unsupported; // told already
     int m_notOpenableLimit = DefaultNotOpenableLooks;

@@ -15,6 +15,7 @@
 #include <QFileInfo>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <cmath>
 
 static const QString waitingForFiles = QStringLiteral(" Ожидание новых файлов...");
@@ -78,6 +79,48 @@ void TStartControl::takeWorkDir()
                                       m_lock->takenOver()));
 }
 
+// Images an earlier watch measured and left in this buffer are disposed of
+// only: their points are in that watch's results.
+void TStartControl::takeOverAwaiting()
+{
+    m_awaitingElsewhere.clear();
+    m_awaitingWritten = AwaitingDisposal::read(m_params.WorkDir);
+    const QString buffer = QFileInfo(m_params.BufferDir).absoluteFilePath();
+    for (const AwaitingDisposal::Image &image : std::as_const(m_awaitingWritten)) {
+        if (QFileInfo(image.path).absolutePath() != buffer)
+            m_awaitingElsewhere << image;
+        else if (AwaitingDisposal::unchanged(image))
+            m_watcher.disposalFailed(image.path, nowMs(), image.copiedTo);
+    }
+    rememberAwaiting();
+}
+
+// Keeps the list in the working directory up to date whenever the images
+// awaiting disposal change, so that a watch ended or killed meanwhile leaves it true.
+void TStartControl::rememberAwaiting()
+{
+    QList<AwaitingDisposal::Image> images = m_awaitingElsewhere;
+    const QHash<QString, QString> pending = m_watcher.pendingImages();
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        const auto known = std::find_if(m_awaitingWritten.cbegin(), m_awaitingWritten.cend(),
+                                        [&](const AwaitingDisposal::Image &image) { return image.path == it.key(); });
+        images << (known != m_awaitingWritten.cend() ? *known : AwaitingDisposal::lookAt(it.key(), it.value()));
+    }
+    std::sort(images.begin(), images.end(),
+              [](const AwaitingDisposal::Image &a, const AwaitingDisposal::Image &b) { return a.path < b.path; });
+    const auto samePaths = [](const QList<AwaitingDisposal::Image> &a, const QList<AwaitingDisposal::Image> &b) {
+        return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                          [](const AwaitingDisposal::Image &x, const AwaitingDisposal::Image &y) {
+                              return x.path == y.path && x.copiedTo == y.copiedTo;
+                          });
+    };
+    if (samePaths(images, m_awaitingWritten))
+        return;
+    QString reason;
+    if (AwaitingDisposal::write(m_params.WorkDir, images, &reason))
+        m_awaitingWritten = images;
+}
+
 void TStartControl::SetStartStyle(int style)
 {
     if (style != 1 && style != 2)
@@ -123,6 +166,7 @@ void TStartControl::switchTo(int style, int stored)
         m_nothingProcessed = false;
     m_saveFailure.clear();
     m_imageNotice.clear();
+    m_growingNotices.clear();
     if (style == 2)
         m_times.RunStart = TClock::instance().nowDays();
     m_runHost.SetStatusText(style == 1 ? QStringLiteral(" Ожидание времени запуска...")
@@ -133,6 +177,8 @@ void TStartControl::switchTo(int style, int stored)
     m_startHost.EnableFileLists(style != 2);
     m_resultsBase = style == 2 ? ResultFiles::NextResultsBase(m_params.WorkDir) : QString();
     m_disposal.begin(m_resultsBase);
+    if (style == 2)
+        takeOverAwaiting();
     if (m_recorder && style == 2)
         m_recorder->beginRun(QStringLiteral("watch"), m_resultsBase, m_params, m_finder.zones());
     if (style != 3)
@@ -198,9 +244,10 @@ qint64 TStartControl::nowMs()
     return TClock::instance().now().toMSecsSinceEpoch();
 }
 
-void TStartControl::lookAtBuffer()
+// What the look at the buffer found besides the image to work on: files that
+// are no image, and an image that keeps growing and is passed over for now.
+void TStartControl::tellOfBuffer(const BufferWatcher::Next &next)
 {
-    const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
     for (const QString &path : next.unsupported) {
         m_runHost.report(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Watch, path,
                                       QStringLiteral("Файл %1 в буферной директории не является изображением "
@@ -208,6 +255,21 @@ void TStartControl::lookAtBuffer()
                                                      "без обработки.")
                                           .arg(QFileInfo(path).fileName())));
     }
+    m_growingNotices.removeIf([this](const auto &entry) { return !m_watcher.isPassedOver(entry.key()); });
+    if (!next.growing.isEmpty()) {
+        setNotice(&m_growingNotices[next.growing],
+                  QStringLiteral("Изображение %1 записывается дольше %2 с; следующие изображения обрабатываются без "
+                                 "него, оно будет обработано, когда запись закончится.")
+                      .arg(QFileInfo(next.growing).fileName())
+                      .arg(BufferWatcher::GrowingPassMs / 1000),
+                  next.growing);
+    }
+}
+
+void TStartControl::lookAtBuffer()
+{
+    const BufferWatcher::Next next = m_watcher.next(m_params.BufferDir, nowMs());
+    tellOfBuffer(next);
     if (next.work == BufferWatcher::Work::None)
         return;
     m_runHost.BeginBusy();
@@ -228,6 +290,7 @@ void TStartControl::lookAtBuffer()
     }
     if (disposal == Disposal::Archived || disposal == Disposal::Moved)
         m_imageNotice.clear();
+    rememberAwaiting();
     // Nothing new in the results when an attempt was given back or only a disposal was retried.
     if (disposal == Disposal::Retry || next.work == BufferWatcher::Work::DisposeOnly)
         return;
@@ -449,6 +512,7 @@ QString TStartControl::notice() const
         if (!part->isEmpty())
             parts << *part;
     }
+    parts << m_growingNotices.values();
     return parts.join(QLatin1Char(' '));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AwaitingDisposal.h"
 #include "BufferWatcher.h"
 #include "ImageDisposal.h"
 #include "TDateTime.h"
@@ -10,6 +11,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -121,9 +123,12 @@ private:
     void switchTo(int style, int stored);
     void checkBufferDirectory() const;
     void takeWorkDir();
+    void takeOverAwaiting();
+    void rememberAwaiting();
     void scheduleTick();
     void watchTick();
     void lookAtBuffer();
+    void tellOfBuffer(const BufferWatcher::Next &next);
     void endWatch();
     bool saveResults();
 
@@ -161,6 +166,9 @@ private:
     int m_imagesHandled = 0;
     QString m_saveFailure;
     QString m_imageNotice;
+    // Images passed over because they keep growing, with what was said of each;
+    // said until the image is taken or gone.
+    QMap<QString, QString> m_growingNotices;
     bool m_resultsWritten = true;
 
     TMeasurementRecorder *m_recorder = nullptr;
@@ -171,4 +179,8 @@ private:
     bool m_nothingProcessed = false;
     std::unique_ptr<WorkDirLock> m_lock;  // held while a watch runs
     bool m_workDirRefused = false;        // the last SetStartStyle(2) found the directory held
+    // Images awaiting disposal as last written to the working directory, and
+    // those listed there for other buffer directories (kept as they are).
+    QList<AwaitingDisposal::Image> m_awaitingWritten;
+    QList<AwaitingDisposal::Image> m_awaitingElsewhere;
 };

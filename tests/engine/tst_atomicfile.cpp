@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -28,6 +29,7 @@ private Q_SLOTS:
     void refusesLinksAndDevices_data();
     void refusesLinksAndDevices();
     void keepsPermissions();
+    void flushedBeforeRenamed();
     void readsOnlyRegularFiles_data();
     void readsOnlyRegularFiles();
 
@@ -241,6 +243,57 @@ void TestAtomicFile::readsOnlyRegularFiles()
     QCOMPARE(int(RegularFile::read(path, &bytes, &error)), status);
     QVERIFY2(error.contains(reason), qPrintable(error));
     QCOMPARE(bytes, kind == "file" ? QByteArray("[Parameters]\n") : QByteArray());
+}
+
+// ---- what the disk is told: every staged file is flushed before it takes its name.
+// The test program's own fsync and rename stand in front of the C library's:
+// calls from the engine linked into it come here first.
+namespace {
+QStringList diskEvents;
+bool recordDiskEvents = false;
+
+QString pathOfDescriptor(int fd)
+{
+    return QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+}
+} // namespace
+
+extern "C" int fsync(int fd)
+{
+    if (recordDiskEvents)
+        diskEvents << QStringLiteral("flush ") + QFileInfo(pathOfDescriptor(fd)).fileName();
+    using Real = int (*)(int);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
+}
+
+extern "C" int rename(const char *from, const char *to) noexcept
+{
+    if (recordDiskEvents)
+        diskEvents << QStringLiteral("rename ") + QFileInfo(QFile::decodeName(from)).fileName() + QStringLiteral(" ")
+                          + QFileInfo(QFile::decodeName(to)).fileName();
+    using Real = int (*)(const char *, const char *);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "rename"));
+    return real(from, to);
+}
+
+void TestAtomicFile::flushedBeforeRenamed()
+{
+    QTemporaryDir dir;
+    TestSupport::writeFile(dir.filePath("a.crd"), "old");
+    diskEvents.clear();
+    recordDiskEvents = true;
+    const bool written = AtomicFile::writeSet({{dir.filePath("a.crd"), "new a"}, {dir.filePath("b.crd"), "new b"}});
+    recordDiskEvents = false;
+    QVERIFY(written);
+    QCOMPARE(diskEvents.size(), 4);
+    // Both flushed (under their temporary names) before either is renamed over its target.
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY2(diskEvents.at(i).startsWith("flush "), qPrintable(diskEvents.join('|')));
+        const QString temporary = diskEvents.at(i).mid(6);
+        QVERIFY2(diskEvents.at(2 + i) == "rename " + temporary + (i == 0 ? " a.crd" : " b.crd"),
+                 qPrintable(diskEvents.join('|')));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)

@@ -942,27 +942,6 @@ void TestJournal::displacementsEqualRows()
         QCOMPARE(read.zones.at(2).spots.at(0), qint16(2));
     }
 
-    if (kind == QLatin1String("sqlite")) {
-        // A long run is read in two halves at once: the same, wherever the halves meet.
-        for (qsizetype from : {2, 3, 12}) {
-            TJournalDisplacements halves;
-            QString error;
-            QVERIFY2(DisplacementReader::readSqlite(journalLocation, run, &halves, &error, from), qPrintable(error));
-            QCOMPARE(halves.images.size(), read.images.size());
-            QCOMPARE(halves.zones.size(), read.zones.size());
-            for (qsizetype z = 0; z < read.zones.size(); ++z) {
-                for (qsizetype i = 0; i < read.images.size(); ++i) {
-                    const double want = read.zones.at(z).dx.at(i);
-                    const double got = halves.zones.at(z).dx.at(i);
-                    QVERIFY(std::isnan(want) ? std::isnan(got) : got == want);
-                    QCOMPARE(std::isnan(halves.zones.at(z).dy.at(i)), std::isnan(read.zones.at(z).dy.at(i)));
-                    QCOMPARE(std::isnan(halves.zones.at(z).sx.at(i)), std::isnan(read.zones.at(z).sx.at(i)));
-                    QCOMPARE(halves.zones.at(z).spots.at(i), read.zones.at(z).spots.at(i));
-                }
-            }
-        }
-    }
-
     TJournalDisplacements none;
     QVERIFY(journal.readDisplacements(run + other + 100, &none));
     QVERIFY(none.images.isEmpty() && none.zones.isEmpty());

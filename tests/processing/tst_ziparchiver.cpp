@@ -11,7 +11,25 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
+
+// Another program takes a name just before the rename that would give it to
+// the image: the test program's renameat2 stands in front of the C library's.
+static QByteArray takeNameBeforeRename;
+
+extern "C" int renameat2(int fromDir, const char *from, int toDir, const char *to, unsigned int flags) noexcept
+{
+    if (!takeNameBeforeRename.isEmpty() && QByteArray(to).endsWith(takeNameBeforeRename)) {
+        takeNameBeforeRename.clear();
+        QFile other(QFile::decodeName(to));
+        if (other.open(QIODevice::WriteOnly))
+            other.write("another program's");
+    }
+    using Real = int (*)(int, const char *, int, const char *, unsigned int);
+    static const auto real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "renameat2"));
+    return real(fromDir, from, toDir, to, flags);
+}
 
 // The external archiver as the watch uses it: the archive grows in place, an
 // image is deleted only once the archive holds it, and whatever goes wrong the
@@ -28,6 +46,7 @@ private Q_SLOTS:
     void failedNewArchiveIsNotLeft();
     void damagedArchiveIsNotAppendedTo();
     void entryInArchiveIsNeverReplaced();
+    void nameTakenMeanwhileDuringMove();
 
 private:
     QString script(const QString &name, const QByteArray &body);
@@ -186,6 +205,26 @@ void TestZipArchiver::entryInArchiveIsNeverReplaced()
     QCOMPARE(ArchiveImages::allEntriesOf(m_archive), (QStringList{"a.bmp", "a~2.bmp", "b.bmp", "b~2.bmp"}));
     QCOMPARE(ArchiveImages::storedSize(m_archive, "a.bmp"), 4000);
     QVERIFY(TestSupport::readFile(m_archive).startsWith(firstA));
+}
+
+// The name was free when looked at and taken when the image was to get it:
+// the image takes the next free name and the other file stays as it is.
+void TestZipArchiver::nameTakenMeanwhileDuringMove()
+{
+    ZipArchiver zip;
+    ImageDisposal disposal(zip);
+    disposal.begin(m_dir.filePath("work/res_0001"));
+    TParameters params;
+    params.WorkDir = m_dir.filePath("work");
+    const QString image = this->image("dup.bmp");
+    const QByteArray bytes = TestSupport::readFile(image);
+    takeNameBeforeRename = "/work/dup.bmp";
+    const ImageDisposal::Result result = disposal.dispose(image, params);
+    QCOMPARE(result.outcome, ImageDisposal::Outcome::Moved);
+    QCOMPARE(result.storedAs, m_dir.filePath("work/dup~2.bmp"));
+    QCOMPARE(TestSupport::readFile(m_dir.filePath("work/dup~2.bmp")), bytes);
+    QCOMPARE(TestSupport::readFile(m_dir.filePath("work/dup.bmp")), QByteArray("another program's"));
+    QVERIFY(!QFileInfo::exists(image));
 }
 
 QTEST_GUILESS_MAIN(TestZipArchiver)
