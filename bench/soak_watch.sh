@@ -68,7 +68,8 @@ lock_journal() {
     rm -f "$held"
     printf 'BEGIN EXCLUSIVE;\n.shell touch %s\n.shell sleep %s\nCOMMIT;\n' "$held" "$1" \
         | sqlite3 "$JOURNAL" > /dev/null 2>> "$ROOT/lock.err" &
-    for ((t = 0; t < 100 && ! -e $held; t++)); do sleep 0.1; done
+    local t=0
+    while [ ! -e "$held" ] && [ "$t" -lt 100 ]; do sleep 0.1; t=$((t + 1)); done
     [ -e "$held" ] || echo "the journal could not be locked"
 }
 

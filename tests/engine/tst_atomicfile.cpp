@@ -294,6 +294,17 @@ void TestAtomicFile::flushedBeforeRenamed()
         QVERIFY2(diskEvents.at(2 + i) == "rename " + temporary + (i == 0 ? " a.crd" : " b.crd"),
                  qPrintable(diskEvents.join('|')));
     }
+    // A file written piece by piece (an export) is flushed before it is renamed too.
+    diskEvents.clear();
+    recordDiskEvents = true;
+    const bool streamed = AtomicFile::writeStreamed(dir.filePath("c.csv"), [](const AtomicFile::PieceWriter &put) {
+        return put("a,b\n") && put("1,2\n");
+    });
+    recordDiskEvents = false;
+    QVERIFY(streamed);
+    QCOMPARE(diskEvents.size(), 2);
+    QVERIFY2(diskEvents.at(0).startsWith("flush "), qPrintable(diskEvents.join('|')));
+    QCOMPARE(diskEvents.at(1), "rename " + diskEvents.at(0).mid(6) + " c.csv");
 }
 
 QTEST_GUILESS_MAIN(TestAtomicFile)
