@@ -50,24 +50,9 @@ void BitmapFile::Private::openSource(const QString &path)
 // Reads up to len bytes at offset; fewer only at the end of the file.
 qint64 BitmapFile::Private::readAt(qint64 offset, quint8 *dst, qint64 len) const
 {
-    if (fd < 0) {
-        const qint64 available = std::clamp<qint64>(bytes.size() - offset, 0, len);
-        if (available > 0)
-            std::memcpy(dst, bytes.constData() + offset, size_t(available));
-        return available;
-    }
-    qint64 done = 0;
-    while (done < len) {
-        const ssize_t n = ::pread(fd, dst + done, size_t(len - done), off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(QStringLiteral("Ошибка чтения файла %1."));
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
+    const qint64 done = ImageBytes::readAt(fd, bytes, offset, dst, len);
+    if (done < 0)
+        fail(QStringLiteral("Ошибка чтения файла %1."));
     return done;
 }
 
