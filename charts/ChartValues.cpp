@@ -9,9 +9,33 @@ void ChartValues::compute(const DisplacementSeries &series, const View &view)
 {
     series.axis(view.axis, &m_xs, &m_order);
     m_ys.clear();
-    for (int zone : view.zones)
+    m_low.clear();
+    m_high.clear();
+    for (int zone : view.zones) {
         m_ys.insert(zone, series.values(zone, view.component, view.corrected, m_order));
+        if (view.band)
+            appendBand(series, view, zone, m_order);
+    }
     m_revision = series.revision();
+}
+
+// The band's edges of the images, appended in their order: the zone's values
+// for them are the last ones of m_ys.
+void ChartValues::appendBand(const DisplacementSeries &series, const View &view, int zone, const QList<int> &images)
+{
+    const QList<double> sigmas = series.uncertainties(zone, view.component, view.corrected, images);
+    const QList<double> &ys = m_ys[zone];
+    QList<double> &low = m_low[zone];
+    QList<double> &high = m_high[zone];
+    const qsizetype first = ys.size() - images.size();
+    const bool magnitude = view.component == DisplacementComponent::Magnitude;
+    for (qsizetype i = 0; i < sigmas.size(); ++i) {
+        const double y = ys.at(first + i);
+        // A magnitude is never below zero, nor is its band.
+        const double bottom = y - sigmas.at(i);
+        low << (magnitude && bottom < 0 ? 0.0 : bottom);
+        high << y + sigmas.at(i);
+    }
 }
 
 bool ChartValues::append(const DisplacementSeries &series, const View &view)
@@ -32,8 +56,11 @@ bool ChartValues::append(const DisplacementSeries &series, const View &view)
         m_xs << series.axisValue(view.axis, image);
     }
     m_order << added;
-    for (int zone : view.zones)
+    for (int zone : view.zones) {
         m_ys[zone] << series.values(zone, view.component, view.corrected, added);
+        if (view.band)
+            appendBand(series, view, zone, added);
+    }
     return true;
 }
 
@@ -43,11 +70,13 @@ void ChartValues::fullRange(bool magnitude, double *x0, double *x1, double *y0, 
     *x1 = m_xs.isEmpty() ? 1 : m_xs.last();
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
-    for (const QList<double> &ys : m_ys) {
-        for (double y : ys) {
-            if (!std::isnan(y)) {
-                low = std::min(low, y);
-                high = std::max(high, y);
+    for (const QHash<int, QList<double>> *all : {&m_ys, &m_low, &m_high}) {
+        for (const QList<double> &ys : *all) {
+            for (double y : ys) {
+                if (!std::isnan(y)) {
+                    low = std::min(low, y);
+                    high = std::max(high, y);
+                }
             }
         }
     }

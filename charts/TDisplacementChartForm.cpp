@@ -1,6 +1,7 @@
 #include "TDisplacementChartForm.h"
 
 #include "AtomicFile.h"
+#include "ChartErrorBand.h"
 #include "ChartPicture.h"
 #include "ChartToolTip.h"
 #include "ChartValues.h"
@@ -120,6 +121,7 @@ QWidget *TDisplacementChartForm::createControls()
     m_axisBox->addItems({QStringLiteral("Время снимка"), QStringLiteral("Номер снимка")});
     m_correctedBox = new QCheckBox(QStringLiteral("С поправкой по опорным зонам"));
     m_correctedBox->setObjectName(QStringLiteral("CorrectedBox"));
+    m_bandBox = ChartErrorBand::checkBox();
     m_resetButton = new QPushButton(QStringLiteral("Сбросить масштаб"));
     m_resetButton->setObjectName(QStringLiteral("ResetButton"));
     m_savePictureButton = new QPushButton(QStringLiteral("Сохранить график..."));
@@ -131,6 +133,7 @@ QWidget *TDisplacementChartForm::createControls()
     connect(m_componentBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
     connect(m_axisBox, &QComboBox::currentIndexChanged, this, &TDisplacementChartForm::optionsChanged);
     connect(m_correctedBox, &QCheckBox::toggled, this, &TDisplacementChartForm::optionsChanged);
+    connect(m_bandBox, &QCheckBox::toggled, this, &TDisplacementChartForm::optionsChanged);
     connect(m_resetButton, &QPushButton::clicked, this, &TDisplacementChartForm::resetZoom);
     connect(m_savePictureButton, &QPushButton::clicked, this, &TDisplacementChartForm::savePictureAs);
     connect(m_saveCsvButton, &QPushButton::clicked, this, &TDisplacementChartForm::saveCsvAs);
@@ -144,6 +147,7 @@ QWidget *TDisplacementChartForm::createControls()
     row->addWidget(new QLabel(QStringLiteral("Ось X:")));
     row->addWidget(m_axisBox);
     row->addWidget(m_correctedBox);
+    row->addWidget(m_bandBox);
     row->addStretch();
     row->addWidget(m_resetButton);
     row->addWidget(m_savePictureButton);
@@ -336,7 +340,7 @@ void TDisplacementChartForm::rebuildAxes()
 
 ChartValues::View TDisplacementChartForm::valuesView() const
 {
-    return {axisKind(), shownZones(), component(), corrected()};
+    return {axisKind(), shownZones(), component(), corrected(), m_bandBox->isChecked()};
 }
 
 void TDisplacementChartForm::wholeRange()
@@ -352,8 +356,10 @@ void TDisplacementChartForm::wholeRange()
 void TDisplacementChartForm::resample()
 {
     int colour = 0;
-    for (int zone : shownZones())
+    for (int zone : shownZones()) {
+        drawBand(zone, m_drawings[zone]);
         drawZone(zone, m_drawings[zone], colour++);
+    }
     drawLimits();
     m_infoLabel->setText(QStringLiteral("Изображений: %1; зон: %2; точек на графике: %3; единицы: %4")
                            .arg(shownSeries().imageCount())
@@ -403,6 +409,15 @@ void TDisplacementChartForm::drawZone(int zone, ZoneDrawing &drawing, int colour
     // The legend names a zone once: by its line, or by its dots while it has none.
     if (drawing.dots->property("inLegend").toBool() != drawing.lines.isEmpty())
         DisplacementChartView::showInLegend(m_chart, drawing.dots, drawing.lines.isEmpty());
+}
+
+// Drawn before the line, so the band lies under it.
+void TDisplacementChartForm::drawBand(int zone, ZoneDrawing &drawing)
+{
+    const int buckets = std::max(50, int(m_chart->plotArea().width())) * PointsPerPixel / 2;
+    const QList<double> low = m_values.bandLow(zone);
+    const QList<double> high = m_values.bandHigh(zone);
+    ChartErrorBand::draw(m_view, drawing.bands, zone, {m_values.xs(), low, high}, m_view->xRange(), buckets);
 }
 
 // The limits watch the monitored value: the magnitude, corrected when there

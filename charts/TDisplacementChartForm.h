@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChartErrorBand.h"
 #include "ChartValues.h"
 #include "DisplacementSeries.h"
 #include "JournalSource.h"
@@ -13,6 +14,7 @@
 
 class DisplacementChartView;
 class QAbstractAxis;
+class QAreaSeries;
 class QChart;
 class QCheckBox;
 class QComboBox;
@@ -25,7 +27,8 @@ class QTimer;
 
 // The window "Графики смещений": the displacement of the chosen zones of a run
 // against the image time or number, as dx, dy or magnitude, raw or corrected
-// by the reference zones, with the warning and alarm limits. The current run
+// by the reference zones, with the warning and alarm limits and, on demand,
+// a band of ± the points' uncertainty. The current run
 // grows image by image while a watch runs; earlier runs come from the journal.
 // Long series are downsampled to what the plot's width can show and sampled
 // again from the full data after every zoom or pan.
@@ -47,6 +50,8 @@ public:
     const DisplacementSeries &shownSeries() const;
     QList<int> shownZones() const;
     int drawnPointCount() const;
+    // The error band's stretches drawn, as (lower, upper) edges.
+    QList<ChartErrorBand::Edges> drawnBands(int zone) const { return ChartErrorBand::drawn(m_drawings.value(zone).bands); }
     QChart *chart() const { return m_chart; }
     DisplacementChartView *view() const { return m_view; }
     QAbstractAxis *xAxis() const;
@@ -83,6 +88,7 @@ private:
     {
         QList<QLineSeries *> lines;     // one per unbroken stretch
         QScatterSeries *dots = nullptr; // images with no neighbour to join
+        QList<QAreaSeries *> bands;     // the error band, one per unbroken stretch
     };
 
     QWidget *createControls();
@@ -96,6 +102,7 @@ private:
     void wholeRange();
     void resample();
     void drawZone(int zone, ZoneDrawing &drawing, int colourIndex);
+    void drawBand(int zone, ZoneDrawing &drawing);
     void drawLimits();
     void scheduleRefresh();
     void refreshLive();
@@ -111,6 +118,7 @@ private:
     QComboBox *m_componentBox = nullptr;
     QComboBox *m_axisBox = nullptr;
     QCheckBox *m_correctedBox = nullptr;
+    QCheckBox *m_bandBox = nullptr;
     QListWidget *m_zoneList = nullptr;
     QPushButton *m_resetButton = nullptr;
     QPushButton *m_savePictureButton = nullptr;

@@ -2,7 +2,6 @@
 
 #include "ZoneFile.h"
 
-#include <QFile>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -58,10 +57,10 @@ TMonitoringPage::TMonitoringPage(QWidget *parent)
 
 int TMonitoringPage::zoneCountOf(const QString &zoneFile)
 {
-    QFile file(zoneFile);
-    if (zoneFile.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (zoneFile.isEmpty())
         return -1;
-    const ZoneFile::ParseResult parsed = ZoneFile::parse(file.readAll());
+    QString error;
+    const ZoneFile::ParseResult parsed = ZoneFile::read(zoneFile, &error);
     return parsed.ok ? int(parsed.zones.size()) : -1;
 }
 

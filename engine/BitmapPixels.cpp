@@ -151,18 +151,6 @@ BitmapFile::KeyTable BitmapFile::Private::keyTable()
     return {thirds().data(), 766, true};
 }
 
-// The loops below vectorise well only with the byte shuffles of AVX2; the
-// baseline instruction set makes the compiler's vector code slower than plain
-// code. So they are built twice, and the processor picks at start-up. The
-// arithmetic is on integers: every version gives the same keys.
-// KELVARIN_PLAIN_PIXELS builds the baseline version alone (the tests run it
-// on machines with AVX2 too).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(KELVARIN_PLAIN_PIXELS)
-#define KELVARIN_PIXEL_LOOP [[gnu::target_clones("avx2", "default")]]
-#else
-#define KELVARIN_PIXEL_LOOP
-#endif
-
 namespace {
 
 template<typename Key>

@@ -63,12 +63,12 @@ quint32 rgb(quint32 r, quint32 g, quint32 b) { return 0xff000000u | r << 16 | g 
 
 } // namespace
 
-qint64 ImageBytes::readAt(qint64 offset, quint8 *dst, qint64 len) const
+qint64 ImageBytes::readAt(int fd, const QByteArray &memory, qint64 offset, quint8 *dst, qint64 len)
 {
     if (fd < 0) {
-        const qint64 available = std::clamp<qint64>(bytes.size() - offset, 0, len);
+        const qint64 available = std::clamp<qint64>(memory.size() - offset, 0, len);
         if (available > 0)
-            std::memcpy(dst, bytes.constData() + offset, size_t(available));
+            std::memcpy(dst, memory.constData() + offset, size_t(available));
         return available;
     }
     qint64 done = 0;

@@ -19,7 +19,9 @@ struct ImageBytes
     QString name;
 
     // Up to len bytes at offset, fewer only at the end; -1 on a read error.
-    qint64 readAt(qint64 offset, quint8 *dst, qint64 len) const;
+    qint64 readAt(qint64 offset, quint8 *dst, qint64 len) const { return readAt(fd, bytes, offset, dst, len); }
+    // The same from the descriptor fd, or from `memory` when fd is negative.
+    static qint64 readAt(int fd, const QByteArray &memory, qint64 offset, quint8 *dst, qint64 len);
 };
 
 // How the samples of one decoded row lie: what the format readers hand over,

@@ -8,6 +8,17 @@
 // largest. They are written so the compiler vectorises them, and built both
 // for AVX2 and for the baseline processor, which picks at start-up; the
 // arithmetic is on integers, so every version gives the same keys.
+// The loops vectorise well only with the byte shuffles of AVX2; the baseline
+// instruction set makes the compiler's vector code slower than plain code. So
+// a loop marked KELVARIN_PIXEL_LOOP is built twice, and the processor picks at
+// start-up. KELVARIN_PLAIN_PIXELS builds the baseline version alone (the
+// tests run it on machines with AVX2 too).
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(KELVARIN_PLAIN_PIXELS)
+#define KELVARIN_PIXEL_LOOP [[gnu::target_clones("avx2", "default")]]
+#else
+#define KELVARIN_PIXEL_LOOP
+#endif
+
 namespace PixelLoops {
 
 // Keys below 766: the sum of the first three bytes of pixels 3 or 4 bytes apart.

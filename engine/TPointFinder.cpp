@@ -10,8 +10,6 @@
 #include "TParameters.h"
 #include "ZoneFile.h"
 
-#include <QFile>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -21,7 +19,6 @@
 #include <new>
 #include <numbers>
 
-#include <sys/mman.h>
 
 // Without a view (the headless tool may pass none) the hooks do nothing.
 TFinderHost &TPointFinder::host() const
@@ -84,34 +81,6 @@ void TPointFinder::AllocateRaster()
     m_maskToMake.reset();
 }
 
-// Rasters of 2 MB and more go in the system's large pages where it offers
-// them: fresh memory is touched page by page on the first image, and on
-// virtual machines every 4 kB page is a costly fault.
-quint16 *TPointFinder::allocateKeys(size_t count)
-{
-    const size_t bytes = std::max<size_t>(count, 1) * sizeof(quint16);
-    constexpr size_t largePage = size_t(2) << 20;
-    void *keys = nullptr;
-    if (bytes >= largePage) {
-        const size_t rounded = (bytes + largePage - 1) / largePage * largePage;
-        keys = std::aligned_alloc(largePage, rounded);
-#ifdef MADV_HUGEPAGE
-        if (keys)
-            ::madvise(keys, rounded, MADV_HUGEPAGE);
-#endif
-    } else {
-        keys = std::malloc(bytes);
-    }
-    if (!keys)
-        throw std::bad_alloc();
-    return static_cast<quint16 *>(keys);
-}
-
-void TPointFinder::FreeKeys::operator()(quint16 *keys) const
-{
-    std::free(keys);
-}
-
 void TPointFinder::FillBrightness()
 {
     // Everything is read before any zone receives a point, so a file that
@@ -134,13 +103,7 @@ void TPointFinder::FillBrightness()
     const qint64 aroundArea = qint64(around.width()) * around.height();
     const bool shared = total > aroundArea;
     const size_t needed = size_t(shared ? aroundArea : total);
-    // Grown, never cleared: the reader writes every key a zone looks at.
-    if (needed > m_keysCapacity) {
-        m_keys.reset();
-        m_keysCapacity = 0;
-        m_keys.reset(allocateKeys(needed));
-        m_keysCapacity = needed;
-    }
+    quint16 *const keys = m_keys.reserve(needed);
     size_t sides = 0;
     for (const ZoneRaster &raster : m_rasters)
         sides += size_t(raster.rect.width() + raster.rect.height());
@@ -149,14 +112,14 @@ void TPointFinder::FillBrightness()
     quint16 *maxima = m_maxima.data();
     std::vector<BitmapFile::KeyRequest> requests;
     if (shared)
-        requests.push_back({around.left(), around.top(), around.right(), around.bottom(), m_keys.get(), around.width()});
-    quint16 *next = m_keys.get();
+        requests.push_back({around.left(), around.top(), around.right(), around.bottom(), keys, around.width()});
+    quint16 *next = keys;
     for (ZoneRaster &raster : m_rasters) {
         const QRect &r = raster.rect;
         if (r.isEmpty())
             continue;
         if (shared) {
-            raster.keys = m_keys.get() + qsizetype(r.top() - around.top()) * around.width() + (r.left() - around.left());
+            raster.keys = keys + qsizetype(r.top() - around.top()) * around.width() + (r.left() - around.left());
             raster.rowStride = around.width();
         } else {
             raster.keys = next;
@@ -187,17 +150,7 @@ bool TPointFinder::ReadZoneFile(const QString &fileName)
     m_zoneFileError.clear();
     if (fileName.isEmpty())
         return false;
-    ZoneFile::ParseResult parsed;
-    // Only a regular file of bounded size: opening a named pipe would block,
-    // and reading a device such as /dev/zero would never end.
-    QByteArray bytes;
-    if (RegularFile::read(fileName, &bytes, &m_zoneFileError) == RegularFile::Status::Ok) {
-        parsed = ZoneFile::parse(bytes);
-        if (!parsed.ok)
-            m_zoneFileError = QStringLiteral("%1, строка %2: %3").arg(fileName).arg(parsed.badLine).arg(parsed.reason);
-    } else {
-        parsed.ok = false;
-    }
+    const ZoneFile::ParseResult parsed = ZoneFile::read(fileName, &m_zoneFileError);
     m_zones = parsed.zones;
     // An origin that could not be read leaves its zone without one: results
     // relative to -1 are no use, so the user hears of it.
@@ -529,18 +482,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     measured.mean = mean;
     measured.rejection = rejectionOf(p, mean, s.area);
 
-    VT_Point point(-1, -1);
-    if (measured.rejection == TZoneMeasurement::Rejection::None) {
-        // Settings that admit an empty or black spot leave no centre of
-        // gravity; such a zone records "not found" rather than a division by zero.
-        if (s.weight != 0) {
-            point = VT_Point(s.sumX / s.weight, s.sumY / s.weight);
-            refineCentre(raster, s, point, measured);
-            host.MarkPoint(int(point.x), int(point.y));
-        } else {
-            measured.rejection = TZoneMeasurement::Rejection::NoWeight;
-        }
-    }
+    const VT_Point point = centreOf(raster, s, measured);
     zone.points.append(point);
     measured.found = measured.rejection == TZoneMeasurement::Rejection::None;
     measured.x = point.x;
@@ -551,6 +493,24 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
         host.ShowNotice(QStringLiteral("Координаты центра тяжести: ") + LocaleFormat::formatFixed(point.x, 4)
                         + QStringLiteral("   -   ") + LocaleFormat::formatFixed(point.y, 4));
     }
+}
+
+// The spot's centre, refined as the options ask, or "not found" (-1, -1)
+// with the reason in `measured`.
+VT_Point TPointFinder::centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured)
+{
+    if (measured.rejection != TZoneMeasurement::Rejection::None)
+        return VT_Point(-1, -1);
+    // Settings that admit an empty or black spot leave no centre of gravity;
+    // such a zone records "not found" rather than a division by zero.
+    if (s.weight == 0) {
+        measured.rejection = TZoneMeasurement::Rejection::NoWeight;
+        return VT_Point(-1, -1);
+    }
+    VT_Point point(s.sumX / s.weight, s.sumY / s.weight);
+    refineCentre(raster, s, point, measured);
+    host().MarkPoint(int(point.x), int(point.y));
+    return point;
 }
 
 // The windowed centre when asked for and it converges; the uncertainty of

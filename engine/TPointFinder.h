@@ -2,6 +2,7 @@
 
 #include "BitmapFile.h"
 #include "CentreUncertainty.h"
+#include "KeyBuffer.h"
 #include "SpotLabels.h"
 #include "WindowedCentre.h"
 #include "ZoneBorder.h"
@@ -137,6 +138,7 @@ private:
     QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
     int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold);
     SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
+    VT_Point centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured);
     void refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_Point &point, TZoneMeasurement &measured);
     QRect spotBounds(const ZoneRaster &raster, quint16 firstSpotKey);
     static QRect spotBoundsByMaxima(const ZoneRaster &raster, quint16 firstSpotKey);
@@ -154,13 +156,7 @@ private:
     int m_height = 0;
 
     std::vector<ZoneRaster> m_rasters;
-    struct FreeKeys
-    {
-        void operator()(quint16 *keys) const;
-    };
-    static quint16 *allocateKeys(size_t count);
-    std::unique_ptr<quint16[], FreeKeys> m_keys; // what the zone rasters point into; not cleared, every key is written
-    size_t m_keysCapacity = 0;
+    KeyBuffer m_keys; // what the zone rasters point into
     std::vector<quint16> m_maxima;     // the rasters' row and column maxima
     BitmapFile::KeyTable m_table;
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "Cp1251.h"
 #include "LocaleFormat.h"
+#include "RegularFile.h"
 
 #include <cmath>
 #include <limits>
@@ -132,4 +133,18 @@ QByteArray ZoneFile::format(const QList<TZoneInfo> &zones)
         lines << fields.join(" ; ");
     }
     return AtomicFile::crlfLines(lines);
+}
+
+ZoneFile::ParseResult ZoneFile::read(const QString &fileName, QString *error)
+{
+    ParseResult parsed;
+    QByteArray bytes;
+    if (RegularFile::read(fileName, &bytes, error) != RegularFile::Status::Ok) {
+        parsed.ok = false;
+        return parsed;
+    }
+    parsed = parse(bytes);
+    if (!parsed.ok)
+        *error = QStringLiteral("%1, строка %2: %3").arg(fileName).arg(parsed.badLine).arg(parsed.reason);
+    return parsed;
 }

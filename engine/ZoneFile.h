@@ -31,6 +31,12 @@ public:
     // stays -1) and gives a warning.
     static ParseResult parse(const QByteArray &bytes);
 
+    // Reads and parses the zone file at `fileName`, a regular file of bounded
+    // size only (a named pipe there would block, a device such as /dev/zero
+    // would never end). When it is not ok, `error` names the file and the
+    // reason: what the file system said, or the bad line and what is wrong.
+    static ParseResult read(const QString &fileName, QString *error);
+
     // One line per zone, " ; " between fields, every number with four decimals
     // after the locale's separator, CR LF after every line. A zone with points
     // is written with its first point as origin; one without points gets four

@@ -13,6 +13,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -23,10 +24,28 @@ const char *const OriginsQuery = "SELECT zone, x0, y0 FROM run_zones WHERE run_i
 const char *const ImagesQuery =
     "SELECT id, number, name, modified_at, processed_at FROM images WHERE run_id = ? ORDER BY id";
 // Ordered by the image as the index on (run, image) and the measurements'
-// key give it: no sort of the run's measurements.
+// key give it: no sort of the run's measurements. The spot's figures are
+// NULL in a journal of schema 1, which a reader reads as it is.
 const char *const MeasurementsQuery =
-    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy FROM images i JOIN measurements m ON m.image_id = i.id "
-    "WHERE i.run_id = ? ORDER BY i.id, m.zone";
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, m.sx, m.sy, m.spots FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
+const char *const Schema1MeasurementsQuery =
+    "SELECT m.image_id, m.zone, m.found, m.dx, m.dy, NULL, NULL, NULL FROM images i "
+    "JOIN measurements m ON m.image_id = i.id WHERE i.run_id = ? ORDER BY i.id, m.zone";
+const char *const SchemaQuery = "SELECT MAX(version) FROM schema_version";
+
+// One measurement as read: the spot's figures NaN and -1 where the journal has none.
+struct Measurement
+{
+    qint64 imageId = 0;
+    int zone = 0;
+    bool found = false;
+    double dx = 0;
+    double dy = 0;
+    double sx = std::numeric_limits<double>::quiet_NaN();
+    double sy = std::numeric_limits<double>::quiet_NaN();
+    qint64 spots = -1;
+};
 
 // What both readers make of the rows they read: the images in the order of
 // their ids, then each measurement put into its zone's arrays at its image.
@@ -52,18 +71,21 @@ public:
             columnOf(zone);
     }
 
-    void measurement(qint64 imageId, int zone, bool found, double dx, double dy)
+    void measurement(const Measurement &m)
     {
-        while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < imageId)
+        while (m_cursor < m_ids.size() && m_ids.at(m_cursor) < m.imageId)
             ++m_cursor;
         // An image recorded after the images were read is left for the next reading.
-        if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != imageId)
+        if (m_cursor == m_ids.size() || m_ids.at(m_cursor) != m.imageId)
             return;
-        const Column &column = columnOf(zone);
-        if (found && column.hasOrigin) {
-            column.dx[m_cursor] = dx;
-            column.dy[m_cursor] = dy;
+        const Column &column = columnOf(m.zone);
+        if (m.found && column.hasOrigin) {
+            column.dx[m_cursor] = m.dx;
+            column.dy[m_cursor] = m.dy;
+            column.sx[m_cursor] = float(m.sx);
+            column.sy[m_cursor] = float(m.sy);
         }
+        column.spots[m_cursor] = TJournalDisplacements::spotCount(m.spots);
     }
 
 private:
@@ -75,6 +97,9 @@ private:
         bool hasOrigin = false;
         double *dx = nullptr;
         double *dy = nullptr;
+        float *sx = nullptr;
+        float *sy = nullptr;
+        qint16 *spots = nullptr;
     };
 
     // The zones of an image come in order: the next column is tried first.
@@ -88,7 +113,8 @@ private:
                 return m_columns.at(m_last);
         }
         TJournalDisplacements::Zone &z = m_out->zone(zone);
-        m_columns << Column{zone, m_origins.value(zone, false), z.dx.data(), z.dy.data()};
+        m_columns << Column{zone,        m_origins.value(zone, false), z.dx.data(), z.dy.data(),
+                            z.sx.data(), z.sy.data(), z.spots.data()};
         return m_columns.last();
     }
 
@@ -167,6 +193,24 @@ QString textColumn(sqlite3_stmt *statement, int column)
     return QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
 }
 
+// A measurement's row of the query; NULL figures are none.
+Measurement sqliteMeasurement(sqlite3_stmt *s)
+{
+    Measurement m;
+    m.imageId = sqlite3_column_int64(s, 0);
+    m.zone = sqlite3_column_int(s, 1);
+    m.found = sqlite3_column_int(s, 2) != 0;
+    m.dx = sqlite3_column_double(s, 3);
+    m.dy = sqlite3_column_double(s, 4);
+    if (sqlite3_column_type(s, 5) != SQLITE_NULL && sqlite3_column_type(s, 6) != SQLITE_NULL) {
+        m.sx = sqlite3_column_double(s, 5);
+        m.sy = sqlite3_column_double(s, 6);
+    }
+    if (sqlite3_column_type(s, 7) != SQLITE_NULL)
+        m.spots = sqlite3_column_int64(s, 7);
+    return m;
+}
+
 // ---- times -------------------------------------------------------------------
 
 bool readDigits(const char *text, int at, int count, int *value)
@@ -206,6 +250,27 @@ bool parseJournalTime(const char *t, qsizetype length, QDateTime *result)
 
 } // namespace
 
+namespace {
+
+Measurement sqlMeasurement(const QSqlQuery &query)
+{
+    Measurement m;
+    m.imageId = query.value(0).toLongLong();
+    m.zone = query.value(1).toInt();
+    m.found = query.value(2).toInt() != 0;
+    m.dx = query.value(3).toDouble();
+    m.dy = query.value(4).toDouble();
+    if (!query.value(5).isNull() && !query.value(6).isNull()) {
+        m.sx = query.value(5).toDouble();
+        m.sy = query.value(6).toDouble();
+    }
+    if (!query.value(7).isNull())
+        m.spots = query.value(7).toLongLong();
+    return m;
+}
+
+} // namespace
+
 namespace DisplacementReader {
 
 QDateTime parseTime(const char *text, qsizetype length)
@@ -226,7 +291,9 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
     SqliteConnection db;
     Builder builder(out);
     // One read transaction: the images and their measurements as of one moment.
+    bool spotColumns = false;
     bool ok = db.open(file) && db.exec("BEGIN")
+           && db.forEach(SchemaQuery, {}, [&](sqlite3_stmt *s) { spotColumns = sqlite3_column_int(s, 0) >= 2; })
            && db.forEach(OriginsQuery, {runId}, [&](sqlite3_stmt *s) {
                   builder.origin(sqlite3_column_int(s, 0), sqlite3_column_double(s, 1), sqlite3_column_double(s, 2));
               })
@@ -235,10 +302,8 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
                                 timeColumn(s, 3), timeColumn(s, 4));
               });
     builder.makeColumns();
-    ok = ok && db.forEach(MeasurementsQuery, {runId}, [&](sqlite3_stmt *s) {
-             builder.measurement(sqlite3_column_int64(s, 0), sqlite3_column_int(s, 1), sqlite3_column_int(s, 2) != 0,
-                                 sqlite3_column_double(s, 3), sqlite3_column_double(s, 4));
-         });
+    ok = ok && db.forEach(spotColumns ? MeasurementsQuery : Schema1MeasurementsQuery, {runId},
+                          [&](sqlite3_stmt *s) { builder.measurement(sqliteMeasurement(s)); });
     if (!ok) {
         *error = db.error();
         return false;
@@ -250,6 +315,7 @@ bool readSqlite(const QString &file, qint64 runId, TJournalDisplacements *out, Q
 
 bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, QString *error)
 {
+    bool spotColumns = false;
     Builder builder(out);
     QSqlQuery query(db);
     query.setForwardOnly(true);
@@ -281,11 +347,12 @@ bool readSql(const QSqlDatabase &db, qint64 runId, TJournalDisplacements *out, Q
                builder.image(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toString(), time(3), time(4));
            });
     builder.makeColumns();
+    QSqlQuery schema(db);
+    if (ok && schema.exec(QString::fromLatin1(SchemaQuery)) && schema.next())
+        spotColumns = schema.value(0).toInt() >= 2;
     const bool measured = ok
-        && run(MeasurementsQuery, [&] {
-               builder.measurement(query.value(0).toLongLong(), query.value(1).toInt(), query.value(2).toInt() != 0,
-                                   query.value(3).toDouble(), query.value(4).toDouble());
-           });
+        && run(spotColumns ? MeasurementsQuery : Schema1MeasurementsQuery,
+               [&] { builder.measurement(sqlMeasurement(query)); });
     out->fillZones();
     return measured;
 }

@@ -1,5 +1,6 @@
 #include "TJournalDisplacements.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -7,7 +8,14 @@ namespace {
 // Zone numbers below this find their arrays by index; larger ones by search.
 constexpr int DirectZones = 4096;
 
+constexpr float NoUncertainty = std::numeric_limits<float>::quiet_NaN();
+
 } // namespace
+
+qint16 TJournalDisplacements::spotCount(qint64 spots)
+{
+    return qint16(std::clamp<qint64>(spots, -1, std::numeric_limits<qint16>::max()));
+}
 
 TJournalDisplacements::Zone &TJournalDisplacements::zone(int number)
 {
@@ -25,6 +33,9 @@ TJournalDisplacements::Zone &TJournalDisplacements::zone(int number)
     const double none = std::numeric_limits<double>::quiet_NaN();
     added.dx = QList<double>(images.size(), none);
     added.dy = QList<double>(images.size(), none);
+    added.sx = QList<float>(images.size(), NoUncertainty);
+    added.sy = QList<float>(images.size(), NoUncertainty);
+    added.spots = QList<qint16>(images.size(), qint16(-1));
     zones << std::move(added);
     if (number >= 0 && number < DirectZones) {
         if (m_slotOfZone.size() <= number)
@@ -40,6 +51,9 @@ void TJournalDisplacements::fillZones()
     for (Zone &z : zones) {
         z.dx.resize(images.size(), none);
         z.dy.resize(images.size(), none);
+        z.sx.resize(images.size(), NoUncertainty);
+        z.sy.resize(images.size(), NoUncertainty);
+        z.spots.resize(images.size(), qint16(-1));
     }
 }
 
@@ -58,7 +72,10 @@ TJournalDisplacements TJournalDisplacements::fromRows(const QList<TJournalRow> &
         if (row.found && row.hasOrigin) {
             z.dx.last() = row.dx;
             z.dy.last() = row.dy;
+            z.sx.last() = float(row.sx);
+            z.sy.last() = float(row.sy);
         }
+        z.spots.last() = spotCount(row.spots);
     }
     return result;
 }

@@ -8,9 +8,22 @@ namespace {
 
 constexpr double None = std::numeric_limits<double>::quiet_NaN();
 
+constexpr float NoUncertainty = std::numeric_limits<float>::quiet_NaN();
+
 void resizeWithNone(QList<double> &values, qsizetype size)
 {
     values.resize(size, None);
+}
+
+// Every array of a zone as long as the images.
+void sizeValues(QList<double> &dx, QList<double> &dy, QList<float> &sx, QList<float> &sy, QList<qint16> &spots,
+                qsizetype size)
+{
+    resizeWithNone(dx, size);
+    resizeWithNone(dy, size);
+    sx.resize(size, NoUncertainty);
+    sy.resize(size, NoUncertainty);
+    spots.resize(size, qint16(-1));
 }
 
 } // namespace
@@ -77,16 +90,24 @@ void DisplacementSeries::addDisplacements(TJournalDisplacements displacements)
     const bool whole = before == 0 && m_zones.isEmpty() && imageCount() == displacements.images.size();
     for (TJournalDisplacements::Zone &zone : displacements.zones) {
         ZoneValues &values = m_zones[zone.zone];
-        if (whole && zone.dx.size() == imageCount()) {
+        // Arrays a caller made shorter than the images get their slots first.
+        sizeValues(zone.dx, zone.dy, zone.sx, zone.sy, zone.spots, displacements.images.size());
+        if (whole) {
             values.dx = std::move(zone.dx);
             values.dy = std::move(zone.dy);
+            values.sx = std::move(zone.sx);
+            values.sy = std::move(zone.sy);
+            values.spots = std::move(zone.spots);
             continue;
         }
-        resizeWithNone(values.dx, imageCount());
-        resizeWithNone(values.dy, imageCount());
-        for (qsizetype i = 0; i < indexOf.size() && i < zone.dx.size(); ++i) {
-            values.dx[indexOf.at(i)] = zone.dx.at(i);
-            values.dy[indexOf.at(i)] = zone.dy.at(i);
+        sizeValues(values.dx, values.dy, values.sx, values.sy, values.spots, imageCount());
+        for (qsizetype i = 0; i < indexOf.size(); ++i) {
+            const int at = indexOf.at(i);
+            values.dx[at] = zone.dx.at(i);
+            values.dy[at] = zone.dy.at(i);
+            values.sx[at] = zone.sx.at(i);
+            values.sy[at] = zone.sy.at(i);
+            values.spots[at] = zone.spots.at(i);
         }
     }
     sizeZones();
@@ -98,10 +119,8 @@ void DisplacementSeries::addDisplacements(TJournalDisplacements displacements)
 // Every zone holds a slot for every image.
 void DisplacementSeries::sizeZones()
 {
-    for (ZoneValues &values : m_zones) {
-        resizeWithNone(values.dx, imageCount());
-        resizeWithNone(values.dy, imageCount());
-    }
+    for (ZoneValues &values : m_zones)
+        sizeValues(values.dx, values.dy, values.sx, values.sy, values.spots, imageCount());
 }
 
 // The shift of the images from `from` on, by Displacement::imageShift().
@@ -218,4 +237,63 @@ QList<double> DisplacementSeries::values(int zone, DisplacementComponent part, b
             out[i] = component(xs.at(image), yv.at(image), scale, part);
     }
     return ys;
+}
+
+namespace {
+
+// A component's uncertainty from the point's (x, y) and its sx, sy, all in
+// one unit. The magnitude's is sx, sy carried through sqrt(x² + y²); at the
+// origin, where that has no slope, the larger of the two.
+inline double componentUncertainty(double x, double y, double sx, double sy, DisplacementComponent component)
+{
+    switch (component) {
+    case DisplacementComponent::Dx: return sx;
+    case DisplacementComponent::Dy: return sy;
+    case DisplacementComponent::Magnitude: {
+        const double m = std::sqrt(x * x + y * y);
+        return m > 0 ? std::sqrt(x * x * sx * sx + y * y * sy * sy) / m : std::max(sx, sy);
+    }
+    }
+    return None;
+}
+
+} // namespace
+
+bool DisplacementSeries::uncertainty(int zone, int image, DisplacementComponent part, bool corrected,
+                                     double *result) const
+{
+    const auto found = m_zones.constFind(zone);
+    if (found == m_zones.cend() || image < 0 || image >= found->sx.size())
+        return false;
+    const bool useCorrected = corrected && correcting();
+    const double x = found->dx.at(image) - (useCorrected ? m_shiftX.at(image) : 0.0);
+    const double y = found->dy.at(image) - (useCorrected ? m_shiftY.at(image) : 0.0);
+    const double sx = found->sx.at(image);
+    const double sy = found->sy.at(image);
+    if (std::isnan(x) || std::isnan(y) || std::isnan(sx) || std::isnan(sy))
+        return false;
+    const double pixelSize = m_settings.pixelSizeOf(zone);
+    const double scale = pixelSize > 0 ? pixelSize : 1.0;
+    *result = componentUncertainty(x * scale, y * scale, sx * scale, sy * scale, part);
+    return true;
+}
+
+QList<double> DisplacementSeries::uncertainties(int zone, DisplacementComponent part, bool corrected,
+                                                const QList<int> &order) const
+{
+    QList<double> sigmas(order.size(), None);
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        double sigma = 0;
+        if (uncertainty(zone, order.at(i), part, corrected, &sigma))
+            sigmas[i] = sigma;
+    }
+    return sigmas;
+}
+
+int DisplacementSeries::spots(int zone, int image) const
+{
+    const auto found = m_zones.constFind(zone);
+    if (found == m_zones.cend() || image < 0 || image >= found->spots.size())
+        return -1;
+    return found->spots.at(image);
 }

@@ -53,6 +53,16 @@ public:
     QList<double> values(int zone, DisplacementComponent component, bool corrected, const QList<int> &order) const;
     // One value, false when the image has none.
     bool value(int zone, int image, DisplacementComponent component, bool corrected, double *result) const;
+    // The standard uncertainty of a value in the zone's unit: the point's sx,
+    // sy scaled as its displacement is, carried through the magnitude's
+    // formula for the magnitude (the reference zones' own share is not
+    // added: it is a lower bound, as sx, sy are). False where there is none.
+    bool uncertainty(int zone, int image, DisplacementComponent component, bool corrected, double *result) const;
+    // A zone's uncertainties in the order of `order`, NaN where there is none.
+    QList<double> uncertainties(int zone, DisplacementComponent component, bool corrected,
+                                const QList<int> &order) const;
+    // The spots above the threshold the zone held in the image; -1 where not known.
+    int spots(int zone, int image) const;
 
 private:
     // A zone's values by image index, NaN where the image has none, as the
@@ -61,6 +71,9 @@ private:
     {
         QList<double> dx;
         QList<double> dy;
+        QList<float> sx; // pixels, NaN where none
+        QList<float> sy;
+        QList<qint16> spots;
     };
     bool correcting() const { return !m_settings.referenceZones.isEmpty(); }
     int imageIndex(TJournalDisplacements::Image &&image);

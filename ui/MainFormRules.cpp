@@ -3,6 +3,7 @@
 #include "LocaleFormat.h"
 
 #include <QDir>
+#include <QPair>
 
 
 QStringList MainFormRules::runImages(const QStringList &all, const QStringList &selected, int startStyle)
@@ -46,6 +47,21 @@ QString MainFormRules::runSummary(int imagesProcessed, const QList<TZoneInfo> &z
     if (!resultsBase.isEmpty())
         parts << QStringLiteral("Результаты: %1_<зона>.crd, %1_time.log.").arg(QDir::toNativeSeparators(resultsBase));
     return parts.join(QLatin1Char(' '));
+}
+
+QString MainFormRules::spotsText(const QList<TZoneMeasurement> &zones)
+{
+    QList<QPair<qsizetype, int>> many; // zone index, spots
+    for (qsizetype k = 0; k < zones.size(); ++k) {
+        if (zones.at(k).spots > 1)
+            many.append({k, zones.at(k).spots});
+    }
+    if (many.size() == 1)
+        return QStringLiteral("Зона %1: несколько пятен (%2)").arg(many.first().first + 1).arg(many.first().second);
+    QStringList named;
+    for (const auto &[zone, spots] : many)
+        named << QStringLiteral("%1 (%2)").arg(zone + 1).arg(spots);
+    return named.isEmpty() ? QString() : QStringLiteral("Зоны %1: несколько пятен").arg(named.join(QStringLiteral(", ")));
 }
 
 QString MainFormRules::resultsBaseFromChosenPath(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TZoneInfo.h"
+#include "TZoneMeasurement.h"
 
 #include <QList>
 #include <QPoint>
@@ -31,6 +32,11 @@ public:
     static QString progressText(int done, int total, qint64 elapsedMs);
 
     static QString runSummary(int imagesProcessed, const QList<TZoneInfo> &zones, const QString &resultsBase);
+
+    // What the status says after an image whose zones held more than one spot
+    // above the threshold: "Зона 3: несколько пятен (2)", for several zones
+    // "Зоны 3 (2), 5 (4): несколько пятен"; empty when every zone held one at most.
+    static QString spotsText(const QList<TZoneMeasurement> &zones);
 
     // The results base for a path chosen in the save dialog: the file name cut
     // at its first "." ("run.2024.crd" gives "run"). Only the file name is cut,

@@ -96,6 +96,11 @@ TMainForm::TMainForm(QWidget *parent)
     // A run's progress bar moves with every image.
     connect(this, &TMainForm::imageProcessed, m_status,
             [this](const QString &, int index) { m_status->advanceProgress(index + 1); });
+    // The status names the zones of the image just measured that held more than one spot.
+    connect(this, &TMainForm::imageProcessed, this, [this] {
+        m_spotsText = MainFormRules::spotsText(m_finder.lastMeasurements());
+        setStatusText(m_status->plainStatusText());
+    });
     // A stopped watch or timer keeps its stored style; the status bar offers it again.
     connect(m_startControl, &TStartControl::startStyleChanged, this, &TMainForm::startStyleChanged);
     connect(m_status, &MainStatusBar::resumeRequested, this, &TMainForm::resumeStartStyle);
@@ -237,10 +242,11 @@ void TMainForm::setStatusText(const QString &text)
 {
     static const QString waiting = QStringLiteral(" Ожидание новых файлов...");
     const QString alarm = m_monitoring ? m_monitoring->alarmNotice() : QString();
-    if (alarm.isEmpty() || !text.endsWith(waiting))
-        m_status->setStatusText(text, text);
-    else
-        m_status->setStatusText(text.chopped(waiting.size()) + alarm, text);
+    QString shown = alarm.isEmpty() || !text.endsWith(waiting) ? text : text.chopped(waiting.size()) + alarm;
+    // The last image's zones with more than one spot stay named until the next image.
+    if (!m_spotsText.isEmpty())
+        shown += QLatin1Char(' ') + m_spotsText;
+    m_status->setStatusText(shown, text);
 }
 
 QString TMainForm::statusText(int panel) const

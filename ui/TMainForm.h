@@ -172,6 +172,9 @@ private:
 
     TParameters m_parameters;
     std::unique_ptr<MainFormHost> m_host;
+    // The zones of the last image measured that held more than one spot, as
+    // the status names them after its text; empty when none did.
+    QString m_spotsText;
     TPointFinder m_finder;
     TRunTimes m_runTimes;
     QString m_settingsFileName;

@@ -45,6 +45,7 @@ private Q_SLOTS:
     void liveValuesEqualAFullComputation();
     void longSeriesAreDownsampledAndZoomSamplesAgain();
     void toolTipNamesImageTimeAndValues();
+    void uncertaintyInToolTipAndBand();
     void csvOfTheShownSeries();
     void savesPictures_data();
     void savesPictures();
@@ -335,6 +336,63 @@ void TestChartForm::toolTipNamesImageTimeAndValues()
     QCOMPARE(tip.section('\n', 0, 1), QStringLiteral("Зона 2\nСнимок 2: img0002.bmp"));
     QVERIFY2(tip.endsWith(QStringLiteral("dx = 3,0000 мм\ndy = 4,0000 мм\nмодуль = 5,0000 мм")), qPrintable(tip));
     QVERIFY(form.toolTipAt(QPointF(1.5, 0)).isEmpty()); // nowhere near an image
+}
+
+// sx, sy in the chart's unit in the tool tip, a zone with a second spot
+// marked, and the error band: off at first, then ± the uncertainty around
+// the line, none where a point has no uncertainty.
+void TestChartForm::uncertaintyInToolTipAndBand()
+{
+    LocaleGuard guard(QChar(','));
+    QList<TJournalRow> rows;
+    for (int n = 1; n <= 3; ++n)
+        rows += imageRows(n, {{2, true, 3.0 * n, 4.0 * n}, {3, true, 1, 1}}, 3);
+    for (TJournalRow &row : rows) {
+        if (row.zone == 2) {
+            row.sx = 0.02;
+            row.sy = 0.04;
+            row.spots = row.number == 2 ? 2 : 1;
+        }
+    }
+    TDisplacementChartForm form;
+    MonitoringSettings s;
+    s.pixelSize = 0.5;
+    form.setSettings(s);
+    form.resize(900, 500);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.setJournal(journalOf(rows));
+    form.showRun(3);
+    AxisBox(form)->setCurrentIndex(1);
+    ComponentBox(form)->setCurrentIndex(0); // dx
+    const QString second = form.toolTipAt(QPointF(2, 3));
+    QVERIFY2(second.endsWith(QStringLiteral("sx = 0,0100 мм, sy = 0,0200 мм\nНесколько пятен: 2")), qPrintable(second));
+    const QString first = form.toolTipAt(QPointF(1, 1.5));
+    QVERIFY2(first.endsWith(QStringLiteral("sx = 0,0100 мм, sy = 0,0200 мм")), qPrintable(first));
+    const QString plain = form.toolTipAt(QPointF(1, 0.5));
+    QVERIFY2(plain.startsWith(QStringLiteral("Зона 3")) && !plain.contains(QStringLiteral("sx")), qPrintable(plain));
+    QCOMPARE(ChartToolTip::uncertaintyText(0.00006), QStringLiteral("0,000060"));
+
+    QVERIFY(!ErrorBandBox(form)->isChecked());
+    QVERIFY(form.drawnBands(2).isEmpty());
+    ErrorBandBox(form)->setChecked(true);
+    const auto bands = form.drawnBands(2);
+    QCOMPARE(bands.size(), 1);
+    QCOMPARE(bands.first().first.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const double dx = 1.5 * (i + 1);
+        // sx, sy are kept in single precision.
+        QCOMPARE(bands.first().first.at(i).x(), i + 1.0);
+        QVERIFY(std::abs(bands.first().first.at(i).y() - (dx - 0.01)) < 1e-7);
+        QVERIFY(std::abs(bands.first().second.at(i).y() - (dx + 0.01)) < 1e-7);
+    }
+    QVERIFY(form.drawnBands(3).isEmpty());
+    // The magnitude's band: sx, sy carried through its formula.
+    ComponentBox(form)->setCurrentIndex(2);
+    const auto magnitude = form.drawnBands(2);
+    QCOMPARE(magnitude.size(), 1);
+    const double half = magnitude.first().second.at(0).y() - 2.5;
+    QVERIFY2(std::abs(half - std::sqrt(1.5 * 1.5 * 1e-4 + 2.0 * 2.0 * 4e-4) / 2.5) < 1e-7, qPrintable(QString::number(half)));
 }
 
 void TestChartForm::csvOfTheShownSeries()

@@ -897,6 +897,13 @@ void TestJournal::displacementsEqualRows()
         if (n % 3 == 0)
             QVERIFY(journal.recordImage(other, fakeImage(QStringLiteral("x%1.bmp").arg(n), n, 4, start.origins)));
     }
+    // The spot's figures: zone 1's everywhere, zone 3 (never found) with a
+    // spot count alone; the others none.
+    const bool sqlite = kind == QLatin1String("sqlite");
+    if (sqlite) {
+        QVERIFY(execOn(journalLocation, "UPDATE measurements SET sx = 0.25, sy = 0.5, spots = 3 WHERE zone = 1"));
+        QVERIFY(execOn(journalLocation, "UPDATE measurements SET sx = NULL, sy = NULL, spots = 2 WHERE zone = 3"));
+    }
     TJournalDisplacements read;
     QVERIFY2(journal.readDisplacements(run, &read), qPrintable(journal.errorString()));
     const TJournalDisplacements expected = TJournalDisplacements::fromRows(journal.rows(run));
@@ -922,6 +929,10 @@ void TestJournal::displacementsEqualRows()
             QVERIFY2(std::isnan(want) ? std::isnan(zone.dx.at(i)) : zone.dx.at(i) == want,
                      qPrintable(QStringLiteral("zone %1 image %2").arg(zone.zone).arg(i + 1)));
             QCOMPARE(std::isnan(zone.dy.at(i)), std::isnan(want));
+            const float sx = expected.zones.at(z).sx.at(i);
+            QVERIFY(std::isnan(sx) ? std::isnan(zone.sx.at(i)) : zone.sx.at(i) == sx);
+            QCOMPARE(std::isnan(zone.sy.at(i)), std::isnan(expected.zones.at(z).sy.at(i)));
+            QCOMPARE(zone.spots.at(i), expected.zones.at(z).spots.at(i));
             values += std::isnan(want) ? 0 : 1;
         }
     }
@@ -929,6 +940,12 @@ void TestJournal::displacementsEqualRows()
     QCOMPARE(values, 24);
     QVERIFY(std::isnan(read.zones.at(1).dx.at(0)));
     QCOMPARE(read.zones.at(0).dx.at(0), 100.125 + 1 / 7.0 - 100);
+    if (sqlite) {
+        QCOMPARE(read.zones.at(0).sx.at(0), 0.25f);
+        QCOMPARE(read.zones.at(0).spots.at(0), qint16(3));
+        QVERIFY(std::isnan(read.zones.at(2).sx.at(0)));
+        QCOMPARE(read.zones.at(2).spots.at(0), qint16(2));
+    }
 
     TJournalDisplacements none;
     QVERIFY(journal.readDisplacements(run + other + 100, &none));

@@ -16,6 +16,8 @@
 #include <QUuid>
 #include <QtTest>
 
+#include <cmath>
+
 namespace {
 
 // A connection of the test's own to a journal, closed and removed at the end.
@@ -197,6 +199,13 @@ void TestJournalSchema::readerLeavesAnOldJournalAsItIs()
                                   [&csv](const QByteArray &piece) { csv += piece; return true; }, &error),
              qPrintable(error));
     QVERIFY2(csv.endsWith(",9,200,200,150,,,\r\n"), csv.constData());
+    // The chart's reading too.
+    TJournalDisplacements chart;
+    QVERIFY2(reader.readDisplacements(1, &chart), qPrintable(reader.errorString()));
+    QCOMPARE(chart.zones.size(), 1);
+    QCOMPARE(chart.zones.first().dx, QList<double>{1.0});
+    QVERIFY(std::isnan(chart.zones.first().sx.first()));
+    QCOMPARE(chart.zones.first().spots.first(), qint16(-1));
 }
 
 void TestJournalSchema::newerJournalRefused_data()

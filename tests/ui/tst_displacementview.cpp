@@ -20,6 +20,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 class TestDisplacementView : public QObject
 {
@@ -32,6 +35,7 @@ private Q_SLOTS:
     void limitCrossingLightsTheIndicator();
     void settingsPage_data();
     void settingsPage();
+    void zoneCountOfWhatIsNoZoneFile();
 
 private:
     QTemporaryDir m_config;
@@ -218,4 +222,21 @@ void TestDisplacementView::settingsPage()
 }
 
 QTEST_MAIN(TestDisplacementView)
+// The page counts the zones of whatever the settings name; a named pipe there
+// must not hang the settings dialog, nor a device fill its memory.
+void TestDisplacementView::zoneCountOfWhatIsNoZoneFile()
+{
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("zones.zon"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString &name : {pipe, QStringLiteral("/dev/zero"), dir.path(), dir.filePath(QStringLiteral("none.zon"))})
+        QCOMPARE(TMonitoringPage::zoneCountOf(name), -1);
+    const QString zones = dir.filePath(QStringLiteral("two.zon"));
+    QFile file(zones);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("1;2;30;40\r\n5;6;70;80\r\n");
+    file.close();
+    QCOMPARE(TMonitoringPage::zoneCountOf(zones), 2);
+}
+
 #include "tst_displacementview.moc"

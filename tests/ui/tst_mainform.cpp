@@ -98,6 +98,7 @@ private Q_SLOTS:
     void splashEndsOnClick();
     void runMatchesHeadlessTool_data();
     void runMatchesHeadlessTool();
+    void statusNamesZoneWithSeveralSpots();
     void runShowsEveryImage_data();
     void runShowsEveryImage();
     void commandsLockedDuringRun();
@@ -139,6 +140,7 @@ private:
         bool autoSave = true;
         bool visualize = true;
         int startStyle = 3;
+        bool connectedSpot = false;
         QString workDir;
         QString zoneFile;
     };
@@ -209,6 +211,7 @@ void TestMainForm::writeSettings(const Settings &s)
     params.ResAutoSave = s.autoSave;
     params.NeedVisualization = s.visualize;
     params.StartStyle = s.startStyle;
+    params.ConnectedSpot = s.connectedSpot;
     QuietReporter reporter;
     const QString file = SettingsLocation::filePath(QStringLiteral("Kelvarin2.ini"));
     QFile::remove(file);
@@ -429,6 +432,37 @@ void TestMainForm::runMatchesHeadlessTool()
 // cross of its found point and without the cross of the image before; after
 // the run the last image is the window's, whole. The results are those of the
 // headless tool.
+// With spots told apart, the status names a zone of the image just measured
+// that held a second spot above the threshold, and only while it is the last.
+void TestMainForm::statusNamesZoneWithSeveralSpots()
+{
+    Settings settings;
+    settings.connectedSpot = true;
+    writeSettings(settings);
+    QImage twoSpots = sceneImage(1);
+    MainFormSetup::disc(twoSpots, QPoint(53, 28), 240);
+    QVERIFY(twoSpots.save(imagePath(1), "BMP"));
+    auto form = openForm();
+    QVERIFY(form);
+    form->endSplash();
+    QStringList statuses;
+    connect(form.get(), &TMainForm::imageProcessed, this,
+            [&](const QString &, int) { statuses << form->statusText(0); });
+    select(*form, {0, 1, 3});
+    actionProcess(*form)->trigger();
+    QCOMPARE(statuses.size(), 3);
+    QVERIFY2(!statuses.at(0).contains(QStringLiteral("пятен")), qPrintable(statuses.at(0)));
+    QVERIFY2(statuses.at(1).endsWith(QStringLiteral(" Зона 1: несколько пятен (2)")), qPrintable(statuses.at(1)));
+    QVERIFY2(!statuses.at(2).contains(QStringLiteral("пятен")), qPrintable(statuses.at(2)));
+    // The image with two spots last: its note follows the run's summary.
+    select(*form, {1});
+    actionProcess(*form)->trigger();
+    QVERIFY2(form->statusText(0).startsWith(QStringLiteral(" Результаты получены и сохранены.")),
+             qPrintable(form->statusText(0)));
+    QVERIFY2(form->statusText(0).endsWith(QStringLiteral(" Зона 1: несколько пятен (2)")),
+             qPrintable(form->statusText(0)));
+}
+
 void TestMainForm::runShowsEveryImage_data()
 {
     QTest::addColumn<int>("zoom");

@@ -22,6 +22,8 @@ private Q_SLOTS:
     void progressText_data();
     void progressText();
     void runSummary();
+    void spotsText_data();
+    void spotsText();
 };
 
 void TestMainFormRules::runImages_data()
@@ -125,6 +127,31 @@ void TestMainFormRules::runSummary()
              QStringLiteral("Изображений: 3. Зона 1: точек найдено 3 из 3. Зона 2: точек найдено 2 из 3. "
                             "Результаты: /w/work_0001_<зона>.crd, /w/work_0001_time.log."));
     QCOMPARE(MainFormRules::runSummary(1, {one}, QString()).endsWith(QStringLiteral("из 1.")), true);
+}
+
+void TestMainFormRules::spotsText_data()
+{
+    QTest::addColumn<QList<int>>("spots");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one spot each") << QList<int>{1, 1, 1} << "";
+    QTest::newRow("not counted, none") << QList<int>{0, 0} << "";
+    QTest::newRow("third zone") << QList<int>{1, 0, 2} << "Зона 3: несколько пятен (2)";
+    QTest::newRow("two zones") << QList<int>{4, 1, 1, 1, 2} << "Зоны 1 (4), 5 (2): несколько пятен";
+    QTest::newRow("no zones") << QList<int>{} << "";
+}
+
+void TestMainFormRules::spotsText()
+{
+    QFETCH(QList<int>, spots);
+    QFETCH(QString, expected);
+    QList<TZoneMeasurement> zones;
+    for (int n : spots) {
+        TZoneMeasurement zone;
+        zone.found = n > 0;
+        zone.spots = n;
+        zones << zone;
+    }
+    QCOMPARE(MainFormRules::spotsText(zones), expected);
 }
 
 QTEST_GUILESS_MAIN(TestMainFormRules)
