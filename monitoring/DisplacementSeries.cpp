@@ -67,6 +67,10 @@ void DisplacementSeries::addImage(const TRecordedImage &image)
         TJournalDisplacements::Zone &values = one.zone(int(k) + 1);
         values.dx = {valid ? zone.dx : None};
         values.dy = {valid ? zone.dy : None};
+        values.sx = {valid ? float(zone.sx) : float(None)};
+        values.sy = {valid ? float(zone.sy) : float(None)};
+        // 0 spots: they were not counted.
+        values.spots = {zone.spots > 0 ? TJournalDisplacements::spotCount(zone.spots) : qint16(-1)};
     }
     addDisplacements(std::move(one));
 }

@@ -21,6 +21,7 @@ private Q_SLOTS:
     void cameraShakeGivesFlatSeries();
     void seriesAgreesWithEvaluate_data();
     void seriesAgreesWithEvaluate();
+    void measuredImageKeepsUncertaintyAndSpots();
     void units_data();
     void units();
     void limits_data();
@@ -209,6 +210,32 @@ void TestDisplacement::seriesAgreesWithEvaluate()
     // Zone 5 has no value in the images before it was added.
     double none = 0;
     QVERIFY(!series.value(5, indexOfNumber.value(3), DisplacementComponent::Dx, false, &none));
+}
+
+// A watch hands the chart each image as it is measured: the point's
+// uncertainty and spot count must reach the tool tip and the band then too,
+// not only once the run is read back from the journal.
+void TestDisplacement::measuredImageKeepsUncertaintyAndSpots()
+{
+    MonitoringSettings settings;
+    settings.pixelSize = 0.5;
+    DisplacementSeries series;
+    series.setSettings(settings);
+    TRecordedImage image = imageRecord(1, {{1, true, 0.5, -0.25}, {2, false, 0, 0}, {3, true, 1, 1}});
+    image.zones[0].sx = 0.02;
+    image.zones[0].sy = 0.04;
+    image.zones[0].spots = 2;
+    image.zones[2].sx = 0.01;
+    image.zones[2].sy = 0.01;
+    series.addImage(image);
+    double u = 0;
+    QVERIFY(series.uncertainty(1, 0, DisplacementComponent::Dx, false, &u));
+    QCOMPARE(u, double(float(0.02)) * 0.5);
+    QVERIFY(series.uncertainty(1, 0, DisplacementComponent::Dy, false, &u));
+    QCOMPARE(u, double(float(0.04)) * 0.5);
+    QVERIFY(!series.uncertainty(2, 0, DisplacementComponent::Dx, false, &u)); // not found
+    QCOMPARE(series.spots(1, 0), 2);
+    QCOMPARE(series.spots(3, 0), -1); // 0: spots were not counted
 }
 
 void TestDisplacement::units_data()
