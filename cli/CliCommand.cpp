@@ -42,6 +42,12 @@ TJournalRecorder *CliCommand::journalRecorder()
             m_host.logEvent(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run,
                                          m_journal->displayLocation(), text));
         });
+        // An outage of the journal: when it went away, how many images wait, when they were written.
+        m_journal->setNoticeHandler([this](const TIssue &notice) {
+            m_err << StderrPriority::marked(notice.severity, QStringLiteral("kelvarin2-cli: ") + notice.text)
+                  << Qt::endl;
+            m_host.logEvent(notice);
+        });
         m_host.setIssueSink(m_journal.get());
     }
     return m_journal.get();

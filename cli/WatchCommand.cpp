@@ -94,7 +94,11 @@ int WatchCommand::execute()
     QTimer counts;
     if (metrics) {
         metrics->write();
-        QObject::connect(&counts, &QTimer::timeout, [&] { metrics->updateCounts(control.imagesSetAside(), std::nullopt); });
+        TJournalRecorder *journal = journalRecorder();
+        QObject::connect(&counts, &QTimer::timeout, [&, journal] {
+            metrics->updateCounts(control.imagesSetAside(),
+                                  journal ? std::optional<qint64>(journal->waitingImages()) : std::nullopt);
+        });
         counts.start(1000);
     }
     // The controller leaves style 2 only when the stop it sees in the tool's

@@ -12,9 +12,6 @@
 
 namespace {
 
-// SQLite waits this long for another writer before it gives up (ms).
-constexpr int BusyTimeout = 30000;
-
 bool failed(JournalOpening::Failure *failure, const QString &what, const QString &reason)
 {
     *failure = {what, reason};
@@ -29,14 +26,14 @@ QString notOpened()
 // SQLite answers "database is locked" to a change of the journal mode without
 // waiting for the busy timeout while another process sets the file up; such
 // a statement is tried again for as long as the timeout would have waited.
-bool execWhileBusy(QSqlQuery &query, const QString &statement)
+bool execWhileBusy(QSqlQuery &query, const QString &statement, int busyTimeout)
 {
     QElapsedTimer waited;
     waited.start();
     while (!query.exec(statement)) {
         const QString error = query.lastError().text();
         const bool busy = error.contains(QLatin1String("locked")) || error.contains(QLatin1String("busy"));
-        if (!busy || waited.elapsed() > BusyTimeout)
+        if (!busy || waited.elapsed() > busyTimeout)
             return false;
         QThread::msleep(20);
     }
@@ -52,7 +49,8 @@ bool cannotWrite(const QString &error)
 
 } // namespace
 
-bool JournalOpening::open(const QString &connection, const JournalLocation &location, bool reading, Failure *failure)
+bool JournalOpening::open(const QString &connection, const JournalLocation &location, bool reading, Failure *failure,
+                          int busyTimeout)
 {
     const QString driver = location.postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
     if (!QSqlDatabase::isDriverAvailable(driver)) {
@@ -64,15 +62,18 @@ bool JournalOpening::open(const QString &connection, const JournalLocation &loca
     QSqlDatabase db = QSqlDatabase::contains(connection) ? QSqlDatabase::database(connection, false)
                                                          : QSqlDatabase::addDatabase(driver, connection);
     const bool done = reading && !location.postgres
-                          ? openSqliteReader(db, location, failure)
-                          : connect(db, location, reading, failure) && configure(db, location, reading, failure)
-                                && (reading ? checkReadable(db, failure) : migrate(db, location.postgres, failure));
+                          ? openSqliteReader(db, location, failure, busyTimeout)
+                          : connect(db, location, reading, failure, busyTimeout)
+                                && configure(db, location, reading, failure, busyTimeout)
+                                && (reading ? checkReadable(db, failure)
+                                            : migrate(db, location.postgres, failure, busyTimeout));
     if (!done)
         db.close();
     return done;
 }
 
-bool JournalOpening::connect(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure)
+bool JournalOpening::connect(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure,
+                             int busyTimeout)
 {
     if (location.postgres) {
         db.setHostName(location.host);
@@ -93,7 +94,7 @@ bool JournalOpening::connect(QSqlDatabase &db, const JournalLocation &location, 
                           QStringLiteral("это ссылка на несуществующий файл %1").arg(file.symLinkTarget()));
         // A reader comes here only where it may not write: SQLite's read-only mode.
         db.setDatabaseName(reading ? JournalLocation::readOnlyUri(location.file) : location.file);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeout)
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout)
                              + (reading ? QStringLiteral(";QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI") : QString()));
     }
     if (!db.open())
@@ -101,7 +102,8 @@ bool JournalOpening::connect(QSqlDatabase &db, const JournalLocation &location, 
     return true;
 }
 
-bool JournalOpening::configure(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure)
+bool JournalOpening::configure(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure,
+                               int busyTimeout)
 {
     QSqlQuery query(db);
     if (location.postgres) {
@@ -115,7 +117,7 @@ bool JournalOpening::configure(QSqlDatabase &db, const JournalLocation &location
     // WAL: readers never wait for the writer, and a crash leaves every
     // committed image; FULL makes each commit durable before the next image.
     for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"}) {
-        if (!execWhileBusy(query, QString::fromLatin1(pragma)))
+        if (!execWhileBusy(query, QString::fromLatin1(pragma), busyTimeout))
             return failed(failure, notOpened(), query.lastError().text());
     }
     return true;
@@ -127,11 +129,12 @@ bool JournalOpening::configure(QSqlDatabase &db, const JournalLocation &location
 // files it makes as root to the journal's owner). Where the file or its
 // folder may not be written, it is read through SQLite's read-only mode, as
 // immutable when no writer's log is there.
-bool JournalOpening::openSqliteReader(QSqlDatabase &db, const JournalLocation &location, Failure *failure)
+bool JournalOpening::openSqliteReader(QSqlDatabase &db, const JournalLocation &location, Failure *failure,
+                                      int busyTimeout)
 {
     if (!QFileInfo(location.file).isFile())
         return failed(failure, notOpened(), QStringLiteral("файла нет"));
-    if (connect(db, location, false, failure)) {
+    if (connect(db, location, false, failure, busyTimeout)) {
         QSqlQuery query(db);
         if (query.exec(QStringLiteral("PRAGMA query_only=1")) && checkReadable(db, failure))
             return true;
@@ -140,15 +143,27 @@ bool JournalOpening::openSqliteReader(QSqlDatabase &db, const JournalLocation &l
         query.finish();
         db.close();
     }
-    return connect(db, location, true, failure) && checkReadable(db, failure);
+    return connect(db, location, true, failure, busyTimeout) && checkReadable(db, failure);
 }
 
-bool JournalOpening::migrate(QSqlDatabase &db, bool postgres, Failure *failure)
+// Whether the schema is this program's already: read without a lock, so that
+// a journal another connection holds for writing opens at once.
+bool JournalOpening::isCurrent(QSqlDatabase &db)
 {
+    QSqlQuery query(db);
+    const bool current = query.exec(QStringLiteral("SELECT MAX(version) FROM schema_version")) && query.next()
+                      && query.value(0).toInt() == SchemaVersion;
+    return current;
+}
+
+bool JournalOpening::migrate(QSqlDatabase &db, bool postgres, Failure *failure, int busyTimeout)
+{
+    if (isCurrent(db))
+        return true;
     QSqlQuery query(db);
     // One writer migrates at a time; the others find the schema done.
     const bool begun = postgres ? db.transaction() && query.exec(QStringLiteral("SELECT pg_advisory_xact_lock(734201)"))
-                                : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"));
+                                : execWhileBusy(query, QStringLiteral("BEGIN IMMEDIATE"), busyTimeout);
     if (!begun)
         return failed(failure, QStringLiteral("схема не проверена"), query.lastError().text());
     auto rollback = [&](const QString &what, const QString &reason) {

@@ -25,12 +25,18 @@ public:
     static constexpr int SchemaVersion = 2;
 
     // Opens the Qt SQL connection named `connection`; false with `failure` set.
-    static bool open(const QString &connection, const JournalLocation &location, bool reading, Failure *failure);
+    // busyTimeout: how long SQLite waits for another writer (ms).
+    static bool open(const QString &connection, const JournalLocation &location, bool reading, Failure *failure,
+                     int busyTimeout = 30000);
 
 private:
-    static bool connect(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure);
-    static bool configure(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure);
-    static bool openSqliteReader(QSqlDatabase &db, const JournalLocation &location, Failure *failure);
-    static bool migrate(QSqlDatabase &db, bool postgres, Failure *failure);
+    static bool connect(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure,
+                        int busyTimeout);
+    static bool configure(QSqlDatabase &db, const JournalLocation &location, bool reading, Failure *failure,
+                          int busyTimeout);
+    static bool openSqliteReader(QSqlDatabase &db, const JournalLocation &location, Failure *failure,
+                                 int busyTimeout);
+    static bool migrate(QSqlDatabase &db, bool postgres, Failure *failure, int busyTimeout);
+    static bool isCurrent(QSqlDatabase &db);
     static bool checkReadable(QSqlDatabase &db, Failure *failure);
 };

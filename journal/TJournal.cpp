@@ -27,9 +27,6 @@ namespace {
 
 QAtomicInt connectionCounter;
 
-// SQLite waits this long for another writer before it gives up (ms).
-constexpr int BusyTimeout = 30000;
-
 } // namespace
 
 // An image's insert and its measurements' inserts: one statement for up to
@@ -47,9 +44,9 @@ struct TJournal::Statements
             return found->second;
         QStringList values;
         for (int r = 0; r < rows; ++r)
-            values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
         const QString sql = QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, "
-                                           "threshold, area, mean, rejection) VALUES ")
+                                           "threshold, area, mean, rejection, spots, sx, sy) VALUES ")
                           + values.join(QStringLiteral(", "));
         QSqlQuery &query = zones.emplace(rows, QSqlQuery(m_db)).first->second;
         query.prepare(sql);
@@ -84,9 +81,70 @@ TJournal::~TJournal()
 
 bool TJournal::fail(const QString &what, const QString &reason)
 {
+    m_failureCode.clear();
     m_error = QStringLiteral("Журнал измерений %1: %2").arg(displayLocation(), what);
     if (!reason.trimmed().isEmpty())
         m_error += QStringLiteral(": ") + reason.trimmed();
+    return false;
+}
+
+bool TJournal::fail(const QString &what, const QSqlError &error)
+{
+    fail(what, error.text());
+    m_failureCode = error.nativeErrorCode();
+    return false;
+}
+
+namespace {
+
+// SQLite's result codes (the low byte of an extended code) of a journal that
+// is busy, locked, full, unreadable for now or not there: the same write
+// goes through later.
+bool sqliteAway(int code)
+{
+    constexpr int Busy = 5, Locked = 6, ReadOnly = 8, IoError = 10, Full = 13, CantOpen = 14;
+    const int primary = code & 0xff;
+    return primary == Busy || primary == Locked || primary == ReadOnly || primary == IoError || primary == Full
+        || primary == CantOpen;
+}
+
+// PostgreSQL's error classes of a server that is away or short of room for
+// now: connection (08), resources (53), operator intervention (57, a server
+// shutting down), and a transaction rolled back to be tried again (40).
+bool postgresAway(const QString &sqlState)
+{
+    for (const char *prefix : {"08", "53", "57", "40"}) {
+        if (sqlState.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool TJournal::failureIsAway()
+{
+    if (!m_open)
+        return true;
+    if (m_location.postgres) {
+        if (postgresAway(m_failureCode))
+            return true;
+        // A connection the server dropped has no SQLSTATE: it answers nothing.
+        QSqlQuery probe(QSqlDatabase::database(m_connection, false));
+        return !probe.exec(QStringLiteral("SELECT 1"));
+    }
+    bool isCode = false;
+    const int code = m_failureCode.toInt(&isCode);
+    if (isCode)
+        return sqliteAway(code);
+    // Qt's driver gives a failed commit without its code, with SQLite's own
+    // (never translated) text of it.
+    for (const char *text : {"database is locked", "database table is locked", "disk I/O error",
+                             "database or disk is full", "unable to open database file",
+                             "attempt to write a readonly database"}) {
+        if (m_error.contains(QLatin1String(text)))
+            return true;
+    }
     return false;
 }
 
@@ -97,7 +155,7 @@ bool TJournal::open()
     if (!m_location.error.isEmpty())
         return fail(QStringLiteral("не открывается"), m_location.error);
     JournalOpening::Failure failure;
-    if (!JournalOpening::open(m_connection, m_location, m_access == Access::Read, &failure))
+    if (!JournalOpening::open(m_connection, m_location, m_access == Access::Read, &failure, m_busyTimeout))
         return fail(failure.what, failure.reason);
     m_statements = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
     m_open = true;
@@ -120,7 +178,7 @@ qint64 TJournal::beginRun(const RunStart &run)
         return 0;
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
-        return fail(QStringLiteral("прогон не записан"), db.lastError().text()), 0;
+        return fail(QStringLiteral("прогон не записан"), db.lastError()), 0;
     QSqlQuery query(db);
     query.prepare(QStringLiteral("INSERT INTO runs (kind, base, station, started_at, settings, zones_file, zones_text) "
                                  "VALUES (?, ?, ?, ?, ?, ?, ?) RETURNING id"));
@@ -146,7 +204,8 @@ qint64 TJournal::beginRun(const RunStart &run)
             zone.addBindValue(value);
         ok = zone.exec();
     }
-    if (!finishTransaction(ok, query.lastError().text() + zone.lastError().text(), QStringLiteral("прогон не записан")))
+    const QSqlError error = query.lastError().type() != QSqlError::NoError ? query.lastError() : zone.lastError();
+    if (!finishTransaction(ok, error, QStringLiteral("прогон не записан")))
         return 0;
     return id;
 }
@@ -154,14 +213,14 @@ qint64 TJournal::beginRun(const RunStart &run)
 // Commits a transaction whose statements all succeeded, else rolls it back:
 // the journal never keeps half a run or half an image. The failure names the
 // statement's error, or the commit's when the statements went through.
-bool TJournal::finishTransaction(bool ok, const QString &reason, const QString &what)
+bool TJournal::finishTransaction(bool ok, const QSqlError &error, const QString &what)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (ok && db.commit())
         return true;
-    const QString commitError = db.lastError().text();
+    const QSqlError commitError = db.lastError();
     db.rollback();
-    return fail(what, reason.trimmed().isEmpty() ? commitError : reason);
+    return fail(what, error.type() == QSqlError::NoError ? commitError : error);
 }
 
 bool TJournal::recordImage(qint64 runId, const TRecordedImage &image)
@@ -178,8 +237,8 @@ bool TJournal::recordImages(qint64 runId, const QList<TRecordedImage> &images)
                              ? QStringLiteral("изображение %1 не записано").arg(QFileInfo(images.first().path).fileName())
                              : QStringLiteral("изображения не записаны (%1)").arg(images.size());
     if (!db.transaction())
-        return fail(what, db.lastError().text());
-    QString reason;
+        return fail(what, db.lastError());
+    QSqlError reason;
     bool ok = true;
     for (qsizetype i = 0; ok && i < images.size(); ++i)
         ok = insertImage(runId, images.at(i), &reason);
@@ -187,7 +246,7 @@ bool TJournal::recordImages(qint64 runId, const QList<TRecordedImage> &images)
 }
 
 // The image's row and its zones' rows, inside the caller's transaction.
-bool TJournal::insertImage(qint64 runId, const TRecordedImage &image, QString *error)
+bool TJournal::insertImage(qint64 runId, const TRecordedImage &image, QSqlError *error)
 {
     QSqlQuery &query = m_statements->image;
     if (!m_statements->imagePrepared) {
@@ -207,7 +266,7 @@ bool TJournal::insertImage(qint64 runId, const TRecordedImage &image, QString *e
     bool ok = m_statements->imagePrepared && query.exec() && query.next();
     const qint64 imageId = ok ? query.value(0).toLongLong() : 0;
     query.finish();
-    *error = query.lastError().text();
+    *error = query.lastError();
     return ok && insertMeasurements(imageId, image, error);
 }
 
@@ -223,7 +282,7 @@ bool TJournal::hasImage(qint64 runId, const TRecordedImage &image)
 }
 
 // Every zone of the image, as few statements as its count of zones allows.
-bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, QString *error)
+bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, QSqlError *error)
 {
     const int zones = int(image.zones.size());
     for (int first = 0; first < zones; first += Statements::RowsPerInsert) {
@@ -236,11 +295,14 @@ bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, Q
                  {QVariant(imageId), QVariant(k + 1), QVariant(m.found ? 1 : 0), nullable(m.found, m.x),
                   nullable(m.found, m.y), nullable(m.found, m.dx), nullable(m.found, m.dy),
                   QVariant(m.maximum), QVariant(m.threshold), QVariant(m.area), QVariant(m.mean),
-                  text(rejectionName(m.rejection))})
+                  text(rejectionName(m.rejection)),
+                  // Spots are counted only where they are told apart; sx, sy only for a centre found.
+                  m.spots > 0 ? QVariant(m.spots) : QVariant(QMetaType(QMetaType::Int)),
+                  nullable(m.found, m.sx), nullable(m.found, m.sy)})
                 insert.bindValue(column++, value);
         }
         if (!insert.exec()) {
-            *error = insert.lastError().text();
+            *error = insert.lastError();
             return false;
         }
     }
@@ -259,7 +321,7 @@ bool TJournal::recordLaterFate(qint64 runId, const TRecordedImage &image)
         query.addBindValue(value);
     if (!query.exec()) {
         return fail(QStringLiteral("изображение %1 не записано").arg(QFileInfo(image.path).fileName()),
-                    query.lastError().text());
+                    query.lastError());
     }
     return true;
 }
@@ -276,7 +338,7 @@ bool TJournal::endRun(qint64 runId, const QString &base, const QDateTime &at)
         query.addBindValue(base);
     query.addBindValue(runId);
     if (!query.exec())
-        return fail(QStringLiteral("конец прогона не записан"), query.lastError().text());
+        return fail(QStringLiteral("конец прогона не записан"), query.lastError());
     return true;
 }
 
@@ -314,7 +376,7 @@ bool TJournal::recordEvent(qint64 runId, const TIssue &issue)
           text(TIssue::sourceName(issue.source)), text(issue.file), text(issue.text)})
         query.addBindValue(value);
     if (!query.exec())
-        return fail(QStringLiteral("событие не записано"), query.lastError().text());
+        return fail(QStringLiteral("событие не записано"), query.lastError());
     return true;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 class QSqlDatabase;
+class QSqlError;
 class QSqlQuery;
 struct TIssue;
 struct TRecordedImage;
@@ -47,6 +48,11 @@ public:
     bool open();
     bool isOpen() const { return m_open; }
     QString errorString() const { return m_error; }
+    // Whether the last failure was the journal being away (not reachable, a
+    // server gone or shutting down, a file locked by another writer, a full
+    // disk) rather than refusing what was written: what failed goes through
+    // once it answers again.
+    bool failureIsAway();
     // Where it lies, for the user (no password).
     QString displayLocation() const { return m_location.display(); }
     int schemaVersion();
@@ -113,9 +119,10 @@ public:
 
 private:
     bool fail(const QString &what, const QString &reason);
-    bool finishTransaction(bool ok, const QString &reason, const QString &what);
-    bool insertImage(qint64 runId, const TRecordedImage &image, QString *error);
-    bool insertMeasurements(qint64 imageId, const TRecordedImage &image, QString *error);
+    bool fail(const QString &what, const QSqlError &error);
+    bool finishTransaction(bool ok, const QSqlError &error, const QString &what);
+    bool insertImage(qint64 runId, const TRecordedImage &image, QSqlError *error);
+    bool insertMeasurements(qint64 imageId, const TRecordedImage &image, QSqlError *error);
 
     JournalLocation m_location;
     Access m_access;
@@ -126,4 +133,5 @@ private:
     bool m_open = false;
     int m_busyTimeout = 30000;
     QString m_error;
+    QString m_failureCode;  // the driver's code of the last failure (SQLite's result code, a SQLSTATE)
 };

@@ -28,6 +28,20 @@ void TJournalRecorder::startWriter()
     m_writer = std::make_unique<TJournalWriter>(m_location, [this, home] {
         QMetaObject::invokeMethod(home, [this] { takeFailures(); }, Qt::QueuedConnection);
     });
+    m_writer->setPauses(m_firstPause, m_longestPause);
+}
+
+void TJournalRecorder::setRetryPauses(int first, int longest)
+{
+    m_firstPause = first;
+    m_longestPause = longest;
+    if (m_writer)
+        m_writer->setPauses(first, longest);
+}
+
+int TJournalRecorder::waitingImages() const
+{
+    return m_writer ? m_writer->waitingImages() : 0;
 }
 
 // The writer finishes what it was given before the recorder goes.
@@ -132,7 +146,11 @@ void TJournalRecorder::beginRun(const QString &kind, const QString &base, const 
         run.zones << QRect(QPoint(zone.X1, zone.Y1), QPoint(zone.X2, zone.Y2));
         run.origins << QPointF(zone.X0, zone.Y0);
     }
-    m_writer->beginRun(run);
+    // The spool lies beside the event log. A batch over a list of images may
+    // group its commits (a batch that dies is run again); a watch or a timed
+    // run has each image durable before the next.
+    m_writer->setSpoolDirectory(params.WorkDir);
+    m_writer->beginRun(run, kind == QLatin1String("cli") || kind == QLatin1String("manual"));
     m_running = true;
 }
 
@@ -188,6 +206,13 @@ void TJournalRecorder::takeFailures()
         return;
     for (const QString &text : m_writer->takeFailures())
         noteFailure(text);
+    for (const TIssue &notice : m_writer->takeNotices()) {
+        if (m_onNotice) {
+            m_reporting = true;
+            m_onNotice(notice);
+            m_reporting = false;
+        }
+    }
 }
 
 void TJournalRecorder::noteFailure(const QString &text)

@@ -42,6 +42,15 @@ public:
 
     // Called with the text of a failure (naming the journal and the reason).
     void setFailureHandler(std::function<void(const QString &)> handler) { m_onFailure = std::move(handler); }
+    // The pauses between tries of a journal that is away (ms; by default from
+    // a second, doubling, up to a minute).
+    void setRetryPauses(int first, int longest);
+    // Called with what the event log should say of an outage of the journal:
+    // when it went away, how many images wait, when they were written.
+    void setNoticeHandler(std::function<void(const TIssue &)> handler) { m_onNotice = std::move(handler); }
+    // The images measured and not yet in the journal (queued, or waiting in
+    // the spool while the journal is away); 0 before the first run.
+    int waitingImages() const;
 
     void beginRun(const QString &kind, const QString &base, const TParameters &params,
                   const QList<TZoneInfo> &zones) override;
@@ -76,8 +85,11 @@ private:
     std::unique_ptr<QObject> m_home;
     std::unique_ptr<TJournalWriter> m_writer;
     std::function<void(const QString &)> m_onFailure;
+    std::function<void(const TIssue &)> m_onNotice;
     bool m_running = false;
     qint64 m_lastRunId = 0;
     QString m_failure;
     bool m_reporting = false;
+    int m_firstPause = 1000;
+    int m_longestPause = 60000;
 };

@@ -1,8 +1,15 @@
 #include "TJournalWriter.h"
 
+#include "JournalLocation.h"
+#include "IsoTime.h"
+#include "JournalSpool.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QThread>
 
+#include <algorithm>
 #include <utility>
 
 TJournalWriter::TJournalWriter(const QString &location, std::function<void()> failed)
@@ -23,68 +30,57 @@ TJournalWriter::~TJournalWriter()
     m_thread->wait();
 }
 
-void TJournalWriter::beginRun(const TJournal::RunStart &run)
+void TJournalWriter::setPauses(int first, int longest)
+{
+    QMutexLocker lock(&m_mutex);
+    m_firstPause = first;
+    m_longestPause = longest;
+}
+
+void TJournalWriter::setSpoolDirectory(const QString &directory)
+{
+    Item item;
+    item.op = Item::Op::Spool;
+    item.directory = directory;
+    enqueue(std::move(item));
+}
+
+void TJournalWriter::beginRun(const TJournal::RunStart &run, bool grouped)
 {
     {
         QMutexLocker lock(&m_mutex);
         m_starting = true;
+        m_grouped = grouped;
     }
-    enqueue([this, run](TJournal &journal) {
-        // A journal that could not be opened a moment ago is not tried again
-        // (a server that does not answer would be waited for twice).
-        m_runId = std::exchange(m_openFailed, false) ? 0 : journal.beginRun(run);
-        if (m_runId == 0)
-            noteFailure(journal.errorString());
-        QMutexLocker lock(&m_mutex);
-        m_starting = false;
-    }, false);
+    enqueue(Item{Item::Op::Record, JournalRecord::begin(run), {}});
 }
 
 void TJournalWriter::recordImage(const TRecordedImage &image)
 {
-    enqueue([this, image](TJournal &journal) {
-        // Without its run an image has nowhere to go; the failure was told.
-        if (m_runId != 0 && !journal.recordImage(m_runId, image))
-            noteFailure(journal.errorString());
-    }, true);
+    enqueue(Item{Item::Op::Record, JournalRecord::ofImage(image), {}});
 }
 
 void TJournalWriter::recordLaterFate(const TRecordedImage &image)
 {
-    enqueue([this, image](TJournal &journal) {
-        if (m_runId != 0 && !journal.recordLaterFate(m_runId, image))
-            noteFailure(journal.errorString());
-    }, false);
+    enqueue(Item{Item::Op::Record, JournalRecord::laterFate(image), {}});
 }
 
 void TJournalWriter::recordEvent(const TIssue &issue)
 {
-    enqueue([this, issue](TJournal &journal) {
-        // A journal that could not be opened is not tried again for every event.
-        if (journal.isOpen() && !journal.recordEvent(m_runId, issue))
-            noteFailure(journal.errorString());
-    }, false);
+    enqueue(Item{Item::Op::Record, JournalRecord::event(issue), {}});
 }
 
 qint64 TJournalWriter::endRun(const QString &base)
 {
-    qint64 ended = 0;
-    enqueue([this, base, &ended](TJournal &journal) {
-        ended = m_runId;
-        if (m_runId != 0 && !journal.endRun(m_runId, base))
-            noteFailure(journal.errorString());
-        m_runId = 0;
-    }, false);
+    enqueue(Item{Item::Op::Record, JournalRecord::end(base), {}});
     waitUntilWritten();
-    return ended;
+    QMutexLocker lock(&m_mutex);
+    return m_endedRun;
 }
 
 void TJournalWriter::checkpoint()
 {
-    enqueue([this](TJournal &journal) {
-        if (journal.isOpen() && !journal.checkpoint())
-            noteFailure(journal.errorString());
-    }, false);
+    enqueue(Item{Item::Op::Checkpoint, {}, {}});
 }
 
 void TJournalWriter::waitUntilWritten()
@@ -100,14 +96,23 @@ QStringList TJournalWriter::takeFailures()
     return std::exchange(m_failures, {});
 }
 
-// An image waits for the one before it: the queue never holds two, except
-// while the run's start is being written.
-void TJournalWriter::enqueue(Write write, bool image)
+QList<TIssue> TJournalWriter::takeNotices()
 {
     QMutexLocker lock(&m_mutex);
-    while (image && m_imagesPending >= (m_starting ? OpeningBacklog : 1))
-        m_changed.wait(&m_mutex);
-    m_queue.emplace_back(std::move(write), image);
+    return std::exchange(m_notices, {});
+}
+
+// An image waits for the one before it (a batch: for room among the images
+// in memory), but never longer than a moment.
+void TJournalWriter::enqueue(Item item)
+{
+    const bool image = item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
+    QMutexLocker lock(&m_mutex);
+    const QDeadlineTimer moment(MomentMs);
+    while (image && m_imagesPending >= (m_starting ? OpeningBacklog : m_grouped ? GroupedBacklog : 1)
+           && !moment.hasExpired())
+        m_changed.wait(&m_mutex, moment);
+    m_queue.push_back(std::move(item));
     if (image)
         ++m_imagesPending;
     m_changed.wakeAll();
@@ -116,25 +121,411 @@ void TJournalWriter::enqueue(Write write, bool image)
 // The writer's thread: the journal (its connection) lives and dies here.
 void TJournalWriter::writeAll()
 {
-    TJournal journal(m_location);
-    m_openFailed = !journal.open();
+    m_journal = std::make_unique<TJournal>(m_location);
+    m_journal->setBusyTimeout(BusyTimeoutMs);
+    // Told with the run's start, which is the first thing that must wait.
+    if (!m_journal->open())
+        goAway(m_journal->errorString(), false);
     QMutexLocker lock(&m_mutex);
     for (;;) {
-        while (m_queue.empty() && !m_stopping)
-            m_changed.wait(&m_mutex);
-        if (m_queue.empty())
-            return;
-        auto [write, image] = std::move(m_queue.front());
-        m_queue.pop_front();
+        while (m_queue.empty() && !m_stopping && !(m_away && m_retryAt.hasExpired())) {
+            if (m_away)
+                m_changed.wait(&m_mutex, m_retryAt);
+            else
+                m_changed.wait(&m_mutex);
+        }
+        if (m_queue.empty() && m_stopping)
+            break;
+        // A batch's images that came meanwhile are written together; a
+        // journal away is tried again when its pause is over, whatever comes.
+        QList<Item> items;
+        const bool retrying = m_away && m_retryAt.hasExpired();
+        const auto isImage = [](const Item &item) {
+            return item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
+        };
+        while (!retrying && !m_queue.empty() && (items.isEmpty() || (m_grouped && isImage(items.first()) && isImage(m_queue.front())
+                                                        && items.size() < GroupSize))) {
+            items << std::move(m_queue.front());
+            m_queue.pop_front();
+        }
         m_busy = true;
         lock.unlock();
-        write(journal);
+        if (items.isEmpty())
+            retry();
+        else
+            handle(items);
+        const int held = m_away ? imagesHeld() : 0;
         lock.relock();
         m_busy = false;
-        if (image)
-            --m_imagesPending;
+        for (const Item &item : items)
+            m_imagesPending -= isImage(item) ? 1 : 0;
+        m_waitingImages = m_imagesPending + held;
         m_changed.wakeAll();
     }
+    lock.unlock();
+    m_spool.reset();
+    m_journal.reset();
+}
+
+void TJournalWriter::handle(const QList<Item> &items)
+{
+    if (items.size() > 1 && writeGroup(items))
+        return;
+    for (const Item &item : items) {
+        switch (item.op) {
+        case Item::Op::Record: handleRecord(item.record); break;
+        case Item::Op::Spool: openSpool(item.directory); break;
+        case Item::Op::Checkpoint:
+            if (!m_away && m_journal->isOpen() && !m_journal->checkpoint())
+                noteFailure(m_journal->errorString());
+            break;
+        }
+    }
+}
+
+// Images of a batch in one transaction; false when they are to be taken one by one.
+bool TJournalWriter::writeGroup(const QList<Item> &items)
+{
+    if (m_away || m_runId == 0)
+        return false;
+    QList<TRecordedImage> images;
+    for (const Item &item : items)
+        images << item.record.image;
+    if (m_journal->recordImages(m_runId, images))
+        return true;
+    // Refused rather than away: one by one, so that only the refused image is missing.
+    if (m_journal->failureIsAway())
+        goAway(m_journal->errorString(), true);
+    return false;
+}
+
+void TJournalWriter::handleRecord(const JournalRecord &record)
+{
+    if (!m_away) {
+        if (writeLive(record))
+            return;
+        if (!m_journal->failureIsAway()) {
+            refuse(record);
+            return;
+        }
+        goAway(m_journal->errorString(), record.kind != JournalRecord::Kind::Begin);
+    }
+    hold(record);
+    if (record.kind == JournalRecord::Kind::Begin) {
+        QMutexLocker lock(&m_mutex);
+        m_starting = false;
+    }
+}
+
+// Into the journal as it comes; false when the journal did not take it.
+bool TJournalWriter::writeLive(const JournalRecord &record)
+{
+    switch (record.kind) {
+    case JournalRecord::Kind::Begin:
+        m_runId = 0;
+        m_runKey = 0;
+        m_runOpen = true;
+        m_runId = m_journal->beginRun(record.run);
+        if (m_runId != 0) {
+            QMutexLocker lock(&m_mutex);
+            m_starting = false;
+        }
+        return m_runId != 0;
+    // Without its run an image has nowhere to go.
+    case JournalRecord::Kind::Image: return m_runId == 0 || m_journal->recordImage(m_runId, record.image);
+    case JournalRecord::Kind::LaterFate: return m_runId == 0 || m_journal->recordLaterFate(m_runId, record.image);
+    case JournalRecord::Kind::End:
+        if (m_runId != 0 && !m_journal->endRun(m_runId, record.base, record.at))
+            return false;
+        finishRun();
+        return true;
+    case JournalRecord::Kind::Event: return m_journal->recordEvent(m_runId, record.issue);
+    }
+    return true;
+}
+
+// The journal answered and refused the record (a constraint, a trigger, a
+// right it lacks): trying again would not help. The failure is told and the
+// record left out; a run whose start was refused has nowhere for its images.
+void TJournalWriter::refuse(const JournalRecord &record)
+{
+    noteFailure(m_journal->errorString());
+    if (record.kind == JournalRecord::Kind::Begin) {
+        m_runId = 0;
+        QMutexLocker lock(&m_mutex);
+        m_starting = false;
+    } else if (record.kind == JournalRecord::Kind::End) {
+        finishRun();
+    }
+}
+
+void TJournalWriter::finishRun()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_endedRun = m_runId;
+    }
+    m_runId = 0;
+    m_runKey = 0;
+    m_runOpen = false;
+}
+
+// ---- the spool -------------------------------------------------------------
+
+// Records an earlier life of the station left waiting are sent before anything new.
+void TJournalWriter::openSpool(const QString &directory)
+{
+    if (directory.isEmpty() || (m_spool && m_spool->file() == QDir(directory).filePath(JournalSpool::fileName())))
+        return;
+    m_spool = std::make_unique<JournalSpool>(QDir(directory).filePath(JournalSpool::fileName()),
+                                             JournalLocation::parse(m_location).display());
+    m_spoolFailed = false;
+    // The spool's file is made when something first has to wait.
+    if (!QFileInfo::exists(m_spool->file()) || !m_spool->open() || m_spool->isEmpty())
+        return;
+    if (!m_away) {
+        m_away = true;
+        m_awaySince = QDateTime::currentDateTime();
+        m_pause = 0;
+    }
+    notice(QStringLiteral("Журнал измерений %1: в очереди %2 ждут записи изображений: %3.")
+               .arg(m_journal->displayLocation(), m_spool->file())
+               .arg(m_spool->waitingImages()));
+    m_retryAt = QDeadlineTimer(0);
+}
+
+// Keeps what the journal did not take: in the spool, else (the spool cannot
+// be written, or records wait in memory already) in memory, in order.
+void TJournalWriter::hold(const JournalRecord &record)
+{
+    qint64 key = 0;
+    if (record.kind == JournalRecord::Kind::Begin) {
+        if (!m_awayReason.isEmpty())
+            noteFailure(m_awayReason);
+        m_runOpen = true;
+        m_runId = 0;
+        m_runKey = runKey(0);
+        key = m_runKey;
+    } else if (m_runOpen) {
+        if (m_runKey == 0)
+            m_runKey = runKey(m_runId);
+        key = m_runKey;
+    }
+    const bool spooled = m_held.empty() && key >= 0 && m_spool && m_spool->add(key, record);
+    if (!spooled) {
+        if (m_spool && !m_spoolFailed) {
+            m_spoolFailed = true;
+            noteFailure(m_spool->errorString());
+        }
+        m_held.emplace_back(key, record);
+    }
+    if (record.kind == JournalRecord::Kind::End) {
+        const int waiting = imagesHeld();
+        finishRun();
+        const auto inMemory = std::count_if(m_held.cbegin(), m_held.cend(), [](const auto &held) {
+            return held.second.kind == JournalRecord::Kind::Image;
+        });
+        if (!m_held.empty()) {
+            noteFailure(QStringLiteral("Журнал измерений %1: изображений ждут записи только в памяти: %2; "
+                                       "если программа завершится раньше, чем журнал ответит, они не будут записаны.")
+                            .arg(m_journal->displayLocation())
+                            .arg(inMemory));
+        }
+        notice(QStringLiteral("Журнал измерений %1 недоступен: ждут записи изображений: %2.")
+                   .arg(m_journal->displayLocation())
+                   .arg(waiting));
+        m_waitingTold = waiting;
+    }
+}
+
+// A key for a run in the spool; negative when only memory knows it.
+qint64 TJournalWriter::runKey(qint64 journalRun)
+{
+    const qint64 key = m_held.empty() && m_spool ? m_spool->addRun(journalRun) : 0;
+    if (key > 0)
+        return key;
+    m_memoryRuns.insert(--m_memoryKey, journalRun);
+    return m_memoryKey;
+}
+
+qint64 TJournalWriter::journalRunOf(qint64 key)
+{
+    if (key == 0)
+        return 0;
+    if (key < 0)
+        return m_memoryRuns.value(key);
+    return m_spool ? m_spool->journalRun(key) : 0;
+}
+
+void TJournalWriter::setJournalRunOf(qint64 key, qint64 journalRun)
+{
+    if (key < 0)
+        m_memoryRuns.insert(key, journalRun);
+    else if (key > 0 && m_spool)
+        m_spool->setJournalRun(key, journalRun);
+}
+
+int TJournalWriter::imagesHeld()
+{
+    int images = m_spool ? std::max(0, m_spool->waitingImages()) : 0;
+    for (const auto &[key, record] : m_held)
+        images += record.kind == JournalRecord::Kind::Image ? 1 : 0;
+    return images;
+}
+
+// ---- away and back ---------------------------------------------------------
+
+void TJournalWriter::goAway(const QString &reason, bool tell)
+{
+    m_away = true;
+    m_awayReason = reason;
+    m_awaySince = QDateTime::currentDateTime();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_pause = m_firstPause;
+    }
+    m_retryAt = QDeadlineTimer(m_pause);
+    m_waitingTold = -1;
+    if (tell)
+        noteFailure(reason);
+    notice(QStringLiteral("Журнал измерений %1 недоступен; записи изображений ждут в очереди %2 и будут записаны, "
+                          "когда он ответит. Причина: %3")
+               .arg(m_journal->displayLocation(),
+                    m_spool ? m_spool->file() : QStringLiteral("(пока в памяти)"), reason));
+}
+
+// Another try failed: a longer pause, and the count of images waiting when it grew.
+void TJournalWriter::stayAway(const QString &reason)
+{
+    m_awayReason = reason;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_pause = std::clamp(m_pause * 2, m_firstPause, m_longestPause);
+    }
+    m_retryAt = QDeadlineTimer(m_pause);
+    const int waiting = imagesHeld();
+    if (waiting != m_waitingTold) {
+        m_waitingTold = waiting;
+        notice(QStringLiteral("Журнал измерений %1 недоступен: ждут записи изображений: %2.")
+                   .arg(m_journal->displayLocation())
+                   .arg(waiting));
+    }
+}
+
+// Tries the journal again with a new connection (a server restarted has
+// dropped the old one) and sends what waits, in order.
+void TJournalWriter::retry()
+{
+    auto journal = std::make_unique<TJournal>(m_location);
+    journal->setBusyTimeout(BusyTimeoutMs);
+    if (!journal->open()) {
+        stayAway(journal->errorString());
+        return;
+    }
+    m_journal = std::move(journal);
+    int images = 0;
+    if (drain(&images))
+        comeBack(images);
+    else
+        stayAway(m_journal->errorString());
+}
+
+// Sends the spool, then what waits in memory; false at the first record the
+// journal does not take (it stays first in line).
+bool TJournalWriter::drain(int *images)
+{
+    for (;;) {
+        spoolQueued();
+        JournalSpool::Entry entry;
+        if (m_spool && m_spool->next(&entry)) {
+            if (!sendHeld(entry.run, entry.record) && !refusedWhileSending())
+                return false;
+            m_spool->remove(entry.id);
+        } else if (!m_held.empty()) {
+            entry.run = m_held.front().first;
+            entry.record = m_held.front().second;
+            if (!sendHeld(entry.run, entry.record) && !refusedWhileSending())
+                return false;
+            m_held.pop_front();
+        } else {
+            return true;
+        }
+        *images += entry.record.kind == JournalRecord::Kind::Image ? 1 : 0;
+    }
+}
+
+// A record that waited and that the journal, answering, refused: told and
+// left out, so that it does not stop the ones behind it for good.
+bool TJournalWriter::refusedWhileSending()
+{
+    if (m_journal->failureIsAway())
+        return false;
+    noteFailure(m_journal->errorString());
+    return true;
+}
+
+// One record that waited, under its run's id in the journal. An image the
+// journal holds already (its commit went through, its answer was lost) is
+// not written again.
+bool TJournalWriter::sendHeld(qint64 key, const JournalRecord &record)
+{
+    const qint64 run = journalRunOf(key);
+    switch (record.kind) {
+    case JournalRecord::Kind::Begin: {
+        const qint64 id = m_journal->beginRun(record.run);
+        if (id != 0)
+            setJournalRunOf(key, id);
+        return id != 0;
+    }
+    case JournalRecord::Kind::Image:
+        return run == 0 || m_journal->hasImage(run, record.image) || m_journal->recordImage(run, record.image);
+    case JournalRecord::Kind::LaterFate: return run == 0 || m_journal->recordLaterFate(run, record.image);
+    case JournalRecord::Kind::End: return run == 0 || m_journal->endRun(run, record.base, record.at);
+    case JournalRecord::Kind::Event: return m_journal->recordEvent(run, record.issue);
+    }
+    return true;
+}
+
+// Records handed over while the spool is being sent go into it behind the
+// others, so that they are on the disk meanwhile.
+void TJournalWriter::spoolQueued()
+{
+    std::deque<Item> records;
+    {
+        QMutexLocker lock(&m_mutex);
+        std::deque<Item> others;
+        for (Item &item : m_queue)
+            (item.op == Item::Op::Record ? records : others).push_back(std::move(item));
+        m_queue = std::move(others);
+    }
+    int images = 0;
+    for (const Item &item : records) {
+        hold(item.record);
+        images += item.record.kind == JournalRecord::Kind::Image ? 1 : 0;
+    }
+    QMutexLocker lock(&m_mutex);
+    m_imagesPending -= images;
+    if (std::any_of(records.cbegin(), records.cend(),
+                    [](const Item &item) { return item.record.kind == JournalRecord::Kind::Begin; }))
+        m_starting = false;
+    m_changed.wakeAll();
+}
+
+void TJournalWriter::comeBack(int images)
+{
+    m_away = false;
+    m_awayReason.clear();
+    if (m_runOpen && m_runKey != 0)
+        m_runId = journalRunOf(m_runKey);
+    m_runKey = 0;
+    m_memoryRuns.clear();
+    if (m_spool)
+        m_spool->forgetIdleRuns();
+    notice(QStringLiteral("Журнал измерений %1 снова доступен: записано изображений из очереди: %2 "
+                          "(журнал был недоступен с %3).")
+               .arg(m_journal->displayLocation())
+               .arg(images)
+               .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)));
 }
 
 void TJournalWriter::noteFailure(const QString &text)
@@ -142,6 +533,16 @@ void TJournalWriter::noteFailure(const QString &text)
     {
         QMutexLocker lock(&m_mutex);
         m_failures << text;
+    }
+    if (m_failed)
+        m_failed();
+}
+
+void TJournalWriter::notice(const QString &text)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_notices << TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text);
     }
     if (m_failed)
         m_failed();

@@ -83,6 +83,7 @@ TMainForm::TMainForm(QWidget *parent)
         m_status->showJournalFailure(text);
         m_host->logIssue(TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text));
     });
+    m_journal->setNoticeHandler([this](const TIssue &notice) { m_host->logIssue(notice); });
     showJournalLocation();
     // The displacement view: menu "Вид" (Ctrl+G), the alarm indicator, every measured image checked.
     m_monitoring = new TDisplacementMonitoring(this, m_finder, m_settingsFileName);

@@ -156,7 +156,8 @@ void TestJournalWriter::watchCommitsAreEachSynced_data()
     QTest::addColumn<bool>("everyImage");
     QTest::newRow("watch") << QStringLiteral("watch") << true;
     QTest::newRow("timed run") << QStringLiteral("scheduled") << true;
-    QTest::newRow("batch") << QStringLiteral("cli") << true;
+    // A batch over a list may share a sync among the images that waited.
+    QTest::newRow("batch") << QStringLiteral("cli") << false;
 }
 
 // Each image of a watch is on the disk when its commit returns: one sync of
@@ -182,6 +183,8 @@ void TestJournalWriter::watchCommitsAreEachSynced()
     QMutexLocker lock(&countedLock);
     if (everyImage)
         QVERIFY2(syncs >= Images, qPrintable(QString::number(syncs)));
+    else
+        QVERIFY2(syncs > 0 && syncs <= Images, qPrintable(QString::number(syncs)));
 }
 
 QTEST_GUILESS_MAIN(TestJournalWriter)
