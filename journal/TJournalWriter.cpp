@@ -525,7 +525,8 @@ void TJournalWriter::comeBack(int images)
                           "(журнал был недоступен с %3).")
                .arg(m_journal->displayLocation())
                .arg(images)
-               .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)));
+               .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)),
+           TIssue::Severity::Information);
 }
 
 void TJournalWriter::noteFailure(const QString &text)
@@ -538,11 +539,11 @@ void TJournalWriter::noteFailure(const QString &text)
         m_failed();
 }
 
-void TJournalWriter::notice(const QString &text)
+void TJournalWriter::notice(const QString &text, TIssue::Severity severity)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_notices << TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text);
+        m_notices << TIssue::make(severity, TIssue::Source::Run, m_journal->displayLocation(), text);
     }
     if (m_failed)
         m_failed();

@@ -118,7 +118,7 @@ private:
     bool refusedWhileSending();
     void finishRun();
     void noteFailure(const QString &text);
-    void notice(const QString &text);
+    void notice(const QString &text, TIssue::Severity severity = TIssue::Severity::Warning);
 
     QString m_location;
     std::function<void()> m_failed;

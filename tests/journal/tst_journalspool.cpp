@@ -100,30 +100,6 @@ private:
     bool m_locked = false;
 };
 
-// The suite's PostgreSQL server, stopped and started again by the test.
-bool postgres(const QString &action)
-{
-    const QString location = testPostgres();
-    const QString socketDir = location.mid(location.indexOf(QStringLiteral("host=")) + 5);
-    const QStringList bins = QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                                                  QDir::Name);
-    if (bins.isEmpty())
-        return false;
-    QStringList command = {QStringLiteral("/usr/lib/postgresql/%1/bin/pg_ctl").arg(bins.last()), action, QStringLiteral("-w"),
-                           QStringLiteral("-D"), socketDir + QStringLiteral("/data"), QStringLiteral("-m"),
-                           QStringLiteral("fast")};
-    if (action == QLatin1String("start")) {
-        command << QStringLiteral("-l") << socketDir + QStringLiteral("/server.log") << QStringLiteral("-o")
-                << QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -c fsync=off").arg(socketDir);
-    }
-    if (::geteuid() == 0)
-        command = QStringList{QStringLiteral("runuser"), QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--")}
-                + command;
-    QProcess process;
-    process.start(command.takeFirst(), command);
-    return process.waitForFinished(60000) && process.exitCode() == 0;
-}
-
 } // namespace
 
 // What the journal cannot take waits in the spool and is written, in order
@@ -178,7 +154,7 @@ void TestJournalSpool::init()
 void TestJournalSpool::cleanup()
 {
     if (std::exchange(m_serverStopped, false))
-        postgres(QStringLiteral("start"));
+        postgresServer(QStringLiteral("start"));
 }
 
 std::unique_ptr<TJournalRecorder> TestJournalSpool::recorder(const QString &location)
@@ -407,25 +383,25 @@ void TestJournalSpool::postgresAway()
     auto writer = recorder(location);
     m_serverStopped = atStart;
     if (atStart)
-        QVERIFY(postgres(QStringLiteral("stop")));
+        QVERIFY(postgresServer(QStringLiteral("stop")));
     writer->beginRun(QStringLiteral("watch"), QString(), m_params, {});
     QStringList expected;
     for (int n = 1; n <= 9; ++n) {
         if (n == 4 && !atStart) {
             m_serverStopped = true;
-            QVERIFY(postgres(QStringLiteral("stop")));
+            QVERIFY(postgresServer(QStringLiteral("stop")));
         }
         writer->recordImage(image(tag, n, 16));
         expected << QStringLiteral("%1:%2-%1.bmp").arg(n).arg(tag);
         if (n == 7 && !atStart) {
-            QVERIFY(postgres(QStringLiteral("start")));
+            QVERIFY(postgresServer(QStringLiteral("start")));
             m_serverStopped = false;
         }
     }
     writer->endRun(QString());
     QVERIFY(writer->failed());
     if (atStart) {
-        QVERIFY(postgres(QStringLiteral("start")));
+        QVERIFY(postgresServer(QStringLiteral("start")));
         m_serverStopped = false;
     }
     QTRY_COMPARE_WITH_TIMEOUT(imagesIn(location, tag), expected, 30000);
