@@ -136,18 +136,11 @@ void TJournalWriter::writeAll()
         }
         if (m_queue.empty() && m_stopping)
             break;
-        // A batch's images that came meanwhile are written together; a
-        // journal away is tried again when its pause is over, whatever comes.
-        QList<Item> items;
+        // A journal away is tried again when its pause is over, whatever comes.
         const bool retrying = m_away && m_retryAt.hasExpired();
-        const auto isImage = [](const Item &item) {
-            return item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
-        };
-        while (!retrying && !m_queue.empty() && (items.isEmpty() || (m_grouped && isImage(items.first()) && isImage(m_queue.front())
-                                                        && items.size() < GroupSize))) {
-            items << std::move(m_queue.front());
-            m_queue.pop_front();
-        }
+        if (!retrying)
+            gatherGroup();
+        const QList<Item> items = retrying ? QList<Item>() : takeItems();
         m_busy = true;
         lock.unlock();
         if (items.isEmpty())
@@ -165,6 +158,47 @@ void TJournalWriter::writeAll()
     lock.unlock();
     m_spool.reset();
     m_journal.reset();
+}
+
+bool TJournalWriter::isImage(const Item &item)
+{
+    return item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
+}
+
+// A batch's images are written in groups: the writer waits a little for the
+// group to fill (every commit is a disk sync, and rewrites the pages the
+// previous one wrote), unless something else than an image is waiting.
+// Called with m_mutex held.
+void TJournalWriter::gatherGroup()
+{
+    if (!m_grouped || m_away)
+        return;
+    const QDeadlineTimer gathering(GroupGatherMs);
+    for (;;) {
+        int images = 0;
+        for (const Item &item : m_queue) {
+            if (!isImage(item))
+                return;
+            ++images;
+        }
+        if (images >= GroupSize || m_stopping || gathering.hasExpired())
+            return;
+        m_changed.wait(&m_mutex, gathering);
+    }
+}
+
+// The next write: one item, or a batch's images that wait, up to a group.
+// Called with m_mutex held.
+QList<TJournalWriter::Item> TJournalWriter::takeItems()
+{
+    QList<Item> items;
+    while (!m_queue.empty()
+           && (items.isEmpty()
+               || (m_grouped && isImage(items.first()) && isImage(m_queue.front()) && items.size() < GroupSize))) {
+        items << std::move(m_queue.front());
+        m_queue.pop_front();
+    }
+    return items;
 }
 
 void TJournalWriter::handle(const QList<Item> &items)
@@ -525,8 +559,7 @@ void TJournalWriter::comeBack(int images)
                           "(журнал был недоступен с %3).")
                .arg(m_journal->displayLocation())
                .arg(images)
-               .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)),
-           TIssue::Severity::Information);
+               .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)));
 }
 
 void TJournalWriter::noteFailure(const QString &text)
@@ -539,11 +572,12 @@ void TJournalWriter::noteFailure(const QString &text)
         m_failed();
 }
 
-void TJournalWriter::notice(const QString &text, TIssue::Severity severity)
+// A warning, so that the event log keeps it with the others of the outage.
+void TJournalWriter::notice(const QString &text)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_notices << TIssue::make(severity, TIssue::Source::Run, m_journal->displayLocation(), text);
+        m_notices << TIssue::make(TIssue::Severity::Warning, TIssue::Source::Run, m_journal->displayLocation(), text);
     }
     if (m_failed)
         m_failed();

@@ -84,6 +84,7 @@ public:
     static constexpr int OpeningBacklog = 64;
     static constexpr int GroupedBacklog = 256;  // a batch's images in memory at most
     static constexpr int GroupSize = 64;        // images in one grouped commit at most
+    static constexpr int GroupGatherMs = 250;   // how long a group may wait to fill
     static constexpr int MomentMs = 1000;       // the longest an image waits for the one before
     static constexpr int BusyTimeoutMs = 1000;  // the longest a write waits for another writer
 
@@ -97,6 +98,9 @@ private:
     };
     void enqueue(Item item);
     void writeAll();
+    static bool isImage(const Item &item);
+    void gatherGroup();
+    QList<Item> takeItems();
     void handle(const QList<Item> &items);
     void handleRecord(const JournalRecord &record);
     bool writeLive(const JournalRecord &record);
@@ -118,7 +122,7 @@ private:
     bool refusedWhileSending();
     void finishRun();
     void noteFailure(const QString &text);
-    void notice(const QString &text, TIssue::Severity severity = TIssue::Severity::Warning);
+    void notice(const QString &text);
 
     QString m_location;
     std::function<void()> m_failed;
