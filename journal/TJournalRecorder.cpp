@@ -56,6 +56,11 @@ TJournalRecorder::~TJournalRecorder()
     m_writer.reset();
 }
 
+bool TJournalRecorder::failed() const
+{
+    return !m_failure.isEmpty() && !(m_writer && m_writer->caughtUp());
+}
+
 QString TJournalRecorder::displayLocation() const
 {
     return JournalLocation::parse(m_location).display();

@@ -60,8 +60,11 @@ public:
     void endRun(const QString &base) override;
     void report(const TIssue &issue) override;
 
-    // Whether writing failed during the latest run (or its start).
-    bool failed() const { return !m_failure.isEmpty(); }
+    // Whether writing failed during the latest run (or its start) and the
+    // journal has not caught up since: an outage whose records were all
+    // written once it answered again is no failure of the run (failure()
+    // still tells what happened).
+    bool failed() const;
     QString failure() const { return m_failure; }
     QString displayLocation() const;
     // The run ended last; 0 when none could be written.

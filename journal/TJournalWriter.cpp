@@ -235,6 +235,8 @@ bool TJournalWriter::writeGroup(const QList<Item> &items)
 
 void TJournalWriter::handleRecord(const JournalRecord &record)
 {
+    if (record.kind == JournalRecord::Kind::Begin)
+        m_lostRecords = false;
     if (!m_away) {
         if (writeLive(record))
             return;
@@ -283,6 +285,7 @@ bool TJournalWriter::writeLive(const JournalRecord &record)
 // record left out; a run whose start was refused has nowhere for its images.
 void TJournalWriter::refuse(const JournalRecord &record)
 {
+    m_lostRecords = true;
     noteFailure(m_journal->errorString());
     if (record.kind == JournalRecord::Kind::Begin) {
         m_runId = 0;
@@ -318,7 +321,7 @@ void TJournalWriter::openSpool(const QString &directory)
     if (!QFileInfo::exists(m_spool->file()) || !m_spool->open() || m_spool->isEmpty())
         return;
     if (!m_away) {
-        m_away = true;
+        setAway(true);
         m_awaySince = QDateTime::currentDateTime();
         m_pause = 0;
     }
@@ -347,6 +350,7 @@ void TJournalWriter::hold(const JournalRecord &record)
     }
     const bool spooled = m_held.empty() && key >= 0 && m_spool && m_spool->add(key, record);
     if (!spooled) {
+        m_lostRecords = true;  // in memory only, until the journal answers
         if (m_spool && !m_spoolFailed) {
             m_spoolFailed = true;
             noteFailure(m_spool->errorString());
@@ -411,7 +415,7 @@ int TJournalWriter::imagesHeld()
 
 void TJournalWriter::goAway(const QString &reason, bool tell)
 {
-    m_away = true;
+    setAway(true);
     m_awayReason = reason;
     m_awaySince = QDateTime::currentDateTime();
     {
@@ -494,6 +498,7 @@ bool TJournalWriter::refusedWhileSending()
 {
     if (m_journal->failureIsAway())
         return false;
+    m_lostRecords = true;
     noteFailure(m_journal->errorString());
     return true;
 }
@@ -547,7 +552,7 @@ void TJournalWriter::spoolQueued()
 
 void TJournalWriter::comeBack(int images)
 {
-    m_away = false;
+    setAway(false);
     m_awayReason.clear();
     if (m_runOpen && m_runKey != 0)
         m_runId = journalRunOf(m_runKey);
@@ -560,6 +565,12 @@ void TJournalWriter::comeBack(int images)
                .arg(m_journal->displayLocation())
                .arg(images)
                .arg(IsoTime::text(m_awaySince, IsoTime::Precision::Seconds)));
+}
+
+void TJournalWriter::setAway(bool away)
+{
+    m_away = away;
+    m_awayNow = away;
 }
 
 void TJournalWriter::noteFailure(const QString &text)

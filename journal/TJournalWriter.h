@@ -77,6 +77,10 @@ public:
     // The images handed over and not yet in the journal (queued, in the
     // spool or in memory), as last counted.
     int waitingImages() const { return m_waitingImages; }
+    // Whether everything handed over since the run began went into the
+    // journal, late or not: it answers now, and nothing was refused or kept
+    // in memory only.
+    bool caughtUp() const { return !m_awayNow && !m_lostRecords; }
 
     // The pauses between tries of a journal that is away (ms); tests shorten them.
     void setPauses(int first, int longest);
@@ -115,6 +119,7 @@ private:
     bool sendHeld(qint64 key, const JournalRecord &record);
     void spoolQueued();
     void goAway(const QString &reason, bool tell);
+    void setAway(bool away);
     void stayAway(const QString &reason);
     void comeBack(int images);
     int imagesHeld();
@@ -140,6 +145,8 @@ private:
     QStringList m_failures;
     QList<TIssue> m_notices;
     std::atomic<int> m_waitingImages{0};
+    std::atomic<bool> m_awayNow{false};
+    std::atomic<bool> m_lostRecords{false};
     int m_firstPause = 1000;
     int m_longestPause = 60000;
 

@@ -281,6 +281,8 @@ void TestJournalSpool::lockedSqliteJournal()
         texts << notice.text;
     QVERIFY2(texts.join('\n').contains(QStringLiteral("недоступен")), qPrintable(texts.join('\n')));
     QTRY_VERIFY(!m_notices.isEmpty() && m_notices.last().text.contains(QStringLiteral("снова доступен")));
+    // Caught up, the run has nothing left to fail on.
+    QVERIFY(!writer->failed());
     QVERIFY2(m_notices.last().text.contains(QStringLiteral(": %1 ").arg(atStart ? 12 : 8)),
              qPrintable(m_notices.last().text));
     // The run has its end, and only one run was made of it.
@@ -399,13 +401,14 @@ void TestJournalSpool::postgresAway()
         }
     }
     writer->endRun(QString());
-    QVERIFY(writer->failed());
     if (atStart) {
+        QVERIFY(writer->failed());
         QVERIFY(postgresServer(QStringLiteral("start")));
         m_serverStopped = false;
     }
     QTRY_COMPARE_WITH_TIMEOUT(imagesIn(location, tag), expected, 30000);
     QTRY_VERIFY(!m_notices.isEmpty() && m_notices.last().text.contains(QStringLiteral("снова доступен")));
+    QVERIFY(!writer->failed());
 }
 
 // A full disk (the file size limit of a forked child) takes the journal and
