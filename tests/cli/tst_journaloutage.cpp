@@ -22,10 +22,21 @@ class RunningWatch
 {
 public:
     RunningWatch(const WatchStation &station, const QString &journal, const QString &name)
+        : metrics(QDir(station.dir.path()).filePath(QStringLiteral("station.prom")))
     {
         m_tool.start(WatchStation::tool(), {"watch", "--settings", station.settings, "--journal", journal,
-                                            "--station", name, station.buffer});
+                                            "--station", name, "--metrics", metrics, station.buffer});
     }
+    // The images the metrics file says wait for the journal; -1 when it does not say.
+    int waitingForJournal() const
+    {
+        for (const QByteArray &line : TestSupport::readFile(metrics).split('\n')) {
+            if (line.startsWith("kelvarin2_images_waiting_for_journal{"))
+                return line.mid(line.lastIndexOf(' ') + 1).toInt();
+        }
+        return -1;
+    }
+    const QString metrics;
     ~RunningWatch()
     {
         if (m_tool.state() != QProcess::NotRunning) {
@@ -134,11 +145,14 @@ void TestJournalOutage::serverRestartedDuringAWatch()
     QTRY_COMPARE_WITH_TIMEOUT(station.bufferFiles(), QStringList(), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(station.crdLines(1).size(), 6, 10000);
     QVERIFY(QFileInfo::exists(QDir(station.work).filePath(JournalSpool::fileName())));
+    // The count a Prometheus server reads, refreshed every second.
+    QTRY_COMPARE_WITH_TIMEOUT(watch.waitingForJournal(), 3, 10000);
     QVERIFY(postgresServer(QStringLiteral("start")));
     m_serverStopped = false;
 
     dropImages(station, QStringLiteral("a"), 7, 8);
     QTRY_COMPARE_WITH_TIMEOUT(journaled(journal, name), names(QStringLiteral("a"), 1, 8), 90000);
+    QTRY_COMPARE_WITH_TIMEOUT(watch.waitingForJournal(), 0, 10000);
     QVERIFY(watch.stop(SIGINT));
     // Nothing was lost: the outage is told, but the watch did its work.
     QCOMPARE(watch.exitCode(), 0);
