@@ -29,6 +29,8 @@
 #include <QThread>
 #include <QtTest>
 
+#include <tuple>
+
 #include <sys/stat.h>
 
 #include <cmath>
@@ -127,6 +129,7 @@ private Q_SLOTS:
     void exportJson();
     void exportSpotFigures_data();
     void exportSpotFigures();
+    void spotFiguresAreJournaledAsMeasured();
     void exportNumbersAsTheCoordinateFiles();
     void twoWritersLoseNothing_data();
     void twoWritersLoseNothing();
@@ -394,6 +397,50 @@ void TestJournal::exportJson()
                                   [&offered](const QByteArray &) { ++offered; return false; }, &error));
     QCOMPARE(offered, 1);
     QCOMPARE(error, QStringLiteral("экспорт не записан"));
+}
+
+// A run with ConnectedSpot: zone 1 holds a second, dimmer spot, zone 2 one
+// spot; the journal keeps the spots counted and every found centre's
+// uncertainty, NULL where the target was not found.
+void TestJournal::spotFiguresAreJournaledAsMeasured()
+{
+    m_params.ConnectedSpot = true;
+    const QString file = location(QStringLiteral("sqlite"));
+    const QString twoSpots = QDir(m_params.WorkDir).filePath(QStringLiteral("two.bmp"));
+    const QString none = QDir(m_params.WorkDir).filePath(QStringLiteral("none.bmp"));
+    writeImage(none, -1, 0, 25, 8);
+    {
+        BmpWriter::Image image;
+        image.width = Width;
+        image.height = Height;
+        image.bitsPerPixel = 8;
+        image.pixels = QList<quint32>(Width * Height, 5);
+        // (x, y, brightness): two spots in zone 1, the second dimmer and 12 rows lower; one in zone 2.
+        for (const auto &[x, y, value] : {std::tuple{3, 4, 200}, std::tuple{10, 16, 170}, std::tuple{25, 8, 200}}) {
+            for (int dy = 0; dy < 3; ++dy)
+                for (int dx = 0; dx < 3; ++dx)
+                    image.pixels[(y + dy) * Width + x + dx] = quint32(value);
+        }
+        for (quint32 g = 0; g < 256; ++g)
+            image.palette << (g << 16 | g << 8 | g);
+        BmpWriter::write(twoSpots, image);
+    }
+    TJournalRecorder recorder(file);
+    const TProcessingRun::Outcome outcome = runWith(recorder, {twoSpots, none},
+                                                    QDir(m_params.WorkDir).filePath(QStringLiteral("res")), 1);
+    QVERIFY(outcome.saveError.isEmpty());
+    QVERIFY(!recorder.failed());
+    QStringList figures;
+    QStringList uncertain;
+    TJournal journal(file, TJournal::Access::Read);
+    for (const TJournalRow &row : journal.rows(recorder.lastRunId())) {
+        figures << QStringLiteral("%1/%2 found %3 spots %4").arg(row.number).arg(row.zone).arg(row.found).arg(row.spots);
+        if (row.hasUncertainty() && row.sx > 0 && row.sy > 0 && row.sx < 1 && row.sy < 1)
+            uncertain << QStringLiteral("%1/%2").arg(row.number).arg(row.zone);
+    }
+    QCOMPARE(figures, (QStringList{"1/1 found 1 spots 2", "1/2 found 1 spots 1", "2/1 found 0 spots 1",
+                                   "2/2 found 1 spots 1"}));
+    QCOMPARE(uncertain, (QStringList{"1/1", "1/2", "2/2"}));
 }
 
 void TestJournal::exportSpotFigures_data()
