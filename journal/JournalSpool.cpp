@@ -132,6 +132,8 @@ bool JournalSpool::add(qint64 run, const JournalRecord &record)
     query.addBindValue(record.encode());
     if (!query.exec())
         return fail(QStringLiteral("запись не сохранена"), query.lastError().text());
+    if (record.kind == JournalRecord::Kind::Image && m_images >= 0)
+        ++m_images;
     return true;
 }
 
@@ -160,15 +162,17 @@ bool JournalSpool::next(Entry *entry)
     return true;
 }
 
-bool JournalSpool::remove(qint64 id)
+bool JournalSpool::remove(const Entry &entry)
 {
     if (!open())
         return false;
     QSqlQuery query(QSqlDatabase::database(m_connection, false));
     query.prepare(QStringLiteral("DELETE FROM spool_records WHERE id = ?"));
-    query.addBindValue(id);
+    query.addBindValue(entry.id);
     if (!query.exec())
         return fail(QStringLiteral("запись не удалена"), query.lastError().text());
+    if (entry.record.kind == JournalRecord::Kind::Image && m_images > 0)
+        --m_images;
     return true;
 }
 
@@ -184,9 +188,13 @@ int JournalSpool::count(const QString &condition)
     return query.value(0).toInt();
 }
 
+// Counted once, then kept as records come and go: asked after every image
+// while the journal is away, it must not take longer as the outage goes on.
 int JournalSpool::waitingImages()
 {
-    return count(QStringLiteral(" AND kind = %1").arg(int(JournalRecord::Kind::Image)));
+    if (m_images < 0)
+        m_images = count(QStringLiteral(" AND kind = %1").arg(int(JournalRecord::Kind::Image)));
+    return m_images;
 }
 
 int JournalSpool::waitingRecords()

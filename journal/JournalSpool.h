@@ -47,7 +47,7 @@ public:
     bool add(qint64 run, const JournalRecord &record);
     // The oldest record waiting; false when none (or the spool cannot be read).
     bool next(Entry *entry);
-    bool remove(qint64 id);
+    bool remove(const Entry &entry);
     // How many images wait; -1 when it cannot be told.
     int waitingImages();
     bool isEmpty() { return waitingRecords() == 0; }
@@ -61,5 +61,6 @@ private:
     QString m_journal;
     QString m_connection;
     bool m_open = false;
+    int m_images = -1;  // images waiting, -1 until counted
     QString m_error;
 };

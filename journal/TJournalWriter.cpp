@@ -478,7 +478,7 @@ bool TJournalWriter::drain(int *images)
         if (m_spool && m_spool->next(&entry)) {
             if (!sendHeld(entry.run, entry.record) && !refusedWhileSending())
                 return false;
-            m_spool->remove(entry.id);
+            m_spool->remove(entry);
         } else if (!m_held.empty()) {
             entry.run = m_held.front().first;
             entry.record = m_held.front().second;
