@@ -5,6 +5,7 @@
 #include "JournalRowReader.h"
 #include "JournalSchema.h"
 #include "JournalValues.h"
+#include "SqliteZoneRows.h"
 #include "TIssue.h"
 #include "TMeasurementRecorder.h"
 
@@ -56,6 +57,8 @@ struct TJournal::Statements
     QSqlQuery image;
     bool imagePrepared = false;
     std::map<int, QSqlQuery> zones;
+    // On SQLite the zone rows go through SQLite's own interface.
+    std::unique_ptr<SqliteZoneRows> sqliteZones;
 
 private:
     QSqlDatabase m_db;
@@ -158,6 +161,10 @@ bool TJournal::open()
     if (!JournalOpening::open(m_connection, m_location, m_access == Access::Read, &failure, m_busyTimeout))
         return fail(failure.what, failure.reason);
     m_statements = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
+    if (!m_location.postgres && m_access == Access::Write) {
+        if (sqlite3 *handle = SqliteZoneRows::handleOf(QSqlDatabase::database(m_connection, false)))
+            m_statements->sqliteZones = std::make_unique<SqliteZoneRows>(handle);
+    }
     m_open = true;
     return true;
 }
@@ -284,6 +291,8 @@ bool TJournal::hasImage(qint64 runId, const TRecordedImage &image)
 // Every zone of the image, as few statements as its count of zones allows.
 bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, QSqlError *error)
 {
+    if (m_statements->sqliteZones)
+        return m_statements->sqliteZones->insert(imageId, image, error);
     const int zones = int(image.zones.size());
     for (int first = 0; first < zones; first += Statements::RowsPerInsert) {
         const int rows = std::min<int>(Statements::RowsPerInsert, zones - first);
