@@ -641,8 +641,14 @@ void TestJournal::unwritableJournalWarnsAndRunGoesOn()
 void TestJournal::failureWhileWritingIsToldOnTheRunsThread_data()
 {
     QTest::addColumn<int>("jobs");
-    QTest::newRow("one job") << 1;
-    QTest::newRow("two jobs") << 2;
+    // The image's row refused, or one of its zones' rows (written another way).
+    QTest::addColumn<QString>("trigger");
+    const QString image = QStringLiteral("BEFORE INSERT ON images WHEN NEW.number = 3");
+    const QString zone = QStringLiteral("BEFORE INSERT ON measurements WHEN NEW.zone = 2 AND "
+                                        "(SELECT number FROM images WHERE id = NEW.image_id) = 3");
+    QTest::newRow("one job") << 1 << image;
+    QTest::newRow("two jobs") << 2 << image;
+    QTest::newRow("a zone refused") << 1 << zone;
 }
 
 // The journal opens, then refuses one image: the failure happens on the
@@ -650,13 +656,14 @@ void TestJournal::failureWhileWritingIsToldOnTheRunsThread_data()
 void TestJournal::failureWhileWritingIsToldOnTheRunsThread()
 {
     QFETCH(int, jobs);
+    QFETCH(QString, trigger);
     const QString file = location(QStringLiteral("sqlite"));
     {
         TJournal journal(file);
         QVERIFY(journal.open());
     }
-    QVERIFY(execOn(file, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON images WHEN NEW.number = 3 "
-                                        "BEGIN SELECT RAISE(ABORT, 'the third image is refused'); END")));
+    QVERIFY(execOn(file, QStringLiteral("CREATE TRIGGER refuse %1 "
+                                        "BEGIN SELECT RAISE(ABORT, 'the third image is refused'); END").arg(trigger)));
     QStringList warnings;
     QList<QThread *> threads;
     TJournalRecorder recorder(file);
