@@ -134,8 +134,16 @@ void TJournalWriter::writeAll()
             else
                 m_changed.wait(&m_mutex);
         }
-        if (m_queue.empty() && m_stopping)
-            break;
+        if (m_queue.empty() && m_stopping) {
+            // A station stopping tries the journal once more, so that a server
+            // back since the last try gets what waits now, not at the next start.
+            if (!m_away || std::exchange(m_triedAtStop, true))
+                break;
+            lock.unlock();
+            retry();
+            lock.relock();
+            continue;
+        }
         // A journal away is tried again when its pause is over, whatever comes.
         const bool retrying = m_away && m_retryAt.hasExpired();
         if (!retrying)
@@ -478,7 +486,10 @@ bool TJournalWriter::drain(int *images)
         if (m_spool && m_spool->next(&entry)) {
             if (!sendHeld(entry.run, entry.record) && !refusedWhileSending())
                 return false;
-            m_spool->remove(entry);
+            // Sent but still in the spool: sent again at the next try (an
+            // image the journal holds is not written twice), never in a loop.
+            if (!m_spool->remove(entry))
+                return false;
         } else if (!m_held.empty()) {
             entry.run = m_held.front().first;
             entry.record = m_held.front().second;

@@ -155,6 +155,7 @@ private:
     std::unique_ptr<JournalSpool> m_spool;
     bool m_spoolFailed = false;      // told once
     bool m_away = false;
+    bool m_triedAtStop = false;
     QString m_awayReason;
     QDateTime m_awaySince;
     int m_pause = 0;

@@ -119,6 +119,7 @@ private Q_SLOTS:
     void recordsLeftByAKilledStationAreSentFirst();
     void postgresAway_data();
     void postgresAway();
+    void stoppingTriesTheJournalOnceMore();
     void fullDiskCountsWhatWaits();
 
 private:
@@ -409,6 +410,31 @@ void TestJournalSpool::postgresAway()
     QTRY_COMPARE_WITH_TIMEOUT(imagesIn(location, tag), expected, 30000);
     QTRY_VERIFY(!m_notices.isEmpty() && m_notices.last().text.contains(QStringLiteral("снова доступен")));
     QVERIFY(!writer->failed());
+}
+
+// The server came back after the last try: a station that stops does not
+// leave what waits for its next start.
+void TestJournalSpool::stoppingTriesTheJournalOnceMore()
+{
+    const QString location = testPostgres();
+    KELVARIN_NEED_SERVER(location);
+    m_serverStopped = true;
+    QVERIFY(postgresServer(QStringLiteral("stop")));
+    {
+        auto writer = recorder(location);
+        writer->setRetryPauses(60000, 60000);
+        writer->beginRun(QStringLiteral("watch"), QString(), m_params, {});
+        for (int n = 1; n <= 3; ++n)
+            writer->recordImage(image(QStringLiteral("last"), n));
+        writer->endRun(QString());
+        QVERIFY(writer->failed());
+        QVERIFY(postgresServer(QStringLiteral("start")));
+        m_serverStopped = false;
+    }
+    QCOMPARE(imagesIn(location, QStringLiteral("last")),
+             (QStringList{QStringLiteral("1:last-1.bmp"), QStringLiteral("2:last-2.bmp"), QStringLiteral("3:last-3.bmp")}));
+    TJournal journal(location);
+    QVERIFY(journal.runs(m_params.Station).first().end.isValid());
 }
 
 // A full disk (the file size limit of a forked child) takes the journal and
