@@ -8,18 +8,18 @@
 #include <vector>
 
 // The 8-connected spots of a zone: which pixels above the threshold belong
-// to the spot holding the brightest pixel, and how many spots there are. A
-// lone pixel apart from it that noise could have lifted over the threshold
-// (not above `lonePixelLevel`) is not a spot.
+// to the target's spot (the one with the most light above the threshold),
+// and how many spots there are. A lone pixel apart from it that noise could
+// have lifted over the threshold (not above `lonePixelLevel`) is not a spot.
 class SpotLabels
 {
 public:
     // Labels the pixels of `area` (inside the zone) whose key is marked in
-    // `inSpot`; `seed` is the brightest pixel, a spot pixel inside `area`.
-    // Returns the number of spots, the seed's one included.
-    int label(const ZoneKeys &zone, const QRect &area, const quint8 *inSpot, QPoint seed, double lonePixelLevel);
+    // `inSpot`, the pixels above `threshold`. Returns the number of spots,
+    // the target's one included.
+    int label(const ZoneKeys &zone, const QRect &area, const quint8 *inSpot, double threshold, double lonePixelLevel);
 
-    // The rectangle around the seed's spot.
+    // The rectangle around the target's spot.
     const QRect &mainBounds() const { return m_main; }
     int count() const { return m_count; }
     bool isMain(int x, int y) const { return cell(x, y) == Main; }
@@ -38,7 +38,7 @@ private:
             return Outside;
         return m_cells[index(x, y)];
     }
-    QRect fill(size_t start, Cell mark);
+    QRect fill(size_t start, Cell from, Cell mark, const ZoneKeys *zone, double threshold, double *light);
 
     QRect m_area;
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0;

@@ -44,7 +44,7 @@ struct TParameters
 
     // The spot's centre, further: the threshold over the background B0 (the
     // median of the zone's border), T = B0 + A (M - B0)^n + B (M - B0) + C;
-    // only the 8-connected spot holding the brightest pixel; and a centre
+    // only one 8-connected spot (the one with the most light above T); and a centre
     // refined in a Gaussian window on the brightness above B0.
     bool SpotBackground = false;
     bool ConnectedSpot = false;

@@ -330,26 +330,16 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
     return s;
 }
 
-// Labels the zone's spots, seeded at its brightest pixel (the first of them,
-// x outer, y inner); returns how many there are. A lone pixel within three
+// Labels the zone's spots, the target's being the one with the most light
+// above the threshold; returns how many there are. A lone pixel within three
 // noise deviations of the threshold is taken for noise.
-int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold)
+int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
 {
     const QRect area = sweepArea(raster, classes, SpotKey);
     std::vector<quint8> inSpot(classes.size());
     for (size_t k = 0; k < classes.size(); ++k)
         inSpot[k] = classes[k] & SpotKey;
-    const ZoneKeys keys = keysOf(raster);
-    QPoint seed(-1, -1);
-    for (int x = area.left(); x <= area.right() && seed.x() < 0; ++x) {
-        for (int y = area.top(); y <= area.bottom(); ++y) {
-            if (keys.at(x, y) >= maximum) {
-                seed = QPoint(x, y);
-                break;
-            }
-        }
-    }
-    return m_labels.label(keys, area, inSpot.data(), seed, threshold + 3 * m_border.noise);
+    return m_labels.label(keysOf(raster), area, inSpot.data(), threshold, threshold + 3 * m_border.noise);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const
@@ -455,7 +445,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
 
     TZoneMeasurement measured;
     if (p.ConnectedSpot)
-        measured.spots = labelSpots(raster, classes, maximum, threshold);
+        measured.spots = labelSpots(raster, classes, threshold);
     // The same spot pixels for either weighting; only the centre's weights
     // differ: the brightness itself, or the part of it above the threshold,
     // which leaves out the level every spot pixel shares and so the pull of

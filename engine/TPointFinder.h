@@ -136,7 +136,7 @@ private:
     ZoneKeys keysOf(const ZoneRaster &raster) const;
     void classify(KeyClasses &classes, double threshold, double maximum, double noise) const;
     QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
-    int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double maximum, double threshold);
+    int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold);
     SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
     VT_Point centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured);
     void refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_Point &point, TZoneMeasurement &measured);

@@ -21,10 +21,10 @@ SpotCentreGroup::SpotCentreGroup(QLabel *weightingLabel, QComboBox *weighting, Q
         QStringLiteral("Фон B0 — медиана яркости точек на краю зоны; порог T = B0 + B·(M − B0)\n"
                        "(остальные коэффициенты как прежде). Без флажка T = B·M."));
     ConnectedSpotCheckBox = checkBox(
-        "ConnectedSpotCheckBox", QStringLiteral("Только пятно с самой яркой точкой"),
-        QStringLiteral("В площадь, среднюю яркость и центр входят только точки связного пятна,\n"
-                       "содержащего самую яркую точку зоны. Число пятен выше порога пишется в журнал\n"
-                       "(столбец spots); если пятен больше одного, строка состояния называет зону."));
+        "ConnectedSpotCheckBox", QStringLiteral("Только одно пятно цели"),
+        QStringLiteral("В площадь, среднюю яркость и центр входят только точки одного связного пятна:\n"
+                       "того, в котором больше всего света над порогом. Число пятен выше порога пишется\n"
+                       "в журнал (столбец spots); если пятен больше одного, строка состояния называет зону."));
     CentroidWindowCheckBox = checkBox(
         "CentroidWindowCheckBox", QStringLiteral("Уточнять центр в гауссовом окне"),
         QStringLiteral("После центра по порогу центр уточняется в гауссовом окне (ширина по радиусу\n"

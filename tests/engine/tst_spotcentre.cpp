@@ -185,7 +185,7 @@ void TestSpotCentre::backgroundThreshold()
         QCOMPARE(point, QPointF(20, 20));
 }
 
-// Only the 8-connected spot holding the brightest pixel; the others counted.
+// Only one 8-connected spot, the one with the most light above T; the others counted.
 // The background's checkerboard gives a noise of 4.27, so a lone pixel up to
 // 3 x 4.27 over T = 150 may be noise.
 void TestSpotCentre::connectedSpot_data()
@@ -203,6 +203,9 @@ void TestSpotCentre::connectedSpot_data()
     QTest::newRow("alone") << true << QRect() << 0 << 1 << 9 << 11.0;
     QTest::newRow("lone pixel within the noise") << true << QRect(30, 8, 1, 1) << 160 << 1 << 9 << 11.0;
     QTest::newRow("lone pixel above the noise") << true << QRect(30, 8, 1, 1) << 170 << 2 << 9 << 11.0;
+    // Two pixels of 215 (T = 161.25) hold the zone's brightest pixel but less
+    // light than the target's nine of 200: the target stays the target.
+    QTest::newRow("brighter pixel in a spot with less light") << true << QRect(25, 25, 2, 1) << 215 << 2 << 9 << 11.0;
     QTest::newRow("diagonal neighbour joins") << true << QRect(13, 13, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 13) / 10;
 }
 
