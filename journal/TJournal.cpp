@@ -166,7 +166,18 @@ bool TJournal::open()
             m_statements->sqliteZones = std::make_unique<SqliteZoneRows>(handle);
     }
     m_open = true;
+    if (!m_syncEveryCommit)
+        setSyncEveryCommit(false);
     return true;
+}
+
+void TJournal::setSyncEveryCommit(bool every)
+{
+    m_syncEveryCommit = every;
+    if (!m_open || m_location.postgres || m_access == Access::Read)
+        return;
+    QSqlQuery query(QSqlDatabase::database(m_connection, false));
+    query.exec(every ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"));
 }
 
 int TJournal::schemaVersion()

@@ -116,6 +116,11 @@ public:
     // How long SQLite waits for another writer before a write fails (ms); the
     // recorder's writer waits briefly and keeps what could not be written.
     void setBusyTimeout(int milliseconds) { m_busyTimeout = milliseconds; }
+    // Whether every commit of a SQLite journal is synced to the disk before it
+    // returns (the default, a watch's promise) or only at checkpoints: a batch
+    // whose machine loses power is run again, a crash of the program alone
+    // loses nothing either way. Nothing to do on PostgreSQL.
+    void setSyncEveryCommit(bool every);
 
 private:
     bool fail(const QString &what, const QString &reason);
@@ -132,6 +137,7 @@ private:
     std::unique_ptr<Statements> m_statements;
     bool m_open = false;
     int m_busyTimeout = 30000;
+    bool m_syncEveryCommit = true;
     QString m_error;
     QString m_failureCode;  // the driver's code of the last failure (SQLite's result code, a SQLSTATE)
 };

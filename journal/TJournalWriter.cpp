@@ -123,6 +123,7 @@ void TJournalWriter::writeAll()
 {
     m_journal = std::make_unique<TJournal>(m_location);
     m_journal->setBusyTimeout(BusyTimeoutMs);
+    m_journal->setSyncEveryCommit(m_syncEveryCommit);
     // Told with the run's start, which is the first thing that must wait.
     if (!m_journal->open())
         goAway(m_journal->errorString(), false);
@@ -269,6 +270,11 @@ bool TJournalWriter::writeLive(const JournalRecord &record)
         m_runId = 0;
         m_runKey = 0;
         m_runOpen = true;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_syncEveryCommit = !m_grouped;
+        }
+        m_journal->setSyncEveryCommit(m_syncEveryCommit);
         m_runId = m_journal->beginRun(record.run);
         if (m_runId != 0) {
             QMutexLocker lock(&m_mutex);
@@ -464,6 +470,7 @@ void TJournalWriter::retry()
 {
     auto journal = std::make_unique<TJournal>(m_location);
     journal->setBusyTimeout(BusyTimeoutMs);
+    journal->setSyncEveryCommit(m_syncEveryCommit);
     if (!journal->open()) {
         stayAway(journal->errorString());
         return;

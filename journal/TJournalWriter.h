@@ -156,6 +156,7 @@ private:
     bool m_spoolFailed = false;      // told once
     bool m_away = false;
     bool m_triedAtStop = false;
+    bool m_syncEveryCommit = true;  // off for a batch's run
     QString m_awayReason;
     QDateTime m_awaySince;
     int m_pause = 0;
