@@ -29,6 +29,8 @@ struct JournalRecord
     static JournalRecord end(const QString &base);
     static JournalRecord event(const TIssue &issue);
 
+    bool isImage() const { return kind == Kind::Image; }
+
     // Every field, so that a record read back writes what it would have.
     // A new field of the record (or of a zone) is added at the end of its part.
     QByteArray encode() const;

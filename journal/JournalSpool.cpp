@@ -132,7 +132,7 @@ bool JournalSpool::add(qint64 run, const JournalRecord &record)
     query.addBindValue(record.encode());
     if (!query.exec())
         return fail(QStringLiteral("запись не сохранена"), query.lastError().text());
-    if (record.kind == JournalRecord::Kind::Image && m_images >= 0)
+    if (record.isImage() && m_images >= 0)
         ++m_images;
     return true;
 }
@@ -171,7 +171,7 @@ bool JournalSpool::remove(const Entry &entry)
     query.addBindValue(entry.id);
     if (!query.exec())
         return fail(QStringLiteral("запись не удалена"), query.lastError().text());
-    if (entry.record.kind == JournalRecord::Kind::Image && m_images > 0)
+    if (entry.record.isImage() && m_images > 0)
         --m_images;
     return true;
 }

@@ -3,6 +3,7 @@
 #include "IsoTime.h"
 
 #include <QFileInfo>
+#include <QStringList>
 
 QString JournalValues::fateName(TRecordedImage::Fate fate)
 {
@@ -39,6 +40,16 @@ QString JournalValues::imageName(const TRecordedImage &image)
 QVariant JournalValues::text(const QString &value)
 {
     return QVariant(value.isNull() ? QStringLiteral("") : value);
+}
+
+QString JournalValues::measurementsInsert(int rows)
+{
+    QStringList values;
+    for (int r = 0; r < rows; ++r)
+        values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    return QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, threshold, area, "
+                          "mean, rejection, spots, sx, sy) VALUES ")
+         + values.join(QStringLiteral(", "));
 }
 
 QVariant JournalValues::nullable(bool present, double value)

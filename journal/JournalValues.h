@@ -23,6 +23,11 @@ QVariant nullable(bool present, double value);
 // A time column as written: ISO 8601 in UTC with milliseconds (a timestamptz
 // on PostgreSQL takes the text as it is); NULL for an invalid time.
 QVariant timeValue(const QDateTime &time);
+// The statement inserting `rows` zone rows of the measurements table, one
+// "?" per column, in the order both writers bind them.
+QString measurementsInsert(int rows);
+// The zone rows one statement inserts at most.
+constexpr int MeasurementsPerInsert = 64;
 // A time column as read (a text on SQLite, a time on PostgreSQL); invalid for NULL.
 QDateTime parseTime(const QVariant &value);
 

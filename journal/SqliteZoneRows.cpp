@@ -5,7 +5,6 @@
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
-#include <QStringList>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -38,13 +37,7 @@ sqlite3_stmt *SqliteZoneRows::statementFor(int rows)
     const auto found = m_statements.find(rows);
     if (found != m_statements.end())
         return found->second;
-    QStringList values;
-    for (int r = 0; r < rows; ++r)
-        values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-    const QByteArray sql = (QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, "
-                                           "threshold, area, mean, rejection, spots, sx, sy) VALUES ")
-                            + values.join(QStringLiteral(", ")))
-                               .toUtf8();
+    const QByteArray sql = JournalValues::measurementsInsert(rows).toUtf8();
     sqlite3_stmt *statement = nullptr;
     if (sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &statement, nullptr) != SQLITE_OK)
         return nullptr;
@@ -83,8 +76,8 @@ bool SqliteZoneRows::bindZone(sqlite3_stmt *statement, int first, qint64 imageId
 bool SqliteZoneRows::insert(qint64 imageId, const TRecordedImage &image, QSqlError *error)
 {
     const int zones = int(image.zones.size());
-    for (int first = 0; first < zones; first += RowsPerInsert) {
-        const int rows = std::min(RowsPerInsert, zones - first);
+    for (int first = 0; first < zones; first += JournalValues::MeasurementsPerInsert) {
+        const int rows = std::min(JournalValues::MeasurementsPerInsert, zones - first);
         sqlite3_stmt *statement = m_db ? statementFor(rows) : nullptr;
         bool ok = statement != nullptr;
         for (int r = 0; ok && r < rows; ++r)

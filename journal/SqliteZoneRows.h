@@ -30,8 +30,6 @@ public:
     // transaction; false with `error` set (SQLite's result code as its native code).
     bool insert(qint64 imageId, const TRecordedImage &image, QSqlError *error);
 
-    static constexpr int RowsPerInsert = 64;
-
 private:
     sqlite3_stmt *statementFor(int rows);
     bool bindZone(sqlite3_stmt *statement, int first, qint64 imageId, int zone, const TRecordedImage &image);

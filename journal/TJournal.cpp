@@ -31,11 +31,9 @@ QAtomicInt connectionCounter;
 } // namespace
 
 // An image's insert and its measurements' inserts: one statement for up to
-// RowsPerInsert zones at once, prepared for each count of zones met.
+// MeasurementsPerInsert zones at once, prepared for each count of zones met.
 struct TJournal::Statements
 {
-    static constexpr int RowsPerInsert = 64;
-
     explicit Statements(const QSqlDatabase &db) : image(db), m_db(db) {}
 
     QSqlQuery &measurements(int rows)
@@ -43,14 +41,8 @@ struct TJournal::Statements
         auto found = zones.find(rows);
         if (found != zones.end())
             return found->second;
-        QStringList values;
-        for (int r = 0; r < rows; ++r)
-            values << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
-        const QString sql = QStringLiteral("INSERT INTO measurements (image_id, zone, found, x, y, dx, dy, maximum, "
-                                           "threshold, area, mean, rejection, spots, sx, sy) VALUES ")
-                          + values.join(QStringLiteral(", "));
         QSqlQuery &query = zones.emplace(rows, QSqlQuery(m_db)).first->second;
-        query.prepare(sql);
+        query.prepare(measurementsInsert(rows));
         return query;
     }
 
@@ -305,8 +297,8 @@ bool TJournal::insertMeasurements(qint64 imageId, const TRecordedImage &image, Q
     if (m_statements->sqliteZones)
         return m_statements->sqliteZones->insert(imageId, image, error);
     const int zones = int(image.zones.size());
-    for (int first = 0; first < zones; first += Statements::RowsPerInsert) {
-        const int rows = std::min<int>(Statements::RowsPerInsert, zones - first);
+    for (int first = 0; first < zones; first += MeasurementsPerInsert) {
+        const int rows = std::min<int>(MeasurementsPerInsert, zones - first);
         QSqlQuery &insert = m_statements->measurements(rows);
         int column = 0;
         for (int k = first; k < first + rows; ++k) {

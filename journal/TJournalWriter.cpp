@@ -106,7 +106,7 @@ QList<TIssue> TJournalWriter::takeNotices()
 // in memory), but never longer than a moment.
 void TJournalWriter::enqueue(Item item)
 {
-    const bool image = item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
+    const bool image = isImage(item);
     QMutexLocker lock(&m_mutex);
     const QDeadlineTimer moment(MomentMs);
     while (image && m_imagesPending >= (m_starting ? OpeningBacklog : m_grouped ? GroupedBacklog : 1)
@@ -121,9 +121,7 @@ void TJournalWriter::enqueue(Item item)
 // The writer's thread: the journal (its connection) lives and dies here.
 void TJournalWriter::writeAll()
 {
-    m_journal = std::make_unique<TJournal>(m_location);
-    m_journal->setBusyTimeout(BusyTimeoutMs);
-    m_journal->setSyncEveryCommit(m_syncEveryCommit);
+    m_journal = newJournal();
     // Told with the run's start, which is the first thing that must wait.
     if (!m_journal->open())
         goAway(m_journal->errorString(), false);
@@ -169,9 +167,19 @@ void TJournalWriter::writeAll()
     m_journal.reset();
 }
 
+// A connection of the writer's: it waits briefly for another writer, and
+// syncs every commit or not as the run asks.
+std::unique_ptr<TJournal> TJournalWriter::newJournal() const
+{
+    auto journal = std::make_unique<TJournal>(m_location);
+    journal->setBusyTimeout(BusyTimeoutMs);
+    journal->setSyncEveryCommit(m_syncEveryCommit);
+    return journal;
+}
+
 bool TJournalWriter::isImage(const Item &item)
 {
-    return item.op == Item::Op::Record && item.record.kind == JournalRecord::Kind::Image;
+    return item.op == Item::Op::Record && item.record.isImage();
 }
 
 // A batch's images are written in groups: the writer waits a little for the
@@ -374,19 +382,15 @@ void TJournalWriter::hold(const JournalRecord &record)
     if (record.kind == JournalRecord::Kind::End) {
         const int waiting = imagesHeld();
         finishRun();
-        const auto inMemory = std::count_if(m_held.cbegin(), m_held.cend(), [](const auto &held) {
-            return held.second.kind == JournalRecord::Kind::Image;
-        });
+        const auto inMemory = std::count_if(m_held.cbegin(), m_held.cend(),
+                                            [](const auto &held) { return held.second.isImage(); });
         if (!m_held.empty()) {
             noteFailure(QStringLiteral("Журнал измерений %1: изображений ждут записи только в памяти: %2; "
                                        "если программа завершится раньше, чем журнал ответит, они не будут записаны.")
                             .arg(m_journal->displayLocation())
                             .arg(inMemory));
         }
-        notice(QStringLiteral("Журнал измерений %1 недоступен: ждут записи изображений: %2.")
-                   .arg(m_journal->displayLocation())
-                   .arg(waiting));
-        m_waitingTold = waiting;
+        tellWaiting(waiting);
     }
 }
 
@@ -421,7 +425,7 @@ int TJournalWriter::imagesHeld()
 {
     int images = m_spool ? std::max(0, m_spool->waitingImages()) : 0;
     for (const auto &[key, record] : m_held)
-        images += record.kind == JournalRecord::Kind::Image ? 1 : 0;
+        images += record.isImage() ? 1 : 0;
     return images;
 }
 
@@ -456,21 +460,23 @@ void TJournalWriter::stayAway(const QString &reason)
     }
     m_retryAt = QDeadlineTimer(m_pause);
     const int waiting = imagesHeld();
-    if (waiting != m_waitingTold) {
-        m_waitingTold = waiting;
-        notice(QStringLiteral("Журнал измерений %1 недоступен: ждут записи изображений: %2.")
-                   .arg(m_journal->displayLocation())
-                   .arg(waiting));
-    }
+    if (waiting != m_waitingTold)
+        tellWaiting(waiting);
+}
+
+void TJournalWriter::tellWaiting(int images)
+{
+    m_waitingTold = images;
+    notice(QStringLiteral("Журнал измерений %1 недоступен: ждут записи изображений: %2.")
+               .arg(m_journal->displayLocation())
+               .arg(images));
 }
 
 // Tries the journal again with a new connection (a server restarted has
 // dropped the old one) and sends what waits, in order.
 void TJournalWriter::retry()
 {
-    auto journal = std::make_unique<TJournal>(m_location);
-    journal->setBusyTimeout(BusyTimeoutMs);
-    journal->setSyncEveryCommit(m_syncEveryCommit);
+    std::unique_ptr<TJournal> journal = newJournal();
     if (!journal->open()) {
         stayAway(journal->errorString());
         return;
@@ -506,7 +512,7 @@ bool TJournalWriter::drain(int *images)
         } else {
             return true;
         }
-        *images += entry.record.kind == JournalRecord::Kind::Image ? 1 : 0;
+        *images += entry.record.isImage() ? 1 : 0;
     }
 }
 
@@ -558,7 +564,7 @@ void TJournalWriter::spoolQueued()
     int images = 0;
     for (const Item &item : records) {
         hold(item.record);
-        images += item.record.kind == JournalRecord::Kind::Image ? 1 : 0;
+        images += isImage(item) ? 1 : 0;
     }
     QMutexLocker lock(&m_mutex);
     m_imagesPending -= images;

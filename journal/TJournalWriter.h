@@ -118,7 +118,9 @@ private:
     bool drain(int *images);
     bool sendHeld(qint64 key, const JournalRecord &record);
     void spoolQueued();
+    std::unique_ptr<TJournal> newJournal() const;
     void goAway(const QString &reason, bool tell);
+    void tellWaiting(int images);
     void setAway(bool away);
     void stayAway(const QString &reason);
     void comeBack(int images);
