@@ -1,87 +1,158 @@
 #include "SpotLabels.h"
 
 #include <algorithm>
+#include <cstring>
 
+// Spots are found as runs of pixels along the rows, joined where runs of
+// neighbouring rows touch (8-connected: overlapping or meeting at a corner).
+// Each spot is weighed by its light above the threshold: the target is the
+// spot with the most (its brightest pixel alone would hand a noisy image to a
+// dimmer neighbour whose peak noise lifted).
 int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inSpot, double threshold,
                       double lonePixelLevel)
 {
-    m_area = area;
     m_left = area.left(), m_top = area.top();
     m_width = area.isEmpty() ? 0 : area.width(), m_height = area.isEmpty() ? 0 : area.height();
-    m_stride = size_t(m_width) + 2;
     m_main = QRect();
     m_count = 0;
-    m_cells.assign(m_stride * (size_t(m_height) + 2), Outside);
+    m_allMain = true;
+    m_runs.clear();
     if (area.isEmpty())
         return 0;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        quint8 *row = &m_cells[index(area.left(), y)];
-        const quint16 *keys = &zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (area.left() - zone.rect.left())];
-        for (int i = 0; i < m_width; ++i)
-            row[i] = inSpot[keys[i]] ? Unvisited : Outside;
+    findRuns(zone, inSpot, threshold);
+    if (m_runs.empty())
+        return 0;
+    // Each spot's light, peak and size gathered at its root.
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const int r = root(int(i));
+        if (r == int(i))
+            continue;
+        Run &spot = m_runs[size_t(r)];
+        spot.light += m_runs[i].light;
+        spot.peak = std::max(spot.peak, m_runs[i].peak);
+        spot.pixels += m_runs[i].pixels;
     }
-    // Every spot is filled once, so each is counted once, and weighed by its
-    // light above the threshold: the target is the spot with the most. (Its
-    // brightest pixel alone would hand a noisy image to a dimmer neighbour
-    // whose peak noise lifted.) A single pixel that noise could have lifted
-    // is no spot of its own, unless it is all there is.
-    struct Spot { size_t start; double light; bool lone; };
-    std::vector<Spot> spots;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x) {
-            const size_t i = index(x, y);
-            if (m_cells[i] != Unvisited)
-                continue;
-            double light = 0;
-            const bool single = fill(i, Unvisited, Other, &zone, threshold, &light).size() == QSize(1, 1);
-            spots.push_back({i, light, single && !(zone.at(x, y) > lonePixelLevel)});
+    int mainRoot = -1;
+    for (size_t i = 0; i < m_runs.size(); ++i)
+        if (m_runs[i].parent == int(i) && (mainRoot < 0 || m_runs[i].light > m_runs[size_t(mainRoot)].light))
+            mainRoot = int(i);
+    joinNearMain(mainRoot);
+    // The other spots, less the lone pixels noise could have lifted.
+    std::vector<bool> isSpot(m_runs.size(), false);
+    m_count = 1;
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run &run = m_runs[i];
+        if (run.parent != int(i) || int(i) == mainRoot)
+            continue;
+        m_allMain = false;
+        if (run.pixels > 1 || run.peak > lonePixelLevel) {
+            isSpot[i] = true;
+            ++m_count;
         }
     }
-    if (spots.empty())
-        return 0;
-    const auto brightest = std::max_element(spots.cbegin(), spots.cend(),
-                                            [](const Spot &a, const Spot &b) { return a.light < b.light; });
-    m_main = fill(brightest->start, Other, Main, nullptr, 0, nullptr);
-    m_count = 1;
-    for (const Spot &spot : spots) {
-        if (spot.start == brightest->start)
-            continue;
-        if (spot.lone)
-            m_cells[spot.start] = Outside;
-        else
-            ++m_count;
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run &run = m_runs[i];
+        if (root(int(i)) == mainRoot)
+            m_main |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
     }
+    if (!m_allMain)
+        markCells(mainRoot, isSpot);
     return m_count;
 }
 
-// Marks the spot of `from` cells holding cell `start` as `mark` with an
-// explicit stack (a spot of a million pixels would overflow the call stack),
-// returning its rectangle; with `zone`, adds its light above `threshold` to *light.
-QRect SpotLabels::fill(size_t start, Cell from, Cell mark, const ZoneKeys *zone, double threshold, double *light)
+void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot, double threshold)
 {
-    const qsizetype stride = qsizetype(m_stride);
-    const qsizetype neighbours[8] = {-stride - 1, -stride, -stride + 1, -1, 1, stride - 1, stride, stride + 1};
-    size_t left = start % m_stride, right = left, top = start / m_stride, bottom = top;
-    quint8 *cells = m_cells.data();
-    m_stack.clear();
-    m_stack.push_back(start);
-    cells[start] = mark;
-    while (!m_stack.empty()) {
-        const size_t i = m_stack.back();
-        m_stack.pop_back();
-        const size_t column = i % m_stride, row = i / m_stride;
-        left = std::min(left, column), right = std::max(right, column);
-        top = std::min(top, row), bottom = std::max(bottom, row);
-        if (zone)
-            *light += zone->at(m_left + int(column) - 1, m_top + int(row) - 1) - threshold;
-        for (const qsizetype step : neighbours) {
-            const size_t n = size_t(qsizetype(i) + step);
-            if (cells[n] == from) {
-                cells[n] = mark;
-                m_stack.push_back(n);
+    m_rowStart.assign(size_t(m_height) + 1, 0);
+    size_t previousRow = 0;
+    for (int row = 0; row < m_height; ++row) {
+        const int y = m_top + row;
+        const size_t rowStart = m_runs.size();
+        m_rowStart[size_t(row)] = rowStart;
+        const quint16 *keys = &zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())];
+        for (int i = 0; i < m_width; ++i) {
+            if (!inSpot[keys[i]])
+                continue;
+            Run run{y, m_left + i, 0, int(m_runs.size()), 0.0, zone.brightness[keys[i]], 0};
+            for (; i < m_width && inSpot[keys[i]]; ++i) {
+                const double b = zone.brightness[keys[i]];
+                run.light += b - threshold;
+                run.peak = std::max(run.peak, b);
             }
+            run.right = m_left + i - 1;
+            run.pixels = run.right - run.left + 1;
+            m_runs.push_back(run);
+        }
+        if (row > 0)
+            joinTouchingRuns(previousRow, rowStart, m_runs.size());
+        previousRow = rowStart;
+    }
+    m_rowStart[size_t(m_height)] = m_runs.size();
+}
+
+// Both rows' runs lie in order along x, so one pass pairs every run of the
+// row with the runs above that touch it.
+void SpotLabels::joinTouchingRuns(size_t previousRow, size_t row, size_t end)
+{
+    size_t above = previousRow;
+    for (size_t i = row; i < end; ++i) {
+        const Run &run = m_runs[i];
+        while (above < row && m_runs[above].right < run.left - 1)
+            ++above;
+        for (size_t j = above; j < row && m_runs[j].left <= run.right + 1; ++j) {
+            const int a = root(int(i)), b = root(int(j));
+            if (a != b)
+                m_runs[size_t(std::max(a, b))].parent = std::min(a, b);
         }
     }
-    // Back from the framed grid to the image.
-    return QRect(QPoint(m_left + int(left) - 1, m_top + int(top) - 1), QPoint(m_left + int(right) - 1, m_top + int(bottom) - 1));
+}
+
+int SpotLabels::root(int run)
+{
+    while (m_runs[size_t(run)].parent != run) {
+        Run &r = m_runs[size_t(run)];
+        r.parent = m_runs[size_t(r.parent)].parent; // path halving
+        run = r.parent;
+    }
+    return run;
+}
+
+// Spots across a gap of one pixel from the target's join it, and so do
+// spots near those, until none is left near.
+void SpotLabels::joinNearMain(int mainRoot)
+{
+    for (bool joined = true; joined;) {
+        joined = false;
+        for (size_t i = 0; i < m_runs.size(); ++i) {
+            const int r = root(int(i));
+            if (r == mainRoot || !nearMain(m_runs[i], mainRoot))
+                continue;
+            // The main spot keeps its root; its figures are no longer needed.
+            m_runs[size_t(r)].parent = mainRoot;
+            joined = true;
+        }
+    }
+}
+
+bool SpotLabels::nearMain(const Run &run, int mainRoot)
+{
+    constexpr int Gap = 2; // pixels two apart have one between them
+    const int first = std::max(0, run.y - Gap - m_top), last = std::min(m_height - 1, run.y + Gap - m_top);
+    for (size_t j = m_rowStart[size_t(first)]; j < m_rowStart[size_t(last) + 1]; ++j) {
+        const Run &other = m_runs[j];
+        if (other.left <= run.right + Gap && other.right >= run.left - Gap && root(int(j)) == mainRoot)
+            return true;
+    }
+    return false;
+}
+
+void SpotLabels::markCells(int mainRoot, const std::vector<bool> &isSpot)
+{
+    m_cells.assign(size_t(m_width) * size_t(m_height), Outside);
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run &run = m_runs[i];
+        const int r = root(int(i));
+        const quint8 mark = r == mainRoot ? quint8(Main) : isSpot[size_t(r)] ? quint8(Other) : quint8(Outside);
+        std::memset(&m_cells[size_t(run.y - m_top) * size_t(m_width) + size_t(run.left - m_left)], mark,
+                    size_t(run.pixels));
+    }
 }

@@ -9,8 +9,12 @@
 
 // The 8-connected spots of a zone: which pixels above the threshold belong
 // to the target's spot (the one with the most light above the threshold),
-// and how many spots there are. A lone pixel apart from it that noise could
-// have lifted over the threshold (not above `lonePixelLevel`) is not a spot.
+// and how many spots there are.
+//
+// Noise splits a target whose edge or plateau lies near the threshold into
+// pieces with a pixel between them: a spot across a gap of one pixel from
+// the target's is part of it. A single pixel apart from it counts as a spot only when it
+// stands above `lonePixelLevel` (where noise alone would hardly lift it).
 class SpotLabels
 {
 public:
@@ -22,29 +26,44 @@ public:
     // The rectangle around the target's spot.
     const QRect &mainBounds() const { return m_main; }
     int count() const { return m_count; }
-    bool isMain(int x, int y) const { return cell(x, y) == Main; }
+    // Every pixel above the threshold belongs to the target's spot.
+    bool allMain() const { return m_allMain; }
+    // Some pixel above the threshold belongs to another spot.
+    bool hasOthers() const { return m_count > 1; }
+    bool isMain(int x, int y) const { return m_allMain ? inArea(x, y) : cell(x, y) == Main; }
     // A pixel of another spot (outside the labelled area: no).
-    bool isOther(int x, int y) const { return cell(x, y) == Other; }
+    bool isOther(int x, int y) const { return !m_allMain && cell(x, y) == Other; }
 
 private:
-    enum Cell : quint8 { Outside = 0, Unvisited = 1, Main = 2, Other = 3 };
-    // The grid has a frame of Outside cells around the area, so neighbours
-    // need no bounds test.
-    size_t index(int x, int y) const { return size_t(y - m_top + 1) * m_stride + size_t(x - m_left + 1); }
-    quint8 cell(int x, int y) const
+    enum Cell : quint8 { Outside = 0, Main = 1, Other = 2 };
+    // A row's stretch of pixels above the threshold.
+    struct Run
+    {
+        int y, left, right;
+        int parent;   // union-find over the runs; the root stands for the spot
+        double light; // the run's light above the threshold, then the spot's
+        double peak;  // the run's brightest pixel, then the spot's
+        int pixels;   // the run's length, then the spot's size
+    };
+
+    bool inArea(int x, int y) const
     {
         // Unsigned comparisons: one test for each side of the area.
-        if (unsigned(x - m_left) >= unsigned(m_width) || unsigned(y - m_top) >= unsigned(m_height))
-            return Outside;
-        return m_cells[index(x, y)];
+        return unsigned(x - m_left) < unsigned(m_width) && unsigned(y - m_top) < unsigned(m_height);
     }
-    QRect fill(size_t start, Cell from, Cell mark, const ZoneKeys *zone, double threshold, double *light);
+    quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
+    void findRuns(const ZoneKeys &zone, const quint8 *inSpot, double threshold);
+    void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
+    int root(int run);
+    void joinNearMain(int mainRoot);
+    bool nearMain(const Run &run, int mainRoot);
+    void markCells(int mainRoot, const std::vector<bool> &isSpot);
 
-    QRect m_area;
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0;
-    size_t m_stride = 0;
     QRect m_main;
     int m_count = 0;
-    std::vector<quint8> m_cells; // row by row over the framed area
-    std::vector<size_t> m_stack;
+    bool m_allMain = true;
+    std::vector<Run> m_runs;
+    std::vector<size_t> m_rowStart; // the first run of each row, and the end
+    std::vector<quint8> m_cells;    // row by row over the area, when not all main
 };

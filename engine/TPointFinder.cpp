@@ -331,15 +331,16 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
 }
 
 // Labels the zone's spots, the target's being the one with the most light
-// above the threshold; returns how many there are. A lone pixel within three
-// noise deviations of the threshold is taken for noise.
+// above the threshold; returns how many there are. A lone pixel within five
+// noise deviations of the background is taken for noise: over the pixels of
+// a zone, noise alone reaches four and a half now and then.
 int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
 {
     const QRect area = sweepArea(raster, classes, SpotKey);
     std::vector<quint8> inSpot(classes.size());
     for (size_t k = 0; k < classes.size(); ++k)
         inSpot[k] = classes[k] & SpotKey;
-    return m_labels.label(keysOf(raster), area, inSpot.data(), threshold, threshold + 3 * m_border.noise);
+    return m_labels.label(keysOf(raster), area, inSpot.data(), threshold, m_border.level + 5 * m_border.noise);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const
@@ -438,7 +439,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     TFinderHost &host = this->host();
 
     const double maximum = maximumOf(raster);
-    m_border = ZoneBorder::measure(keysOf(raster), m_ring, p.SpotBackground || p.CentroidWindow);
+    m_border = ZoneBorder::measure(keysOf(raster), m_ring, p.SpotBackground || p.CentroidWindow || p.ConnectedSpot);
     const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
     KeyClasses &classes = m_classes;
     classify(classes, threshold, maximum, m_border.noise);
@@ -451,7 +452,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     // which leaves out the level every spot pixel shares and so the pull of
     // the edge pixels that pass the threshold in one image and not the next.
     const double offset = p.CentroidWeighting == TParameters::WeightAboveThreshold ? threshold : 0.0;
-    const SpotSums s = sweepSpot(raster, classes, offset, p.ConnectedSpot);
+    const SpotSums s = sweepSpot(raster, classes, offset, p.ConnectedSpot && !m_labels.allMain());
     if (keepMask)
         keepMaskOf(raster, threshold);
     const double mean = s.area > 0 ? s.sum / s.area : 0.0;
@@ -510,7 +511,7 @@ void TPointFinder::refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_
 {
     const TParameters &p = m_params;
     if (p.CentroidWindow) {
-        m_window.setZone(keysOf(raster), m_border, p.ConnectedSpot ? &m_labels : nullptr);
+        m_window.setZone(keysOf(raster), m_border, p.ConnectedSpot && m_labels.hasOthers() ? &m_labels : nullptr);
         // The light is summed out to four radii of the thresholded spot: far
         // enough for a Gaussian's wings, near enough that a faint spot's light
         // is not lost in the noise of a large zone.

@@ -185,12 +185,15 @@ void TestSpotCentre::backgroundThreshold()
         QCOMPARE(point, QPointF(20, 20));
 }
 
-// Only one 8-connected spot, the one with the most light above T; the others counted.
-// The background's checkerboard gives a noise of 4.27, so a lone pixel up to
-// 3 x 4.27 over T = 150 may be noise.
+// Only one 8-connected spot, the one with the most light above T; the others
+// counted. A spot across a gap of one pixel from the target is a piece of it
+// that noise cut off. The background's checkerboard of ±2 around 40 gives a noise of
+// 4.27; one of ±14 a noise of 29.9, so that a lone pixel up to 5 x 29.9 over
+// the background may be noise.
 void TestSpotCentre::connectedSpot_data()
 {
     QTest::addColumn<bool>("connected");
+    QTest::addColumn<int>("swing");
     QTest::addColumn<QRect>("other");
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("spots");
@@ -198,26 +201,30 @@ void TestSpotCentre::connectedSpot_data()
     QTest::addColumn<double>("x");
     const QRect second(25, 25, 2, 2);
     // With the option off, the second spot pulls the centre and is not counted.
-    QTest::newRow("off") << false << second << 190 << 0 << 13 << (9 * 200 * 11.0 + 190 * 2 * 51.0) / (9 * 200 + 4 * 190);
-    QTest::newRow("second spot") << true << second << 190 << 2 << 9 << 11.0;
-    QTest::newRow("alone") << true << QRect() << 0 << 1 << 9 << 11.0;
-    QTest::newRow("lone pixel within the noise") << true << QRect(30, 8, 1, 1) << 160 << 1 << 9 << 11.0;
-    QTest::newRow("lone pixel above the noise") << true << QRect(30, 8, 1, 1) << 170 << 2 << 9 << 11.0;
+    QTest::newRow("off") << false << 2 << second << 190 << 0 << 13 << (9 * 200 * 11.0 + 190 * 2 * 51.0) / (9 * 200 + 4 * 190);
+    QTest::newRow("second spot") << true << 2 << second << 190 << 2 << 9 << 11.0;
+    QTest::newRow("alone") << true << 2 << QRect() << 0 << 1 << 9 << 11.0;
+    QTest::newRow("lone pixel within the noise") << true << 14 << QRect(30, 8, 1, 1) << 160 << 1 << 9 << 11.0;
+    QTest::newRow("lone pixel above the noise") << true << 14 << QRect(30, 8, 1, 1) << 195 << 2 << 9 << 11.0;
+    QTest::newRow("lone pixel on a quiet background") << true << 2 << QRect(30, 8, 1, 1) << 160 << 2 << 9 << 11.0;
     // Two pixels of 215 (T = 161.25) hold the zone's brightest pixel but less
     // light than the target's nine of 200: the target stays the target.
-    QTest::newRow("brighter pixel in a spot with less light") << true << QRect(25, 25, 2, 1) << 215 << 2 << 9 << 11.0;
-    QTest::newRow("diagonal neighbour joins") << true << QRect(13, 13, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 13) / 10;
+    QTest::newRow("brighter pixel in a spot with less light") << true << 2 << QRect(25, 25, 2, 1) << 215 << 2 << 9 << 11.0;
+    QTest::newRow("diagonal neighbour joins") << true << 2 << QRect(13, 13, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 13) / 10;
+    QTest::newRow("piece across a one-pixel gap joins") << true << 2 << QRect(14, 9, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 14) / 10;
+    QTest::newRow("spot across a two-pixel gap stays apart") << true << 2 << QRect(15, 11, 1, 1) << 200 << 2 << 9 << 11.0;
 }
 
 void TestSpotCentre::connectedSpot()
 {
     QFETCH(bool, connected);
+    QFETCH(int, swing);
     QFETCH(QRect, other);
     QFETCH(int, level);
     QFETCH(int, spots);
     QFETCH(int, area);
     QFETCH(double, x);
-    Picture picture(40, 40, 10, 2);
+    Picture picture(40, 40, 40, swing);
     picture.fill(10, 10, 12, 12, 200);
     if (!other.isEmpty())
         picture.fill(other.left(), other.top(), other.right(), other.bottom(), quint32(level));
