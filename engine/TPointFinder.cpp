@@ -244,6 +244,30 @@ double TPointFinder::maximumOf(const ZoneRaster &raster) const
     return maximum;
 }
 
+namespace {
+
+// The sums of some pixels' coordinates relative to the zone's corner, exact
+// in integers: the sweep adds each pixel's row along its column, and the
+// column's figures are folded in once at its end.
+struct CoordinateSums
+{
+    qint64 n = 0, x = 0, xx = 0, y = 0, yy = 0;
+    qint64 columnN = 0, columnY = 0, columnYY = 0;
+
+    void add(qint64 ry) { ++columnN, columnY += ry, columnYY += ry * ry; }
+    void endColumn(qint64 rx)
+    {
+        n += columnN, x += columnN * rx, xx += columnN * rx * rx, y += columnY, yy += columnYY;
+        columnN = columnY = columnYY = 0;
+    }
+    void put(double &outN, double &outX, double &outXX, double &outY, double &outYY) const
+    {
+        outN = double(n), outX = double(x), outXX = double(xx), outY = double(y), outYY = double(yy);
+    }
+};
+
+} // namespace
+
 // Which key is what to the sweep: a spot pixel is strictly above the
 // threshold (a pixel exactly at it is background); a band pixel within one
 // noise deviation of it; a top pixel within two of the brightest; a
@@ -289,10 +313,10 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
         return s;
     const qsizetype stride = raster.rowStride;
     const QRect &zone = raster.rect;
-    CentreUncertainty::Moments &mo = s.moments;
+    CoordinateSums spot, band, saturated;
+    qint64 top = 0;
     for (int x = r.left(); x <= r.right(); ++x) {
         const quint16 *column = raster.keys + (x - zone.left()) + qsizetype(r.top() - zone.top()) * stride;
-        const double rx = x - zone.left();
         for (int j = 0; j < r.height(); ++j) {
             const quint16 key = column[j * stride];
             const quint8 c = classes[key];
@@ -301,12 +325,9 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
             // Only the labelled spot's pixels, and no band pixel of another spot.
             if (connected && ((c & SpotKey) ? !m_labels.isMain(x, r.top() + j) : m_labels.isOther(x, r.top() + j)))
                 continue;
-            const double ry = r.top() + j - zone.top();
-            if (c & BandKey) {
-                mo.bandN += 1;
-                mo.bandX += rx, mo.bandXX += rx * rx;
-                mo.bandY += ry, mo.bandYY += ry * ry;
-            }
+            const qint64 ry = r.top() + j - zone.top();
+            if (c & BandKey)
+                band.add(ry);
             if (!(c & SpotKey))
                 continue;
             const double b = m_table.brightness[key];
@@ -316,17 +337,19 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
             s.sumX += x * w;
             s.sumY += (r.top() + j) * w;
             s.weight += w;
-            mo.n += 1;
-            mo.x += rx, mo.xx += rx * rx;
-            mo.y += ry, mo.yy += ry * ry;
-            mo.top += (c & TopKey) ? 1 : 0;
-            if (c & SaturatedKey) {
-                mo.saturated += 1;
-                mo.saturatedX += rx, mo.saturatedXX += rx * rx;
-                mo.saturatedY += ry, mo.saturatedYY += ry * ry;
-            }
+            spot.add(ry);
+            top += (c & TopKey) ? 1 : 0;
+            if (c & SaturatedKey)
+                saturated.add(ry);
         }
+        const qint64 rx = x - zone.left();
+        spot.endColumn(rx), band.endColumn(rx), saturated.endColumn(rx);
     }
+    CentreUncertainty::Moments &mo = s.moments;
+    spot.put(mo.n, mo.x, mo.xx, mo.y, mo.yy);
+    band.put(mo.bandN, mo.bandX, mo.bandXX, mo.bandY, mo.bandYY);
+    saturated.put(mo.saturated, mo.saturatedX, mo.saturatedXX, mo.saturatedY, mo.saturatedYY);
+    mo.top = double(top);
     return s;
 }
 
@@ -345,7 +368,7 @@ int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const
 {
-    return ZoneKeys{raster.rect, raster.keys, raster.rowStride, m_table.brightness};
+    return ZoneKeys{raster.rect, raster.keys, raster.rowStride, m_table.brightness, m_table.increasing};
 }
 
 // The rectangle around the pixels whose key is at least firstSpotKey; empty
@@ -439,7 +462,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     TFinderHost &host = this->host();
 
     const double maximum = maximumOf(raster);
-    m_border = ZoneBorder::measure(keysOf(raster), m_ring, p.SpotBackground || p.CentroidWindow || p.ConnectedSpot);
+    m_border = ZoneBorder::measure(keysOf(raster), m_borderScratch, p.SpotBackground || p.CentroidWindow || p.ConnectedSpot);
     const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
     KeyClasses &classes = m_classes;
     classify(classes, threshold, maximum, m_border.noise);

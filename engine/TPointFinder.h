@@ -162,7 +162,7 @@ private:
     std::vector<quint8> m_columnHasSpot; // scratch of spotBounds
     double m_topBrightness = 0;          // the image's largest brightness: a saturated pixel
     // The refinements' scratch, kept between zones.
-    std::vector<double> m_ring;
+    ZoneBorder::Scratch m_borderScratch;
     KeyClasses m_classes;
     ZoneBorder m_border;
     SpotLabels m_labels;

@@ -3,36 +3,134 @@
 #include <algorithm>
 #include <cmath>
 
-// The border walked once around: the top row rightwards, the right column
-// down, the bottom row leftwards, the left column up; neighbours along the
-// path are neighbours in the image, so their differences hold the noise and
-// almost none of a slope. A zone of one or two rows or columns is all border.
-ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, std::vector<double> &ring, bool level)
+ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, bool level)
 {
-    ring.clear();
+    ZoneBorder border;
     const QRect &r = zone.rect;
     if (r.isEmpty())
-        return {};
-    if (r.width() < 3 || r.height() < 3) {
-        for (int y = r.top(); y <= r.bottom(); ++y)
-            for (int x = r.left(); x <= r.right(); ++x)
-                ring.push_back(zone.at(x, y));
-        return ofRing(ring, level);
-    }
-    for (int x = r.left(); x <= r.right(); ++x)
-        ring.push_back(zone.at(x, r.top()));
-    for (int y = r.top() + 1; y <= r.bottom(); ++y)
-        ring.push_back(zone.at(r.right(), y));
-    for (int x = r.right() - 1; x >= r.left(); --x)
-        ring.push_back(zone.at(x, r.bottom()));
-    for (int y = r.bottom() - 1; y > r.top(); --y)
-        ring.push_back(zone.at(r.left(), y));
-    ZoneBorder border = ofRing(ring, level);
+        return border;
+    walkBorder(zone, scratch.ring);
+    border.noise = noiseOf(zone, scratch);
     border.middleX = (r.left() + r.right()) / 2.0;
     border.middleY = (r.top() + r.bottom()) / 2.0;
-    if (level)
-        border.fitTilt(zone);
+    if (!level)
+        return border;
+    scratch.part = scratch.ring;
+    border.level = medianOf(zone, scratch.part, scratch, false);
+    if (r.width() >= 3 && r.height() >= 3)
+        border.fitTilt(zone, scratch);
     return border;
+}
+
+// The border's keys walked once around: the top row rightwards, the right
+// column down, the bottom row leftwards, the left column up; neighbours along
+// the path are neighbours in the image, so their differences hold the noise
+// and almost none of a slope. A zone of one or two rows or columns is all
+// border.
+void ZoneBorder::walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring)
+{
+    const QRect &r = zone.rect;
+    const int w = r.width(), h = r.height();
+    const qsizetype stride = zone.rowStride;
+    ring.clear();
+    if (w < 3 || h < 3) {
+        for (int row = 0; row < h; ++row)
+            ring.insert(ring.end(), zone.keys + row * stride, zone.keys + row * stride + w);
+        return;
+    }
+    const quint16 *top = zone.keys, *bottom = zone.keys + (h - 1) * stride;
+    ring.insert(ring.end(), top, top + w);
+    for (int row = 1; row < h; ++row)
+        ring.push_back(top[row * stride + w - 1]);
+    for (int i = w - 2; i >= 0; --i)
+        ring.push_back(bottom[i]);
+    for (int row = h - 2; row > 0; --row)
+        ring.push_back(top[row * stride]);
+}
+
+// The noise from the second differences of neighbours, v[i-1] - 2 v[i] +
+// v[i+1], which a steady slope leaves at 0, in two passes: their mean
+// absolute value m, then the mean of those below 3 m, which leaves out a spot
+// or a bright pixel crossing the border. For Gaussian noise of deviation s a
+// second difference has deviation s·√6, m = 0.798 s√6, and the second mean
+// is 0.765 s√6 (the share of the half-normal below 2.39 of its deviation).
+double ZoneBorder::noiseOf(const ZoneKeys &zone, Scratch &scratch)
+{
+    const std::vector<quint16> &ring = scratch.ring;
+    const size_t n = ring.size();
+    if (n < 3)
+        return 0;
+    const double *b = zone.brightness;
+    std::vector<double> &d = scratch.values;
+    d.resize(n);
+    // The ring is closed, except a zone of one row or column, which is a line.
+    const bool closed = n > 3;
+    size_t count = 0;
+    if (closed)
+        d[count++] = std::abs(b[ring[n - 1]] - 2 * b[ring[0]] + b[ring[1]]);
+    for (size_t i = 1; i + 1 < n; ++i)
+        d[count++] = std::abs(b[ring[i - 1]] - 2 * b[ring[i]] + b[ring[i + 1]]);
+    if (closed)
+        d[count++] = std::abs(b[ring[n - 2]] - 2 * b[ring[n - 1]] + b[ring[0]]);
+    double sum = 0;
+    for (size_t i = 0; i < count; ++i)
+        sum += d[i];
+    const double cut = 3 * sum / double(count);
+    double kept = 0;
+    size_t keptCount = 0;
+    for (size_t i = 0; i < count; ++i) {
+        if (d[i] <= cut)
+            kept += d[i], ++keptCount;
+    }
+    return keptCount ? kept / double(keptCount) / (0.765 * std::sqrt(6.0)) : 0;
+}
+
+// The median of the keys' brightness, which reorders them: the mean of the
+// two middle values, or with `upper` the upper one. With keys in order of
+// brightness the keys themselves are ranked, which is quicker.
+double ZoneBorder::medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper)
+{
+    const size_t n = keys.size();
+    if (n == 0)
+        return 0;
+    const size_t middle = n / 2;
+    if (zone.ordered) {
+        const double high = zone.brightness[keyOfRank(keys, middle, scratch.counts)];
+        if (upper || n % 2 == 1)
+            return high;
+        return (high + zone.brightness[keyOfRank(keys, middle - 1, scratch.counts)]) / 2;
+    }
+    std::vector<double> &values = scratch.values;
+    values.resize(n);
+    for (size_t i = 0; i < n; ++i)
+        values[i] = zone.brightness[keys[i]];
+    std::nth_element(values.begin(), values.begin() + qsizetype(middle), values.end());
+    const double high = values[middle];
+    if (upper || n % 2 == 1)
+        return high;
+    return (high + *std::max_element(values.begin(), values.begin() + qsizetype(middle))) / 2;
+}
+
+// The key of the given rank: counted over the keys' range when it is narrow
+// (a background's few dozen levels), else selected.
+quint16 ZoneBorder::keyOfRank(std::vector<quint16> &keys, size_t rank, std::vector<quint32> &counts)
+{
+    const auto [low, high] = std::minmax_element(keys.cbegin(), keys.cend());
+    const size_t range = size_t(*high - *low) + 1;
+    if (range > 4 * keys.size() + 64) {
+        std::nth_element(keys.begin(), keys.begin() + qsizetype(rank), keys.end());
+        return keys[rank];
+    }
+    const quint16 first = *low;
+    counts.assign(range, 0);
+    for (const quint16 k : keys)
+        ++counts[size_t(k - first)];
+    size_t below = 0;
+    for (size_t i = 0;; ++i) {
+        below += counts[i];
+        if (below > rank)
+            return quint16(first + i);
+    }
 }
 
 // The plane a + tx dx + ty dy by least squares over the border pixels within
@@ -40,20 +138,21 @@ ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, std::vector<double> &ring, 
 // (so a spot crossing the border is left out). A tilt within the noise of its
 // own estimate is shrunk towards 0 by 1 - (deviation / tilt)²: on a flat
 // background a tilt read from noise would only add its noise to what uses it.
-void ZoneBorder::fitTilt(const ZoneKeys &zone)
+void ZoneBorder::fitTilt(const ZoneKeys &zone, Scratch &scratch)
 {
     const QRect &r = zone.rect;
-    std::vector<double> side;
-    auto median = [&](int x1, int y1, int x2, int y2) {
-        side.clear();
-        for (int y = y1; y <= y2; ++y)
-            for (int x = x1; x <= x2; ++x)
-                side.push_back(zone.at(x, y));
-        std::nth_element(side.begin(), side.begin() + qsizetype(side.size() / 2), side.end());
-        return side[side.size() / 2];
+    const int w = r.width(), h = r.height();
+    const std::vector<quint16> &ring = scratch.ring;
+    // The sides in the walk's order: top, right, bottom, left (each with its corners).
+    auto sideMedian = [&](size_t first, size_t count) {
+        scratch.part.clear();
+        for (size_t i = 0; i < count; ++i)
+            scratch.part.push_back(ring[(first + i) % ring.size()]);
+        return medianOf(zone, scratch.part, scratch, true);
     };
-    tiltX = (median(r.right(), r.top(), r.right(), r.bottom()) - median(r.left(), r.top(), r.left(), r.bottom())) / (r.width() - 1);
-    tiltY = (median(r.left(), r.bottom(), r.right(), r.bottom()) - median(r.left(), r.top(), r.right(), r.top())) / (r.height() - 1);
+    const size_t right = size_t(w) - 1, bottom = right + size_t(h) - 1, left = bottom + size_t(w) - 1;
+    tiltX = (sideMedian(right, size_t(h)) - sideMedian(left, size_t(h))) / (w - 1);
+    tiltY = (sideMedian(bottom, size_t(w)) - sideMedian(0, size_t(w))) / (h - 1);
     const double limit = 4 * noise + 2;
     double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0, sv = 0, svx = 0, svy = 0;
     auto add = [&](int x, int y) {
@@ -83,54 +182,4 @@ void ZoneBorder::fitTilt(const ZoneKeys &zone)
     };
     shrink(sxx - sx * sx / n, tiltX, tiltNoiseX);
     shrink(syy - sy * sy / n, tiltY, tiltNoiseY);
-}
-
-// The noise from the second differences of neighbours, v[i-1] - 2 v[i] +
-// v[i+1], which a steady slope leaves at 0, in two passes: their mean
-// absolute value m, then the mean of those below 3 m, which leaves out a spot
-// or a bright pixel crossing the border. For Gaussian noise of deviation s a
-// second difference has deviation s·√6, m = 0.798 s√6, and the second mean
-// is 0.765 s√6 (the share of the half-normal below 2.39 of its deviation).
-double ZoneBorder::noiseOf(const std::vector<double> &ring)
-{
-    const size_t n = ring.size();
-    if (n < 3)
-        return 0;
-    // The ring is closed, except a zone of one row or column, which is a line.
-    const bool closed = n > 3;
-    const size_t count = closed ? n : n - 2;
-    auto difference = [&](size_t i) {
-        const size_t before = closed ? (i + n - 1) % n : i, middle = closed ? i : i + 1, after = (middle + 1) % n;
-        return std::abs(ring[before] - 2 * ring[middle] + ring[after]);
-    };
-    double sum = 0;
-    for (size_t i = 0; i < count; ++i)
-        sum += difference(i);
-    const double cut = 3 * sum / double(count);
-    double kept = 0;
-    size_t keptCount = 0;
-    for (size_t i = 0; i < count; ++i) {
-        const double d = difference(i);
-        if (d <= cut)
-            kept += d, ++keptCount;
-    }
-    return keptCount ? kept / double(keptCount) / (0.765 * std::sqrt(6.0)) : 0;
-}
-
-// The noise always; the level (the median) and the tilt when asked for.
-ZoneBorder ZoneBorder::ofRing(std::vector<double> &ring, bool level)
-{
-    ZoneBorder border;
-    const size_t n = ring.size();
-    if (n == 0)
-        return border;
-    border.noise = noiseOf(ring);
-    if (!level)
-        return border;
-    auto middle = ring.begin() + qsizetype(n / 2);
-    std::nth_element(ring.begin(), middle, ring.end());
-    border.level = *middle;
-    if (n % 2 == 0)
-        border.level = (border.level + *std::max_element(ring.begin(), middle)) / 2;
-    return border;
 }

@@ -21,14 +21,21 @@ struct ZoneBorder
     // The plane of the background through the level at the middle.
     double at(int x, int y) const { return level + tiltX * (x - middleX) + tiltY * (y - middleY); }
 
-    // `ring` is scratch for the border's brightness, reused between zones.
+    // Buffers reused from zone to zone.
+    struct Scratch
+    {
+        std::vector<quint16> ring, part;
+        std::vector<double> values;
+        std::vector<quint32> counts;
+    };
+
     // The level and the tilt only with `level` (the noise costs less).
-    static ZoneBorder measure(const ZoneKeys &zone, std::vector<double> &ring, bool level);
-    // The same from the border's brightness in path order around the zone,
-    // which it reorders.
-    static ZoneBorder ofRing(std::vector<double> &ring, bool level);
+    static ZoneBorder measure(const ZoneKeys &zone, Scratch &scratch, bool level);
 
 private:
-    static double noiseOf(const std::vector<double> &ring);
-    void fitTilt(const ZoneKeys &zone);
+    static void walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring);
+    static double noiseOf(const ZoneKeys &zone, Scratch &scratch);
+    static double medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper);
+    static quint16 keyOfRank(std::vector<quint16> &keys, size_t rank, std::vector<quint32> &counts);
+    void fitTilt(const ZoneKeys &zone, Scratch &scratch);
 };

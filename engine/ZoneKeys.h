@@ -12,6 +12,7 @@ struct ZoneKeys
     const quint16 *keys = nullptr;
     qsizetype rowStride = 0;
     const double *brightness = nullptr;
+    bool ordered = false; // brightness never falls as the key grows
 
     quint16 key(int x, int y) const { return keys[qsizetype(y - rect.top()) * rowStride + (x - rect.left())]; }
     double at(int x, int y) const { return brightness[key(x, y)]; }

@@ -111,12 +111,17 @@ void TestSpotCentre::borderLevelNoiseAndTilt_data()
     QTest::addColumn<double>("tilt");    // along x, levels per pixel
     QTest::addColumn<bool>("crossing");  // a bright spot over a third of the top side
     QTest::addColumn<double>("noise");
-    QTest::newRow("flat") << 0 << 0.0 << false << 0.0;
-    QTest::newRow("spot across the border") << 0 << 0.0 << true << 0.0;
-    // Second differences of 8: the noise of Gaussian pixels doing that on average.
-    QTest::newRow("checkerboard") << 2 << 0.0 << false << 8 / (0.765 * std::sqrt(6.0));
-    QTest::newRow("ramp") << 0 << 2.0 << false << 0.0;
-    QTest::newRow("ramp, spot across the border") << 0 << 2.0 << true << 0.0;
+    QTest::addColumn<bool>("ordered");
+    // Keys ranked as keys (in order of brightness) or through their brightness.
+    for (const bool ordered : {true, false}) {
+        const char *way = ordered ? "keys ranked" : "brightness ranked";
+        QTest::addRow("flat, %s", way) << 0 << 0.0 << false << 0.0 << ordered;
+        QTest::addRow("spot across the border, %s", way) << 0 << 0.0 << true << 0.0 << ordered;
+        // Second differences of 8: the noise of Gaussian pixels doing that on average.
+        QTest::addRow("checkerboard, %s", way) << 2 << 0.0 << false << 8 / (0.765 * std::sqrt(6.0)) << ordered;
+        QTest::addRow("ramp, %s", way) << 0 << 2.0 << false << 0.0 << ordered;
+        QTest::addRow("ramp, spot across the border, %s", way) << 0 << 2.0 << true << 0.0 << ordered;
+    }
 }
 
 void TestSpotCentre::borderLevelNoiseAndTilt()
@@ -125,6 +130,7 @@ void TestSpotCentre::borderLevelNoiseAndTilt()
     QFETCH(double, tilt);
     QFETCH(bool, crossing);
     QFETCH(double, noise);
+    QFETCH(bool, ordered);
     // 21 x 21 keys, level 50 at the middle (10, 10).
     std::vector<quint16> keys(21 * 21);
     std::array<double, 256> brightness{};
@@ -136,9 +142,9 @@ void TestSpotCentre::borderLevelNoiseAndTilt()
     if (crossing)
         for (int x = 7; x <= 13; ++x)
             keys[size_t(x)] = 250;
-    const ZoneKeys zone{QRect(100, 200, 21, 21), keys.data(), 21, brightness.data()};
-    std::vector<double> ring;
-    const ZoneBorder border = ZoneBorder::measure(zone, ring, true);
+    const ZoneKeys zone{QRect(100, 200, 21, 21), keys.data(), 21, brightness.data(), ordered};
+    ZoneBorder::Scratch scratch;
+    const ZoneBorder border = ZoneBorder::measure(zone, scratch, true);
     // On a ramp the spot's pixels move the median by a few levels, not the tilt.
     if (!(crossing && tilt != 0))
         QCOMPARE(border.level, 50.0);
