@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 void WindowedCentre::setZone(const ZoneKeys &zone, const ZoneBorder &background, const SpotLabels *labels)
 {
@@ -35,14 +36,21 @@ void WindowedCentre::loadPatch(const QRect &rect)
     }
 }
 
+double WindowedCentre::lightAt(int x, int y) const
+{
+    if (m_labels && m_labels->isOther(x, y))
+        return 0;
+    return m_zone.at(x, y) - m_background.at(x, y);
+}
+
 // Light summed in rings a quarter pixel wide, each pixel counted at its
 // centre's distance; the radius where the running sum reaches half the total
-// is interpolated within its ring. A large spot is sampled on a coarser grid
-// (a sixteenth of the reach apart): the window's width need not be exact,
-// only near the spot's.
-double WindowedCentre::halfLightRadius(double cx, double cy, double limit) const
+// is interpolated within its ring. Beyond a few pixels the light is sampled
+// on a coarser grid (an eighth of the reach apart): the window's width need
+// not be exact, only near the spot's.
+double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
 {
-    const QRect &zone = m_rect;
+    const QRect &zone = m_zone.rect;
     if (zone.isEmpty())
         return 0;
     const double reach =
@@ -50,22 +58,20 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit) const
     if (reach < 1)
         return 0;
     constexpr double ring = 0.25;
-    const int stride = std::max(1, int(reach / 16));
-    std::vector<double> rings(size_t(reach / ring) + 1, 0.0);
+    const int stride = std::max(1, int(reach / 8));
+    m_rings.assign(size_t(reach / ring) + 1, 0.0);
     // The grid goes through the pixel nearest the centre.
     const int nx = int(std::lround(cx)), ny = int(std::lround(cy)), span = int(reach) / stride * stride;
+    const int firstX = nx - (nx - std::max(zone.left(), nx - span)) / stride * stride;
+    const int firstY = ny - (ny - std::max(zone.top(), ny - span)) / stride * stride;
     double total = 0;
-    for (int y = std::max(zone.top(), ny - span); y <= std::min(zone.bottom(), ny + span); y += stride) {
-        if ((y - ny) % stride != 0)
-            continue;
+    for (int y = firstY; y <= std::min(zone.bottom(), ny + span); y += stride) {
         const double dy2 = (y - cy) * (y - cy);
-        for (int x = nx - span; x <= std::min(zone.right(), nx + span); x += stride) {
-            if (x < zone.left())
-                continue;
+        for (int x = firstX; x <= std::min(zone.right(), nx + span); x += stride) {
             const double r = std::sqrt((x - cx) * (x - cx) + dy2);
             if (r < reach) {
-                const double v = value(x, y);
-                rings[size_t(r / ring)] += v;
+                const double v = lightAt(x, y);
+                m_rings[size_t(r / ring)] += v;
                 total += v;
             }
         }
@@ -73,10 +79,10 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit) const
     if (!(total > 0))
         return 0;
     double sum = 0;
-    for (size_t i = 0; i < rings.size(); ++i) {
-        if (sum + rings[i] >= total / 2)
-            return (double(i) + (total / 2 - sum) / rings[i]) * ring;
-        sum += rings[i];
+    for (size_t i = 0; i < m_rings.size(); ++i) {
+        if (sum + m_rings[i] >= total / 2)
+            return (double(i) + (total / 2 - sum) / m_rings[i]) * ring;
+        sum += m_rings[i];
     }
     return reach;
 }
@@ -86,45 +92,96 @@ QRect WindowedCentre::around(double x, double y, int margin)
     return QRect(QPoint(int(x) - margin, int(y) - margin), QPoint(int(x) + margin, int(y) + margin));
 }
 
-// Four deviations of the window each way hold all but 3e-4 of its weight.
+// Three deviations of the window each way hold all but 1 % of its weight,
+// and far less of what moves the centre where the spot's light has ended.
 QRect WindowedCentre::windowRect(double x, double y, double sigma) const
 {
-    const QRect around(QPoint(int(std::floor(x - 4 * sigma)), int(std::floor(y - 4 * sigma))),
-                       QPoint(int(std::ceil(x + 4 * sigma)), int(std::ceil(y + 4 * sigma))));
+    const QRect around(QPoint(int(std::floor(x - WindowReach * sigma)), int(std::floor(y - WindowReach * sigma))),
+                       QPoint(int(std::ceil(x + WindowReach * sigma)), int(std::ceil(y + WindowReach * sigma))));
     return around & m_rect;
 }
 
+// The Gaussian at n points one pixel apart, from the first's distance d0
+// from the centre: each value is the one before times exp(scale (2d + 1)),
+// a ratio that itself grows by exp(2 scale) a step, so two exponentials serve
+// the whole row.
+void WindowedCentre::gaussianSteps(double d0, double scale, size_t n, double *out)
+{
+    if (n == 0)
+        return;
+    double g = std::exp(scale * d0 * d0), ratio = std::exp(scale * (2 * d0 + 1));
+    const double growth = std::exp(2 * scale);
+    for (size_t i = 0; i < n; ++i, ratio *= growth) {
+        out[i] = g;
+        g *= ratio;
+    }
+}
+
+void WindowedCentre::windowWeights(const QRect &w, double x, double y, double sigma)
+{
+    const double scale = -1 / (2 * sigma * sigma);
+    const size_t width = size_t(w.width()), height = size_t(w.height());
+    m_gauss.resize(std::max(width, height));
+    gaussianSteps(w.left() - x, scale, width, m_gauss.data());
+    m_gx.resize(width), m_gxDx.resize(width), m_gxDx2.resize(width);
+    for (size_t i = 0; i < width; ++i) {
+        const double dx = w.left() + int(i) - x, g = m_gauss[i];
+        m_gx[i] = float(g), m_gxDx[i] = float(g * dx), m_gxDx2[i] = float(g * dx * dx);
+    }
+    m_gy.resize(height);
+    gaussianSteps(w.top() - y, scale, height, m_gy.data());
+}
+
 // The window is separable, so a row's sums take the x weights and the rows
-// are combined with the y weights: one exponential per column and per row.
+// are combined with the y weights. A row's three sums run in lanes of four
+// floats, vector arithmetic on every x86-64 processor; the order of every
+// addition is fixed by this code, so every processor gives the same sums.
 WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma)
 {
     Moments m;
     const QRect w = windowRect(x, y, sigma);
     if (w.isEmpty())
         return m;
-    const double scale = -1 / (2 * sigma * sigma);
-    m_gx.resize(size_t(w.width()));
-    for (int i = 0; i < w.width(); ++i)
-        m_gx[size_t(i)] = std::exp(scale * (w.left() + i - x) * (w.left() + i - x));
+    windowWeights(w, x, y, sigma);
+    const int width = w.width();
     for (int row = w.top(); row <= w.bottom(); ++row) {
         const float *v = &m_values[size_t(row - m_rect.top()) * size_t(m_rect.width()) + size_t(w.left() - m_rect.left())];
-        double r0 = 0, r1 = 0, r2 = 0;
-        for (int i = 0; i < w.width(); ++i) {
-            const double dx = w.left() + i - x;
-            const double g = m_gx[size_t(i)] * double(v[i]);
-            r0 += g;
-            r1 += g * dx;
-            r2 += g * dx * dx;
-        }
+        const RowSums r = rowSums(v, width);
         const double dy = row - y;
-        const double gy = std::exp(scale * dy * dy);
-        m.s += gy * r0;
-        m.sx += gy * r1;
-        m.sxx += gy * r2;
-        m.sy += gy * r0 * dy;
-        m.syy += gy * r0 * dy * dy;
+        const double gy = m_gy[size_t(row - w.top())];
+        m.s += gy * r.s0;
+        m.sx += gy * r.s1;
+        m.sxx += gy * r.s2;
+        m.sy += gy * r.s0 * dy;
+        m.syy += gy * r.s0 * dy * dy;
     }
     return m;
+}
+
+WindowedCentre::RowSums WindowedCentre::rowSums(const float *v, int width) const
+{
+    using Lanes = float __attribute__((vector_size(16)));
+    auto load = [](const float *p) {
+        Lanes lanes;
+        std::memcpy(&lanes, p, sizeof lanes);
+        return lanes;
+    };
+    const float *g0 = m_gx.data(), *g1 = m_gxDx.data(), *g2 = m_gxDx2.data();
+    Lanes a0{}, a1{}, a2{};
+    int i = 0;
+    for (; i + 4 <= width; i += 4) {
+        const Lanes values = load(v + i);
+        a0 += load(g0 + i) * values;
+        a1 += load(g1 + i) * values;
+        a2 += load(g2 + i) * values;
+    }
+    for (int lane = 0; i < width; ++i, ++lane) {
+        a0[lane] += g0[i] * v[i];
+        a1[lane] += g1[i] * v[i];
+        a2[lane] += g2[i] * v[i];
+    }
+    return {double((a0[0] + a0[1]) + (a0[2] + a0[3])), double((a1[0] + a1[1]) + (a1[2] + a1[3])),
+            double((a2[0] + a2[1]) + (a2[2] + a2[3]))};
 }
 
 // Newton's method on the window-weighted first moment F(x) = Σ w v (x_i − x),
@@ -133,18 +190,14 @@ WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma
 WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach)
 {
     Result result;
-    const int reachMargin = int(std::ceil(reach)) + 1;
-    loadPatch(around(x0, y0, reachMargin));
     const double halfLight = halfLightRadius(x0, y0, reach);
     if (!(halfLight > 0))
         return result;
     // A Gaussian spot's half-light radius is 1.1774 of its deviation.
     const double sigma = std::max(0.5, halfLight / 1.1774);
     result.window = sigma;
-    // The window reaches four deviations around a centre at most two from the start.
-    const int margin = int(std::ceil(6 * sigma)) + 1;
-    if (margin > reachMargin)
-        loadPatch(around(x0, y0, margin));
+    // The window reaches around a centre at most two deviations from the start.
+    loadPatch(around(x0, y0, int(std::ceil((WindowReach + 2) * sigma)) + 1));
     double x = x0, y = y0;
     Moments m;
     for (int it = 1; it <= MaxIterations; ++it) {
@@ -172,20 +225,24 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
 // Each pixel's noise moves F by w (x_i − x) times it; the centre moves by that
 // over F's slope. The window is separable, so Σ w² (x_i − x)² is a product.
 // A tilt taken from the border moves F by Σ w (x_i − x)² times its error.
-void WindowedCentre::errors(Result &result, const Moments &m) const
+void WindowedCentre::errors(Result &result, const Moments &m)
 {
     const double sigma = result.window;
     const QRect w = windowRect(result.x, result.y, sigma);
     const double scale = -1 / (2 * sigma * sigma);
+    std::vector<double> &g = m_gauss;
+    g.resize(size_t(std::max(w.width(), w.height())));
+    gaussianSteps(w.left() - result.x, scale, size_t(w.width()), g.data());
     double gx = 0, gxx = 0, g2x = 0, g2xx = 0;
-    for (int x = w.left(); x <= w.right(); ++x) {
-        const double dx = x - result.x, g = std::exp(scale * dx * dx);
-        gx += g, gxx += g * dx * dx, g2x += g * g, g2xx += g * g * dx * dx;
+    for (int i = 0; i < w.width(); ++i) {
+        const double dx = w.left() + i - result.x, v = g[size_t(i)];
+        gx += v, gxx += v * dx * dx, g2x += v * v, g2xx += v * v * dx * dx;
     }
+    gaussianSteps(w.top() - result.y, scale, size_t(w.height()), g.data());
     double gy = 0, gyy = 0, g2y = 0, g2yy = 0;
-    for (int y = w.top(); y <= w.bottom(); ++y) {
-        const double dy = y - result.y, g = std::exp(scale * dy * dy);
-        gy += g, gyy += g * dy * dy, g2y += g * g, g2yy += g * g * dy * dy;
+    for (int i = 0; i < w.height(); ++i) {
+        const double dy = w.top() + i - result.y, v = g[size_t(i)];
+        gy += v, gyy += v * dy * dy, g2y += v * v, g2yy += v * v * dy * dy;
     }
     double slopeX = m.s - m.sxx / (sigma * sigma), slopeY = m.s - m.syy / (sigma * sigma);
     if (!(slopeX > 0.2 * m.s))

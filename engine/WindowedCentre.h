@@ -30,8 +30,8 @@ public:
     // background. The zone's keys and labels must outlive the calls below.
     void setZone(const ZoneKeys &zone, const ZoneBorder &background, const SpotLabels *labels);
     // Radius around (cx, cy) holding half the light within `reach` of it (and
-    // within the loaded patch); 0 when there is no light.
-    double halfLightRadius(double cx, double cy, double reach) const;
+    // within the zone); 0 when there is no light.
+    double halfLightRadius(double cx, double cy, double reach);
     // At most 10 Newton steps from (x0, y0), the window's width from the
     // half-light radius within `reach`, stopping below 0.0005 px. Not ok when
     // the light in the window vanishes or the centre walks further than twice
@@ -40,26 +40,38 @@ public:
 
     static constexpr int MaxIterations = 10;
     static constexpr double Convergence = 0.0005;
+    // How many deviations of the window each way are summed.
+    static constexpr double WindowReach = 3;
 
 private:
     struct Moments
     {
         double s = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
     };
-    float value(int x, int y) const
-    {
-        return m_values[size_t(y - m_rect.top()) * size_t(m_rect.width()) + size_t(x - m_rect.left())];
-    }
+    // The brightness above the background's plane; 0 for another spot's pixel.
+    double lightAt(int x, int y) const;
     static QRect around(double x, double y, int margin);
     void loadPatch(const QRect &rect);
     QRect windowRect(double x, double y, double sigma) const;
+    static void gaussianSteps(double d0, double scale, size_t n, double *out);
+    void windowWeights(const QRect &w, double x, double y, double sigma);
     Moments moments(double x, double y, double sigma);
-    void errors(Result &result, const Moments &m) const;
+    // One row of the window: the sums of v g, v g dx and v g dx² along it.
+    struct RowSums
+    {
+        double s0, s1, s2;
+    };
+    RowSums rowSums(const float *v, int width) const;
+    void errors(Result &result, const Moments &m);
 
     ZoneKeys m_zone;
     ZoneBorder m_background;
     const SpotLabels *m_labels = nullptr;
     QRect m_rect;                // the patch: what the window can reach
     std::vector<float> m_values; // row by row over m_rect
-    std::vector<double> m_gx;
+    // The window's weight along x at each column of the window, times the
+    // column's distance from the centre and times its square.
+    std::vector<float> m_gx, m_gxDx, m_gxDx2;
+    std::vector<double> m_gy, m_gauss; // the weights along y; scratch
+    std::vector<double> m_rings; // scratch of halfLightRadius
 };
