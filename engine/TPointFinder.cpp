@@ -266,6 +266,16 @@ struct CoordinateSums
     }
 };
 
+// The window subtracts the background's plane; the threshold and the test of
+// a lone pixel need its level only; the uncertainty, the noise.
+ZoneBorder::Reading borderReading(const TParameters &p)
+{
+    using Reading = ZoneBorder::Reading;
+    if (p.CentroidWindow)
+        return Reading::LevelAndTilt;
+    return p.SpotBackground || p.ConnectedSpot ? Reading::Level : Reading::Noise;
+}
+
 } // namespace
 
 // Which key is what to the sweep: a spot pixel is strictly above the
@@ -462,7 +472,7 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     TFinderHost &host = this->host();
 
     const double maximum = maximumOf(raster);
-    m_border = ZoneBorder::measure(keysOf(raster), m_borderScratch, p.SpotBackground || p.CentroidWindow || p.ConnectedSpot);
+    m_border = ZoneBorder::measure(keysOf(raster), m_borderScratch, borderReading(p));
     const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
     KeyClasses &classes = m_classes;
     classify(classes, threshold, maximum, m_border.noise);

@@ -46,7 +46,7 @@ double WindowedCentre::lightAt(int x, int y) const
 // Light summed in rings a quarter pixel wide, each pixel counted at its
 // centre's distance; the radius where the running sum reaches half the total
 // is interpolated within its ring. Beyond a few pixels the light is sampled
-// on a coarser grid (an eighth of the reach apart): the window's width need
+// on a coarser grid (a sixth of the reach apart): the window's width need
 // not be exact, only near the spot's.
 double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
 {
@@ -58,7 +58,7 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
     if (reach < 1)
         return 0;
     constexpr double ring = 0.25;
-    const int stride = std::max(1, int(reach / 8));
+    const int stride = std::max(1, int(reach / 6));
     m_rings.assign(size_t(reach / ring) + 1, 0.0);
     // The grid goes through the pixel nearest the centre.
     const int nx = int(std::lround(cx)), ny = int(std::lround(cy)), span = int(reach) / stride * stride;
@@ -87,18 +87,13 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
     return reach;
 }
 
-QRect WindowedCentre::around(double x, double y, int margin)
-{
-    return QRect(QPoint(int(x) - margin, int(y) - margin), QPoint(int(x) + margin, int(y) + margin));
-}
-
 // Three deviations of the window each way hold all but 1 % of its weight,
 // and far less of what moves the centre where the spot's light has ended.
 QRect WindowedCentre::windowRect(double x, double y, double sigma) const
 {
     const QRect around(QPoint(int(std::floor(x - WindowReach * sigma)), int(std::floor(y - WindowReach * sigma))),
                        QPoint(int(std::ceil(x + WindowReach * sigma)), int(std::ceil(y + WindowReach * sigma))));
-    return around & m_rect;
+    return around & m_zone.rect;
 }
 
 // The Gaussian at n points one pixel apart, from the first's distance d0
@@ -142,6 +137,10 @@ WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma
     const QRect w = windowRect(x, y, sigma);
     if (w.isEmpty())
         return m;
+    // The patch is loaded with two pixels to spare, which the few hundredths
+    // of a pixel the centre moves after the first step seldom use up.
+    if (!m_rect.contains(w))
+        loadPatch(w.adjusted(-2, -2, 2, 2));
     windowWeights(w, x, y, sigma);
     const int width = w.width();
     for (int row = w.top(); row <= w.bottom(); ++row) {
@@ -196,8 +195,7 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
     // A Gaussian spot's half-light radius is 1.1774 of its deviation.
     const double sigma = std::max(0.5, halfLight / 1.1774);
     result.window = sigma;
-    // The window reaches around a centre at most two deviations from the start.
-    loadPatch(around(x0, y0, int(std::ceil((WindowReach + 2) * sigma)) + 1));
+    m_rect = QRect();
     double x = x0, y = y0;
     Moments m;
     for (int it = 1; it <= MaxIterations; ++it) {

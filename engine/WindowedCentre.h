@@ -50,7 +50,6 @@ private:
     };
     // The brightness above the background's plane; 0 for another spot's pixel.
     double lightAt(int x, int y) const;
-    static QRect around(double x, double y, int margin);
     void loadPatch(const QRect &rect);
     QRect windowRect(double x, double y, double sigma) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);

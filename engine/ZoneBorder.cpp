@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, bool level)
+ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, Reading reading)
 {
     ZoneBorder border;
     const QRect &r = zone.rect;
@@ -13,11 +13,11 @@ ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, bool leve
     border.noise = noiseOf(zone, scratch);
     border.middleX = (r.left() + r.right()) / 2.0;
     border.middleY = (r.top() + r.bottom()) / 2.0;
-    if (!level)
+    if (reading == Reading::Noise)
         return border;
     scratch.part = scratch.ring;
     border.level = medianOf(zone, scratch.part, scratch, false);
-    if (r.width() >= 3 && r.height() >= 3)
+    if (reading == Reading::LevelAndTilt && r.width() >= 3 && r.height() >= 3)
         border.fitTilt(zone, scratch);
     return border;
 }

@@ -29,8 +29,9 @@ struct ZoneBorder
         std::vector<quint32> counts;
     };
 
-    // The level and the tilt only with `level` (the noise costs less).
-    static ZoneBorder measure(const ZoneKeys &zone, Scratch &scratch, bool level);
+    // What to read off the border: the noise always, which costs least.
+    enum class Reading { Noise, Level, LevelAndTilt };
+    static ZoneBorder measure(const ZoneKeys &zone, Scratch &scratch, Reading reading);
 
 private:
     static void walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring);

@@ -144,7 +144,7 @@ void TestSpotCentre::borderLevelNoiseAndTilt()
             keys[size_t(x)] = 250;
     const ZoneKeys zone{QRect(100, 200, 21, 21), keys.data(), 21, brightness.data(), ordered};
     ZoneBorder::Scratch scratch;
-    const ZoneBorder border = ZoneBorder::measure(zone, scratch, true);
+    const ZoneBorder border = ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt);
     // On a ramp the spot's pixels move the median by a few levels, not the tilt.
     if (!(crossing && tilt != 0))
         QCOMPARE(border.level, 50.0);
