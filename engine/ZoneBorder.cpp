@@ -9,12 +9,12 @@ ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, Reading r
     const QRect &r = zone.rect;
     if (r.isEmpty())
         return border;
-    walkBorder(zone, scratch.ring);
     border.noise = noiseOf(zone, scratch);
     border.middleX = (r.left() + r.right()) / 2.0;
     border.middleY = (r.top() + r.bottom()) / 2.0;
     if (reading == Reading::Noise)
         return border;
+    walkBorder(zone, scratch.ring);
     scratch.part = scratch.ring;
     border.level = medianOf(zone, scratch.part, scratch, false);
     if (reading == Reading::LevelAndTilt && r.width() >= 3 && r.height() >= 3)
@@ -48,39 +48,51 @@ void ZoneBorder::walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring)
         ring.push_back(top[row * stride]);
 }
 
-// The noise from the second differences of neighbours, v[i-1] - 2 v[i] +
-// v[i+1], which a steady slope leaves at 0, in two passes: their mean
-// absolute value m, then the mean of those below 3 m, which leaves out a spot
-// or a bright pixel crossing the border. For Gaussian noise of deviation s a
-// second difference has deviation s·√6, m = 0.798 s√6, and the second mean
-// is 0.765 s√6 (the share of the half-normal below 2.39 of its deviation).
+// The noise from the second differences of neighbours along each side,
+// v[i-1] - 2 v[i] + v[i+1], which a steady slope leaves at 0, in two passes:
+// their mean absolute value m, then the mean of those below 3 m, which
+// leaves out a spot or a bright pixel crossing the border. For Gaussian noise
+// of deviation s a second difference has deviation s·√6, m = 0.798 s√6, and
+// the second mean is 0.765 s√6 (the share of the half-normal below 2.39 of
+// its deviation). A zone of one or two rows or columns is read as one line.
 double ZoneBorder::noiseOf(const ZoneKeys &zone, Scratch &scratch)
 {
-    const std::vector<quint16> &ring = scratch.ring;
-    const size_t n = ring.size();
-    if (n < 3)
-        return 0;
+    const QRect &r = zone.rect;
+    const int w = r.width(), h = r.height();
     const double *b = zone.brightness;
     std::vector<double> &d = scratch.values;
-    d.resize(n);
-    // The ring is closed, except a zone of one row or column, which is a line.
-    const bool closed = n > 3;
-    size_t count = 0;
-    if (closed)
-        d[count++] = std::abs(b[ring[n - 1]] - 2 * b[ring[0]] + b[ring[1]]);
-    for (size_t i = 1; i + 1 < n; ++i)
-        d[count++] = std::abs(b[ring[i - 1]] - 2 * b[ring[i]] + b[ring[i + 1]]);
-    if (closed)
-        d[count++] = std::abs(b[ring[n - 2]] - 2 * b[ring[n - 1]] + b[ring[0]]);
+    d.clear();
+    auto line = [&](const quint16 *k, qsizetype step, int n) {
+        if (n < 3)
+            return;
+        double before = b[k[0]], middle = b[k[step]];
+        for (int i = 2; i < n; ++i) {
+            const double after = b[k[i * step]];
+            d.push_back(std::abs(before - 2 * middle + after));
+            before = middle, middle = after;
+        }
+    };
+    if (w < 3 || h < 3) {
+        walkBorder(zone, scratch.ring);
+        line(scratch.ring.data(), 1, int(scratch.ring.size()));
+    } else {
+        const qsizetype stride = zone.rowStride;
+        line(zone.keys, 1, w);
+        line(zone.keys + (h - 1) * stride, 1, w);
+        line(zone.keys, stride, h);
+        line(zone.keys + (w - 1), stride, h);
+    }
+    if (d.empty())
+        return 0;
     double sum = 0;
-    for (size_t i = 0; i < count; ++i)
-        sum += d[i];
-    const double cut = 3 * sum / double(count);
+    for (const double v : d)
+        sum += v;
+    const double cut = 3 * sum / double(d.size());
     double kept = 0;
     size_t keptCount = 0;
-    for (size_t i = 0; i < count; ++i) {
-        if (d[i] <= cut)
-            kept += d[i], ++keptCount;
+    for (const double v : d) {
+        if (v <= cut)
+            kept += v, ++keptCount;
     }
     return keptCount ? kept / double(keptCount) / (0.765 * std::sqrt(6.0)) : 0;
 }
