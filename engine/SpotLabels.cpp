@@ -19,10 +19,22 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
     m_runs.clear();
     if (area.isEmpty())
         return 0;
-    findRuns(zone, inSpot, threshold);
+    findRuns(zone, inSpot);
     if (m_runs.empty())
         return 0;
+    // One spot (as a target mostly is) needs no weighing.
+    const int first = root(0);
+    bool alone = true;
+    for (size_t i = 1; i < m_runs.size() && alone; ++i)
+        alone = root(int(i)) == first;
+    if (alone) {
+        for (const Run &run : m_runs)
+            m_main |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
+        m_count = 1;
+        return m_count;
+    }
     // Each spot's light, peak and size gathered at its root.
+    weighRuns(zone, threshold);
     for (size_t i = 0; i < m_runs.size(); ++i) {
         const int r = root(int(i));
         if (r == int(i))
@@ -60,7 +72,7 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
     return m_count;
 }
 
-void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot, double threshold)
+void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot)
 {
     m_rowStart.assign(size_t(m_height) + 1, 0);
     size_t previousRow = 0;
@@ -72,21 +84,30 @@ void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot, double thr
         for (int i = 0; i < m_width; ++i) {
             if (!inSpot[keys[i]])
                 continue;
-            Run run{y, m_left + i, 0, int(m_runs.size()), 0.0, zone.brightness[keys[i]], 0};
-            for (; i < m_width && inSpot[keys[i]]; ++i) {
-                const double b = zone.brightness[keys[i]];
-                run.light += b - threshold;
-                run.peak = std::max(run.peak, b);
-            }
-            run.right = m_left + i - 1;
-            run.pixels = run.right - run.left + 1;
-            m_runs.push_back(run);
+            const int left = i;
+            while (i < m_width && inSpot[keys[i]])
+                ++i;
+            m_runs.push_back({y, m_left + left, m_left + i - 1, int(m_runs.size()), 0.0, 0.0, i - left});
         }
         if (row > 0)
             joinTouchingRuns(previousRow, rowStart, m_runs.size());
         previousRow = rowStart;
     }
     m_rowStart[size_t(m_height)] = m_runs.size();
+}
+
+// Each run's light above the threshold and its brightest pixel.
+void SpotLabels::weighRuns(const ZoneKeys &zone, double threshold)
+{
+    for (Run &run : m_runs) {
+        const quint16 *keys = &zone.keys[qsizetype(run.y - zone.rect.top()) * zone.rowStride + (run.left - zone.rect.left())];
+        run.peak = zone.brightness[keys[0]];
+        for (int i = 0; i < run.pixels; ++i) {
+            const double b = zone.brightness[keys[i]];
+            run.light += b - threshold;
+            run.peak = std::max(run.peak, b);
+        }
+    }
 }
 
 // Both rows' runs lie in order along x, so one pass pairs every run of the

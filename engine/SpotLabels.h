@@ -52,7 +52,8 @@ private:
         return unsigned(x - m_left) < unsigned(m_width) && unsigned(y - m_top) < unsigned(m_height);
     }
     quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
-    void findRuns(const ZoneKeys &zone, const quint8 *inSpot, double threshold);
+    void findRuns(const ZoneKeys &zone, const quint8 *inSpot);
+    void weighRuns(const ZoneKeys &zone, double threshold);
     void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
     int root(int run);
     void joinNearMain(int mainRoot);
