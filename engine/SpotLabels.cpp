@@ -28,26 +28,11 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
     for (size_t i = 1; i < m_runs.size() && alone; ++i)
         alone = root(int(i)) == first;
     if (alone) {
-        for (const Run &run : m_runs)
-            m_main |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
+        m_main = boundsOf(first);
         m_count = 1;
         return m_count;
     }
-    // Each spot's light, peak and size gathered at its root.
-    weighRuns(zone, threshold);
-    for (size_t i = 0; i < m_runs.size(); ++i) {
-        const int r = root(int(i));
-        if (r == int(i))
-            continue;
-        Run &spot = m_runs[size_t(r)];
-        spot.light += m_runs[i].light;
-        spot.peak = std::max(spot.peak, m_runs[i].peak);
-        spot.pixels += m_runs[i].pixels;
-    }
-    int mainRoot = -1;
-    for (size_t i = 0; i < m_runs.size(); ++i)
-        if (m_runs[i].parent == int(i) && (mainRoot < 0 || m_runs[i].light > m_runs[size_t(mainRoot)].light))
-            mainRoot = int(i);
+    const int mainRoot = heaviestSpot(zone, threshold);
     joinNearMain(mainRoot);
     // The other spots, less the lone pixels noise could have lifted.
     std::vector<bool> isSpot(m_runs.size(), false);
@@ -62,11 +47,7 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
             ++m_count;
         }
     }
-    for (size_t i = 0; i < m_runs.size(); ++i) {
-        const Run &run = m_runs[i];
-        if (root(int(i)) == mainRoot)
-            m_main |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
-    }
+    m_main = boundsOf(mainRoot);
     if (!m_allMain)
         markCells(mainRoot, isSpot);
     return m_count;
@@ -108,6 +89,38 @@ void SpotLabels::weighRuns(const ZoneKeys &zone, double threshold)
             run.peak = std::max(run.peak, b);
         }
     }
+}
+
+// Each spot's light, peak and size gathered at its root; returns the root
+// of the spot with the most light.
+int SpotLabels::heaviestSpot(const ZoneKeys &zone, double threshold)
+{
+    weighRuns(zone, threshold);
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const int r = root(int(i));
+        if (r == int(i))
+            continue;
+        Run &spot = m_runs[size_t(r)];
+        spot.light += m_runs[i].light;
+        spot.peak = std::max(spot.peak, m_runs[i].peak);
+        spot.pixels += m_runs[i].pixels;
+    }
+    int heaviest = -1;
+    for (size_t i = 0; i < m_runs.size(); ++i)
+        if (m_runs[i].parent == int(i) && (heaviest < 0 || m_runs[i].light > m_runs[size_t(heaviest)].light))
+            heaviest = int(i);
+    return heaviest;
+}
+
+QRect SpotLabels::boundsOf(int spotRoot)
+{
+    QRect bounds;
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run &run = m_runs[i];
+        if (root(int(i)) == spotRoot)
+            bounds |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
+    }
+    return bounds;
 }
 
 // Both rows' runs lie in order along x, so one pass pairs every run of the

@@ -54,6 +54,8 @@ private:
     quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
     void findRuns(const ZoneKeys &zone, const quint8 *inSpot);
     void weighRuns(const ZoneKeys &zone, double threshold);
+    int heaviestSpot(const ZoneKeys &zone, double threshold);
+    QRect boundsOf(int spotRoot);
     void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
     int root(int run);
     void joinNearMain(int mainRoot);

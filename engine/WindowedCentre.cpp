@@ -46,7 +46,7 @@ double WindowedCentre::lightAt(int x, int y) const
 // Light summed in rings a quarter pixel wide, each pixel counted at its
 // centre's distance; the radius where the running sum reaches half the total
 // is interpolated within its ring. Beyond a few pixels the light is sampled
-// on a coarser grid (a sixth of the reach apart): the window's width need
+// on a coarser grid (an eighth of the reach apart): the window's width need
 // not be exact, only near the spot's.
 double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
 {
@@ -58,7 +58,7 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
     if (reach < 1)
         return 0;
     constexpr double ring = 0.25;
-    const int stride = std::max(1, int(reach / 6));
+    const int stride = std::max(1, int(reach / 8));
     m_rings.assign(size_t(reach / ring) + 1, 0.0);
     // The grid goes through the pixel nearest the centre.
     const int nx = int(std::lround(cx)), ny = int(std::lround(cy)), span = int(reach) / stride * stride;
