@@ -66,13 +66,19 @@ const Options optionSets[] = {
     {"w1+conn", 1, false, true, false},  {"w1+win", 1, false, false, true}, {"all", 1, true, true, true},
 };
 
-void apply(const Options &o, TParameters &params)
+// The option set with the spot filters given.
+TParameters parametersFor(const Options &o, double meanThreshold, int minArea, int maxArea)
 {
+    TParameters params;
+    params.AverageYPorog = meanThreshold;
+    params.MinSCount = minArea;
+    params.MaxSCount = maxArea;
     params.NeedVisualization = false;
     params.CentroidWeighting = o.weighting;
     params.SpotBackground = o.background;
     params.ConnectedSpot = o.connected;
     params.CentroidWindow = o.window;
+    return params;
 }
 
 // One measured image of a sweep.
@@ -195,11 +201,7 @@ QList<SpotScene::Setup> suite()
 std::vector<Sample> measureScene(const Options &o, const QStringList &paths, const QList<QPointF> &truth,
                                  int repeats, qint64 *nanoseconds)
 {
-    TParameters params;
-    params.AverageYPorog = 0;
-    params.MinSCount = 0;
-    params.MaxSCount = 1000000;
-    apply(o, params);
+    const TParameters params = parametersFor(o, 0, 0, 1000000);
     Silent reporter;
     TPointFinder finder(params, nullptr, &reporter);
     finder.zones() << SpotScene::zone();
@@ -300,11 +302,7 @@ struct DirectoryFigures
 // One option set over every image of a directory, against the true centres.
 DirectoryFigures measureDirectory(const Options &o, const QString &dir, const Truth &truth, const QList<TZoneInfo> &zones)
 {
-    TParameters params;
-    params.AverageYPorog = 100;
-    params.MinSCount = 500;
-    params.MaxSCount = 5000;
-    apply(o, params);
+    const TParameters params = parametersFor(o, 100, 500, 5000);
     Silent reporter;
     TPointFinder finder(params, nullptr, &reporter);
     finder.zones() = zones;
