@@ -15,24 +15,26 @@ void WindowedCentre::setZone(const ZoneKeys &zone, const ZoneBorder &background,
 }
 
 
-// Only the pixels the window can reach are taken; row by row, the plane's
-// level stepping along each row.
+// Only the pixels the window can reach are taken, less the background's
+// level; its tilt is taken off in the window's sums (see moments), which
+// leaves one subtraction per pixel here. Another spot's pixel is set to the
+// background's plane.
 void WindowedCentre::loadPatch(const QRect &rect)
 {
     m_rect = rect & m_zone.rect;
     const int width = m_rect.width();
     m_values.resize(size_t(width) * size_t(m_rect.height()));
     float *out = m_values.data();
+    const double level = m_background.level;
     for (int y = m_rect.top(); y <= m_rect.bottom(); ++y, out += width) {
         const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (m_rect.left() - m_zone.rect.left())];
-        const double first = m_background.at(m_rect.left(), y), tilt = m_background.tiltX;
         for (int i = 0; i < width; ++i)
-            out[i] = float(m_zone.brightness[keys[i]] - (first + tilt * i));
+            out[i] = float(m_zone.brightness[keys[i]] - level);
         if (!m_labels)
             continue;
         for (int i = 0; i < width; ++i)
             if (m_labels->isOther(m_rect.left() + i, y))
-                out[i] = 0;
+                out[i] = float(m_background.at(m_rect.left() + i, y) - level);
     }
 }
 
@@ -119,9 +121,11 @@ void WindowedCentre::windowWeights(const QRect &w, double x, double y, double si
     m_gauss.resize(std::max(width, height));
     gaussianSteps(w.left() - x, scale, width, m_gauss.data());
     m_gx.resize(width), m_gxDx.resize(width), m_gxDx2.resize(width);
+    m_columnSums = {};
     for (size_t i = 0; i < width; ++i) {
         const double dx = w.left() + int(i) - x, g = m_gauss[i];
         m_gx[i] = float(g), m_gxDx[i] = float(g * dx), m_gxDx2[i] = float(g * dx * dx);
+        m_columnSums[0] += g, m_columnSums[1] += g * dx, m_columnSums[2] += g * dx * dx, m_columnSums[3] += g * dx * dx * dx;
     }
     m_gy.resize(height);
     gaussianSteps(w.top() - y, scale, height, m_gy.data());
@@ -143,16 +147,26 @@ WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma
         loadPatch(w.adjusted(-2, -2, 2, 2));
     windowWeights(w, x, y, sigma);
     const int width = w.width();
+    // The patch holds b - level; the plane adds tilt (x - middle) to the
+    // level, which at column dx of a row is t_row + tiltX dx, so a row's sum
+    // of g dx^k loses t_row G_k + tiltX G_(k+1), with G_k the window's sum of
+    // g dx^k along x.
+    const double *G = m_columnSums.data(), tiltX = m_background.tiltX;
+    const double rowBase = tiltX * (x - m_background.middleX);
     for (int row = w.top(); row <= w.bottom(); ++row) {
         const float *v = &m_values[size_t(row - m_rect.top()) * size_t(m_rect.width()) + size_t(w.left() - m_rect.left())];
         const RowSums r = rowSums(v, width);
+        const double t = rowBase + m_background.tiltY * (row - m_background.middleY);
+        const double s0 = r.s0 - t * G[0] - tiltX * G[1];
+        const double s1 = r.s1 - t * G[1] - tiltX * G[2];
+        const double s2 = r.s2 - t * G[2] - tiltX * G[3];
         const double dy = row - y;
         const double gy = m_gy[size_t(row - w.top())];
-        m.s += gy * r.s0;
-        m.sx += gy * r.s1;
-        m.sxx += gy * r.s2;
-        m.sy += gy * r.s0 * dy;
-        m.syy += gy * r.s0 * dy * dy;
+        m.s += gy * s0;
+        m.sx += gy * s1;
+        m.sxx += gy * s2;
+        m.sy += gy * s0 * dy;
+        m.syy += gy * s0 * dy * dy;
     }
     return m;
 }

@@ -6,6 +6,8 @@
 
 #include <QRect>
 
+#include <array>
+
 #include <vector>
 
 // The centre of a spot weighted by a Gaussian window that moves with it:
@@ -72,5 +74,6 @@ private:
     // column's distance from the centre and times its square.
     std::vector<float> m_gx, m_gxDx, m_gxDx2;
     std::vector<double> m_gy, m_gauss; // the weights along y; scratch
+    std::array<double, 4> m_columnSums{}; // the sums of g dx^k along x, k = 0..3
     std::vector<double> m_rings; // scratch of halfLightRadius
 };
