@@ -242,24 +242,33 @@ void TestSpotCentre::connectedSpot()
     QVERIFY(std::abs(point.x() - x) < 1e-9);
 }
 
-// A Gaussian of deviation 2 drawn off the pixel grid: the windowed centre
-// finds it within 0.01 px wherever it lies; the threshold centre does not.
+// A Gaussian drawn off the pixel grid: the windowed centre finds it within
+// 0.01 px wherever it lies, on a flat background or one rising steeply
+// across the zone (which the window takes off as the border's plane); the
+// threshold centre does not.
 void TestSpotCentre::windowedCentreOffTheGrid_data()
 {
     QTest::addColumn<QPointF>("centre");
-    QTest::newRow("on a pixel") << QPointF(47, 47);
-    QTest::newRow("on a corner") << QPointF(47.5, 47.5);
-    QTest::newRow("a quarter") << QPointF(47.25, 46.75);
-    QTest::newRow("anywhere") << QPointF(47.37, 48.81);
+    QTest::addColumn<double>("sigma");
+    QTest::addColumn<double>("slope");
+    QTest::newRow("on a pixel") << QPointF(47, 47) << 2.0 << 0.0;
+    QTest::newRow("on a corner") << QPointF(47.5, 47.5) << 2.0 << 0.0;
+    QTest::newRow("a quarter") << QPointF(47.25, 46.75) << 2.0 << 0.0;
+    QTest::newRow("anywhere") << QPointF(47.37, 48.81) << 2.0 << 0.0;
+    QTest::newRow("wide, sloped background, off the middle") << QPointF(38.37, 55.81) << 5.0 << 0.6;
+    QTest::newRow("wide, sloped background, on a corner") << QPointF(56.5, 40.5) << 5.0 << 0.6;
 }
 
 void TestSpotCentre::windowedCentreOffTheGrid()
 {
     QFETCH(QPointF, centre);
-    const SpotScene scene({QStringLiteral("test"), SpotScene::Shape::Gaussian, 2, 200, 20, 0, 0, false});
+    QFETCH(double, sigma);
+    QFETCH(double, slope);
+    const SpotScene scene({QStringLiteral("test"), SpotScene::Shape::Gaussian, sigma, 150, 40, slope, 0, false});
     const QString path = m_dir.filePath(QStringLiteral("gauss.bmp"));
     BmpWriter::write(path, scene.image(centre, 1));
     m_params.CentroidWeighting = TParameters::WeightAboveThreshold;
+    m_params.SpotBackground = slope != 0;
     for (const bool window : {false, true}) {
         m_params.CentroidWindow = window;
         TPointFinder finder(m_params, nullptr, &m_reporter);
