@@ -8,18 +8,17 @@
 // Each spot is weighed by its light above the threshold: the target is the
 // spot with the most (its brightest pixel alone would hand a noisy image to a
 // dimmer neighbour whose peak noise lifted).
-int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inSpot, double threshold,
-                      double lonePixelLevel)
+int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *classes, quint8 spotClass,
+                      double threshold, double lonePixelLevel)
 {
     m_left = area.left(), m_top = area.top();
     m_width = area.isEmpty() ? 0 : area.width(), m_height = area.isEmpty() ? 0 : area.height();
-    m_main = QRect();
     m_count = 0;
     m_allMain = true;
     m_runs.clear();
     if (area.isEmpty())
         return 0;
-    findRuns(zone, inSpot);
+    findRuns(zone, classes, spotClass);
     if (m_runs.empty())
         return 0;
     // One spot (as a target mostly is) needs no weighing.
@@ -28,7 +27,6 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
     for (size_t i = 1; i < m_runs.size() && alone; ++i)
         alone = root(int(i)) == first;
     if (alone) {
-        m_main = boundsOf(first);
         m_count = 1;
         return m_count;
     }
@@ -47,13 +45,12 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *inS
             ++m_count;
         }
     }
-    m_main = boundsOf(mainRoot);
     if (!m_allMain)
         markCells(mainRoot, isSpot);
     return m_count;
 }
 
-void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot)
+void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *classes, quint8 spotClass)
 {
     m_rowStart.assign(size_t(m_height) + 1, 0);
     size_t previousRow = 0;
@@ -63,10 +60,10 @@ void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *inSpot)
         m_rowStart[size_t(row)] = rowStart;
         const quint16 *keys = &zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())];
         for (int i = 0; i < m_width; ++i) {
-            if (!inSpot[keys[i]])
+            if (!(classes[keys[i]] & spotClass))
                 continue;
             const int left = i;
-            while (i < m_width && inSpot[keys[i]])
+            while (i < m_width && (classes[keys[i]] & spotClass))
                 ++i;
             m_runs.push_back({y, m_left + left, m_left + i - 1, int(m_runs.size()), 0.0, 0.0, i - left});
         }
@@ -110,17 +107,6 @@ int SpotLabels::heaviestSpot(const ZoneKeys &zone, double threshold)
         if (m_runs[i].parent == int(i) && (heaviest < 0 || m_runs[i].light > m_runs[size_t(heaviest)].light))
             heaviest = int(i);
     return heaviest;
-}
-
-QRect SpotLabels::boundsOf(int spotRoot)
-{
-    QRect bounds;
-    for (size_t i = 0; i < m_runs.size(); ++i) {
-        const Run &run = m_runs[i];
-        if (root(int(i)) == spotRoot)
-            bounds |= QRect(QPoint(run.left, run.y), QPoint(run.right, run.y));
-    }
-    return bounds;
 }
 
 // Both rows' runs lie in order along x, so one pass pairs every run of the

@@ -18,14 +18,12 @@
 class SpotLabels
 {
 public:
-    // Labels the pixels of `area` (inside the zone) whose key is marked in
-    // `inSpot`, the pixels above `threshold`. Returns the number of spots,
-    // the target's one included.
-    int label(const ZoneKeys &zone, const QRect &area, const quint8 *inSpot, double threshold, double lonePixelLevel);
+    // Labels the pixels of `area` (inside the zone) whose key's class (in
+    // `classes`, by key) has a bit of `spotClass`: the pixels above
+    // `threshold`. Returns the number of spots, the target's one included.
+    int label(const ZoneKeys &zone, const QRect &area, const quint8 *classes, quint8 spotClass, double threshold,
+              double lonePixelLevel);
 
-    // The rectangle around the target's spot.
-    const QRect &mainBounds() const { return m_main; }
-    int count() const { return m_count; }
     // Every pixel above the threshold belongs to the target's spot.
     bool allMain() const { return m_allMain; }
     // Some pixel above the threshold belongs to another spot.
@@ -52,10 +50,9 @@ private:
         return unsigned(x - m_left) < unsigned(m_width) && unsigned(y - m_top) < unsigned(m_height);
     }
     quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
-    void findRuns(const ZoneKeys &zone, const quint8 *inSpot);
+    void findRuns(const ZoneKeys &zone, const quint8 *classes, quint8 spotClass);
     void weighRuns(const ZoneKeys &zone, double threshold);
     int heaviestSpot(const ZoneKeys &zone, double threshold);
-    QRect boundsOf(int spotRoot);
     void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
     int root(int run);
     void joinNearMain(int mainRoot);
@@ -63,7 +60,6 @@ private:
     void markCells(int mainRoot, const std::vector<bool> &isSpot);
 
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0;
-    QRect m_main;
     int m_count = 0;
     bool m_allMain = true;
     std::vector<Run> m_runs;

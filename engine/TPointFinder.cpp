@@ -351,10 +351,7 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
 int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
 {
     const QRect area = sweepArea(raster, classes, SpotKey);
-    m_inSpot.resize(classes.size());
-    for (size_t k = 0; k < classes.size(); ++k)
-        m_inSpot[k] = classes[k] & SpotKey;
-    return m_labels.label(keysOf(raster), area, m_inSpot.data(), threshold, m_border.level + 5 * m_border.noise);
+    return m_labels.label(keysOf(raster), area, classes.data(), SpotKey, threshold, m_border.level + 5 * m_border.noise);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const

@@ -164,7 +164,6 @@ private:
     // The refinements' scratch, kept between zones.
     ZoneBorder::Scratch m_borderScratch;
     KeyClasses m_classes;
-    std::vector<quint8> m_inSpot; // the spot keys of m_classes, for the labels
     ZoneBorder m_border;
     SpotLabels m_labels;
     WindowedCentre m_window;

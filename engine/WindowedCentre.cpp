@@ -12,6 +12,7 @@ void WindowedCentre::setZone(const ZoneKeys &zone, const ZoneBorder &background,
     m_zone = zone;
     m_background = background;
     m_labels = labels;
+    m_rect = QRect(); // the patch is the zone's
 }
 
 
@@ -209,7 +210,6 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
     // A Gaussian spot's half-light radius is 1.1774 of its deviation.
     const double sigma = std::max(0.5, halfLight / 1.1774);
     result.window = sigma;
-    m_rect = QRect();
     double x = x0, y = y0;
     Moments m;
     for (int it = 1; it <= MaxIterations; ++it) {

@@ -107,10 +107,8 @@ double ZoneBorder::medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Sc
         return 0;
     const size_t middle = n / 2;
     if (zone.ordered) {
-        const double high = zone.brightness[keyOfRank(keys, middle, scratch.counts)];
-        if (upper || n % 2 == 1)
-            return high;
-        return (high + zone.brightness[keyOfRank(keys, middle - 1, scratch.counts)]) / 2;
+        const auto [low, high] = middleKeys(keys, scratch.counts);
+        return upper ? zone.brightness[high] : (zone.brightness[low] + zone.brightness[high]) / 2;
     }
     std::vector<double> &values = scratch.values;
     values.resize(n);
@@ -123,31 +121,40 @@ double ZoneBorder::medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Sc
     return (high + *std::max_element(values.begin(), values.begin() + qsizetype(middle))) / 2;
 }
 
-// The key of the given rank: counted over the keys' range when it is narrow
-// (a background's few dozen levels), else selected. Neighbouring border
-// pixels often share a key, so the counts go to four tables in turn: one
-// count waits for the one before it far less often.
-quint16 ZoneBorder::keyOfRank(std::vector<quint16> &keys, size_t rank, std::vector<quint32> &counts)
+// The keys of the two middle ranks, (n - 1) / 2 and n / 2 (one key when n is
+// odd): counted over the keys' range when it is narrow (a background's few
+// dozen levels), else selected. Neighbouring border pixels often share a
+// key, so the counts go to four tables in turn: one count waits for the one
+// before it far less often.
+std::pair<quint16, quint16> ZoneBorder::middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts)
 {
+    const size_t lowRank = (keys.size() - 1) / 2, highRank = keys.size() / 2;
     quint16 low = keys[0], high = keys[0];
     for (const quint16 k : keys)
         low = std::min(low, k), high = std::max(high, k);
     if (low == high)
-        return low;
+        return {low, low};
     const size_t range = size_t(high - low) + 1;
     if (range > 4 * keys.size() + 64) {
-        std::nth_element(keys.begin(), keys.begin() + qsizetype(rank), keys.end());
-        return keys[rank];
+        std::nth_element(keys.begin(), keys.begin() + qsizetype(highRank), keys.end());
+        const quint16 upper = keys[highRank];
+        return {lowRank == highRank ? upper : *std::max_element(keys.begin(), keys.begin() + qsizetype(highRank)), upper};
     }
     counts.assign(4 * range, 0);
     quint32 *table[4] = {counts.data(), counts.data() + range, counts.data() + 2 * range, counts.data() + 3 * range};
     for (size_t i = 0; i < keys.size(); ++i)
         ++table[i % 4][keys[i] - low];
+    std::pair<quint16, quint16> middle{0, 0};
     size_t below = 0;
     for (size_t i = 0;; ++i) {
+        const size_t before = below;
         below += table[0][i] + table[1][i] + table[2][i] + table[3][i];
-        if (below > rank)
-            return quint16(low + i);
+        if (before <= lowRank && below > lowRank)
+            middle.first = quint16(low + i);
+        if (below > highRank) {
+            middle.second = quint16(low + i);
+            return middle;
+        }
     }
 }
 

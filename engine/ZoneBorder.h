@@ -2,6 +2,7 @@
 
 #include "ZoneKeys.h"
 
+#include <utility>
 #include <vector>
 
 // What the pixels on a zone's border say about the background under its spot:
@@ -37,6 +38,6 @@ private:
     static void walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring);
     static double noiseOf(const ZoneKeys &zone, Scratch &scratch);
     static double medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper);
-    static quint16 keyOfRank(std::vector<quint16> &keys, size_t rank, std::vector<quint32> &counts);
+    static std::pair<quint16, quint16> middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts);
     void fitTilt(const ZoneKeys &zone, Scratch &scratch);
 };
