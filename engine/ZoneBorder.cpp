@@ -179,18 +179,28 @@ void ZoneBorder::fitTilt(const ZoneKeys &zone, Scratch &scratch)
     tiltX = (sideMedian(right, size_t(h)) - sideMedian(left, size_t(h))) / (w - 1);
     tiltY = (sideMedian(bottom, size_t(w)) - sideMedian(0, size_t(w))) / (h - 1);
     const double limit = 4 * noise + 2;
-    double n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0, sv = 0, svx = 0, svy = 0;
-    auto add = [&](int x, int y) {
-        const double dx = x - middleX, dy = y - middleY, v = zone.at(x, y) - level;
+    // The coordinates' sums in halves of a pixel, as integers: exact, and
+    // no chain of floating additions waiting on each other.
+    const qint64 twiceMiddleX = qint64(r.left()) + r.right(), twiceMiddleY = qint64(r.top()) + r.bottom();
+    qint64 count = 0, hx = 0, hy = 0, hxx = 0, hyy = 0, hxy = 0;
+    double sv = 0, svx = 0, svy = 0;
+    auto add = [&](int x, int y, quint16 key) {
+        const qint64 ix = 2 * qint64(x) - twiceMiddleX, iy = 2 * qint64(y) - twiceMiddleY;
+        const double dx = double(ix) / 2, dy = double(iy) / 2, v = zone.brightness[key] - level;
         if (std::abs(v - tiltX * dx - tiltY * dy) > limit)
             return;
-        n += 1, sx += dx, sy += dy, sxx += dx * dx, syy += dy * dy, sxy += dx * dy;
+        ++count, hx += ix, hy += iy, hxx += ix * ix, hyy += iy * iy, hxy += ix * iy;
         sv += v, svx += v * dx, svy += v * dy;
     };
-    for (int x = r.left(); x <= r.right(); ++x)
-        add(x, r.top()), add(x, r.bottom());
-    for (int y = r.top() + 1; y < r.bottom(); ++y)
-        add(r.left(), y), add(r.right(), y);
+    const quint16 *topKeys = zone.keys, *bottomKeys = zone.keys + qsizetype(h - 1) * zone.rowStride;
+    for (int i = 0; i < w; ++i)
+        add(r.left() + i, r.top(), topKeys[i]), add(r.left() + i, r.bottom(), bottomKeys[i]);
+    for (int row = 1; row < h - 1; ++row) {
+        const quint16 *keys = topKeys + qsizetype(row) * zone.rowStride;
+        add(r.left(), r.top() + row, keys[0]), add(r.right(), r.top() + row, keys[w - 1]);
+    }
+    const double n = double(count), sx = double(hx) / 2, sy = double(hy) / 2;
+    const double sxx = double(hxx) / 4, syy = double(hyy) / 4, sxy = double(hxy) / 4;
     // The normal equations by Cramer's rule.
     const double det = n * (sxx * syy - sxy * sxy) - sx * (sx * syy - sxy * sy) + sy * (sx * sxy - sxx * sy);
     if (!(std::abs(det) > 1e-9)) {
