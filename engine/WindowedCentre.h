@@ -35,7 +35,8 @@ public:
     // within the zone); 0 when there is no light.
     double halfLightRadius(double cx, double cy, double reach);
     // At most 10 Newton steps from (x0, y0), the window's width from the
-    // half-light radius within `reach`, stopping below 0.0005 px. Not ok when
+    // half-light radius within `reach`, stopping when a step, or the next one
+    // as the last two foretell, is below 0.0005 px. Not ok when
     // the light in the window vanishes or the centre walks further than twice
     // the window's deviation from where it started.
     Result refine(double x0, double y0, double reach);
@@ -43,15 +44,13 @@ public:
     static constexpr int MaxIterations = 10;
     static constexpr double Convergence = 0.0005;
     // How many deviations of the window each way are summed.
-    static constexpr double WindowReach = 3;
+    static constexpr double WindowReach = 2.5;
 
 private:
     struct Moments
     {
         double s = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
     };
-    // The brightness above the background's plane; 0 for another spot's pixel.
-    double lightAt(int x, int y) const;
     void loadPatch(const QRect &rect);
     QRect windowRect(double x, double y, double sigma) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);
