@@ -40,19 +40,20 @@ void WindowedCentre::loadPatch(const QRect &rect)
 }
 
 // Light summed in rings a quarter pixel wide, each pixel counted at its
-// centre's distance; the radius where the running sum reaches half the total
-// is interpolated within its ring. Beyond a few pixels the light is sampled
-// on a coarser grid (an eighth of the reach apart): the window's width need
-// not be exact, only near the spot's.
-double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
+// centre's distance; the radii where the running sum reaches half and 99 %
+// of the total are interpolated within their rings (with noise the sum may
+// cross 99 % more than once: the last crossing counts). Beyond a few pixels
+// the light is sampled on a coarser grid (an eighth of the reach apart): the
+// window's width need not be exact, only near the spot's.
+WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, double limit)
 {
     const QRect &zone = m_zone.rect;
     if (zone.isEmpty())
-        return 0;
+        return {};
     const double reach =
         std::min({limit, cx - zone.left() + 0.5, zone.right() - cx + 0.5, cy - zone.top() + 0.5, zone.bottom() - cy + 0.5});
     if (reach < 1)
-        return 0;
+        return {};
     constexpr double ring = 0.25;
     const int stride = std::max(1, int(reach / 8));
     m_rings.assign(size_t(reach / ring) + 1, 0.0);
@@ -64,40 +65,57 @@ double WindowedCentre::halfLightRadius(double cx, double cy, double limit)
     const double *brightness = m_zone.brightness;
     const ZoneBorder &plane = m_background;
     const bool others = m_labels && m_labels->hasOthers();
+    // A row's distances first, which the processor computes several at a time
+    // (in single precision: they only choose a ring), then its light into
+    // the rings.
+    const int columns = (lastX - firstX) / stride + 1;
+    m_rowDistances.resize(size_t(std::max(0, columns)));
+    float *distance = m_rowDistances.data();
     double total = 0;
     for (int y = firstY; y <= lastY; y += stride) {
-        const double dy2 = (y - cy) * (y - cy);
-        const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride];
+        const float dy2 = float((y - cy) * (y - cy));
+        for (int i = 0; i < columns; ++i) {
+            const float dx = float(firstX + i * stride - cx);
+            distance[i] = std::sqrt(dx * dx + dy2);
+        }
+        const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride + (firstX - zone.left())];
         const double rowTilt = plane.tiltY * (y - plane.middleY);
-        for (int x = firstX; x <= lastX; x += stride) {
-            const double r = std::sqrt((x - cx) * (x - cx) + dy2);
+        for (int i = 0; i < columns; ++i) {
+            const int x = firstX + i * stride;
+            const float r = distance[i];
             if (!(r < reach) || (others && m_labels->isOther(x, y)))
                 continue;
             // The same sum as the plane's own: the results do not depend on the way here.
-            const double v = brightness[keys[x - zone.left()]] - (plane.level + plane.tiltX * (x - plane.middleX) + rowTilt);
-            m_rings[size_t(r * (1 / ring))] += v;
+            const double v = brightness[keys[i * stride]] - (plane.level + plane.tiltX * (x - plane.middleX) + rowTilt);
+            m_rings[size_t(r * float(1 / ring))] += v;
             total += v;
         }
     }
     if (!(total > 0))
-        return 0;
+        return {};
+    LightRadii radii{reach, reach};
+    bool half = false;
     double sum = 0;
     for (size_t i = 0; i < m_rings.size(); ++i) {
-        if (sum + m_rings[i] >= total / 2)
-            return (double(i) + (total / 2 - sum) / m_rings[i]) * ring;
+        const double before = sum;
         sum += m_rings[i];
+        auto crossing = [&](double part) { return (double(i) + (part - before) / m_rings[i]) * ring; };
+        if (!half && sum >= total / 2)
+            radii.half = crossing(total / 2), half = true;
+        if (before < 0.99 * total && sum >= 0.99 * total)
+            radii.outer = crossing(0.99 * total);
     }
-    return reach;
+    return radii;
 }
 
 // Two and a half deviations of the window each way hold all but 2.5 % of its
 // weight, and far less of what moves the centre where the spot's light has
 // ended; three would cost half as much again for a thousandth of a pixel
 // less pixel locking.
-QRect WindowedCentre::windowRect(double x, double y, double sigma) const
+QRect WindowedCentre::windowRect(double x, double y) const
 {
-    const QRect around(QPoint(int(std::floor(x - WindowReach * sigma)), int(std::floor(y - WindowReach * sigma))),
-                       QPoint(int(std::ceil(x + WindowReach * sigma)), int(std::ceil(y + WindowReach * sigma))));
+    const double e = m_extent;
+    const QRect around(QPoint(int(std::floor(x - e)), int(std::floor(y - e))), QPoint(int(std::ceil(x + e)), int(std::ceil(y + e))));
     return around & m_zone.rect;
 }
 
@@ -141,7 +159,7 @@ void WindowedCentre::windowWeights(const QRect &w, double x, double y, double si
 WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma)
 {
     Moments m;
-    const QRect w = windowRect(x, y, sigma);
+    const QRect w = windowRect(x, y);
     if (w.isEmpty())
         return m;
     // The patch is loaded with two pixels to spare, which the few hundredths
@@ -206,12 +224,17 @@ WindowedCentre::RowSums WindowedCentre::rowSums(const float *v, int width) const
 WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach)
 {
     Result result;
-    const double halfLight = halfLightRadius(x0, y0, reach);
-    if (!(halfLight > 0))
+    const LightRadii radii = lightRadii(x0, y0, reach);
+    if (!(radii.half > 0))
         return result;
     // A Gaussian spot's half-light radius is 1.1774 of its deviation.
-    const double sigma = std::max(0.5, halfLight / 1.1774);
+    const double sigma = std::max(0.5, radii.half / 1.1774);
     result.window = sigma;
+    // Where the spot's light has ended (a disc's edge) the window sees only
+    // the background's noise and what is left of its slope: it ends two
+    // pixels beyond the radius holding 99 % of the light, never nearer than
+    // 1.5 half-light radii and two pixels (noise can make that radius small).
+    m_extent = std::min(WindowReach * sigma, std::max(radii.outer, 1.5 * radii.half) + 2);
     double x = x0, y = y0;
     double before = 0; // the step before, the larger axis's
     Moments m;
@@ -245,7 +268,7 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
 void WindowedCentre::errors(Result &result, const Moments &m)
 {
     const double sigma = result.window;
-    const QRect w = windowRect(result.x, result.y, sigma);
+    const QRect w = windowRect(result.x, result.y);
     const double scale = -1 / (2 * sigma * sigma);
     std::vector<double> &g = m_gauss;
     g.resize(size_t(std::max(w.width(), w.height())));

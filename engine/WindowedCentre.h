@@ -31,9 +31,13 @@ public:
     // background; pixels of another spot (when `labels` is given) count as
     // background. The zone's keys and labels must outlive the calls below.
     void setZone(const ZoneKeys &zone, const ZoneBorder &background, const SpotLabels *labels);
-    // Radius around (cx, cy) holding half the light within `reach` of it (and
-    // within the zone); 0 when there is no light.
-    double halfLightRadius(double cx, double cy, double reach);
+    // Radii around (cx, cy) holding half and 99 % of the light within `reach`
+    // of it (and within the zone); 0 when there is no light.
+    struct LightRadii
+    {
+        double half = 0, outer = 0;
+    };
+    LightRadii lightRadii(double cx, double cy, double reach);
     // At most 10 Newton steps from (x0, y0), the window's width from the
     // half-light radius within `reach`, stopping when a step, or the next one
     // as the last two foretell, is below 0.0005 px. Not ok when
@@ -52,7 +56,7 @@ private:
         double s = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
     };
     void loadPatch(const QRect &rect);
-    QRect windowRect(double x, double y, double sigma) const;
+    QRect windowRect(double x, double y) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);
     void windowWeights(const QRect &w, double x, double y, double sigma);
     Moments moments(double x, double y, double sigma);
@@ -74,5 +78,7 @@ private:
     std::vector<float> m_gx, m_gxDx, m_gxDx2;
     std::vector<double> m_gy, m_gauss; // the weights along y; scratch
     std::array<double, 4> m_columnSums{}; // the sums of g dx^k along x, k = 0..3
-    std::vector<double> m_rings; // scratch of halfLightRadius
+    std::vector<double> m_rings; // scratch of lightRadii
+    std::vector<float> m_rowDistances;
+    double m_extent = 0;         // how far the window reaches each way, pixels
 };
