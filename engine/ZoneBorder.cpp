@@ -1,6 +1,7 @@
 #include "ZoneBorder.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, Reading reading)
@@ -15,11 +16,63 @@ ZoneBorder ZoneBorder::measure(const ZoneKeys &zone, Scratch &scratch, Reading r
     if (reading == Reading::Noise)
         return border;
     walkBorder(zone, scratch.ring);
+    if (reading == Reading::LevelAndTilt && r.width() >= 3 && r.height() >= 3) {
+        std::array<double, 4> sides;
+        border.level = levelAndSides(zone, scratch, sides);
+        border.fitTilt(zone, sides);
+        return border;
+    }
     scratch.part = scratch.ring;
     border.level = medianOf(zone, scratch.part, scratch, false);
-    if (reading == Reading::LevelAndTilt && r.width() >= 3 && r.height() >= 3)
-        border.fitTilt(zone, scratch);
     return border;
+}
+
+// The border's median and the upper medians of its sides, in the walk's
+// order: top, right, bottom, left, each with its corners. With keys in order
+// of brightness and of a narrow range (a background's few dozen levels) all
+// five come from one count of each side's keys; otherwise each is selected.
+double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::array<double, 4> &sides)
+{
+    const std::vector<quint16> &ring = scratch.ring;
+    const size_t n = ring.size(), w = size_t(zone.rect.width()), h = size_t(zone.rect.height());
+    const std::array<size_t, 4> first = {0, w - 1, w + h - 2, 2 * w + h - 3}, length = {w, h, w, h};
+    const auto [low, high] = std::minmax_element(ring.begin(), ring.end());
+    const size_t range = size_t(*high - *low) + 1;
+    if (!zone.ordered || range > n + 64) {
+        for (size_t side = 0; side < 4; ++side) {
+            scratch.part.clear();
+            for (size_t i = 0; i < length[side]; ++i)
+                scratch.part.push_back(ring[(first[side] + i) % n]);
+            sides[side] = medianOf(zone, scratch.part, scratch, true);
+        }
+        scratch.part = ring;
+        return medianOf(zone, scratch.part, scratch, false);
+    }
+    const quint16 base = *low;
+    scratch.counts.assign(4 * range, 0);
+    quint32 *table[4] = {scratch.counts.data(), scratch.counts.data() + range, scratch.counts.data() + 2 * range,
+                         scratch.counts.data() + 3 * range};
+    for (size_t side = 0; side < 4; ++side) {
+        for (size_t i = 0; i < length[side]; ++i)
+            ++table[side][ring[(first[side] + i) % n] - base];
+    }
+    // The key of rank `rank` (from 0) among those counted in `count(i)`.
+    auto keyOfRank = [&](size_t rank, auto count) {
+        size_t below = 0;
+        for (size_t i = 0;; ++i) {
+            below += count(i);
+            if (below > rank)
+                return quint16(base + i);
+        }
+    };
+    for (size_t side = 0; side < 4; ++side)
+        sides[side] = zone.brightness[keyOfRank(length[side] / 2, [&](size_t i) { return table[side][i]; })];
+    // Every corner was counted by both its sides: once is taken back.
+    for (size_t side = 0; side < 4; ++side)
+        --table[side][ring[first[side]] - base];
+    auto ringCount = [&](size_t i) { return size_t(table[0][i]) + table[1][i] + table[2][i] + table[3][i]; };
+    const quint16 lower = keyOfRank((n - 1) / 2, ringCount), upper = keyOfRank(n / 2, ringCount);
+    return (zone.brightness[lower] + zone.brightness[upper]) / 2;
 }
 
 // The border's keys walked once around: the top row rightwards, the right
@@ -163,21 +216,12 @@ std::pair<quint16, quint16> ZoneBorder::middleKeys(std::vector<quint16> &keys, s
 // (so a spot crossing the border is left out). A tilt within the noise of its
 // own estimate is shrunk towards 0 by 1 - (deviation / tilt)²: on a flat
 // background a tilt read from noise would only add its noise to what uses it.
-void ZoneBorder::fitTilt(const ZoneKeys &zone, Scratch &scratch)
+void ZoneBorder::fitTilt(const ZoneKeys &zone, const std::array<double, 4> &sides)
 {
     const QRect &r = zone.rect;
     const int w = r.width(), h = r.height();
-    const std::vector<quint16> &ring = scratch.ring;
-    // The sides in the walk's order: top, right, bottom, left (each with its corners).
-    auto sideMedian = [&](size_t first, size_t count) {
-        scratch.part.clear();
-        for (size_t i = 0; i < count; ++i)
-            scratch.part.push_back(ring[(first + i) % ring.size()]);
-        return medianOf(zone, scratch.part, scratch, true);
-    };
-    const size_t right = size_t(w) - 1, bottom = right + size_t(h) - 1, left = bottom + size_t(w) - 1;
-    tiltX = (sideMedian(right, size_t(h)) - sideMedian(left, size_t(h))) / (w - 1);
-    tiltY = (sideMedian(bottom, size_t(w)) - sideMedian(0, size_t(w))) / (h - 1);
+    tiltX = (sides[1] - sides[3]) / (w - 1);
+    tiltY = (sides[2] - sides[0]) / (h - 1);
     const double limit = 4 * noise + 2;
     // The coordinates' sums in halves of a pixel, as integers: exact, and
     // no chain of floating additions waiting on each other.

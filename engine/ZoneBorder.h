@@ -2,6 +2,7 @@
 
 #include "ZoneKeys.h"
 
+#include <array>
 #include <utility>
 #include <vector>
 
@@ -39,5 +40,6 @@ private:
     static double noiseOf(const ZoneKeys &zone, Scratch &scratch);
     static double medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper);
     static std::pair<quint16, quint16> middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts);
-    void fitTilt(const ZoneKeys &zone, Scratch &scratch);
+    static double levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::array<double, 4> &sides);
+    void fitTilt(const ZoneKeys &zone, const std::array<double, 4> &sides);
 };
