@@ -1,6 +1,7 @@
 #include "SpotLabels.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 // Spots are found as runs of pixels along the rows, joined where runs of
@@ -8,8 +9,8 @@
 // Each spot is weighed by its light above the threshold: the target is the
 // spot with the most (its brightest pixel alone would hand a noisy image to a
 // dimmer neighbour whose peak noise lifted).
-int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *classes, quint8 spotClass,
-                      double threshold, double lonePixelLevel)
+int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double threshold,
+                      double lonePixelLevel)
 {
     m_left = area.left(), m_top = area.top();
     m_width = area.isEmpty() ? 0 : area.width(), m_height = area.isEmpty() ? 0 : area.height();
@@ -18,7 +19,7 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *cla
     m_runs.clear();
     if (area.isEmpty())
         return 0;
-    findRuns(zone, classes, spotClass);
+    findRuns(zone, spotKeys);
     if (m_runs.empty())
         return 0;
     // One spot (as a target mostly is) needs no weighing.
@@ -50,21 +51,19 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const quint8 *cla
     return m_count;
 }
 
-void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *classes, quint8 spotClass)
+void SpotLabels::findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys)
 {
     m_rowStart.assign(size_t(m_height) + 1, 0);
+    m_rowFlags.assign(size_t(m_width) + 8, 0);
     size_t previousRow = 0;
     for (int row = 0; row < m_height; ++row) {
         const int y = m_top + row;
         const size_t rowStart = m_runs.size();
         m_rowStart[size_t(row)] = rowStart;
-        const quint16 *keys = &zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())];
-        for (int i = 0; i < m_width; ++i) {
-            if (!(classes[keys[i]] & spotClass))
-                continue;
+        flagRow(&zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())], spotKeys);
+        for (int i = nextFlag(0, true); i < m_width; i = nextFlag(i, true)) {
             const int left = i;
-            while (i < m_width && (classes[keys[i]] & spotClass))
-                ++i;
+            i = nextFlag(i, false);
             m_runs.push_back({y, m_left + left, m_left + i - 1, int(m_runs.size()), 0.0, 0.0, i - left});
         }
         if (row > 0)
@@ -72,6 +71,44 @@ void SpotLabels::findRuns(const ZoneKeys &zone, const quint8 *classes, quint8 sp
         previousRow = rowStart;
     }
     m_rowStart[size_t(m_height)] = m_runs.size();
+}
+
+// Keys compared with the first spot key need no look-up: the compiler does
+// several at a time.
+void SpotLabels::flagRow(const quint16 *keys, const SpotKeys &spotKeys)
+{
+    quint8 *flags = m_rowFlags.data();
+    if (spotKeys.firstKey >= 0) {
+        const quint16 first = quint16(spotKeys.firstKey);
+        for (int i = 0; i < m_width; ++i)
+            flags[i] = quint8(keys[i] >= first);
+        return;
+    }
+    for (int i = 0; i < m_width; ++i)
+        flags[i] = quint8((spotKeys.classes[keys[i]] & spotKeys.spotClass) != 0);
+}
+
+// The first pixel of the row from `from` on whose flag is `set` (the row's
+// width when there is none), eight flags at a time: the zeros after the row
+// end a search for a clear flag.
+int SpotLabels::nextFlag(int from, bool set) const
+{
+    const quint8 *flags = m_rowFlags.data();
+    if constexpr (std::endian::native != std::endian::little) {
+        while (from < m_width && bool(flags[from]) != set)
+            ++from;
+        return from;
+    }
+    constexpr quint64 ones = 0x0101010101010101;
+    for (int i = from; i < m_width; i += 8) {
+        quint64 word;
+        std::memcpy(&word, flags + i, sizeof word);
+        if (!set)
+            word ^= ones;
+        if (word)
+            return std::min(m_width, i + std::countr_zero(word) / 8);
+    }
+    return m_width;
 }
 
 // Each run's light above the threshold and its brightest pixel.

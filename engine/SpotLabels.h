@@ -18,10 +18,19 @@
 class SpotLabels
 {
 public:
-    // Labels the pixels of `area` (inside the zone) whose key's class (in
-    // `classes`, by key) has a bit of `spotClass`: the pixels above
-    // `threshold`. Returns the number of spots, the target's one included.
-    int label(const ZoneKeys &zone, const QRect &area, const quint8 *classes, quint8 spotClass, double threshold,
+    // Which keys are a spot's: those whose class (in `classes`, by key) has
+    // a bit of `spotClass`; with keys in order of brightness, also every key
+    // from `firstKey` up (-1: none), which is quicker to test.
+    struct SpotKeys
+    {
+        const quint8 *classes;
+        quint8 spotClass;
+        int firstKey = -1;
+    };
+    // Labels the pixels of `area` (inside the zone) whose key is a spot's:
+    // the pixels above `threshold`. Returns the number of spots, the
+    // target's one included.
+    int label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double threshold,
               double lonePixelLevel);
 
     // Every pixel above the threshold belongs to the target's spot.
@@ -50,7 +59,9 @@ private:
         return unsigned(x - m_left) < unsigned(m_width) && unsigned(y - m_top) < unsigned(m_height);
     }
     quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
-    void findRuns(const ZoneKeys &zone, const quint8 *classes, quint8 spotClass);
+    void findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys);
+    void flagRow(const quint16 *keys, const SpotKeys &spotKeys);
+    int nextFlag(int from, bool set) const;
     void weighRuns(const ZoneKeys &zone, double threshold);
     int heaviestSpot(const ZoneKeys &zone, double threshold);
     void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
@@ -65,4 +76,5 @@ private:
     std::vector<Run> m_runs;
     std::vector<size_t> m_rowStart; // the first run of each row, and the end
     std::vector<quint8> m_cells;    // row by row over the area, when not all main
+    std::vector<quint8> m_rowFlags; // 1 for a spot pixel of the row, then eight zeros
 };

@@ -281,12 +281,19 @@ QRect TPointFinder::sweepArea(const ZoneRaster &raster, const KeyClasses &classe
 {
     if (raster.rect.isEmpty() || !m_table.increasing)
         return raster.rect;
-    int first = 0;
-    while (first < m_table.size && !(classes[size_t(first)] & mask))
-        ++first;
-    if (first >= m_table.size)
-        return {};
-    return spotBounds(raster, quint16(first));
+    const int first = firstKeyOf(classes, mask);
+    return first < 0 ? QRect() : spotBounds(raster, quint16(first));
+}
+
+// With keys in order of brightness, the first key of a class in `mask`, -1
+// when no key is of them. The classes a sweep or the labels ask for (above
+// the threshold, near or above it, near the brightest) each hold every key
+// from their first up, so the first is found by halving.
+int TPointFinder::firstKeyOf(const KeyClasses &classes, quint8 mask) const
+{
+    const auto end = classes.begin() + m_table.size;
+    const auto first = std::partition_point(classes.begin(), end, [mask](quint8 c) { return !(c & mask); });
+    return first == end ? -1 : int(first - classes.begin());
 }
 
 // One sweep over a zone: the spot's area, its brightness and the centre's
@@ -351,7 +358,9 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
 int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
 {
     const QRect area = sweepArea(raster, classes, SpotKey);
-    return m_labels.label(keysOf(raster), area, classes.data(), SpotKey, threshold, m_border.level + 5 * m_border.noise);
+    const int firstSpotKey = m_table.increasing ? firstKeyOf(classes, SpotKey) : -1;
+    return m_labels.label(keysOf(raster), area, {classes.data(), SpotKey, firstSpotKey}, threshold,
+                          m_border.level + 5 * m_border.noise);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const

@@ -136,6 +136,7 @@ private:
     ZoneKeys keysOf(const ZoneRaster &raster) const;
     void classify(KeyClasses &classes, double threshold, double maximum, double noise) const;
     QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
+    int firstKeyOf(const KeyClasses &classes, quint8 mask) const;
     int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold);
     SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
     VT_Point centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured);

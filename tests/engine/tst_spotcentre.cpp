@@ -3,6 +3,7 @@
 #include "SpotScene.h"
 #include "TIssue.h"
 #include "TParameters.h"
+#include "SpotLabels.h"
 #include "TPointFinder.h"
 #include "ZoneBorder.h"
 
@@ -66,6 +67,8 @@ private Q_SLOTS:
     void backgroundThreshold();
     void connectedSpot_data();
     void connectedSpot();
+    void spotRunsEitherWay_data();
+    void spotRunsEitherWay();
     void windowedCentreOffTheGrid_data();
     void windowedCentreOffTheGrid();
     void windowWithoutLightKeepsThresholdCentre();
@@ -240,6 +243,53 @@ void TestSpotCentre::connectedSpot()
     QCOMPARE(m.spots, spots);
     QCOMPARE(m.area, area);
     QVERIFY(std::abs(point.x() - x) < 1e-9);
+}
+
+// Spots found by comparing keys with the first spot key are those found
+// through the key classes, whatever the zone's width (rows are scanned eight
+// pixels at a time) and wherever runs begin and end.
+void TestSpotCentre::spotRunsEitherWay_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<QString>("rows"); // '#' a pixel above the threshold; rows split by '/'
+    QTest::addColumn<int>("spots");
+    QTest::newRow("one pixel") << 1 << "#" << 1;
+    QTest::newRow("runs across eight") << 17 << "########..#######" << 2;
+    QTest::newRow("run ending at the row's end") << 9 << ".......##/........#" << 1;
+    QTest::newRow("three runs in sixteen") << 16 << "###....###....##" << 3;
+    QTest::newRow("runs joined over rows") << 23 << "##.........##.......###/..#########..........#/...................####" << 2;
+    QTest::newRow("nothing") << 8 << "......../........" << 0;
+}
+
+void TestSpotCentre::spotRunsEitherWay()
+{
+    QFETCH(int, width);
+    QFETCH(QString, rows);
+    QFETCH(int, spots);
+    const QStringList lines = rows.split(QLatin1Char('/'));
+    const int height = int(lines.size());
+    std::vector<quint16> keys(size_t(width * height), 10);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < std::min(width, int(lines[y].size())); ++x)
+            if (lines[y][x] == QLatin1Char('#'))
+                keys[size_t(y * width + x)] = 200;
+    std::array<double, 256> brightness{};
+    std::array<quint8, 256> classes{};
+    for (int k = 0; k < 256; ++k) {
+        brightness[size_t(k)] = k;
+        classes[size_t(k)] = k >= 200 ? 1 : 0; // the spot's key is the first above the threshold
+    }
+    const ZoneKeys zone{QRect(5, 7, width, height), keys.data(), width, brightness.data(), true};
+    SpotLabels byClass, byKey;
+    const int counted = byClass.label(zone, zone.rect, {classes.data(), 1, -1}, 199, 0);
+    QCOMPARE(counted, spots);
+    QCOMPARE(byKey.label(zone, zone.rect, {classes.data(), 1, 200}, 199, 0), spots);
+    for (int y = zone.rect.top(); y <= zone.rect.bottom(); ++y) {
+        for (int x = zone.rect.left(); x <= zone.rect.right(); ++x) {
+            QCOMPARE(byKey.isMain(x, y), byClass.isMain(x, y));
+            QCOMPARE(byKey.isOther(x, y), byClass.isOther(x, y));
+        }
+    }
 }
 
 // A Gaussian drawn off the pixel grid: the windowed centre finds it within
