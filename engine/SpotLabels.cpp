@@ -77,15 +77,18 @@ void SpotLabels::findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys)
 // several at a time.
 void SpotLabels::flagRow(const quint16 *keys, const SpotKeys &spotKeys)
 {
+    // Locals, which the stores to the flags cannot change.
     quint8 *flags = m_rowFlags.data();
+    const int width = m_width;
     if (spotKeys.firstKey >= 0) {
         const quint16 first = quint16(spotKeys.firstKey);
-        for (int i = 0; i < m_width; ++i)
+        for (int i = 0; i < width; ++i)
             flags[i] = quint8(keys[i] >= first);
         return;
     }
-    for (int i = 0; i < m_width; ++i)
-        flags[i] = quint8((spotKeys.classes[keys[i]] & spotKeys.spotClass) != 0);
+    const quint8 *classes = spotKeys.classes, spotClass = spotKeys.spotClass;
+    for (int i = 0; i < width; ++i)
+        flags[i] = quint8((classes[keys[i]] & spotClass) != 0);
 }
 
 // The first pixel of the row from `from` on whose flag is `set` (the row's

@@ -53,8 +53,12 @@ double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::ar
     quint32 *table[4] = {scratch.counts.data(), scratch.counts.data() + range, scratch.counts.data() + 2 * range,
                          scratch.counts.data() + 3 * range};
     for (size_t side = 0; side < 4; ++side) {
-        for (size_t i = 0; i < length[side]; ++i)
-            ++table[side][ring[(first[side] + i) % n] - base];
+        // Only the left side runs past the walk's end, by its last pixel.
+        const size_t end = std::min(n, first[side] + length[side]);
+        for (size_t i = first[side]; i < end; ++i)
+            ++table[side][ring[i] - base];
+        if (first[side] + length[side] > n)
+            ++table[side][ring[0] - base];
     }
     // The key of rank `rank` (from 0) among those counted in `count(i)`.
     auto keyOfRank = [&](size_t rank, auto count) {
