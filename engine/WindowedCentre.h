@@ -38,9 +38,9 @@ public:
         double half = 0, outer = 0;
     };
     LightRadii lightRadii(double cx, double cy, double reach);
-    // At most 10 Newton steps from (x0, y0), the window's width from the
-    // half-light radius within `reach`, stopping when a step, or the next one
-    // as the last two foretell, is below 0.0005 px. Not ok when
+    // At most 10 passes from (x0, y0), the window's width from the
+    // half-light radius within `reach`, stopping when the centre is within
+    // 0.0005 px (see refine in the source). Not ok when
     // the light in the window vanishes or the centre walks further than twice
     // the window's deviation from where it started.
     Result refine(double x0, double y0, double reach);
@@ -51,19 +51,26 @@ public:
     static constexpr double WindowReach = 2.5;
 
 private:
+    // Σ w v dx^p dy^q over the window, p + q up to 3.
     struct Moments
     {
-        double s = 0, sx = 0, sy = 0, sxx = 0, syy = 0;
+        double s = 0, sx = 0, sy = 0, sxx = 0, sxy = 0, syy = 0, sxxx = 0, sxxy = 0, sxyy = 0, syyy = 0;
     };
+    struct Step
+    {
+        double x, y;
+        bool secondOrder; // from the expansion, not the matched Gaussian's
+    };
+    static Step stepFrom(const Moments &m, double sigma);
     void loadPatch(const QRect &rect);
     QRect windowRect(double x, double y) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);
     void windowWeights(const QRect &w, double x, double y, double sigma);
     Moments moments(double x, double y, double sigma);
-    // One row of the window: the sums of v g, v g dx and v g dx² along it.
+    // One row of the window: the sums of v g dx^k along it, k = 0..3.
     struct RowSums
     {
-        double s0, s1, s2;
+        double s[4];
     };
     RowSums rowSums(const float *v, int width) const;
     void errors(Result &result, const Moments &m);
@@ -73,11 +80,11 @@ private:
     const SpotLabels *m_labels = nullptr;
     QRect m_rect;                // the patch: what the window can reach
     std::vector<float> m_values; // row by row over m_rect
-    // The window's weight along x at each column of the window, times the
-    // column's distance from the centre and times its square.
-    std::vector<float> m_gx, m_gxDx, m_gxDx2;
+    // The window's weight along x at each column of the window times the
+    // column's distance from the centre to the power k = 0..3.
+    std::array<std::vector<float>, 4> m_gxDx;
     std::vector<double> m_gy, m_gauss; // the weights along y; scratch
-    std::array<double, 4> m_columnSums{}; // the sums of g dx^k along x, k = 0..3
+    std::array<double, 5> m_columnSums{}; // the sums of g dx^k along x, k = 0..4
     std::vector<double> m_rings; // scratch of lightRadii
     std::vector<float> m_rowDistances;
     double m_extent = 0;         // how far the window reaches each way, pixels
