@@ -62,9 +62,11 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     const int firstX = nx - (nx - std::max(zone.left(), nx - span)) / stride * stride;
     const int firstY = ny - (ny - std::max(zone.top(), ny - span)) / stride * stride;
     const int lastX = std::min(zone.right(), nx + span), lastY = std::min(zone.bottom(), ny + span);
+    // Locals, which the sums into the rings cannot change.
     const double *brightness = m_zone.brightness;
-    const ZoneBorder &plane = m_background;
-    const bool others = m_labels && m_labels->hasOthers();
+    const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
+    const SpotLabels *others = m_labels && m_labels->hasOthers() ? m_labels : nullptr;
+    double *rings = m_rings.data();
     // A row's distances first, which the processor computes several at a time
     // (in single precision: they only choose a ring), then its light into
     // the rings.
@@ -73,21 +75,28 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     float *distance = m_rowDistances.data();
     double total = 0;
     for (int y = firstY; y <= lastY; y += stride) {
+        // Only the columns near the circle of the reach (a pixel to spare).
+        const double rowReach = reach * reach - (y - cy) * (y - cy);
+        if (rowReach < -2 * reach - 1)
+            continue;
+        const double half = std::sqrt(std::max(0.0, rowReach)) + 1;
+        const int begin = std::max(0, int(std::ceil((cx - half - firstX) / stride)));
+        const int end = std::min(columns, int(std::floor((cx + half - firstX) / stride)) + 1);
         const float dy2 = float((y - cy) * (y - cy));
-        for (int i = 0; i < columns; ++i) {
+        for (int i = begin; i < end; ++i) {
             const float dx = float(firstX + i * stride - cx);
             distance[i] = std::sqrt(dx * dx + dy2);
         }
         const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride + (firstX - zone.left())];
-        const double rowTilt = plane.tiltY * (y - plane.middleY);
-        for (int i = 0; i < columns; ++i) {
+        const double rowTilt = m_background.tiltY * (y - m_background.middleY);
+        for (int i = begin; i < end; ++i) {
             const int x = firstX + i * stride;
             const float r = distance[i];
-            if (!(r < reach) || (others && m_labels->isOther(x, y)))
+            if (!(r < reach) || (others && others->isOther(x, y)))
                 continue;
             // The same sum as the plane's own: the results do not depend on the way here.
-            const double v = brightness[keys[i * stride]] - (plane.level + plane.tiltX * (x - plane.middleX) + rowTilt);
-            m_rings[size_t(r * float(1 / ring))] += v;
+            const double v = brightness[keys[i * stride]] - (level + tiltX * (x - middleX) + rowTilt);
+            rings[size_t(r * float(1 / ring))] += v;
             total += v;
         }
     }

@@ -5,12 +5,14 @@
 #include "TParameters.h"
 #include "SpotLabels.h"
 #include "TPointFinder.h"
+#include "WindowedCentre.h"
 #include "ZoneBorder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -71,6 +73,8 @@ private Q_SLOTS:
     void spotRunsEitherWay();
     void windowedCentreOffTheGrid_data();
     void windowedCentreOffTheGrid();
+    void windowedCentreOfATurnedSpot_data();
+    void windowedCentreOfATurnedSpot();
     void windowWithoutLightKeepsThresholdCentre();
     void secondSpotLeavesWindowedCentre();
     void uncertaintyByHand_data();
@@ -335,6 +339,48 @@ void TestSpotCentre::windowedCentreOffTheGrid()
 
 // All pixels alike: no light above the background, so the point keeps the
 // centre of the spot (the whole zone).
+// An elongated spot turned 30 degrees, whose moments couple x and y: the
+// windowed centre finds its middle from near and far starts in one or two
+// passes over the window (the second-order step, the window's rows and
+// columns changing once at most).
+void TestSpotCentre::windowedCentreOfATurnedSpot_data()
+{
+    QTest::addColumn<QPointF>("offset"); // of the start from the true centre
+    QTest::addColumn<int>("passes");     // at most
+    QTest::newRow("near") << QPointF(0.08, -0.05) << 2;
+    QTest::newRow("far") << QPointF(0.6, -0.45) << 2;
+    QTest::newRow("farther") << QPointF(-0.9, 0.7) << 3;
+}
+
+void TestSpotCentre::windowedCentreOfATurnedSpot()
+{
+    QFETCH(QPointF, offset);
+    QFETCH(int, passes);
+    const QPointF centre(120.37, 220.71);
+    const QRect rect(100, 200, 41, 41);
+    std::vector<quint16> keys(size_t(rect.width() * rect.height()));
+    std::vector<double> brightness(4096);
+    for (size_t k = 0; k < brightness.size(); ++k)
+        brightness[k] = double(k);
+    const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6);
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const double u = (x - centre.x()) * c + (y - centre.y()) * s, v = -(x - centre.x()) * s + (y - centre.y()) * c;
+            const double level = 100 + 3000 * std::exp(-u * u / (2 * 3.0 * 3.0) - v * v / (2 * 1.5 * 1.5));
+            keys[size_t((y - rect.top()) * rect.width() + (x - rect.left()))] = quint16(std::lround(level));
+        }
+    }
+    const ZoneKeys zone{rect, keys.data(), rect.width(), brightness.data(), true};
+    ZoneBorder::Scratch scratch;
+    WindowedCentre window;
+    window.setZone(zone, ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt), nullptr);
+    const WindowedCentre::Result r = window.refine(centre.x() + offset.x(), centre.y() + offset.y(), 15);
+    QVERIFY(r.ok);
+    QVERIFY2(r.iterations <= passes, qPrintable(QString::number(r.iterations)));
+    const double error = std::max(std::abs(r.x - centre.x()), std::abs(r.y - centre.y()));
+    QVERIFY2(error < 0.002, qPrintable(QString::number(error)));
+}
+
 void TestSpotCentre::windowWithoutLightKeepsThresholdCentre()
 {
     m_params.CentroidWindow = true;
