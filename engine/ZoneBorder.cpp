@@ -36,8 +36,10 @@ double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::ar
     const std::vector<quint16> &ring = scratch.ring;
     const size_t n = ring.size(), w = size_t(zone.rect.width()), h = size_t(zone.rect.height());
     const std::array<size_t, 4> first = {0, w - 1, w + h - 2, 2 * w + h - 3}, length = {w, h, w, h};
-    const auto [low, high] = std::minmax_element(ring.begin(), ring.end());
-    const size_t range = size_t(*high - *low) + 1;
+    quint16 low = ring[0], high = ring[0];
+    for (const quint16 k : ring) // vectorised, unlike std::minmax_element
+        low = std::min(low, k), high = std::max(high, k);
+    const size_t range = size_t(high - low) + 1;
     if (!zone.ordered || range > n + 64) {
         for (size_t side = 0; side < 4; ++side) {
             scratch.part.clear();
@@ -48,7 +50,7 @@ double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::ar
         scratch.part = ring;
         return medianOf(zone, scratch.part, scratch, false);
     }
-    const quint16 base = *low;
+    const quint16 base = low;
     scratch.counts.assign(4 * range, 0);
     quint32 *table[4] = {scratch.counts.data(), scratch.counts.data() + range, scratch.counts.data() + 2 * range,
                          scratch.counts.data() + 3 * range};
@@ -227,17 +229,26 @@ void ZoneBorder::fitTilt(const ZoneKeys &zone, const std::array<double, 4> &side
     tiltX = (sides[1] - sides[3]) / (w - 1);
     tiltY = (sides[2] - sides[0]) / (h - 1);
     const double limit = 4 * noise + 2;
-    // The coordinates' sums in halves of a pixel, as integers: exact, and
-    // no chain of floating additions waiting on each other.
+    // The coordinates' sums in halves of a pixel, as integers (exact): those
+    // of the whole border, which is symmetric about its middle, less those
+    // of the pixels left out.
     const qint64 twiceMiddleX = qint64(r.left()) + r.right(), twiceMiddleY = qint64(r.top()) + r.bottom();
-    qint64 count = 0, hx = 0, hy = 0, hxx = 0, hyy = 0, hxy = 0;
+    // Σ (2i - (n - 1))² over i = 0..n-1.
+    auto sumOfSquares = [](qint64 n) { return (n - 1) * n * (n + 1) / 3; };
+    const qint64 rowSquares = qint64(h - 1) * (h - 1), columnSquares = qint64(w - 1) * (w - 1);
+    qint64 count = 2 * qint64(w) + 2 * qint64(h - 2), hx = 0, hy = 0, hxy = 0;
+    qint64 hxx = 2 * sumOfSquares(w) + 2 * qint64(h - 2) * columnSquares;
+    qint64 hyy = 2 * qint64(w) * rowSquares + 2 * (sumOfSquares(h) - 2 * rowSquares);
     double sv = 0, svx = 0, svy = 0;
+    const double *brightness = zone.brightness;
+    const double base = level, slopeX = tiltX, slopeY = tiltY;
     auto add = [&](int x, int y, quint16 key) {
         const qint64 ix = 2 * qint64(x) - twiceMiddleX, iy = 2 * qint64(y) - twiceMiddleY;
-        const double dx = double(ix) / 2, dy = double(iy) / 2, v = zone.brightness[key] - level;
-        if (std::abs(v - tiltX * dx - tiltY * dy) > limit)
+        const double dx = double(ix) / 2, dy = double(iy) / 2, v = brightness[key] - base;
+        if (std::abs(v - slopeX * dx - slopeY * dy) > limit) {
+            --count, hx -= ix, hy -= iy, hxx -= ix * ix, hyy -= iy * iy, hxy -= ix * iy;
             return;
-        ++count, hx += ix, hy += iy, hxx += ix * ix, hyy += iy * iy, hxy += ix * iy;
+        }
         sv += v, svx += v * dx, svy += v * dy;
     };
     const quint16 *topKeys = zone.keys, *bottomKeys = zone.keys + qsizetype(h - 1) * zone.rowStride;
