@@ -67,12 +67,16 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
     const SpotLabels *others = m_labels && m_labels->hasOthers() ? m_labels : nullptr;
     double *rings = m_rings.data();
-    // A row's distances first, which the processor computes several at a time
-    // (in single precision: they only choose a ring), then its light into
-    // the rings.
+    // A row's distances (in single precision: they only choose a ring), rings
+    // and background first, which the processor computes several at a time;
+    // then its light into the rings.
     const int columns = (lastX - firstX) / stride + 1;
     m_rowDistances.resize(size_t(std::max(0, columns)));
+    m_rowRings.resize(size_t(std::max(0, columns)));
+    m_rowPlane.resize(size_t(std::max(0, columns)));
     float *distance = m_rowDistances.data();
+    int *ringOf = m_rowRings.data();
+    double *plane = m_rowPlane.data();
     double total = 0;
     for (int y = firstY; y <= lastY; y += stride) {
         // Only the columns near the circle of the reach (a pixel to spare).
@@ -83,20 +87,21 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
         const int begin = std::max(0, int(std::ceil((cx - half - firstX) / stride)));
         const int end = std::min(columns, int(std::floor((cx + half - firstX) / stride)) + 1);
         const float dy2 = float((y - cy) * (y - cy));
-        for (int i = begin; i < end; ++i) {
-            const float dx = float(firstX + i * stride - cx);
-            distance[i] = std::sqrt(dx * dx + dy2);
-        }
-        const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride + (firstX - zone.left())];
         const double rowTilt = m_background.tiltY * (y - m_background.middleY);
         for (int i = begin; i < end; ++i) {
             const int x = firstX + i * stride;
-            const float r = distance[i];
-            if (!(r < reach) || (others && others->isOther(x, y)))
-                continue;
+            const float dx = float(x - cx);
+            distance[i] = std::sqrt(dx * dx + dy2);
+            ringOf[i] = int(distance[i] * float(1 / ring));
             // The same sum as the plane's own: the results do not depend on the way here.
-            const double v = brightness[keys[i * stride]] - (level + tiltX * (x - middleX) + rowTilt);
-            rings[size_t(r * float(1 / ring))] += v;
+            plane[i] = level + tiltX * (x - middleX) + rowTilt;
+        }
+        const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride + (firstX - zone.left())];
+        for (int i = begin; i < end; ++i) {
+            if (!(distance[i] < reach) || (others && others->isOther(firstX + i * stride, y)))
+                continue;
+            const double v = brightness[keys[i * stride]] - plane[i];
+            rings[ringOf[i]] += v;
             total += v;
         }
     }

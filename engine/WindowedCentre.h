@@ -87,5 +87,7 @@ private:
     std::array<double, 5> m_columnSums{}; // the sums of g dx^k along x, k = 0..4
     std::vector<double> m_rings; // scratch of lightRadii
     std::vector<float> m_rowDistances;
+    std::vector<int> m_rowRings;
+    std::vector<double> m_rowPlane;
     double m_extent = 0;         // how far the window reaches each way, pixels
 };
