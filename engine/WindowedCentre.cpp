@@ -84,8 +84,9 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
         if (rowReach < -2 * reach - 1)
             continue;
         const double half = std::sqrt(std::max(0.0, rowReach)) + 1;
-        const int begin = std::max(0, int(std::ceil((cx - half - firstX) / stride)));
-        const int end = std::min(columns, int(std::floor((cx + half - firstX) / stride)) + 1);
+        const int from = int(cx - half) - 1 - firstX, to = int(cx + half) + 1 - firstX;
+        const int begin = from <= 0 ? 0 : (from + stride - 1) / stride;
+        const int end = to < 0 ? 0 : std::min(columns, to / stride + 1);
         const float dy2 = float((y - cy) * (y - cy));
         const double rowTilt = m_background.tiltY * (y - m_background.middleY);
         for (int i = begin; i < end; ++i) {
