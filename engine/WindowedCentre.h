@@ -38,8 +38,9 @@ public:
         double half = 0, outer = 0;
     };
     LightRadii lightRadii(double cx, double cy, double reach);
-    // At most 10 passes from (x0, y0), the window's width from the
-    // half-light radius within `reach`, stopping when the centre is within
+    // At most 10 passes from (x0, y0), the window's width from the light
+    // within `reach` (the half-light radius; a flat spot's 99 % radius),
+    // stopping when the centre is within
     // 0.0005 px (see refine in the source). Not ok when
     // the light in the window vanishes or the centre walks further than twice
     // the window's deviation from where it started.
@@ -49,6 +50,8 @@ public:
     static constexpr double Convergence = 0.0005;
     // How many deviations of the window each way are summed.
     static constexpr double WindowReach = 2.5;
+    // A spot whose 99 % radius is below this many half-light radii is flat (a disc).
+    static constexpr double FlatSpot = 1.7;
 
 private:
     // Σ w v dx^p dy^q over the window, p + q up to 3.

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -75,6 +76,7 @@ private Q_SLOTS:
     void windowedCentreOffTheGrid();
     void windowedCentreOfATurnedSpot_data();
     void windowedCentreOfATurnedSpot();
+    void windowedCentreOfAFlatDisc();
     void windowWithoutLightKeepsThresholdCentre();
     void secondSpotLeavesWindowedCentre();
     void uncertaintyByHand_data();
@@ -379,6 +381,35 @@ void TestSpotCentre::windowedCentreOfATurnedSpot()
     QVERIFY2(r.iterations <= passes, qPrintable(QString::number(r.iterations)));
     const double error = std::max(std::abs(r.x - centre.x()), std::abs(r.y - centre.y()));
     QVERIFY2(error < 0.002, qPrintable(QString::number(error)));
+}
+
+// A flat disc (radius 8, edge a pixel wide) is weighed by a window as wide
+// as its light, not by one of a Gaussian's deviation (0.6 of its radius),
+// and found within a few thousandths of a pixel.
+void TestSpotCentre::windowedCentreOfAFlatDisc()
+{
+    const QPointF centre(120.29, 220.63);
+    const QRect rect(100, 200, 41, 41);
+    std::vector<quint16> keys(size_t(rect.width() * rect.height()));
+    std::vector<double> brightness(4096);
+    for (size_t k = 0; k < brightness.size(); ++k)
+        brightness[k] = double(k);
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            const double r = std::hypot(x - centre.x(), y - centre.y());
+            const double level = 100 + 3000 * std::clamp(8.5 - r, 0.0, 1.0);
+            keys[size_t((y - rect.top()) * rect.width() + (x - rect.left()))] = quint16(std::lround(level));
+        }
+    }
+    const ZoneKeys zone{rect, keys.data(), rect.width(), brightness.data(), true};
+    ZoneBorder::Scratch scratch;
+    WindowedCentre window;
+    window.setZone(zone, ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt), nullptr);
+    const WindowedCentre::Result r = window.refine(centre.x() + 0.1, centre.y() - 0.07, 35);
+    QVERIFY(r.ok);
+    QVERIFY2(r.window > 7, qPrintable(QString::number(r.window)));
+    const double error = std::max(std::abs(r.x - centre.x()), std::abs(r.y - centre.y()));
+    QVERIFY2(error < 0.005, qPrintable(QString::number(error)));
 }
 
 void TestSpotCentre::windowWithoutLightKeepsThresholdCentre()
