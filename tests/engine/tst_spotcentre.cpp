@@ -54,6 +54,31 @@ struct Picture
     }
 };
 
+// A zone of 41 x 41 pixels at (100, 200) whose brightness, 0-4095 by
+// whole levels, is level(x, y); set up for a windowed centre.
+struct DrawnZone
+{
+    std::vector<quint16> keys;
+    std::vector<double> brightness;
+    ZoneKeys zone;
+    ZoneBorder::Scratch scratch;
+    WindowedCentre window;
+
+    template<typename Level>
+    explicit DrawnZone(Level level)
+        : keys(41 * 41), brightness(4096)
+    {
+        const QRect rect(100, 200, 41, 41);
+        for (size_t k = 0; k < brightness.size(); ++k)
+            brightness[k] = double(k);
+        for (int y = rect.top(); y <= rect.bottom(); ++y)
+            for (int x = rect.left(); x <= rect.right(); ++x)
+                keys[size_t((y - rect.top()) * rect.width() + (x - rect.left()))] = quint16(std::lround(level(x, y)));
+        zone = ZoneKeys{rect, keys.data(), rect.width(), brightness.data(), true};
+        window.setZone(zone, ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt), nullptr);
+    }
+};
+
 } // namespace
 
 // The spot centre's options (background, connected spot, windowed centre)
@@ -359,24 +384,12 @@ void TestSpotCentre::windowedCentreOfATurnedSpot()
     QFETCH(QPointF, offset);
     QFETCH(int, passes);
     const QPointF centre(120.37, 220.71);
-    const QRect rect(100, 200, 41, 41);
-    std::vector<quint16> keys(size_t(rect.width() * rect.height()));
-    std::vector<double> brightness(4096);
-    for (size_t k = 0; k < brightness.size(); ++k)
-        brightness[k] = double(k);
     const double c = std::cos(std::numbers::pi / 6), s = std::sin(std::numbers::pi / 6);
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            const double u = (x - centre.x()) * c + (y - centre.y()) * s, v = -(x - centre.x()) * s + (y - centre.y()) * c;
-            const double level = 100 + 3000 * std::exp(-u * u / (2 * 3.0 * 3.0) - v * v / (2 * 1.5 * 1.5));
-            keys[size_t((y - rect.top()) * rect.width() + (x - rect.left()))] = quint16(std::lround(level));
-        }
-    }
-    const ZoneKeys zone{rect, keys.data(), rect.width(), brightness.data(), true};
-    ZoneBorder::Scratch scratch;
-    WindowedCentre window;
-    window.setZone(zone, ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt), nullptr);
-    const WindowedCentre::Result r = window.refine(centre.x() + offset.x(), centre.y() + offset.y(), 15);
+    DrawnZone drawn([&](int x, int y) {
+        const double u = (x - centre.x()) * c + (y - centre.y()) * s, v = -(x - centre.x()) * s + (y - centre.y()) * c;
+        return 100 + 3000 * std::exp(-u * u / (2 * 3.0 * 3.0) - v * v / (2 * 1.5 * 1.5));
+    });
+    const WindowedCentre::Result r = drawn.window.refine(centre.x() + offset.x(), centre.y() + offset.y(), 15);
     QVERIFY(r.ok);
     QVERIFY2(r.iterations <= passes, qPrintable(QString::number(r.iterations)));
     const double error = std::max(std::abs(r.x - centre.x()), std::abs(r.y - centre.y()));
@@ -389,23 +402,10 @@ void TestSpotCentre::windowedCentreOfATurnedSpot()
 void TestSpotCentre::windowedCentreOfAFlatDisc()
 {
     const QPointF centre(120.29, 220.63);
-    const QRect rect(100, 200, 41, 41);
-    std::vector<quint16> keys(size_t(rect.width() * rect.height()));
-    std::vector<double> brightness(4096);
-    for (size_t k = 0; k < brightness.size(); ++k)
-        brightness[k] = double(k);
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            const double r = std::hypot(x - centre.x(), y - centre.y());
-            const double level = 100 + 3000 * std::clamp(8.5 - r, 0.0, 1.0);
-            keys[size_t((y - rect.top()) * rect.width() + (x - rect.left()))] = quint16(std::lround(level));
-        }
-    }
-    const ZoneKeys zone{rect, keys.data(), rect.width(), brightness.data(), true};
-    ZoneBorder::Scratch scratch;
-    WindowedCentre window;
-    window.setZone(zone, ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::LevelAndTilt), nullptr);
-    const WindowedCentre::Result r = window.refine(centre.x() + 0.1, centre.y() - 0.07, 35);
+    DrawnZone drawn([&](int x, int y) {
+        return 100 + 3000 * std::clamp(8.5 - std::hypot(x - centre.x(), y - centre.y()), 0.0, 1.0);
+    });
+    const WindowedCentre::Result r = drawn.window.refine(centre.x() + 0.1, centre.y() - 0.07, 35);
     QVERIFY(r.ok);
     QVERIFY2(r.window > 7, qPrintable(QString::number(r.window)));
     const double error = std::max(std::abs(r.x - centre.x()), std::abs(r.y - centre.y()));
