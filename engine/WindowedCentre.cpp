@@ -286,8 +286,8 @@ WindowedCentre::Step WindowedCentre::stepFrom(const Moments &m, double sigma)
 
 // At most 10 passes over the window, each moving it by the step from its
 // moments; done when a step is below 0.0005 px, when the second-order step's
-// neglected terms are and the window still sums the same pixels, or when the
-// last two steps foretell a next one below it. Mostly one pass does.
+// neglected terms are, or when the last two steps foretell a next one below
+// it, and the window still sums the same pixels. Mostly one pass does.
 WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach)
 {
     Result result;
@@ -310,24 +310,29 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
     m_extent = std::min(WindowReach * sigma, std::max(radii.outer, 1.5 * radii.half) + 2);
     double x = x0, y = y0;
     double before = 0; // the step before, the larger axis's
+    QRect summed, earlier; // the pixels this pass and the one before summed
     Moments m;
     for (int it = 1; it <= MaxIterations; ++it) {
         m = moments(x, y, sigma);
         if (!(m.s > 0))
             return result;
         const Step step = stepFrom(m, sigma);
-        const QRect summed = windowRect(x, y);
+        earlier = summed;
+        summed = windowRect(x, y);
         x += step.x;
         y += step.y;
         result.iterations = it;
         if (std::hypot(x - x0, y - y0) > 2 * sigma)
             return result;
         const double size = std::max(std::abs(step.x), std::abs(step.y));
-        // The expansion holds for the pixels summed: a window that has taken
-        // in or left out a row or column needs another pass.
+        // Each of these holds for the pixels summed: a window that has taken
+        // in or left out a row or column needs another pass, unless it is
+        // back at the pixels of the pass before (the centre lies between two
+        // windows, each of which moves it towards the other).
         const bool expanded = step.secondOrder && size * size * size < 2 * Convergence * sigma * sigma;
-        if (size < Convergence || (expanded && windowRect(x, y) == summed)
-            || (it > 1 && size < before / 2 && size * size / before < Convergence))
+        const bool foretold = it > 1 && size < before / 2 && size * size / before < Convergence;
+        const QRect next = windowRect(x, y);
+        if ((size < Convergence || expanded || foretold) && (next == summed || next == earlier))
             break;
         before = size;
     }
