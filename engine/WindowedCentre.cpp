@@ -54,67 +54,76 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
         std::min({limit, cx - zone.left() + 0.5, zone.right() - cx + 0.5, cy - zone.top() + 0.5, zone.bottom() - cy + 0.5});
     if (reach < 1)
         return {};
-    constexpr double ring = 0.25;
-    const int stride = std::max(1, int(reach / 8));
-    m_rings.assign(size_t(reach / ring) + 1, 0.0);
+    RingGrid grid{cx, cy, reach, std::max(1, int(reach / 8)), 0, 0};
+    m_rings.assign(size_t(reach / RingWidth) + 1, 0.0);
     // The grid goes through the pixel nearest the centre.
+    const int stride = grid.stride;
     const int nx = int(std::lround(cx)), ny = int(std::lround(cy)), span = int(reach) / stride * stride;
-    const int firstX = nx - (nx - std::max(zone.left(), nx - span)) / stride * stride;
+    grid.firstX = nx - (nx - std::max(zone.left(), nx - span)) / stride * stride;
     const int firstY = ny - (ny - std::max(zone.top(), ny - span)) / stride * stride;
     const int lastX = std::min(zone.right(), nx + span), lastY = std::min(zone.bottom(), ny + span);
+    grid.columns = (lastX - grid.firstX) / stride + 1;
+    m_rowDistances.resize(size_t(std::max(0, grid.columns)));
+    m_rowRings.resize(size_t(std::max(0, grid.columns)));
+    m_rowPlane.resize(size_t(std::max(0, grid.columns)));
+    double total = 0;
+    for (int y = firstY; y <= lastY; y += stride)
+        addRowLight(y, grid, total);
+    return total > 0 ? radiiOfRings(total, reach) : LightRadii{};
+}
+
+// One row of the grid's light into the rings and the total. A row's
+// distances (in single precision: they only choose a ring), rings and
+// background come first, which the processor computes several at a time.
+void WindowedCentre::addRowLight(int y, const RingGrid &grid, double &total)
+{
+    // Only the columns near the circle of the reach (a pixel to spare).
+    const double cx = grid.cx, dy = y - grid.cy, rowReach = grid.reach * grid.reach - dy * dy;
+    if (rowReach < -2 * grid.reach - 1)
+        return;
+    const int stride = grid.stride, firstX = grid.firstX;
+    const double half = std::sqrt(std::max(0.0, rowReach)) + 1;
+    const int from = int(cx - half) - 1 - firstX, to = int(cx + half) + 1 - firstX;
+    const int begin = from <= 0 ? 0 : (from + stride - 1) / stride;
+    const int end = to < 0 ? 0 : std::min(grid.columns, to / stride + 1);
     // Locals, which the sums into the rings cannot change.
-    const double *brightness = m_zone.brightness;
-    const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
-    const SpotLabels *others = m_labels && m_labels->hasOthers() ? m_labels : nullptr;
-    double *rings = m_rings.data();
-    // A row's distances (in single precision: they only choose a ring), rings
-    // and background first, which the processor computes several at a time;
-    // then its light into the rings.
-    const int columns = (lastX - firstX) / stride + 1;
-    m_rowDistances.resize(size_t(std::max(0, columns)));
-    m_rowRings.resize(size_t(std::max(0, columns)));
-    m_rowPlane.resize(size_t(std::max(0, columns)));
     float *distance = m_rowDistances.data();
     int *ringOf = m_rowRings.data();
     double *plane = m_rowPlane.data();
-    double total = 0;
-    for (int y = firstY; y <= lastY; y += stride) {
-        // Only the columns near the circle of the reach (a pixel to spare).
-        const double rowReach = reach * reach - (y - cy) * (y - cy);
-        if (rowReach < -2 * reach - 1)
-            continue;
-        const double half = std::sqrt(std::max(0.0, rowReach)) + 1;
-        const int from = int(cx - half) - 1 - firstX, to = int(cx + half) + 1 - firstX;
-        const int begin = from <= 0 ? 0 : (from + stride - 1) / stride;
-        const int end = to < 0 ? 0 : std::min(columns, to / stride + 1);
-        const float dy2 = float((y - cy) * (y - cy));
-        const double rowTilt = m_background.tiltY * (y - m_background.middleY);
-        for (int i = begin; i < end; ++i) {
-            const int x = firstX + i * stride;
-            const float dx = float(x - cx);
-            distance[i] = std::sqrt(dx * dx + dy2);
-            ringOf[i] = int(distance[i] * float(1 / ring));
-            // The same sum as the plane's own: the results do not depend on the way here.
-            plane[i] = level + tiltX * (x - middleX) + rowTilt;
-        }
-        const quint16 *keys = &m_zone.keys[qsizetype(y - zone.top()) * m_zone.rowStride + (firstX - zone.left())];
-        for (int i = begin; i < end; ++i) {
-            if (!(distance[i] < reach) || (others && others->isOther(firstX + i * stride, y)))
-                continue;
-            const double v = brightness[keys[i * stride]] - plane[i];
-            rings[ringOf[i]] += v;
-            total += v;
-        }
+    const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
+    const double rowTilt = m_background.tiltY * (y - m_background.middleY);
+    const float dy2 = float(dy * dy);
+    for (int i = begin; i < end; ++i) {
+        const int x = firstX + i * stride;
+        const float dx = float(x - cx);
+        distance[i] = std::sqrt(dx * dx + dy2);
+        ringOf[i] = int(distance[i] * float(1 / RingWidth));
+        // The same sum as the plane's own: the results do not depend on the way here.
+        plane[i] = level + tiltX * (x - middleX) + rowTilt;
     }
-    if (!(total > 0))
-        return {};
+    const SpotLabels *others = m_labels && m_labels->hasOthers() ? m_labels : nullptr;
+    const double *brightness = m_zone.brightness;
+    double *rings = m_rings.data();
+    const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (firstX - m_zone.rect.left())];
+    for (int i = begin; i < end; ++i) {
+        if (!(distance[i] < grid.reach) || (others && others->isOther(firstX + i * stride, y)))
+            continue;
+        const double v = brightness[keys[i * stride]] - plane[i];
+        rings[ringOf[i]] += v;
+        total += v;
+    }
+}
+
+// The radii where the rings' running sum reaches half and 99 % of `total`.
+WindowedCentre::LightRadii WindowedCentre::radiiOfRings(double total, double reach) const
+{
     LightRadii radii{reach, reach};
     bool half = false;
     double sum = 0;
     for (size_t i = 0; i < m_rings.size(); ++i) {
         const double before = sum;
         sum += m_rings[i];
-        auto crossing = [&](double part) { return (double(i) + (part - before) / m_rings[i]) * ring; };
+        auto crossing = [&](double part) { return (double(i) + (part - before) / m_rings[i]) * RingWidth; };
         if (!half && sum >= total / 2)
             radii.half = crossing(total / 2), half = true;
         if (before < 0.99 * total && sum >= 0.99 * total)

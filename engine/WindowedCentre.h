@@ -66,6 +66,16 @@ private:
     };
     static Step stepFrom(const Moments &m, double sigma);
     void loadPatch(const QRect &rect);
+    // The grid lightRadii samples: every stride-th pixel from firstX along
+    // a row, `columns` of them.
+    struct RingGrid
+    {
+        double cx, cy, reach;
+        int stride, firstX, columns;
+    };
+    static constexpr double RingWidth = 0.25;
+    void addRowLight(int y, const RingGrid &grid, double &total);
+    LightRadii radiiOfRings(double total, double reach) const;
     QRect windowRect(double x, double y) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);
     void windowWeights(const QRect &w, double x, double y, double sigma);
