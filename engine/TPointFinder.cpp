@@ -279,10 +279,18 @@ void TPointFinder::classify(KeyClasses &classes, double threshold, double maximu
 // rows' and columns' maxima; otherwise the whole zone.
 QRect TPointFinder::sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask)
 {
-    if (raster.rect.isEmpty() || !m_table.increasing)
+    if (!m_table.increasing)
         return raster.rect;
-    const int first = firstKeyOf(classes, mask);
-    return first < 0 ? QRect() : spotBounds(raster, quint16(first));
+    return areaFrom(raster, firstKeyOf(classes, mask));
+}
+
+// With keys in order of brightness, the rectangle holding every pixel whose
+// key is at least `firstKey` (-1: no key is).
+QRect TPointFinder::areaFrom(const ZoneRaster &raster, int firstKey)
+{
+    if (raster.rect.isEmpty())
+        return raster.rect;
+    return firstKey < 0 ? QRect() : spotBounds(raster, quint16(firstKey));
 }
 
 // With keys in order of brightness, the first key of a class in `mask`, -1
@@ -357,8 +365,10 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
 // a zone, noise alone reaches four and a half now and then.
 int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
 {
-    const QRect area = sweepArea(raster, classes, SpotKey);
+    // With keys in order of brightness the first spot key gives both the
+    // area and the test of a spot pixel.
     const int firstSpotKey = m_table.increasing ? firstKeyOf(classes, SpotKey) : -1;
+    const QRect area = m_table.increasing ? areaFrom(raster, firstSpotKey) : raster.rect;
     return m_labels.label(keysOf(raster), area, {classes.data(), SpotKey, firstSpotKey}, threshold,
                           m_border.level + 5 * m_border.noise);
 }

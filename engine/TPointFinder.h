@@ -137,6 +137,7 @@ private:
     void classify(KeyClasses &classes, double threshold, double maximum, double noise) const;
     QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
     int firstKeyOf(const KeyClasses &classes, quint8 mask) const;
+    QRect areaFrom(const ZoneRaster &raster, int firstKey);
     int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold);
     SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
     VT_Point centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured);

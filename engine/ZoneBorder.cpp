@@ -36,9 +36,7 @@ double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::ar
     const std::vector<quint16> &ring = scratch.ring;
     const size_t n = ring.size(), w = size_t(zone.rect.width()), h = size_t(zone.rect.height());
     const std::array<size_t, 4> first = {0, w - 1, w + h - 2, 2 * w + h - 3}, length = {w, h, w, h};
-    quint16 low = ring[0], high = ring[0];
-    for (const quint16 k : ring) // vectorised, unlike std::minmax_element
-        low = std::min(low, k), high = std::max(high, k);
+    const auto [low, high] = keyRange(ring);
     const size_t range = size_t(high - low) + 1;
     if (!zone.ordered || range > n + 64) {
         for (size_t side = 0; side < 4; ++side) {
@@ -62,22 +60,17 @@ double ZoneBorder::levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::ar
         if (first[side] + length[side] > n)
             ++table[side][ring[0] - base];
     }
-    // The key of rank `rank` (from 0) among those counted in `count(i)`.
-    auto keyOfRank = [&](size_t rank, auto count) {
-        size_t below = 0;
-        for (size_t i = 0;; ++i) {
-            below += count(i);
-            if (below > rank)
-                return quint16(base + i);
-        }
-    };
-    for (size_t side = 0; side < 4; ++side)
-        sides[side] = zone.brightness[keyOfRank(length[side] / 2, [&](size_t i) { return table[side][i]; })];
+    for (size_t side = 0; side < 4; ++side) {
+        const size_t rank = length[side] / 2;
+        const auto sideCount = [&](size_t i) { return size_t(table[side][i]); };
+        sides[side] = zone.brightness[keysOfRanks(base, rank, rank, sideCount).second];
+    }
     // Every corner was counted by both its sides: once is taken back.
     for (size_t side = 0; side < 4; ++side)
         --table[side][ring[first[side]] - base];
-    auto ringCount = [&](size_t i) { return size_t(table[0][i]) + table[1][i] + table[2][i] + table[3][i]; };
-    const quint16 lower = keyOfRank((n - 1) / 2, ringCount), upper = keyOfRank(n / 2, ringCount);
+    const auto [lower, upper] = keysOfRanks(base, (n - 1) / 2, n / 2, [&](size_t i) {
+        return size_t(table[0][i]) + table[1][i] + table[2][i] + table[3][i];
+    });
     return (zone.brightness[lower] + zone.brightness[upper]) / 2;
 }
 
@@ -188,33 +181,33 @@ double ZoneBorder::medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Sc
 std::pair<quint16, quint16> ZoneBorder::middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts)
 {
     const size_t lowRank = (keys.size() - 1) / 2, highRank = keys.size() / 2;
-    quint16 low = keys[0], high = keys[0];
-    for (const quint16 k : keys)
-        low = std::min(low, k), high = std::max(high, k);
+    const auto [low, high] = keyRange(keys);
     if (low == high)
         return {low, low};
     const size_t range = size_t(high - low) + 1;
     if (range > 4 * keys.size() + 64) {
         std::nth_element(keys.begin(), keys.begin() + qsizetype(highRank), keys.end());
         const quint16 upper = keys[highRank];
-        return {lowRank == highRank ? upper : *std::max_element(keys.begin(), keys.begin() + qsizetype(highRank)), upper};
+        const quint16 lower = lowRank == highRank ? upper : *std::max_element(keys.begin(), keys.begin() + qsizetype(highRank));
+        return {lower, upper};
     }
     counts.assign(4 * range, 0);
     quint32 *table[4] = {counts.data(), counts.data() + range, counts.data() + 2 * range, counts.data() + 3 * range};
     for (size_t i = 0; i < keys.size(); ++i)
         ++table[i % 4][keys[i] - low];
-    std::pair<quint16, quint16> middle{0, 0};
-    size_t below = 0;
-    for (size_t i = 0;; ++i) {
-        const size_t before = below;
-        below += table[0][i] + table[1][i] + table[2][i] + table[3][i];
-        if (before <= lowRank && below > lowRank)
-            middle.first = quint16(low + i);
-        if (below > highRank) {
-            middle.second = quint16(low + i);
-            return middle;
-        }
-    }
+    return keysOfRanks(low, lowRank, highRank, [&](size_t i) {
+        return size_t(table[0][i]) + table[1][i] + table[2][i] + table[3][i];
+    });
+}
+
+// The smallest and largest key, in a loop the compiler vectorises (unlike
+// std::minmax_element's).
+std::pair<quint16, quint16> ZoneBorder::keyRange(const std::vector<quint16> &keys)
+{
+    quint16 low = keys[0], high = keys[0];
+    for (const quint16 k : keys)
+        low = std::min(low, k), high = std::max(high, k);
+    return {low, high};
 }
 
 // The plane a + tx dx + ty dy by least squares over the border pixels within

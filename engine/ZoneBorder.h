@@ -40,6 +40,25 @@ private:
     static double noiseOf(const ZoneKeys &zone, Scratch &scratch);
     static double medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper);
     static std::pair<quint16, quint16> middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts);
+    static std::pair<quint16, quint16> keyRange(const std::vector<quint16> &keys);
+    // The keys of ranks lowRank <= highRank (from 0) among keys counted from
+    // `base` up, count(i) of key base + i; the ranks must be within the count.
+    template<typename Count>
+    static std::pair<quint16, quint16> keysOfRanks(quint16 base, size_t lowRank, size_t highRank, Count count)
+    {
+        std::pair<quint16, quint16> keys{0, 0};
+        size_t below = 0;
+        for (size_t i = 0;; ++i) {
+            const size_t before = below;
+            below += count(i);
+            if (before <= lowRank && below > lowRank)
+                keys.first = quint16(base + i);
+            if (below > highRank) {
+                keys.second = quint16(base + i);
+                return keys;
+            }
+        }
+    }
     static double levelAndSides(const ZoneKeys &zone, Scratch &scratch, std::array<double, 4> &sides);
     void fitTilt(const ZoneKeys &zone, const std::array<double, 4> &sides);
 };
