@@ -144,6 +144,11 @@ bool startDecoding(Reader &r, J_COLOR_SPACE space, JDIMENSION *x, JDIMENSION *wi
     if (setjmp(r.errors.jump))
         return false;
     r.info.out_color_space = space;
+    // A progressive file cut short would otherwise have its missing detail
+    // guessed from neighbouring blocks, and the guess differs when rows are
+    // skipped or columns cropped: a picture must read the same whichever part
+    // of it is asked for.
+    r.info.do_block_smoothing = FALSE;
     jpeg_start_decompress(&r.info);
     if (*width < r.info.output_width)
         jpeg_crop_scanline(&r.info, x, width);
