@@ -107,6 +107,7 @@ void ZoneBorder::walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring)
 // of deviation s a second difference has deviation s·√6, m = 0.798 s√6, and
 // the second mean is 0.765 s√6 (the share of the half-normal below 2.39 of
 // its deviation). A zone of one or two rows or columns is read as one line.
+// Where black cuts the noise off, see noiseAboveBlack.
 double ZoneBorder::noiseOf(const ZoneKeys &zone, Scratch &scratch)
 {
     const QRect &r = zone.rect;
@@ -114,25 +115,29 @@ double ZoneBorder::noiseOf(const ZoneKeys &zone, Scratch &scratch)
     const double *b = zone.brightness;
     std::vector<double> &d = scratch.values;
     d.clear();
-    auto line = [&](const quint16 *k, qsizetype step, int n) {
+    // Each side's pixels at the lowest key (black, with keys in order).
+    std::array<size_t, 4> black{}, counted{};
+    auto line = [&](const quint16 *k, qsizetype step, int n, size_t side) {
         if (n < 3)
             return;
         double before = b[k[0]], middle = b[k[step]];
         for (int i = 2; i < n; ++i) {
             const double after = b[k[i * step]];
             d.push_back(std::abs(before - 2 * middle + after));
+            black[side] += k[i * step] == 0;
             before = middle, middle = after;
         }
+        counted[side] += size_t(n - 2);
     };
     if (w < 3 || h < 3) {
         walkBorder(zone, scratch.ring);
-        line(scratch.ring.data(), 1, int(scratch.ring.size()));
+        line(scratch.ring.data(), 1, int(scratch.ring.size()), 0);
     } else {
         const qsizetype stride = zone.rowStride;
-        line(zone.keys, 1, w);
-        line(zone.keys + (h - 1) * stride, 1, w);
-        line(zone.keys, stride, h);
-        line(zone.keys + (w - 1), stride, h);
+        line(zone.keys, 1, w, 0);
+        line(zone.keys + (h - 1) * stride, 1, w, 1);
+        line(zone.keys, stride, h, 2);
+        line(zone.keys + (w - 1), stride, h, 3);
     }
     if (d.empty())
         return 0;
@@ -146,7 +151,36 @@ double ZoneBorder::noiseOf(const ZoneKeys &zone, Scratch &scratch)
         if (v <= cut)
             kept += v, ++keptCount;
     }
-    return keptCount ? kept / double(keptCount) / (0.765 * std::sqrt(6.0)) : 0;
+    const double noise = keptCount ? kept / double(keptCount) / (0.765 * std::sqrt(6.0)) : 0;
+    // Black all round the border, not only where a slope goes under it.
+    const double blackShare = double(black[0] + black[1] + black[2] + black[3]) / double(d.size());
+    bool allRound = zone.ordered && w >= 3 && h >= 3 && blackShare >= MinBlackShare;
+    for (size_t side = 0; side < 4 && allRound; ++side)
+        allRound = double(black[side]) >= blackShare / 2 * double(counted[side]);
+    return allRound ? std::max(noise, noiseAboveBlack(zone, scratch, blackShare)) : noise;
+}
+
+// A background so dark that noise reaches black loses the part below it,
+// and the differences above see less noise than there is (at a third of the
+// pixels black, 0.6 of it). On a level background black is then the noise's
+// quantile at the share of the border's pixels that are black, and lies that
+// many deviations below the border's median, which black leaves where it was.
+double ZoneBorder::noiseAboveBlack(const ZoneKeys &zone, Scratch &scratch, double blackShare)
+{
+    if (blackShare >= 0.45)
+        return 0; // the median itself is nearly black: no way to tell
+    walkBorder(zone, scratch.ring);
+    scratch.part = scratch.ring;
+    const double median = medianOf(zone, scratch.part, scratch, false);
+    // The standard normal's quantile at blackShare, by halving (its tail
+    // from erfc): a few dozen steps, only for such zones.
+    double low = -10, high = 0;
+    for (int i = 0; i < 50; ++i) {
+        const double z = (low + high) / 2;
+        (0.5 * std::erfc(-z / std::sqrt(2.0)) < blackShare ? low : high) = z;
+    }
+    const double z = (low + high) / 2;
+    return (median - zone.brightness[0]) / -z;
 }
 
 // The median of the keys' brightness, which reorders them: the mean of the

@@ -37,6 +37,10 @@ struct ZoneBorder
 
 private:
     static void walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring);
+    // Below this share of black pixels on the border the noise is read from
+    // the differences alone.
+    static constexpr double MinBlackShare = 0.02;
+    static double noiseAboveBlack(const ZoneKeys &zone, Scratch &scratch, double blackShare);
     static double noiseOf(const ZoneKeys &zone, Scratch &scratch);
     static double medianOf(const ZoneKeys &zone, std::vector<quint16> &keys, Scratch &scratch, bool upper);
     static std::pair<quint16, quint16> middleKeys(std::vector<quint16> &keys, std::vector<quint32> &counts);

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <random>
 
 namespace {
 
@@ -91,6 +92,7 @@ private Q_SLOTS:
     void init();
     void borderLevelNoiseAndTilt_data();
     void borderLevelNoiseAndTilt();
+    void borderNoiseOnBlack();
     void backgroundThreshold_data();
     void backgroundThreshold();
     void connectedSpot_data();
@@ -187,6 +189,33 @@ void TestSpotCentre::borderLevelNoiseAndTilt()
     QVERIFY2(std::abs(border.tiltX - tilt) < 1e-3, qPrintable(QString::number(border.tiltX)));
     QVERIFY(std::abs(border.tiltY) < 1e-9);
     QCOMPARE(border.at(112, 210), border.level);
+}
+
+// A background so dark that noise reaches black: a third of the pixels
+// black on a level of 20 with noise of deviation 40. The differences alone
+// see 32; from a border of 836 pixels the share of black and the median give
+// 40 within a tenth or so. A ramp going under black at one corner without
+// noise has none.
+void TestSpotCentre::borderNoiseOnBlack()
+{
+    std::mt19937 random(7);
+    std::normal_distribution<double> normal(0.0, 40.0);
+    std::vector<quint16> keys(240 * 180), ramp(240 * 180);
+    std::array<double, 256> brightness{};
+    for (int k = 0; k < 256; ++k)
+        brightness[size_t(k)] = k;
+    for (int y = 0; y < 180; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            keys[size_t(y * 240 + x)] = quint16(std::clamp<long>(std::lround(20 + normal(random)), 0, 255));
+            ramp[size_t(y * 240 + x)] = quint16(std::clamp((x + y) / 3 - 20, 0, 255));
+        }
+    }
+    ZoneBorder::Scratch scratch;
+    const ZoneKeys zone{QRect(0, 0, 240, 180), keys.data(), 240, brightness.data(), true};
+    const double noise = ZoneBorder::measure(zone, scratch, ZoneBorder::Reading::Noise).noise;
+    QVERIFY2(noise > 36 && noise < 44, qPrintable(QString::number(noise)));
+    const ZoneKeys rampZone{QRect(0, 0, 240, 180), ramp.data(), 240, brightness.data(), true};
+    QVERIFY(ZoneBorder::measure(rampZone, scratch, ZoneBorder::Reading::Noise).noise < 0.5);
 }
 
 // T = B0 + B (M - B0) over the median of the border, B0, against T = B M: a
