@@ -6,11 +6,11 @@
 
 // Spots are found as runs of pixels along the rows, joined where runs of
 // neighbouring rows touch (8-connected: overlapping or meeting at a corner).
-// Each spot is weighed by its light above the threshold: the target is the
-// spot with the most (its brightest pixel alone would hand a noisy image to a
+// Each spot is weighed by its light above the level: the target is the spot
+// with the most (its brightest pixel alone would hand a noisy image to a
 // dimmer neighbour whose peak noise lifted).
-int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double threshold,
-                      double lonePixelLevel)
+int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double level,
+                      double significantPeak)
 {
     m_left = area.left(), m_top = area.top();
     m_width = area.isEmpty() ? 0 : area.width(), m_height = area.isEmpty() ? 0 : area.height();
@@ -31,9 +31,9 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &s
         m_count = 1;
         return m_count;
     }
-    const int mainRoot = heaviestSpot(zone, threshold);
+    const int mainRoot = heaviestSpot(zone, level);
     joinNearMain(mainRoot);
-    // The other spots, less the lone pixels noise could have lifted.
+    // The other spots, less those noise could have lifted.
     std::vector<bool> isSpot(m_runs.size(), false);
     m_count = 1;
     for (size_t i = 0; i < m_runs.size(); ++i) {
@@ -41,7 +41,7 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &s
         if (run.parent != int(i) || int(i) == mainRoot)
             continue;
         m_allMain = false;
-        if (run.pixels > 1 || run.peak > lonePixelLevel) {
+        if (run.peak > significantPeak) {
             isSpot[i] = true;
             ++m_count;
         }
@@ -114,15 +114,15 @@ int SpotLabels::nextFlag(int from, bool set) const
     return m_width;
 }
 
-// Each run's light above the threshold and its brightest pixel.
-void SpotLabels::weighRuns(const ZoneKeys &zone, double threshold)
+// Each run's light above the level and its brightest pixel.
+void SpotLabels::weighRuns(const ZoneKeys &zone, double level)
 {
     for (Run &run : m_runs) {
         const quint16 *keys = &zone.keys[qsizetype(run.y - zone.rect.top()) * zone.rowStride + (run.left - zone.rect.left())];
         run.peak = zone.brightness[keys[0]];
         for (int i = 0; i < run.pixels; ++i) {
             const double b = zone.brightness[keys[i]];
-            run.light += b - threshold;
+            run.light += b - level;
             run.peak = std::max(run.peak, b);
         }
     }
@@ -130,9 +130,9 @@ void SpotLabels::weighRuns(const ZoneKeys &zone, double threshold)
 
 // Each spot's light, peak and size gathered at its root; returns the root
 // of the spot with the most light.
-int SpotLabels::heaviestSpot(const ZoneKeys &zone, double threshold)
+int SpotLabels::heaviestSpot(const ZoneKeys &zone, double level)
 {
-    weighRuns(zone, threshold);
+    weighRuns(zone, level);
     for (size_t i = 0; i < m_runs.size(); ++i) {
         const int r = root(int(i));
         if (r == int(i))

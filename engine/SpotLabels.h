@@ -7,14 +7,15 @@
 
 #include <vector>
 
-// The 8-connected spots of a zone: which pixels above the threshold belong
-// to the target's spot (the one with the most light above the threshold),
-// and how many spots there are.
+// The 8-connected spots of a zone above a level: which pixels belong to the
+// target's spot (the one with the most light above the level), and how many
+// spots there are.
 //
-// Noise splits a target whose edge or plateau lies near the threshold into
+// Noise splits a target whose edge or plateau lies near the level into
 // pieces with a pixel between them: a spot across a gap of one pixel from
-// the target's is part of it. A single pixel apart from it counts as a spot only when it
-// stands above `lonePixelLevel` (where noise alone would hardly lift it).
+// the target's is part of it. Another spot counts only when its brightest
+// pixel stands above `significantPeak` (where noise alone would hardly lift
+// it); the pixels of one that does not belong to no spot.
 class SpotLabels
 {
 public:
@@ -28,14 +29,14 @@ public:
         int firstKey = -1;
     };
     // Labels the pixels of `area` (inside the zone) whose key is a spot's:
-    // the pixels above `threshold`. Returns the number of spots, the
-    // target's one included.
-    int label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double threshold,
-              double lonePixelLevel);
+    // the pixels above `level`. Returns the number of spots, the target's
+    // one included.
+    int label(const ZoneKeys &zone, const QRect &area, const SpotKeys &spotKeys, double level,
+              double significantPeak);
 
-    // Every pixel above the threshold belongs to the target's spot.
+    // Every pixel above the level belongs to the target's spot.
     bool allMain() const { return m_allMain; }
-    // Some pixel above the threshold belongs to another spot.
+    // Some pixel above the level belongs to another spot.
     bool hasOthers() const { return m_count > 1; }
     bool isMain(int x, int y) const { return m_allMain ? inArea(x, y) : cell(x, y) == Main; }
     // A pixel of another spot (outside the labelled area: no).
@@ -43,12 +44,12 @@ public:
 
 private:
     enum Cell : quint8 { Outside = 0, Main = 1, Other = 2 };
-    // A row's stretch of pixels above the threshold.
+    // A row's stretch of pixels above the level.
     struct Run
     {
         int y, left, right;
         int parent;   // union-find over the runs; the root stands for the spot
-        double light; // the run's light above the threshold, then the spot's
+        double light; // the run's light above the level, then the spot's
         double peak;  // the run's brightest pixel, then the spot's
         int pixels;   // the run's length, then the spot's size
     };
@@ -62,8 +63,8 @@ private:
     void findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys);
     void flagRow(const quint16 *keys, const SpotKeys &spotKeys);
     int nextFlag(int from, bool set) const;
-    void weighRuns(const ZoneKeys &zone, double threshold);
-    int heaviestSpot(const ZoneKeys &zone, double threshold);
+    void weighRuns(const ZoneKeys &zone, double level);
+    int heaviestSpot(const ZoneKeys &zone, double level);
     void joinTouchingRuns(size_t previousRow, size_t row, size_t end);
     int root(int run);
     void joinNearMain(int mainRoot);

@@ -262,16 +262,30 @@ ZoneBorder::Reading borderReading(const TParameters &p)
 // Which key is what to the sweep: a spot pixel is strictly above the
 // threshold (a pixel exactly at it is background); a band pixel within one
 // noise deviation of it; a top pixel within two of the brightest; a
-// saturated pixel at the image's largest brightness, which has no noise.
-void TPointFinder::classify(KeyClasses &classes, double threshold, double maximum, double noise) const
+// saturated pixel at the image's largest brightness, which has no noise; a
+// near-spot pixel above the level the spots are told apart at.
+void TPointFinder::classify(KeyClasses &classes, double threshold, double maximum, double noise,
+                            double spotsLevel) const
 {
     // 766 keys for 8-bit pictures, 65536 for 16-bit ones.
     classes.assign(size_t(m_table.size), 0);
     for (int k = 0; k < m_table.size; ++k) {
         const double b = m_table.brightness[k];
         classes[size_t(k)] = quint8((b > threshold ? SpotKey : 0) | (std::abs(b - threshold) < noise ? BandKey : 0)
-                                    | (b >= maximum - 2 * noise ? TopKey : 0) | (b >= m_topBrightness ? SaturatedKey : 0));
+                                    | (b >= maximum - 2 * noise ? TopKey : 0) | (b >= m_topBrightness ? SaturatedKey : 0)
+                                    | (b > spotsLevel ? NearSpotKey : 0));
     }
+}
+
+// Noise lifts the brightest pixel, and the threshold with it, which can leave
+// a second target's brightest pixel under the threshold; and it breaks a
+// target whose top lies near the threshold into pieces above it. Spots are
+// told apart three noise deviations below the threshold (never nearer the
+// background than three), where neither happens but by rare chance.
+double TPointFinder::spotsLevelFor(double threshold) const
+{
+    const double noise = m_border.noise;
+    return std::min(threshold, std::max(threshold - 3 * noise, m_border.level + 3 * noise));
 }
 
 // The rectangle holding every pixel of a class in `mask`: with keys in order
@@ -359,18 +373,22 @@ TPointFinder::SpotSums TPointFinder::sweepSpot(const ZoneRaster &raster, const K
     return s;
 }
 
-// Labels the zone's spots, the target's being the one with the most light
-// above the threshold; returns how many there are. A lone pixel within five
-// noise deviations of the background is taken for noise: over the pixels of
-// a zone, noise alone reaches four and a half now and then.
-int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold)
+// Labels the zone's spots above `spotsLevel` (see spotsLevelFor), the
+// target's being the one with the most light above it; returns how many
+// there are. Another spot counts when its brightest pixel comes within two
+// noise deviations of the threshold, and stands more than five above the
+// background: over the pixels of a zone, noise alone reaches four and a half
+// now and then, and lifts a pixel of the target's own slope two above the
+// level seldom.
+int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold,
+                             double spotsLevel)
 {
-    // With keys in order of brightness the first spot key gives both the
-    // area and the test of a spot pixel.
-    const int firstSpotKey = m_table.increasing ? firstKeyOf(classes, SpotKey) : -1;
-    const QRect area = m_table.increasing ? areaFrom(raster, firstSpotKey) : raster.rect;
-    return m_labels.label(keysOf(raster), area, {classes.data(), SpotKey, firstSpotKey}, threshold,
-                          m_border.level + 5 * m_border.noise);
+    // With keys in order of brightness the first key above the level gives
+    // both the area and the test of a pixel.
+    const int firstKey = m_table.increasing ? firstKeyOf(classes, NearSpotKey) : -1;
+    const QRect area = m_table.increasing ? areaFrom(raster, firstKey) : raster.rect;
+    const double significantPeak = std::max(m_border.level + 5 * m_border.noise, threshold - 2 * m_border.noise);
+    return m_labels.label(keysOf(raster), area, {classes.data(), NearSpotKey, firstKey}, spotsLevel, significantPeak);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const
@@ -472,11 +490,12 @@ void TPointFinder::detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool ke
     m_border = ZoneBorder::measure(keysOf(raster), m_borderScratch, borderReading(p));
     const double threshold = SpotThreshold::of(m_params, maximum, m_border.level);
     KeyClasses &classes = m_classes;
-    classify(classes, threshold, maximum, m_border.noise);
+    const double spotsLevel = p.ConnectedSpot ? spotsLevelFor(threshold) : threshold;
+    classify(classes, threshold, maximum, m_border.noise, spotsLevel);
 
     TZoneMeasurement measured;
     if (p.ConnectedSpot)
-        measured.spots = labelSpots(raster, classes, threshold);
+        measured.spots = labelSpots(raster, classes, threshold, spotsLevel);
     // The same spot pixels for either weighting; only the centre's weights
     // differ: the brightness itself, or the part of it above the threshold,
     // which leaves out the level every spot pixel shares and so the pull of

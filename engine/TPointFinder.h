@@ -126,7 +126,7 @@ private:
         CentreUncertainty::Moments moments;    // what the centre's uncertainty needs
     };
     // What each key is to a zone's sweep (see classify).
-    enum KeyClass : quint8 { SpotKey = 1, BandKey = 2, TopKey = 4, SaturatedKey = 8 };
+    enum KeyClass : quint8 { SpotKey = 1, BandKey = 2, TopKey = 4, SaturatedKey = 8, NearSpotKey = 16 };
     // The class of every key (see KeyTable: 766 keys, or 65536 for 16-bit pictures).
     using KeyClasses = std::vector<quint8>;
 
@@ -134,11 +134,12 @@ private:
     void detectZone(TZoneInfo &zone, const ZoneRaster &raster, bool keepMask, bool *stop);
     double maximumOf(const ZoneRaster &raster) const;
     ZoneKeys keysOf(const ZoneRaster &raster) const;
-    void classify(KeyClasses &classes, double threshold, double maximum, double noise) const;
+    void classify(KeyClasses &classes, double threshold, double maximum, double noise, double spotsLevel) const;
+    double spotsLevelFor(double threshold) const;
     QRect sweepArea(const ZoneRaster &raster, const KeyClasses &classes, quint8 mask);
     int firstKeyOf(const KeyClasses &classes, quint8 mask) const;
     QRect areaFrom(const ZoneRaster &raster, int firstKey);
-    int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold);
+    int labelSpots(const ZoneRaster &raster, const KeyClasses &classes, double threshold, double spotsLevel);
     SpotSums sweepSpot(const ZoneRaster &raster, const KeyClasses &classes, double offset, bool connected);
     VT_Point centreOf(const ZoneRaster &raster, const SpotSums &s, TZoneMeasurement &measured);
     void refineCentre(const ZoneRaster &raster, const SpotSums &s, VT_Point &point, TZoneMeasurement &measured);

@@ -97,6 +97,7 @@ private Q_SLOTS:
     void backgroundThreshold();
     void connectedSpot_data();
     void connectedSpot();
+    void topsOfOneTargetJoin();
     void spotRunsEitherWay_data();
     void spotRunsEitherWay();
     void windowedCentreOffTheGrid_data();
@@ -282,6 +283,11 @@ void TestSpotCentre::connectedSpot_data()
     QTest::newRow("diagonal neighbour joins") << true << 2 << QRect(13, 13, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 13) / 10;
     QTest::newRow("piece across a one-pixel gap joins") << true << 2 << QRect(14, 9, 1, 1) << 200 << 1 << 10 << (9 * 11.0 + 14) / 10;
     QTest::newRow("spot across a two-pixel gap stays apart") << true << 2 << QRect(15, 11, 1, 1) << 200 << 2 << 9 << 11.0;
+    // Spots are told apart three noise deviations below T = 150 (137.2) and
+    // count from two below it (141.5): a second target that noise kept under
+    // T is counted, a dimmer one not; neither is in the spot.
+    QTest::newRow("second spot just under the threshold") << true << 2 << second << 146 << 2 << 9 << 11.0;
+    QTest::newRow("second spot well under the threshold") << true << 2 << second << 139 << 1 << 9 << 11.0;
 }
 
 void TestSpotCentre::connectedSpot()
@@ -303,6 +309,23 @@ void TestSpotCentre::connectedSpot()
     QCOMPARE(m.spots, spots);
     QCOMPARE(m.area, area);
     QVERIFY(std::abs(point.x() - x) < 1e-9);
+}
+
+// Two tops of one target with a dip of about a noise deviation between them
+// (the pixels between at 146, T = 150, noise 4.27) are one spot: its pixels
+// above T are both tops'.
+void TestSpotCentre::topsOfOneTargetJoin()
+{
+    Picture picture(40, 40, 40, 2);
+    picture.fill(10, 10, 12, 12, 200);
+    picture.fill(13, 10, 14, 12, 146);
+    picture.fill(15, 10, 17, 12, 200);
+    m_params.ConnectedSpot = true;
+    QPointF point;
+    const TZoneMeasurement m = measure(picture, TZoneInfo(0, 0, 39, 39), &point);
+    QCOMPARE(m.spots, 1);
+    QCOMPARE(m.area, 18);
+    QCOMPARE(point, QPointF(13.5, 11));
 }
 
 // Spots found by comparing keys with the first spot key are those found
