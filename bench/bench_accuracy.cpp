@@ -16,7 +16,8 @@
 //   ratio      the noise's real scatter of the centre over the predicted sx, sy
 //   flag       images whose zone had more than one spot
 // and at the end the time per zone of each option set against the default.
-// DIR mode prints the RMS, maximum, misses and time per zone of every option set.
+// DIR mode prints the RMS, maximum, misses, zones flagged and time per zone
+// of every option set (each zone holds one target).
 
 #include "BmpWriter.h"
 #include "SpotScene.h"
@@ -298,7 +299,7 @@ Truth readTruth(const QString &path)
 struct DirectoryFigures
 {
     double squares = 0, largest = 0;
-    int count = 0, missed = 0;
+    int count = 0, missed = 0, flagged = 0; // flagged: zones said to hold more than one spot
 };
 
 // One option set over every image of a directory, against the true centres.
@@ -313,6 +314,7 @@ DirectoryFigures measureDirectory(const Options &o, const QString &dir, const Tr
         finder.ProcessImage(dir + QLatin1Char('/') + image.key());
         for (int z = 0; z < zones.size(); ++z) {
             const TZoneMeasurement &m = finder.lastMeasurements().at(z);
+            f.flagged += m.spots > 1;
             if (!m.found || !image->contains(z)) {
                 ++f.missed;
                 continue;
@@ -336,8 +338,8 @@ int runDirectory(const QString &dir)
         return 1;
     }
     const QList<TZoneInfo> zones = ZoneFile::parse(zoneFile.readAll()).zones;
-    std::printf("%d images, %lld zones\n%-8s %8s %8s %5s %10s\n", int(truth.size()), qlonglong(zones.size()),
-                "options", "RMS", "max", "miss", "us/zone");
+    std::printf("%d images, %lld zones\n%-8s %8s %8s %5s %5s %10s\n", int(truth.size()), qlonglong(zones.size()),
+                "options", "RMS", "max", "miss", "flag", "us/zone");
     constexpr int sets = int(std::size(optionSets));
     std::vector<qint64> fastest(sets, std::numeric_limits<qint64>::max());
     std::vector<DirectoryFigures> figures(sets);
@@ -352,8 +354,8 @@ int runDirectory(const QString &dir)
     const double zoneCount = double(truth.size() * zones.size());
     for (int k = 0; k < sets; ++k) {
         const DirectoryFigures &f = figures[size_t(k)];
-        std::printf("%-8s %8.4f %8.4f %5d %10.1f  %+6.1f %%\n", optionSets[k].name,
-                    f.count ? std::sqrt(f.squares / f.count) : 0.0, f.largest, f.missed,
+        std::printf("%-8s %8.4f %8.4f %5d %5d %10.1f  %+6.1f %%\n", optionSets[k].name,
+                    f.count ? std::sqrt(f.squares / f.count) : 0.0, f.largest, f.missed, f.flagged,
                     fastest[size_t(k)] / 1e3 / zoneCount, 100.0 * (double(fastest[size_t(k)]) / double(fastest[0]) - 1));
     }
     return 0;

@@ -14,8 +14,9 @@ struct TZoneMeasurement
     double threshold = 0;   // the binarisation threshold T
     int area = 0;           // pixels strictly above T (the spot area S)
     double mean = 0;        // mean brightness of those pixels
-    // Spots above T in the zone, the measured one included, when connected
-    // spots are told apart (ConnectedSpot); 0 when they are not counted.
+    // Spots in the zone, the measured one included, when connected spots are
+    // told apart (ConnectedSpot; see TPointFinder::labelSpots); 0 when they
+    // are not counted.
     int spots = 0;
     // The centre's standard deviation in pixels from the pixel noise alone (a
     // lower bound); 0 when not found.
