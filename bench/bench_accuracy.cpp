@@ -196,7 +196,9 @@ QList<SpotScene::Setup> suite()
            << SpotScene::Setup{QStringLiteral("gauss s3 saturated snr100"), S::Gaussian, 3, 600, 20, 0, 100, false}
            << SpotScene::Setup{QStringLiteral("gauss s2 second snr0"), S::Gaussian, 2, 200, 20, 0, 0, true}
            << SpotScene::Setup{QStringLiteral("gauss s2 second snr20"), S::Gaussian, 2, 200, 20, 0, 20, true}
-           << SpotScene::Setup{QStringLiteral("disc r5 second snr0"), S::Disc, 5, 200, 20, 0, 0, true};
+           << SpotScene::Setup{QStringLiteral("disc r5 second snr0"), S::Disc, 5, 200, 20, 0, 0, true}
+           << SpotScene::Setup{QStringLiteral("disc r5 second snr20"), S::Disc, 5, 200, 20, 0, 20, true}
+           << SpotScene::Setup{QStringLiteral("gauss s4 second snr100"), S::Gaussian, 4, 200, 20, 0, 100, true};
     return scenes;
 }
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
+#include <numbers>
 
 // Spots are found as runs of pixels along the rows, joined where runs of
 // neighbouring rows touch (8-connected: overlapping or meeting at a corner).
@@ -48,7 +50,41 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &s
     }
     if (!m_allMain)
         markCells(mainRoot, isSpot);
+    findFootprints(mainRoot, isSpot);
     return m_count;
+}
+
+void SpotLabels::findFootprints(int mainRoot, const std::vector<bool> &isSpot)
+{
+    m_others.clear();
+    std::vector<double> sumX(m_runs.size(), 0.0), sumY(m_runs.size(), 0.0), count(m_runs.size(), 0.0);
+    for (size_t i = 0; i < m_runs.size(); ++i) {
+        const Run &run = m_runs[i];
+        const size_t r = size_t(root(int(i)));
+        const double n = run.right - run.left + 1;
+        sumX[r] += n * (run.left + run.right) / 2, sumY[r] += n * run.y, count[r] += n;
+    }
+    auto footprint = [&](size_t r) {
+        return Footprint{sumX[r] / count[r], sumY[r] / count[r], std::sqrt(count[r] / std::numbers::pi)};
+    };
+    m_main = footprint(size_t(mainRoot));
+    for (size_t r = 0; r < m_runs.size(); ++r)
+        if (isSpot[r])
+            m_others.push_back(footprint(r));
+}
+
+// Distances measured in each spot's radius: a large target keeps what lies
+// nearer a small neighbour's centre than its own, as far as its own light goes.
+bool SpotLabels::nearerOther(int x, int y) const
+{
+    const double mx = x - m_main.x, my = y - m_main.y;
+    const double toMain = (mx * mx + my * my) / (m_main.radius * m_main.radius);
+    for (const Footprint &other : m_others) {
+        const double ox = x - other.x, oy = y - other.y;
+        if ((ox * ox + oy * oy) / (other.radius * other.radius) < toMain)
+            return true;
+    }
+    return false;
 }
 
 void SpotLabels::findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys)

@@ -41,6 +41,22 @@ public:
     bool isMain(int x, int y) const { return m_allMain ? inArea(x, y) : cell(x, y) == Main; }
     // A pixel of another spot (outside the labelled area: no).
     bool isOther(int x, int y) const { return !m_allMain && cell(x, y) == Other; }
+    // Where a spot lies and how large it is: the centre of its pixels and the
+    // radius of a disc of their number.
+    struct Footprint
+    {
+        double x = 0, y = 0, radius = 0;
+    };
+    // A pixel of another spot, or one outside the target's spot that lies
+    // nearer another spot than the target, each distance in the spot's own
+    // radius: where another target's light below the level still reaches.
+    bool inOthersReach(int x, int y) const
+    {
+        if (m_allMain)
+            return false;
+        const quint8 c = cell(x, y);
+        return c == Other || (c != Main && nearerOther(x, y));
+    }
 
 private:
     enum Cell : quint8 { Outside = 0, Main = 1, Other = 2 };
@@ -70,6 +86,8 @@ private:
     void joinNearMain(int mainRoot);
     bool nearMain(const Run &run, int mainRoot);
     void markCells(int mainRoot, const std::vector<bool> &isSpot);
+    void findFootprints(int mainRoot, const std::vector<bool> &isSpot);
+    bool nearerOther(int x, int y) const;
 
     int m_left = 0, m_top = 0, m_width = 0, m_height = 0;
     int m_count = 0;
@@ -78,4 +96,6 @@ private:
     std::vector<size_t> m_rowStart; // the first run of each row, and the end
     std::vector<quint8> m_cells;    // row by row over the area, when not all main
     std::vector<quint8> m_rowFlags; // 1 for a spot pixel of the row, then eight zeros
+    Footprint m_main;               // the target's spot, when there are others
+    std::vector<Footprint> m_others; // the other spots counted
 };

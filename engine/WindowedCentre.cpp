@@ -18,8 +18,8 @@ void WindowedCentre::setZone(const ZoneKeys &zone, const ZoneBorder &background,
 
 // Only the pixels the window can reach are taken, less the background's
 // level; its tilt is taken off in the window's sums (see moments), which
-// leaves one subtraction per pixel here. Another spot's pixel is set to the
-// background's plane.
+// leaves one subtraction per pixel here. A pixel in another spot's reach
+// (see SpotLabels::inOthersReach) is set to the background's plane.
 void WindowedCentre::loadPatch(const QRect &rect)
 {
     m_rect = rect & m_zone.rect;
@@ -34,7 +34,7 @@ void WindowedCentre::loadPatch(const QRect &rect)
         if (!m_labels)
             continue;
         for (int i = 0; i < width; ++i)
-            if (m_labels->isOther(m_rect.left() + i, y))
+            if (m_labels->inOthersReach(m_rect.left() + i, y))
                 out[i] = float(m_background.at(m_rect.left() + i, y) - level);
     }
 }
@@ -106,7 +106,7 @@ void WindowedCentre::addRowLight(int y, const RingGrid &grid, double &total)
     double *rings = m_rings.data();
     const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (firstX - m_zone.rect.left())];
     for (int i = begin; i < end; ++i) {
-        if (!(distance[i] < grid.reach) || (others && others->isOther(firstX + i * stride, y)))
+        if (!(distance[i] < grid.reach) || (others && others->inOthersReach(firstX + i * stride, y)))
             continue;
         const double v = brightness[keys[i * stride]] - plane[i];
         rings[ringOf[i]] += v;

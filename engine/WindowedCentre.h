@@ -28,8 +28,8 @@ public:
     };
 
     // The zone to work on: its brightness less the plane of its border's
-    // background; pixels of another spot (when `labels` is given) count as
-    // background. The zone's keys and labels must outlive the calls below.
+    // background; pixels in another spot's reach (when `labels` is given)
+    // count as background. The zone's keys and labels must outlive the calls below.
     void setZone(const ZoneKeys &zone, const ZoneBorder &background, const SpotLabels *labels);
     // Radii around (cx, cy) holding half and 99 % of the light within `reach`
     // of it (and within the zone); 0 when there is no light.
