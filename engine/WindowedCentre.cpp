@@ -33,10 +33,39 @@ void WindowedCentre::loadPatch(const QRect &rect)
             out[i] = float(m_zone.brightness[keys[i]] - level);
         if (!m_labels)
             continue;
-        for (int i = 0; i < width; ++i)
-            if (m_labels->inOthersReach(m_rect.left() + i, y))
-                out[i] = float(m_background.at(m_rect.left() + i, y) - level);
+        for (int i = 0; i < width; ++i) {
+            const int x = m_rect.left() + i;
+            if (m_labels->inOthersReach(x, y))
+                out[i] = float(m_background.at(x, y) - level);
+            else if (!m_labels->isMainCell(x, y))
+                out[i] -= float(othersSlope(x, y));
+        }
     }
+}
+
+// Another spot's light below the level it was told apart at, on the
+// target's side: read off its far side, where the target's light has ended,
+// at the point mirrored through its centre (between pixels, interpolated);
+// only where that stands clear of the noise. A spot on the target's own slope
+// (noise, mostly) has the target's light on its far side too: it is left be.
+double WindowedCentre::othersSlope(int x, int y) const
+{
+    const double reach = OtherReach * m_sigma;
+    for (const SpotLabels::Footprint &other : m_labels->others()) {
+        const double dx = x - other.x, dy = y - other.y;
+        if (dx * dx + dy * dy >= reach * reach || std::hypot(other.x - m_startX, other.y - m_startY) <= reach)
+            continue;
+        const double mx = other.x - dx, my = other.y - dy;
+        const int left = int(std::floor(mx)), top = int(std::floor(my));
+        if (!m_zone.rect.contains(left, top) || !m_zone.rect.contains(left + 1, top + 1))
+            return 0;
+        const double fx = mx - left, fy = my - top;
+        auto excess = [&](int px, int py) { return m_zone.at(px, py) - m_background.at(px, py); };
+        const double v = (1 - fy) * ((1 - fx) * excess(left, top) + fx * excess(left + 1, top))
+                         + fy * ((1 - fx) * excess(left, top + 1) + fx * excess(left + 1, top + 1));
+        return v > 2 * m_background.noise ? v : 0;
+    }
+    return 0;
 }
 
 // Light summed in rings a quarter pixel wide, each pixel counted at its
@@ -317,6 +346,8 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
     // pixels beyond the radius holding 99 % of the light, never nearer than
     // 1.5 half-light radii and two pixels (noise can make that radius small).
     m_extent = std::min(WindowReach * sigma, std::max(radii.outer, 1.5 * radii.half) + 2);
+    m_sigma = sigma;
+    m_startX = x0, m_startY = y0;
     double x = x0, y = y0;
     double before = 0; // the step before, the larger axis's
     QRect summed, earlier; // the pixels this pass and the one before summed
