@@ -18,6 +18,7 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &s
     m_width = area.isEmpty() ? 0 : area.width(), m_height = area.isEmpty() ? 0 : area.height();
     m_count = 0;
     m_allMain = true;
+    m_others.clear();
     m_runs.clear();
     if (area.isEmpty())
         return 0;
@@ -50,13 +51,13 @@ int SpotLabels::label(const ZoneKeys &zone, const QRect &area, const SpotKeys &s
     }
     if (!m_allMain)
         markCells(mainRoot, isSpot);
-    findFootprints(mainRoot, isSpot);
+    if (m_count > 1)
+        findFootprints(mainRoot, isSpot);
     return m_count;
 }
 
 void SpotLabels::findFootprints(int mainRoot, const std::vector<bool> &isSpot)
 {
-    m_others.clear();
     std::vector<double> sumX(m_runs.size(), 0.0), sumY(m_runs.size(), 0.0), count(m_runs.size(), 0.0);
     for (size_t i = 0; i < m_runs.size(); ++i) {
         const Run &run = m_runs[i];

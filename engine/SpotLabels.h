@@ -49,7 +49,6 @@ public:
     };
     // The other spots counted (none when all pixels are the target's).
     const std::vector<Footprint> &others() const { return m_others; }
-    bool isMainCell(int x, int y) const { return !m_allMain && cell(x, y) == Main; }
     // A pixel of another spot, or one outside the target's spot that lies
     // nearer another spot than the target, each distance in the spot's own
     // radius: where another target's light below the level still reaches.

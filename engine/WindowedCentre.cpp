@@ -37,7 +37,7 @@ void WindowedCentre::loadPatch(const QRect &rect)
             const int x = m_rect.left() + i;
             if (m_labels->inOthersReach(x, y))
                 out[i] = float(m_background.at(x, y) - level);
-            else if (!m_labels->isMainCell(x, y))
+            else if (!m_slopeSources.empty() && !m_labels->isMain(x, y))
                 out[i] -= float(othersSlope(x, y));
         }
     }
@@ -46,14 +46,13 @@ void WindowedCentre::loadPatch(const QRect &rect)
 // Another spot's light below the level it was told apart at, on the
 // target's side: read off its far side, where the target's light has ended,
 // at the point mirrored through its centre (between pixels, interpolated);
-// only where that stands clear of the noise. A spot on the target's own slope
-// (noise, mostly) has the target's light on its far side too: it is left be.
+// only where that stands clear of the noise.
 double WindowedCentre::othersSlope(int x, int y) const
 {
     const double reach = OtherReach * m_sigma;
-    for (const SpotLabels::Footprint &other : m_labels->others()) {
+    for (const SpotLabels::Footprint &other : m_slopeSources) {
         const double dx = x - other.x, dy = y - other.y;
-        if (dx * dx + dy * dy >= reach * reach || std::hypot(other.x - m_startX, other.y - m_startY) <= reach)
+        if (dx * dx + dy * dy >= reach * reach)
             continue;
         const double mx = other.x - dx, my = other.y - dy;
         const int left = int(std::floor(mx)), top = int(std::floor(my));
@@ -66,6 +65,20 @@ double WindowedCentre::othersSlope(int x, int y) const
         return v > 2 * m_background.noise ? v : 0;
     }
     return 0;
+}
+
+// The other spots lying beyond their slope's reach from the start: a spot on
+// the target's own slope (noise, mostly) has the target's light on its far
+// side too, and is left be.
+void WindowedCentre::findSlopeSources(double x0, double y0)
+{
+    m_slopeSources.clear();
+    if (!m_labels)
+        return;
+    const double reach = OtherReach * m_sigma;
+    for (const SpotLabels::Footprint &other : m_labels->others())
+        if (std::hypot(other.x - x0, other.y - y0) > reach)
+            m_slopeSources.push_back(other);
 }
 
 // Light summed in rings a quarter pixel wide, each pixel counted at its
@@ -347,7 +360,7 @@ WindowedCentre::Result WindowedCentre::refine(double x0, double y0, double reach
     // 1.5 half-light radii and two pixels (noise can make that radius small).
     m_extent = std::min(WindowReach * sigma, std::max(radii.outer, 1.5 * radii.half) + 2);
     m_sigma = sigma;
-    m_startX = x0, m_startY = y0;
+    findSlopeSources(x0, y0);
     double x = x0, y = y0;
     double before = 0; // the step before, the larger axis's
     QRect summed, earlier; // the pixels this pass and the one before summed

@@ -87,6 +87,7 @@ private:
     };
     RowSums rowSums(const float *v, int width) const;
     void errors(Result &result, const Moments &m);
+    void findSlopeSources(double x0, double y0);
     double othersSlope(int x, int y) const;
 
     ZoneKeys m_zone;
@@ -103,9 +104,10 @@ private:
     std::vector<float> m_rowDistances;
     std::vector<int> m_rowRings;
     std::vector<double> m_rowPlane;
-    double m_extent = 0;
-    double m_sigma = 0;              // the window's deviation
-    double m_startX = 0, m_startY = 0; // where the passes started
+    double m_extent = 0;         // how far the window reaches each way, pixels
+    double m_sigma = 0;          // the window's deviation
+    // The other spots whose slope is taken off (see othersSlope).
+    std::vector<SpotLabels::Footprint> m_slopeSources;
     // How far another spot's slope reaches, in deviations of the window.
-    static constexpr double OtherReach = 3;         // how far the window reaches each way, pixels
+    static constexpr double OtherReach = 3;
 };
