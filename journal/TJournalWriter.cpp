@@ -3,10 +3,12 @@
 #include "JournalLocation.h"
 #include "IsoTime.h"
 #include "JournalSpool.h"
+#include "LoaderLogging.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSqlDatabase>
 #include <QThread>
 
 #include <algorithm>
@@ -15,6 +17,10 @@
 TJournalWriter::TJournalWriter(const QString &location, std::function<void()> failed)
     : m_location(location), m_failed(std::move(failed))
 {
+    // The writer's thread loads the SQL driver: Qt's loaders get their logging
+    // made here, before that thread exists (see LoaderLogging).
+    LoaderLogging::registerCategories();
+    QSqlDatabase::drivers();
     m_thread.reset(QThread::create([this] { writeAll(); }));
     m_thread->setObjectName(QStringLiteral("journal writer"));
     m_thread->start();

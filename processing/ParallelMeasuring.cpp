@@ -1,6 +1,7 @@
 #include "ParallelMeasuring.h"
 
 #include "KelvarinError.h"
+#include "LoaderLogging.h"
 #include "TParameters.h"
 #include "TPointFinder.h"
 
@@ -88,6 +89,7 @@ void ParallelMeasuring::run(int count, int jobs, const TParameters &params, cons
     for (TZoneInfo &zone : empty)
         zone.points.clear();
 
+    LoaderLogging::registerCategories();  // before any job can load a library
     Shared shared;
     const int window = AheadPerJob * jobs;
     std::vector<std::thread> workers;
