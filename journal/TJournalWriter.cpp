@@ -12,15 +12,19 @@
 #include <QThread>
 
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 TJournalWriter::TJournalWriter(const QString &location, std::function<void()> failed)
     : m_location(location), m_failed(std::move(failed))
 {
     // The writer's thread loads the SQL driver: Qt's loaders get their logging
-    // made here, before that thread exists (see LoaderLogging).
-    LoaderLogging::registerCategories();
-    QSqlDatabase::drivers();
+    // made here, before the first such thread exists (see LoaderLogging).
+    static std::once_flag driversListed;
+    std::call_once(driversListed, [] {
+        LoaderLogging::registerCategories();
+        QSqlDatabase::drivers();
+    });
     m_thread.reset(QThread::create([this] { writeAll(); }));
     m_thread->setObjectName(QStringLiteral("journal writer"));
     m_thread->start();
