@@ -66,7 +66,8 @@ void SpotLabels::findFootprints(int mainRoot, const std::vector<bool> &isSpot)
         sumX[r] += n * (run.left + run.right) / 2, sumY[r] += n * run.y, count[r] += n;
     }
     auto footprint = [&](size_t r) {
-        return Footprint{sumX[r] / count[r], sumY[r] / count[r], std::sqrt(count[r] / std::numbers::pi)};
+        const double radius = std::sqrt(count[r] / std::numbers::pi);
+        return Footprint{sumX[r] / count[r], sumY[r] / count[r], radius, 1 / (radius * radius)};
     };
     m_main = footprint(size_t(mainRoot));
     for (size_t r = 0; r < m_runs.size(); ++r)
@@ -79,10 +80,10 @@ void SpotLabels::findFootprints(int mainRoot, const std::vector<bool> &isSpot)
 bool SpotLabels::nearerOther(int x, int y) const
 {
     const double mx = x - m_main.x, my = y - m_main.y;
-    const double toMain = (mx * mx + my * my) / (m_main.radius * m_main.radius);
+    const double toMain = (mx * mx + my * my) * m_main.inverseSquare;
     for (const Footprint &other : m_others) {
         const double ox = x - other.x, oy = y - other.y;
-        if ((ox * ox + oy * oy) / (other.radius * other.radius) < toMain)
+        if ((ox * ox + oy * oy) * other.inverseSquare < toMain)
             return true;
     }
     return false;
@@ -97,17 +98,24 @@ void SpotLabels::findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys)
         const int y = m_top + row;
         const size_t rowStart = m_runs.size();
         m_rowStart[size_t(row)] = rowStart;
-        flagRow(&zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())], spotKeys);
-        for (int i = nextFlag(0, true); i < m_width; i = nextFlag(i, true)) {
-            const int left = i;
-            i = nextFlag(i, false);
-            m_runs.push_back({y, m_left + left, m_left + i - 1, int(m_runs.size()), 0.0, 0.0, i - left});
-        }
+        if (!spotKeys.rowMax || spotKeys.firstKey < 0 || spotKeys.rowMax[y - zone.rect.top()] >= spotKeys.firstKey)
+            addRowRuns(y, &zone.keys[qsizetype(y - zone.rect.top()) * zone.rowStride + (m_left - zone.rect.left())], spotKeys);
         if (row > 0)
             joinTouchingRuns(previousRow, rowStart, m_runs.size());
         previousRow = rowStart;
     }
     m_rowStart[size_t(m_height)] = m_runs.size();
+}
+
+// The runs of one row, in order along x.
+void SpotLabels::addRowRuns(int y, const quint16 *keys, const SpotKeys &spotKeys)
+{
+    flagRow(keys, spotKeys);
+    for (int i = nextFlag(0, true); i < m_width; i = nextFlag(i, true)) {
+        const int left = i;
+        i = nextFlag(i, false);
+        m_runs.push_back({y, m_left + left, m_left + i - 1, int(m_runs.size()), 0.0, 0.0, i - left});
+    }
 }
 
 // Keys compared with the first spot key need no look-up: the compiler does

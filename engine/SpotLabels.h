@@ -27,6 +27,9 @@ public:
         const quint8 *classes;
         quint8 spotClass;
         int firstKey = -1;
+        // The largest key of each row of the zone, from its top, when known:
+        // with a first key, a row whose largest is below it holds no spot pixel.
+        const quint16 *rowMax = nullptr;
     };
     // Labels the pixels of `area` (inside the zone) whose key is a spot's:
     // the pixels above `level`. Returns the number of spots, the target's
@@ -46,6 +49,7 @@ public:
     struct Footprint
     {
         double x = 0, y = 0, radius = 0;
+        double inverseSquare = 0; // 1 / radius², which distances are measured in
     };
     // The other spots counted (none when all pixels are the target's).
     const std::vector<Footprint> &others() const { return m_others; }
@@ -79,6 +83,7 @@ private:
     }
     quint8 cell(int x, int y) const { return inArea(x, y) ? m_cells[size_t(y - m_top) * size_t(m_width) + size_t(x - m_left)] : quint8(Outside); }
     void findRuns(const ZoneKeys &zone, const SpotKeys &spotKeys);
+    void addRowRuns(int y, const quint16 *keys, const SpotKeys &spotKeys);
     void flagRow(const quint16 *keys, const SpotKeys &spotKeys);
     int nextFlag(int from, bool set) const;
     void weighRuns(const ZoneKeys &zone, double level);

@@ -388,7 +388,7 @@ int TPointFinder::labelSpots(const ZoneRaster &raster, const KeyClasses &classes
     const int firstKey = m_table.increasing ? firstKeyOf(classes, NearSpotKey) : -1;
     const QRect area = m_table.increasing ? areaFrom(raster, firstKey) : raster.rect;
     const double significantPeak = std::max(m_border.level + 5 * m_border.noise, threshold - 2 * m_border.noise);
-    return m_labels.label(keysOf(raster), area, {classes.data(), NearSpotKey, firstKey}, spotsLevel, significantPeak);
+    return m_labels.label(keysOf(raster), area, {classes.data(), NearSpotKey, firstKey, raster.rowMax}, spotsLevel, significantPeak);
 }
 
 ZoneKeys TPointFinder::keysOf(const ZoneRaster &raster) const

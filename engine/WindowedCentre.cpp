@@ -97,7 +97,8 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     if (reach < 1)
         return {};
     RingGrid grid{cx, cy, reach, std::max(1, int(reach / 8)), 0, 0};
-    m_rings.assign(size_t(reach / RingWidth) + 1, 0.0);
+    // One ring more, where the samples beyond the reach go (see addRowLight).
+    m_rings.assign(size_t(reach / RingWidth) + 2, 0.0);
     // The grid goes through the pixel nearest the centre.
     const int stride = grid.stride;
     const int nx = int(std::lround(cx)), ny = int(std::lround(cy)), span = int(reach) / stride * stride;
@@ -105,23 +106,27 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     const int firstY = ny - (ny - std::max(zone.top(), ny - span)) / stride * stride;
     const int lastX = std::min(zone.right(), nx + span), lastY = std::min(zone.bottom(), ny + span);
     grid.columns = (lastX - grid.firstX) / stride + 1;
-    m_rowDistances.resize(size_t(std::max(0, grid.columns)));
     m_rowRings.resize(size_t(std::max(0, grid.columns)));
     m_rowPlane.resize(size_t(std::max(0, grid.columns)));
-    double total = 0;
     for (int y = firstY; y <= lastY; y += stride)
-        addRowLight(y, grid, total);
+        addRowLight(y, grid);
+    m_rings.pop_back();
+    // The total as the rings' sum, in the order radiiOfRings adds them up.
+    double total = 0;
+    for (const double ring : m_rings)
+        total += ring;
     return total > 0 ? radiiOfRings(total, reach) : LightRadii{};
 }
 
-// One row of the grid's light into the rings and the total. A row's
-// distances (in single precision: they only choose a ring), rings and
-// background come first, which the processor computes several at a time.
-void WindowedCentre::addRowLight(int y, const RingGrid &grid, double &total)
+// One row of the grid's light into the rings. A row's distances (in single
+// precision: they only choose a ring), rings and background come first,
+// which the processor computes several at a time; a sample beyond the reach
+// goes to the ring past the last, which saves a branch per sample.
+void WindowedCentre::addRowLight(int y, const RingGrid &grid)
 {
     // Only the columns near the circle of the reach (a pixel to spare).
-    const double cx = grid.cx, dy = y - grid.cy, rowReach = grid.reach * grid.reach - dy * dy;
-    if (rowReach < -2 * grid.reach - 1)
+    const double cx = grid.cx, dy = y - grid.cy, reach = grid.reach, rowReach = reach * reach - dy * dy;
+    if (rowReach < -2 * reach - 1)
         return;
     const int stride = grid.stride, firstX = grid.firstX;
     const double half = std::sqrt(std::max(0.0, rowReach)) + 1;
@@ -129,31 +134,32 @@ void WindowedCentre::addRowLight(int y, const RingGrid &grid, double &total)
     const int begin = from <= 0 ? 0 : (from + stride - 1) / stride;
     const int end = to < 0 ? 0 : std::min(grid.columns, to / stride + 1);
     // Locals, which the sums into the rings cannot change.
-    float *distance = m_rowDistances.data();
     int *ringOf = m_rowRings.data();
     double *plane = m_rowPlane.data();
     const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
     const double rowTilt = m_background.tiltY * (y - m_background.middleY);
     const float dy2 = float(dy * dy);
+    const int beyond = int(m_rings.size()) - 1;
     for (int i = begin; i < end; ++i) {
         const int x = firstX + i * stride;
         const float dx = float(x - cx);
-        distance[i] = std::sqrt(dx * dx + dy2);
-        ringOf[i] = int(distance[i] * float(1 / RingWidth));
+        const float distance = std::sqrt(dx * dx + dy2);
+        ringOf[i] = distance < reach ? int(distance * float(1 / RingWidth)) : beyond;
         // The same sum as the plane's own: the results do not depend on the way here.
         plane[i] = level + tiltX * (x - middleX) + rowTilt;
     }
-    const SpotLabels *others = m_labels && m_labels->hasOthers() ? m_labels : nullptr;
     const double *brightness = m_zone.brightness;
     double *rings = m_rings.data();
     const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (firstX - m_zone.rect.left())];
-    for (int i = begin; i < end; ++i) {
-        if (!(distance[i] < grid.reach) || (others && others->inOthersReach(firstX + i * stride, y)))
-            continue;
-        const double v = brightness[keys[i * stride]] - plane[i];
-        rings[ringOf[i]] += v;
-        total += v;
+    if (m_labels && m_labels->hasOthers()) {
+        for (int i = begin; i < end; ++i) {
+            if (!m_labels->inOthersReach(firstX + i * stride, y))
+                rings[ringOf[i]] += brightness[keys[i * stride]] - plane[i];
+        }
+        return;
     }
+    for (int i = begin; i < end; ++i)
+        rings[ringOf[i]] += brightness[keys[i * stride]] - plane[i];
 }
 
 // The radii where the rings' running sum reaches half and 99 % of `total`.
@@ -231,10 +237,11 @@ WindowedCentre::Moments WindowedCentre::moments(double x, double y, double sigma
     const QRect w = windowRect(x, y);
     if (w.isEmpty())
         return m;
-    // The patch is loaded with two pixels to spare, which the few hundredths
-    // of a pixel the centre moves after the first step seldom use up.
+    // The patch is loaded with a pixel to spare: each edge of the window
+    // moves by a pixel at most while the centre moves by less than one,
+    // which after the first step it nearly always does.
     if (!m_rect.contains(w))
-        loadPatch(w.adjusted(-2, -2, 2, 2));
+        loadPatch(w.adjusted(-1, -1, 1, 1));
     windowWeights(w, x, y, sigma);
     const int width = w.width();
     // The patch holds b - level; the plane adds tilt (x - middle) to the

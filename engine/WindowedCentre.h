@@ -74,7 +74,7 @@ private:
         int stride, firstX, columns;
     };
     static constexpr double RingWidth = 0.25;
-    void addRowLight(int y, const RingGrid &grid, double &total);
+    void addRowLight(int y, const RingGrid &grid);
     LightRadii radiiOfRings(double total, double reach) const;
     QRect windowRect(double x, double y) const;
     static void gaussianSteps(double d0, double scale, size_t n, double *out);
@@ -101,7 +101,6 @@ private:
     std::vector<double> m_gy, m_gauss; // the weights along y; scratch
     std::array<double, 5> m_columnSums{}; // the sums of g dx^k along x, k = 0..4
     std::vector<double> m_rings; // scratch of lightRadii
-    std::vector<float> m_rowDistances;
     std::vector<int> m_rowRings;
     std::vector<double> m_rowPlane;
     double m_extent = 0;         // how far the window reaches each way, pixels

@@ -84,20 +84,23 @@ void ZoneBorder::walkBorder(const ZoneKeys &zone, std::vector<quint16> &ring)
     const QRect &r = zone.rect;
     const int w = r.width(), h = r.height();
     const qsizetype stride = zone.rowStride;
-    ring.clear();
     if (w < 3 || h < 3) {
+        ring.clear();
         for (int row = 0; row < h; ++row)
             ring.insert(ring.end(), zone.keys + row * stride, zone.keys + row * stride + w);
         return;
     }
+    // Sized once and filled by index: this runs for every zone.
+    ring.resize(2 * size_t(w) + 2 * size_t(h) - 4);
+    quint16 *out = ring.data();
     const quint16 *top = zone.keys, *bottom = zone.keys + (h - 1) * stride;
-    ring.insert(ring.end(), top, top + w);
+    out = std::copy(top, top + w, out);
     for (int row = 1; row < h; ++row)
-        ring.push_back(top[row * stride + w - 1]);
+        *out++ = top[row * stride + w - 1];
     for (int i = w - 2; i >= 0; --i)
-        ring.push_back(bottom[i]);
+        *out++ = bottom[i];
     for (int row = h - 2; row > 0; --row)
-        ring.push_back(top[row * stride]);
+        *out++ = top[row * stride];
 }
 
 // The noise from the second differences of neighbours along each side,
@@ -269,21 +272,25 @@ void ZoneBorder::fitTilt(const ZoneKeys &zone, const std::array<double, 4> &side
     double sv = 0, svx = 0, svy = 0;
     const double *brightness = zone.brightness;
     const double base = level, slopeX = tiltX, slopeY = tiltY;
-    auto add = [&](int x, int y, quint16 key) {
-        const qint64 ix = 2 * qint64(x) - twiceMiddleX, iy = 2 * qint64(y) - twiceMiddleY;
-        const double dx = double(ix) / 2, dy = double(iy) / 2, v = brightness[key] - base;
+    // dx, dy are the pixel's distances from the middle: halves of a pixel at
+    // most, so exact in a double, as are twice them as integers.
+    auto add = [&](double dx, double dy, quint16 key) {
+        const double v = brightness[key] - base;
         if (std::abs(v - slopeX * dx - slopeY * dy) > limit) {
+            const qint64 ix = qint64(2 * dx), iy = qint64(2 * dy);
             --count, hx -= ix, hy -= iy, hxx -= ix * ix, hyy -= iy * iy, hxy -= ix * iy;
             return;
         }
         sv += v, svx += v * dx, svy += v * dy;
     };
+    const double leftX = r.left() - double(twiceMiddleX) / 2, rightX = r.right() - double(twiceMiddleX) / 2;
+    const double topY = r.top() - double(twiceMiddleY) / 2, bottomY = r.bottom() - double(twiceMiddleY) / 2;
     const quint16 *topKeys = zone.keys, *bottomKeys = zone.keys + qsizetype(h - 1) * zone.rowStride;
     for (int i = 0; i < w; ++i)
-        add(r.left() + i, r.top(), topKeys[i]), add(r.left() + i, r.bottom(), bottomKeys[i]);
+        add(leftX + i, topY, topKeys[i]), add(leftX + i, bottomY, bottomKeys[i]);
     for (int row = 1; row < h - 1; ++row) {
         const quint16 *keys = topKeys + qsizetype(row) * zone.rowStride;
-        add(r.left(), r.top() + row, keys[0]), add(r.right(), r.top() + row, keys[w - 1]);
+        add(leftX, topY + row, keys[0]), add(rightX, topY + row, keys[w - 1]);
     }
     const double n = double(count), sx = double(hx) / 2, sy = double(hy) / 2;
     const double sxx = double(hxx) / 4, syy = double(hyy) / 4, sxy = double(hxy) / 4;
