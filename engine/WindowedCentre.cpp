@@ -107,7 +107,10 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     const int lastX = std::min(zone.right(), nx + span), lastY = std::min(zone.bottom(), ny + span);
     grid.columns = (lastX - grid.firstX) / stride + 1;
     m_rowRings.resize(size_t(std::max(0, grid.columns)));
-    m_rowPlane.resize(size_t(std::max(0, grid.columns)));
+    // The plane's level and tilt along x at each column: a row adds its own.
+    m_columnPlane.resize(size_t(std::max(0, grid.columns)));
+    for (int i = 0; i < grid.columns; ++i)
+        m_columnPlane[size_t(i)] = m_background.level + m_background.tiltX * (grid.firstX + i * stride - m_background.middleX);
     for (int y = firstY; y <= lastY; y += stride)
         addRowLight(y, grid);
     m_rings.pop_back();
@@ -135,31 +138,28 @@ void WindowedCentre::addRowLight(int y, const RingGrid &grid)
     const int end = to < 0 ? 0 : std::min(grid.columns, to / stride + 1);
     // Locals, which the sums into the rings cannot change.
     int *ringOf = m_rowRings.data();
-    double *plane = m_rowPlane.data();
-    const double level = m_background.level, tiltX = m_background.tiltX, middleX = m_background.middleX;
-    const double rowTilt = m_background.tiltY * (y - m_background.middleY);
     const float dy2 = float(dy * dy);
     const int beyond = int(m_rings.size()) - 1;
     for (int i = begin; i < end; ++i) {
-        const int x = firstX + i * stride;
-        const float dx = float(x - cx);
+        const float dx = float(firstX + i * stride - cx);
         const float distance = std::sqrt(dx * dx + dy2);
         ringOf[i] = distance < reach ? int(distance * float(1 / RingWidth)) : beyond;
-        // The same sum as the plane's own: the results do not depend on the way here.
-        plane[i] = level + tiltX * (x - middleX) + rowTilt;
     }
-    const double *brightness = m_zone.brightness;
+    // The plane as its own sum has it, level + tilts, left to right: the
+    // results do not depend on the way here.
+    const double rowTilt = m_background.tiltY * (y - m_background.middleY);
+    const double *brightness = m_zone.brightness, *plane = m_columnPlane.data();
     double *rings = m_rings.data();
     const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (firstX - m_zone.rect.left())];
     if (m_labels && m_labels->hasOthers()) {
         for (int i = begin; i < end; ++i) {
             if (!m_labels->inOthersReach(firstX + i * stride, y))
-                rings[ringOf[i]] += brightness[keys[i * stride]] - plane[i];
+                rings[ringOf[i]] += brightness[keys[i * stride]] - (plane[i] + rowTilt);
         }
         return;
     }
     for (int i = begin; i < end; ++i)
-        rings[ringOf[i]] += brightness[keys[i * stride]] - plane[i];
+        rings[ringOf[i]] += brightness[keys[i * stride]] - (plane[i] + rowTilt);
 }
 
 // The radii where the rings' running sum reaches half and 99 % of `total`.

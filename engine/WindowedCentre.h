@@ -102,7 +102,7 @@ private:
     std::array<double, 5> m_columnSums{}; // the sums of g dx^k along x, k = 0..4
     std::vector<double> m_rings; // scratch of lightRadii
     std::vector<int> m_rowRings;
-    std::vector<double> m_rowPlane;
+    std::vector<double> m_columnPlane;
     double m_extent = 0;         // how far the window reaches each way, pixels
     double m_sigma = 0;          // the window's deviation
     // The other spots whose slope is taken off (see othersSlope).
