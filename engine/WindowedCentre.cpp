@@ -84,9 +84,12 @@ void WindowedCentre::findSlopeSources(double x0, double y0)
 // Light summed in rings a quarter pixel wide, each pixel counted at its
 // centre's distance; the radii where the running sum reaches half and 99 %
 // of the total are interpolated within their rings (with noise the sum may
-// cross 99 % more than once: the last crossing counts). Beyond a few pixels
-// the light is sampled on a coarser grid (an eighth of the reach apart): the
-// window's width need not be exact, only near the spot's.
+// cross 99 % more than once: the last crossing counts). The window's width
+// need not be exact, only near the spot's: beyond a reach of eight pixels
+// the light is sampled at every other pixel, the white squares of a
+// chessboard (which keeps the rings round, as a grid of every second row and
+// column would not), and beyond sixteen on a coarser grid (an eighth of the
+// reach apart).
 WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, double limit)
 {
     const QRect &zone = m_zone.rect;
@@ -96,7 +99,7 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
         std::min({limit, cx - zone.left() + 0.5, zone.right() - cx + 0.5, cy - zone.top() + 0.5, zone.bottom() - cy + 0.5});
     if (reach < 1)
         return {};
-    RingGrid grid{cx, cy, reach, std::max(1, int(reach / 8)), 0, 0};
+    RingGrid grid{cx, cy, reach, std::max(1, int(reach / 8)), 0, 0, false, 0};
     // One ring more, where the samples beyond the reach go (see addRowLight).
     m_rings.assign(size_t(reach / RingWidth) + 2, 0.0);
     // The grid goes through the pixel nearest the centre.
@@ -106,6 +109,8 @@ WindowedCentre::LightRadii WindowedCentre::lightRadii(double cx, double cy, doub
     const int firstY = ny - (ny - std::max(zone.top(), ny - span)) / stride * stride;
     const int lastX = std::min(zone.right(), nx + span), lastY = std::min(zone.bottom(), ny + span);
     grid.columns = (lastX - grid.firstX) / stride + 1;
+    grid.quincunx = stride == 1 && reach >= QuincunxReach;
+    grid.white = nx + ny;
     m_rowRings.resize(size_t(std::max(0, grid.columns)));
     // The plane's level and tilt along x at each column: a row adds its own.
     m_columnPlane.resize(size_t(std::max(0, grid.columns)));
@@ -153,9 +158,16 @@ void WindowedCentre::addRowLight(int y, const RingGrid &grid)
     const quint16 *keys = &m_zone.keys[qsizetype(y - m_zone.rect.top()) * m_zone.rowStride + (firstX - m_zone.rect.left())];
     if (m_labels && m_labels->hasOthers()) {
         for (int i = begin; i < end; ++i) {
+            if (grid.quincunx && ((firstX + i + y - grid.white) & 1))
+                continue;
             if (!m_labels->inOthersReach(firstX + i * stride, y))
                 rings[ringOf[i]] += brightness[keys[i * stride]] - (plane[i] + rowTilt);
         }
+        return;
+    }
+    if (grid.quincunx) {
+        for (int i = begin + ((firstX + begin + y - grid.white) & 1); i < end; i += 2)
+            rings[ringOf[i]] += brightness[keys[i]] - (plane[i] + rowTilt);
         return;
     }
     for (int i = begin; i < end; ++i)

@@ -72,8 +72,11 @@ private:
     {
         double cx, cy, reach;
         int stride, firstX, columns;
+        bool quincunx; // every other pixel only, the white squares of a chessboard
+        int white;     // x + y of a white square, the pixel nearest the centre's
     };
     static constexpr double RingWidth = 0.25;
+    static constexpr double QuincunxReach = 8;
     void addRowLight(int y, const RingGrid &grid);
     LightRadii radiiOfRings(double total, double reach) const;
     QRect windowRect(double x, double y) const;
