@@ -343,6 +343,7 @@ void TestSpotCentre::spotRunsEitherWay_data()
     QTest::newRow("three runs in sixteen") << 16 << "###....###....##" << 3;
     QTest::newRow("runs joined over rows") << 23 << "##.........##.......###/..#########..........#/...................####" << 2;
     QTest::newRow("nothing") << 8 << "......../........" << 0;
+    QTest::newRow("rows without a spot between") << 12 << "##........##/............/............/##.........." << 3;
 }
 
 void TestSpotCentre::spotRunsEitherWay()
@@ -364,14 +365,21 @@ void TestSpotCentre::spotRunsEitherWay()
         classes[size_t(k)] = k >= 200 ? 1 : 0; // the spot's key is the first above the threshold
     }
     const ZoneKeys zone{QRect(5, 7, width, height), keys.data(), width, brightness.data(), true};
-    SpotLabels byClass, byKey;
+    // The rows' largest keys, as the reader finds them, let empty rows be skipped.
+    std::vector<quint16> rowMax(size_t(height), 0);
+    for (int y = 0; y < height; ++y)
+        rowMax[size_t(y)] = *std::max_element(keys.begin() + y * width, keys.begin() + (y + 1) * width);
+    SpotLabels byClass, byKey, byRows;
     const int counted = byClass.label(zone, zone.rect, {classes.data(), 1, -1}, 199, 0);
     QCOMPARE(counted, spots);
     QCOMPARE(byKey.label(zone, zone.rect, {classes.data(), 1, 200}, 199, 0), spots);
+    QCOMPARE(byRows.label(zone, zone.rect, {classes.data(), 1, 200, rowMax.data()}, 199, 0), spots);
     for (int y = zone.rect.top(); y <= zone.rect.bottom(); ++y) {
         for (int x = zone.rect.left(); x <= zone.rect.right(); ++x) {
             QCOMPARE(byKey.isMain(x, y), byClass.isMain(x, y));
             QCOMPARE(byKey.isOther(x, y), byClass.isOther(x, y));
+            QCOMPARE(byRows.isMain(x, y), byClass.isMain(x, y));
+            QCOMPARE(byRows.isOther(x, y), byClass.isOther(x, y));
         }
     }
 }
