@@ -272,8 +272,8 @@ void ZoneBorder::fitTilt(const ZoneKeys &zone, const std::array<double, 4> &side
     double sv = 0, svx = 0, svy = 0;
     const double *brightness = zone.brightness;
     const double base = level, slopeX = tiltX, slopeY = tiltY;
-    // dx, dy are the pixel's distances from the middle: halves of a pixel at
-    // most, so exact in a double, as are twice them as integers.
+    // dx, dy are the pixel's distances from the middle, whole or half pixels:
+    // exact in a double, and twice them exact as integers.
     auto add = [&](double dx, double dy, quint16 key) {
         const double v = brightness[key] - base;
         if (std::abs(v - slopeX * dx - slopeY * dy) > limit) {
